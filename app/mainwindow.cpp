@@ -1,0 +1,85 @@
+#include "mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include <QHeaderView>
+#include <QIcon>
+#include <QLabel>
+#include <QPixmap>
+
+MainWindow::MainWindow(QWidget *parent)
+    : QMainWindow(parent)
+    , ui(new Ui::MainWindow)
+{
+    ui->setupUi(this);
+    initUi();
+    readRegisterInfo(QStringLiteral("RegisterInfo"));
+    ui->lineEdit_deviceAddr->setText(QString::number(slaveAddress, 10));
+    // The table has its laid-out width only once the event loop runs.
+    QTimer::singleShot(10, this, [this] { adjustColumnWidths(); });
+    pollTimer.setInterval(txTime);
+}
+
+MainWindow::~MainWindow()
+{
+    delete ui;
+}
+
+void MainWindow::initUi()
+{
+    setWindowTitle(QStringLiteral("开闭环步进驱动器-上位机调试软件 v1.0"));
+    setWindowIcon(QIcon(QStringLiteral(":/new/prefix1/picture/mainlog.png")));
+
+    ui->textBrowser_show->setContextMenuPolicy(Qt::CustomContextMenu);
+
+    // An invisible 1 x 30 icon makes every drop-down row 30 pixels high.
+    QPixmap spacer(1, 30);
+    spacer.fill(Qt::transparent);
+    const QIcon spacerIcon(spacer);
+    ui->comboBox_buad->clear();
+    ui->comboBox_buad->setIconSize(QSize(1, 30));
+    const QStringList bauds = {"1200", "4800", "9600", "19200", "38400", "57600", "115200"};
+    for (const QString &baud : bauds)
+        ui->comboBox_buad->addItem(spacerIcon, baud);
+    ui->comboBox_buad->setCurrentIndex(2);
+
+    QTableWidget *table = ui->tableWidget;
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    table->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    table->verticalHeader()->setHidden(true);
+    table->horizontalHeader()->setFixedHeight(30);
+    table->horizontalHeader()->setStyleSheet(QStringLiteral(
+        "QHeaderView::section{background-color:rgb(235,235,235);font:10pt '宋体';color: black;};"));
+
+    portStateLabel = new QLabel(QStringLiteral("  串口状态 : 未连接    "));
+    ui->statusBar->addWidget(portStateLabel, 0);
+    refreshCountLabel = new QLabel(QStringLiteral("    数据刷新次数 : 0    "));
+    ui->statusBar->addWidget(refreshCountLabel, 0);
+    ui->statusBar->setSizeGripEnabled(false);
+
+    ui->checkBox_2->setChecked(true);
+    ui->pushButton_dataRefresh->setEnabled(false);
+    ui->pushButton_dataRefresh->setStyleSheet(
+        QStringLiteral("border-image: url(:/new/prefix1/picture/dataRefresh2.png)"));
+}
+
+// Shares the table width out in fortieths; the last column takes the
+// remainder, so the six widths always add up to the usable width.
+void MainWindow::adjustColumnWidths()
+{
+    const int width = ui->tableWidget->width() - 20;
+    const int unit = width / 40;
+    const int shares[] = {3, 6, 3, 3, 8};
+    int used = 0;
+    for (int column = 0; column < 5; ++column) {
+        ui->tableWidget->setColumnWidth(column, shares[column] * unit);
+        used += shares[column] * unit;
+    }
+    ui->tableWidget->setColumnWidth(5, width - used);
+}
+
+void MainWindow::resizeEvent(QResizeEvent *)
+{
+    adjustColumnWidths();
+}

@@ -1,0 +1,23 @@
+#ifndef REGISTERINFO_H
+#define REGISTERINFO_H
+
+#include <QString>
+#include <QtGlobal>
+
+// One holding register of the driver, as the register map describes it and
+// as the latest reply left it.
+struct RegisterInfo
+{
+    quint16 address = 0;
+    QString addressText;
+    QString permission;
+    quint16 value = 0;
+    QString valueText;
+    QString rangeText;
+    qint32 rangeMin = 0;
+    qint32 rangeMax = 0;
+    QString name;
+    QString remarks;
+};
+
+#endif // REGISTERINFO_H

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that are missing. Sourced by the other
+# scripts: ensure_packages PACKAGE...
+set -euo pipefail
+
+ensure_packages() {
+    local missing=()
+    local package
+    for package in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+            missing+=("$package")
+        fi
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+
+    local sudo=()
+    [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+    echo "== installing: ${missing[*]}"
+    "${sudo[@]}" apt-get update -qq
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# What building the tool takes; the CJK font lets the Chinese captions render.
+BUILD_PACKAGES=(cmake make g++ qtbase5-dev libqt5serialport5-dev fonts-wqy-zenhei)
+
+# build_tool BUILD_TYPE: configures and builds into build/.
+build_tool() {
+    local root
+    root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+    echo "== building ($1) in $root/build"
+    cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE="$1" >/dev/null
+    cmake --build "$root/build" -j"$(nproc)"
+}
