@@ -1,6 +1,9 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "protocol/modbusmaster.h"
+#include "serial/serial.h"
+
 #include <QHeaderView>
 #include <QIcon>
 #include <QLabel>
@@ -16,7 +19,14 @@ MainWindow::MainWindow(QWidget *parent)
     ui->lineEdit_deviceAddr->setText(QString::number(slaveAddress, 10));
     // The table has its laid-out width only once the event loop runs.
     QTimer::singleShot(10, this, [this] { adjustColumnWidths(); });
+
+    Serial *serial = Serial::instance();
+    connect(serial, SIGNAL(haveReceive(QByteArray)), this, SLOT(on_serialReceive(QByteArray)));
+    connect(serial, SIGNAL(sendDataShow(QString,bool)), this, SLOT(on_sendDataShow(QString,bool)));
+    ModbusMaster::instance()->slaveAddress = quint8(slaveAddress & 0xFF);
     pollTimer.setInterval(txTime);
+    connect(&pollTimer, SIGNAL(timeout()), this, SLOT(on_timerHandle()));
+    connect(&valueEditWin, SIGNAL(writeCurrentValue(int,QByteArray)), this, SLOT(on_sendWriteCmd(int,QByteArray)));
 }
 
 MainWindow::~MainWindow()
@@ -28,8 +38,11 @@ void MainWindow::initUi()
 {
     setWindowTitle(QStringLiteral("开闭环步进驱动器-上位机调试软件 v1.0"));
     setWindowIcon(QIcon(QStringLiteral(":/new/prefix1/picture/mainlog.png")));
+    valueEditWin.hide();
+    on_pushButton_refresh_clicked();
 
     ui->textBrowser_show->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ui->textBrowser_show, SIGNAL(customContextMenuRequested(QPoint)), this, SLOT(on_textClean(QPoint)));
 
     // An invisible 1 x 30 icon makes every drop-down row 30 pixels high.
     QPixmap spacer(1, 30);
@@ -51,6 +64,7 @@ void MainWindow::initUi()
     table->horizontalHeader()->setFixedHeight(30);
     table->horizontalHeader()->setStyleSheet(QStringLiteral(
         "QHeaderView::section{background-color:rgb(235,235,235);font:10pt '宋体';color: black;};"));
+    connect(table, SIGNAL(cellDoubleClicked(int , int )), this, SLOT(on_clickTabWidget(int , int )));
 
     portStateLabel = new QLabel(QStringLiteral("  串口状态 : 未连接    "));
     ui->statusBar->addWidget(portStateLabel, 0);
@@ -59,9 +73,13 @@ void MainWindow::initUi()
     ui->statusBar->setSizeGripEnabled(false);
 
     ui->checkBox_2->setChecked(true);
-    ui->pushButton_dataRefresh->setEnabled(false);
-    ui->pushButton_dataRefresh->setStyleSheet(
-        QStringLiteral("border-image: url(:/new/prefix1/picture/dataRefresh2.png)"));
+    setDataRefreshEnabled(false);
+}
+
+// Refused user actions all end in the same dark notice.
+void MainWindow::showRefusal(const QString &text)
+{
+    showToast(nullptr, text, QStringLiteral("16px"), QStringLiteral("#ffffff"), QStringLiteral("#202020"));
 }
 
 // Shares the table width out in fortieths; the last column takes the

@@ -5,6 +5,8 @@
 #include <QMainWindow>
 #include <QTimer>
 
+#include "editor/valueeditwin.h"
+#include "protocol/pendingcommand.h"
 #include "registermap/registerinfo.h"
 
 QT_BEGIN_NAMESPACE
@@ -25,18 +27,42 @@ public:
     void readRegisterInfo(const QString &fileName);
     RegisterInfo parseRegisterLine(const QString &line);
     void setTableRow(RegisterInfo info, int row);
+    void appendLogLine(const QColor &color, const QString &text);
+    void exportLog();
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+
+private slots:
+    void on_pushButton_open_clicked();
+    void on_pushButton_refresh_clicked();
+    void on_textClean(const QPoint &pos);
+    void on_clickTabWidget(int row, int column);
+    void on_timerHandle();
+    void on_sendDataShow(QString data, bool isOk);
+    void on_sendWriteCmd(int row, QByteArray cmd);
+    void on_serialReceive(QByteArray data);
+    void on_pushButton_dataRefresh_clicked();
+    void on_lineEdit_deviceAddr_textChanged(const QString &arg1);
 
 private:
     void initUi();
     void adjustColumnWidths();
     void fillRegisterTable();
+    void showRefusal(const QString &text);
+    void setLamp(int row, const QString &colour);
+    void setDataRefreshEnabled(bool enabled);
+    void showPortState(bool open);
+    void countFinishedRefresh();
+    void storeReadReply(const RegisterInfo &reply);
+    void storeWriteReply(const RegisterInfo &reply);
+    QString receivedLine(const QByteArray &data) const;
 
     Ui::MainWindow *ui;
+    ValueEditWin valueEditWin;
     QList<RegisterInfo> registerList;
     QList<quint16> registerAddrs;
+    QList<PendingCommand> cmdQueue;
     bool isDisplayOn = true;
     QTimer pollTimer;
     quint32 slaveAddress = 1;
@@ -46,6 +72,10 @@ private:
     int currentRow = 0;
     QLabel *portStateLabel = nullptr;
     QLabel *refreshCountLabel = nullptr;
+    // A refresh counts once its reads have all been sent and answered or
+    // timed out.
+    bool refreshInProgress = false;
+    int refreshCount = 0;
 
     // Lets the tests look at the state that the window keeps to itself.
     friend struct MainWindowInspector;

@@ -41,8 +41,7 @@ void MainWindow::readRegisterInfo(const QString &fileName)
 {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly)) {
-        showToast(nullptr, QStringLiteral("文件读取失败，请检查文件是否存在!"),
-                  QStringLiteral("16px"), QStringLiteral("#ffffff"), QStringLiteral("#202020"));
+        showRefusal(QStringLiteral("文件读取失败，请检查文件是否存在!"));
     } else {
         // Keys are found by containment, so a byte-order mark or blanks
         // around the first key do not hide it.
@@ -56,6 +55,8 @@ void MainWindow::readRegisterInfo(const QString &fileName)
             else if (part.contains(QLatin1String("rxOutTime")))
                 rxOutTime = value.toUInt(nullptr, 10);
         }
+        // The tick must advance the reply timeout and must not spin a core.
+        txTime = qMax(txTime, 1);
         while (!file.atEnd()) {
             const QString line = lineText(file.readLine().trimmed());
             if (line.isEmpty())

@@ -22,6 +22,8 @@ ensure_packages() {
 
 # What building the tool takes; the CJK font lets the Chinese captions render.
 BUILD_PACKAGES=(cmake make g++ qtbase5-dev libqt5serialport5-dev fonts-wqy-zenhei)
+# What the tests need besides: socat makes the pseudo-terminal pairs.
+TEST_PACKAGES=(socat)
 
 # build_tool BUILD_TYPE: configures and builds into build/.
 build_tool() {

@@ -117,7 +117,9 @@ void TestRegisterMap::settingsLine_data()
     QTest::newRow("all three") << QByteArray("slaveAddress:5,txTime:50,rxOutTime:300") << 5u << 50 << 300u;
     QTest::newRow("blanks and a missing key") << QByteArray("slaveAddress: 5 ,txTime:50") << 5u << 50 << 1000u;
     QTest::newRow("hexadecimal counts as zero") << QByteArray("slaveAddress:0x05") << 0u << 100 << 1000u;
-    QTest::newRow("empty value counts as zero") << QByteArray("txTime:") << 1u << 0 << 1000u;
+    QTest::newRow("empty value counts as zero") << QByteArray("slaveAddress:,rxOutTime:") << 0u << 100 << 0u;
+    QTest::newRow("txTime below 1 ms is used as 1 ms") << QByteArray("txTime:0") << 1u << 1 << 1000u;
+    QTest::newRow("negative txTime") << QByteArray("txTime:-50") << 1u << 1 << 1000u;
     QTest::newRow("keys are case-sensitive") << QByteArray("SlaveAddress:5") << 1u << 100 << 1000u;
     QTest::newRow("byte-order mark") << QByteArray("\xEF\xBB\xBFslaveAddress:7,txTime:20") << 7u << 20 << 1000u;
     QTest::newRow("carriage return") << QByteArray("slaveAddress:3,rxOutTime:500\r") << 3u << 100 << 500u;

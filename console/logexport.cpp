@@ -1,0 +1,28 @@
+#include "app/mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFile>
+#include <QFileDialog>
+#include <QTextStream>
+
+// Writes what the log shows, behind a two-line header, to a file the user
+// picks. The text is taken after the dialog closes, so lines that arrived
+// meanwhile are included.
+void MainWindow::exportLog()
+{
+    const QString fileName = QFileDialog::getSaveFileName(
+        this, QStringLiteral("导出文件"), QCoreApplication::applicationDirPath(), QString());
+    QFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        return;
+
+    QTextStream out(&file);
+    const QString text = ui->textBrowser_show->toPlainText();
+    out << "File output time :  "
+        << QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")) << endl;
+    out << "File Bytes :  " << QString::number(text.size(), 10) << endl;
+    out << text << endl;
+    file.close();
+}

@@ -1,0 +1,42 @@
+#ifndef VALUEEDITWIN_H
+#define VALUEEDITWIN_H
+
+#include <QByteArray>
+#include <QWidget>
+
+#include "registermap/registerinfo.h"
+
+QT_BEGIN_NAMESPACE
+namespace Ui { class ValueEditWin; }
+QT_END_NAMESPACE
+
+// Small dialog that edits one register's value in decimal or hexadecimal and
+// hands the finished write frame to whoever sends it.
+class ValueEditWin : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit ValueEditWin(QWidget *parent = nullptr);
+    ~ValueEditWin() override;
+
+    void showRegister(const RegisterInfo &info, int row);
+
+signals:
+    void writeCurrentValue(int row, QByteArray cmd);
+
+private slots:
+    void on_lineEdit_dec_editingFinished();
+    void on_lineEdit_hex_editingFinished();
+    void on_pushButton_Write_clicked();
+    void on_pushButton_Cance_clicked();
+
+private:
+    void clearRefusalIfValid(const QString &text);
+
+    Ui::ValueEditWin *ui;
+    RegisterInfo registerInfo;
+    int row = 0;
+};
+
+#endif // VALUEEDITWIN_H

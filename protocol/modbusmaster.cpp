@@ -1,0 +1,130 @@
+#include "modbusmaster.h"
+
+namespace {
+
+constexpr quint8 readHoldingRegisters = 0x03;
+constexpr quint8 writeSingleRegister = 0x06;
+constexpr quint8 writeMultipleRegisters = 0x10;
+constexpr int writeReplyLength = 8;
+
+void appendWord(QByteArray &frame, quint16 word)
+{
+    frame.append(char(word >> 8));
+    frame.append(char(word & 0xFF));
+}
+
+quint16 wordAt(const QByteArray &block, int index)
+{
+    return quint16(uchar(block.at(index)) << 8 | uchar(block.at(index + 1)));
+}
+
+} // namespace
+
+quint16 crc16(const uchar *data, std::size_t length)
+{
+    quint16 crc = 0xFFFF;
+    for (std::size_t i = 0; i < length; ++i) {
+        crc ^= data[i];
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 1) ? quint16((crc >> 1) ^ 0xA001) : quint16(crc >> 1);
+    }
+    return crc;
+}
+
+ModbusMaster *ModbusMaster::instance()
+{
+    static ModbusMaster *master = new ModbusMaster;
+    return master;
+}
+
+void ModbusMaster::appendHeader(QByteArray &frame, quint8 function, quint16 address)
+{
+    frame.append(char(slaveAddress));
+    frame.append(char(function));
+    appendWord(frame, address);
+}
+
+void ModbusMaster::appendCrc(QByteArray &frame)
+{
+    const quint16 crc = crc16(reinterpret_cast<const uchar *>(frame.constData()), std::size_t(frame.size()));
+    frame.append(char(crc & 0xFF));
+    frame.append(char(crc >> 8));
+}
+
+QByteArray ModbusMaster::readCmd(quint16 address, quint16 count)
+{
+    QByteArray frame;
+    appendHeader(frame, readHoldingRegisters, address);
+    appendWord(frame, count);
+    appendCrc(frame);
+    return frame;
+}
+
+QByteArray ModbusMaster::readRegisterCmd(const RegisterInfo &info)
+{
+    return readCmd(info.address, 1);
+}
+
+QByteArray ModbusMaster::writeCmd(quint16 address, quint16 value)
+{
+    QByteArray frame;
+    appendHeader(frame, writeSingleRegister, address);
+    appendWord(frame, value);
+    appendCrc(frame);
+    return frame;
+}
+
+QByteArray ModbusMaster::writeRegisterCmd(const RegisterInfo &info)
+{
+    return writeCmd(info.address, info.value);
+}
+
+QByteArray ModbusMaster::writeMultipleCmd(quint16 address, quint16 count, const quint16 *values)
+{
+    QByteArray frame;
+    appendHeader(frame, writeMultipleRegisters, address);
+    appendWord(frame, count);
+    frame.append(char((2 * count) & 0xFF));
+    for (quint16 i = 0; i < count; ++i)
+        appendWord(frame, values[i]);
+    appendCrc(frame);
+    return frame;
+}
+
+bool ModbusMaster::checkCrc(const QByteArray &block)
+{
+    if (block.size() < 2)
+        return false;
+    const int payload = block.size() - 2;
+    const quint16 crc = crc16(reinterpret_cast<const uchar *>(block.constData()), std::size_t(payload));
+    return uchar(block.at(payload)) == (crc & 0xFF) && uchar(block.at(payload + 1)) == (crc >> 8);
+}
+
+QList<RegisterInfo> ModbusMaster::parseReadReply(const QByteArray &block)
+{
+    QList<RegisterInfo> registers;
+    if (block.size() < 3)
+        return registers;
+    const int byteCount = uchar(block.at(2));
+    if (byteCount + 5 != block.size() || byteCount < 2)
+        return registers;
+    // An odd byte count leaves its last data byte unread.
+    for (int i = 3; i < 3 + 2 * (byteCount / 2); i += 2) {
+        RegisterInfo info;
+        info.value = wordAt(block, i);
+        info.valueText = QString::number(info.value, 10);
+        registers.append(info);
+    }
+    return registers;
+}
+
+RegisterInfo ModbusMaster::parseWriteReply(const QByteArray &block)
+{
+    RegisterInfo info;
+    if (block.size() < writeReplyLength)
+        return info;
+    info.address = wordAt(block, 2);
+    info.value = wordAt(block, 4);
+    info.valueText = QString::number(info.value, 10);
+    return info;
+}

@@ -1,0 +1,46 @@
+#ifndef MODBUSMASTER_H
+#define MODBUSMASTER_H
+
+#include <QByteArray>
+#include <QList>
+#include <cstddef>
+
+#include "registermap/registerinfo.h"
+
+// CRC-16 of Modbus RTU (initial 0xFFFF, reflected polynomial 0xA001) over
+// all `length` bytes; sent low byte first.
+quint16 crc16(const uchar *data, std::size_t length);
+
+// Builds the requests of a Modbus RTU master and takes the replies apart.
+// It does no input or output of its own.
+class ModbusMaster
+{
+public:
+    static ModbusMaster *instance();
+
+    void appendHeader(QByteArray &frame, quint8 function, quint16 address);
+    void appendCrc(QByteArray &frame);
+
+    QByteArray readCmd(quint16 address, quint16 count);
+    QByteArray readRegisterCmd(const RegisterInfo &info);
+    QByteArray writeCmd(quint16 address, quint16 value);
+    QByteArray writeRegisterCmd(const RegisterInfo &info);
+    // The byte-count field holds 8 bits: keep count at 123 or below.
+    QByteArray writeMultipleCmd(quint16 address, quint16 count, const quint16 *values);
+
+    bool checkCrc(const QByteArray &block);
+    // One record per register value of a function-3 reply (only value and
+    // valueText set); empty when the byte count does not fit the block.
+    QList<RegisterInfo> parseReadReply(const QByteArray &block);
+    // address, value and valueText of a function-6 echo. A block too short
+    // to be one gives a record whose valueText is empty; a decoded record
+    // always has a decimal valueText.
+    RegisterInfo parseWriteReply(const QByteArray &block);
+
+    quint8 slaveAddress = 1;
+
+private:
+    ModbusMaster() = default;
+};
+
+#endif // MODBUSMASTER_H

@@ -1,0 +1,80 @@
+#include "app/mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include "protocol/modbusmaster.h"
+#include "serial/serial.h"
+
+#include <QDebug>
+#include <QLabel>
+#include <QSerialPort>
+
+void MainWindow::on_pushButton_refresh_clicked()
+{
+    const QStringList ports = Serial::instance()->portList();
+    // An invisible 1 x 30 icon makes every drop-down row 30 pixels high.
+    QPixmap spacer(1, 30);
+    spacer.fill(Qt::transparent);
+    const QIcon spacerIcon(spacer);
+    ui->comboBox_port->setIconSize(QSize(1, 30));
+    ui->comboBox_port->clear();
+    for (const QString &port : ports)
+        ui->comboBox_port->insertItem(ui->comboBox_port->count(), spacerIcon, port, QVariant());
+}
+
+void MainWindow::on_pushButton_open_clicked()
+{
+    Serial *serial = Serial::instance();
+    if (serial->serialPort->isOpen()) {
+        waitElapsed = 0;
+        cmdQueue.clear();
+        refreshInProgress = false;
+        pollTimer.stop();
+        serial->serialPort->close();
+        showPortState(false);
+        setDataRefreshEnabled(false);
+        return;
+    }
+
+    const QString portName = ui->comboBox_port->currentText().trimmed();
+    const QString baudText = ui->comboBox_buad->currentText().trimmed();
+    if (portName.isEmpty() || baudText.isEmpty())
+        return;
+    if (!serial->openPort(portName, baudText.toUInt(nullptr, 10)))
+        return;
+    on_pushButton_dataRefresh_clicked();
+    pollTimer.start();
+    showPortState(true);
+    if (cmdQueue.isEmpty())
+        setDataRefreshEnabled(true);
+}
+
+// Port state text, button face and the controls that must not change while
+// the port is open.
+void MainWindow::showPortState(bool open)
+{
+    portStateLabel->setText(open ? QStringLiteral("  串口状态 : 已连接    ")
+                                 : QStringLiteral("  串口状态 : 未连接    "));
+    ui->pushButton_open->setText(open ? QStringLiteral("关闭串口") : QStringLiteral("打开串口"));
+    ui->comboBox_port->setEnabled(!open);
+    ui->comboBox_buad->setEnabled(!open);
+    ui->pushButton_refresh->setEnabled(!open);
+    ui->lineEdit_deviceAddr->setEnabled(!open);
+    ui->pushButton_refresh->setStyleSheet(open
+        ? QStringLiteral("border-image: url(:/new/prefix1/picture/findport2.png)")
+        : QStringLiteral("border-image: url(:/new/prefix1/picture/findport.png)"));
+}
+
+void MainWindow::on_lineEdit_deviceAddr_textChanged(const QString &arg1)
+{
+    bool ok = false;
+    const int address = arg1.toInt(&ok, 10);
+    if (!ok || address < 0 || address > 255) {
+        ui->lineEdit_deviceAddr->setStyleSheet(QStringLiteral("QLineEdit{border:1px solid red }"));
+        return;
+    }
+    ui->lineEdit_deviceAddr->setStyleSheet(QString());
+    slaveAddress = quint32(address);
+    ModbusMaster::instance()->slaveAddress = quint8(slaveAddress & 0xFF);
+    qDebug() << "void MainWindow::on_lineEdit_deviceAddr_textChanged(const QString&)"
+             << "set slaveAddress:" << slaveAddress;
+}

@@ -1,0 +1,99 @@
+#include "serial.h"
+
+#include "util/hextext.h"
+
+#include <QSerialPort>
+#include <QSerialPortInfo>
+
+namespace {
+
+// A pause this long in the incoming stream ends a block: a reply is sent in
+// one piece, and the next one is a polling interval away.
+constexpr int receiveGapMs = 12;
+
+bool isOfferedBaudRate(qint64 baud)
+{
+    for (qint64 offered : {1200, 4800, 9600, 19200, 38400, 57600, 115200}) {
+        if (baud == offered)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+Serial *Serial::instance()
+{
+    static Serial *serial = new Serial;
+    return serial;
+}
+
+Serial::Serial()
+    : QObject(nullptr)
+{
+    serialPort = new QSerialPort;
+    connect(&receiveTimer, &QTimer::timeout, this, [this] { closeReceiveBlock(); });
+    connect(serialPort, &QSerialPort::readyRead, this, [this] { extendReceiveBlock(); });
+}
+
+// Changing the interval of a running timer restarts its countdown, so each
+// arrival pushes the end of the block further out.
+void Serial::extendReceiveBlock()
+{
+    receiveTimer.setInterval(receiveGapMs);
+    if (!receiveTimer.isActive())
+        receiveTimer.start();
+}
+
+void Serial::closeReceiveBlock()
+{
+    receiveTimer.stop();
+    emit haveReceive(serialPort->readAll());
+}
+
+bool Serial::openPort(const QString &name, qint64 baud)
+{
+    if (serialPort->isOpen())
+        serialPort->close();
+    serialPort->setPortName(name);
+    if (!serialPort->open(QIODevice::ReadWrite))
+        return false;
+    // A rate the tool does not offer leaves the line at its previous rate.
+    if (isOfferedBaudRate(baud))
+        serialPort->setBaudRate(qint32(baud), QSerialPort::AllDirections);
+    serialPort->setDataBits(QSerialPort::Data8);
+    serialPort->setParity(QSerialPort::NoParity);
+    serialPort->setStopBits(QSerialPort::OneStop);
+    serialPort->setFlowControl(QSerialPort::NoFlowControl);
+    return true;
+}
+
+bool Serial::sendData(QByteArray frame)
+{
+    const bool isOk = serialPort->write(frame) > 0;
+    emit sendDataShow(QStringLiteral("Tx(hex):") + byteArrayToHexString(frame), isOk);
+    return isOk;
+}
+
+bool Serial::sendText(QString text)
+{
+    const bool isOk = serialPort->write(text.toLatin1()) > 0;
+    emit sendDataShow(QStringLiteral("Tx:") + text, isOk);
+    return isOk;
+}
+
+// Only ports that can be opened right now are offered; one held by another
+// program would fail later anyway.
+QStringList Serial::portList()
+{
+    QStringList names;
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
+        QSerialPort port;
+        port.setPort(info);
+        if (port.open(QIODevice::ReadWrite)) {
+            names.append(port.portName());
+            port.close();
+        }
+    }
+    return names;
+}

@@ -1,0 +1,44 @@
+#ifndef SERIAL_H
+#define SERIAL_H
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+
+QT_BEGIN_NAMESPACE
+class QSerialPort;
+QT_END_NAMESPACE
+
+// The one serial line of the program. Incoming bytes are handed on in
+// blocks: a block ends at the first pause of 12 ms in the stream. Every
+// transmission is reported as log text, successful or not.
+class Serial : public QObject
+{
+    Q_OBJECT
+
+public:
+    static Serial *instance();
+
+    bool openPort(const QString &name, qint64 baud);
+    bool sendData(QByteArray frame);
+    bool sendText(QString text);
+    QStringList portList();
+
+    // Public so that the window can see whether the line is open and close it.
+    QSerialPort *serialPort;
+
+signals:
+    void haveReceive(QByteArray data);
+    void sendDataShow(QString data, bool isOk);
+
+private:
+    Serial();
+    void extendReceiveBlock();
+    void closeReceiveBlock();
+
+    QTimer receiveTimer;
+};
+
+#endif // SERIAL_H

@@ -1,0 +1,272 @@
+#include <QtTest>
+
+#include <QSerialPort>
+#include <QSerialPortInfo>
+
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <memory>
+
+#include "serial/serial.h"
+#include "support/ptypair.h"
+
+// Serial is one object for the whole process: every case opens it on a
+// fresh pty pair and cleanup() closes it again.
+class TestSerial : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void frameReachesTheFarEndAndIsEchoed();
+    void textGoesOutAsLatin1ButIsEchoedAsTyped();
+    void failedWritesAreEchoedAsFailed();
+    void burstsWithShortPausesMakeOneBlock();
+    void burstsWithALongPauseMakeTwoBlocks();
+    void reopeningKeepsTheRateWhenTheNewOneIsNotOffered();
+    void reopeningResetsStopBitsAndFlowControl();
+    void missingPortDoesNotOpen();
+    void portListHoldsOnlyEnumeratedPorts();
+    void portListLeavesOutAPortInUse();
+
+private:
+    void writeAtFarEnd(const QByteArray &bytes);
+    QByteArray readAtFarEnd();
+
+    std::unique_ptr<PtyPair> line;
+    int farEnd = -1;
+    QByteArray farEndReceived;
+};
+
+const QByteArray readRequest = QByteArray::fromHex("010300000001840a");
+
+void TestSerial::init()
+{
+    line = std::make_unique<PtyPair>();
+    QVERIFY(line->start());
+    farEnd = ::open(QFile::encodeName(line->peerSide()).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    QVERIFY(farEnd >= 0);
+    farEndReceived.clear();
+}
+
+void TestSerial::cleanup()
+{
+    Serial::instance()->serialPort->close();
+    if (farEnd >= 0)
+        ::close(farEnd);
+    farEnd = -1;
+    line.reset();
+}
+
+void TestSerial::writeAtFarEnd(const QByteArray &bytes)
+{
+    QCOMPARE(::write(farEnd, bytes.constData(), size_t(bytes.size())), ssize_t(bytes.size()));
+}
+
+// Everything the far end has received so far.
+QByteArray TestSerial::readAtFarEnd()
+{
+    char buffer[256];
+    ssize_t count;
+    while ((count = ::read(farEnd, buffer, sizeof buffer)) > 0)
+        farEndReceived.append(buffer, int(count));
+    return farEndReceived;
+}
+
+void TestSerial::frameReachesTheFarEndAndIsEchoed()
+{
+    Serial *serial = Serial::instance();
+    QVERIFY(serial->openPort(line->appSide(), 9600));
+    QSignalSpy echo(serial, &Serial::sendDataShow);
+
+    QVERIFY(serial->sendData(readRequest));
+    QCOMPARE(echo.count(), 1);
+    QCOMPARE(echo.at(0).at(0).toString(), QStringLiteral("Tx(hex):01 03 00 00 00 01 84 0A "));
+    QCOMPARE(echo.at(0).at(1).toBool(), true);
+    QTRY_COMPARE_WITH_TIMEOUT(readAtFarEnd(), readRequest, 5000);
+}
+
+void TestSerial::textGoesOutAsLatin1ButIsEchoedAsTyped()
+{
+    Serial *serial = Serial::instance();
+    QVERIFY(serial->openPort(line->appSide(), 9600));
+    QSignalSpy echo(serial, &Serial::sendDataShow);
+
+    QVERIFY(serial->sendText(QStringLiteral("A中")));
+    QCOMPARE(echo.count(), 1);
+    QCOMPARE(echo.at(0).at(0).toString(), QStringLiteral("Tx:A中"));
+    QCOMPARE(echo.at(0).at(1).toBool(), true);
+    QTRY_COMPARE_WITH_TIMEOUT(readAtFarEnd(), QByteArray("A?"), 5000);
+}
+
+// The log shows what was tried even when nothing went out.
+void TestSerial::failedWritesAreEchoedAsFailed()
+{
+    Serial *serial = Serial::instance();
+    QSignalSpy echo(serial, &Serial::sendDataShow);
+
+    QTest::ignoreMessage(QtWarningMsg, "QIODevice::write (QSerialPort): device not open");
+    QVERIFY(!serial->sendData(readRequest));
+    QTest::ignoreMessage(QtWarningMsg, "QIODevice::write (QSerialPort): device not open");
+    QVERIFY(!serial->sendText(QStringLiteral("hello")));
+
+    QVERIFY(serial->openPort(line->appSide(), 9600));
+    QVERIFY(!serial->sendData(QByteArray()));
+    QVERIFY(!serial->sendText(QString()));
+
+    const QList<QList<QVariant>> expected = {
+        {QStringLiteral("Tx(hex):01 03 00 00 00 01 84 0A "), false},
+        {QStringLiteral("Tx:hello"), false},
+        {QStringLiteral("Tx(hex):"), false},
+        {QStringLiteral("Tx:"), false},
+    };
+    QCOMPARE(echo, expected);
+}
+
+static QByteArray joined(const QSignalSpy &blocks)
+{
+    QByteArray bytes;
+    for (const QList<QVariant> &block : blocks)
+        bytes += block.at(0).toByteArray();
+    return bytes;
+}
+
+static qint64 longestPause(const QList<qint64> &arrivals)
+{
+    qint64 longest = 0;
+    for (int k = 1; k < arrivals.size(); ++k)
+        longest = qMax(longest, arrivals.at(k) - arrivals.at(k - 1));
+    return longest;
+}
+
+// Four bursts 5 ms apart span more than 12 ms, so they stay together only
+// if every arrival restarts the countdown. On a busy machine an arrival can
+// come 12 ms or more after the one before; such a try is repeated, while a
+// split without such a pause is a fault.
+void TestSerial::burstsWithShortPausesMakeOneBlock()
+{
+    Serial *serial = Serial::instance();
+    QVERIFY(serial->openPort(line->appSide(), 115200));
+    const QByteArray reply = QByteArray::fromHex("0103020000b844");
+
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        QSignalSpy blocks(serial, &Serial::haveReceive);
+        QList<qint64> arrivals;
+        QElapsedTimer clock;
+        clock.start();
+        QObject recorder; // ends the connection with this try
+        connect(serial->serialPort, &QSerialPort::readyRead, &recorder,
+                [&] { arrivals.append(clock.elapsed()); });
+        for (int k = 0; k < reply.size(); k += 2) {
+            QTimer::singleShot(5 * k / 2, Qt::PreciseTimer, this,
+                               [this, burst = reply.mid(k, 2)] { writeAtFarEnd(burst); });
+        }
+
+        // A real event loop, not QTRY's polling, so that pauses are not stretched.
+        while (joined(blocks).size() < reply.size() && blocks.wait(5000)) {
+        }
+        QCOMPARE(joined(blocks), reply);
+        if (blocks.count() == 1)
+            return;
+        QVERIFY2(longestPause(arrivals) >= 11, "a block ended without a 12 ms pause");
+    }
+    QFAIL("every try saw a pause of 12 ms or more: the machine is too busy");
+}
+
+void TestSerial::burstsWithALongPauseMakeTwoBlocks()
+{
+    Serial *serial = Serial::instance();
+    QVERIFY(serial->openPort(line->appSide(), 115200));
+    QSignalSpy blocks(serial, &Serial::haveReceive);
+
+    const QByteArray first = QByteArray::fromHex("0103020000b844");
+    const QByteArray second = QByteArray::fromHex("0106001000640c1e");
+    QTimer::singleShot(0, this, [this, first] { writeAtFarEnd(first); });
+    QTimer::singleShot(100, this, [this, second] { writeAtFarEnd(second); });
+
+    QTRY_COMPARE_WITH_TIMEOUT(blocks.count(), 2, 5000);
+    QCOMPARE(blocks.at(0).at(0).toByteArray(), first);
+    QCOMPARE(blocks.at(1).at(0).toByteArray(), second);
+}
+
+// The rate also has to reach the terminal, not only the QSerialPort object.
+static speed_t lineSpeed(const QSerialPort *port)
+{
+    termios settings = {};
+    return ::tcgetattr(port->handle(), &settings) == 0 ? ::cfgetospeed(&settings) : B0;
+}
+
+void TestSerial::reopeningKeepsTheRateWhenTheNewOneIsNotOffered()
+{
+    Serial *serial = Serial::instance();
+    QVERIFY(serial->openPort(line->appSide(), 19200));
+    QCOMPARE(serial->serialPort->baudRate(), 19200);
+    QCOMPARE(lineSpeed(serial->serialPort), speed_t(B19200));
+
+    QVERIFY(serial->openPort(line->appSide(), 2400));
+    QVERIFY(serial->serialPort->isOpen());
+    QCOMPARE(serial->serialPort->baudRate(), 19200);
+    QCOMPARE(lineSpeed(serial->serialPort), speed_t(B19200));
+
+    QVERIFY(serial->openPort(line->appSide(), 115200));
+    QCOMPARE(serial->serialPort->baudRate(), 115200);
+    QCOMPARE(lineSpeed(serial->serialPort), speed_t(B115200));
+}
+
+// A pty keeps 8 data bits without parity whatever it is told, so only the
+// stop bits and the flow control can show that opening sets the frame format.
+void TestSerial::reopeningResetsStopBitsAndFlowControl()
+{
+    Serial *serial = Serial::instance();
+    QSerialPort *port = serial->serialPort;
+    QVERIFY(serial->openPort(line->appSide(), 9600));
+    QVERIFY(port->setStopBits(QSerialPort::TwoStop));
+    QVERIFY(port->setFlowControl(QSerialPort::SoftwareControl));
+
+    QVERIFY(serial->openPort(line->appSide(), 9600));
+    QCOMPARE(port->stopBits(), QSerialPort::OneStop);
+    QCOMPARE(port->flowControl(), QSerialPort::NoFlowControl);
+}
+
+// A failed open also drops the port that was open before.
+void TestSerial::missingPortDoesNotOpen()
+{
+    Serial *serial = Serial::instance();
+    QVERIFY(serial->openPort(line->appSide(), 9600));
+    QVERIFY(!serial->openPort(line->appSide() + QStringLiteral("-missing"), 9600));
+    QVERIFY(!serial->serialPort->isOpen());
+}
+
+// Only ports that Qt enumerates, by name and in Qt's order (ptys are never
+// among them).
+void TestSerial::portListHoldsOnlyEnumeratedPorts()
+{
+    QStringList enumerated;
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
+        enumerated.append(info.portName());
+
+    const QStringList listed = Serial::instance()->portList();
+    int from = 0;
+    for (const QString &name : listed) {
+        const int at = enumerated.indexOf(name, from);
+        QVERIFY2(at >= 0, qPrintable(name));
+        from = at + 1;
+    }
+}
+
+// Serial's own port is locked while open, like a port held by another program.
+void TestSerial::portListLeavesOutAPortInUse()
+{
+    Serial *serial = Serial::instance();
+    const QStringList free = serial->portList();
+    if (free.isEmpty())
+        QSKIP("this machine has no serial port that can be opened");
+    QVERIFY(serial->openPort(free.first(), 9600));
+    QVERIFY(!serial->portList().contains(free.first()));
+}
+
+QTEST_GUILESS_MAIN(TestSerial)
+#include "tst_serial.moc"

@@ -1,0 +1,243 @@
+#include <QtTest>
+
+#include <QFileDialog>
+#include <QMenu>
+#include <QTextBrowser>
+
+#include "serial/serial.h"
+#include "support/logview.h"
+#include "support/mainwindowinspector.h"
+#include "support/workfolder.h"
+
+using Inspect = MainWindowInspector;
+
+namespace {
+
+const QColor black(0, 0, 0, 255);
+const QColor red(255, 0, 0, 255);
+const QByteArray emptyMap("slaveAddress:1\n");
+
+QTextBrowser *logOf(MainWindow &window)
+{
+    return window.findChild<QTextBrowser *>("textBrowser_show");
+}
+
+// Opens the log's context menu as a right click does, lets `choose` look at
+// it and pick an action (or none), and returns the item texts it showed.
+QStringList useContextMenu(MainWindow &window, const QString &choose)
+{
+    QStringList items;
+    QTimer::singleShot(50, [&items, choose] {
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        if (!menu)
+            return;
+        QAction *chosen = nullptr;
+        for (QAction *action : menu->actions()) {
+            items << action->text();
+            if (action->text() == choose)
+                chosen = action;
+        }
+        if (chosen)
+            menu->setActiveAction(chosen);
+        QTest::keyClick(menu, chosen ? Qt::Key_Return : Qt::Key_Escape);
+    });
+    emit logOf(window)->customContextMenuRequested(QPoint(5, 5));
+    return items;
+}
+
+// Answers the save dialog with `fileName`, or cancels it when the name is
+// empty. Done through QDialog::done(), which skips Qt's own overwrite
+// question; the export itself does not ask anything.
+void answerSaveDialog(const QString &fileName)
+{
+    auto *poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [poll, fileName] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        poll->deleteLater();
+        if (!fileName.isEmpty())
+            dialog->selectFile(fileName);
+        static_cast<QDialog *>(dialog)->done(fileName.isEmpty() ? QDialog::Rejected : QDialog::Accepted);
+    });
+    poll->start(50);
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+} // namespace
+
+class TestTrafficLog : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void sendEchoColours();
+    void displayOffDropsEverything();
+    void appendedColourNeverLeaks();
+    void timestampFormat();
+    void menuItemsFollowTheSwitch();
+    void clearEmptiesTheLog();
+    void exportWritesHeaderAndText_data();
+    void exportWritesHeaderAndText();
+    void exportOverwritesAndKeepsTheLog();
+    void cancelledExportWritesNothing();
+};
+
+void TestTrafficLog::sendEchoColours()
+{
+    WorkFolder folder{emptyMap};
+    MainWindow window;
+    emit Serial::instance()->sendDataShow(QStringLiteral("Tx(hex):01 "), false);
+    emit Serial::instance()->sendDataShow(QStringLiteral("Tx:AT"), true);
+    const QList<LogLine> lines = logLines(window);
+    QCOMPARE(lines.size(), 2);
+    QCOMPARE(withoutTimestamp(lines.at(0).text), QStringLiteral("Tx(hex):01 "));
+    QCOMPARE(lines.at(0).colour, red);
+    QCOMPARE(withoutTimestamp(lines.at(1).text), QStringLiteral("Tx:AT"));
+    QCOMPARE(lines.at(1).colour, black);
+}
+
+void TestTrafficLog::displayOffDropsEverything()
+{
+    WorkFolder folder{emptyMap};
+    MainWindow window;
+    Inspect::isDisplayOn(window) = false;
+    emit Serial::instance()->sendDataShow(QStringLiteral("Tx:lost"), false);
+    QVERIFY(logLines(window).isEmpty());
+    QCOMPARE(logOf(window)->textColor(), black);
+
+    Inspect::isDisplayOn(window) = true;
+    emit Serial::instance()->sendDataShow(QStringLiteral("Tx:kept"), true);
+    QCOMPARE(logTexts(window).size(), 1);
+    QCOMPARE(logLines(window).first().colour, black);
+}
+
+void TestTrafficLog::appendedColourNeverLeaks()
+{
+    WorkFolder folder{emptyMap};
+    MainWindow window;
+    window.appendLogLine(QColor(255, 180, 180, 255), QStringLiteral("Data CRC Error!"));
+    QCOMPARE(logOf(window)->textColor(), black);
+    emit Serial::instance()->sendDataShow(QStringLiteral("Tx:next"), true);
+    QCOMPARE(logLines(window).last().colour, black);
+}
+
+void TestTrafficLog::timestampFormat()
+{
+    WorkFolder folder{emptyMap};
+    MainWindow window;
+    const QTime before = QTime::currentTime();
+    emit Serial::instance()->sendDataShow(QStringLiteral("Tx:x"), true);
+    const QString line = logTexts(window).first();
+    const QRegularExpressionMatch match =
+        QRegularExpression(QStringLiteral("^\\[(\\d\\d):(\\d\\d):(\\d\\d)::(\\d\\d\\d)\\] Tx:x$")).match(line);
+    QVERIFY2(match.hasMatch(), qPrintable(line));
+    const QTime stamped(match.captured(1).toInt(), match.captured(2).toInt(), match.captured(3).toInt(),
+                        match.captured(4).toInt());
+    QVERIFY(qAbs(before.msecsTo(stamped)) < 2000);
+}
+
+void TestTrafficLog::menuItemsFollowTheSwitch()
+{
+    WorkFolder folder{emptyMap};
+    MainWindow window;
+    window.show();
+    QCOMPARE(useContextMenu(window, QStringLiteral("停止显示")),
+             (QStringList{"清空显示", "停止显示", "导出内容"}));
+    QVERIFY(!Inspect::isDisplayOn(window));
+    QCOMPARE(useContextMenu(window, QStringLiteral("启动显示")),
+             (QStringList{"清空显示", "启动显示", "导出内容"}));
+    QVERIFY(Inspect::isDisplayOn(window));
+    useContextMenu(window, QString()); // dismissed: nothing changes
+    QVERIFY(Inspect::isDisplayOn(window));
+}
+
+void TestTrafficLog::clearEmptiesTheLog()
+{
+    WorkFolder folder{emptyMap};
+    MainWindow window;
+    window.show();
+    window.appendLogLine(QColor(255, 180, 180, 255), QStringLiteral("Data CRC Error!"));
+    useContextMenu(window, QStringLiteral("清空显示"));
+    QVERIFY(logLines(window).isEmpty());
+    QVERIFY(Inspect::isDisplayOn(window));
+    QCOMPARE(logOf(window)->textColor(), black);
+}
+
+void TestTrafficLog::exportWritesHeaderAndText_data()
+{
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QByteArray>("body");
+    QTest::newRow("empty log") << QStringList() << QByteArray("File Bytes :  0\n\n");
+    QTest::newRow("two error lines")
+        << QStringList{"Data CRC Error!", "Data receiving timeout!"}
+        << QByteArray("File Bytes :  39\nData CRC Error!\nData receiving timeout!\n");
+}
+
+void TestTrafficLog::exportWritesHeaderAndText()
+{
+    QFETCH(QStringList, lines);
+    QFETCH(QByteArray, body);
+    WorkFolder folder{emptyMap};
+    MainWindow window;
+    window.show();
+    for (const QString &line : lines)
+        window.appendLogLine(QColor(255, 180, 180, 255), line);
+    const QString target = folder.path() + QStringLiteral("/log.txt");
+    const QDateTime before = QDateTime::currentDateTime();
+
+    answerSaveDialog(target);
+    useContextMenu(window, QStringLiteral("导出内容"));
+
+    const QByteArray written = readFile(target);
+    const int firstBreak = written.indexOf('\n');
+    const QByteArray header = written.left(firstBreak);
+    QVERIFY2(header.startsWith("File output time :  "), header.constData());
+    const QDateTime stamped = QDateTime::fromString(QString::fromLatin1(header.mid(20)),
+                                                    QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    QVERIFY(stamped.isValid());
+    QVERIFY(qAbs(before.secsTo(stamped)) <= 5);
+    QCOMPARE(written.mid(firstBreak + 1), body);
+}
+
+void TestTrafficLog::exportOverwritesAndKeepsTheLog()
+{
+    WorkFolder folder{emptyMap};
+    MainWindow window;
+    window.show();
+    const QString target = folder.path() + QStringLiteral("/log.txt");
+    QFile old(target);
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write(QByteArray(5000, 'x'));
+    old.close();
+
+    Inspect::isDisplayOn(window) = false;
+    window.appendLogLine(QColor(255, 180, 180, 255), QStringLiteral("Data CRC Error!"));
+    answerSaveDialog(target);
+    useContextMenu(window, QStringLiteral("导出内容"));
+
+    QVERIFY(readFile(target).endsWith("File Bytes :  15\nData CRC Error!\n"));
+    QCOMPARE(logTexts(window), QStringList{"Data CRC Error!"});
+    QVERIFY(!Inspect::isDisplayOn(window));
+}
+
+void TestTrafficLog::cancelledExportWritesNothing()
+{
+    WorkFolder folder{emptyMap};
+    MainWindow window;
+    window.show();
+    window.appendLogLine(QColor(255, 180, 180, 255), QStringLiteral("Data CRC Error!"));
+    const QStringList before = QDir(folder.path()).entryList(QDir::Files);
+    answerSaveDialog(QString());
+    useContextMenu(window, QStringLiteral("导出内容"));
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files), before);
+    QCOMPARE(logTexts(window), QStringList{"Data CRC Error!"});
+}
+
+QTEST_MAIN(TestTrafficLog)
+#include "tst_trafficlog.moc"

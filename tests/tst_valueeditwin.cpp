@@ -1,0 +1,372 @@
+#include <QtTest>
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "app/styles.h"
+#include "editor/valueeditwin.h"
+#include "protocol/modbusmaster.h"
+
+namespace {
+
+const QString redBorder = QStringLiteral("QLineEdit{border:1px solid red }");
+
+RegisterInfo runCurrent()
+{
+    RegisterInfo info;
+    info.address = 0x0010;
+    info.addressText = QStringLiteral("0x0010");
+    info.permission = QStringLiteral("RW");
+    info.value = 100;
+    info.valueText = QStringLiteral("100");
+    info.rangeText = QStringLiteral("0~1000");
+    info.rangeMin = 0;
+    info.rangeMax = 1000;
+    info.name = QStringLiteral("Run current");
+    return info;
+}
+
+RegisterInfo withRange(qint32 min, qint32 max, const QString &valueText = QStringLiteral("100"))
+{
+    RegisterInfo info = runCurrent();
+    info.rangeMin = min;
+    info.rangeMax = max;
+    info.valueText = valueText;
+    return info;
+}
+
+// The editor's widgets, found the way a form user sees them.
+struct Form
+{
+    explicit Form(ValueEditWin &window)
+        : dec(window.findChild<QLineEdit *>("lineEdit_dec"))
+        , hex(window.findChild<QLineEdit *>("lineEdit_hex"))
+        , index(window.findChild<QLabel *>("label_indexs"))
+        , range(window.findChild<QLabel *>("label_range"))
+        , write(window.findChild<QPushButton *>("pushButton_Write"))
+        , close(window.findChild<QPushButton *>("pushButton_Cance"))
+    {
+    }
+
+    QLineEdit *dec;
+    QLineEdit *hex;
+    QLabel *index;
+    QLabel *range;
+    QPushButton *write;
+    QPushButton *close;
+};
+
+// Selects everything in the field and types over it, as a technician does.
+void retype(QLineEdit *field, const QString &text)
+{
+    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(field, Qt::Key_Backspace);
+    QTest::keyClicks(field, text);
+}
+
+void enter(QLineEdit *field, const QString &text)
+{
+    retype(field, text);
+    QTest::keyClick(field, Qt::Key_Return);
+}
+
+} // namespace
+
+class TestValueEditWin : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void construction();
+    void showRegisterFillsTheForm();
+    void closeHidesAndNextRegisterReopens();
+    void decimalToHex_data();
+    void decimalToHex();
+    void hexToDecimal_data();
+    void hexToDecimal();
+    void emptiedFieldsConvertNothing();
+    void rangeColour_data();
+    void rangeColour();
+    void blanksAroundTheDecimalAreIgnored();
+    void writeSendsTheFrame();
+    void writtenValue_data();
+    void writtenValue();
+    void refusedValues_data();
+    void refusedValues();
+    void redBorderLastsUntilTheValueIsValid();
+};
+
+void TestValueEditWin::construction()
+{
+    ValueEditWin window;
+    QCOMPARE(window.minimumSize(), QSize(384, 254));
+    QCOMPARE(window.maximumSize(), QSize(384, 254));
+    QCOMPARE(window.windowType(), Qt::Dialog);
+    QVERIFY(!window.windowIcon().isNull());
+    QVERIFY(!window.isVisible());
+}
+
+void TestValueEditWin::showRegisterFillsTheForm()
+{
+    ValueEditWin window;
+    Form form(window);
+    window.showRegister(runCurrent(), 0);
+
+    QVERIFY(window.isVisible());
+    QCOMPARE(window.windowTitle(), QStringLiteral("Run current"));
+    QCOMPARE(form.index->text(), QStringLiteral("0x0010"));
+    QCOMPARE(form.range->text(), QStringLiteral("0~1000"));
+    QCOMPARE(form.dec->text(), QStringLiteral("100"));
+    QCOMPARE(form.hex->text(), QStringLiteral("64"));
+    QCOMPARE(form.range->styleSheet(), normalStyle);
+}
+
+void TestValueEditWin::closeHidesAndNextRegisterReopens()
+{
+    ValueEditWin window;
+    Form form(window);
+    window.showRegister(runCurrent(), 0);
+    window.move(120, 80);
+    const QPoint placed = window.pos();
+
+    RegisterInfo speed = withRange(0, 3000, QStringLiteral("600"));
+    speed.name = QStringLiteral("Speed");
+    window.showRegister(speed, 1);
+    QCOMPARE(window.pos(), placed);
+    QCOMPARE(window.windowTitle(), QStringLiteral("Speed"));
+    QCOMPARE(form.hex->text(), QStringLiteral("0258"));
+
+    QTest::mouseClick(form.close, Qt::LeftButton);
+    QVERIFY(!window.isVisible());
+
+    window.showRegister(runCurrent(), 0);
+    QVERIFY(window.isVisible());
+    QCOMPARE(window.windowTitle(), QStringLiteral("Run current"));
+}
+
+void TestValueEditWin::decimalToHex_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("hex");
+    QTest::newRow("one digit padded") << "5" << "05";
+    QTest::newRow("one byte") << "255" << "ff";
+    QTest::newRow("three digits padded") << "256" << "0100";
+    QTest::newRow("four digits") << "4096" << "1000";
+    QTest::newRow("largest register value") << "65535" << "ffff";
+    QTest::newRow("zero") << "0" << "00";
+    QTest::newRow("letters count as zero") << "abc" << "00";
+}
+
+void TestValueEditWin::decimalToHex()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, hex);
+    ValueEditWin window;
+    Form form(window);
+    window.showRegister(withRange(0, 65535, QStringLiteral("7")), 0);
+
+    enter(form.dec, typed);
+    QCOMPARE(form.hex->text(), hex);
+    QCOMPARE(form.dec->text(), typed);
+}
+
+void TestValueEditWin::hexToDecimal_data()
+{
+    QTest::addColumn<QString>("shownDec");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("dec");
+    QTest::addColumn<QString>("hex");
+    QTest::newRow("upper case") << "7" << "A" << "10" << "0a";
+    QTest::newRow("lower case") << "7" << "a" << "10" << "0a";
+    QTest::newRow("0x prefix") << "7" << "0xA" << "10" << "0a";
+    QTest::newRow("two bytes") << "7" << "FFFF" << "65535" << "ffff";
+    QTest::newRow("not hex counts as zero") << "7" << "zz" << "0" << "00";
+    QTest::newRow("same value keeps the hex as typed") << "10" << "A" << "10" << "A";
+}
+
+void TestValueEditWin::hexToDecimal()
+{
+    QFETCH(QString, shownDec);
+    QFETCH(QString, typed);
+    QFETCH(QString, dec);
+    QFETCH(QString, hex);
+    ValueEditWin window;
+    Form form(window);
+    window.showRegister(withRange(0, 65535, shownDec), 0);
+
+    enter(form.hex, typed);
+    QCOMPARE(form.dec->text(), dec);
+    QCOMPARE(form.hex->text(), hex);
+}
+
+void TestValueEditWin::emptiedFieldsConvertNothing()
+{
+    ValueEditWin window;
+    Form form(window);
+    window.showRegister(withRange(0, 50), 0);
+    QCOMPARE(form.range->styleSheet(), warningStyle);
+
+    enter(form.hex, QString());
+    QCOMPARE(form.dec->text(), QStringLiteral("100"));
+    QCOMPARE(form.range->styleSheet(), warningStyle);
+
+    enter(form.hex, QStringLiteral("64"));
+    enter(form.dec, QString());
+    QCOMPARE(form.hex->text(), QStringLiteral("64"));
+    QCOMPARE(form.range->styleSheet(), normalStyle);
+
+    enter(form.dec, QStringLiteral("   "));
+    QCOMPARE(form.hex->text(), QStringLiteral("64"));
+}
+
+void TestValueEditWin::rangeColour_data()
+{
+    QTest::addColumn<qint32>("min");
+    QTest::addColumn<qint32>("max");
+    QTest::addColumn<bool>("inHex");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("warned");
+    QTest::newRow("inside") << 1 << 1000 << false << "500" << false;
+    QTest::newRow("at min") << 1 << 1000 << false << "1" << false;
+    QTest::newRow("at max") << 1 << 1000 << false << "1000" << false;
+    QTest::newRow("below min") << 1 << 1000 << false << "0" << true;
+    QTest::newRow("above max") << 1 << 1000 << false << "1001" << true;
+    QTest::newRow("letters are zero, below min") << 1 << 1000 << false << "abc" << true;
+    QTest::newRow("negative min compares signed") << -10 << 10 << false << "-5" << false;
+    QTest::newRow("below negative min") << -10 << 10 << false << "-11" << true;
+    QTest::newRow("no range given, non-zero") << 0 << 0 << false << "5" << true;
+    QTest::newRow("no range given, zero") << 0 << 0 << false << "0" << false;
+    QTest::newRow("through the hex field") << 1 << 1000 << true << "3e9" << true;
+}
+
+// Each row starts from a warning, so a correct value must also turn it back.
+void TestValueEditWin::rangeColour()
+{
+    QFETCH(qint32, min);
+    QFETCH(qint32, max);
+    QFETCH(bool, inHex);
+    QFETCH(QString, typed);
+    QFETCH(bool, warned);
+    ValueEditWin window;
+    Form form(window);
+    window.showRegister(withRange(min, max, QStringLiteral("70000")), 0);
+    QCOMPARE(form.range->styleSheet(), warningStyle);
+
+    enter(inHex ? form.hex : form.dec, typed);
+    QCOMPARE(form.range->styleSheet(), warned ? warningStyle : normalStyle);
+}
+
+void TestValueEditWin::blanksAroundTheDecimalAreIgnored()
+{
+    ModbusMaster::instance()->slaveAddress = 1;
+    ValueEditWin window;
+    Form form(window);
+    window.showRegister(withRange(42, 42, QStringLiteral("7")), 0);
+    QSignalSpy written(&window, &ValueEditWin::writeCurrentValue);
+
+    enter(form.dec, QStringLiteral(" 42 "));
+    QCOMPARE(form.hex->text(), QStringLiteral("2a"));
+    QCOMPARE(form.range->styleSheet(), normalStyle);
+
+    QTest::mouseClick(form.write, Qt::LeftButton);
+    QCOMPARE(written.count(), 1);
+    QCOMPARE(written.at(0).at(1).toByteArray().mid(4, 2), QByteArray::fromHex("002a"));
+    QCOMPARE(form.dec->text(), QStringLiteral(" 42 "));
+}
+
+void TestValueEditWin::writeSendsTheFrame()
+{
+    ModbusMaster::instance()->slaveAddress = 1;
+    ValueEditWin window;
+    Form form(window);
+    window.showRegister(withRange(0, 1000, QStringLiteral("7")), 3);
+    QSignalSpy written(&window, &ValueEditWin::writeCurrentValue);
+
+    // Typed but never confirmed with Enter: the button reads the field itself.
+    retype(form.dec, QStringLiteral("100"));
+    QTest::mouseClick(form.write, Qt::LeftButton);
+
+    QCOMPARE(written.count(), 1);
+    QCOMPARE(written.at(0).at(0).toInt(), 3);
+    QCOMPARE(written.at(0).at(1).toByteArray(), QByteArray::fromHex("01060010006489e4"));
+    QVERIFY(window.isVisible());
+    QCOMPARE(form.dec->styleSheet(), QString());
+}
+
+void TestValueEditWin::writtenValue_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QByteArray>("valueBytes");
+    QTest::newRow("zero") << "0" << QByteArray::fromHex("0000");
+    QTest::newRow("largest") << "65535" << QByteArray::fromHex("ffff");
+    QTest::newRow("above the range max") << "1001" << QByteArray::fromHex("03e9");
+}
+
+void TestValueEditWin::writtenValue()
+{
+    QFETCH(QString, typed);
+    QFETCH(QByteArray, valueBytes);
+    ValueEditWin window;
+    Form form(window);
+    window.showRegister(runCurrent(), 0);
+    QSignalSpy written(&window, &ValueEditWin::writeCurrentValue);
+
+    enter(form.dec, typed);
+    QTest::mouseClick(form.write, Qt::LeftButton);
+    QCOMPARE(written.count(), 1);
+    QCOMPARE(written.at(0).at(1).toByteArray().mid(4, 2), valueBytes);
+}
+
+void TestValueEditWin::refusedValues_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::newRow("empty") << "";
+    QTest::newRow("blanks only") << "   ";
+    QTest::newRow("negative") << "-1";
+    QTest::newRow("one past 16 bits") << "65536";
+    QTest::newRow("letters") << "abc";
+    QTest::newRow("fraction") << "1.5";
+}
+
+void TestValueEditWin::refusedValues()
+{
+    QFETCH(QString, typed);
+    ValueEditWin window;
+    Form form(window);
+    window.showRegister(runCurrent(), 0);
+    QSignalSpy written(&window, &ValueEditWin::writeCurrentValue);
+
+    retype(form.dec, typed);
+    QTest::mouseClick(form.write, Qt::LeftButton);
+    QCOMPARE(written.count(), 0);
+    QCOMPARE(form.dec->styleSheet(), redBorder);
+    QVERIFY(window.isVisible());
+}
+
+void TestValueEditWin::redBorderLastsUntilTheValueIsValid()
+{
+    ValueEditWin window;
+    Form form(window);
+    window.showRegister(runCurrent(), 0);
+    retype(form.dec, QStringLiteral("abc"));
+    QTest::mouseClick(form.write, Qt::LeftButton);
+    QCOMPARE(form.dec->styleSheet(), redBorder);
+
+    retype(form.dec, QStringLiteral("-3"));
+    QCOMPARE(form.dec->styleSheet(), redBorder);
+
+    retype(form.dec, QStringLiteral("12"));
+    QCOMPARE(form.dec->styleSheet(), QString());
+
+    // A value that arrives through the hex field clears it as well.
+    retype(form.dec, QStringLiteral("x"));
+    QTest::mouseClick(form.write, Qt::LeftButton);
+    QCOMPARE(form.dec->styleSheet(), redBorder);
+    enter(form.hex, QStringLiteral("A"));
+    QCOMPARE(form.dec->text(), QStringLiteral("10"));
+    QCOMPARE(form.dec->styleSheet(), QString());
+}
+
+QTEST_MAIN(TestValueEditWin)
+#include "tst_valueeditwin.moc"
