@@ -35,6 +35,7 @@ protected:
 
 private slots:
     void on_pushButton_open_clicked();
+    void on_pushButton_send_clicked();
     void on_pushButton_refresh_clicked();
     void on_textClean(const QPoint &pos);
     void on_clickTabWidget(int row, int column);

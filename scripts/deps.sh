@@ -20,8 +20,9 @@ ensure_packages() {
     "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-# What building the tool takes; the CJK font lets the Chinese captions render.
-BUILD_PACKAGES=(cmake make g++ qtbase5-dev libqt5serialport5-dev fonts-wqy-zenhei)
+# What building the tool and its simulated driver takes; the CJK font lets
+# the Chinese captions render.
+BUILD_PACKAGES=(cmake make g++ pkg-config qtbase5-dev libqt5serialport5-dev libmodbus-dev fonts-wqy-zenhei)
 # What the tests need besides: socat makes the pseudo-terminal pairs.
 TEST_PACKAGES=(socat)
 

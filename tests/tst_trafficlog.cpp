@@ -1,6 +1,7 @@
 #include <QtTest>
 
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMenu>
 #include <QTextBrowser>
 
@@ -47,7 +48,8 @@ QStringList useContextMenu(MainWindow &window, const QString &choose)
 
 // Answers the save dialog with `fileName`, or cancels it when the name is
 // empty. Done through QDialog::done(), which skips Qt's own overwrite
-// question; the export itself does not ask anything.
+// question; the export itself does not ask anything. The name is typed into
+// the dialog's name field, as a user would type a full path.
 void answerSaveDialog(const QString &fileName)
 {
     auto *poll = new QTimer;
@@ -55,9 +57,12 @@ void answerSaveDialog(const QString &fileName)
         auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
         if (!dialog)
             return;
+        if (!fileName.isEmpty()) {
+            dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(fileName);
+            if (dialog->selectedFiles() != QStringList{fileName})
+                return;
+        }
         poll->deleteLater();
-        if (!fileName.isEmpty())
-            dialog->selectFile(fileName);
         static_cast<QDialog *>(dialog)->done(fileName.isEmpty() ? QDialog::Rejected : QDialog::Accepted);
     });
     poll->start(50);

@@ -1,0 +1,318 @@
+#include <QtTest>
+
+#include <QProcess>
+#include <QSerialPort>
+#include <QTemporaryDir>
+
+#include <signal.h>
+
+namespace {
+
+// A map with a byte-order mark, CR LF line ends and the kinds of line that
+// are not registers, so that reading it the tool's way is checked on the wire.
+const QByteArray kMap = "\xEF\xBB\xBF"
+                        "slaveAddress:1,txTime:100,rxOutTime:1000\r\n"
+                        "indexes:0x0010,permission:RW,defaultValue:0x0064,rangeValue:0~1000,name:Run current,remarks:mA\r\n"
+                        "name:Hold current,remarks:%,indexes:11,permission:RW,defaultValue:32\r\n"
+                        "indexes:0x0012,permission:R,defaultValue:0x1FFFF,rangeValue:0~1,name:Too big,remarks:\r\n"
+                        "indexes:0x0013,permission:R,defaultValue:0x0005,name:Four parts\r\n"
+                        "indexes:0x0014,permission:R,defaultValue:0x0006,rangeValue:0~9,remarks:see name list\r\n"
+                        "indexes:0x0015,permission:R,defaultValue:0x0007,rangeValue:0~9,remarks:x\r\n"
+                        "indexes:0x0016,permission:R,defaultValue:0x0008,rangeValue:0~9,name: ,remarks:x\r\n"
+                        "\r\n"
+                        "some other text\r\n"
+                        "indexes:0x0020,permission:W,defaultValue:0xFFFF,rangeValue:0~1,name:Alarm reset,remarks:x\r\n";
+
+const int kReplyWaitMs = 5000;
+const int kSilenceMs = 800;
+
+quint16 crc16(const QByteArray &data)
+{
+    quint16 crc = 0xFFFF;
+    for (const char byte : data) {
+        crc ^= quint8(byte);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
+    }
+    return crc;
+}
+
+// Spaces in the hexadecimal text are only for reading.
+QByteArray frame(int slave, const char *pduHex)
+{
+    const QByteArray bytes = char(slave) + QByteArray::fromHex(pduHex);
+    const quint16 crc = crc16(bytes);
+    return bytes + char(crc & 0xFF) + char(crc >> 8);
+}
+
+// One simulator process on a map of its own, killed if a test leaves it running.
+class Simulator
+{
+public:
+    explicit Simulator(const QByteArray &map, const QStringList &options = {})
+    {
+        QFile file(dir.filePath(QStringLiteral("RegisterInfo")));
+        file.open(QIODevice::WriteOnly);
+        file.write(map);
+        file.close();
+        process.setWorkingDirectory(dir.path());
+        process.start(QStringLiteral(SIMDRIVER_PATH), options);
+    }
+    ~Simulator()
+    {
+        process.kill();
+        process.waitForFinished();
+    }
+
+    bool openPort()
+    {
+        QDeadlineTimer deadline(kReplyWaitMs);
+        while (!process.canReadLine() && process.waitForReadyRead(int(deadline.remainingTime()))) {}
+        port.setPortName(QString::fromUtf8(process.readLine().trimmed()));
+        port.setBaudRate(QSerialPort::Baud9600);
+        port.setDataBits(QSerialPort::Data8);
+        port.setParity(QSerialPort::NoParity);
+        port.setStopBits(QSerialPort::OneStop);
+        port.setFlowControl(QSerialPort::NoFlowControl);
+        return port.open(QIODevice::ReadWrite);
+    }
+
+    // Whatever arrives within the wait, or as soon as expectedSize bytes have.
+    QByteArray exchange(const QByteArray &request, int expectedSize = 256, int waitMs = kReplyWaitMs)
+    {
+        port.clear();
+        port.write(request);
+        port.waitForBytesWritten(kReplyWaitMs);
+        QDeadlineTimer deadline(waitMs);
+        QByteArray reply;
+        while (reply.size() < expectedSize && port.waitForReadyRead(int(deadline.remainingTime())))
+            reply += port.readAll();
+        return reply + port.readAll();
+    }
+
+    QByteArray silenceAfter(const QByteArray &request) { return exchange(request, 256, kSilenceMs); }
+
+    // Sends the signal and returns the exit code (-1 unless it exited normally).
+    int stop(int signal = SIGTERM)
+    {
+        port.close();
+        ::kill(pid_t(process.processId()), signal);
+        const bool exited = process.waitForFinished(kReplyWaitMs) && process.exitStatus() == QProcess::NormalExit;
+        log = process.readAllStandardError();
+        return exited ? process.exitCode() : -1;
+    }
+
+    QTemporaryDir dir;
+    QProcess process;
+    QSerialPort port;
+    QByteArray log;
+};
+
+} // namespace
+
+class TestSimDriver : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void answersAHandWrittenRead();
+    void servesTheMapsRegisters_data();
+    void servesTheMapsRegisters();
+    void writesChangeTheServedValues();
+    void silentNeverAnswers();
+    void answersOnlyItsOwnAddress_data();
+    void answersOnlyItsOwnAddress();
+    void delayHoldsTheReply();
+    void recoversFromABrokenFrameAndAReopenedPort();
+    void stopsCleanlyOnSignals_data();
+    void stopsCleanlyOnSignals();
+    void badInvocations_data();
+    void badInvocations();
+
+private:
+    QScopedPointer<Simulator> shared;
+};
+
+void TestSimDriver::initTestCase()
+{
+    QCOMPARE(crc16("123456789"), quint16(0x4B37));
+    shared.reset(new Simulator(kMap));
+    QVERIFY(shared->openPort());
+}
+
+void TestSimDriver::answersAHandWrittenRead()
+{
+    const QByteArray reply = shared->exchange(QByteArray::fromHex("01030010000185CF"), 7);
+    QCOMPARE(reply.toHex(' '), QByteArray("01 03 02 00 64 b9 af"));
+}
+
+// Requests and replies without the slave address and CRC.
+void TestSimDriver::servesTheMapsRegisters_data()
+{
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::newRow("parts in any order, hex without 0x") << QByteArray("03 0011 0001") << QByteArray("03 02 0032");
+    QTest::newRow("default above 16 bits is 0") << QByteArray("03 0012 0001") << QByteArray("03 02 0000");
+    QTest::newRow("write-only register reads too") << QByteArray("03 0020 0001") << QByteArray("03 02 ffff");
+    QTest::newRow("a part with 'name' in it names") << QByteArray("03 0014 0001") << QByteArray("03 02 0006");
+    QTest::newRow("two registers") << QByteArray("03 0010 0002") << QByteArray("03 04 0064 0032");
+    QTest::newRow("address not in the map") << QByteArray("03 0099 0001") << QByteArray("83 02");
+    QTest::newRow("unlisted address between listed ones") << QByteArray("03 0017 0001") << QByteArray("83 02");
+    QTest::newRow("range running past the listed ones") << QByteArray("03 0010 0004") << QByteArray("83 02");
+    QTest::newRow("line of four parts") << QByteArray("03 0013 0001") << QByteArray("83 02");
+    QTest::newRow("line without a name") << QByteArray("03 0015 0001") << QByteArray("83 02");
+    QTest::newRow("line with a blank name") << QByteArray("03 0016 0001") << QByteArray("83 02");
+    QTest::newRow("count 0") << QByteArray("03 0010 0000") << QByteArray("83 03");
+    QTest::newRow("write outside the map") << QByteArray("06 0017 0001") << QByteArray("86 02");
+    QTest::newRow("mask write, which could reach unlisted addresses")
+        << QByteArray("16 0010 0000 ffff") << QByteArray("96 01");
+    QTest::newRow("coils, left to libmodbus") << QByteArray("01 0000 0001") << QByteArray("81 02");
+}
+
+void TestSimDriver::servesTheMapsRegisters()
+{
+    QFETCH(QByteArray, request);
+    QFETCH(QByteArray, reply);
+    const QByteArray expected = frame(1, reply.constData());
+    QCOMPARE(shared->exchange(frame(1, request.constData()), expected.size()).toHex(' '), expected.toHex(' '));
+}
+
+void TestSimDriver::writesChangeTheServedValues()
+{
+    Simulator simulator(kMap);
+    QVERIFY(simulator.openPort());
+    const QByteArray write = frame(1, "060010 00c8");
+    QCOMPARE(simulator.exchange(write, write.size()).toHex(), write.toHex());
+    QCOMPARE(simulator.exchange(frame(1, "0300100001"), 7).toHex(), frame(1, "030200c8").toHex());
+
+    const QByteArray writeTwo = frame(1, "1000100002 04 0007 0008");
+    QCOMPARE(simulator.exchange(writeTwo, 8).toHex(), frame(1, "1000100002").toHex());
+    QCOMPARE(simulator.exchange(frame(1, "0300100002"), 9).toHex(), frame(1, "030400070008").toHex());
+
+    QCOMPARE(simulator.stop(), 0);
+    QVERIFY2(simulator.log.contains("simdriver: write 0x0010 <- 200\n"), simulator.log.constData());
+    QVERIFY2(simulator.log.contains("simdriver: write 0x0011 <- 8\n"), simulator.log.constData());
+}
+
+void TestSimDriver::silentNeverAnswers()
+{
+    Simulator simulator(kMap, {QStringLiteral("--silent")});
+    QVERIFY(simulator.openPort());
+    QCOMPARE(simulator.silenceAfter(frame(1, "0300100001")).toHex(), QByteArray());
+    QCOMPARE(simulator.stop(), 0);
+    // The request did arrive: the silence is the option's doing.
+    QVERIFY2(simulator.log.contains("silent, no reply to function 3 address 0x0010"), simulator.log.constData());
+}
+
+void TestSimDriver::answersOnlyItsOwnAddress_data()
+{
+    QTest::addColumn<QByteArray>("settings");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("own");
+    QTest::addColumn<int>("other");
+    QTest::newRow("--address over the map's") << QByteArray("slaveAddress:1") << QStringList{"--address", "5"} << 5 << 1;
+    QTest::newRow("the map's slaveAddress") << QByteArray("txTime:5,slaveAddress:7") << QStringList() << 7 << 1;
+    QTest::newRow("1 when the map has none") << QByteArray("txTime:100") << QStringList() << 1 << 2;
+}
+
+// Each ignored request is followed by one for this slave, which must not be
+// swallowed as the other slave's reply.
+void TestSimDriver::answersOnlyItsOwnAddress()
+{
+    QFETCH(QByteArray, settings);
+    QFETCH(QStringList, options);
+    QFETCH(int, own);
+    QFETCH(int, other);
+    Simulator simulator(settings + "\nindexes:10,permission:R,defaultValue:2A,rangeValue:0~1,name:N,remarks:\n",
+                        options);
+    QVERIFY(simulator.openPort());
+    for (int round = 0; round < 2; ++round) {
+        QCOMPARE(simulator.silenceAfter(frame(other, "0300100001")).toHex(), QByteArray());
+        QCOMPARE(simulator.exchange(frame(own, "0300100001"), 7).toHex(), frame(own, "030200 2a").toHex());
+    }
+}
+
+void TestSimDriver::delayHoldsTheReply()
+{
+    Simulator simulator(kMap, {QStringLiteral("--delay"), QStringLiteral("600")});
+    QVERIFY(simulator.openPort());
+    QElapsedTimer timer;
+    timer.start();
+    QCOMPARE(simulator.exchange(frame(1, "0300100001"), 7).toHex(), frame(1, "0302 0064").toHex());
+    QVERIFY2(timer.elapsed() >= 550, qPrintable(QString::number(timer.elapsed())));
+}
+
+void TestSimDriver::recoversFromABrokenFrameAndAReopenedPort()
+{
+    Simulator simulator(kMap);
+    QVERIFY(simulator.openPort());
+    const QByteArray read = frame(1, "0300100001");
+    QByteArray broken = read;
+    broken[broken.size() - 1] = char(broken.back() ^ 0x01);
+    QCOMPARE(simulator.silenceAfter(broken).toHex(), QByteArray());
+    QCOMPARE(simulator.exchange(read, 7).toHex(), frame(1, "0302 0064").toHex());
+
+    // Closed for a while, as the tool does between sessions.
+    simulator.port.close();
+    QTest::qWait(500);
+    QVERIFY(simulator.port.open(QIODevice::ReadWrite));
+    QCOMPARE(simulator.exchange(read, 7).toHex(), frame(1, "0302 0064").toHex());
+
+    QCOMPARE(simulator.stop(), 0);
+    QVERIFY2(simulator.log.contains("receive failed: Invalid CRC"), simulator.log.constData());
+    QVERIFY2(!simulator.log.contains("hung up"), simulator.log.constData());
+}
+
+void TestSimDriver::stopsCleanlyOnSignals_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGINT") << int(SIGINT);
+}
+
+void TestSimDriver::stopsCleanlyOnSignals()
+{
+    QFETCH(int, signal);
+    Simulator simulator(kMap);
+    QVERIFY(simulator.openPort());
+    QCOMPARE(simulator.stop(signal), 0);
+}
+
+void TestSimDriver::badInvocations_data()
+{
+    QTest::addColumn<QByteArray>("settings");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("message");
+    const QByteArray usual = "slaveAddress:1";
+    QTest::newRow("unknown option") << usual << QStringList{"--bogus"} << 2 << QByteArray("Usage: simdriver");
+    QTest::newRow("stray argument") << usual << QStringList{"RegisterInfo"} << 2 << QByteArray("Usage: simdriver");
+    QTest::newRow("address 0") << usual << QStringList{"--address", "0"} << 2 << QByteArray("--address");
+    QTest::newRow("address 248") << usual << QStringList{"--address", "248"} << 2 << QByteArray("--address");
+    QTest::newRow("negative delay") << usual << QStringList{"--delay", "-1"} << 2 << QByteArray("--delay");
+    QTest::newRow("baud not a number") << usual << QStringList{"--baud", "fast"} << 2 << QByteArray("--baud");
+    QTest::newRow("missing map") << usual << QStringList{"--map", "nothing-here"} << 1
+                                 << QByteArray("cannot read the register map nothing-here");
+    QTest::newRow("map's address not a slave's") << QByteArray("slaveAddress:300") << QStringList() << 1
+                                                 << QByteArray("slaveAddress '300'");
+    QTest::newRow("missing device") << usual << QStringList{"--device", "/nonexistent/tty"} << 1
+                                    << QByteArray("cannot open /nonexistent/tty");
+}
+
+void TestSimDriver::badInvocations()
+{
+    QFETCH(QByteArray, settings);
+    QFETCH(QStringList, options);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, message);
+    Simulator simulator(settings + '\n', options);
+    QVERIFY(simulator.process.waitForFinished(kReplyWaitMs));
+    QCOMPARE(simulator.process.exitCode(), exitCode);
+    QCOMPARE(simulator.process.readAllStandardOutput(), QByteArray());
+    const QByteArray errors = simulator.process.readAllStandardError();
+    QVERIFY2(errors.contains(message), errors.constData());
+}
+
+QTEST_GUILESS_MAIN(TestSimDriver)
+#include "tst_simdriver.moc"

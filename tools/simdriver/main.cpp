@@ -1,0 +1,173 @@
+// simdriver: a simulated stepper-motor driver for trying the register tool
+// without hardware. It is a Modbus RTU slave that serves the holding
+// registers of a RegisterInfo map on a pseudo-terminal (or a given device),
+// prints the port to open as its first line and logs each request to stderr.
+
+#include "mapfile.h"
+#include "serialline.h"
+#include "server.h"
+
+#include <getopt.h>
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+struct Options
+{
+    std::string mapFile = "RegisterInfo";
+    std::string device;
+    int slaveAddress = 0; // 0: the map's
+    ServerSettings server;
+};
+
+void printUsage(FILE *to)
+{
+    fprintf(to,
+            "Usage: simdriver [OPTION]...\n"
+            "Simulates a stepper-motor driver: a Modbus RTU slave serving the holding\n"
+            "registers of a register map (functions 3, 6 and 16). Prints the serial port\n"
+            "to open as its first line, logs each request to stderr, and runs until\n"
+            "SIGINT or SIGTERM.\n"
+            "\n"
+            "  --map FILE      register map (default: RegisterInfo)\n"
+            "  --address N     slave address 1..247 (default: the map's slaveAddress)\n"
+            "  --baud N        line rate (default: 9600)\n"
+            "  --delay MS      wait MS milliseconds before each reply\n"
+            "  --silent        log requests but never answer them\n"
+            "  --device PATH   serve on PATH instead of a new pseudo-terminal\n"
+            "  --help          show this help\n");
+}
+
+// A whole decimal number within [min, max].
+bool parseNumber(const char *text, long min, long max, int &number)
+{
+    char *end = nullptr;
+    errno = 0;
+    const long value = strtol(text, &end, 10);
+    if (errno != 0 || end == text || *end != '\0' || value < min || value > max)
+        return false;
+    number = static_cast<int>(value);
+    return true;
+}
+
+// The argument of a numeric option, saying so when it is out of range.
+bool parseNumberOption(const char *name, long min, long max, int &number)
+{
+    if (parseNumber(optarg, min, max, number))
+        return true;
+    fprintf(stderr, "simdriver: bad value '%s' for --%s\n", optarg, name);
+    return false;
+}
+
+// False for anything that is not a valid option list.
+bool parseOptions(int argc, char **argv, Options &options)
+{
+    enum { Map = 1, Address, Baud, Delay, Silent, Device, Help };
+    static const struct option longOptions[] = {
+        {"map", required_argument, nullptr, Map},
+        {"address", required_argument, nullptr, Address},
+        {"baud", required_argument, nullptr, Baud},
+        {"delay", required_argument, nullptr, Delay},
+        {"silent", no_argument, nullptr, Silent},
+        {"device", required_argument, nullptr, Device},
+        {"help", no_argument, nullptr, Help},
+        {nullptr, 0, nullptr, 0},
+    };
+    for (int option; (option = getopt_long(argc, argv, "", longOptions, nullptr)) != -1;) {
+        bool valid = true;
+        switch (option) {
+        case Map: options.mapFile = optarg; break;
+        case Device: options.device = optarg; break;
+        case Silent: options.server.silent = true; break;
+        case Address: valid = parseNumberOption("address", 1, 247, options.slaveAddress); break;
+        case Baud: valid = parseNumberOption("baud", 1, 4000000, options.server.baud); break;
+        case Delay: valid = parseNumberOption("delay", 0, 3600000, options.server.delayMs); break;
+        case Help: printUsage(stdout); exit(0);
+        default: valid = false;
+        }
+        if (!valid)
+            return false;
+    }
+    return optind == argc;
+}
+
+// The --address option, else the map's slaveAddress, else 1; 0 when the
+// map's value is no slave address.
+int slaveAddressFor(const Options &options, const RegisterMap &map)
+{
+    if (options.slaveAddress != 0)
+        return options.slaveAddress;
+    int address = 1;
+    if (map.slaveAddressText && !parseNumber(map.slaveAddressText->c_str(), 1, 247, address))
+        return 0;
+    return address;
+}
+
+// Stop signals are taken from a descriptor, so the serving loop can wait for
+// them and for requests together.
+int stopSignalDescriptor()
+{
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    if (sigprocmask(SIG_BLOCK, &stopSignals, nullptr) != 0)
+        return -1;
+    return signalfd(-1, &stopSignals, SFD_CLOEXEC);
+}
+
+bool openLine(const Options &options, SerialLine &line)
+{
+    if (options.device.empty())
+        return openPseudoTerminal(line);
+    return openDevice(options.device, options.server.baud, line);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    Options options;
+    if (!parseOptions(argc, argv, options)) {
+        printUsage(stderr);
+        return 2;
+    }
+    const std::optional<RegisterMap> map = readRegisterMap(options.mapFile);
+    if (!map) {
+        fprintf(stderr, "simdriver: cannot read the register map %s: %s\n",
+                options.mapFile.c_str(), strerror(errno));
+        return 1;
+    }
+    options.server.slaveAddress = slaveAddressFor(options, *map);
+    if (options.server.slaveAddress == 0) {
+        fprintf(stderr, "simdriver: slaveAddress '%s' in %s is not 1..247; use --address\n",
+                map->slaveAddressText->c_str(), options.mapFile.c_str());
+        return 1;
+    }
+    const int stopFd = stopSignalDescriptor();
+    SerialLine line;
+    if (stopFd < 0 || !openLine(options, line)) {
+        fprintf(stderr, "simdriver: cannot open %s: %s\n",
+                options.device.empty() ? "a pseudo-terminal" : options.device.c_str(),
+                strerror(errno));
+        closeLine(line);
+        return 1;
+    }
+    printf("%s\n", line.path.c_str());
+    fflush(stdout);
+    fprintf(stderr, "simdriver: slave %d, %zu registers from %s, on %s\n",
+            options.server.slaveAddress, map->defaultValues.size(), options.mapFile.c_str(),
+            line.path.c_str());
+    const bool served = serve(line, *map, options.server, stopFd);
+    closeLine(line);
+    close(stopFd);
+    return served ? 0 : 1;
+}

@@ -1,0 +1,22 @@
+#ifndef SIMDRIVER_MAPFILE_H
+#define SIMDRIVER_MAPFILE_H
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+
+// What the simulator takes from a RegisterInfo file: the slave address of
+// the settings line and each register's default value.
+struct RegisterMap
+{
+    // The settings line's slaveAddress text, when the line has one.
+    std::optional<std::string> slaveAddressText;
+    // Default value by register address; a later line for the same address wins.
+    std::map<uint16_t, uint16_t> defaultValues;
+};
+
+// Reads the map the way the tool does; nothing when the file cannot be read.
+std::optional<RegisterMap> readRegisterMap(const std::string &fileName);
+
+#endif // SIMDRIVER_MAPFILE_H

@@ -1,0 +1,208 @@
+#include "server.h"
+
+#include <modbus.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <poll.h>
+
+namespace {
+
+struct Server
+{
+    const SerialLine &line;
+    const RegisterMap &map;
+    const ServerSettings &settings;
+    int stopFd;
+    modbus_mapping_t *registers;
+    modbus_t *ctx;
+};
+
+uint16_t wordAt(const uint8_t *bytes)
+{
+    return static_cast<uint16_t>(bytes[0] << 8 | bytes[1]);
+}
+
+// Waits up to ms milliseconds for a stop signal; true when one came.
+bool waitForStop(int stopFd, int ms)
+{
+    struct pollfd stop = {stopFd, POLLIN, 0};
+    return poll(&stop, 1, ms) > 0;
+}
+
+modbus_t *newContext(const SerialLine &line, const ServerSettings &settings)
+{
+    modbus_t *ctx = modbus_new_rtu(line.path.c_str(), settings.baud, 'N', 8, 1);
+    if (ctx && (modbus_set_slave(ctx, settings.slaveAddress) != 0
+                || modbus_set_socket(ctx, line.fd) != 0)) {
+        modbus_free(ctx);
+        return nullptr;
+    }
+    return ctx;
+}
+
+// One block from the lowest to the highest listed address: libmodbus needs a
+// contiguous table, and the few unlisted addresses inside it are refused
+// before libmodbus sees the request.
+modbus_mapping_t *newRegisters(const RegisterMap &map)
+{
+    const auto &values = map.defaultValues;
+    const int first = values.empty() ? 0 : values.begin()->first;
+    const int count = values.empty() ? 0 : values.rbegin()->first - first + 1;
+    modbus_mapping_t *registers = modbus_mapping_new_start_address(0, 0, 0, 0, first, count, 0, 0);
+    if (!registers)
+        return nullptr;
+    for (const auto &[address, value] : values)
+        registers->tab_registers[address - first] = value;
+    return registers;
+}
+
+bool allListed(const Server &server, int address, int count)
+{
+    for (int a = address; a < address + count; ++a) {
+        if (a > 0xFFFF || server.map.defaultValues.count(static_cast<uint16_t>(a)) == 0)
+            return false;
+    }
+    return true;
+}
+
+uint16_t servedValue(const Server &server, int address)
+{
+    return server.registers->tab_registers[address - server.registers->start_registers];
+}
+
+// The exception a request gets, or 0 when it may go to libmodbus. Value
+// checks come before address checks, in the order libmodbus makes them.
+int exceptionFor(const Server &server, const uint8_t *pdu)
+{
+    const int address = wordAt(pdu + 1);
+    const int count = wordAt(pdu + 3);
+    switch (pdu[0]) {
+    case MODBUS_FC_READ_HOLDING_REGISTERS:
+        if (count < 1 || count > MODBUS_MAX_READ_REGISTERS)
+            return MODBUS_EXCEPTION_ILLEGAL_DATA_VALUE;
+        return allListed(server, address, count) ? 0 : MODBUS_EXCEPTION_ILLEGAL_DATA_ADDRESS;
+    case MODBUS_FC_WRITE_SINGLE_REGISTER:
+        return allListed(server, address, 1) ? 0 : MODBUS_EXCEPTION_ILLEGAL_DATA_ADDRESS;
+    case MODBUS_FC_WRITE_MULTIPLE_REGISTERS:
+        if (count < 1 || count > MODBUS_MAX_WRITE_REGISTERS || pdu[5] != 2 * count)
+            return MODBUS_EXCEPTION_ILLEGAL_DATA_VALUE;
+        return allListed(server, address, count) ? 0 : MODBUS_EXCEPTION_ILLEGAL_DATA_ADDRESS;
+    case MODBUS_FC_MASK_WRITE_REGISTER:
+    case MODBUS_FC_WRITE_AND_READ_REGISTERS:
+        // These would reach the unlisted addresses inside the table.
+        return MODBUS_EXCEPTION_ILLEGAL_FUNCTION;
+    default:
+        return 0;
+    }
+}
+
+void logServed(const Server &server, const uint8_t *pdu)
+{
+    const int address = wordAt(pdu + 1);
+    const int count = wordAt(pdu + 3);
+    switch (pdu[0]) {
+    case MODBUS_FC_READ_HOLDING_REGISTERS:
+        fprintf(stderr, "simdriver: read 0x%04X x%d ->", address, count);
+        for (int a = address; a < address + count; ++a)
+            fprintf(stderr, " %d", servedValue(server, a));
+        fprintf(stderr, "\n");
+        break;
+    case MODBUS_FC_WRITE_SINGLE_REGISTER:
+        fprintf(stderr, "simdriver: write 0x%04X <- %d\n", address, wordAt(pdu + 3));
+        break;
+    case MODBUS_FC_WRITE_MULTIPLE_REGISTERS:
+        for (int i = 0; i < count; ++i)
+            fprintf(stderr, "simdriver: write 0x%04X <- %d\n", address + i, wordAt(pdu + 6 + 2 * i));
+        break;
+    default:
+        fprintf(stderr, "simdriver: function 0x%02X answered by libmodbus\n", pdu[0]);
+    }
+}
+
+void answer(const Server &server, const uint8_t *request, int length)
+{
+    const uint8_t *pdu = request + modbus_get_header_length(server.ctx);
+    if (server.settings.silent) {
+        fprintf(stderr, "simdriver: silent, no reply to function %d address 0x%04X\n", pdu[0],
+                wordAt(pdu + 1));
+        return;
+    }
+    const int exception = exceptionFor(server, pdu);
+    if (exception)
+        fprintf(stderr, "simdriver: exception 0x%02X for function %d address 0x%04X\n", exception,
+                pdu[0], wordAt(pdu + 1));
+    else
+        logServed(server, pdu);
+    if (server.settings.delayMs > 0 && waitForStop(server.stopFd, server.settings.delayMs))
+        return;
+    if (!exception)
+        modbus_reply(server.ctx, request, length, server.registers);
+    else if (request[0] != MODBUS_BROADCAST_ADDRESS)
+        modbus_reply_exception(server.ctx, request, exception);
+}
+
+// libmodbus takes the frame after a request for another slave to be that
+// slave's reply and drops it. With no other slave on the line that frame is
+// the tool's next request, so start again with a fresh context instead.
+void forgetOtherSlave(Server &server)
+{
+    modbus_t *fresh = newContext(server.line, server.settings);
+    if (!fresh)
+        return;
+    modbus_free(server.ctx);
+    server.ctx = fresh;
+}
+
+void receiveOne(Server &server)
+{
+    // Zeroed, so that the address and count of a short request read as 0.
+    uint8_t request[MODBUS_RTU_MAX_ADU_LENGTH] = {};
+    const int length = modbus_receive(server.ctx, request);
+    if (length > 0)
+        answer(server, request, length);
+    else if (length == 0) {
+        fprintf(stderr, "simdriver: ignored request for slave %d\n", request[0]);
+        forgetOtherSlave(server);
+    } else {
+        // A broken frame: drop what follows it, after a pause that also keeps
+        // a failing line from spinning.
+        fprintf(stderr, "simdriver: receive failed: %s\n", modbus_strerror(errno));
+        waitForStop(server.stopFd, 100);
+        modbus_flush(server.ctx);
+    }
+}
+
+} // namespace
+
+bool serve(const SerialLine &line, const RegisterMap &map, const ServerSettings &settings,
+           int stopFd)
+{
+    Server server{line, map, settings, stopFd, newRegisters(map), newContext(line, settings)};
+    const bool ready = server.ctx && server.registers;
+    if (!ready)
+        fprintf(stderr, "simdriver: libmodbus could not be set up: %s\n", modbus_strerror(errno));
+    struct pollfd watched[] = {{line.fd, POLLIN, 0}, {stopFd, POLLIN, 0}};
+    bool hungUp = false;
+    while (ready) {
+        const int events = poll(watched, 2, -1);
+        if (events < 0 && errno == EINTR)
+            continue;
+        if (events < 0 || watched[1].revents)
+            break;
+        // A device whose other end has gone reports a hang-up on every poll.
+        const bool lineDown = watched[0].revents & (POLLHUP | POLLERR);
+        if (lineDown && !hungUp)
+            fprintf(stderr, "simdriver: the line hung up; waiting for it\n");
+        hungUp = lineDown;
+        if (lineDown)
+            waitForStop(stopFd, 200);
+        else if (watched[0].revents & POLLIN)
+            receiveOne(server);
+    }
+    if (server.registers)
+        modbus_mapping_free(server.registers);
+    if (server.ctx)
+        modbus_free(server.ctx);
+    return ready;
+}
