@@ -1,0 +1,197 @@
+#include <QtTest>
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSerialPort>
+#include <QStatusBar>
+#include <QTableWidget>
+
+#include "serial/serial.h"
+#include "support/lamps.h"
+#include "support/logview.h"
+#include "support/mainwindowinspector.h"
+#include "support/simulator.h"
+#include "support/workfolder.h"
+
+using Inspect = MainWindowInspector;
+
+namespace {
+
+const QByteArray driverMap(
+    "slaveAddress:1,txTime:20,rxOutTime:300\n"
+    "indexes:0x0000,permission:R,defaultValue:0x0007,rangeValue:0~65535,name:Status,remarks:\n"
+    "indexes:0x0010,permission:RW,defaultValue:0x0BB8,rangeValue:100~6000,name:Run current,remarks:mA\n"
+    "indexes:0x0012,permission:RW,defaultValue:0x0010,rangeValue:1~256,name:Microsteps,remarks:\n"
+    "indexes:0x0030,permission:RW,defaultValue:0xFFFF,rangeValue:0~65535,name:Top,remarks:\n");
+const QStringList decimalDefaults = {"7", "3000", "16", "65535"};
+
+} // namespace
+
+// The real window and serial line against tools/simdriver, a libmodbus
+// slave in its own process, as a technician would use them.
+class TestEndToEnd : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void openingReadsEveryRegister();
+    void editorWriteReachesTheDriver();
+    void silentDriverTimesOutEachRequest();
+    void closingDropsTheQueue();
+
+private:
+    bool openSimulator(const QStringList &options = {});
+    void clickOpen();
+    bool refreshDone(int timeoutMs);
+    QPushButton *button(const char *name) { return window->findChild<QPushButton *>(name); }
+
+    WorkFolder *folder = nullptr;
+    Simulator *simulator = nullptr;
+    MainWindow *window = nullptr;
+    QTableWidget *table = nullptr;
+};
+
+void TestEndToEnd::init()
+{
+    folder = new WorkFolder(driverMap);
+    window = new MainWindow;
+    table = window->findChild<QTableWidget *>("tableWidget");
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+}
+
+void TestEndToEnd::cleanup()
+{
+    if (Serial::instance()->serialPort->isOpen())
+        clickOpen();
+    delete window;
+    delete simulator;
+    simulator = nullptr;
+    delete folder;
+}
+
+bool TestEndToEnd::openSimulator(const QStringList &options)
+{
+    simulator = new Simulator;
+    if (!simulator->start(folder->path() + QStringLiteral("/RegisterInfo"), options))
+        return false;
+    // Qt does not list pseudo-terminals: the path is typed into the field.
+    QLineEdit *portField = window->findChild<QComboBox *>("comboBox_port")->lineEdit();
+    portField->clear();
+    QTest::keyClicks(portField, simulator->devicePath());
+    clickOpen();
+    return Serial::instance()->serialPort->isOpen();
+}
+
+void TestEndToEnd::clickOpen()
+{
+    QTest::mouseClick(button("pushButton_open"), Qt::LeftButton);
+}
+
+bool TestEndToEnd::refreshDone(int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < timeoutMs) {
+        QTest::qWait(20);
+        if (button("pushButton_dataRefresh")->isEnabled())
+            return true;
+    }
+    return false;
+}
+
+void TestEndToEnd::openingReadsEveryRegister()
+{
+    QVERIFY(openSimulator());
+    QVERIFY(refreshDone(15000));
+    for (int row = 0; row < decimalDefaults.size(); ++row) {
+        QCOMPARE(table->item(row, 1)->text(), decimalDefaults.at(row));
+        QCOMPARE(lampColour(table, row), QStringLiteral("green"));
+    }
+
+    // Every frame we built passed libmodbus's own checks.
+    const QString served = simulator->log();
+    QCOMPARE(served.count(QStringLiteral("simdriver: read ")), 4);
+    QVERIFY2(!served.contains(QStringLiteral("receive failed")), qPrintable(served));
+
+    const QList<LogLine> lines = logLines(*window);
+    QCOMPARE(lines.size(), 8);
+    for (int i = 0; i < lines.size(); i += 2) {
+        QVERIFY(withoutTimestamp(lines.at(i).text).startsWith(QStringLiteral("Tx(hex):01 03 ")));
+        QCOMPARE(lines.at(i).colour, QColor(0, 0, 0, 255));
+        QVERIFY(withoutTimestamp(lines.at(i + 1).text).startsWith(QStringLiteral("Rx(hex):01 03 02 ")));
+        QCOMPARE(lines.at(i + 1).colour, QColor(200, 200, 200, 255));
+    }
+
+    // A second refresh reads the same values: the lamps go white.
+    QTest::mouseClick(button("pushButton_dataRefresh"), Qt::LeftButton);
+    QVERIFY(!button("pushButton_dataRefresh")->isEnabled());
+    QVERIFY(refreshDone(15000));
+    for (int row = 0; row < decimalDefaults.size(); ++row)
+        QCOMPARE(lampColour(table, row), QStringLiteral("white"));
+    bool counted = false;
+    for (QLabel *label : window->findChild<QStatusBar *>("statusBar")->findChildren<QLabel *>())
+        counted |= label->text() == QStringLiteral("    数据刷新次数 : 2    ");
+    QVERIFY(counted);
+}
+
+void TestEndToEnd::editorWriteReachesTheDriver()
+{
+    QVERIFY(openSimulator());
+    QVERIFY(refreshDone(15000));
+
+    const QPoint cell = table->visualRect(table->model()->index(1, 1)).center();
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, cell);
+    QTest::mouseDClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, cell);
+    QWidget *editor = nullptr;
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        if (widget->objectName() == QLatin1String("ValueEditWin"))
+            editor = widget;
+    QVERIFY(editor && editor->isVisible());
+    auto *decimal = editor->findChild<QLineEdit *>("lineEdit_dec");
+    QCOMPARE(decimal->text(), QStringLiteral("3000"));
+    decimal->selectAll();
+    QTest::keyClicks(decimal, QStringLiteral("1234"));
+    QTest::mouseClick(editor->findChild<QPushButton *>("pushButton_Write"), Qt::LeftButton);
+
+    QTRY_VERIFY_WITH_TIMEOUT(simulator->log().contains(QStringLiteral("simdriver: write 0x0010 <- 1234")), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(table->item(1, 1)->text(), QStringLiteral("1234"), 10000);
+    QCOMPARE(lampColour(table, 1), QStringLiteral("green"));
+    editor->hide();
+
+    // Read back from the driver: the value stays, unchanged means white.
+    QTest::mouseClick(button("pushButton_dataRefresh"), Qt::LeftButton);
+    QVERIFY(refreshDone(15000));
+    QCOMPARE(table->item(1, 1)->text(), QStringLiteral("1234"));
+    QCOMPARE(lampColour(table, 1), QStringLiteral("white"));
+}
+
+void TestEndToEnd::silentDriverTimesOutEachRequest()
+{
+    QVERIFY(openSimulator({QStringLiteral("--silent")}));
+    QVERIFY(refreshDone(20000));
+    QCOMPARE(logTexts(*window).count(QStringLiteral("Data receiving timeout!")), 4);
+    QCOMPARE(simulator->log().count(QStringLiteral("silent, no reply")), 4);
+    for (int row = 0; row < decimalDefaults.size(); ++row)
+        QCOMPARE(lampColour(table, row), QStringLiteral("white"));
+    QCOMPARE(table->item(1, 1)->text(), QStringLiteral("0x0BB8"));
+}
+
+void TestEndToEnd::closingDropsTheQueue()
+{
+    QVERIFY(openSimulator({QStringLiteral("--silent")}));
+    QTRY_VERIFY_WITH_TIMEOUT(simulator->log().contains(QStringLiteral("silent, no reply")), 10000);
+    clickOpen();
+    QVERIFY(!Serial::instance()->serialPort->isOpen());
+    QVERIFY(Inspect::cmdQueue(*window).isEmpty());
+    const int served = simulator->log().count(QStringLiteral("silent, no reply"));
+    QTest::qWait(1000); // long enough for three more requests had they stayed queued
+    QCOMPARE(simulator->log().count(QStringLiteral("silent, no reply")), served);
+    QVERIFY(served < 4);
+}
+
+QTEST_MAIN(TestEndToEnd)
+#include "tst_endtoend.moc"
