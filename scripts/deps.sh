@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that are missing. Sourced by the other
-# scripts: ensure_packages PACKAGE...
+# Installs the Debian packages that are missing and builds the tool. Sourced
+# by the other scripts.
 set -euo pipefail
 
+# ensure_packages PACKAGE...
 ensure_packages() {
     local missing=()
     local package
@@ -23,14 +24,16 @@ ensure_packages() {
 # What building the tool and its simulated driver takes; the CJK font lets
 # the Chinese captions render.
 BUILD_PACKAGES=(cmake make g++ pkg-config qtbase5-dev libqt5serialport5-dev libmodbus-dev fonts-wqy-zenhei)
-# What the tests need besides: socat makes the pseudo-terminal pairs.
-TEST_PACKAGES=(socat)
+# What the tests need besides: socat makes pseudo-terminal pairs; the check
+# of scripts/run.sh drives the real window on a virtual X display.
+TEST_PACKAGES=(socat xvfb xdotool python3-xlib imagemagick)
 
-# build_tool BUILD_TYPE: configures and builds into build/.
+# Configures and builds into build/. One build type for running and testing,
+# so neither command rebuilds everything after the other.
 build_tool() {
     local root
     root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-    echo "== building ($1) in $root/build"
-    cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE="$1" >/dev/null
+    echo "== building in $root/build"
+    cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=Debug >/dev/null
     cmake --build "$root/build" -j"$(nproc)"
 }

@@ -1,14 +1,42 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and starts the tool with the sample
-# register map.
+# Installs what is missing, builds, and starts the tool in the repository
+# folder, which holds the sample register map. Unless --no-sim is given, a
+# simulated driver serves that map on a pseudo-terminal while the tool runs.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 source "$root/scripts/deps.sh"
 
-ensure_packages "${BUILD_PACKAGES[@]}"
-build_tool RelWithDebInfo
+simulate=1
+if [ "${1:-}" = "--no-sim" ]; then
+    simulate=0
+    shift
+fi
 
-# The tool reads RegisterInfo from its working directory.
+ensure_packages "${BUILD_PACKAGES[@]}"
+build_tool
 cd "$root"
-echo "== starting build/steppertool in $root"
-exec "$root/build/steppertool" "$@"
+
+if [ "$simulate" -eq 1 ]; then
+    sim_out="$root/build/simdriver.port"
+    sim_log="$root/build/simdriver.log"
+    "$root/build/tools/simdriver/simdriver" --map "$root/RegisterInfo" >"$sim_out" 2>"$sim_log" &
+    sim_pid=$!
+    trap 'kill "$sim_pid" 2>/dev/null || true; wait "$sim_pid" 2>/dev/null || true' EXIT
+    for _ in $(seq 100); do
+        [ -s "$sim_out" ] && break
+        sleep 0.1
+    done
+    port="$(head -n 1 "$sim_out")"
+    [ -n "$port" ] || { echo "the simulated driver did not start; see $sim_log" >&2; exit 1; }
+    echo "== simulated driver (its requests are logged to $sim_log) on:"
+    echo "$port"
+    echo "== type that path into 串口号 and press 打开串口"
+fi
+
+echo "== starting build/steppertool"
+# In the background, so that an interrupt of this script reaches the tool too
+# and the simulator is stopped after it.
+"$root/build/steppertool" "$@" &
+tool_pid=$!
+trap 'kill "$tool_pid" 2>/dev/null || true; wait "$tool_pid" 2>/dev/null || true; exit 130' INT TERM
+wait "$tool_pid"

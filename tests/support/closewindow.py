@@ -1,0 +1,22 @@
+#!/usr/bin/python3
+"""Asks an X window to close, as a window manager's close button does
+(WM_DELETE_WINDOW), so the program can end the way it does for a user.
+Usage: closewindow.py WINDOW_ID"""
+import sys
+
+from Xlib import X, display, protocol
+
+
+def close(window_id):
+    screen = display.Display()
+    window = screen.create_resource_object("window", window_id)
+    protocols = screen.intern_atom("WM_PROTOCOLS")
+    delete = screen.intern_atom("WM_DELETE_WINDOW")
+    event = protocol.event.ClientMessage(window=window, client_type=protocols,
+                                         data=(32, [delete, X.CurrentTime, 0, 0, 0]))
+    window.send_event(event, event_mask=X.NoEventMask)
+    screen.flush()
+
+
+if __name__ == "__main__":
+    close(int(sys.argv[1], 0))
