@@ -2,6 +2,7 @@
 #include "util/hextext.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 namespace {
 
@@ -40,7 +41,8 @@ void setRange(RegisterInfo &info, const QString &raw)
 void MainWindow::readRegisterInfo(const QString &fileName)
 {
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) {
+    // Only a regular file is a map: opening a pipe would block start-up.
+    if (!QFileInfo(fileName).isFile() || !file.open(QIODevice::ReadOnly)) {
         showRefusal(QStringLiteral("文件读取失败，请检查文件是否存在!"));
     } else {
         // Keys are found by containment, so a byte-order mark or blanks

@@ -15,29 +15,12 @@
 #include <QTextBrowser>
 
 #include "support/mainwindowinspector.h"
+#include "support/toasts.h"
 #include "support/workfolder.h"
 
 using Inspect = MainWindowInspector;
 
 namespace {
-
-QList<QFrame *> toastFrames()
-{
-    // Parented to the screen, a toast frame becomes a top-level window.
-    QList<QFrame *> frames;
-    for (QWidget *widget : QApplication::topLevelWidgets()) {
-        // Exactly QFrame: combo-box popups are top-level frames of a subclass.
-        if (widget->metaObject() == &QFrame::staticMetaObject)
-            frames << static_cast<QFrame *>(widget);
-    }
-    return frames;
-}
-
-QString toastText(QFrame *frame)
-{
-    auto *label = frame->findChild<QLabel *>();
-    return label ? label->text() : QString();
-}
 
 const char sampleMap[] =
     "slaveAddress:5,txTime:100,rxOutTime:1000\n"
