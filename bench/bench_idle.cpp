@@ -1,0 +1,57 @@
+// Idle cost: the tool's CPU time while a port is open and polling is done,
+// with the sample map (txTime 100), against tools/simdriver.
+#include "app/mainwindow.h"
+#include "benchsupport.h"
+#include "serial/serial.h"
+#include "simulatedline.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QSerialPort>
+#include <QTemporaryDir>
+
+namespace {
+
+constexpr int baud = 9600;
+constexpr int windowMs = 30000;
+
+// Share of one core used while the event loop runs for windowMs.
+double idleShare()
+{
+    QEventLoop loop;
+    QTimer::singleShot(windowMs, &loop, &QEventLoop::quit);
+    const qint64 cpuBefore = bench::processCpuNs();
+    const qint64 wallBefore = bench::monotonicNs();
+    loop.exec();
+    return double(bench::processCpuNs() - cpuBefore) / double(bench::monotonicNs() - wallBefore);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    const QString mapFile = dir.filePath(QStringLiteral("RegisterInfo"));
+    QFile::copy(QStringLiteral(SOURCE_DIR "/RegisterInfo"), mapFile);
+    QDir::setCurrent(dir.path());
+    SimulatedLine line;
+    if (!line.start(mapFile, baud)) {
+        std::fprintf(stderr, "bench_idle: the simulator did not start\n");
+        return 1;
+    }
+    MainWindow window;
+    window.show();
+    SimulatedLine::openPort(window, line.path(), baud);
+    const bool polled = SimulatedLine::waitForRefreshEnd(window, 60000)
+        && Serial::instance()->serialPort->isOpen();
+
+    QVector<double> shares;
+    for (int run = 0; run < 3; ++run)
+        shares << idleShare();
+    const double share = polled ? bench::median(shares) : -1;
+    bench::printResult(QStringLiteral("idle CPU, port open, txTime 100"),
+                       QStringLiteral("%1 % of a core").arg(100 * share, 0, 'f', 3),
+                       QStringLiteral("< 1 %"), polled && share < 0.01);
+    return 0;
+}

@@ -1,0 +1,108 @@
+// Poll rate: a refresh of 200 registers against tools/simdriver over a
+// pseudo-terminal at 115200 baud, with txTime 5 and 20 ms, against the rate
+// the poll cycle allows. A request leaves on a tick only when no reply is
+// awaited, and a reply's block is handed on 12 ms after its last byte, so
+// each register takes the first whole number of ticks that covers
+//   request and reply on the line + the simulator's turnaround + 12 ms.
+#include "app/mainwindow.h"
+#include "benchsupport.h"
+#include "serial/serial.h"
+#include "simulatedline.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QPushButton>
+#include <QSerialPort>
+#include <QTemporaryDir>
+
+#include <cmath>
+
+namespace {
+
+constexpr int registerCount = 200;
+constexpr int baud = 115200;
+constexpr int receiveGapMs = 12;
+// A read request is 8 bytes and its reply 7, ten bits each on the line.
+constexpr double lineMs = (8 + 7) * 10 * 1000.0 / baud;
+
+struct Timings
+{
+    QVector<qint64> sends;
+    QVector<double> turnaroundMs; // request written to first reply byte
+    QVector<double> blockMs;      // request written to the reply's block
+    bool awaitingFirstByte = false;
+};
+
+void watchTraffic(MainWindow &window, Timings &timings)
+{
+    Serial *serial = Serial::instance();
+    QObject::connect(serial, &Serial::sendDataShow, &window, [&timings] {
+        timings.sends << bench::monotonicNs();
+        timings.awaitingFirstByte = true;
+    });
+    QObject::connect(serial->serialPort, &QSerialPort::readyRead, &window, [&timings] {
+        if (!timings.awaitingFirstByte || timings.sends.isEmpty())
+            return;
+        timings.awaitingFirstByte = false;
+        timings.turnaroundMs << (bench::monotonicNs() - timings.sends.last()) / 1e6;
+    });
+    QObject::connect(serial, &Serial::haveReceive, &window, [&timings] {
+        if (!timings.sends.isEmpty())
+            timings.blockMs << (bench::monotonicNs() - timings.sends.last()) / 1e6;
+    });
+}
+
+void measure(int txTime)
+{
+    QTemporaryDir dir;
+    const QString mapFile = dir.filePath(QStringLiteral("RegisterInfo"));
+    bench::writeFile(mapFile, bench::generatedMap(registerCount, txTime));
+    QDir::setCurrent(dir.path());
+    SimulatedLine line;
+    if (!line.start(mapFile, baud)) {
+        std::fprintf(stderr, "bench_pollrate: the simulator did not start\n");
+        return;
+    }
+    MainWindow window;
+    window.show();
+    Timings timings;
+    watchTraffic(window, timings);
+
+    QVector<double> rates;
+    SimulatedLine::openPort(window, line.path(), baud);
+    for (int run = 0; run < 5; ++run) {
+        timings.sends.clear();
+        if (run > 0)
+            SimulatedLine::dataRefreshButton(window)->click();
+        const bool ended = SimulatedLine::waitForRefreshEnd(window, 60000);
+        const qint64 end = bench::monotonicNs();
+        const bool complete = ended && timings.sends.size() == registerCount;
+        rates << (complete ? registerCount / ((end - timings.sends.first()) / 1e9) : 0);
+    }
+    window.findChild<QPushButton *>(QStringLiteral("pushButton_open"))->click();
+
+    const double turnaround = bench::median(timings.turnaroundMs);
+    const double ticksPerRegister = std::ceil((lineMs + turnaround + receiveGapMs) / txTime);
+    const double bound = 1000.0 / (ticksPerRegister * txTime);
+    const double rate = bench::median(rates);
+    bench::printFigure(QStringLiteral("txTime %1: request to reply block").arg(txTime),
+                       QStringLiteral("%1 ms (first byte after %2 ms)")
+                           .arg(bench::median(timings.blockMs), 0, 'f', 2)
+                           .arg(turnaround, 0, 'f', 2));
+    bench::printResult(QStringLiteral("poll rate, txTime %1, 200 registers").arg(txTime),
+                       QStringLiteral("%1 reg/s = %2 % of %3 reg/s")
+                           .arg(rate, 0, 'f', 1)
+                           .arg(100 * rate / bound, 0, 'f', 1)
+                           .arg(bound, 0, 'f', 1),
+                       QStringLiteral(">= 95 %"), rate >= 0.95 * bound);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    measure(5);
+    measure(20);
+    return 0;
+}
