@@ -7,6 +7,26 @@
 
 #include <QLabel>
 #include <QPixmap>
+#include <QPixmapCache>
+
+namespace {
+
+// colour is "white", "red" or "green", the names of the lamp pictures.
+// Loading a picture by file name costs a stat and a time-zone lookup on
+// every call; with a lamp per row and a lamp change per reply, the three
+// pictures are decoded once and shared by all lamps.
+QPixmap lampPicture(const QString &colour)
+{
+    const QString key = QStringLiteral("lamp-") + colour;
+    QPixmap picture;
+    if (!QPixmapCache::find(key, &picture)) {
+        picture.load(QStringLiteral(":/new/prefix1/picture/%1.png").arg(colour));
+        QPixmapCache::insert(key, picture);
+    }
+    return picture;
+}
+
+} // namespace
 
 void MainWindow::fillRegisterTable()
 {
@@ -21,10 +41,12 @@ void MainWindow::setTableRow(RegisterInfo info, int row)
     table->setItem(row, 0, new QTableWidgetItem(info.addressText));
     table->setItem(row, 1, new QTableWidgetItem(info.valueText));
 
+    // The picture goes in before the label joins the table, so that the
+    // table is told about the new cell widget once.
     auto *lamp = new QLabel;
     lamp->resize(20, 20);
+    lamp->setPixmap(lampPicture(QStringLiteral("white")));
     table->setCellWidget(row, 1, lamp);
-    setLamp(row, QStringLiteral("white"));
 
     table->setItem(row, 2, new QTableWidgetItem(info.rangeText));
     table->setItem(row, 3, new QTableWidgetItem(info.permission));
@@ -34,11 +56,10 @@ void MainWindow::setTableRow(RegisterInfo info, int row)
         table->item(row, column)->setTextAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
 }
 
-// colour is "white", "red" or "green", the names of the lamp pictures.
 void MainWindow::setLamp(int row, const QString &colour)
 {
     if (auto *lamp = qobject_cast<QLabel *>(ui->tableWidget->cellWidget(row, 1)))
-        lamp->setPixmap(QPixmap(QStringLiteral(":/new/prefix1/picture/%1.png").arg(colour)));
+        lamp->setPixmap(lampPicture(colour));
 }
 
 void MainWindow::on_clickTabWidget(int row, int column)
