@@ -50,12 +50,19 @@ void MainWindow::on_sendWriteCmd(int row, QByteArray cmd)
     cmdQueue.prepend(PendingCommand{cmd, registerList.at(row).address});
 }
 
+// Every idle tick asks for the enabled face; setting a style sheet repolishes
+// the button even when the text is the same, so an unchanged state is left
+// alone.
 void MainWindow::setDataRefreshEnabled(bool enabled)
 {
-    ui->pushButton_dataRefresh->setEnabled(enabled);
-    ui->pushButton_dataRefresh->setStyleSheet(enabled
+    QPushButton *button = ui->pushButton_dataRefresh;
+    const QString face = enabled
         ? QStringLiteral("border-image: url(:/new/prefix1/picture/dataRefresh.png)")
-        : QStringLiteral("border-image: url(:/new/prefix1/picture/dataRefresh2.png)"));
+        : QStringLiteral("border-image: url(:/new/prefix1/picture/dataRefresh2.png)");
+    if (button->isEnabled() == enabled && button->styleSheet() == face)
+        return;
+    button->setEnabled(enabled);
+    button->setStyleSheet(face);
 }
 
 void MainWindow::countFinishedRefresh()
