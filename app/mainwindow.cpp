@@ -23,6 +23,7 @@ MainWindow::MainWindow(QWidget *parent)
     Serial *serial = Serial::instance();
     connect(serial, SIGNAL(haveReceive(QByteArray)), this, SLOT(on_serialReceive(QByteArray)));
     connect(serial, SIGNAL(sendDataShow(QString,bool)), this, SLOT(on_sendDataShow(QString,bool)));
+    connect(serial, SIGNAL(portLost(QString)), this, SLOT(on_portLost(QString)));
     ModbusMaster::instance()->slaveAddress = quint8(slaveAddress & 0xFF);
     pollTimer.setInterval(txTime);
     connect(&pollTimer, SIGNAL(timeout()), this, SLOT(on_timerHandle()));

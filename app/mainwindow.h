@@ -45,6 +45,7 @@ private slots:
     void on_serialReceive(QByteArray data);
     void on_pushButton_dataRefresh_clicked();
     void on_lineEdit_deviceAddr_textChanged(const QString &arg1);
+    void on_portLost(QString errorText);
 
 private:
     void initUi();
@@ -54,6 +55,7 @@ private:
     void setLamp(int row, const QString &colour);
     void setDataRefreshEnabled(bool enabled);
     void showPortState(bool open);
+    void closePort();
     void countFinishedRefresh();
     void storeReadReply(const RegisterInfo &reply);
     void storeWriteReply(const RegisterInfo &reply);

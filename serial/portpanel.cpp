@@ -4,6 +4,7 @@
 #include "protocol/modbusmaster.h"
 #include "serial/serial.h"
 
+#include <QColor>
 #include <QDebug>
 #include <QLabel>
 #include <QSerialPort>
@@ -25,13 +26,7 @@ void MainWindow::on_pushButton_open_clicked()
 {
     Serial *serial = Serial::instance();
     if (serial->serialPort->isOpen()) {
-        waitElapsed = 0;
-        cmdQueue.clear();
-        refreshInProgress = false;
-        pollTimer.stop();
-        serial->serialPort->close();
-        showPortState(false);
-        setDataRefreshEnabled(false);
+        closePort();
         return;
     }
 
@@ -46,6 +41,31 @@ void MainWindow::on_pushButton_open_clicked()
     showPortState(true);
     if (cmdQueue.isEmpty())
         setDataRefreshEnabled(true);
+}
+
+// Requests still queued, and the reply awaited, belong to the line being
+// closed: none of them may reach a device opened later.
+void MainWindow::closePort()
+{
+    waitElapsed = 0;
+    cmdQueue.clear();
+    refreshInProgress = false;
+    pollTimer.stop();
+    Serial::instance()->serialPort->close();
+    showPortState(false);
+    setDataRefreshEnabled(false);
+}
+
+// The device went away under an open port: the panel closes as if the user
+// had pressed the button, so that the port can be opened again once the
+// device is back.
+void MainWindow::on_portLost(QString errorText)
+{
+    if (!Serial::instance()->serialPort->isOpen())
+        return;
+    closePort();
+    if (isDisplayOn)
+        appendLogLine(QColor(255, 180, 180, 255), QStringLiteral("Serial port error: ") + errorText);
 }
 
 // Port state text, button face and the controls that must not change while

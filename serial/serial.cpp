@@ -34,6 +34,8 @@ Serial::Serial()
     serialPort = new QSerialPort;
     connect(&receiveTimer, &QTimer::timeout, this, [this] { closeReceiveBlock(); });
     connect(serialPort, &QSerialPort::readyRead, this, [this] { extendReceiveBlock(); });
+    connect(serialPort, &QSerialPort::errorOccurred, this,
+            [this](QSerialPort::SerialPortError error) { noticeError(error); });
 }
 
 // Changing the interval of a running timer restarts its countdown, so each
@@ -51,6 +53,26 @@ void Serial::closeReceiveBlock()
     emit haveReceive(serialPort->readAll());
 }
 
+// Only a failing read or write means the device has gone; the other errors
+// come from opening or configuring and are answered by their callers.
+// A pty whose other side has closed reads end-of-file, which Qt reports as a
+// ReadError on every turn of the event loop for as long as the port stays
+// open, so the loss is reported once and from the event loop, outside the
+// port's own notification, where the receiver can close it safely.
+void Serial::noticeError(int error)
+{
+    const bool lineFailed = error == QSerialPort::ResourceError || error == QSerialPort::ReadError
+        || error == QSerialPort::WriteError;
+    if (!lineFailed || lossReported || !serialPort->isOpen())
+        return;
+    lossReported = true;
+    const QString errorText = serialPort->errorString();
+    QTimer::singleShot(0, this, [this, errorText] {
+        if (serialPort->isOpen())
+            emit portLost(errorText);
+    });
+}
+
 bool Serial::openPort(const QString &name, qint64 baud)
 {
     if (serialPort->isOpen())
@@ -58,6 +80,7 @@ bool Serial::openPort(const QString &name, qint64 baud)
     serialPort->setPortName(name);
     if (!serialPort->open(QIODevice::ReadWrite))
         return false;
+    lossReported = false;
     // A rate the tool does not offer leaves the line at its previous rate.
     if (isOfferedBaudRate(baud))
         serialPort->setBaudRate(qint32(baud), QSerialPort::AllDirections);

@@ -1,5 +1,7 @@
 #include <QtTest>
 
+#include <memory>
+
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,6 +13,7 @@
 #include "protocol/modbusmaster.h"
 #include "serial/serial.h"
 #include "support/lamps.h"
+#include "support/logview.h"
 #include "support/mainwindowinspector.h"
 #include "support/ptypair.h"
 #include "support/workfolder.h"
@@ -86,6 +89,8 @@ private slots:
     void acceptedAddressGoesIntoFrames();
     void doubleClickNeedsOpenPortThenPermission();
     void doubleClickOnlyOnValueColumn();
+    void vanishedDeviceClosesThePanel_data();
+    void vanishedDeviceClosesThePanel();
 
 private:
     PtyPair line;
@@ -264,6 +269,61 @@ void TestPortPanel::doubleClickOnlyOnValueColumn()
     doubleClick(table, 0, 1);
     QCOMPARE(toastsShown(window), 1);
     QTRY_COMPARE_WITH_TIMEOUT(toastsShown(window), 0, 5000);
+}
+
+void TestPortPanel::vanishedDeviceClosesThePanel_data()
+{
+    QTest::addColumn<bool>("displayOn");
+    QTest::newRow("log display on") << true;
+    QTest::newRow("log display off") << false;
+}
+
+// Killing socat hangs up the open pty, as pulling a USB adapter does.
+void TestPortPanel::vanishedDeviceClosesThePanel()
+{
+    QFETCH(bool, displayOn);
+    WorkFolder folder(threeRegisters);
+    MainWindow window;
+    Inspect::isDisplayOn(window) = displayOn;
+    auto device = std::make_unique<PtyPair>();
+    QVERIFY(device->start());
+    choosePort(window, device->appSide());
+    clickOpen(window);
+    QVERIFY(Serial::instance()->serialPort->isOpen());
+    Inspect::tick(window); // one read in flight, two queued
+    const int linesBefore = logLines(window).size();
+
+    device.reset();
+    QTRY_VERIFY_WITH_TIMEOUT(!Serial::instance()->serialPort->isOpen(), 5000);
+    QVERIFY(Inspect::cmdQueue(window).isEmpty());
+    QCOMPARE(Inspect::waitElapsed(window), 0u);
+    QVERIFY(!Inspect::pollTimer(window).isActive());
+    QCOMPARE(window.findChild<QPushButton *>("pushButton_open")->text(), QStringLiteral("打开串口"));
+    QCOMPARE(statusText(window), QStringLiteral("  串口状态 : 未连接    "));
+    QVERIFY(portControlsEnabled(window));
+    auto *dataRefresh = window.findChild<QPushButton *>("pushButton_dataRefresh");
+    QVERIFY(!dataRefresh->isEnabled());
+    QCOMPARE(dataRefresh->styleSheet(), QStringLiteral("border-image: url(:/new/prefix1/picture/dataRefresh2.png)"));
+
+    QTest::qWait(200); // a failure still being reported would add lines now
+    const QList<LogLine> added = logLines(window).mid(linesBefore);
+    if (displayOn) {
+        QCOMPARE(added.size(), 1);
+        QVERIFY2(added.first().text.startsWith(QStringLiteral("Serial port error: ")), qPrintable(added.first().text));
+        QVERIFY(added.first().text.size() > int(qstrlen("Serial port error: ")));
+        QCOMPARE(added.first().colour, QColor(255, 180, 180, 255));
+    } else {
+        QVERIFY(added.isEmpty());
+    }
+
+    // The device is back: it opens like any other.
+    device = std::make_unique<PtyPair>();
+    QVERIFY(device->start());
+    choosePort(window, device->appSide());
+    clickOpen(window);
+    QVERIFY(Serial::instance()->serialPort->isOpen());
+    QCOMPARE(statusText(window), QStringLiteral("  串口状态 : 已连接    "));
+    QCOMPARE(Inspect::cmdQueue(window).size(), 3);
 }
 
 QTEST_MAIN(TestPortPanel)

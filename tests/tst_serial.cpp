@@ -31,6 +31,7 @@ private slots:
     void missingPortDoesNotOpen();
     void portListHoldsOnlyEnumeratedPorts();
     void portListLeavesOutAPortInUse();
+    void vanishedDeviceIsReportedOncePerOpening();
 
 private:
     void writeAtFarEnd(const QByteArray &bytes);
@@ -266,6 +267,37 @@ void TestSerial::portListLeavesOutAPortInUse()
         QSKIP("this machine has no serial port that can be opened");
     QVERIFY(serial->openPort(free.first(), 9600));
     QVERIFY(!serial->portList().contains(free.first()));
+}
+
+// Killing socat hangs up the pty under the open port, as pulling a USB
+// adapter does. Qt keeps reporting that failure while the port stays open;
+// the loss must still come once, and again only after the next opening.
+void TestSerial::vanishedDeviceIsReportedOncePerOpening()
+{
+    Serial *serial = Serial::instance();
+    QSignalSpy lost(serial, &Serial::portLost);
+    QVERIFY(!serial->openPort(line->appSide() + QStringLiteral("-missing"), 9600));
+    QVERIFY(serial->openPort(line->appSide(), 9600));
+    QTest::qWait(50);
+    QCOMPARE(lost.count(), 0); // neither the failed open nor a quiet line is a loss
+
+    for (int opening = 1; opening <= 2; ++opening) {
+        ::close(farEnd);
+        farEnd = -1;
+        line.reset();
+        QTRY_COMPARE_WITH_TIMEOUT(lost.count(), opening, 5000);
+        QVERIFY(!lost.last().at(0).toString().isEmpty());
+        QTest::qWait(200); // still open: the failure goes on, the report does not
+        QCOMPARE(lost.count(), opening);
+        QVERIFY(serial->serialPort->isOpen());
+
+        init();
+        QVERIFY(serial->openPort(line->appSide(), 9600));
+    }
+    // A device that stays is not lost, and the line works.
+    QVERIFY(serial->sendData(readRequest));
+    QTRY_COMPARE_WITH_TIMEOUT(readAtFarEnd(), readRequest, 5000);
+    QCOMPARE(lost.count(), 2);
 }
 
 QTEST_GUILESS_MAIN(TestSerial)
