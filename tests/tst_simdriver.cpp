@@ -124,6 +124,9 @@ private slots:
     void answersOnlyItsOwnAddress_data();
     void answersOnlyItsOwnAddress();
     void delayHoldsTheReply();
+    void faultOptionsChangeEveryReply_data();
+    void faultOptionsChangeEveryReply();
+    void byteGapSpreadsTheReply();
     void recoversFromABrokenFrameAndAReopenedPort();
     void stopsCleanlyOnSignals_data();
     void stopsCleanlyOnSignals();
@@ -243,6 +246,52 @@ void TestSimDriver::delayHoldsTheReply()
     QVERIFY2(timer.elapsed() >= 550, qPrintable(QString::number(timer.elapsed())));
 }
 
+static QByteArray withBrokenCrc(QByteArray reply)
+{
+    reply[reply.size() - 1] = char(reply.back() ^ 0xFF);
+    return reply;
+}
+
+void TestSimDriver::faultOptionsChangeEveryReply_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<QByteArray>("reply");
+    const QByteArray read = frame(1, "0300100001");
+    const QByteArray write = frame(1, "0600100007");
+    QTest::newRow("exception for a read") << QStringList{"--exception", "4"} << read << frame(1, "8304");
+    QTest::newRow("exception for a write") << QStringList{"--exception", "6"} << write << frame(1, "8606");
+    QTest::newRow("exception over a valid address") << QStringList{"--exception", "2"}
+                                                    << frame(1, "0300110001") << frame(1, "8302");
+    QTest::newRow("foreign slave") << QStringList{"--reply-address", "9"} << read << frame(9, "0302 0064");
+    QTest::newRow("broken CRC") << QStringList{"--bad-crc"} << read << withBrokenCrc(frame(1, "0302 0064"));
+    QTest::newRow("broken CRC on a write echo") << QStringList{"--bad-crc"} << write << withBrokenCrc(write);
+    QTest::newRow("foreign slave and broken CRC") << QStringList{"--reply-address", "0", "--bad-crc"} << read
+                                                  << withBrokenCrc(frame(0, "0302 0064"));
+}
+
+void TestSimDriver::faultOptionsChangeEveryReply()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QByteArray, request);
+    QFETCH(QByteArray, reply);
+    Simulator simulator(kMap, options);
+    QVERIFY(simulator.openPort());
+    for (int round = 0; round < 2; ++round)
+        QCOMPARE(simulator.exchange(request, reply.size()).toHex(' '), reply.toHex(' '));
+}
+
+// Seven bytes 40 ms apart cannot arrive in less than 240 ms.
+void TestSimDriver::byteGapSpreadsTheReply()
+{
+    Simulator simulator(kMap, {QStringLiteral("--byte-gap"), QStringLiteral("40")});
+    QVERIFY(simulator.openPort());
+    QElapsedTimer timer;
+    timer.start();
+    QCOMPARE(simulator.exchange(frame(1, "0300100001"), 7).toHex(), frame(1, "0302 0064").toHex());
+    QVERIFY2(timer.elapsed() >= 230, qPrintable(QString::number(timer.elapsed())));
+}
+
 void TestSimDriver::recoversFromABrokenFrameAndAReopenedPort()
 {
     Simulator simulator(kMap);
@@ -291,6 +340,10 @@ void TestSimDriver::badInvocations_data()
     QTest::newRow("address 0") << usual << QStringList{"--address", "0"} << 2 << QByteArray("--address");
     QTest::newRow("address 248") << usual << QStringList{"--address", "248"} << 2 << QByteArray("--address");
     QTest::newRow("negative delay") << usual << QStringList{"--delay", "-1"} << 2 << QByteArray("--delay");
+    QTest::newRow("exception 0") << usual << QStringList{"--exception", "0"} << 2 << QByteArray("--exception");
+    QTest::newRow("reply address 256") << usual << QStringList{"--reply-address", "256"} << 2
+                                       << QByteArray("--reply-address");
+    QTest::newRow("byte gap 0") << usual << QStringList{"--byte-gap", "0"} << 2 << QByteArray("--byte-gap");
     QTest::newRow("baud not a number") << usual << QStringList{"--baud", "fast"} << 2 << QByteArray("--baud");
     QTest::newRow("missing map") << usual << QStringList{"--map", "nothing-here"} << 1
                                  << QByteArray("cannot read the register map nothing-here");

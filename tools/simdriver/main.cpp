@@ -42,6 +42,11 @@ void printUsage(FILE *to)
             "  --baud N        line rate (default: 9600)\n"
             "  --delay MS      wait MS milliseconds before each reply\n"
             "  --silent        log requests but never answer them\n"
+            "  --exception N   answer every request with exception code N (1..255):\n"
+            "                  the function code with bit 7 set, then N\n"
+            "  --reply-address N  send every reply as slave N (0..255), CRC fixed up\n"
+            "  --bad-crc       flip the last CRC byte of every reply\n"
+            "  --byte-gap MS   send replies one byte at a time, MS milliseconds apart\n"
             "  --device PATH   serve on PATH instead of a new pseudo-terminal\n"
             "  --help          show this help\n");
 }
@@ -70,7 +75,7 @@ bool parseNumberOption(const char *name, long min, long max, int &number)
 // False for anything that is not a valid option list.
 bool parseOptions(int argc, char **argv, Options &options)
 {
-    enum { Map = 1, Address, Baud, Delay, Silent, Device, Help };
+    enum { Map = 1, Address, Baud, Delay, Silent, Device, Help, Exception, ReplyAddress, BadCrc, ByteGap };
     static const struct option longOptions[] = {
         {"map", required_argument, nullptr, Map},
         {"address", required_argument, nullptr, Address},
@@ -79,6 +84,10 @@ bool parseOptions(int argc, char **argv, Options &options)
         {"silent", no_argument, nullptr, Silent},
         {"device", required_argument, nullptr, Device},
         {"help", no_argument, nullptr, Help},
+        {"exception", required_argument, nullptr, Exception},
+        {"reply-address", required_argument, nullptr, ReplyAddress},
+        {"bad-crc", no_argument, nullptr, BadCrc},
+        {"byte-gap", required_argument, nullptr, ByteGap},
         {nullptr, 0, nullptr, 0},
     };
     for (int option; (option = getopt_long(argc, argv, "", longOptions, nullptr)) != -1;) {
@@ -90,6 +99,10 @@ bool parseOptions(int argc, char **argv, Options &options)
         case Address: valid = parseNumberOption("address", 1, 247, options.slaveAddress); break;
         case Baud: valid = parseNumberOption("baud", 1, 4000000, options.server.baud); break;
         case Delay: valid = parseNumberOption("delay", 0, 3600000, options.server.delayMs); break;
+        case Exception: valid = parseNumberOption("exception", 1, 255, options.server.exceptionCode); break;
+        case ReplyAddress: valid = parseNumberOption("reply-address", 0, 255, options.server.replyAddress); break;
+        case BadCrc: options.server.badCrc = true; break;
+        case ByteGap: valid = parseNumberOption("byte-gap", 1, 10000, options.server.byteGapMs); break;
         case Help: printUsage(stdout); exit(0);
         default: valid = false;
         }

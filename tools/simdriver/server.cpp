@@ -2,9 +2,13 @@
 
 #include <modbus.h>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
-#include <poll.h>
+#include <vector>
 
 namespace {
 
@@ -120,6 +124,65 @@ void logServed(const Server &server, const uint8_t *pdu)
     }
 }
 
+uint16_t crc16(const uint8_t *bytes, size_t size)
+{
+    uint16_t crc = 0xFFFF;
+    for (size_t i = 0; i < size; ++i) {
+        crc ^= bytes[i];
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
+    }
+    return crc;
+}
+
+// libmodbus writes its reply into a pipe instead of onto the line, so that
+// the fault options can change it on the way out.
+template <typename Reply>
+std::vector<uint8_t> capturedReply(const Server &server, Reply reply)
+{
+    int pipeFds[2];
+    if (pipe2(pipeFds, O_CLOEXEC | O_NONBLOCK) != 0)
+        return {};
+    modbus_set_socket(server.ctx, pipeFds[1]);
+    reply();
+    modbus_set_socket(server.ctx, server.line.fd);
+    std::vector<uint8_t> bytes(MODBUS_RTU_MAX_ADU_LENGTH);
+    const ssize_t size = read(pipeFds[0], bytes.data(), bytes.size());
+    bytes.resize(size > 0 ? static_cast<size_t>(size) : 0);
+    close(pipeFds[0]);
+    close(pipeFds[1]);
+    return bytes;
+}
+
+void applyFaults(const ServerSettings &settings, std::vector<uint8_t> &reply)
+{
+    if (reply.size() < 3)
+        return;
+    const size_t payload = reply.size() - 2;
+    if (settings.replyAddress >= 0) {
+        reply[0] = static_cast<uint8_t>(settings.replyAddress);
+        const uint16_t crc = crc16(reply.data(), payload);
+        reply[payload] = static_cast<uint8_t>(crc & 0xFF);
+        reply[payload + 1] = static_cast<uint8_t>(crc >> 8);
+    }
+    if (settings.badCrc)
+        reply.back() ^= 0xFF;
+}
+
+// In one write, or byte by byte; false when a stop signal came meanwhile.
+bool sendOnLine(const Server &server, const std::vector<uint8_t> &reply)
+{
+    if (server.settings.byteGapMs <= 0)
+        return write(server.line.fd, reply.data(), reply.size()) == static_cast<ssize_t>(reply.size());
+    for (size_t i = 0; i < reply.size(); ++i) {
+        if (i > 0 && waitForStop(server.stopFd, server.settings.byteGapMs))
+            return false;
+        if (write(server.line.fd, &reply[i], 1) != 1)
+            return false;
+    }
+    return true;
+}
+
 void answer(const Server &server, const uint8_t *request, int length)
 {
     const uint8_t *pdu = request + modbus_get_header_length(server.ctx);
@@ -128,7 +191,8 @@ void answer(const Server &server, const uint8_t *request, int length)
                 wordAt(pdu + 1));
         return;
     }
-    const int exception = exceptionFor(server, pdu);
+    const int exception = server.settings.exceptionCode ? server.settings.exceptionCode
+                                                        : exceptionFor(server, pdu);
     if (exception)
         fprintf(stderr, "simdriver: exception 0x%02X for function %d address 0x%04X\n", exception,
                 pdu[0], wordAt(pdu + 1));
@@ -136,10 +200,17 @@ void answer(const Server &server, const uint8_t *request, int length)
         logServed(server, pdu);
     if (server.settings.delayMs > 0 && waitForStop(server.stopFd, server.settings.delayMs))
         return;
-    if (!exception)
-        modbus_reply(server.ctx, request, length, server.registers);
-    else if (request[0] != MODBUS_BROADCAST_ADDRESS)
-        modbus_reply_exception(server.ctx, request, exception);
+    if (request[0] == MODBUS_BROADCAST_ADDRESS && exception)
+        return;
+    std::vector<uint8_t> reply = capturedReply(server, [&] {
+        if (exception)
+            modbus_reply_exception(server.ctx, request, static_cast<unsigned int>(exception));
+        else
+            modbus_reply(server.ctx, request, length, server.registers);
+    });
+    applyFaults(server.settings, reply);
+    if (!reply.empty() && !sendOnLine(server, reply))
+        fprintf(stderr, "simdriver: reply not sent in full\n");
 }
 
 // libmodbus takes the frame after a request for another slave to be that

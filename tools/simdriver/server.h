@@ -11,6 +11,11 @@ struct ServerSettings
     int delayMs = 0;
     // Read and log requests but never answer them.
     bool silent = false;
+    // Faults put into every reply, for trying a master's error handling.
+    int exceptionCode = 0; // answer every request with this exception; 0: none
+    int replyAddress = -1; // send replies as this slave (CRC fixed up); -1: own
+    bool badCrc = false; // flip the CRC's last byte
+    int byteGapMs = 0; // send replies one byte at a time, this far apart
 };
 
 // Answers the requests that arrive on the line from the map's registers until
