@@ -17,6 +17,8 @@ struct MainWindowInspector
     static bool &isDisplayOn(MainWindow &w) { return w.isDisplayOn; }
     static QTimer &pollTimer(MainWindow &w) { return w.pollTimer; }
     static void adjustColumnWidths(MainWindow &w) { w.adjustColumnWidths(); }
+    // Lets one window read many maps in a row (the window itself loads once).
+    static void forgetRegisterMap(MainWindow &w) { w.registerList.clear(); w.registerAddrs.clear(); }
 
     static void tick(MainWindow &w) { w.on_timerHandle(); }
     static void receive(MainWindow &w, const QByteArray &block) { w.on_serialReceive(block); }
