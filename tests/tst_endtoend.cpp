@@ -41,6 +41,10 @@ private slots:
     void editorWriteReachesTheDriver();
     void silentDriverTimesOutEachRequest();
     void closingDropsTheQueue();
+    void faultyRepliesChangeNothing_data();
+    void faultyRepliesChangeNothing();
+    void replyDribbledWithinTheSilenceIsOneBlock();
+    void vanishedDriverClosesThePort();
 
 private:
     bool openSimulator(const QStringList &options = {});
@@ -191,6 +195,78 @@ void TestEndToEnd::closingDropsTheQueue()
     QTest::qWait(1000); // long enough for three more requests had they stayed queued
     QCOMPARE(simulator->log().count(QStringLiteral("silent, no reply")), served);
     QVERIFY(served < 4);
+}
+
+// A driver that misbehaves on every reply: the poll cycle moves on at once,
+// the log says what went wrong, and no value or lamp changes.
+void TestEndToEnd::faultyRepliesChangeNothing_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("errorLine");
+    QTest::addColumn<int>("errorsPerReply");
+    QTest::newRow("broken CRC") << QStringList{"--bad-crc"} << "Data CRC Error!" << 1;
+    QTest::newRow("foreign slave") << QStringList{"--reply-address", "9"} << QString() << 0;
+    QTest::newRow("exception") << QStringList{"--exception", "2"} << QString() << 0;
+    // Gaps above the 12 ms silence cut each reply into pieces, none of
+    // which passes the CRC test.
+    QTest::newRow("dribbled, 30 ms gaps") << QStringList{"--byte-gap", "30"} << "Data CRC Error!" << 1;
+}
+
+void TestEndToEnd::faultyRepliesChangeNothing()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QString, errorLine);
+    QFETCH(int, errorsPerReply);
+    QVERIFY(openSimulator(options));
+    QVERIFY(refreshDone(30000));
+    const QStringList texts = logTexts(*window);
+    QCOMPARE(texts.filter(QStringLiteral("Tx(hex):")).size(), 4);
+    if (!errorLine.isEmpty())
+        QVERIFY(texts.count(errorLine) >= 4 * errorsPerReply);
+    for (const LogLine &line : logLines(*window)) {
+        if (!line.text.startsWith('['))
+            QCOMPARE(line.colour, QColor(255, 180, 180, 255));
+    }
+    for (int row = 0; row < decimalDefaults.size(); ++row)
+        QCOMPARE(lampColour(table, row), QStringLiteral("white"));
+    QCOMPARE(table->item(1, 1)->text(), QStringLiteral("0x0BB8"));
+}
+
+void TestEndToEnd::replyDribbledWithinTheSilenceIsOneBlock()
+{
+    QVERIFY(openSimulator({QStringLiteral("--byte-gap"), QStringLiteral("3")}));
+    QVERIFY(refreshDone(30000));
+    for (int row = 0; row < decimalDefaults.size(); ++row)
+        QCOMPARE(table->item(row, 1)->text(), decimalDefaults.at(row));
+    QVERIFY(!logTexts(*window).contains(QStringLiteral("Data CRC Error!")));
+}
+
+// Killing the driver's process takes the far side of the line away, as a
+// pulled adapter does.
+void TestEndToEnd::vanishedDriverClosesThePort()
+{
+    QVERIFY(openSimulator({QStringLiteral("--silent")}));
+    QTRY_VERIFY_WITH_TIMEOUT(simulator->log().contains(QStringLiteral("silent, no reply")), 10000);
+    simulator->kill();
+    QTRY_VERIFY_WITH_TIMEOUT(!Serial::instance()->serialPort->isOpen(), 10000);
+    QTest::qWait(200);
+    QCOMPARE(button("pushButton_open")->text(), QStringLiteral("打开串口"));
+    QVERIFY(Inspect::cmdQueue(*window).isEmpty());
+    QVERIFY(!Inspect::pollTimer(*window).isActive());
+    int lost = 0;
+    for (const LogLine &line : logLines(*window)) {
+        if (line.text.startsWith(QStringLiteral("Serial port error: "))) {
+            ++lost;
+            QCOMPARE(line.colour, QColor(255, 180, 180, 255));
+        }
+    }
+    QCOMPARE(lost, 1);
+
+    // A driver that is back can be opened again.
+    delete simulator;
+    QVERIFY(openSimulator());
+    QVERIFY(refreshDone(15000));
+    QCOMPARE(table->item(1, 1)->text(), QStringLiteral("3000"));
 }
 
 QTEST_MAIN(TestEndToEnd)
