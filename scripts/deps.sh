@@ -28,12 +28,18 @@ BUILD_PACKAGES=(cmake make g++ pkg-config qtbase5-dev libqt5serialport5-dev libm
 # of scripts/run.sh drives the real window on a virtual X display.
 TEST_PACKAGES=(socat xvfb xdotool python3-xlib imagemagick)
 
-# Configures and builds into build/. One build type for running and testing,
-# so neither command rebuilds everything after the other.
+# What fuzzing takes: clang with libFuzzer's runtime, and llvm-symbolizer for
+# readable stacks in its reports.
+FUZZ_PACKAGES=(clang libclang-rt-14-dev llvm)
+
+# build_tool [FOLDER [CMAKE_OPTION...]]
+# Configures and builds into build/ (or FOLDER). One build type for running
+# and testing, so neither command rebuilds everything after the other.
 build_tool() {
-    local root
+    local root folder="${1:-build}"
+    if [ $# -gt 0 ]; then shift; fi
     root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-    echo "== building in $root/build"
-    cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=Debug >/dev/null
-    cmake --build "$root/build" -j"$(nproc)"
+    echo "== building in $root/$folder"
+    cmake -S "$root" -B "$root/$folder" -DCMAKE_BUILD_TYPE=Debug "$@" >/dev/null
+    cmake --build "$root/$folder" -j"$(nproc)"
 }
