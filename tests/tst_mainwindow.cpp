@@ -233,11 +233,12 @@ void TestMainWindow::toastsFadeIndependentlyAndLeaveNothing()
     QCOMPARE(toastText(first), QStringLiteral("first"));
     QCOMPARE(toastText(second), QStringLiteral("second"));
 
+    // The animation timer may end a fade up to a frame early: allow 100 ms.
     QTRY_VERIFY_WITH_TIMEOUT(first.isNull(), 5000);
-    QVERIFY(clock.elapsed() >= 2500);
+    QVERIFY(clock.elapsed() >= 2400);
     QVERIFY(!second.isNull());
     QTRY_VERIFY_WITH_TIMEOUT(second.isNull(), 5000);
-    QVERIFY(clock.elapsed() >= 3500);
+    QVERIFY(clock.elapsed() >= 3400);
     QVERIFY(window.findChildren<QPropertyAnimation *>().isEmpty());
     QVERIFY(toastFrames().isEmpty());
 }
