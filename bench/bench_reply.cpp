@@ -5,7 +5,7 @@
 #include "app/mainwindow.h"
 #include "benchsupport.h"
 #include "protocol/modbusmaster.h"
-#include "tests/support/mainwindowinspector.h"
+#include "tests/support/windowinternals.h"
 
 #include <QApplication>
 #include <QDir>

@@ -10,7 +10,8 @@
 #include "serial/serial.h"
 #include "support/lamps.h"
 #include "support/logview.h"
-#include "support/mainwindowinspector.h"
+#include "support/windowinternals.h"
+#include "support/refreshwait.h"
 #include "support/simulator.h"
 #include "support/workfolder.h"
 
@@ -49,7 +50,6 @@ private slots:
 private:
     bool openSimulator(const QStringList &options = {});
     void clickOpen();
-    bool refreshDone(int timeoutMs);
     QPushButton *button(const char *name) { return window->findChild<QPushButton *>(name); }
 
     WorkFolder *folder = nullptr;
@@ -95,22 +95,10 @@ void TestEndToEnd::clickOpen()
     QTest::mouseClick(button("pushButton_open"), Qt::LeftButton);
 }
 
-bool TestEndToEnd::refreshDone(int timeoutMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < timeoutMs) {
-        QTest::qWait(20);
-        if (button("pushButton_dataRefresh")->isEnabled())
-            return true;
-    }
-    return false;
-}
-
 void TestEndToEnd::openingReadsEveryRegister()
 {
     QVERIFY(openSimulator());
-    QVERIFY(refreshDone(15000));
+    QVERIFY(waitForRefreshDone(*window, 15000));
     for (int row = 0; row < decimalDefaults.size(); ++row) {
         QCOMPARE(table->item(row, 1)->text(), decimalDefaults.at(row));
         QCOMPARE(lampColour(table, row), QStringLiteral("green"));
@@ -133,7 +121,7 @@ void TestEndToEnd::openingReadsEveryRegister()
     // A second refresh reads the same values: the lamps go white.
     QTest::mouseClick(button("pushButton_dataRefresh"), Qt::LeftButton);
     QVERIFY(!button("pushButton_dataRefresh")->isEnabled());
-    QVERIFY(refreshDone(15000));
+    QVERIFY(waitForRefreshDone(*window, 15000));
     for (int row = 0; row < decimalDefaults.size(); ++row)
         QCOMPARE(lampColour(table, row), QStringLiteral("white"));
     bool counted = false;
@@ -145,7 +133,7 @@ void TestEndToEnd::openingReadsEveryRegister()
 void TestEndToEnd::editorWriteReachesTheDriver()
 {
     QVERIFY(openSimulator());
-    QVERIFY(refreshDone(15000));
+    QVERIFY(waitForRefreshDone(*window, 15000));
 
     const QPoint cell = table->visualRect(table->model()->index(1, 1)).center();
     QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, cell);
@@ -168,7 +156,7 @@ void TestEndToEnd::editorWriteReachesTheDriver()
 
     // Read back from the driver: the value stays, unchanged means white.
     QTest::mouseClick(button("pushButton_dataRefresh"), Qt::LeftButton);
-    QVERIFY(refreshDone(15000));
+    QVERIFY(waitForRefreshDone(*window, 15000));
     QCOMPARE(table->item(1, 1)->text(), QStringLiteral("1234"));
     QCOMPARE(lampColour(table, 1), QStringLiteral("white"));
 }
@@ -176,7 +164,7 @@ void TestEndToEnd::editorWriteReachesTheDriver()
 void TestEndToEnd::silentDriverTimesOutEachRequest()
 {
     QVERIFY(openSimulator({QStringLiteral("--silent")}));
-    QVERIFY(refreshDone(20000));
+    QVERIFY(waitForRefreshDone(*window, 20000));
     QCOMPARE(logTexts(*window).count(QStringLiteral("Data receiving timeout!")), 4);
     QCOMPARE(simulator->log().count(QStringLiteral("silent, no reply")), 4);
     for (int row = 0; row < decimalDefaults.size(); ++row)
@@ -218,7 +206,7 @@ void TestEndToEnd::faultyRepliesChangeNothing()
     QFETCH(QString, errorLine);
     QFETCH(int, errorsPerReply);
     QVERIFY(openSimulator(options));
-    QVERIFY(refreshDone(30000));
+    QVERIFY(waitForRefreshDone(*window, 30000));
     const QStringList texts = logTexts(*window);
     QCOMPARE(texts.filter(QStringLiteral("Tx(hex):")).size(), 4);
     if (!errorLine.isEmpty())
@@ -235,7 +223,7 @@ void TestEndToEnd::faultyRepliesChangeNothing()
 void TestEndToEnd::replyDribbledWithinTheSilenceIsOneBlock()
 {
     QVERIFY(openSimulator({QStringLiteral("--byte-gap"), QStringLiteral("3")}));
-    QVERIFY(refreshDone(30000));
+    QVERIFY(waitForRefreshDone(*window, 30000));
     for (int row = 0; row < decimalDefaults.size(); ++row)
         QCOMPARE(table->item(row, 1)->text(), decimalDefaults.at(row));
     QVERIFY(!logTexts(*window).contains(QStringLiteral("Data CRC Error!")));
@@ -265,7 +253,7 @@ void TestEndToEnd::vanishedDriverClosesThePort()
     // A driver that is back can be opened again.
     delete simulator;
     QVERIFY(openSimulator());
-    QVERIFY(refreshDone(15000));
+    QVERIFY(waitForRefreshDone(*window, 15000));
     QCOMPARE(table->item(1, 1)->text(), QStringLiteral("3000"));
 }
 

@@ -16,8 +16,9 @@ extern "C" size_t __sanitizer_get_current_allocated_bytes();
 
 #include "serial/serial.h"
 #include "support/logview.h"
-#include "support/mainwindowinspector.h"
+#include "support/windowinternals.h"
 #include "support/ptypair.h"
+#include "support/refreshwait.h"
 #include "support/workfolder.h"
 
 using Inspect = MainWindowInspector;
@@ -125,7 +126,6 @@ private slots:
     void floodOfGarbageLeavesPollingIntact();
 
 private:
-    bool refreshDone(int timeoutMs);
     void expectEveryValueRead();
 
     WorkFolder *folder = nullptr;
@@ -158,19 +158,6 @@ void TestFaults::cleanup()
     delete folder;
 }
 
-bool TestFaults::refreshDone(int timeoutMs)
-{
-    auto *button = window->findChild<QPushButton *>("pushButton_dataRefresh");
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < timeoutMs) {
-        QTest::qWait(20);
-        if (button->isEnabled())
-            return true;
-    }
-    return false;
-}
-
 void TestFaults::expectEveryValueRead()
 {
     for (int row = 0; row < 3; ++row)
@@ -185,7 +172,7 @@ void TestFaults::lateReplyLandsInTheRowAwaitedWhenItArrives()
     driver->answerOnlyFirst = true;
     QTest::mouseClick(window->findChild<QPushButton *>("pushButton_open"), Qt::LeftButton);
     QVERIFY(Serial::instance()->serialPort->isOpen());
-    QVERIFY(refreshDone(10000));
+    QVERIFY(waitForRefreshDone(*window, 10000));
 
     QCOMPARE(table->item(0, 1)->text(), QStringLiteral("0x0000"));
     QCOMPARE(table->item(1, 1)->text(), QString::number(valueAt(0x10)));
@@ -198,14 +185,14 @@ void TestFaults::lateReplyLandsInTheRowAwaitedWhenItArrives()
     driver->answerDelayMs = 0;
     driver->answerOnlyFirst = false;
     QTest::mouseClick(window->findChild<QPushButton *>("pushButton_dataRefresh"), Qt::LeftButton);
-    QVERIFY(refreshDone(10000));
+    QVERIFY(waitForRefreshDone(*window, 10000));
     expectEveryValueRead();
 }
 
 void TestFaults::floodOfGarbageLeavesPollingIntact()
 {
     QTest::mouseClick(window->findChild<QPushButton *>("pushButton_open"), Qt::LeftButton);
-    QVERIFY(refreshDone(10000));
+    QVERIFY(waitForRefreshDone(*window, 10000));
     expectEveryValueRead();
     auto *log = window->findChild<QTextBrowser *>("textBrowser_show");
     log->clear();
@@ -229,11 +216,11 @@ void TestFaults::floodOfGarbageLeavesPollingIntact()
         if (window->findChild<QPushButton *>("pushButton_dataRefresh")->isEnabled())
             QTest::mouseClick(window->findChild<QPushButton *>("pushButton_dataRefresh"), Qt::LeftButton);
     }
-    QVERIFY(refreshDone(10000));
+    QVERIFY(waitForRefreshDone(*window, 10000));
     QVERIFY(logTexts(*window).contains(QStringLiteral("Data CRC Error!")));
 
     QTest::mouseClick(window->findChild<QPushButton *>("pushButton_dataRefresh"), Qt::LeftButton);
-    QVERIFY(refreshDone(10000));
+    QVERIFY(waitForRefreshDone(*window, 10000));
     expectEveryValueRead();
     QVERIFY(Serial::instance()->serialPort->bytesAvailable() == 0);
 

@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "support/mainwindowinspector.h"
+#include "support/windowinternals.h"
 #include "support/toasts.h"
 #include "support/workfolder.h"
 

@@ -14,7 +14,7 @@
 #include <QTableWidget>
 #include <QTextBrowser>
 
-#include "support/mainwindowinspector.h"
+#include "support/windowinternals.h"
 #include "support/toasts.h"
 #include "support/workfolder.h"
 

@@ -5,7 +5,7 @@
 #include <QTableWidget>
 
 #include "support/lamps.h"
-#include "support/mainwindowinspector.h"
+#include "support/windowinternals.h"
 #include "support/workfolder.h"
 
 using Inspect = MainWindowInspector;

@@ -6,7 +6,7 @@
 #include "protocol/modbusmaster.h"
 #include "support/lamps.h"
 #include "support/logview.h"
-#include "support/mainwindowinspector.h"
+#include "support/windowinternals.h"
 #include "support/workfolder.h"
 
 using Inspect = MainWindowInspector;

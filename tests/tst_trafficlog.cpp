@@ -7,7 +7,7 @@
 
 #include "serial/serial.h"
 #include "support/logview.h"
-#include "support/mainwindowinspector.h"
+#include "support/windowinternals.h"
 #include "support/workfolder.h"
 
 using Inspect = MainWindowInspector;

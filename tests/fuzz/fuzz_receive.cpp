@@ -3,7 +3,7 @@
 // and the pending wait; the rest is the block.
 #include "fuzzsupport.h"
 #include "protocol/modbusmaster.h"
-#include "support/mainwindowinspector.h"
+#include "support/windowinternals.h"
 
 #include <QCheckBox>
 #include <QTableWidget>

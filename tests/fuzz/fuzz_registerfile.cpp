@@ -1,6 +1,6 @@
 // A whole RegisterInfo file, read by the window as it reads its map at start.
 #include "fuzzsupport.h"
-#include "support/mainwindowinspector.h"
+#include "support/windowinternals.h"
 
 #include <QFile>
 #include <QTableWidget>

@@ -10,7 +10,7 @@
 #include "verdict.h"
 
 #include "app/mainwindow.h"
-#include "support/mainwindowinspector.h"
+#include "support/windowinternals.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

@@ -2,7 +2,7 @@
 
 #include "app/mainwindow.h"
 #include "serial/serial.h"
-#include "support/mainwindowinspector.h"
+#include "support/windowinternals.h"
 
 #include <QApplication>
 #include <QComboBox>

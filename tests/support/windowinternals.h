@@ -1,5 +1,5 @@
-#ifndef MAINWINDOWINSPECTOR_H
-#define MAINWINDOWINSPECTOR_H
+#ifndef WINDOWINTERNALS_H
+#define WINDOWINTERNALS_H
 
 #include "app/mainwindow.h"
 
@@ -26,4 +26,4 @@ struct MainWindowInspector
     static void clickDataRefresh(MainWindow &w) { w.on_pushButton_dataRefresh_clicked(); }
 };
 
-#endif // MAINWINDOWINSPECTOR_H
+#endif // WINDOWINTERNALS_H
