@@ -2,6 +2,7 @@
 #include "ui_mainwindow.h"
 
 #include "protocol/modbusmaster.h"
+#include "protocol/requestscheduler.h"
 #include "serial/serial.h"
 
 #include <QHeaderView>
@@ -14,19 +15,20 @@ MainWindow::MainWindow(QWidget *parent)
     , ui(new Ui::MainWindow)
 {
     ui->setupUi(this);
+    connectScheduler();
     initUi();
     readRegisterInfo(QStringLiteral("RegisterInfo"));
+    scheduler->setTiming(txTime, rxOutTime);
+    scheduler->setSlaveAddress(quint8(slaveAddress & 0xFF));
     ui->lineEdit_deviceAddr->setText(QString::number(slaveAddress, 10));
     // The table has its laid-out width only once the event loop runs.
     QTimer::singleShot(10, this, [this] { adjustColumnWidths(); });
 
     Serial *serial = Serial::instance();
-    connect(serial, SIGNAL(haveReceive(QByteArray)), this, SLOT(on_serialReceive(QByteArray)));
+    connect(serial, &Serial::haveReceive, scheduler, &RequestScheduler::takeBlock);
     connect(serial, SIGNAL(sendDataShow(QString,bool)), this, SLOT(on_sendDataShow(QString,bool)));
     connect(serial, SIGNAL(portLost(QString)), this, SLOT(on_portLost(QString)));
     ModbusMaster::instance()->slaveAddress = quint8(slaveAddress & 0xFF);
-    pollTimer.setInterval(txTime);
-    connect(&pollTimer, SIGNAL(timeout()), this, SLOT(on_timerHandle()));
     connect(&valueEditWin, SIGNAL(writeCurrentValue(int,QByteArray)), this, SLOT(on_sendWriteCmd(int,QByteArray)));
 }
 

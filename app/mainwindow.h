@@ -3,11 +3,13 @@
 
 #include <QList>
 #include <QMainWindow>
-#include <QTimer>
 
 #include "editor/valueeditwin.h"
 #include "protocol/pendingcommand.h"
+#include "protocol/refreshplan.h"
 #include "registermap/registerinfo.h"
+
+class RequestScheduler;
 
 QT_BEGIN_NAMESPACE
 namespace Ui { class MainWindow; }
@@ -39,10 +41,9 @@ private slots:
     void on_pushButton_refresh_clicked();
     void on_textClean(const QPoint &pos);
     void on_clickTabWidget(int row, int column);
-    void on_timerHandle();
     void on_sendDataShow(QString data, bool isOk);
     void on_sendWriteCmd(int row, QByteArray cmd);
-    void on_serialReceive(QByteArray data);
+    void on_serialReceive(const QByteArray &data);
     void on_pushButton_dataRefresh_clicked();
     void on_lineEdit_deviceAddr_textChanged(const QString &arg1);
     void on_portLost(QString errorText);
@@ -57,22 +58,27 @@ private:
     void showPortState(bool open);
     void closePort();
     void countFinishedRefresh();
-    void storeReadReply(const RegisterInfo &reply);
-    void storeWriteReply(const RegisterInfo &reply);
+    void connectScheduler();
+    void queueRefresh(const QList<int> &rows);
+    void onLineIdle();
+    void onLineError(const QString &text);
+    void onReadAnswered(const PendingCommand &request, const QList<quint16> &values);
+    void onWriteEchoed(const PendingCommand &request, quint16 address, quint16 value);
+    void onReadFailed(const PendingCommand &request);
+    void onBlockRefused(const PendingCommand &request, quint8 code);
+    void storeReadValue(int row, quint16 value);
     QString receivedLine(const QByteArray &data) const;
 
     Ui::MainWindow *ui;
     ValueEditWin valueEditWin;
     QList<RegisterInfo> registerList;
     QList<quint16> registerAddrs;
-    QList<PendingCommand> cmdQueue;
     bool isDisplayOn = true;
-    QTimer pollTimer;
+    RequestScheduler *scheduler = nullptr;
+    RefreshPlan refreshPlan;
     quint32 slaveAddress = 1;
     int txTime = 100;
     quint32 rxOutTime = 1000;
-    quint32 waitElapsed = 0;
-    int currentRow = 0;
     QLabel *portStateLabel = nullptr;
     QLabel *refreshCountLabel = nullptr;
     // A refresh counts once its reads have all been sent and answered or

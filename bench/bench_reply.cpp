@@ -47,7 +47,7 @@ int main(int argc, char *argv[])
     for (int batch = 0; batch < 9; ++batch) {
         const qint64 start = bench::monotonicNs();
         for (int i = 0; i < repliesPerBatch; ++i, ++row) {
-            MainWindowInspector::currentRow(window) = row % rowCount;
+            MainWindowInspector::awaitRow(window, row % rowCount);
             MainWindowInspector::receive(window, replies[(row / rowCount) % 2]);
         }
         perReply << (bench::monotonicNs() - start) / 1e3 / repliesPerBatch;

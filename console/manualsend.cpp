@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "protocol/requestscheduler.h"
 #include "serial/serial.h"
 #include "util/hextext.h"
 
@@ -17,6 +18,7 @@ void MainWindow::on_pushButton_send_clicked()
     const QString text = ui->textEdit_send->toPlainText();
     if (text.isEmpty())
         return;
+    scheduler->forgetLastRequest();
     if (ui->checkBox->isChecked())
         serial->sendData(hexStringToByteArray(text));
     else

@@ -4,12 +4,20 @@
 #include <QByteArray>
 #include <QtGlobal>
 
-// One request waiting in the send queue. It keeps the register address, not
-// the table row: the row is looked up again when the frame is sent.
+class QObject;
+
+// One request waiting in the send queue, and who asked for it: replies and
+// failures go back to its owner, which finds its own context (a table row,
+// a step of a restore) through the tag.
 struct PendingCommand
 {
     QByteArray frame;
-    quint16 address = 0;
+    quint16 address = 0;  // the first register the request is for
+    quint16 count = 1;    // registers a read asks for
+    const QObject *owner = nullptr;
+    int tag = -1;
+
+    bool isWrite() const { return frame.size() > 1 && frame.at(1) == 0x06; }
 };
 
 #endif // PENDINGCOMMAND_H

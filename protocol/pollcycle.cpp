@@ -1,7 +1,7 @@
 #include "app/mainwindow.h"
 #include "ui_mainwindow.h"
 
-#include "protocol/modbusmaster.h"
+#include "protocol/requestscheduler.h"
 #include "serial/serial.h"
 
 #include <QLabel>
@@ -11,31 +11,36 @@ void MainWindow::on_pushButton_dataRefresh_clicked()
 {
     setDataRefreshEnabled(false);
     refreshInProgress = true;
-    ModbusMaster *master = ModbusMaster::instance();
-    for (const RegisterInfo &info : qAsConst(registerList))
-        cmdQueue.append(PendingCommand{master->readRegisterCmd(info), info.address});
+    QList<int> rows;
+    rows.reserve(registerList.size());
+    for (int row = 0; row < registerList.size(); ++row)
+        rows.append(row);
+    queueRefresh(rows);
 }
 
-// One request in flight at a time: a tick either waits for the reply, sends
-// the next queued frame, or finds nothing to do.
-void MainWindow::on_timerHandle()
+void MainWindow::queueRefresh(const QList<int> &rows)
 {
-    if (waitElapsed != 0) {
-        waitElapsed += quint32(txTime);
-        if (waitElapsed > rxOutTime) {
-            if (isDisplayOn)
-                appendLogLine(QColor(255, 180, 180, 255), QStringLiteral("Data receiving timeout!"));
-            waitElapsed = 0;
-        }
-    } else if (!cmdQueue.isEmpty()) {
-        const PendingCommand command = cmdQueue.takeFirst();
-        currentRow = registerAddrs.indexOf(command.address);
-        Serial::instance()->sendData(command.frame);
-        waitElapsed = 1;
-    } else {
-        setDataRefreshEnabled(true);
-        countFinishedRefresh();
-    }
+    for (const PendingCommand &command : refreshPlan.requests(registerList, rows, this))
+        scheduler->enqueue(command);
+}
+
+void MainWindow::connectScheduler()
+{
+    scheduler = new RequestScheduler(Serial::instance(), this);
+    connect(scheduler, &RequestScheduler::received, this, &MainWindow::on_serialReceive);
+    connect(scheduler, &RequestScheduler::lineError, this, &MainWindow::onLineError);
+    connect(scheduler, &RequestScheduler::readAnswered, this, &MainWindow::onReadAnswered);
+    connect(scheduler, &RequestScheduler::writeEchoed, this, &MainWindow::onWriteEchoed);
+    connect(scheduler, &RequestScheduler::timedOut, this, &MainWindow::onReadFailed);
+    connect(scheduler, &RequestScheduler::exceptionAnswered, this, &MainWindow::onBlockRefused);
+    connect(scheduler, &RequestScheduler::idle, this, &MainWindow::onLineIdle);
+}
+
+// The line has nothing queued and nothing awaited: the refresh has ended.
+void MainWindow::onLineIdle()
+{
+    setDataRefreshEnabled(true);
+    countFinishedRefresh();
 }
 
 void MainWindow::on_sendWriteCmd(int row, QByteArray cmd)
@@ -47,7 +52,7 @@ void MainWindow::on_sendWriteCmd(int row, QByteArray cmd)
         return;
     }
     setLamp(row, QStringLiteral("red"));
-    cmdQueue.prepend(PendingCommand{cmd, registerList.at(row).address});
+    scheduler->enqueueFirst(PendingCommand{cmd, registerList.at(row).address, 1, this, row});
 }
 
 // Every idle tick asks for the enabled face; setting a style sheet repolishes

@@ -1,7 +1,6 @@
 #include "app/mainwindow.h"
 #include "ui_mainwindow.h"
 
-#include "protocol/modbusmaster.h"
 #include "util/hextext.h"
 
 #include <QDateTime>
@@ -10,46 +9,19 @@ namespace {
 
 const QColor receivedColour(200, 200, 200, 255);
 const QColor errorColour(255, 180, 180, 255);
-constexpr char readFunction = 0x03;
-constexpr char writeFunction = 0x06;
 
 } // namespace
 
-// Any non-empty block ends the wait for a reply, valid or not, so the poll
-// cycle moves on at once; only valid replies reach the table.
-void MainWindow::on_serialReceive(QByteArray data)
+void MainWindow::on_serialReceive(const QByteArray &data)
 {
-    if (data.isEmpty())
-        return;
     if (isDisplayOn)
         appendLogLine(receivedColour, receivedLine(data));
+}
 
-    ModbusMaster *master = ModbusMaster::instance();
-    if (!master->checkCrc(data)) {
-        if (isDisplayOn)
-            appendLogLine(errorColour, QStringLiteral("Data CRC Error!"));
-    } else if (uchar(data.at(0)) == (slaveAddress & 0xFF)) {
-        if (data.at(1) == readFunction) {
-            const QList<RegisterInfo> values = master->parseReadReply(data);
-            if (values.isEmpty()) {
-                if (isDisplayOn)
-                    appendLogLine(errorColour, QStringLiteral("Read Data Parsing Error!"));
-            } else if (currentRow >= 0 && currentRow < registerList.size()) {
-                storeReadReply(values.first());
-            } else {
-                return;
-            }
-        } else if (data.at(1) == writeFunction) {
-            const RegisterInfo echo = master->parseWriteReply(data);
-            if (echo.valueText.isEmpty() || !registerAddrs.contains(echo.address)) {
-                if (isDisplayOn)
-                    appendLogLine(errorColour, QStringLiteral("Write Data Parsing Error!"));
-            } else {
-                storeWriteReply(echo);
-            }
-        }
-    }
-    waitElapsed = 0;
+void MainWindow::onLineError(const QString &text)
+{
+    if (isDisplayOn)
+        appendLogLine(errorColour, text);
 }
 
 QString MainWindow::receivedLine(const QByteArray &data) const
@@ -61,26 +33,72 @@ QString MainWindow::receivedLine(const QByteArray &data) const
     return prefix + QStringLiteral("Rx:") + QString::fromUtf8(nul < 0 ? data : data.left(nul));
 }
 
-// A read reply carries no address: it belongs to the row of the request
-// last sent. The lamp turns green only when the shown value changes.
-void MainWindow::storeReadReply(const RegisterInfo &reply)
+// A read reply carries no address: its values belong to the rows of the
+// request last sent, in order.
+void MainWindow::onReadAnswered(const PendingCommand &request, const QList<quint16> &values)
 {
-    RegisterInfo &info = registerList[currentRow];
-    info.value = reply.value;
-    info.valueText = reply.valueText;
-    QTableWidgetItem *cell = ui->tableWidget->item(currentRow, 1);
-    const bool unchanged = cell->text().trimmed() == reply.valueText.trimmed();
-    setLamp(currentRow, unchanged ? QStringLiteral("white") : QStringLiteral("green"));
-    cell->setText(reply.valueText);
+    if (request.owner != this)
+        return;
+    const int rows = request.isWrite() ? 1 : qMin<int>(request.count, values.size());
+    for (int i = 0; i < rows; ++i)
+        storeReadValue(request.tag + i, values.at(i));
 }
 
-// A write echo names its register; it always confirms with green.
-void MainWindow::storeWriteReply(const RegisterInfo &reply)
+// The lamp turns green only when the shown value changes.
+void MainWindow::storeReadValue(int row, quint16 value)
 {
-    const int row = registerAddrs.indexOf(reply.address);
+    if (row < 0 || row >= registerList.size())
+        return;
     RegisterInfo &info = registerList[row];
-    info.value = reply.value;
-    info.valueText = reply.valueText;
-    ui->tableWidget->item(row, 1)->setText(reply.valueText);
-    setLamp(row, QStringLiteral("green"));
+    info.value = value;
+    info.valueText = QString::number(value, 10);
+    QTableWidgetItem *cell = ui->tableWidget->item(row, 1);
+    const bool unchanged = cell->text().trimmed() == info.valueText;
+    setLamp(row, unchanged ? QStringLiteral("white") : QStringLiteral("green"));
+    cell->setText(info.valueText);
+}
+
+// A write echo names its register, whoever sent the write: every row of
+// that address shows the confirmed value in green.
+void MainWindow::onWriteEchoed(const PendingCommand &, quint16 address, quint16 value)
+{
+    bool known = false;
+    for (int row = 0; row < registerList.size(); ++row) {
+        if (registerList.at(row).address != address || !registerList.at(row).addressValid)
+            continue;
+        known = true;
+        registerList[row].value = value;
+        registerList[row].valueText = QString::number(value, 10);
+        ui->tableWidget->item(row, 1)->setText(registerList.at(row).valueText);
+        setLamp(row, QStringLiteral("green"));
+    }
+    if (!known)
+        onLineError(QStringLiteral("Write Data Parsing Error!"));
+}
+
+// A read that brought no value leaves its rows marked as not live.
+void MainWindow::onReadFailed(const PendingCommand &request)
+{
+    if (request.owner != this || request.isWrite())
+        return;
+    for (int i = 0; i < request.count; ++i)
+        setLamp(request.tag + i, QStringLiteral("stale"));
+}
+
+// A driver that refuses a block read may still answer its registers one by
+// one; they are read singly until the port is closed.
+void MainWindow::onBlockRefused(const PendingCommand &request, quint8 code)
+{
+    onReadFailed(request);
+    if (request.owner != this || request.isWrite() || request.count < 2)
+        return;
+    refreshPlan.readSingly(request.tag, request.count);
+    onLineError(QStringLiteral("Block read of %1 registers at 0x%2 refused (exception %3): reading them one by one")
+                    .arg(request.count)
+                    .arg(request.address, 4, 16, QLatin1Char('0'))
+                    .arg(code));
+    QList<int> rows;
+    for (int i = 0; i < request.count; ++i)
+        rows.append(request.tag + i);
+    queueRefresh(rows);
 }

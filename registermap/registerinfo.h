@@ -18,6 +18,9 @@ struct RegisterInfo
     qint32 rangeMax = 0;
     QString name;
     QString remarks;
+    // False when the map's address text is not a 16-bit number: such a row
+    // is shown but never read or written.
+    bool addressValid = true;
 };
 
 #endif // REGISTERINFO_H

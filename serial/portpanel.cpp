@@ -2,6 +2,7 @@
 #include "ui_mainwindow.h"
 
 #include "protocol/modbusmaster.h"
+#include "protocol/requestscheduler.h"
 #include "serial/serial.h"
 
 #include <QColor>
@@ -36,10 +37,10 @@ void MainWindow::on_pushButton_open_clicked()
         return;
     if (!serial->openPort(portName, baudText.toUInt(nullptr, 10)))
         return;
+    scheduler->start();
     on_pushButton_dataRefresh_clicked();
-    pollTimer.start();
     showPortState(true);
-    if (cmdQueue.isEmpty())
+    if (!scheduler->isBusy())
         setDataRefreshEnabled(true);
 }
 
@@ -47,10 +48,9 @@ void MainWindow::on_pushButton_open_clicked()
 // closed: none of them may reach a device opened later.
 void MainWindow::closePort()
 {
-    waitElapsed = 0;
-    cmdQueue.clear();
+    scheduler->stop();
+    refreshPlan.forgetRefusals();
     refreshInProgress = false;
-    pollTimer.stop();
     Serial::instance()->serialPort->close();
     showPortState(false);
     setDataRefreshEnabled(false);
@@ -95,6 +95,7 @@ void MainWindow::on_lineEdit_deviceAddr_textChanged(const QString &arg1)
     ui->lineEdit_deviceAddr->setStyleSheet(QString());
     slaveAddress = quint32(address);
     ModbusMaster::instance()->slaveAddress = quint8(slaveAddress & 0xFF);
+    scheduler->setSlaveAddress(quint8(slaveAddress & 0xFF));
     qDebug() << "void MainWindow::on_lineEdit_deviceAddr_textChanged(const QString&)"
              << "set slaveAddress:" << slaveAddress;
 }

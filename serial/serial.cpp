@@ -42,6 +42,10 @@ Serial::Serial()
 // arrival pushes the end of the block further out.
 void Serial::extendReceiveBlock()
 {
+    if (expectedReplyComplete()) {
+        closeReceiveBlock();
+        return;
+    }
     receiveTimer.setInterval(receiveGapMs);
     if (!receiveTimer.isActive())
         receiveTimer.start();
@@ -50,7 +54,32 @@ void Serial::extendReceiveBlock()
 void Serial::closeReceiveBlock()
 {
     receiveTimer.stop();
+    expected = ExpectedReply();
     emit haveReceive(serialPort->readAll());
+}
+
+void Serial::expectReply(quint8 slave, quint8 function, int length)
+{
+    expected = ExpectedReply{slave, function, length};
+}
+
+// Only a reply that starts as the request expects, and is exactly as long
+// as its kind, ends early; anything else (a foreign address, garbage, more
+// bytes than expected) waits for the silence as before.
+bool Serial::expectedReplyComplete() const
+{
+    if (expected.length == 0)
+        return false;
+    const QByteArray head = serialPort->peek(3);
+    if (head.size() < 2 || quint8(head.at(0)) != expected.slave)
+        return false;
+    const quint8 function = quint8(head.at(1));
+    qint64 length = 0;
+    if (function == expected.function)
+        length = expected.length;
+    else if (function == (expected.function | 0x80))
+        length = 5;
+    return length > 0 && serialPort->bytesAvailable() == length;
 }
 
 // Only a failing read or write means the device has gone; the other errors
@@ -81,6 +110,7 @@ bool Serial::openPort(const QString &name, qint64 baud)
     if (!serialPort->open(QIODevice::ReadWrite))
         return false;
     lossReported = false;
+    expected = ExpectedReply();
     // A rate the tool does not offer leaves the line at its previous rate.
     if (isOfferedBaudRate(baud))
         serialPort->setBaudRate(qint32(baud), QSerialPort::AllDirections);
@@ -93,6 +123,7 @@ bool Serial::openPort(const QString &name, qint64 baud)
 
 bool Serial::sendData(QByteArray frame)
 {
+    expected = ExpectedReply();
     const bool isOk = serialPort->write(frame) > 0;
     emit sendDataShow(QStringLiteral("Tx(hex):") + byteArrayToHexString(frame), isOk);
     return isOk;
@@ -100,6 +131,7 @@ bool Serial::sendData(QByteArray frame)
 
 bool Serial::sendText(QString text)
 {
+    expected = ExpectedReply();
     const bool isOk = serialPort->write(text.toLatin1()) > 0;
     emit sendDataShow(QStringLiteral("Tx:") + text, isOk);
     return isOk;

@@ -12,7 +12,8 @@ class QSerialPort;
 QT_END_NAMESPACE
 
 // The one serial line of the program. Incoming bytes are handed on in
-// blocks: a block ends at the first pause of 12 ms in the stream. Every
+// blocks: a block ends at the first pause of 12 ms in the stream, or, for
+// the reply a request expects, as soon as it is complete. Every
 // transmission is reported as log text, successful or not. A device that
 // goes away while open (a pulled adapter, a killed pty peer) is reported
 // once per opening through portLost, with Qt's description of the failure;
@@ -28,6 +29,9 @@ public:
     bool sendData(QByteArray frame);
     bool sendText(QString text);
     QStringList portList();
+    // The reply the request just sent expects: from `slave`, with `function`
+    // (or its exception form), `length` bytes. Any send clears it.
+    void expectReply(quint8 slave, quint8 function, int length);
 
     // Public so that the window can see whether the line is open and close it.
     QSerialPort *serialPort;
@@ -42,9 +46,16 @@ private:
     void extendReceiveBlock();
     void closeReceiveBlock();
     void noticeError(int error);
+    bool expectedReplyComplete() const;
 
     QTimer receiveTimer;
     bool lossReported = false;
+    struct ExpectedReply
+    {
+        quint8 slave = 0;
+        quint8 function = 0;
+        int length = 0;  // 0: nothing expected, the silence ends the block
+    } expected;
 };
 
 #endif // SERIAL_H

@@ -168,7 +168,7 @@ void TestEndToEnd::silentDriverTimesOutEachRequest()
     QCOMPARE(logTexts(*window).count(QStringLiteral("Data receiving timeout!")), 4);
     QCOMPARE(simulator->log().count(QStringLiteral("silent, no reply")), 4);
     for (int row = 0; row < decimalDefaults.size(); ++row)
-        QCOMPARE(lampColour(table, row), QStringLiteral("white"));
+        QCOMPARE(lampColour(table, row), QStringLiteral("stale"));
     QCOMPARE(table->item(1, 1)->text(), QStringLiteral("0x0BB8"));
 }
 
@@ -192,12 +192,14 @@ void TestEndToEnd::faultyRepliesChangeNothing_data()
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<QString>("errorLine");
     QTest::addColumn<int>("errorsPerReply");
-    QTest::newRow("broken CRC") << QStringList{"--bad-crc"} << "Data CRC Error!" << 1;
-    QTest::newRow("foreign slave") << QStringList{"--reply-address", "9"} << QString() << 0;
-    QTest::newRow("exception") << QStringList{"--exception", "2"} << QString() << 0;
+    QTest::addColumn<QString>("lamp");
+    QTest::newRow("broken CRC") << QStringList{"--bad-crc"} << "Data CRC Error!" << 1 << "white";
+    QTest::newRow("foreign slave") << QStringList{"--reply-address", "9"} << QString() << 0 << "white";
+    QTest::newRow("exception") << QStringList{"--exception", "2"} << "Modbus exception 02: illegal data address" << 1
+                               << "stale";
     // Gaps above the 12 ms silence cut each reply into pieces, none of
     // which passes the CRC test.
-    QTest::newRow("dribbled, 30 ms gaps") << QStringList{"--byte-gap", "30"} << "Data CRC Error!" << 1;
+    QTest::newRow("dribbled, 30 ms gaps") << QStringList{"--byte-gap", "30"} << "Data CRC Error!" << 1 << "white";
 }
 
 void TestEndToEnd::faultyRepliesChangeNothing()
@@ -205,6 +207,7 @@ void TestEndToEnd::faultyRepliesChangeNothing()
     QFETCH(QStringList, options);
     QFETCH(QString, errorLine);
     QFETCH(int, errorsPerReply);
+    QFETCH(QString, lamp);
     QVERIFY(openSimulator(options));
     QVERIFY(waitForRefreshDone(*window, 30000));
     const QStringList texts = logTexts(*window);
@@ -216,7 +219,7 @@ void TestEndToEnd::faultyRepliesChangeNothing()
             QCOMPARE(line.colour, QColor(255, 180, 180, 255));
     }
     for (int row = 0; row < decimalDefaults.size(); ++row)
-        QCOMPARE(lampColour(table, row), QStringLiteral("white"));
+        QCOMPARE(lampColour(table, row), lamp);
     QCOMPARE(table->item(1, 1)->text(), QStringLiteral("0x0BB8"));
 }
 

@@ -57,7 +57,7 @@ private slots:
     void writeJumpsAheadOfQueuedReads();
     void laterWriteGoesFirst();
     void writeWithPortClosedIsRefused();
-    void duplicateAddressPollsBothRowsIntoTheFirst();
+    void duplicateAddressRowsEachGetTheirOwnReply();
     void emptyMapRefreshIsDoneOnNextTick();
 
 private:
@@ -247,7 +247,7 @@ void TestPollCycle::writeWithPortClosedIsRefused()
     QTRY_VERIFY_WITH_TIMEOUT(window.findChildren<QPropertyAnimation *>().isEmpty(), 5000);
 }
 
-void TestPollCycle::duplicateAddressPollsBothRowsIntoTheFirst()
+void TestPollCycle::duplicateAddressRowsEachGetTheirOwnReply()
 {
     WorkFolder folder(QByteArray("slaveAddress:1\n"
                                  "indexes:0x10,permission:R,defaultValue:0x1,rangeValue:0~9,name:A,remarks:\n"
@@ -257,9 +257,13 @@ void TestPollCycle::duplicateAddressPollsBothRowsIntoTheFirst()
     QCOMPARE(Inspect::cmdQueue(window).size(), 2);
     Inspect::tick(window);
     QCOMPARE(Inspect::currentRow(window), 0);
-    Inspect::waitElapsed(window) = 0;
+    Inspect::receive(window, QByteArray::fromHex("01030200057847"));
     Inspect::tick(window);
-    QCOMPARE(Inspect::currentRow(window), 0);
+    QCOMPARE(Inspect::currentRow(window), 1);
+    Inspect::receive(window, QByteArray::fromHex("0103020007f986"));
+    auto *table = window.findChild<QTableWidget *>("tableWidget");
+    QCOMPARE(table->item(0, 1)->text(), QStringLiteral("5"));
+    QCOMPARE(table->item(1, 1)->text(), QStringLiteral("7"));
 }
 
 void TestPollCycle::emptyMapRefreshIsDoneOnNextTick()

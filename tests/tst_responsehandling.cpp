@@ -80,7 +80,7 @@ void TestResponseHandling::makeWindow(const QByteArray &map)
 
 void TestResponseHandling::goodReadTurnsGreenThenWhite()
 {
-    Inspect::currentRow(*window) = 2;
+    Inspect::awaitRow(*window, 2);
     Inspect::waitElapsed(*window) = 301;
     Inspect::receive(*window, goodRead);
 
@@ -106,21 +106,26 @@ void TestResponseHandling::rejectedBlocksChangeNothingButEndTheWait_data()
 {
     QTest::addColumn<QByteArray>("block");
     QTest::addColumn<QString>("errorLine");
+    QTest::addColumn<QString>("lamp");
     QByteArray badCrc = goodRead;
     badCrc[6] = char(0xB0);
-    QTest::newRow("CRC error") << badCrc << "Data CRC Error!";
-    QTest::newRow("one byte") << QByteArray(1, '\x01') << "Data CRC Error!";
-    QTest::newRow("foreign slave") << withCrc(QByteArray::fromHex("0203020064")) << "";
-    QTest::newRow("exception reply") << withCrc(QByteArray::fromHex("018302")) << "";
-    QTest::newRow("byte count does not fit") << withCrc(QByteArray::fromHex("0103040064")) << "Read Data Parsing Error!";
-    QTest::newRow("unknown function") << withCrc(QByteArray::fromHex("01100010000a")) << "";
+    QTest::newRow("CRC error") << badCrc << "Data CRC Error!" << "white";
+    QTest::newRow("one byte") << QByteArray(1, '\x01') << "Data CRC Error!" << "white";
+    QTest::newRow("foreign slave") << withCrc(QByteArray::fromHex("0203020064")) << "" << "white";
+    // A refused read leaves the row marked as not live.
+    QTest::newRow("exception reply") << withCrc(QByteArray::fromHex("018302"))
+                                     << "Modbus exception 02: illegal data address" << "stale";
+    QTest::newRow("byte count does not fit") << withCrc(QByteArray::fromHex("0103040064")) << "Read Data Parsing Error!"
+                                             << "white";
+    QTest::newRow("unknown function") << withCrc(QByteArray::fromHex("01100010000a")) << "" << "white";
 }
 
 void TestResponseHandling::rejectedBlocksChangeNothingButEndTheWait()
 {
     QFETCH(QByteArray, block);
     QFETCH(QString, errorLine);
-    Inspect::currentRow(*window) = 2;
+    QFETCH(QString, lamp);
+    Inspect::awaitRow(*window, 2);
     Inspect::waitElapsed(*window) = 101;
     Inspect::receive(*window, block);
 
@@ -132,7 +137,7 @@ void TestResponseHandling::rejectedBlocksChangeNothingButEndTheWait()
         QCOMPARE(lines.at(1).colour, lightRed);
     }
     QCOMPARE(table->item(2, 1)->text(), QStringLiteral("0x0064"));
-    QCOMPARE(lampColour(table, 2), QStringLiteral("white"));
+    QCOMPARE(lampColour(table, 2), lamp);
     QCOMPARE(Inspect::registerList(*window).at(2).value, quint16(100));
     QCOMPARE(Inspect::waitElapsed(*window), 0u);
 }
@@ -141,14 +146,14 @@ void TestResponseHandling::onlyLowEightBitsOfSlaveAddressCount()
 {
     makeWindow(mapWithSlave(257));
     QCOMPARE(Inspect::slaveAddress(*window), 257u);
-    Inspect::currentRow(*window) = 0;
+    Inspect::awaitRow(*window, 0);
     Inspect::receive(*window, goodRead);
     QCOMPARE(table->item(0, 1)->text(), QStringLiteral("100"));
 }
 
 void TestResponseHandling::writeEchoConfirmsByAddress()
 {
-    Inspect::currentRow(*window) = 0; // the echo names its own register
+    Inspect::awaitRow(*window, 0); // the echo names its own register
     Inspect::receive(*window, QByteArray::fromHex("01060010006489e4"));
     QCOMPARE(table->item(2, 1)->text(), QStringLiteral("100"));
     QCOMPARE(lampColour(table, 2), QStringLiteral("green"));
@@ -185,7 +190,7 @@ void TestResponseHandling::writeEchoForUnknownOrShortIsAnError()
 void TestResponseHandling::displayOffUpdatesTableSilently()
 {
     Inspect::isDisplayOn(*window) = false;
-    Inspect::currentRow(*window) = 1;
+    Inspect::awaitRow(*window, 1);
     Inspect::receive(*window, goodRead);
     QByteArray badCrc = goodRead;
     badCrc[5] = 0;
@@ -212,7 +217,7 @@ void TestResponseHandling::textModeShowsBytesUpToNul()
 
 void TestResponseHandling::readWithoutRowStoresNothing()
 {
-    Inspect::currentRow(*window) = -1; // the last request's address is not in the map
+    Inspect::awaitRow(*window, -1); // the last request's address is not in the map
     Inspect::receive(*window, goodRead);
     for (int row = 0; row < 3; ++row)
         QCOMPARE(lampColour(table, row), QStringLiteral("white"));

@@ -63,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
 
     const int row = int(data[0] % (rowCount + 3)) - 1;
-    Inspect::currentRow(*window) = row;
+    Inspect::awaitRow(*window, row);
     hexDisplay->setChecked(data[1] & 1);
     Inspect::isDisplayOn(*window) = data[1] & 2;
     const quint32 wait = 1 + (data[1] >> 2);

@@ -5,8 +5,8 @@
 #include <QPixmap>
 #include <QTableWidget>
 
-// Which of the three lamp pictures a table row shows: "white", "red",
-// "green", or an empty text when it shows none of them. Pixmaps loaded
+// Which of the lamp pictures a table row shows: "white", "red", "green",
+// "stale", or an empty text when it shows none of them. Pixmaps loaded
 // from the same resource path share their cache key.
 inline QString lampColour(const QTableWidget *table, int row)
 {
@@ -14,7 +14,7 @@ inline QString lampColour(const QTableWidget *table, int row)
     if (!lamp)
         return QString();
     const qint64 shown = lamp->pixmap(Qt::ReturnByValue).cacheKey();
-    for (const char *colour : {"white", "red", "green"}) {
+    for (const char *colour : {"white", "red", "green", "stale"}) {
         const QPixmap picture(QStringLiteral(":/new/prefix1/picture/%1.png").arg(QLatin1String(colour)));
         if (!picture.isNull() && picture.cacheKey() == shown)
             return QLatin1String(colour);

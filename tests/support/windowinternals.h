@@ -2,26 +2,37 @@
 #define WINDOWINTERNALS_H
 
 #include "app/mainwindow.h"
+#include "protocol/modbusmaster.h"
+#include "protocol/requestscheduler.h"
 
 // The tests' one way into the state and slots that MainWindow keeps private.
 struct MainWindowInspector
 {
     static QList<RegisterInfo> &registerList(MainWindow &w) { return w.registerList; }
     static const QList<quint16> &registerAddrs(MainWindow &w) { return w.registerAddrs; }
-    static QList<PendingCommand> &cmdQueue(MainWindow &w) { return w.cmdQueue; }
+    static QList<PendingCommand> &cmdQueue(MainWindow &w) { return w.scheduler->queue; }
     static quint32 slaveAddress(const MainWindow &w) { return w.slaveAddress; }
     static int txTime(const MainWindow &w) { return w.txTime; }
     static quint32 rxOutTime(const MainWindow &w) { return w.rxOutTime; }
-    static quint32 &waitElapsed(MainWindow &w) { return w.waitElapsed; }
-    static int &currentRow(MainWindow &w) { return w.currentRow; }
+    static quint32 &waitElapsed(MainWindow &w) { return w.scheduler->waitElapsedMs; }
+    // The table row whose read was sent last: the row a read reply lands in.
+    static int currentRow(MainWindow &w) { return w.scheduler->lastSent.tag; }
+    static void awaitRow(MainWindow &w, int row)
+    {
+        const bool known = row >= 0 && row < w.registerList.size();
+        const quint16 address = known ? w.registerList.at(row).address : 0;
+        w.scheduler->lastSent = PendingCommand{ModbusMaster::instance()->readCmd(address, 1), address, 1, &w, row};
+        w.scheduler->hasLastSent = true;
+    }
     static bool &isDisplayOn(MainWindow &w) { return w.isDisplayOn; }
-    static QTimer &pollTimer(MainWindow &w) { return w.pollTimer; }
+    static QTimer &pollTimer(MainWindow &w) { return w.scheduler->tickTimer; }
+    static RequestScheduler &scheduler(MainWindow &w) { return *w.scheduler; }
     static void adjustColumnWidths(MainWindow &w) { w.adjustColumnWidths(); }
     // Lets one window read many maps in a row (the window itself loads once).
     static void forgetRegisterMap(MainWindow &w) { w.registerList.clear(); w.registerAddrs.clear(); }
 
-    static void tick(MainWindow &w) { w.on_timerHandle(); }
-    static void receive(MainWindow &w, const QByteArray &block) { w.on_serialReceive(block); }
+    static void tick(MainWindow &w) { w.scheduler->tick(); }
+    static void receive(MainWindow &w, const QByteArray &block) { w.scheduler->takeBlock(block); }
     static void requestWrite(MainWindow &w, int row, const QByteArray &frame) { w.on_sendWriteCmd(row, frame); }
     static void clickDataRefresh(MainWindow &w) { w.on_pushButton_dataRefresh_clicked(); }
 };

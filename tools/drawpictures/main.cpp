@@ -28,6 +28,7 @@ const QColor kGrey(138, 138, 138);
 const QColor kDiscGrey(81, 81, 81);
 const QColor kRed(216, 30, 6);
 const QColor kBlack(0, 0, 0);
+const QColor kAmber(235, 150, 0);
 
 constexpr double kPi = 3.14159265358979323846;
 
@@ -324,6 +325,8 @@ const std::vector<Picture> &allPictures()
         {"green.png", 20, 20, kBlue, drawDisc},
         {"white.png", 20, 20, kDiscGrey, drawDisc},
         {"red.png", 20, 20, kRed, drawDisc},
+        // A value that did not arrive: the last read timed out or was refused.
+        {"stale.png", 20, 20, kAmber, drawDisc},
         {"write.png", 200, 200, kBlack, drawWrite},
     };
     return pictures;
