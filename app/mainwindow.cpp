@@ -3,6 +3,7 @@
 
 #include "protocol/modbusmaster.h"
 #include "protocol/requestscheduler.h"
+#include "monitor/statisticslabel.h"
 #include "serial/serial.h"
 
 #include <QHeaderView>
@@ -73,6 +74,7 @@ void MainWindow::initUi()
     ui->statusBar->addWidget(portStateLabel, 0);
     refreshCountLabel = new QLabel(QStringLiteral("    数据刷新次数 : 0    "));
     ui->statusBar->addWidget(refreshCountLabel, 0);
+    ui->statusBar->addWidget(new StatisticsLabel(scheduler), 0);
     ui->statusBar->setSizeGripEnabled(false);
 
     ui->checkBox_2->setChecked(true);

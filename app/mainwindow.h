@@ -60,6 +60,8 @@ private:
     void countFinishedRefresh();
     void connectScheduler();
     void queueRefresh(const QList<int> &rows);
+    QList<int> allRows() const;
+    QList<int> continuousRows() const;
     void onLineIdle();
     void onLineError(const QString &text);
     void onReadAnswered(const PendingCommand &request, const QList<quint16> &values);

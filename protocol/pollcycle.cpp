@@ -11,11 +11,21 @@ void MainWindow::on_pushButton_dataRefresh_clicked()
 {
     setDataRefreshEnabled(false);
     refreshInProgress = true;
+    queueRefresh(allRows());
+}
+
+QList<int> MainWindow::allRows() const
+{
     QList<int> rows;
     rows.reserve(registerList.size());
     for (int row = 0; row < registerList.size(); ++row)
         rows.append(row);
-    queueRefresh(rows);
+    return rows;
+}
+
+QList<int> MainWindow::continuousRows() const
+{
+    return allRows();
 }
 
 void MainWindow::queueRefresh(const QList<int> &rows)
@@ -36,11 +46,18 @@ void MainWindow::connectScheduler()
     connect(scheduler, &RequestScheduler::idle, this, &MainWindow::onLineIdle);
 }
 
-// The line has nothing queued and nothing awaited: the refresh has ended.
+// The line has nothing queued and nothing awaited: the refresh has ended,
+// and with continuous refresh the next one starts at once.
 void MainWindow::onLineIdle()
 {
-    setDataRefreshEnabled(true);
     countFinishedRefresh();
+    if (ui->checkBox_continuous->isChecked()) {
+        setDataRefreshEnabled(false);
+        refreshInProgress = true;
+        queueRefresh(continuousRows());
+        return;
+    }
+    setDataRefreshEnabled(true);
 }
 
 void MainWindow::on_sendWriteCmd(int row, QByteArray cmd)

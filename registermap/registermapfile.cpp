@@ -56,6 +56,8 @@ void MainWindow::readRegisterInfo(const QString &fileName)
                 txTime = value.toInt(nullptr, 10);
             else if (part.contains(QLatin1String("rxOutTime")))
                 rxOutTime = value.toUInt(nullptr, 10);
+            else if (part.contains(QLatin1String("blockRead")))
+                refreshPlan.setBlockSize(value.toInt(nullptr, 10));
         }
         // The tick must advance the reply timeout and must not spin a core.
         txTime = qMax(txTime, 1);

@@ -79,6 +79,9 @@ void MainWindow::showPortState(bool open)
     ui->comboBox_buad->setEnabled(!open);
     ui->pushButton_refresh->setEnabled(!open);
     ui->lineEdit_deviceAddr->setEnabled(!open);
+    ui->checkBox_continuous->setEnabled(open);
+    if (!open)
+        ui->checkBox_continuous->setChecked(false);
     ui->pushButton_refresh->setStyleSheet(open
         ? QStringLiteral("border-image: url(:/new/prefix1/picture/findport2.png)")
         : QStringLiteral("border-image: url(:/new/prefix1/picture/findport.png)"));

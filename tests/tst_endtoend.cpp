@@ -1,6 +1,9 @@
 #include <QtTest>
 
+#include <QCheckBox>
 #include <QComboBox>
+#include <QRegularExpression>
+#include <QTextEdit>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSerialPort>
@@ -46,8 +49,13 @@ private slots:
     void faultyRepliesChangeNothing();
     void replyDribbledWithinTheSilenceIsOneBlock();
     void vanishedDriverClosesThePort();
+    void continuousRefreshRunsUntilUnticked();
+    void handSentReplyIsStoredNowhere();
+    void blockReadFillsEachRow();
 
 private:
+    QList<quint64> statistics();
+    void writeInEditor(int row, const QString &value);
     bool openSimulator(const QStringList &options = {});
     void clickOpen();
     QPushButton *button(const char *name) { return window->findChild<QPushButton *>(name); }
@@ -170,6 +178,7 @@ void TestEndToEnd::silentDriverTimesOutEachRequest()
     for (int row = 0; row < decimalDefaults.size(); ++row)
         QCOMPARE(lampColour(table, row), QStringLiteral("stale"));
     QCOMPARE(table->item(1, 1)->text(), QStringLiteral("0x0BB8"));
+    QTRY_COMPARE(statistics(), (QList<quint64>{4, 0, 4, 0}));
 }
 
 void TestEndToEnd::closingDropsTheQueue()
@@ -193,13 +202,15 @@ void TestEndToEnd::faultyRepliesChangeNothing_data()
     QTest::addColumn<QString>("errorLine");
     QTest::addColumn<int>("errorsPerReply");
     QTest::addColumn<QString>("lamp");
-    QTest::newRow("broken CRC") << QStringList{"--bad-crc"} << "Data CRC Error!" << 1 << "white";
-    QTest::newRow("foreign slave") << QStringList{"--reply-address", "9"} << QString() << 0 << "white";
+    QTest::addColumn<quint64>("crcErrors");
+    QTest::newRow("broken CRC") << QStringList{"--bad-crc"} << "Data CRC Error!" << 1 << "white" << quint64(4);
+    QTest::newRow("foreign slave") << QStringList{"--reply-address", "9"} << QString() << 0 << "white" << quint64(0);
     QTest::newRow("exception") << QStringList{"--exception", "2"} << "Modbus exception 02: illegal data address" << 1
-                               << "stale";
+                               << "stale" << quint64(0);
     // Gaps above the 12 ms silence cut each reply into pieces, none of
     // which passes the CRC test.
-    QTest::newRow("dribbled, 30 ms gaps") << QStringList{"--byte-gap", "30"} << "Data CRC Error!" << 1 << "white";
+    QTest::newRow("dribbled, 30 ms gaps") << QStringList{"--byte-gap", "30"} << "Data CRC Error!" << 1 << "white"
+                                          << quint64(0);
 }
 
 void TestEndToEnd::faultyRepliesChangeNothing()
@@ -208,6 +219,7 @@ void TestEndToEnd::faultyRepliesChangeNothing()
     QFETCH(QString, errorLine);
     QFETCH(int, errorsPerReply);
     QFETCH(QString, lamp);
+    QFETCH(quint64, crcErrors);
     QVERIFY(openSimulator(options));
     QVERIFY(waitForRefreshDone(*window, 30000));
     const QStringList texts = logTexts(*window);
@@ -221,6 +233,13 @@ void TestEndToEnd::faultyRepliesChangeNothing()
     for (int row = 0; row < decimalDefaults.size(); ++row)
         QCOMPARE(lampColour(table, row), lamp);
     QCOMPARE(table->item(1, 1)->text(), QStringLiteral("0x0BB8"));
+    // No valid reply, no timeout; every broken block is a CRC error (a
+    // dribbled reply breaks into several).
+    QTRY_COMPARE(statistics().mid(0, 3), (QList<quint64>{4, 0, 0}));
+    if (crcErrors > 0 || lamp == QLatin1String("white") && !errorLine.isEmpty())
+        QVERIFY(statistics().at(3) >= 4);
+    else
+        QCOMPARE(statistics().at(3), crcErrors);
 }
 
 void TestEndToEnd::replyDribbledWithinTheSilenceIsOneBlock()
@@ -258,6 +277,112 @@ void TestEndToEnd::vanishedDriverClosesThePort()
     QVERIFY(openSimulator());
     QVERIFY(waitForRefreshDone(*window, 15000));
     QCOMPARE(table->item(1, 1)->text(), QStringLiteral("3000"));
+}
+
+// The four counts of the status bar's statistics, in their order.
+QList<quint64> TestEndToEnd::statistics()
+{
+    const auto *label = window->findChild<QLabel *>("label_statistics");
+    QList<quint64> counts;
+    QRegularExpressionMatchIterator numbers = QRegularExpression(QStringLiteral("\\d+")).globalMatch(label->text());
+    while (numbers.hasNext() && counts.size() < 4)
+        counts << numbers.next().captured().toULongLong();
+    return counts;
+}
+
+void TestEndToEnd::writeInEditor(int row, const QString &value)
+{
+    const QPoint cell = table->visualRect(table->model()->index(row, 1)).center();
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, cell);
+    QTest::mouseDClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, cell);
+    QWidget *editor = nullptr;
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        if (widget->objectName() == QLatin1String("ValueEditWin"))
+            editor = widget;
+    QVERIFY(editor && editor->isVisible());
+    auto *decimal = editor->findChild<QLineEdit *>("lineEdit_dec");
+    decimal->selectAll();
+    QTest::keyClicks(decimal, value);
+    QTest::mouseClick(editor->findChild<QPushButton *>("pushButton_Write"), Qt::LeftButton);
+    editor->hide();
+}
+
+// Refreshes follow each other while the box is ticked; a write made
+// meanwhile is confirmed and read back by the refreshes after it; the
+// counts agree with what the driver saw; closing the port unticks the box.
+void TestEndToEnd::continuousRefreshRunsUntilUnticked()
+{
+    auto *continuous = window->findChild<QCheckBox *>("checkBox_continuous");
+    QVERIFY(!continuous->isEnabled());
+    QVERIFY(openSimulator());
+    QVERIFY(waitForRefreshDone(*window, 15000));
+    QVERIFY(continuous->isEnabled());
+    continuous->setChecked(true);
+    QTRY_VERIFY_WITH_TIMEOUT(simulator->log().count(QStringLiteral("simdriver: read ")) >= 12, 15000);
+
+    writeInEditor(1, QStringLiteral("1234"));
+    if (QTest::currentTestFailed())
+        return;
+    QTRY_VERIFY_WITH_TIMEOUT(simulator->log().contains(QStringLiteral("write 0x0010 <- 1234")), 5000);
+    const int readsAfterWrite = simulator->log().count(QStringLiteral("simdriver: read "));
+    QTRY_VERIFY_WITH_TIMEOUT(simulator->log().count(QStringLiteral("simdriver: read ")) >= readsAfterWrite + 8, 15000);
+    QCOMPARE(table->item(1, 1)->text(), QStringLiteral("1234"));
+
+    continuous->setChecked(false);
+    QVERIFY(waitForRefreshDone(*window, 15000));
+    const QString served = simulator->log();
+    const quint64 requests = quint64(served.count(QStringLiteral("simdriver: read ")) + served.count(QStringLiteral("simdriver: write ")));
+    QTest::qWait(300); // a stopped refresh sends nothing more
+    QCOMPARE(quint64(simulator->log().count(QStringLiteral("simdriver: read "))
+                     + simulator->log().count(QStringLiteral("simdriver: write "))), requests);
+    QTRY_COMPARE(statistics(), (QList<quint64>{requests, requests, 0, 0}));
+
+    continuous->setChecked(true);
+    clickOpen();
+    QVERIFY(!continuous->isChecked());
+    QVERIFY(!continuous->isEnabled());
+}
+
+// A frame typed by hand while nothing is awaited: its reply is logged but
+// belongs to no row.
+void TestEndToEnd::handSentReplyIsStoredNowhere()
+{
+    QVERIFY(openSimulator());
+    QVERIFY(waitForRefreshDone(*window, 15000));
+    window->findChild<QCheckBox *>("checkBox")->setChecked(true);
+    auto *sendBox = window->findChild<QTextEdit *>("textEdit_send");
+    sendBox->setPlainText(QStringLiteral("01 03 00 10 00 01 85 CF"));
+    QTest::mouseClick(button("pushButton_send"), Qt::LeftButton);
+    QTRY_VERIFY(logTexts(*window).last().contains(QStringLiteral("Rx(hex):01 03 02 0B B8")));
+    QCOMPARE(table->item(3, 1)->text(), QStringLiteral("65535"));
+    QCOMPARE(lampColour(table, 3), QStringLiteral("green"));
+}
+
+// With blockRead on the map's first line, consecutive rows are read in one
+// request, and each value lands in its own row.
+void TestEndToEnd::blockReadFillsEachRow()
+{
+    delete window;
+    delete folder;
+    folder = new WorkFolder(QByteArray(
+        "slaveAddress:1,txTime:20,rxOutTime:300,blockRead:3\n"
+        "indexes:0x0010,permission:RW,defaultValue:0x0BB8,rangeValue:100~6000,name:Run current,remarks:\n"
+        "indexes:0x0011,permission:RW,defaultValue:0x0005,rangeValue:0~65535,name:Hold,remarks:\n"
+        "indexes:0x0012,permission:RW,defaultValue:0x0010,rangeValue:1~256,name:Microsteps,remarks:\n"
+        "indexes:0x0013,permission:RW,defaultValue:0x0021,rangeValue:0~65535,name:Dir,remarks:\n"
+        "indexes:0x0030,permission:RW,defaultValue:0xFFFF,rangeValue:0~65535,name:Top,remarks:\n"));
+    window = new MainWindow;
+    table = window->findChild<QTableWidget *>("tableWidget");
+    QVERIFY(openSimulator());
+    QVERIFY(waitForRefreshDone(*window, 15000));
+    const QStringList expected = {"3000", "5", "16", "33", "65535"};
+    for (int row = 0; row < expected.size(); ++row)
+        QCOMPARE(table->item(row, 1)->text(), expected.at(row));
+    const QString served = simulator->log();
+    QVERIFY2(served.contains(QStringLiteral("read 0x0010 x3")), qPrintable(served));
+    QVERIFY(served.contains(QStringLiteral("read 0x0013 x1")));
+    QVERIFY(served.contains(QStringLiteral("read 0x0030 x1")));
+    QCOMPARE(served.count(QStringLiteral("simdriver: read ")), 3);
 }
 
 QTEST_MAIN(TestEndToEnd)

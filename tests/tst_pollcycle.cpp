@@ -58,6 +58,7 @@ private slots:
     void laterWriteGoesFirst();
     void writeWithPortClosedIsRefused();
     void duplicateAddressRowsEachGetTheirOwnReply();
+    void refusedBlockFallsBackToSingleReads();
     void emptyMapRefreshIsDoneOnNextTick();
 
 private:
@@ -275,6 +276,36 @@ void TestPollCycle::emptyMapRefreshIsDoneOnNextTick()
     QVERIFY(!button->isEnabled());
     Inspect::tick(window);
     QVERIFY(button->isEnabled());
+}
+
+// A block that the driver refuses is read register by register, at once and
+// in every later refresh; rows outside it keep their block.
+void TestPollCycle::refusedBlockFallsBackToSingleReads()
+{
+    WorkFolder folder(QByteArray("slaveAddress:1,txTime:10,rxOutTime:100,blockRead:2\n"
+                                 "indexes:0x10,permission:R,defaultValue:0x1,rangeValue:0~9,name:A,remarks:\n"
+                                 "indexes:0x11,permission:R,defaultValue:0x2,rangeValue:0~9,name:B,remarks:\n"
+                                 "indexes:0x20,permission:R,defaultValue:0x3,rangeValue:0~9,name:C,remarks:\n"
+                                 "indexes:0x21,permission:R,defaultValue:0x4,rangeValue:0~9,name:D,remarks:\n"));
+    MainWindow window;
+    Inspect::clickDataRefresh(window);
+    const QList<PendingCommand> &queue = Inspect::cmdQueue(window);
+    QCOMPARE(queue.size(), 2);
+    QCOMPARE(queue.first().frame, ModbusMaster::instance()->readCmd(0x10, 2));
+    Inspect::tick(window);
+    Inspect::receive(window, QByteArray::fromHex("018302c0f1"));
+    QVERIFY(logTexts(window).last().contains(QStringLiteral("one by one")));
+    QCOMPARE(queue.size(), 3);
+    QCOMPARE(queue.at(1).frame, ModbusMaster::instance()->readCmd(0x10, 1));
+    QCOMPARE(queue.at(2).frame, ModbusMaster::instance()->readCmd(0x11, 1));
+    auto *table = window.findChild<QTableWidget *>("tableWidget");
+    QCOMPARE(lampColour(table, 0), QStringLiteral("stale"));
+    QCOMPARE(lampColour(table, 1), QStringLiteral("stale"));
+
+    Inspect::cmdQueue(window).clear();
+    Inspect::clickDataRefresh(window);
+    QCOMPARE(queue.size(), 3);
+    QCOMPARE(queue.at(2).frame, ModbusMaster::instance()->readCmd(0x20, 2));
 }
 
 QTEST_MAIN(TestPollCycle)

@@ -32,6 +32,8 @@ private slots:
     void portListHoldsOnlyEnumeratedPorts();
     void portListLeavesOutAPortInUse();
     void vanishedDeviceIsReportedOncePerOpening();
+    void expectedReplyEndsAtItsLength_data();
+    void expectedReplyEndsAtItsLength();
 
 private:
     void writeAtFarEnd(const QByteArray &bytes);
@@ -298,6 +300,43 @@ void TestSerial::vanishedDeviceIsReportedOncePerOpening()
     QVERIFY(serial->sendData(readRequest));
     QTRY_COMPARE_WITH_TIMEOUT(readAtFarEnd(), readRequest, 5000);
     QCOMPARE(lost.count(), 2);
+}
+
+// The reply a request expects is handed on the moment its last byte is
+// read; every other block still waits for the 12 ms silence. Checked without
+// the event loop: a block handed on early is out before any timer can run.
+void TestSerial::expectedReplyEndsAtItsLength_data()
+{
+    QTest::addColumn<bool>("expecting");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<bool>("early");
+    const QByteArray read = QByteArray::fromHex("0103020064b9af");
+    QTest::newRow("read reply") << true << read << true;
+    QTest::newRow("exception reply") << true << QByteArray::fromHex("018302c0f1") << true;
+    QTest::newRow("foreign address") << true << QByteArray::fromHex("0203020064fdaf") << false;
+    QTest::newRow("longer than expected") << true << read + QByteArray(1, '\0') << false;
+    QTest::newRow("short") << true << read.left(5) << false;
+    QTest::newRow("garbage") << true << QByteArray::fromHex("ff00ff00ff00ff") << false;
+    QTest::newRow("hand-sent frame") << false << read << false;
+}
+
+void TestSerial::expectedReplyEndsAtItsLength()
+{
+    QFETCH(bool, expecting);
+    QFETCH(QByteArray, reply);
+    QFETCH(bool, early);
+    Serial *serial = Serial::instance();
+    QVERIFY(serial->openPort(line->appSide(), 115200));
+    QSignalSpy blocks(serial, &Serial::haveReceive);
+    serial->sendData(readRequest);
+    if (expecting)
+        serial->expectReply(0x01, 0x03, 7);
+    writeAtFarEnd(reply);
+    while (serial->serialPort->bytesAvailable() < reply.size() && blocks.isEmpty())
+        QVERIFY(serial->serialPort->waitForReadyRead(2000));
+    QCOMPARE(blocks.size(), early ? 1 : 0);
+    QTRY_COMPARE(blocks.size(), 1);
+    QCOMPARE(blocks.first().first().toByteArray(), reply);
 }
 
 QTEST_GUILESS_MAIN(TestSerial)
