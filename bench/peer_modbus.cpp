@@ -40,6 +40,24 @@ double monotonicSeconds()
     return double(now.tv_sec) + now.tv_nsec / 1e9;
 }
 
+// The whole text as a number within [min, max].
+bool parseNumber(const char *text, double min, double max, double &number)
+{
+    char *end = nullptr;
+    errno = 0;
+    number = strtod(text, &end);
+    return errno == 0 && end != text && *end == '\0' && number >= min && number <= max;
+}
+
+bool parseWhole(const char *text, int min, int max, int &number)
+{
+    double value = 0;
+    if (!parseNumber(text, min, max, value) || value != int(value))
+        return false;
+    number = int(value);
+    return true;
+}
+
 bool parseOptions(int argc, char **argv, Options &options)
 {
     enum { Device = 1, Baud, Slave, Address, Reads, Seconds };
@@ -53,19 +71,22 @@ bool parseOptions(int argc, char **argv, Options &options)
         {nullptr, 0, nullptr, 0},
     };
     for (int option; (option = getopt_long(argc, argv, "", longOptions, nullptr)) != -1;) {
+        bool valid = true;
         switch (option) {
         case Device: options.device = optarg; break;
-        case Baud: options.baud = atoi(optarg); break;
-        case Slave: options.slave = atoi(optarg); break;
-        case Address: options.address = int(strtol(optarg, nullptr, 0)); break;
-        case Reads: options.reads = atoi(optarg); break;
-        case Seconds: options.seconds = atof(optarg); break;
+        case Baud: valid = parseWhole(optarg, 1, 4000000, options.baud); break;
+        case Slave: valid = parseWhole(optarg, 1, 247, options.slave); break;
+        case Address: valid = parseWhole(optarg, 0, 0xFFFF, options.address); break;
+        case Reads: valid = parseWhole(optarg, 1, 100000000, options.reads); break;
+        case Seconds: valid = parseNumber(optarg, 0.001, 3600, options.seconds); break;
         default: return false;
         }
+        if (!valid) {
+            fprintf(stderr, "bench_peer: bad value '%s'\n", optarg);
+            return false;
+        }
     }
-    return optind == argc && !options.device.empty() && options.baud > 0 && options.slave >= 1
-        && options.slave <= 247 && options.address >= 0 && options.address <= 0xFFFF
-        && options.reads >= 0 && options.seconds > 0;
+    return optind == argc && !options.device.empty();
 }
 
 modbus_t *connected(const Options &options)

@@ -53,7 +53,8 @@ void printUsage(FILE *to)
             "                  the reply starts a turnaround after the request's last\n"
             "                  byte would have arrived (plus --delay), and each byte\n"
             "                  goes out when it would be complete (plus --byte-gap\n"
-            "                  of silence between bytes)\n"
+            "                  of silence between bytes). For a pseudo-terminal: a real\n"
+            "                  device keeps its own time\n"
             "  --turnaround MS the turnaround for --pace (default: 1)\n"
             "  --device PATH   serve on PATH instead of a new pseudo-terminal\n"
             "  --help          show this help\n");
