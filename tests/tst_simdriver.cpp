@@ -127,6 +127,8 @@ private slots:
     void faultOptionsChangeEveryReply_data();
     void faultOptionsChangeEveryReply();
     void byteGapSpreadsTheReply();
+    void paceKeepsTheLinesTime_data();
+    void paceKeepsTheLinesTime();
     void recoversFromABrokenFrameAndAReopenedPort();
     void stopsCleanlyOnSignals_data();
     void stopsCleanlyOnSignals();
@@ -167,6 +169,7 @@ void TestSimDriver::servesTheMapsRegisters_data()
     QTest::newRow("line without a name") << QByteArray("03 0015 0001") << QByteArray("83 02");
     QTest::newRow("line with a blank name") << QByteArray("03 0016 0001") << QByteArray("83 02");
     QTest::newRow("count 0") << QByteArray("03 0010 0000") << QByteArray("83 03");
+    QTest::newRow("count 126") << QByteArray("03 0010 007e") << QByteArray("83 03");
     QTest::newRow("write outside the map") << QByteArray("06 0017 0001") << QByteArray("86 02");
     QTest::newRow("mask write, which could reach unlisted addresses")
         << QByteArray("16 0010 0000 ffff") << QByteArray("96 01");
@@ -292,6 +295,72 @@ void TestSimDriver::byteGapSpreadsTheReply()
     QVERIFY2(timer.elapsed() >= 230, qPrintable(QString::number(timer.elapsed())));
 }
 
+// A map of 125 consecutive registers at 0x0100, each holding its index x 3.
+static QByteArray blockMap()
+{
+    QByteArray map = "slaveAddress:1\n";
+    for (int i = 0; i < 125; ++i)
+        map += QByteArray("indexes:") + QByteArray::number(0x100 + i, 16) + ",permission:R,defaultValue:"
+            + QByteArray::number(3 * i, 16) + ",rangeValue:0~1,name:R" + QByteArray::number(i) + ",remarks:\n";
+    return map;
+}
+
+// Ten bits a byte: a read request is 8 bytes, its reply 5 + 2 per register.
+static double lineMs(int baud, int registers)
+{
+    return (8 + 5 + 2 * registers) * 10 * 1000.0 / baud;
+}
+
+void TestSimDriver::paceKeepsTheLinesTime_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("registers");
+    QTest::addColumn<double>("expectedMs"); // within 20 %; 0: as fast as the pty goes
+    QTest::newRow("not paced") << QStringList() << 10 << 0.0;
+    QTest::newRow("9600, 10 registers") << QStringList{"--pace"} << 10 << lineMs(9600, 10) + 1;
+    QTest::newRow("9600, 125 registers") << QStringList{"--pace"} << 125 << lineMs(9600, 125) + 1;
+    QTest::newRow("19200, turnaround 20") << QStringList{"--pace", "--baud", "19200", "--turnaround", "20"} << 10
+                                          << lineMs(19200, 10) + 20;
+    QTest::newRow("delay adds to the turnaround") << QStringList{"--pace", "--delay", "30"} << 10
+                                                  << lineMs(9600, 10) + 1 + 30;
+    QTest::newRow("byte gap is silence between bytes") << QStringList{"--pace", "--byte-gap", "2"} << 10
+                                                       << lineMs(9600, 10) + 1 + 24 * 2;
+}
+
+// From the written request to the reply's last byte, median of five reads.
+void TestSimDriver::paceKeepsTheLinesTime()
+{
+    QFETCH(QStringList, options);
+    QFETCH(int, registers);
+    QFETCH(double, expectedMs);
+    Simulator simulator(blockMap(), options);
+    QVERIFY(simulator.openPort());
+    QByteArray values;
+    for (int i = 0; i < registers; ++i)
+        values += char((3 * i) >> 8) + QByteArray(1, char(3 * i));
+    const QByteArray expected = frame(1, QByteArray("03" + QByteArray(1, char(2 * registers)).toHex() + values.toHex()));
+    const QByteArray request = frame(1, QByteArray("030100" + QByteArray::number(registers, 16).rightJustified(4, '0')));
+    QVector<double> elapsedMs;
+    for (int round = 0; round < 5; ++round) {
+        simulator.port.write(request);
+        simulator.port.waitForBytesWritten(kReplyWaitMs);
+        QElapsedTimer timer;
+        timer.start();
+        QByteArray reply;
+        while (reply.size() < expected.size() && simulator.port.waitForReadyRead(kReplyWaitMs))
+            reply += simulator.port.readAll();
+        elapsedMs << timer.nsecsElapsed() / 1e6;
+        QCOMPARE(reply.toHex(' '), expected.toHex(' '));
+    }
+    std::sort(elapsedMs.begin(), elapsedMs.end());
+    const double median = elapsedMs[2];
+    const QByteArray figures = QByteArray::number(median) + " ms, expected " + QByteArray::number(expectedMs);
+    if (expectedMs == 0)
+        QVERIFY2(median < 10, figures.constData());
+    else
+        QVERIFY2(qAbs(median - expectedMs) <= 0.2 * expectedMs, figures.constData());
+}
+
 void TestSimDriver::recoversFromABrokenFrameAndAReopenedPort()
 {
     Simulator simulator(kMap);
@@ -343,6 +412,8 @@ void TestSimDriver::badInvocations_data()
     QTest::newRow("exception 0") << usual << QStringList{"--exception", "0"} << 2 << QByteArray("--exception");
     QTest::newRow("reply address 256") << usual << QStringList{"--reply-address", "256"} << 2
                                        << QByteArray("--reply-address");
+    QTest::newRow("turnaround -1") << usual << QStringList{"--pace", "--turnaround", "-1"} << 2
+                                   << QByteArray("--turnaround");
     QTest::newRow("byte gap 0") << usual << QStringList{"--byte-gap", "0"} << 2 << QByteArray("--byte-gap");
     QTest::newRow("baud not a number") << usual << QStringList{"--baud", "fast"} << 2 << QByteArray("--baud");
     QTest::newRow("missing map") << usual << QStringList{"--map", "nothing-here"} << 1

@@ -35,11 +35,13 @@ void printUsage(FILE *to)
             "Simulates a stepper-motor driver: a Modbus RTU slave serving the holding\n"
             "registers of a register map (functions 3, 6 and 16). Prints the serial port\n"
             "to open as its first line, logs each request to stderr, and runs until\n"
-            "SIGINT or SIGTERM.\n"
+            "SIGINT or SIGTERM. A read of up to 125 registers is answered when the map\n"
+            "lists every one of them; otherwise it gets exception 2 (illegal address).\n"
             "\n"
             "  --map FILE      register map (default: RegisterInfo)\n"
             "  --address N     slave address 1..247 (default: the map's slaveAddress)\n"
-            "  --baud N        line rate (default: 9600)\n"
+            "  --baud N        line rate (default: 9600); a pseudo-terminal has none,\n"
+            "                  there only --pace uses it\n"
             "  --delay MS      wait MS milliseconds before each reply\n"
             "  --silent        log requests but never answer them\n"
             "  --exception N   answer every request with exception code N (1..255):\n"
@@ -47,6 +49,13 @@ void printUsage(FILE *to)
             "  --reply-address N  send every reply as slave N (0..255), CRC fixed up\n"
             "  --bad-crc       flip the last CRC byte of every reply\n"
             "  --byte-gap MS   send replies one byte at a time, MS milliseconds apart\n"
+            "  --pace          keep the line's time at the --baud rate, 10 bits a byte:\n"
+            "                  the reply starts a turnaround after the request's last\n"
+            "                  byte would have arrived (plus --delay), and each byte\n"
+            "                  goes out when it would be complete (plus --byte-gap\n"
+            "                  of silence between bytes). For a pseudo-terminal: a real\n"
+            "                  device keeps its own time\n"
+            "  --turnaround MS the turnaround for --pace (default: 1)\n"
             "  --device PATH   serve on PATH instead of a new pseudo-terminal\n"
             "  --help          show this help\n");
 }
@@ -75,7 +84,8 @@ bool parseNumberOption(const char *name, long min, long max, int &number)
 // False for anything that is not a valid option list.
 bool parseOptions(int argc, char **argv, Options &options)
 {
-    enum { Map = 1, Address, Baud, Delay, Silent, Device, Help, Exception, ReplyAddress, BadCrc, ByteGap };
+    enum { Map = 1, Address, Baud, Delay, Silent, Device, Help, Exception, ReplyAddress, BadCrc, ByteGap,
+           Pace, Turnaround };
     static const struct option longOptions[] = {
         {"map", required_argument, nullptr, Map},
         {"address", required_argument, nullptr, Address},
@@ -88,6 +98,8 @@ bool parseOptions(int argc, char **argv, Options &options)
         {"reply-address", required_argument, nullptr, ReplyAddress},
         {"bad-crc", no_argument, nullptr, BadCrc},
         {"byte-gap", required_argument, nullptr, ByteGap},
+        {"pace", no_argument, nullptr, Pace},
+        {"turnaround", required_argument, nullptr, Turnaround},
         {nullptr, 0, nullptr, 0},
     };
     for (int option; (option = getopt_long(argc, argv, "", longOptions, nullptr)) != -1;) {
@@ -103,6 +115,8 @@ bool parseOptions(int argc, char **argv, Options &options)
         case ReplyAddress: valid = parseNumberOption("reply-address", 0, 255, options.server.replyAddress); break;
         case BadCrc: options.server.badCrc = true; break;
         case ByteGap: valid = parseNumberOption("byte-gap", 1, 10000, options.server.byteGapMs); break;
+        case Pace: options.server.pace = true; break;
+        case Turnaround: valid = parseNumberOption("turnaround", 0, 10000, options.server.turnaroundMs); break;
         case Help: printUsage(stdout); exit(0);
         default: valid = false;
         }

@@ -6,8 +6,10 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <ctime>
 #include <vector>
 
 namespace {
@@ -32,6 +34,35 @@ bool waitForStop(int stopFd, int ms)
 {
     struct pollfd stop = {stopFd, POLLIN, 0};
     return poll(&stop, 1, ms) > 0;
+}
+
+int64_t monotonicNs()
+{
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return int64_t(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+// Waits until the monotonic clock reads dueNs, to the microsecond that a
+// byte time at high rates needs; true when a stop signal came first.
+bool stopCameBefore(int stopFd, int64_t dueNs)
+{
+    for (int64_t left; (left = dueNs - monotonicNs()) > 0;) {
+        const timespec timeout = {time_t(left / 1000000000), long(left % 1000000000)};
+        struct pollfd stop = {stopFd, POLLIN, 0};
+        const int ready = ppoll(&stop, 1, &timeout, nullptr);
+        if (ready > 0)
+            return true;
+        if (ready < 0 && errno != EINTR)
+            return false;
+    }
+    return false;
+}
+
+// Ten bits a byte: start, eight data bits, stop.
+int64_t byteNs(const ServerSettings &settings)
+{
+    return 10 * int64_t(1000000000) / settings.baud;
 }
 
 modbus_t *newContext(const SerialLine &line, const ServerSettings &settings)
@@ -169,9 +200,33 @@ void applyFaults(const ServerSettings &settings, std::vector<uint8_t> &reply)
         reply.back() ^= 0xFF;
 }
 
-// In one write, or byte by byte; false when a stop signal came meanwhile.
-bool sendOnLine(const Server &server, const std::vector<uint8_t> &reply)
+// Byte i goes out when it would be complete on the line, after i gaps of
+// --byte-gap silence. Bytes already due leave in one write, so that a late
+// wake-up does not stretch the whole reply.
+bool sendPaced(const Server &server, const std::vector<uint8_t> &reply, int64_t startNs)
 {
+    const int64_t byte = byteNs(server.settings);
+    const int64_t gap = int64_t(server.settings.byteGapMs) * 1000000;
+    const auto dueNs = [&](size_t i) { return startNs + int64_t(i + 1) * byte + int64_t(i) * gap; };
+    for (size_t sent = 0, end; sent < reply.size(); sent = end) {
+        if (stopCameBefore(server.stopFd, dueNs(sent)))
+            return false;
+        const int64_t now = monotonicNs();
+        for (end = sent + 1; end < reply.size() && dueNs(end) <= now; ++end) {}
+        if (write(server.line.fd, &reply[sent], end - sent) != static_cast<ssize_t>(end - sent))
+            return false;
+    }
+    return true;
+}
+
+// Paced from the request's end on the line, in one write, or byte by byte;
+// false when a stop signal came meanwhile.
+bool sendOnLine(const Server &server, const std::vector<uint8_t> &reply, int64_t requestEndNs)
+{
+    const ServerSettings &settings = server.settings;
+    if (settings.pace)
+        return sendPaced(server, reply,
+                         requestEndNs + int64_t(settings.turnaroundMs + settings.delayMs) * 1000000);
     if (server.settings.byteGapMs <= 0)
         return write(server.line.fd, reply.data(), reply.size()) == static_cast<ssize_t>(reply.size());
     for (size_t i = 0; i < reply.size(); ++i) {
@@ -183,7 +238,7 @@ bool sendOnLine(const Server &server, const std::vector<uint8_t> &reply)
     return true;
 }
 
-void answer(const Server &server, const uint8_t *request, int length)
+void answer(const Server &server, const uint8_t *request, int length, int64_t requestEndNs)
 {
     const uint8_t *pdu = request + modbus_get_header_length(server.ctx);
     if (server.settings.silent) {
@@ -198,7 +253,9 @@ void answer(const Server &server, const uint8_t *request, int length)
                 pdu[0], wordAt(pdu + 1));
     else
         logServed(server, pdu);
-    if (server.settings.delayMs > 0 && waitForStop(server.stopFd, server.settings.delayMs))
+    // Paced replies take the delay into their schedule.
+    if (!server.settings.pace && server.settings.delayMs > 0
+        && waitForStop(server.stopFd, server.settings.delayMs))
         return;
     if (request[0] == MODBUS_BROADCAST_ADDRESS && exception)
         return;
@@ -209,7 +266,7 @@ void answer(const Server &server, const uint8_t *request, int length)
             modbus_reply(server.ctx, request, length, server.registers);
     });
     applyFaults(server.settings, reply);
-    if (!reply.empty() && !sendOnLine(server, reply))
+    if (!reply.empty() && !sendOnLine(server, reply, requestEndNs))
         fprintf(stderr, "simdriver: reply not sent in full\n");
 }
 
@@ -225,13 +282,17 @@ void forgetOtherSlave(Server &server)
     server.ctx = fresh;
 }
 
-void receiveOne(Server &server)
+// arrivedNs: when the request's first bytes were seen. A pseudo-terminal
+// hands over a whole write at once; on a real line its last byte would come
+// length byte times later.
+void receiveOne(Server &server, int64_t arrivedNs)
 {
     // Zeroed, so that the address and count of a short request read as 0.
     uint8_t request[MODBUS_RTU_MAX_ADU_LENGTH] = {};
     const int length = modbus_receive(server.ctx, request);
     if (length > 0)
-        answer(server, request, length);
+        answer(server, request, length,
+               std::max(arrivedNs + length * byteNs(server.settings), monotonicNs()));
     else if (length == 0) {
         fprintf(stderr, "simdriver: ignored request for slave %d\n", request[0]);
         forgetOtherSlave(server);
@@ -269,7 +330,7 @@ bool serve(const SerialLine &line, const RegisterMap &map, const ServerSettings 
         if (lineDown)
             waitForStop(stopFd, 200);
         else if (watched[0].revents & POLLIN)
-            receiveOne(server);
+            receiveOne(server, monotonicNs());
     }
     if (server.registers)
         modbus_mapping_free(server.registers);

@@ -16,6 +16,12 @@ struct ServerSettings
     int replyAddress = -1; // send replies as this slave (CRC fixed up); -1: own
     bool badCrc = false; // flip the CRC's last byte
     int byteGapMs = 0; // send replies one byte at a time, this far apart
+    // Keep the time a real line at `baud` would take (10 bits a byte): the
+    // reply starts turnaroundMs (+ delayMs) after the request's last byte
+    // would have arrived, and each byte goes out when it would be complete.
+    // byteGapMs is then idle time between those bytes.
+    bool pace = false;
+    int turnaroundMs = 1;
 };
 
 // Answers the requests that arrive on the line from the map's registers until
