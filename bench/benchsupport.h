@@ -1,6 +1,8 @@
 #ifndef BENCHSUPPORT_H
 #define BENCHSUPPORT_H
 
+#include <QEventLoop>
+#include <QTimer>
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QFile>
@@ -71,6 +73,14 @@ inline QByteArray generatedMap(int registers, int txTime = 100)
             + ",remarks:unit " + QByteArray::number(i % 10) + " 备注\n";
     }
     return map;
+}
+
+// Runs the event loop for ms milliseconds.
+inline void spinEventLoop(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 inline bool writeFile(const QString &path, const QByteArray &content)
