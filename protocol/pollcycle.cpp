@@ -13,7 +13,8 @@ void MainWindow::on_pushButton_dataRefresh_clicked()
     refreshInProgress = true;
     ModbusMaster *master = ModbusMaster::instance();
     for (const RegisterInfo &info : qAsConst(registerList))
-        cmdQueue.append(PendingCommand{master->readRegisterCmd(info), info.address});
+        if (info.addressValid)
+            cmdQueue.append(PendingCommand{master->readRegisterCmd(info), info.address});
 }
 
 // One request in flight at a time: a tick either waits for the reply, sends
