@@ -18,8 +18,11 @@ void MainWindow::exportLog()
     if (fileName.isEmpty())
         return;
     QFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly)) {
+    const auto tellFailure = [this, &file] {
         showRefusal(QStringLiteral("\n文件写入失败 : %1 !\n").arg(file.errorString()));
+    };
+    if (!file.open(QIODevice::WriteOnly)) {
+        tellFailure();
         return;
     }
 
@@ -32,6 +35,6 @@ void MainWindow::exportLog()
     // endl has pushed the text into the file's buffer; a full disk only
     // shows when that buffer reaches the disk.
     if (out.status() != QTextStream::Ok || !file.flush())
-        showRefusal(QStringLiteral("\n文件写入失败 : %1 !\n").arg(file.errorString()));
+        tellFailure();
     file.close();
 }
