@@ -9,14 +9,22 @@
 
 // Writes what the log shows, behind a two-line header, to a file the user
 // picks. The text is taken after the dialog closes, so lines that arrived
-// meanwhile are included.
+// meanwhile are included. A file that cannot be written is reported with
+// the system's reason; a cancelled dialog is not.
 void MainWindow::exportLog()
 {
     const QString fileName = QFileDialog::getSaveFileName(
         this, QStringLiteral("导出文件"), QCoreApplication::applicationDirPath(), QString());
-    QFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
+    if (fileName.isEmpty())
         return;
+    QFile file(fileName);
+    const auto tellFailure = [this, &file] {
+        showRefusal(QStringLiteral("\n文件写入失败 : %1 !\n").arg(file.errorString()));
+    };
+    if (!file.open(QIODevice::WriteOnly)) {
+        tellFailure();
+        return;
+    }
 
     QTextStream out(&file);
     const QString text = ui->textBrowser_show->toPlainText();
@@ -24,5 +32,9 @@ void MainWindow::exportLog()
         << QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")) << endl;
     out << "File Bytes :  " << QString::number(text.size(), 10) << endl;
     out << text << endl;
+    // endl has pushed the text into the file's buffer; a full disk only
+    // shows when that buffer reaches the disk.
+    if (out.status() != QTextStream::Ok || !file.flush())
+        tellFailure();
     file.close();
 }

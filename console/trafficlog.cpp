@@ -5,24 +5,38 @@
 #include <QDateTime>
 #include <QKeySequence>
 #include <QMenu>
+#include <QScrollBar>
+#include <QTextCharFormat>
+#include <QTextCursor>
 
+// Every log line goes in here: as plain text, so traffic that looks like
+// markup is shown as it was, and through a cursor of its own at the end of
+// the document, so the user's selection neither takes the colour nor gets
+// recoloured. The view follows new lines only when it was at the bottom.
 void MainWindow::appendLogLine(const QColor &color, const QString &text)
 {
-    ui->textBrowser_show->setTextColor(color);
-    ui->textBrowser_show->append(text);
-    ui->textBrowser_show->setTextColor(QColor(0, 0, 0, 255));
+    QTextBrowser *log = ui->textBrowser_show;
+    QScrollBar *scrollBar = log->verticalScrollBar();
+    const bool atBottom = scrollBar->value() >= scrollBar->maximum();
+
+    QTextCharFormat format;
+    format.setForeground(color);
+    QTextCursor cursor(log->document());
+    cursor.movePosition(QTextCursor::End);
+    if (!log->document()->isEmpty())
+        cursor.insertBlock(QTextBlockFormat(), format);
+    cursor.insertText(text, format);
+
+    if (atBottom)
+        scrollBar->setValue(scrollBar->maximum());
 }
 
 void MainWindow::on_sendDataShow(QString data, bool isOk)
 {
-    if (!isOk)
-        ui->textBrowser_show->setTextColor(QColor(255, 0, 0, 255));
-    if (isDisplayOn) {
-        const QString prefix = QDateTime::currentDateTime().toString(QStringLiteral("[hh:mm:ss::zzz] "));
-        ui->textBrowser_show->append(prefix + data);
-    }
-    if (!isOk)
-        ui->textBrowser_show->setTextColor(QColor(0, 0, 0, 255));
+    if (!isDisplayOn)
+        return;
+    const QString prefix = QDateTime::currentDateTime().toString(QStringLiteral("[hh:mm:ss::zzz] "));
+    appendLogLine(isOk ? QColor(0, 0, 0, 255) : QColor(255, 0, 0, 255), prefix + data);
 }
 
 // Built anew on each request, so the second item always shows the current

@@ -6,6 +6,8 @@
 #include "util/hextext.h"
 
 #include <QIcon>
+#include <QMessageBox>
+#include <QRegularExpression>
 
 namespace {
 
@@ -20,6 +22,23 @@ bool toRegisterValue(const QString &text, quint16 *value)
     return ok;
 }
 
+// Hexadecimal 0..FFFF, with an optional 0x and with the blanks that the log
+// puts between bytes ("0F A0"); nothing else converts.
+bool hexToRegisterValue(const QString &text, quint16 *value)
+{
+    static const QRegularExpression hexWord(QStringLiteral("^(0[xX])?[0-9A-Fa-f]+( +[0-9A-Fa-f]+)*$"));
+    const QString trimmed = text.trimmed();
+    if (!hexWord.match(trimmed).hasMatch())
+        return false;
+    QString digits = trimmed;
+    digits.remove(QLatin1Char(' '));
+    if (digits.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
+        digits.remove(0, 2);
+    bool ok = false;
+    *value = digits.toUShort(&ok, 16);
+    return ok;
+}
+
 } // namespace
 
 ValueEditWin::ValueEditWin(QWidget *parent)
@@ -31,6 +50,7 @@ ValueEditWin::ValueEditWin(QWidget *parent)
     setWindowFlags(Qt::Dialog);
     setFixedSize(width(), height());
     connect(ui->lineEdit_dec, &QLineEdit::textChanged, this, &ValueEditWin::clearRefusalIfValid);
+    connect(ui->lineEdit_hex, &QLineEdit::textChanged, this, &ValueEditWin::clearHexRefusalIfValid);
 }
 
 ValueEditWin::~ValueEditWin()
@@ -42,6 +62,9 @@ void ValueEditWin::showRegister(const RegisterInfo &info, int row)
 {
     this->row = row;
     registerInfo = info;
+    // A refusal belongs to the register it was made for.
+    ui->lineEdit_dec->setStyleSheet(QString());
+    ui->lineEdit_hex->setStyleSheet(QString());
     setWindowTitle(info.name);
     ui->label_indexs->setText(info.addressText);
     ui->label_range->setText(info.rangeText);
@@ -75,7 +98,12 @@ void ValueEditWin::on_lineEdit_hex_editingFinished()
     if (hex.isEmpty())
         return;
 
-    const QString decimal = hexStringToDecString(hex);
+    quint16 value = 0;
+    if (!hexToRegisterValue(hex, &value)) {
+        ui->lineEdit_hex->setStyleSheet(refusedValueStyle);
+        return;
+    }
+    const QString decimal = QString::number(value);
     if (ui->lineEdit_dec->text() != decimal) {
         ui->lineEdit_dec->setText(decimal);
         on_lineEdit_dec_editingFinished();
@@ -85,10 +113,16 @@ void ValueEditWin::on_lineEdit_hex_editingFinished()
 void ValueEditWin::on_pushButton_Write_clicked()
 {
     quint16 value = 0;
+    if (!ui->lineEdit_hex->text().isEmpty() && !hexToRegisterValue(ui->lineEdit_hex->text(), &value)) {
+        ui->lineEdit_hex->setStyleSheet(refusedValueStyle);
+        return;
+    }
     if (!toRegisterValue(ui->lineEdit_dec->text(), &value)) {
         ui->lineEdit_dec->setStyleSheet(refusedValueStyle);
         return;
     }
+    if (!confirmOutOfRange(value))
+        return;
 
     registerInfo.valueText = ui->lineEdit_dec->text().trimmed();
     registerInfo.value = value;
@@ -101,6 +135,20 @@ void ValueEditWin::on_pushButton_Cance_clicked()
     hide();
 }
 
+// A value the register map rules out may still be what the technician
+// means, but only once asked; No is the safe default.
+bool ValueEditWin::confirmOutOfRange(quint16 value)
+{
+    if (!registerInfo.hasRange || (value >= registerInfo.rangeMin && value <= registerInfo.rangeMax))
+        return true;
+    const QString question = QStringLiteral("数值 %1 超出范围 %2，确定写入吗？")
+                                 .arg(value)
+                                 .arg(registerInfo.rangeText);
+    return QMessageBox::question(this, QStringLiteral("超出范围"), question,
+                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+        == QMessageBox::Yes;
+}
+
 // The red border marks a refused value; it goes once the field holds one
 // that could be written.
 void ValueEditWin::clearRefusalIfValid(const QString &text)
@@ -108,4 +156,11 @@ void ValueEditWin::clearRefusalIfValid(const QString &text)
     quint16 value = 0;
     if (toRegisterValue(text, &value))
         ui->lineEdit_dec->setStyleSheet(QString());
+}
+
+void ValueEditWin::clearHexRefusalIfValid(const QString &text)
+{
+    quint16 value = 0;
+    if (hexToRegisterValue(text, &value))
+        ui->lineEdit_hex->setStyleSheet(QString());
 }

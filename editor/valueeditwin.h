@@ -32,7 +32,9 @@ private slots:
     void on_pushButton_Cance_clicked();
 
 private:
+    bool confirmOutOfRange(quint16 value);
     void clearRefusalIfValid(const QString &text);
+    void clearHexRefusalIfValid(const QString &text);
 
     Ui::ValueEditWin *ui;
     RegisterInfo registerInfo;

@@ -10,17 +10,19 @@ struct RegisterInfo
 {
     quint16 address = 0;
     QString addressText;
+    // False when addressText is missing or is not a 16-bit hexadecimal
+    // number: such a row is shown but never read or written.
+    bool addressValid = false;
     QString permission;
     quint16 value = 0;
     QString valueText;
     QString rangeText;
     qint32 rangeMin = 0;
     qint32 rangeMax = 0;
+    // True when rangeText gave both bounds as numbers.
+    bool hasRange = false;
     QString name;
     QString remarks;
-    // False when the map's address text is not a 16-bit number: such a row
-    // is shown but never read or written.
-    bool addressValid = true;
 };
 
 #endif // REGISTERINFO_H

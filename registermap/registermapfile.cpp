@@ -13,11 +13,24 @@ QString lineText(const QByteArray &bytes)
     return QString::fromUtf8(nul < 0 ? bytes : bytes.left(nul));
 }
 
-// The text after the first colon (the whole part without one), trimmed.
+// The text after the first colon (the whole part without one).
 QString rawValue(const QString &part)
 {
     const int colon = part.indexOf(QLatin1Char(':'));
     return colon < 0 ? part : part.mid(colon + 1);
+}
+
+// The text before the first colon, without blanks or a byte-order mark
+// around it; empty for a part without a colon, which names no key.
+QString keyOf(const QString &part)
+{
+    const int colon = part.indexOf(QLatin1Char(':'));
+    if (colon < 0)
+        return QString();
+    QString key = part.left(colon).trimmed();
+    while (key.startsWith(QChar(0xFEFF)))
+        key = key.mid(1).trimmed();
+    return key;
 }
 
 // Hexadecimal text as a 16-bit register number; 0 when it does not fit.
@@ -26,14 +39,26 @@ quint16 hexToRegisterNumber(const QString &text)
     return hexStringToDecString(text).toUShort(nullptr, 10);
 }
 
+// A register address is hexadecimal text that fits 16 bits; anything else
+// would send the row's reads and writes to some other register.
+bool isRegisterAddress(const QString &text)
+{
+    bool ok = false;
+    const qlonglong number = text.toLatin1().toLongLong(&ok, 16);
+    return ok && number >= 0 && number <= 0xFFFF;
+}
+
 void setRange(RegisterInfo &info, const QString &raw)
 {
     info.rangeText = raw.trimmed();
     const QStringList bounds = raw.split(QLatin1Char('~'));
     if (bounds.size() != 2)
         return;
-    info.rangeMin = bounds.at(0).toInt(nullptr, 10);
-    info.rangeMax = bounds.at(1).toInt(nullptr, 10);
+    bool minOk = false;
+    bool maxOk = false;
+    info.rangeMin = bounds.at(0).toInt(&minOk, 10);
+    info.rangeMax = bounds.at(1).toInt(&maxOk, 10);
+    info.hasRange = minOk && maxOk;
 }
 
 } // namespace
@@ -45,22 +70,22 @@ void MainWindow::readRegisterInfo(const QString &fileName)
     if (!QFileInfo(fileName).isFile() || !file.open(QIODevice::ReadOnly)) {
         showRefusal(QStringLiteral("文件读取失败，请检查文件是否存在!"));
     } else {
-        // Keys are found by containment, so a byte-order mark or blanks
-        // around the first key do not hide it.
         const QStringList settings = lineText(file.readLine()).split(QLatin1Char(','));
         for (const QString &part : settings) {
+            const QString key = keyOf(part);
             const QString value = rawValue(part).trimmed();
-            if (part.contains(QLatin1String("slaveAddress")))
+            if (key == QLatin1String("slaveAddress"))
                 slaveAddress = value.toUInt(nullptr, 10);
-            else if (part.contains(QLatin1String("txTime")))
+            else if (key == QLatin1String("txTime"))
                 txTime = value.toInt(nullptr, 10);
-            else if (part.contains(QLatin1String("rxOutTime")))
+            else if (key == QLatin1String("rxOutTime"))
                 rxOutTime = value.toUInt(nullptr, 10);
-            else if (part.contains(QLatin1String("blockRead")))
+            else if (key == QLatin1String("blockRead"))
                 refreshPlan.setBlockSize(value.toInt(nullptr, 10));
         }
         // The tick must advance the reply timeout and must not spin a core.
         txTime = qMax(txTime, 1);
+        int unaddressed = 0;
         while (!file.atEnd()) {
             const QString line = lineText(file.readLine().trimmed());
             if (line.isEmpty())
@@ -70,7 +95,11 @@ void MainWindow::readRegisterInfo(const QString &fileName)
                 continue;
             registerList.append(info);
             registerAddrs.append(info.address);
+            if (!info.addressValid)
+                ++unaddressed;
         }
+        if (unaddressed > 0)
+            showRefusal(QStringLiteral("\n%1 个寄存器地址无效，不会读写 !\n").arg(unaddressed));
     }
     fillRegisterTable();
 }
@@ -83,21 +112,23 @@ RegisterInfo MainWindow::parseRegisterLine(const QString &line)
         return info;
 
     for (const QString &part : parts) {
+        const QString key = keyOf(part);
         const QString raw = rawValue(part);
         const QString value = raw.trimmed();
-        if (part.contains(QLatin1String("indexes"))) {
+        if (key == QLatin1String("indexes")) {
             info.addressText = value;
-            info.address = hexToRegisterNumber(value);
-        } else if (part.contains(QLatin1String("permission"))) {
+            info.addressValid = isRegisterAddress(value);
+            info.address = info.addressValid ? hexToRegisterNumber(value) : 0;
+        } else if (key == QLatin1String("permission")) {
             info.permission = value;
-        } else if (part.contains(QLatin1String("defaultValue"))) {
+        } else if (key == QLatin1String("defaultValue")) {
             info.valueText = value;
             info.value = hexToRegisterNumber(value);
-        } else if (part.contains(QLatin1String("rangeValue"))) {
+        } else if (key == QLatin1String("rangeValue")) {
             setRange(info, raw);
-        } else if (part.contains(QLatin1String("name"))) {
+        } else if (key == QLatin1String("name")) {
             info.name = value;
-        } else if (part.contains(QLatin1String("remarks"))) {
+        } else if (key == QLatin1String("remarks")) {
             info.remarks = value;
         }
     }

@@ -66,6 +66,11 @@ void MainWindow::on_clickTabWidget(int row, int column)
 {
     if (column != 1)
         return;
+    const RegisterInfo &info = registerList.at(row);
+    if (!info.addressValid) {
+        showRefusal(QStringLiteral("\n寄存器地址 %1 无效 !\n").arg(info.addressText));
+        return;
+    }
     if (!Serial::instance()->serialPort->isOpen()) {
         showRefusal(QStringLiteral("\n串口未打开 !\n"));
         return;

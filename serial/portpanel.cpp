@@ -10,6 +10,21 @@
 #include <QLabel>
 #include <QSerialPort>
 
+namespace {
+
+// A device address is decimal 0..255.
+bool toDeviceAddress(const QString &text, quint32 *address)
+{
+    bool ok = false;
+    const int number = text.toInt(&ok, 10);
+    if (!ok || number < 0 || number > 255)
+        return false;
+    *address = quint32(number);
+    return true;
+}
+
+} // namespace
+
 void MainWindow::on_pushButton_refresh_clicked()
 {
     const QStringList ports = Serial::instance()->portList();
@@ -35,6 +50,13 @@ void MainWindow::on_pushButton_open_clicked()
     const QString baudText = ui->comboBox_buad->currentText().trimmed();
     if (portName.isEmpty() || baudText.isEmpty())
         return;
+    // The field may show a refused address while an earlier one is applied;
+    // polling must not go to a driver the user cannot see.
+    quint32 address = 0;
+    if (!toDeviceAddress(ui->lineEdit_deviceAddr->text(), &address)) {
+        showRefusal(QStringLiteral("\n设备地址无效 !\n"));
+        return;
+    }
     if (!serial->openPort(portName, baudText.toUInt(nullptr, 10)))
         return;
     scheduler->start();
@@ -89,14 +111,13 @@ void MainWindow::showPortState(bool open)
 
 void MainWindow::on_lineEdit_deviceAddr_textChanged(const QString &arg1)
 {
-    bool ok = false;
-    const int address = arg1.toInt(&ok, 10);
-    if (!ok || address < 0 || address > 255) {
+    quint32 address = 0;
+    if (!toDeviceAddress(arg1, &address)) {
         ui->lineEdit_deviceAddr->setStyleSheet(QStringLiteral("QLineEdit{border:1px solid red }"));
         return;
     }
     ui->lineEdit_deviceAddr->setStyleSheet(QString());
-    slaveAddress = quint32(address);
+    slaveAddress = address;
     ModbusMaster::instance()->slaveAddress = quint8(slaveAddress & 0xFF);
     scheduler->setSlaveAddress(quint8(slaveAddress & 0xFF));
     qDebug() << "void MainWindow::on_lineEdit_deviceAddr_textChanged(const QString&)"

@@ -155,6 +155,10 @@ void TestHostileMaps::tenMegabyteLines()
     QCOMPARE(records.at(1).name, QStringLiteral("Commas"));
     QCOMPARE(records.at(2).address, quint16(0x41));
     verifyListsMatchTable(window);
+    // The line of commas names no address: it is told, once.
+    QCOMPARE(toastFrames().size(), 1);
+    QVERIFY(toastText(toastFrames().first()).contains(QLatin1Char('1')));
+    QTRY_VERIFY_WITH_TIMEOUT(toastFrames().isEmpty(), 5000);
 }
 
 void TestHostileMaps::hundredThousandRegisters()

@@ -16,6 +16,7 @@
 #include "support/logview.h"
 #include "support/windowinternals.h"
 #include "support/ptypair.h"
+#include "support/toasts.h"
 #include "support/workfolder.h"
 
 using Inspect = MainWindowInspector;
@@ -91,6 +92,7 @@ private slots:
     void doubleClickOnlyOnValueColumn();
     void vanishedDeviceClosesThePanel_data();
     void vanishedDeviceClosesThePanel();
+    void refusedAddressNeverOpensThePort();
 
 private:
     PtyPair line;
@@ -324,6 +326,33 @@ void TestPortPanel::vanishedDeviceClosesThePanel()
     QVERIFY(Serial::instance()->serialPort->isOpen());
     QCOMPARE(statusText(window), QStringLiteral("  串口状态 : 已连接    "));
     QCOMPARE(Inspect::cmdQueue(window).size(), 3);
+}
+
+// Typing 300 passes through 30, which was applied; the port must not open
+// and poll driver 30 while the field shows 300.
+void TestPortPanel::refusedAddressNeverOpensThePort()
+{
+    WorkFolder folder(threeRegisters);
+    MainWindow window;
+    choosePort(window, line.appSide());
+    auto *field = window.findChild<QLineEdit *>("lineEdit_deviceAddr");
+    field->selectAll();
+    QTest::keyClick(field, Qt::Key_Backspace);
+    QTest::keyClicks(field, QStringLiteral("300"));
+
+    clickOpen(window);
+    QVERIFY(!Serial::instance()->serialPort->isOpen());
+    QVERIFY(Inspect::cmdQueue(window).isEmpty());
+    QVERIFY(!Inspect::pollTimer(window).isActive());
+    QCOMPARE(toastFrames().size(), 1);
+    QCOMPARE(toastText(toastFrames().first()), QStringLiteral("\n设备地址无效 !\n"));
+
+    QTest::keyClick(field, Qt::Key_Backspace);
+    QTest::keyClick(field, Qt::Key_Backspace);
+    clickOpen(window);
+    QVERIFY(Serial::instance()->serialPort->isOpen());
+    QCOMPARE(Inspect::cmdQueue(window).first().frame.at(0), char(3));
+    QTRY_VERIFY_WITH_TIMEOUT(toastFrames().isEmpty(), 5000);
 }
 
 QTEST_MAIN(TestPortPanel)

@@ -5,6 +5,7 @@
 #include <QTableWidget>
 
 #include "support/lamps.h"
+#include "support/toasts.h"
 #include "support/windowinternals.h"
 #include "support/workfolder.h"
 
@@ -27,6 +28,8 @@ private slots:
     void firstLineIsAlwaysSettings();
     void duplicateAddressesKeepBothRows();
     void tableRowsShowTheRecords();
+    void valuesNeverSetAnotherField();
+    void rowsWithoutAValidAddressAreNeverReadOrWritten();
 };
 
 void TestRegisterMap::registerLine_data()
@@ -47,9 +50,15 @@ void TestRegisterMap::registerLine_data()
                                         << true << 31 << 0 << "A" << "B";
     QTest::newRow("key test is case-sensitive") << "indexes:1,permission:R,defaultValue:0,Name:A,remarks:B"
                                                 << false << 0 << 0 << "" << "";
-    QTest::newRow("name is tried before remarks")
+    QTest::newRow("a key named in a value is not a key")
         << "indexes:1,permission:R,defaultValue:0,name:A,remarks:see name list"
-        << true << 1 << 0 << "see name list" << "";
+        << true << 1 << 0 << "A" << "see name list";
+    QTest::newRow("a part without a colon is no key")
+        << "indexes:1,permission:R,defaultValue:0,name:A,remarks:B,name"
+        << true << 1 << 0 << "A" << "B";
+    QTest::newRow("blanks and a byte-order mark around keys")
+        << " \xEF\xBB\xBF indexes :0x20,\xEF\xBB\xBFpermission:R, defaultValue :0x5,name\t:A,remarks:B"
+        << true << 32 << 5 << "A" << "B";
     QTest::newRow("further colons belong to the value")
         << "indexes:1,permission:R,defaultValue:0,name:A,remarks:ratio 1:2" << true << 1 << 0 << "A" << "ratio 1:2";
     QTest::newRow("four parts are too few") << "indexes:1,permission:R,defaultValue:0,name:A"
@@ -122,6 +131,8 @@ void TestRegisterMap::settingsLine_data()
     QTest::newRow("negative txTime") << QByteArray("txTime:-50") << 1u << 1 << 1000u;
     QTest::newRow("keys are case-sensitive") << QByteArray("SlaveAddress:5") << 1u << 100 << 1000u;
     QTest::newRow("byte-order mark") << QByteArray("\xEF\xBB\xBFslaveAddress:7,txTime:20") << 7u << 20 << 1000u;
+    QTest::newRow("key names in values and unknown keys")
+        << QByteArray("slaveAddress:5,note:txTime is 20,blockRead:4,rxOutTime:300") << 5u << 100 << 300u;
     QTest::newRow("carriage return") << QByteArray("slaveAddress:3,rxOutTime:500\r") << 3u << 100 << 500u;
 }
 
@@ -233,6 +244,61 @@ void TestRegisterMap::tableRowsShowTheRecords()
         QCOMPARE(lamp->size(), QSize(20, 20));
         QCOMPARE(lampColour(table, row), QStringLiteral("white"));
     }
+}
+
+void TestRegisterMap::valuesNeverSetAnotherField()
+{
+    WorkFolder folder(QByteArray("slaveAddress:1\n"));
+    MainWindow window;
+    const RegisterInfo info = window.parseRegisterLine(QStringLiteral(
+        "indexes:0x10,permission:R,defaultValue:0x5,rangeValue:0~9,name:A,remarks:write permission, see indexes 0x20"));
+    QCOMPARE(info.permission, QStringLiteral("R"));
+    QCOMPARE(int(info.address), 0x10);
+    QCOMPARE(info.remarks, QStringLiteral("write permission"));
+}
+
+void TestRegisterMap::rowsWithoutAValidAddressAreNeverReadOrWritten()
+{
+    WorkFolder folder(QByteArray(
+        "slaveAddress:1\n"
+        "indexes:0x00l0,permission:RW,defaultValue:0x7,rangeValue:0~9,name:Typo,remarks:\n"
+        "indexes:0x0000,permission:RW,defaultValue:0x1,rangeValue:0~9,name:Zero,remarks:\n"
+        "indexes:0x10000,permission:RW,defaultValue:0x1,rangeValue:0~9,name:Wide,remarks:\n"
+        "indexes:0,permission:RW,defaultValue:0x1,rangeValue:0~9,name:Bare zero,remarks:\n"
+        "indexes:1FFFF,permission:RW,defaultValue:0x1,rangeValue:0~9,name:Wider,remarks:\n"
+        "indexes:0x0,permission:RW,defaultValue:0x1,rangeValue:0~9,name:Short zero,remarks:\n"
+        "permission:RW,defaultValue:0x1,rangeValue:0~9,name:No address,remarks:\n"
+        "indexes:,permission:RW,defaultValue:0x1,rangeValue:0~9,name:Empty address,remarks:\n"
+        "indexes:0x0011,permission:RW,defaultValue:0x1,rangeValue:0~9,name:Good,remarks:\n"));
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QCOMPARE(toastFrames().size(), 1);
+    QVERIFY2(toastText(toastFrames().first()).contains(QStringLiteral("5")),
+             qPrintable(toastText(toastFrames().first())));
+    QTRY_VERIFY_WITH_TIMEOUT(toastFrames().isEmpty(), 5000);
+
+    auto *table = window.findChild<QTableWidget *>("tableWidget");
+    QCOMPARE(table->rowCount(), 9);
+    QCOMPARE(table->item(0, 0)->text(), QStringLiteral("0x00l0"));
+    QCOMPARE(table->item(0, 1)->text(), QStringLiteral("0x7"));
+    QCOMPARE(lampColour(table, 0), QStringLiteral("white"));
+
+    Inspect::clickDataRefresh(window);
+    QList<quint16> read;
+    for (const PendingCommand &command : Inspect::cmdQueue(window))
+        read << command.address;
+    QCOMPARE(read, (QList<quint16>{0x0000, 0x0000, 0x0000, 0x0011}));
+    Inspect::cmdQueue(window).clear();
+
+    const QPoint cell = table->visualRect(table->model()->index(0, 1)).center();
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, cell);
+    QTest::mouseDClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, cell);
+    QCOMPARE(toastFrames().size(), 1);
+    const QString refusal = toastText(toastFrames().first());
+    QVERIFY2(refusal.contains(QStringLiteral("0x00l0")) && refusal.contains(QStringLiteral("无效")),
+             qPrintable(refusal));
+    QTRY_VERIFY_WITH_TIMEOUT(toastFrames().isEmpty(), 5000);
 }
 
 QTEST_MAIN(TestRegisterMap)

@@ -3,10 +3,12 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMenu>
+#include <QScrollBar>
 #include <QTextBrowser>
 
 #include "serial/serial.h"
 #include "support/logview.h"
+#include "support/toasts.h"
 #include "support/windowinternals.h"
 #include "support/workfolder.h"
 
@@ -91,6 +93,9 @@ private slots:
     void exportWritesHeaderAndText();
     void exportOverwritesAndKeepsTheLog();
     void cancelledExportWritesNothing();
+    void linesKeepTheirTextAndColourWhateverIsSelected();
+    void failedExportIsTold_data();
+    void failedExportIsTold();
 };
 
 void TestTrafficLog::sendEchoColours()
@@ -127,7 +132,6 @@ void TestTrafficLog::appendedColourNeverLeaks()
     WorkFolder folder{emptyMap};
     MainWindow window;
     window.appendLogLine(QColor(255, 180, 180, 255), QStringLiteral("Data CRC Error!"));
-    QCOMPARE(logOf(window)->textColor(), black);
     emit Serial::instance()->sendDataShow(QStringLiteral("Tx:next"), true);
     QCOMPARE(logLines(window).last().colour, black);
 }
@@ -171,7 +175,8 @@ void TestTrafficLog::clearEmptiesTheLog()
     useContextMenu(window, QStringLiteral("清空显示"));
     QVERIFY(logLines(window).isEmpty());
     QVERIFY(Inspect::isDisplayOn(window));
-    QCOMPARE(logOf(window)->textColor(), black);
+    emit Serial::instance()->sendDataShow(QStringLiteral("Tx:next"), true);
+    QCOMPARE(logLines(window).last().colour, black);
 }
 
 void TestTrafficLog::exportWritesHeaderAndText_data()
@@ -182,6 +187,8 @@ void TestTrafficLog::exportWritesHeaderAndText_data()
     QTest::newRow("two error lines")
         << QStringList{"Data CRC Error!", "Data receiving timeout!"}
         << QByteArray("File Bytes :  39\nData CRC Error!\nData receiving timeout!\n");
+    QTest::newRow("text that looks like markup") << QStringList{"a<b>bold</b>"}
+                                                 << QByteArray("File Bytes :  12\na<b>bold</b>\n");
 }
 
 void TestTrafficLog::exportWritesHeaderAndText()
@@ -242,6 +249,72 @@ void TestTrafficLog::cancelledExportWritesNothing()
     useContextMenu(window, QStringLiteral("导出内容"));
     QCOMPARE(QDir(folder.path()).entryList(QDir::Files), before);
     QCOMPARE(logTexts(window), QStringList{"Data CRC Error!"});
+    QVERIFY(toastFrames().isEmpty());
+}
+
+void TestTrafficLog::linesKeepTheirTextAndColourWhateverIsSelected()
+{
+    const QColor pink(255, 180, 180, 255);
+    WorkFolder folder{emptyMap};
+    MainWindow window;
+    window.show();
+    QTextBrowser *log = logOf(window);
+    window.appendLogLine(pink, QStringLiteral("Rx:a<b>bold</b> &amp;"));
+
+    // The user selects the first line, then traffic goes on.
+    QTextCursor selection(log->document());
+    selection.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    log->setTextCursor(selection);
+    emit Serial::instance()->sendDataShow(QStringLiteral("Tx:<i>x</i>"), false);
+    emit Serial::instance()->sendDataShow(QStringLiteral("Tx:ok"), true);
+
+    const QList<LogLine> lines = logLines(window);
+    QCOMPARE(lines.size(), 3);
+    QCOMPARE(lines.at(0).text, QStringLiteral("Rx:a<b>bold</b> &amp;"));
+    QCOMPARE(lines.at(0).colour, pink);
+    QCOMPARE(withoutTimestamp(lines.at(1).text), QStringLiteral("Tx:<i>x</i>"));
+    QCOMPARE(lines.at(1).colour, red);
+    QCOMPARE(lines.at(2).colour, black);
+    QVERIFY(log->textCursor().hasSelection());
+
+    // The view follows new lines while it is at the bottom, and only then.
+    for (int i = 0; i < 200; ++i)
+        window.appendLogLine(pink, QStringLiteral("line %1").arg(i));
+    QScrollBar *scrollBar = log->verticalScrollBar();
+    QVERIFY(scrollBar->maximum() > 0);
+    QCOMPARE(scrollBar->value(), scrollBar->maximum());
+    scrollBar->setValue(0);
+    window.appendLogLine(pink, QStringLiteral("one more"));
+    QCOMPARE(scrollBar->value(), 0);
+}
+
+void TestTrafficLog::failedExportIsTold_data()
+{
+    QTest::addColumn<QString>("target");
+    QTest::newRow("full disk") << "/dev/full";
+    QTest::newRow("under a regular file") << "log.txt/inner.txt";
+}
+
+void TestTrafficLog::failedExportIsTold()
+{
+    QFETCH(QString, target);
+    WorkFolder folder{emptyMap};
+    QFile plain(folder.path() + QStringLiteral("/log.txt"));
+    QVERIFY(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    MainWindow window;
+    window.show();
+    window.appendLogLine(QColor(255, 180, 180, 255), QStringLiteral("Data CRC Error!"));
+
+    answerSaveDialog(target.startsWith(QLatin1Char('/')) ? target : folder.path() + QLatin1Char('/') + target);
+    useContextMenu(window, QStringLiteral("导出内容"));
+
+    QCOMPARE(toastFrames().size(), 1);
+    const QString text = toastText(toastFrames().first());
+    QVERIFY2(text.contains(QStringLiteral("文件写入失败")), qPrintable(text));
+    // The reason follows the message.
+    QVERIFY2(text.trimmed().size() > QStringLiteral("文件写入失败 :  !").size(), qPrintable(text));
+    QTRY_VERIFY_WITH_TIMEOUT(toastFrames().isEmpty(), 5000);
 }
 
 QTEST_MAIN(TestTrafficLog)

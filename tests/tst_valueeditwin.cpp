@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 
 #include "app/styles.h"
@@ -71,6 +72,28 @@ void enter(QLineEdit *field, const QString &text)
     QTest::keyClick(field, Qt::Key_Return);
 }
 
+// Answers the next question box with `answer`, and tells which button it
+// offered as the default; NoButton when no box came within the test.
+struct QuestionAnswer
+{
+    explicit QuestionAnswer(QMessageBox::StandardButton answer)
+    {
+        poll.setInterval(20);
+        QObject::connect(&poll, &QTimer::timeout, [this, answer] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            poll.stop();
+            defaultButton = box->standardButton(box->defaultButton());
+            box->button(answer)->click();
+        });
+        poll.start();
+    }
+
+    QTimer poll;
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+};
+
 } // namespace
 
 class TestValueEditWin : public QObject
@@ -95,6 +118,8 @@ private slots:
     void refusedValues_data();
     void refusedValues();
     void redBorderLastsUntilTheValueIsValid();
+    void unconvertibleHexIsNeverWritten();
+    void outOfRangeIsWrittenOnlyWhenConfirmed();
 };
 
 void TestValueEditWin::construction()
@@ -181,7 +206,9 @@ void TestValueEditWin::hexToDecimal_data()
     QTest::newRow("lower case") << "7" << "a" << "10" << "0a";
     QTest::newRow("0x prefix") << "7" << "0xA" << "10" << "0a";
     QTest::newRow("two bytes") << "7" << "FFFF" << "65535" << "ffff";
-    QTest::newRow("not hex counts as zero") << "7" << "zz" << "0" << "00";
+    QTest::newRow("blanks between bytes") << "7" << "0F A0" << "4000" << "0fa0";
+    QTest::newRow("not hex leaves the decimal") << "7" << "zz" << "7" << "zz";
+    QTest::newRow("beyond FFFF leaves the decimal") << "7" << "10000" << "7" << "10000";
     QTest::newRow("same value keeps the hex as typed") << "10" << "A" << "10" << "A";
 }
 
@@ -366,6 +393,72 @@ void TestValueEditWin::redBorderLastsUntilTheValueIsValid()
     enter(form.hex, QStringLiteral("A"));
     QCOMPARE(form.dec->text(), QStringLiteral("10"));
     QCOMPARE(form.dec->styleSheet(), QString());
+}
+
+void TestValueEditWin::unconvertibleHexIsNeverWritten()
+{
+    ValueEditWin window;
+    Form form(window);
+    window.showRegister(runCurrent(), 0);
+    QSignalSpy written(&window, &ValueEditWin::writeCurrentValue);
+
+    for (const QString &typed : {QStringLiteral("zz12"), QStringLiteral("0x"), QStringLiteral("12 zz")}) {
+        enter(form.hex, typed);
+        QCOMPARE(form.hex->styleSheet(), redBorder);
+        QCOMPARE(form.dec->text(), QStringLiteral("100"));
+        QTest::mouseClick(form.write, Qt::LeftButton);
+        QCOMPARE(written.count(), 0);
+    }
+
+    enter(form.hex, QStringLiteral("0F A0"));
+    QCOMPARE(form.hex->styleSheet(), QString());
+    QCOMPARE(form.dec->text(), QStringLiteral("4000"));
+    QTest::mouseClick(form.write, Qt::LeftButton);
+    QCOMPARE(written.count(), 1);
+    QCOMPARE(written.at(0).at(1).toByteArray().mid(4, 2), QByteArray::fromHex("0fa0"));
+
+    // Refusals made for one register are gone when the next one opens, even
+    // when its value as loaded is not decimal.
+    enter(form.hex, QStringLiteral("zz"));
+    retype(form.dec, QStringLiteral("abc"));
+    QTest::mouseClick(form.write, Qt::LeftButton);
+    RegisterInfo next = runCurrent();
+    next.valueText = QStringLiteral("0x0064");
+    window.showRegister(next, 1);
+    QCOMPARE(form.dec->styleSheet(), QString());
+    QCOMPARE(form.hex->styleSheet(), QString());
+}
+
+void TestValueEditWin::outOfRangeIsWrittenOnlyWhenConfirmed()
+{
+    ValueEditWin window;
+    Form form(window);
+    RegisterInfo info = runCurrent();
+    info.hasRange = true;
+    window.showRegister(info, 0);
+    QSignalSpy written(&window, &ValueEditWin::writeCurrentValue);
+
+    enter(form.dec, QStringLiteral("1001"));
+    {
+        QuestionAnswer no(QMessageBox::No);
+        QTest::mouseClick(form.write, Qt::LeftButton);
+        QCOMPARE(no.defaultButton, QMessageBox::No);
+    }
+    QCOMPARE(written.count(), 0);
+    {
+        QuestionAnswer yes(QMessageBox::Yes);
+        QTest::mouseClick(form.write, Qt::LeftButton);
+        QCOMPARE(yes.defaultButton, QMessageBox::No);
+    }
+    QCOMPARE(written.count(), 1);
+    QCOMPARE(written.at(0).at(1).toByteArray().mid(4, 2), QByteArray::fromHex("03e9"));
+
+    // Inside the range nothing is asked.
+    enter(form.dec, QStringLiteral("1000"));
+    QuestionAnswer unasked(QMessageBox::No);
+    QTest::mouseClick(form.write, Qt::LeftButton);
+    QCOMPARE(unasked.defaultButton, QMessageBox::NoButton);
+    QCOMPARE(written.count(), 2);
 }
 
 QTEST_MAIN(TestValueEditWin)
