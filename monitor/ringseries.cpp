@@ -41,40 +41,68 @@ void RingSeries::setWindow(double from, double to)
 }
 
 // Keeps the lowest and the highest point of each slice, in the order they
-// came, so peaks survive however many points share a pixel column.
+// came, so peaks survive however many points share a pixel column. Whole
+// blocks of the ring offer their extremes, so most points are not read.
 void RingSeries::reduce(int first, int last, double from, double to)
 {
     reduced.clear();
     reduced.reserve(2 * windowSlices + 2);
-    const double sliceWidth = (to - from) / windowSlices;
-    int slice = -1;
-    int lowest = first;
-    int highest = first;
-    auto keepSlice = [&]() {
-        reduced.append(ring.at(qMin(lowest, highest)));
-        if (lowest != highest)
-            reduced.append(ring.at(qMax(lowest, highest)));
-    };
-    double low = std::numeric_limits<double>::max();
-    double high = std::numeric_limits<double>::lowest();
-    for (int i = first; i < last; ++i) {
-        const QPointF point = ring.at(i);
-        const int pointSlice = qBound(0, int((point.x() - from) / sliceWidth), windowSlices - 1);
-        if (pointSlice != slice) {
-            if (slice >= 0)
-                keepSlice();
-            slice = pointSlice;
-            lowest = highest = i;
-        } else if (point.y() < ring.at(lowest).y()) {
-            lowest = i;
-        } else if (point.y() > ring.at(highest).y()) {
-            highest = i;
+    reduceFrom = from;
+    sliceWidth = (to - from) / windowSlices;
+    slice = -1;
+    const qint64 oldest = ring.oldestPosition();
+    for (int i = first; i < last;) {
+        const qint64 position = oldest + i;
+        if (position % SampleRing::blockSize == 0 && i + SampleRing::blockSize <= last) {
+            const SampleRing::Extremes &block = ring.blockExtremes(position / SampleRing::blockSize);
+            if (block.lowestPosition < block.highestPosition) {
+                keepExtremes(block.lowest, block.lowestPosition);
+                keepExtremes(block.highest, block.highestPosition);
+            } else {
+                keepExtremes(block.highest, block.highestPosition);
+                keepExtremes(block.lowest, block.lowestPosition);
+            }
+            i += SampleRing::blockSize;
+        } else {
+            keepExtremes(ring.at(i), position);
+            ++i;
         }
+    }
+    keepSlice();
+    double low = reduced.first().y();
+    double high = low;
+    for (const QPointF &point : qAsConst(reduced)) {
         low = qMin(low, point.y());
         high = qMax(high, point.y());
     }
-    keepSlice();
     d_boundingRect = QRectF(QPointF(reduced.first().x(), low), QPointF(reduced.last().x(), high));
+}
+
+void RingSeries::keepExtremes(const QPointF &point, qint64 position)
+{
+    const int pointSlice = qBound(0, int((point.x() - reduceFrom) / sliceWidth), windowSlices - 1);
+    if (pointSlice != slice) {
+        keepSlice();
+        slice = pointSlice;
+        sliceLowest = sliceHighest = point;
+        sliceLowestPosition = sliceHighestPosition = position;
+    } else if (point.y() < sliceLowest.y()) {
+        sliceLowest = point;
+        sliceLowestPosition = position;
+    } else if (point.y() > sliceHighest.y()) {
+        sliceHighest = point;
+        sliceHighestPosition = position;
+    }
+}
+
+void RingSeries::keepSlice()
+{
+    if (slice < 0)
+        return;
+    const bool lowestFirst = sliceLowestPosition <= sliceHighestPosition;
+    reduced.append(lowestFirst ? sliceLowest : sliceHighest);
+    if (sliceLowestPosition != sliceHighestPosition)
+        reduced.append(lowestFirst ? sliceHighest : sliceLowest);
 }
 
 size_t RingSeries::size() const

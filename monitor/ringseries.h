@@ -25,6 +25,8 @@ public:
 
 private:
     void reduce(int first, int last, double from, double to);
+    void keepExtremes(const QPointF &point, qint64 position);
+    void keepSlice();
 
     const SampleRing &ring;
     // The window read in place: its first point as a count of points ever
@@ -33,6 +35,12 @@ private:
     int windowSize = 0;
     QVector<QPointF> reduced;
     bool isReduced = false;
+    // The reduction in progress: the slice being gathered and its extremes.
+    double reduceFrom = 0;
+    double sliceWidth = 1;
+    int slice = -1;
+    QPointF sliceLowest, sliceHighest;
+    qint64 sliceLowestPosition = 0, sliceHighestPosition = 0;
 };
 
 #endif // RINGSERIES_H

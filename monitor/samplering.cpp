@@ -1,9 +1,15 @@
 #include "samplering.h"
 
-SampleRing::SampleRing(int capacity) : limit(qMax(1, capacity)) {}
+// Enough blocks for every whole block the ring can hold, and the two
+// partly filled ones at its ends.
+SampleRing::SampleRing(int capacity)
+    : blocks(qMax(1, capacity) / blockSize + 2), limit(qMax(1, capacity))
+{
+}
 
 void SampleRing::append(double seconds, double value)
 {
+    summarise(QPointF(seconds, value));
     ++total;
     // The storage grows as points come, never beyond the capacity, so a
     // short session does not pay for an hour.
@@ -16,6 +22,19 @@ void SampleRing::append(double seconds, double value)
     }
     points[start] = QPointF(seconds, value);
     start = (start + 1) % limit;
+}
+
+void SampleRing::summarise(const QPointF &point)
+{
+    Extremes &block = blocks[int((total / blockSize) % blocks.size())];
+    if (total % blockSize == 0 || point.y() < block.lowest.y()) {
+        block.lowest = point;
+        block.lowestPosition = total;
+    }
+    if (total % blockSize == 0 || point.y() > block.highest.y()) {
+        block.highest = point;
+        block.highestPosition = total;
+    }
 }
 
 void SampleRing::clear()

@@ -80,7 +80,7 @@ void TrendPlot::setCurves(const QStringList &curveNames)
     for (int i = 0; i < names.size(); ++i) {
         rings.push_back(std::make_unique<SampleRing>(ringCapacity));
         auto *curve = new QwtPlotCurve(names.at(i));
-        curve->setPen(curveColours[i % std::size(curveColours)], 1.5);
+        curve->setPen(curveColours[i % std::size(curveColours)], 1);
         series.append(new RingSeries(*rings.back()));
         curve->setData(series.last());
         curve->attach(this);
