@@ -76,6 +76,7 @@ void TrendPlot::setCurves(const QStringList &curveNames)
     detachItems(QwtPlotItem::Rtti_PlotCurve, true);
     rings.clear();
     series.clear();
+    pausedAt = 0;
     names = curveNames;
     for (int i = 0; i < names.size(); ++i) {
         rings.push_back(std::make_unique<SampleRing>(ringCapacity));
@@ -99,12 +100,14 @@ void TrendPlot::addSample(int curve, double seconds, double value)
 void TrendPlot::setSpan(double seconds)
 {
     spanSeconds = qMax(0.0, seconds);
-    if (!paused)
-        refreshView();
+    refreshView();
 }
 
 void TrendPlot::setPaused(bool pause)
 {
+    if (pause == paused)
+        return;
+    pausedAt = newestTime();
     paused = pause;
     if (!paused)
         refreshView();
@@ -116,16 +119,24 @@ void TrendPlot::scheduleRefresh()
         refreshTimer.start();
 }
 
+double TrendPlot::newestTime() const
+{
+    double latest = 0;
+    for (const auto &ring : rings) {
+        if (!ring->isEmpty())
+            latest = qMax(latest, ring->at(ring->size() - 1).x());
+    }
+    return latest;
+}
+
 void TrendPlot::refreshView()
 {
     double earliest = std::numeric_limits<double>::max();
-    double latest = 0;
     for (const auto &ring : rings) {
-        if (ring->isEmpty())
-            continue;
-        earliest = qMin(earliest, ring->at(0).x());
-        latest = qMax(latest, ring->at(ring->size() - 1).x());
+        if (!ring->isEmpty())
+            earliest = qMin(earliest, ring->at(0).x());
     }
+    const double latest = paused ? pausedAt : newestTime();
     double from, to;
     if (spanSeconds > 0) {
         to = qMax(latest, spanSeconds);

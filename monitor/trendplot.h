@@ -37,8 +37,8 @@ public:
 
     void setSpan(double seconds);
     double span() const { return spanSeconds; }
-    // Paused, samples are still kept but the view stays where it is;
-    // resuming catches up at once.
+    // Paused, samples are still kept but the view ends where it was (a
+    // new span still applies, to look back); resuming catches up at once.
     void setPaused(bool paused);
     bool isPaused() const { return paused; }
 
@@ -49,6 +49,7 @@ public:
 
 private:
     void scheduleRefresh();
+    double newestTime() const;
 
     std::vector<std::unique_ptr<SampleRing>> rings;
     QVector<RingSeries *> series;
@@ -56,6 +57,7 @@ private:
     QTimer refreshTimer;
     double spanSeconds = 60;
     bool paused = false;
+    double pausedAt = 0;
 };
 
 #endif // TRENDPLOT_H

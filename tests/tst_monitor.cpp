@@ -47,6 +47,7 @@ private slots:
     void rowsReachTheFileWithinASecond();
     void writeFailuresStopTheRecordingWithAReason();
     void ringKeepsTheNewestPointsAndWindowsKeepPeaks();
+    void pausedPlotKeepsItsViewAndResumeCatchesUp();
     void dockPlotsAndRecordsTheWatchedRegisters();
 };
 
@@ -140,6 +141,31 @@ void TestMonitor::ringKeepsTheNewestPointsAndWindowsKeepPeaks()
     for (size_t i = 0; i < series.size(); ++i)
         peakDrawn = peakDrawn || series.sample(i) == QPointF(54321 / 50.0, 1000);
     QVERIFY(peakDrawn);
+}
+
+void TestMonitor::pausedPlotKeepsItsViewAndResumeCatchesUp()
+{
+    TrendPlot plot;
+    plot.setCurves({QStringLiteral("Speed")});
+    plot.setSpan(10);
+    for (int t = 0; t <= 40; ++t)
+        plot.addSample(0, t, t);
+    plot.refreshView();
+    plot.setPaused(true);
+    for (int t = 41; t <= 100; ++t)
+        plot.addSample(0, t, 2 * t);
+    QTest::qWait(3 * TrendPlot::replotIntervalMs);
+    QCOMPARE(plot.axisScaleDiv(QwtPlot::xBottom).interval(), QwtInterval(30, 40));
+    QCOMPARE(plot.axisScaleDiv(QwtPlot::yLeft).interval().maxValue(), 40.0);
+    // Looking back while paused: the whole history up to the pause.
+    plot.setSpan(TrendPlot::wholeSpan);
+    QCOMPARE(plot.axisScaleDiv(QwtPlot::xBottom).interval(), QwtInterval(0, 40));
+    QVERIFY(plot.readoutAt(60).contains(QStringLiteral("Speed: 120")));
+
+    plot.setSpan(10);
+    plot.setPaused(false);
+    QCOMPARE(plot.axisScaleDiv(QwtPlot::xBottom).interval(), QwtInterval(90, 100));
+    QCOMPARE(plot.axisScaleDiv(QwtPlot::yLeft).interval().maxValue(), 200.0);
 }
 
 void TestMonitor::dockPlotsAndRecordsTheWatchedRegisters()
