@@ -23,7 +23,7 @@ ensure_packages() {
 
 # What building the tool and its simulated driver takes; the CJK font lets
 # the Chinese captions render.
-BUILD_PACKAGES=(cmake make g++ pkg-config qtbase5-dev libqt5serialport5-dev libmodbus-dev fonts-wqy-zenhei)
+BUILD_PACKAGES=(cmake make g++ pkg-config qtbase5-dev libqt5serialport5-dev libqwt-qt5-dev libmodbus-dev fonts-wqy-zenhei)
 # What the tests need besides: socat makes pseudo-terminal pairs; the check
 # of scripts/run.sh drives the real window on a virtual X display.
 TEST_PACKAGES=(socat xvfb xdotool python3-xlib imagemagick)

@@ -1,0 +1,63 @@
+#ifndef MONITORDOCK_H
+#define MONITORDOCK_H
+
+#include <QDockWidget>
+#include <QElapsedTimer>
+#include <QList>
+
+#include "registermap/registerinfo.h"
+
+QT_BEGIN_NAMESPACE
+namespace Ui { class MonitorDock; }
+QT_END_NAMESPACE
+
+class TrendPlot;
+class ValueRecorder;
+
+// The live monitor: the trend of the watched registers with pause, span and
+// cursor readout, and recording of their values to a CSV file. The window
+// feeds it the values of each refresh; time counts from setWatched().
+class MonitorDock : public QDockWidget
+{
+    Q_OBJECT
+
+public:
+    explicit MonitorDock(QWidget *parent = nullptr);
+    ~MonitorDock() override;
+
+    // Replaces the curves with one per register, all empty; a recording in
+    // progress ends, as its columns no longer match.
+    void setWatched(const QList<RegisterInfo> &registers);
+    const QList<RegisterInfo> &watched() const { return registers; }
+    // The value of watched register `index` arrived now.
+    void addValue(int index, quint16 value);
+    // The refresh is over: the recording gets its row.
+    void finishRefresh();
+    // Records to the file at `path` from the next refresh on; false, with
+    // recordingFailed(), when it cannot be opened.
+    bool startRecording(const QString &path);
+    // Ends a recording, leaving the file complete (port closed, device gone).
+    void stopRecording();
+    bool isRecording() const;
+
+signals:
+    // A recording could not start or has stopped because its file could not
+    // be written; the text is the system's reason.
+    void recordingFailed(const QString &reason);
+
+private slots:
+    void on_pauseButton_toggled(bool paused);
+    void on_spanBox_currentIndexChanged(int index);
+    void on_recordButton_clicked();
+
+private:
+    void showRecordingState(const QString &text);
+    void onRecorderFailed(const QString &reason);
+
+    Ui::MonitorDock *ui;
+    ValueRecorder *recorder;
+    QList<RegisterInfo> registers;
+    QElapsedTimer clock;
+};
+
+#endif // MONITORDOCK_H

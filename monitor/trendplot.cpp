@@ -1,0 +1,166 @@
+#include "trendplot.h"
+
+#include "ringseries.h"
+#include "samplering.h"
+
+#include <qwt_legend.h>
+#include <qwt_picker_machine.h>
+#include <qwt_plot_canvas.h>
+#include <qwt_plot_curve.h>
+#include <qwt_plot_grid.h>
+#include <qwt_plot_picker.h>
+
+#include <iterator>
+#include <limits>
+
+namespace {
+
+const QColor curveColours[] = {
+    QColor(31, 119, 180), QColor(214, 39, 40), QColor(44, 160, 44), QColor(255, 127, 14),
+    QColor(148, 103, 189), QColor(140, 86, 75), QColor(227, 119, 194), QColor(23, 190, 207),
+};
+
+// Follows the cursor over the canvas with a vertical line and the values of
+// every curve at that time.
+class ValuePicker : public QwtPlotPicker
+{
+public:
+    explicit ValuePicker(TrendPlot *plot)
+        : QwtPlotPicker(QwtPlot::xBottom, QwtPlot::yLeft, QwtPicker::VLineRubberBand,
+                        QwtPicker::AlwaysOn, plot->canvas()),
+          plot(plot)
+    {
+        setStateMachine(new QwtPickerTrackerMachine);
+    }
+
+protected:
+    QwtText trackerTextF(const QPointF &position) const override
+    {
+        QwtText text(plot->readoutAt(position.x()));
+        text.setBackgroundBrush(QColor(255, 255, 255, 220));
+        return text;
+    }
+
+private:
+    TrendPlot *plot;
+};
+
+} // namespace
+
+TrendPlot::TrendPlot(QWidget *parent) : QwtPlot(parent)
+{
+    setCanvasBackground(Qt::white);
+    setAxisTitle(xBottom, tr("时间 (s)"));
+    setAxisTitle(yLeft, tr("值"));
+    insertLegend(new QwtLegend, BottomLegend);
+    auto *grid = new QwtPlotGrid;
+    grid->setMajorPen(QColor(225, 225, 225), 0, Qt::DotLine);
+    grid->attach(this);
+    new ValuePicker(this);
+    setAutoReplot(false);
+
+    refreshTimer.setSingleShot(true);
+    refreshTimer.setInterval(replotIntervalMs);
+    connect(&refreshTimer, &QTimer::timeout, this, &TrendPlot::refreshView);
+    refreshView();
+}
+
+// The curves read the rings, so they go first.
+TrendPlot::~TrendPlot()
+{
+    detachItems(QwtPlotItem::Rtti_PlotCurve, true);
+}
+
+void TrendPlot::setCurves(const QStringList &curveNames)
+{
+    detachItems(QwtPlotItem::Rtti_PlotCurve, true);
+    rings.clear();
+    series.clear();
+    pausedAt = 0;
+    names = curveNames;
+    for (int i = 0; i < names.size(); ++i) {
+        rings.push_back(std::make_unique<SampleRing>(ringCapacity));
+        auto *curve = new QwtPlotCurve(names.at(i));
+        curve->setPen(curveColours[i % std::size(curveColours)], 1);
+        series.append(new RingSeries(*rings.back()));
+        curve->setData(series.last());
+        curve->attach(this);
+    }
+    refreshView();
+}
+
+void TrendPlot::addSample(int curve, double seconds, double value)
+{
+    if (curve < 0 || curve >= int(rings.size()))
+        return;
+    rings[curve]->append(seconds, value);
+    scheduleRefresh();
+}
+
+void TrendPlot::setSpan(double seconds)
+{
+    spanSeconds = qMax(0.0, seconds);
+    refreshView();
+}
+
+void TrendPlot::setPaused(bool pause)
+{
+    if (pause == paused)
+        return;
+    pausedAt = newestTime();
+    paused = pause;
+    if (!paused)
+        refreshView();
+}
+
+void TrendPlot::scheduleRefresh()
+{
+    if (!paused && !refreshTimer.isActive())
+        refreshTimer.start();
+}
+
+double TrendPlot::newestTime() const
+{
+    double latest = 0;
+    for (const auto &ring : rings) {
+        if (!ring->isEmpty())
+            latest = qMax(latest, ring->at(ring->size() - 1).x());
+    }
+    return latest;
+}
+
+void TrendPlot::refreshView()
+{
+    double earliest = std::numeric_limits<double>::max();
+    for (const auto &ring : rings) {
+        if (!ring->isEmpty())
+            earliest = qMin(earliest, ring->at(0).x());
+    }
+    const double latest = paused ? pausedAt : newestTime();
+    double from, to;
+    if (spanSeconds > 0) {
+        to = qMax(latest, spanSeconds);
+        from = to - spanSeconds;
+    } else {
+        from = earliest <= latest ? earliest : 0;
+        to = qMax(latest, from + 1);
+    }
+    for (RingSeries *curveSeries : series)
+        curveSeries->setWindow(from, to);
+    setAxisScale(xBottom, from, to);
+    replot();
+}
+
+QString TrendPlot::readoutAt(double seconds) const
+{
+    QStringList lines{tr("%1 s").arg(seconds, 0, 'f', 2)};
+    for (int i = 0; i < names.size(); ++i) {
+        const SampleRing &ring = *rings[i];
+        int index = ring.firstAtOrAfter(seconds);
+        if (index == ring.size() || ring.at(index).x() > seconds)
+            --index;
+        lines << (index < 0 ? tr("%1: —").arg(names.at(i))
+                            : tr("%1: %2").arg(names.at(i)).arg(ring.at(index).y()));
+    }
+    return lines.join(QLatin1Char('\n'));
+}

@@ -1,0 +1,63 @@
+#ifndef TRENDPLOT_H
+#define TRENDPLOT_H
+
+#include <QTimer>
+#include <QVector>
+#include <qwt_plot.h>
+
+#include <memory>
+#include <vector>
+
+class RingSeries;
+class SampleRing;
+
+// The trend of watched registers: one curve per register, named after it,
+// against time in seconds, with a legend, an autoscaled value axis and a
+// readout of every curve's value under the cursor. Samples are kept in a
+// bounded ring per curve; the view shows the last span of seconds or all
+// that is kept, and is redrawn at most every replotInterval, so feeding it
+// fast costs little.
+class TrendPlot : public QwtPlot
+{
+    Q_OBJECT
+
+public:
+    // Points kept per curve: an hour at 50 samples a second fits.
+    static constexpr int ringCapacity = 200000;
+    static constexpr int replotIntervalMs = 100;
+    // The span that shows everything kept.
+    static constexpr double wholeSpan = 0;
+
+    explicit TrendPlot(QWidget *parent = nullptr);
+    ~TrendPlot() override;
+
+    // Replaces the curves, one per name, all empty.
+    void setCurves(const QStringList &names);
+    void addSample(int curve, double seconds, double value);
+
+    void setSpan(double seconds);
+    double span() const { return spanSeconds; }
+    // Paused, samples are still kept but the view ends where it was (a
+    // new span still applies, to look back); resuming catches up at once.
+    void setPaused(bool paused);
+    bool isPaused() const { return paused; }
+
+    // Moves the view to the newest samples and redraws now.
+    void refreshView();
+    // The time and each curve's latest value at or before it, one per line.
+    QString readoutAt(double seconds) const;
+
+private:
+    void scheduleRefresh();
+    double newestTime() const;
+
+    std::vector<std::unique_ptr<SampleRing>> rings;
+    QVector<RingSeries *> series;
+    QStringList names;
+    QTimer refreshTimer;
+    double spanSeconds = 60;
+    bool paused = false;
+    double pausedAt = 0;
+};
+
+#endif // TRENDPLOT_H
