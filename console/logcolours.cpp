@@ -30,9 +30,9 @@ double contrast(const QColor &a, const QColor &b)
     return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
-// Mixing with black or white changes lightness only: every channel moves in
-// proportion, so the hue stays, and a light red darkens to a rose that still
-// differs from the pure red of a failed send.
+// Mixing with black or white keeps the hue, as every channel moves the same
+// share of its way; a light red darkens to a rose that still differs from the
+// pure red of a failed send.
 QColor mix(const QColor &colour, const QColor &towards, double share)
 {
     auto channel = [share](double from, double to) { return from + (to - from) * share; };
