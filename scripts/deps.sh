@@ -22,11 +22,13 @@ ensure_packages() {
 }
 
 # What building the tool and its simulated driver takes; the CJK font lets
-# the Chinese captions render.
-BUILD_PACKAGES=(cmake make g++ pkg-config qtbase5-dev libqt5serialport5-dev libqwt-qt5-dev libmodbus-dev fonts-wqy-zenhei)
+# the Chinese captions render; dpkg-dev computes the Debian package's
+# dependencies.
+BUILD_PACKAGES=(cmake make g++ pkg-config qtbase5-dev libqt5serialport5-dev libqwt-qt5-dev libmodbus-dev fonts-wqy-zenhei dpkg-dev)
 # What the tests need besides: socat makes pseudo-terminal pairs; the check
-# of scripts/run.sh drives the real window on a virtual X display.
-TEST_PACKAGES=(socat xvfb xdotool python3-xlib imagemagick)
+# of scripts/run.sh drives the real window on a virtual X display; the
+# package check measures icons and validates the metainfo.
+TEST_PACKAGES=(socat xvfb xdotool python3-xlib imagemagick appstream)
 
 # What fuzzing takes: clang with libFuzzer's runtime, and llvm-symbolizer for
 # readable stacks in its reports.

@@ -13,8 +13,9 @@ if [ "${1:-}" = "--sanitize" ]; then
     shift
     folder=build-asan
     cmake_options=(-DSTEPPER_SANITIZE=ON)
-    # The check of scripts/run.sh builds and runs the plain program in build/.
-    ctest_options=(-E '^runscript_check$')
+    # The check of scripts/run.sh builds and runs the plain program in build/;
+    # the package is made from the plain build, not an instrumented one.
+    ctest_options=(-E '^(runscript_check|package_check)$')
     export ASAN_OPTIONS=halt_on_error=1:detect_leaks=1
     export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
     export LSAN_OPTIONS="suppressions=$root/tests/sanitizers/lsan.supp:print_suppressions=0"

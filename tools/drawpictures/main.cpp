@@ -1,4 +1,5 @@
-// Draws the PNG icons that the application compiles in as resources.
+// Draws the PNG icons that the application compiles in as resources, and
+// the desktop icon in the hicolor theme's sizes (OUTPUT_DIR/hicolor/).
 // Usage: drawpictures OUTPUT_DIR
 //
 // The icons are generated rather than hand-drawn so they stay reproducible
@@ -227,10 +228,13 @@ void drawCable(QPainter &p, const QColor &color)
     p.strokePath(cable, roundPen(color, 6));
 }
 
+// Drawn on a 200-unit square and scaled to the image, so the desktop icon
+// sizes come out sharp rather than resampled.
 void drawMainLogo(QImage &image, const QColor &color)
 {
     QPainter p(&image);
     prepare(p);
+    p.scale(image.width() / 200.0, image.height() / 200.0);
     p.translate(0, 6); // centre the drawing vertically
     drawMonitor(p, color);
     drawCable(p, color);
@@ -332,17 +336,35 @@ const std::vector<Picture> &allPictures()
     return pictures;
 }
 
-bool renderPicture(const Picture &picture, const QDir &outDir)
+bool renderPicture(const Picture &picture, const QDir &outDir, const QString &fileName)
 {
     QImage image = transparentImage(picture.width, picture.height);
     picture.draw(image, picture.color);
     setUniformColour(image, picture.color);
-    const QString path = outDir.filePath(QString::fromLatin1(picture.fileName));
+    const QString path = outDir.filePath(fileName);
     if (!image.save(path, "PNG")) {
         std::fprintf(stderr, "drawpictures: cannot write %s\n", qPrintable(path));
         return false;
     }
     return true;
+}
+
+// The program's icon in the sizes of the desktop's hicolor theme, laid out
+// as the theme's folders: hicolor/NxN/apps/steppertool.png.
+bool renderDesktopIcons(const QDir &outDir)
+{
+    bool ok = true;
+    for (int size : {16, 32, 48, 64, 128, 256}) {
+        const QString folder = QStringLiteral("hicolor/%1x%1/apps").arg(size);
+        if (!outDir.mkpath(folder)) {
+            std::fprintf(stderr, "drawpictures: cannot create %s\n", qPrintable(outDir.filePath(folder)));
+            ok = false;
+            continue;
+        }
+        const Picture icon{"", size, size, kBlue, drawMainLogo};
+        ok = renderPicture(icon, outDir, folder + QStringLiteral("/steppertool.png")) && ok;
+    }
+    return ok;
 }
 
 } // namespace
@@ -363,6 +385,7 @@ int main(int argc, char *argv[])
     const QDir outDir(dirName);
     bool ok = true;
     for (const Picture &picture : allPictures())
-        ok = renderPicture(picture, outDir) && ok;
+        ok = renderPicture(picture, outDir, QString::fromLatin1(picture.fileName)) && ok;
+    ok = renderDesktopIcons(outDir) && ok;
     return ok ? 0 : 1;
 }
