@@ -10,6 +10,7 @@
 #include "registermap/registerinfo.h"
 
 class RequestScheduler;
+enum class LogColour;
 
 QT_BEGIN_NAMESPACE
 namespace Ui { class MainWindow; }
@@ -70,6 +71,7 @@ private:
     void onBlockRefused(const PendingCommand &request, quint8 code);
     void storeReadValue(int row, quint16 value);
     QString receivedLine(const QByteArray &data) const;
+    QColor logLineColour(LogColour role) const;
 
     Ui::MainWindow *ui;
     ValueEditWin valueEditWin;

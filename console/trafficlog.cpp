@@ -1,6 +1,8 @@
 #include "app/mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "console/logcolours.h"
+
 #include <QCursor>
 #include <QDateTime>
 #include <QKeySequence>
@@ -36,7 +38,13 @@ void MainWindow::on_sendDataShow(QString data, bool isOk)
     if (!isDisplayOn)
         return;
     const QString prefix = QDateTime::currentDateTime().toString(QStringLiteral("[hh:mm:ss::zzz] "));
-    appendLogLine(isOk ? QColor(0, 0, 0, 255) : QColor(255, 0, 0, 255), prefix + data);
+    appendLogLine(logLineColour(isOk ? LogColour::Normal : LogColour::SendFailed), prefix + data);
+}
+
+// Readable on the log's own background, light or dark.
+QColor MainWindow::logLineColour(LogColour role) const
+{
+    return logColour(role, ui->textBrowser_show->palette());
 }
 
 // Built anew on each request, so the second item always shows the current

@@ -103,19 +103,28 @@ bool ModbusMaster::checkCrc(const QByteArray &block)
 QList<RegisterInfo> ModbusMaster::parseReadReply(const QByteArray &block)
 {
     QList<RegisterInfo> registers;
-    if (block.size() < 3)
-        return registers;
-    const int byteCount = uchar(block.at(2));
-    if (byteCount + 5 != block.size() || byteCount < 2)
-        return registers;
-    // An odd byte count leaves its last data byte unread.
-    for (int i = 3; i < 3 + 2 * (byteCount / 2); i += 2) {
+    for (quint16 value : readReplyValues(block)) {
         RegisterInfo info;
-        info.value = wordAt(block, i);
-        info.valueText = QString::number(info.value, 10);
+        info.value = value;
+        info.valueText = QString::number(value, 10);
         registers.append(info);
     }
     return registers;
+}
+
+QList<quint16> ModbusMaster::readReplyValues(const QByteArray &block)
+{
+    QList<quint16> values;
+    if (block.size() < 3)
+        return values;
+    const int byteCount = uchar(block.at(2));
+    if (byteCount + 5 != block.size() || byteCount < 2)
+        return values;
+    // An odd byte count leaves its last data byte unread.
+    values.reserve(byteCount / 2);
+    for (int i = 3; i < 3 + 2 * (byteCount / 2); i += 2)
+        values.append(wordAt(block, i));
+    return values;
 }
 
 RegisterInfo ModbusMaster::parseWriteReply(const QByteArray &block)

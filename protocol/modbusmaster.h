@@ -32,6 +32,8 @@ public:
     // One record per register value of a function-3 reply (only value and
     // valueText set); empty when the byte count does not fit the block.
     QList<RegisterInfo> parseReadReply(const QByteArray &block);
+    // The same values as numbers only.
+    QList<quint16> readReplyValues(const QByteArray &block);
     // address, value and valueText of a function-6 echo. A block too short
     // to be one gives a record whose valueText is empty; a decoded record
     // always has a decimal valueText.

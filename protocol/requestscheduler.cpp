@@ -34,6 +34,8 @@ RequestScheduler::RequestScheduler(Serial *serial, QObject *parent)
     , serial(serial)
 {
     tickTimer.setInterval(txTimeMs);
+    // A coarse timer may fire a tick late by a good part of a short txTime.
+    tickTimer.setTimerType(Qt::PreciseTimer);
     connect(&tickTimer, &QTimer::timeout, this, &RequestScheduler::tick);
 }
 
@@ -165,17 +167,13 @@ void RequestScheduler::handleValidBlock(const QByteArray &block)
 
 void RequestScheduler::handleRead(const QByteArray &block)
 {
-    const QList<RegisterInfo> decoded = ModbusMaster::instance()->parseReadReply(block);
-    if (decoded.isEmpty()) {
+    const QList<quint16> values = ModbusMaster::instance()->readReplyValues(block);
+    if (values.isEmpty()) {
         emit lineError(QStringLiteral("Read Data Parsing Error!"));
         return;
     }
     if (!hasLastSent)
         return;
-    QList<quint16> values;
-    values.reserve(decoded.size());
-    for (const RegisterInfo &info : decoded)
-        values.append(info.value);
     countValidReply();
     emit readAnswered(lastSent, values);
 }

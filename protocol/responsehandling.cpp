@@ -1,27 +1,21 @@
 #include "app/mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "console/logcolours.h"
 #include "util/hextext.h"
 
 #include <QDateTime>
 
-namespace {
-
-const QColor receivedColour(200, 200, 200, 255);
-const QColor errorColour(255, 180, 180, 255);
-
-} // namespace
-
 void MainWindow::on_serialReceive(const QByteArray &data)
 {
     if (isDisplayOn)
-        appendLogLine(receivedColour, receivedLine(data));
+        appendLogLine(logLineColour(LogColour::Received), receivedLine(data));
 }
 
 void MainWindow::onLineError(const QString &text)
 {
     if (isDisplayOn)
-        appendLogLine(errorColour, text);
+        appendLogLine(logLineColour(LogColour::Error), text);
 }
 
 QString MainWindow::receivedLine(const QByteArray &data) const

@@ -87,7 +87,7 @@ void MainWindow::on_portLost(QString errorText)
         return;
     closePort();
     if (isDisplayOn)
-        appendLogLine(QColor(255, 180, 180, 255), QStringLiteral("Serial port error: ") + errorText);
+        onLineError(QStringLiteral("Serial port error: ") + errorText);
 }
 
 // Port state text, button face and the controls that must not change while

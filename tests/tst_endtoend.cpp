@@ -121,9 +121,9 @@ void TestEndToEnd::openingReadsEveryRegister()
     QCOMPARE(lines.size(), 8);
     for (int i = 0; i < lines.size(); i += 2) {
         QVERIFY(withoutTimestamp(lines.at(i).text).startsWith(QStringLiteral("Tx(hex):01 03 ")));
-        QCOMPARE(lines.at(i).colour, QColor(0, 0, 0, 255));
+        QCOMPARE(lines.at(i).colour, shownColour(*window, LogColour::Normal));
         QVERIFY(withoutTimestamp(lines.at(i + 1).text).startsWith(QStringLiteral("Rx(hex):01 03 02 ")));
-        QCOMPARE(lines.at(i + 1).colour, QColor(200, 200, 200, 255));
+        QCOMPARE(lines.at(i + 1).colour, shownColour(*window, LogColour::Received));
     }
 
     // A second refresh reads the same values: the lamps go white.
@@ -228,7 +228,7 @@ void TestEndToEnd::faultyRepliesChangeNothing()
         QVERIFY(texts.count(errorLine) >= 4 * errorsPerReply);
     for (const LogLine &line : logLines(*window)) {
         if (!line.text.startsWith('['))
-            QCOMPARE(line.colour, QColor(255, 180, 180, 255));
+            QCOMPARE(line.colour, shownColour(*window, LogColour::Error));
     }
     for (int row = 0; row < decimalDefaults.size(); ++row)
         QCOMPARE(lampColour(table, row), lamp);
@@ -267,7 +267,7 @@ void TestEndToEnd::vanishedDriverClosesThePort()
     for (const LogLine &line : logLines(*window)) {
         if (line.text.startsWith(QStringLiteral("Serial port error: "))) {
             ++lost;
-            QCOMPARE(line.colour, QColor(255, 180, 180, 255));
+            QCOMPARE(line.colour, shownColour(*window, LogColour::Error));
         }
     }
     QCOMPARE(lost, 1);

@@ -173,7 +173,7 @@ void TestPollCycle::timeoutLineOnlyWithDisplayOn()
     QCOMPARE(Inspect::waitElapsed(window), 0u);
     const QList<LogLine> lines = logLines(window);
     QCOMPARE(lines.last().text, QStringLiteral("Data receiving timeout!"));
-    QCOMPARE(lines.last().colour, QColor(255, 180, 180, 255));
+    QCOMPARE(lines.last().colour, shownColour(window, LogColour::Error));
 }
 
 void TestPollCycle::replyEndsTheWaitAndNextFrameLeaves()

@@ -313,7 +313,7 @@ void TestPortPanel::vanishedDeviceClosesThePanel()
         QCOMPARE(added.size(), 1);
         QVERIFY2(added.first().text.startsWith(QStringLiteral("Serial port error: ")), qPrintable(added.first().text));
         QVERIFY(added.first().text.size() > int(qstrlen("Serial port error: ")));
-        QCOMPARE(added.first().colour, QColor(255, 180, 180, 255));
+        QCOMPARE(added.first().colour, shownColour(window, LogColour::Error));
     } else {
         QVERIFY(added.isEmpty());
     }

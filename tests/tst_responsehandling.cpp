@@ -13,8 +13,6 @@ using Inspect = MainWindowInspector;
 
 namespace {
 
-const QColor grey(200, 200, 200, 255);
-const QColor lightRed(255, 180, 180, 255);
 
 QByteArray withCrc(const QByteArray &payload)
 {
@@ -89,7 +87,7 @@ void TestResponseHandling::goodReadTurnsGreenThenWhite()
     QVERIFY(QRegularExpression(QStringLiteral("^\\[\\d\\d:\\d\\d:\\d\\d::\\d\\d\\d\\] $"))
                 .match(lines.first().text.left(16)).hasMatch());
     QCOMPARE(withoutTimestamp(lines.first().text), QStringLiteral("Rx(hex):01 03 02 00 64 B9 AF "));
-    QCOMPARE(lines.first().colour, grey);
+    QCOMPARE(lines.first().colour, shownColour(*window, LogColour::Received));
 
     QCOMPARE(Inspect::registerList(*window).at(2).value, quint16(100));
     QCOMPARE(Inspect::registerList(*window).at(2).valueText, QStringLiteral("100"));
@@ -134,7 +132,7 @@ void TestResponseHandling::rejectedBlocksChangeNothingButEndTheWait()
     QCOMPARE(withoutTimestamp(lines.first().text), QStringLiteral("Rx(hex):") + QString::fromLatin1(block.toHex(' ').toUpper()) + ' ');
     if (!errorLine.isEmpty()) {
         QCOMPARE(lines.at(1).text, errorLine);
-        QCOMPARE(lines.at(1).colour, lightRed);
+        QCOMPARE(lines.at(1).colour, shownColour(*window, LogColour::Error));
     }
     QCOMPARE(table->item(2, 1)->text(), QStringLiteral("0x0064"));
     QCOMPARE(lampColour(table, 2), lamp);
@@ -180,7 +178,7 @@ void TestResponseHandling::writeEchoForUnknownOrShortIsAnError()
     const QList<LogLine> lines = logLines(*window);
     QCOMPARE(lines.size(), 2);
     QCOMPARE(lines.at(1).text, QStringLiteral("Write Data Parsing Error!"));
-    QCOMPARE(lines.at(1).colour, lightRed);
+    QCOMPARE(lines.at(1).colour, shownColour(*window, LogColour::Error));
     for (int row = 0; row < 3; ++row)
         QCOMPARE(lampColour(table, row), QStringLiteral("white"));
     QCOMPARE(table->item(0, 1)->text(), QStringLiteral("0x0000"));

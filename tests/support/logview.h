@@ -2,6 +2,9 @@
 #define LOGVIEW_H
 
 #include <QColor>
+#include <QPalette>
+
+#include "console/logcolours.h"
 #include <QStringList>
 #include <QTextBlock>
 #include <QTextBrowser>
@@ -30,6 +33,12 @@ inline QList<LogLine> logLines(const QWidget &window)
         lines.append({block.text(), colour});
     }
     return lines;
+}
+
+// The colour the log gives a kind of line on its own background.
+inline QColor shownColour(const QWidget &window, LogColour role)
+{
+    return logColour(role, window.findChild<QTextBrowser *>(QStringLiteral("textBrowser_show"))->palette());
 }
 
 inline QStringList logTexts(const QWidget &window)
