@@ -3,6 +3,7 @@
 
 #include "protocol/modbusmaster.h"
 #include "protocol/requestscheduler.h"
+#include "monitor/livemonitor.h"
 #include "monitor/statisticslabel.h"
 #include "serial/serial.h"
 
@@ -17,6 +18,7 @@ MainWindow::MainWindow(QWidget *parent)
 {
     ui->setupUi(this);
     connectScheduler();
+    connectLiveMonitor();
     initUi();
     readRegisterInfo(QStringLiteral("RegisterInfo"));
     scheduler->setTiming(txTime, rxOutTime);
@@ -69,6 +71,8 @@ void MainWindow::initUi()
     table->horizontalHeader()->setStyleSheet(QStringLiteral(
         "QHeaderView::section{background-color:rgb(235,235,235);font:10pt '宋体';color: black;};"));
     connect(table, SIGNAL(cellDoubleClicked(int , int )), this, SLOT(on_clickTabWidget(int , int )));
+    table->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(table, &QWidget::customContextMenuRequested, this, &MainWindow::showTableMenu);
 
     portStateLabel = new QLabel(QStringLiteral("  串口状态 : 未连接    "));
     ui->statusBar->addWidget(portStateLabel, 0);

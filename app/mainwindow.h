@@ -9,6 +9,7 @@
 #include "protocol/refreshplan.h"
 #include "registermap/registerinfo.h"
 
+class LiveMonitor;
 class RequestScheduler;
 enum class LogColour;
 
@@ -70,6 +71,8 @@ private:
     void onReadFailed(const PendingCommand &request);
     void onBlockRefused(const PendingCommand &request, quint8 code);
     void storeReadValue(int row, quint16 value);
+    void connectLiveMonitor();
+    void showTableMenu(const QPoint &position);
     QString receivedLine(const QByteArray &data) const;
     QColor logLineColour(LogColour role) const;
 
@@ -80,6 +83,7 @@ private:
     bool isDisplayOn = true;
     RequestScheduler *scheduler = nullptr;
     RefreshPlan refreshPlan;
+    LiveMonitor *liveMonitor = nullptr;
     quint32 slaveAddress = 1;
     int txTime = 100;
     quint32 rxOutTime = 1000;

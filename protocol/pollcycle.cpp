@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "monitor/livemonitor.h"
 #include "protocol/requestscheduler.h"
 #include "serial/serial.h"
 
@@ -23,9 +24,19 @@ QList<int> MainWindow::allRows() const
     return rows;
 }
 
+// Narrowed to the plotted rows when the user asks for it and has some.
 QList<int> MainWindow::continuousRows() const
 {
+    if (ui->checkBox_watchedOnly->isChecked() && !liveMonitor->watchedRows().isEmpty())
+        return liveMonitor->watchedRows();
     return allRows();
+}
+
+void MainWindow::connectLiveMonitor()
+{
+    liveMonitor = new LiveMonitor(this);
+    connect(liveMonitor, &LiveMonitor::recordingFailed, this,
+            [this](const QString &reason) { showRefusal(tr("\n录制已停止 : %1\n").arg(reason)); });
 }
 
 void MainWindow::queueRefresh(const QList<int> &rows)
@@ -92,6 +103,7 @@ void MainWindow::countFinishedRefresh()
     if (!refreshInProgress)
         return;
     refreshInProgress = false;
+    liveMonitor->refreshFinished();
     ++refreshCount;
     refreshCountLabel->setText(QStringLiteral("    数据刷新次数 : %1    ").arg(refreshCount));
 }

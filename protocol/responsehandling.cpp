@@ -2,6 +2,7 @@
 #include "ui_mainwindow.h"
 
 #include "console/logcolours.h"
+#include "monitor/livemonitor.h"
 #include "util/hextext.h"
 
 #include <QDateTime>
@@ -50,6 +51,7 @@ void MainWindow::storeReadValue(int row, quint16 value)
     const bool unchanged = cell->text().trimmed() == info.valueText;
     setLamp(row, unchanged ? QStringLiteral("white") : QStringLiteral("green"));
     cell->setText(info.valueText);
+    liveMonitor->valueArrived(row, value);
 }
 
 // A write echo names its register, whoever sent the write: every row of

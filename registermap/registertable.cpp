@@ -5,7 +5,11 @@
 
 #include <QSerialPort>
 
+#include "monitor/livemonitor.h"
+
 #include <QLabel>
+#include <QMenu>
+#include <algorithm>
 #include <QPixmap>
 #include <QPixmapCache>
 
@@ -60,6 +64,21 @@ void MainWindow::setLamp(int row, const QString &colour)
 {
     if (auto *lamp = qobject_cast<QLabel *>(ui->tableWidget->cellWidget(row, 1)))
         lamp->setPixmap(lampPicture(colour));
+}
+
+// The rows picked in the table join or leave the trend plot.
+void MainWindow::showTableMenu(const QPoint &position)
+{
+    QList<int> rows;
+    for (const QModelIndex &index : ui->tableWidget->selectionModel()->selectedRows())
+        rows.append(index.row());
+    if (rows.isEmpty())
+        return;
+    QMenu menu(ui->tableWidget);
+    const bool allWatched = std::all_of(rows.begin(), rows.end(), [this](int row) { return liveMonitor->isWatched(row); });
+    QAction *toggle = menu.addAction(allWatched ? tr("移出曲线") : tr("加入曲线"));
+    connect(toggle, &QAction::triggered, this, [this, rows] { liveMonitor->toggleRows(rows, registerList); });
+    menu.exec(ui->tableWidget->viewport()->mapToGlobal(position));
 }
 
 void MainWindow::on_clickTabWidget(int row, int column)

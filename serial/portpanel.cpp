@@ -2,6 +2,7 @@
 #include "ui_mainwindow.h"
 
 #include "protocol/modbusmaster.h"
+#include "monitor/livemonitor.h"
 #include "protocol/requestscheduler.h"
 #include "serial/serial.h"
 
@@ -71,6 +72,7 @@ void MainWindow::on_pushButton_open_clicked()
 void MainWindow::closePort()
 {
     scheduler->stop();
+    liveMonitor->lineClosed();
     refreshPlan.forgetRefusals();
     refreshInProgress = false;
     Serial::instance()->serialPort->close();

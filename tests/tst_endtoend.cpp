@@ -1,6 +1,7 @@
 #include <QtTest>
 
 #include <QCheckBox>
+#include <QMenu>
 #include <QComboBox>
 #include <QRegularExpression>
 #include <QTextEdit>
@@ -10,6 +11,7 @@
 #include <QStatusBar>
 #include <QTableWidget>
 
+#include "monitor/monitordock.h"
 #include "serial/serial.h"
 #include "support/lamps.h"
 #include "support/logview.h"
@@ -52,6 +54,7 @@ private slots:
     void continuousRefreshRunsUntilUnticked();
     void handSentReplyIsStoredNowhere();
     void blockReadFillsEachRow();
+    void plottedRowsAreRecordedUntilTheDriverVanishes();
 
 private:
     QList<quint64> statistics();
@@ -383,6 +386,53 @@ void TestEndToEnd::blockReadFillsEachRow()
     QVERIFY(served.contains(QStringLiteral("read 0x0013 x1")));
     QVERIFY(served.contains(QStringLiteral("read 0x0030 x1")));
     QCOMPARE(served.count(QStringLiteral("simdriver: read ")), 3);
+}
+
+// Two rows picked from the table's menu are plotted; continuous refresh
+// narrowed to them reads only them, and their values go to the recording
+// until the driver vanishes, which closes the file with every finished
+// refresh in it.
+void TestEndToEnd::plottedRowsAreRecordedUntilTheDriverVanishes()
+{
+    QVERIFY(openSimulator());
+    QVERIFY(waitForRefreshDone(*window, 15000));
+    table->selectRow(1);
+    table->selectionModel()->select(table->model()->index(2, 0),
+                                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    QTimer::singleShot(100, [] {
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        if (menu && !menu->actions().isEmpty())
+            menu->actions().first()->trigger();
+        if (menu)
+            menu->close();
+    });
+    emit table->customContextMenuRequested(table->visualRect(table->model()->index(1, 1)).center());
+    auto *dock = window->findChild<MonitorDock *>();
+    QVERIFY(dock && dock->isVisible());
+    QCOMPARE(dock->watched().size(), 2);
+
+    QTemporaryDir dir;
+    const QString csv = dir.filePath(QStringLiteral("values.csv"));
+    QVERIFY(dock->startRecording(csv));
+    window->findChild<QCheckBox *>("checkBox_watchedOnly")->setChecked(true);
+    const int readsBefore = simulator->log().count(QStringLiteral("simdriver: read "));
+    window->findChild<QCheckBox *>("checkBox_continuous")->setChecked(true);
+    QTRY_VERIFY_WITH_TIMEOUT(simulator->log().count(QStringLiteral("simdriver: read ")) >= readsBefore + 12, 15000);
+    const QStringList narrowed = simulator->log().split('\n').filter(QStringLiteral("simdriver: read ")).mid(readsBefore);
+    QVERIFY(narrowed.filter(QStringLiteral("read 0x0010")).size() >= 5);
+    QVERIFY(narrowed.filter(QStringLiteral("read 0x0030")).isEmpty());
+    QVERIFY(narrowed.filter(QStringLiteral("read 0x0000")).isEmpty());
+    simulator->kill();
+    QTRY_VERIFY_WITH_TIMEOUT(!Serial::instance()->serialPort->isOpen(), 10000);
+    QVERIFY(!dock->isRecording());
+    QVERIFY(!window->findChild<QCheckBox *>("checkBox_continuous")->isChecked());
+
+    QFile file(csv);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    QCOMPARE(lines.first().trimmed(), QByteArray("\xEF\xBB\xBFtime,0x0010 Run current,0x0012 Microsteps"));
+    QVERIFY(lines.size() >= 6);
+    QVERIFY2(lines.at(1).trimmed().endsWith(",3000,16"), lines.at(1).constData());
 }
 
 QTEST_MAIN(TestEndToEnd)

@@ -1,0 +1,63 @@
+#include "livemonitor.h"
+
+#include "monitor/monitordock.h"
+
+#include <QMainWindow>
+#include <algorithm>
+
+LiveMonitor::LiveMonitor(QMainWindow *window)
+    : QObject(window)
+    , dock(new MonitorDock(window))
+{
+    dock->setObjectName(QStringLiteral("monitorDock"));
+    window->addDockWidget(Qt::BottomDockWidgetArea, dock);
+    dock->hide();
+    connect(dock, &MonitorDock::recordingFailed, this, &LiveMonitor::recordingFailed);
+}
+
+void LiveMonitor::toggleRows(const QList<int> &picked, const QList<RegisterInfo> &registers)
+{
+    QList<int> watched = rows;
+    const bool allWatched = std::all_of(picked.begin(), picked.end(), [this](int row) { return isWatched(row); });
+    for (int row : picked) {
+        if (allWatched)
+            watched.removeAll(row);
+        else if (!watched.contains(row))
+            watched.append(row);
+    }
+    std::sort(watched.begin(), watched.end());
+    watch(watched, registers);
+}
+
+void LiveMonitor::clear()
+{
+    watch({}, {});
+}
+
+void LiveMonitor::watch(const QList<int> &watched, const QList<RegisterInfo> &registers)
+{
+    rows = watched;
+    QList<RegisterInfo> curves;
+    for (int row : rows)
+        curves.append(registers.at(row));
+    dock->setWatched(curves);
+    dock->setVisible(!rows.isEmpty());
+}
+
+void LiveMonitor::valueArrived(int row, quint16 value)
+{
+    const int index = rows.indexOf(row);
+    if (index >= 0)
+        dock->addValue(index, value);
+}
+
+void LiveMonitor::refreshFinished()
+{
+    if (!rows.isEmpty())
+        dock->finishRefresh();
+}
+
+void LiveMonitor::lineClosed()
+{
+    dock->stopRecording();
+}

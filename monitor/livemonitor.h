@@ -1,0 +1,43 @@
+#ifndef LIVEMONITOR_H
+#define LIVEMONITOR_H
+
+#include <QList>
+#include <QObject>
+
+#include "registermap/registerinfo.h"
+
+class MonitorDock;
+class QMainWindow;
+
+// Which table rows are watched, and the dock that plots and records them:
+// the window reports each value that arrives and each refresh that ends,
+// and asks which rows a narrowed continuous refresh reads.
+class LiveMonitor : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit LiveMonitor(QMainWindow *window);
+
+    // Adds the rows not yet watched, or, when all of them are, removes them.
+    void toggleRows(const QList<int> &rows, const QList<RegisterInfo> &registers);
+    void clear();
+    const QList<int> &watchedRows() const { return rows; }
+    bool isWatched(int row) const { return rows.contains(row); }
+
+    void valueArrived(int row, quint16 value);
+    void refreshFinished();
+    // The line is gone: a recording ends with what it has.
+    void lineClosed();
+
+signals:
+    void recordingFailed(const QString &reason);
+
+private:
+    void watch(const QList<int> &watched, const QList<RegisterInfo> &registers);
+
+    MonitorDock *dock;
+    QList<int> rows;
+};
+
+#endif // LIVEMONITOR_H
