@@ -15,17 +15,6 @@ namespace {
 constexpr int baud = 9600;
 constexpr int windowMs = 30000;
 
-// Share of one core used while the event loop runs for windowMs.
-double idleShare()
-{
-    QEventLoop loop;
-    QTimer::singleShot(windowMs, &loop, &QEventLoop::quit);
-    const qint64 cpuBefore = bench::processCpuNs();
-    const qint64 wallBefore = bench::monotonicNs();
-    loop.exec();
-    return double(bench::processCpuNs() - cpuBefore) / double(bench::monotonicNs() - wallBefore);
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
@@ -48,7 +37,7 @@ int main(int argc, char *argv[])
 
     QVector<double> shares;
     for (int run = 0; run < 3; ++run)
-        shares << idleShare();
+        shares << bench::cpuShare(windowMs);
     const double share = polled ? bench::median(shares) : -1;
     bench::printResult(QStringLiteral("idle CPU, port open, txTime 100"),
                        QStringLiteral("%1 % of a core").arg(100 * share, 0, 'f', 3),

@@ -83,6 +83,15 @@ inline void spinEventLoop(int ms)
     loop.exec();
 }
 
+// Share of one core this process uses while the event loop runs for ms.
+inline double cpuShare(int ms)
+{
+    const qint64 cpuBefore = processCpuNs();
+    const qint64 wallBefore = monotonicNs();
+    spinEventLoop(ms);
+    return double(processCpuNs() - cpuBefore) / double(monotonicNs() - wallBefore);
+}
+
 inline bool writeFile(const QString &path, const QByteArray &content)
 {
     QFile file(path);

@@ -58,6 +58,7 @@ private slots:
 
 private:
     QList<quint64> statistics();
+    QWidget *openEditor(int row);
     void writeInEditor(int row, const QString &value);
     bool openSimulator(const QStringList &options = {});
     void clickOpen();
@@ -146,13 +147,7 @@ void TestEndToEnd::editorWriteReachesTheDriver()
     QVERIFY(openSimulator());
     QVERIFY(waitForRefreshDone(*window, 15000));
 
-    const QPoint cell = table->visualRect(table->model()->index(1, 1)).center();
-    QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, cell);
-    QTest::mouseDClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, cell);
-    QWidget *editor = nullptr;
-    for (QWidget *widget : QApplication::topLevelWidgets())
-        if (widget->objectName() == QLatin1String("ValueEditWin"))
-            editor = widget;
+    QWidget *editor = openEditor(1);
     QVERIFY(editor && editor->isVisible());
     auto *decimal = editor->findChild<QLineEdit *>("lineEdit_dec");
     QCOMPARE(decimal->text(), QStringLiteral("3000"));
@@ -293,15 +288,21 @@ QList<quint64> TestEndToEnd::statistics()
     return counts;
 }
 
-void TestEndToEnd::writeInEditor(int row, const QString &value)
+// The editor, opened by a double click on the row's value.
+QWidget *TestEndToEnd::openEditor(int row)
 {
     const QPoint cell = table->visualRect(table->model()->index(row, 1)).center();
     QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, cell);
     QTest::mouseDClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, cell);
-    QWidget *editor = nullptr;
     for (QWidget *widget : QApplication::topLevelWidgets())
         if (widget->objectName() == QLatin1String("ValueEditWin"))
-            editor = widget;
+            return widget;
+    return nullptr;
+}
+
+void TestEndToEnd::writeInEditor(int row, const QString &value)
+{
+    QWidget *editor = openEditor(row);
     QVERIFY(editor && editor->isVisible());
     auto *decimal = editor->findChild<QLineEdit *>("lineEdit_dec");
     decimal->selectAll();

@@ -2,6 +2,7 @@
 #define WINDOWINTERNALS_H
 
 #include "app/mainwindow.h"
+#include "monitor/livemonitor.h"
 #include "protocol/modbusmaster.h"
 #include "protocol/requestscheduler.h"
 
@@ -17,16 +18,22 @@ struct MainWindowInspector
     static quint32 &waitElapsed(MainWindow &w) { return w.scheduler->waitElapsedMs; }
     // The table row whose read was sent last: the row a read reply lands in.
     static int currentRow(MainWindow &w) { return w.scheduler->lastSent.tag; }
-    static void awaitRow(MainWindow &w, int row)
+    static PendingCommand tableRead(MainWindow &w, int row)
     {
         const bool known = row >= 0 && row < w.registerList.size();
         const quint16 address = known ? w.registerList.at(row).address : 0;
-        w.scheduler->lastSent = PendingCommand{ModbusMaster::instance()->readCmd(address, 1), address, 1, &w, row};
+        return PendingCommand{ModbusMaster::instance()->readCmd(address, 1), address, 1, &w, row};
+    }
+    static void awaitRequest(MainWindow &w, const PendingCommand &request)
+    {
+        w.scheduler->lastSent = request;
         w.scheduler->hasLastSent = true;
     }
+    static void awaitRow(MainWindow &w, int row) { awaitRequest(w, tableRead(w, row)); }
     static bool &isDisplayOn(MainWindow &w) { return w.isDisplayOn; }
     static QTimer &pollTimer(MainWindow &w) { return w.scheduler->tickTimer; }
     static RequestScheduler &scheduler(MainWindow &w) { return *w.scheduler; }
+    static LiveMonitor &liveMonitor(MainWindow &w) { return *w.liveMonitor; }
     static void adjustColumnWidths(MainWindow &w) { w.adjustColumnWidths(); }
     // Lets one window read many maps in a row (the window itself loads once).
     static void forgetRegisterMap(MainWindow &w) { w.registerList.clear(); w.registerAddrs.clear(); }
