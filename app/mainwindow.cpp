@@ -40,7 +40,7 @@ MainWindow::~MainWindow()
 
 void MainWindow::initUi()
 {
-    setWindowTitle(QStringLiteral("开闭环步进驱动器-上位机调试软件 v1.0"));
+    setWindowTitle(tr("开闭环步进驱动器-上位机调试软件 v1.0"));
     setWindowIcon(QIcon(QStringLiteral(":/new/prefix1/picture/mainlog.png")));
     valueEditWin.hide();
     on_pushButton_refresh_clicked();
@@ -70,9 +70,9 @@ void MainWindow::initUi()
         "QHeaderView::section{background-color:rgb(235,235,235);font:10pt '宋体';color: black;};"));
     connect(table, SIGNAL(cellDoubleClicked(int , int )), this, SLOT(on_clickTabWidget(int , int )));
 
-    portStateLabel = new QLabel(QStringLiteral("  串口状态 : 未连接    "));
+    portStateLabel = new QLabel(tr("  串口状态 : 未连接    "));
     ui->statusBar->addWidget(portStateLabel, 0);
-    refreshCountLabel = new QLabel(QStringLiteral("    数据刷新次数 : 0    "));
+    refreshCountLabel = new QLabel(tr("    数据刷新次数 : 0    "));
     ui->statusBar->addWidget(refreshCountLabel, 0);
     ui->statusBar->addWidget(new StatisticsLabel(scheduler), 0);
     ui->statusBar->setSizeGripEnabled(false);

@@ -141,10 +141,10 @@ bool ValueEditWin::confirmOutOfRange(quint16 value)
 {
     if (!registerInfo.hasRange || (value >= registerInfo.rangeMin && value <= registerInfo.rangeMax))
         return true;
-    const QString question = QStringLiteral("数值 %1 超出范围 %2，确定写入吗？")
+    const QString question = tr("数值 %1 超出范围 %2，确定写入吗？")
                                  .arg(value)
                                  .arg(registerInfo.rangeText);
-    return QMessageBox::question(this, QStringLiteral("超出范围"), question,
+    return QMessageBox::question(this, tr("超出范围"), question,
                                  QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
         == QMessageBox::Yes;
 }

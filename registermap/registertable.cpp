@@ -68,16 +68,16 @@ void MainWindow::on_clickTabWidget(int row, int column)
         return;
     const RegisterInfo &info = registerList.at(row);
     if (!info.addressValid) {
-        showRefusal(QStringLiteral("\n寄存器地址 %1 无效 !\n").arg(info.addressText));
+        showRefusal(tr("\n寄存器地址 %1 无效 !\n").arg(info.addressText));
         return;
     }
     if (!Serial::instance()->serialPort->isOpen()) {
-        showRefusal(QStringLiteral("\n串口未打开 !\n"));
+        showRefusal(tr("\n串口未打开 !\n"));
         return;
     }
     const QString permission = ui->tableWidget->item(row, 3)->text();
     if (permission.contains(QLatin1Char('w')) || permission.contains(QLatin1Char('W')))
         valueEditWin.showRegister(registerList.at(row), row);
     else
-        showRefusal(QStringLiteral("\n此寄存器无写入权限 !\n"));
+        showRefusal(tr("\n此寄存器无写入权限 !\n"));
 }
