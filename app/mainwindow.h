@@ -53,6 +53,7 @@ private:
     void initUi();
     void adjustColumnWidths();
     void fillRegisterTable();
+    void connectEditorKeys();
     void showRefusal(const QString &text);
     void setLamp(int row, const QString &colour);
     void setDataRefreshEnabled(bool enabled);

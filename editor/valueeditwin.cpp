@@ -110,6 +110,20 @@ void ValueEditWin::on_lineEdit_hex_editingFinished()
     }
 }
 
+// Enter writes as 写入 does. The line edit reports Enter before it finishes
+// editing, so the field's own conversion runs first.
+void ValueEditWin::on_lineEdit_dec_returnPressed()
+{
+    on_lineEdit_dec_editingFinished();
+    on_pushButton_Write_clicked();
+}
+
+void ValueEditWin::on_lineEdit_hex_returnPressed()
+{
+    on_lineEdit_hex_editingFinished();
+    on_pushButton_Write_clicked();
+}
+
 void ValueEditWin::on_pushButton_Write_clicked()
 {
     quint16 value = 0;

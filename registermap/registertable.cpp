@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QPixmap>
 #include <QPixmapCache>
+#include <QShortcut>
 
 namespace {
 
@@ -80,4 +81,17 @@ void MainWindow::on_clickTabWidget(int row, int column)
         valueEditWin.showRegister(registerList.at(row), row);
     else
         showRefusal(tr("\n此寄存器无写入权限 !\n"));
+}
+
+// Enter or F2 on a value cell opens the editor as a double click does.
+void MainWindow::connectEditorKeys()
+{
+    QTableWidget *table = ui->tableWidget;
+    for (const int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_F2}) {
+        auto *shortcut = new QShortcut(QKeySequence(key), table, nullptr, nullptr, Qt::WidgetShortcut);
+        connect(shortcut, &QShortcut::activated, this, [this, table] {
+            if (table->currentRow() >= 0)
+                on_clickTabWidget(table->currentRow(), table->currentColumn());
+        });
+    }
 }
