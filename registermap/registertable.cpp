@@ -8,7 +8,7 @@
 #include <QLabel>
 #include <QPixmap>
 #include <QPixmapCache>
-#include <QShortcut>
+#include <QKeyEvent>
 
 namespace {
 
@@ -83,15 +83,21 @@ void MainWindow::on_clickTabWidget(int row, int column)
         showRefusal(tr("\n此寄存器无写入权限 !\n"));
 }
 
-// Enter or F2 on a value cell opens the editor as a double click does.
+// Enter or F2 on a value cell opens the editor as a double click does. A
+// filter rather than shortcuts: the view claims F2 for its own editing.
 void MainWindow::connectEditorKeys()
 {
-    QTableWidget *table = ui->tableWidget;
-    for (const int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_F2}) {
-        auto *shortcut = new QShortcut(QKeySequence(key), table, nullptr, nullptr, Qt::WidgetShortcut);
-        connect(shortcut, &QShortcut::activated, this, [this, table] {
-            if (table->currentRow() >= 0)
-                on_clickTabWidget(table->currentRow(), table->currentColumn());
-        });
-    }
+    ui->tableWidget->installEventFilter(this);
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != ui->tableWidget || event->type() != QEvent::KeyPress)
+        return QMainWindow::eventFilter(watched, event);
+    const int key = static_cast<QKeyEvent *>(event)->key();
+    if (key != Qt::Key_Return && key != Qt::Key_Enter && key != Qt::Key_F2)
+        return false;
+    if (ui->tableWidget->currentRow() >= 0)
+        on_clickTabWidget(ui->tableWidget->currentRow(), ui->tableWidget->currentColumn());
+    return true;
 }
