@@ -83,8 +83,8 @@ void MainWindow::on_clickTabWidget(int row, int column)
         showRefusal(tr("\n此寄存器无写入权限 !\n"));
 }
 
-// Enter or F2 on a value cell opens the editor as a double click does. A
-// filter rather than shortcuts: the view claims F2 for its own editing.
+// Enter or F2 on a value cell opens the editor as a double click does; the
+// table's own key presses are filtered, so only a focused table reacts.
 void MainWindow::connectEditorKeys()
 {
     ui->tableWidget->installEventFilter(this);
