@@ -12,6 +12,8 @@
 #include <QLabel>
 #include <QPixmap>
 
+#include <algorithm>
+
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
     , ui(new Ui::MainWindow)
@@ -42,7 +44,7 @@ MainWindow::~MainWindow()
 
 void MainWindow::initUi()
 {
-    setWindowTitle(QStringLiteral("开闭环步进驱动器-上位机调试软件 v1.0"));
+    setWindowTitle(tr("开闭环步进驱动器-上位机调试软件 v1.0"));
     setWindowIcon(QIcon(QStringLiteral(":/new/prefix1/picture/mainlog.png")));
     valueEditWin.hide();
     on_pushButton_refresh_clicked();
@@ -73,10 +75,11 @@ void MainWindow::initUi()
     connect(table, SIGNAL(cellDoubleClicked(int , int )), this, SLOT(on_clickTabWidget(int , int )));
     table->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(table, &QWidget::customContextMenuRequested, this, &MainWindow::showTableMenu);
+    connectEditorKeys();
 
-    portStateLabel = new QLabel(QStringLiteral("  串口状态 : 未连接    "));
+    portStateLabel = new QLabel(tr("  串口状态 : 未连接    "));
     ui->statusBar->addWidget(portStateLabel, 0);
-    refreshCountLabel = new QLabel(QStringLiteral("    数据刷新次数 : 0    "));
+    refreshCountLabel = new QLabel(tr("    数据刷新次数 : 0    "));
     ui->statusBar->addWidget(refreshCountLabel, 0);
     ui->statusBar->addWidget(new StatisticsLabel(scheduler), 0);
     ui->statusBar->setSizeGripEnabled(false);
@@ -92,18 +95,27 @@ void MainWindow::showRefusal(const QString &text)
 }
 
 // Shares the table width out in fortieths; the last column takes the
-// remainder, so the six widths always add up to the usable width.
+// remainder, so the six widths always add up to the usable width. The short
+// columns never go below what their header and visible cells need, which
+// differs by language and font.
 void MainWindow::adjustColumnWidths()
 {
-    const int width = ui->tableWidget->width() - 20;
+    QTableWidget *table = ui->tableWidget;
+    // QTableView hides the measure of the visible cells that its base offers.
+    const QAbstractItemView *cells = table;
+    const int width = table->width() - 20;
     const int unit = width / 40;
     const int shares[] = {3, 6, 3, 3, 8};
     int used = 0;
     for (int column = 0; column < 5; ++column) {
-        ui->tableWidget->setColumnWidth(column, shares[column] * unit);
-        used += shares[column] * unit;
+        int columnWidth = shares[column] * unit;
+        if (column < 4)
+            columnWidth = std::max({columnWidth, table->horizontalHeader()->sectionSizeHint(column),
+                                    cells->sizeHintForColumn(column)});
+        table->setColumnWidth(column, columnWidth);
+        used += columnWidth;
     }
-    ui->tableWidget->setColumnWidth(5, width - used);
+    table->setColumnWidth(5, std::max(width - used, shares[4] * unit / 2));
 }
 
 void MainWindow::resizeEvent(QResizeEvent *)

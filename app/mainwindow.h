@@ -36,6 +36,7 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private slots:
     void on_pushButton_open_clicked();
@@ -54,6 +55,7 @@ private:
     void initUi();
     void adjustColumnWidths();
     void fillRegisterTable();
+    void connectEditorKeys();
     void showRefusal(const QString &text);
     void setLamp(int row, const QString &colour);
     void setDataRefreshEnabled(bool enabled);

@@ -14,12 +14,12 @@
 void MainWindow::exportLog()
 {
     const QString fileName = QFileDialog::getSaveFileName(
-        this, QStringLiteral("导出文件"), QCoreApplication::applicationDirPath(), QString());
+        this, tr("导出文件"), QCoreApplication::applicationDirPath(), QString());
     if (fileName.isEmpty())
         return;
     QFile file(fileName);
     const auto tellFailure = [this, &file] {
-        showRefusal(QStringLiteral("\n文件写入失败 : %1 !\n").arg(file.errorString()));
+        showRefusal(tr("\n文件写入失败 : %1 !\n").arg(file.errorString()));
     };
     if (!file.open(QIODevice::WriteOnly)) {
         tellFailure();

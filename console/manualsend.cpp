@@ -13,7 +13,7 @@ void MainWindow::on_pushButton_send_clicked()
 {
     Serial *serial = Serial::instance();
     if (!serial->serialPort->isOpen())
-        showRefusal(QStringLiteral("\n      串口未打开 !  \n"));
+        showRefusal(tr("\n      串口未打开 !  \n"));
 
     const QString text = ui->textEdit_send->toPlainText();
     if (text.isEmpty())

@@ -55,12 +55,12 @@ void MainWindow::on_textClean(const QPoint &)
     menu.setStyleSheet(QStringLiteral("background-color: rgb(176, 176, 176);color: rgb(255, 85, 0);"));
     const QKeySequence noShortcut(0, 0, 0, 0);
 
-    QAction *clear = menu.addAction(QStringLiteral("清空显示"));
+    QAction *clear = menu.addAction(tr("清空显示"));
     connect(clear, &QAction::triggered, this, [this] { ui->textBrowser_show->clear(); });
-    QAction *toggle = menu.addAction(isDisplayOn ? QStringLiteral("停止显示") : QStringLiteral("启动显示"));
+    QAction *toggle = menu.addAction(isDisplayOn ? tr("停止显示") : tr("启动显示"));
     const bool switchTo = !isDisplayOn;
     connect(toggle, &QAction::triggered, this, [this, switchTo] { isDisplayOn = switchTo; });
-    QAction *exportAction = menu.addAction(QStringLiteral("导出内容"));
+    QAction *exportAction = menu.addAction(tr("导出内容"));
     connect(exportAction, &QAction::triggered, this, [this] { exportLog(); });
     for (QAction *action : menu.actions())
         action->setShortcut(noShortcut);

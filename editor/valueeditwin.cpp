@@ -110,6 +110,20 @@ void ValueEditWin::on_lineEdit_hex_editingFinished()
     }
 }
 
+// Enter writes as 写入 does. The line edit reports Enter before it finishes
+// editing, so the field's own conversion runs first.
+void ValueEditWin::on_lineEdit_dec_returnPressed()
+{
+    on_lineEdit_dec_editingFinished();
+    on_pushButton_Write_clicked();
+}
+
+void ValueEditWin::on_lineEdit_hex_returnPressed()
+{
+    on_lineEdit_hex_editingFinished();
+    on_pushButton_Write_clicked();
+}
+
 void ValueEditWin::on_pushButton_Write_clicked()
 {
     quint16 value = 0;
@@ -141,10 +155,10 @@ bool ValueEditWin::confirmOutOfRange(quint16 value)
 {
     if (!registerInfo.hasRange || (value >= registerInfo.rangeMin && value <= registerInfo.rangeMax))
         return true;
-    const QString question = QStringLiteral("数值 %1 超出范围 %2，确定写入吗？")
+    const QString question = tr("数值 %1 超出范围 %2，确定写入吗？")
                                  .arg(value)
                                  .arg(registerInfo.rangeText);
-    return QMessageBox::question(this, QStringLiteral("超出范围"), question,
+    return QMessageBox::question(this, tr("超出范围"), question,
                                  QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
         == QMessageBox::Yes;
 }

@@ -28,6 +28,8 @@ signals:
 private slots:
     void on_lineEdit_dec_editingFinished();
     void on_lineEdit_hex_editingFinished();
+    void on_lineEdit_dec_returnPressed();
+    void on_lineEdit_hex_returnPressed();
     void on_pushButton_Write_clicked();
     void on_pushButton_Cance_clicked();
 

@@ -76,7 +76,7 @@ void MainWindow::on_sendWriteCmd(int row, QByteArray cmd)
     // A write kept until the next open could reach the driver long after the
     // user meant it; refuse it instead.
     if (!Serial::instance()->serialPort->isOpen()) {
-        showRefusal(QStringLiteral("\n串口未打开 !\n"));
+        showRefusal(tr("\n串口未打开 !\n"));
         return;
     }
     setLamp(row, QStringLiteral("red"));
@@ -105,5 +105,5 @@ void MainWindow::countFinishedRefresh()
     refreshInProgress = false;
     liveMonitor->refreshFinished();
     ++refreshCount;
-    refreshCountLabel->setText(QStringLiteral("    数据刷新次数 : %1    ").arg(refreshCount));
+    refreshCountLabel->setText(tr("    数据刷新次数 : %1    ").arg(refreshCount));
 }

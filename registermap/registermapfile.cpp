@@ -68,7 +68,7 @@ void MainWindow::readRegisterInfo(const QString &fileName)
     QFile file(fileName);
     // Only a regular file is a map: opening a pipe would block start-up.
     if (!QFileInfo(fileName).isFile() || !file.open(QIODevice::ReadOnly)) {
-        showRefusal(QStringLiteral("文件读取失败，请检查文件是否存在!"));
+        showRefusal(tr("文件读取失败，请检查文件是否存在!"));
     } else {
         const QStringList settings = lineText(file.readLine()).split(QLatin1Char(','));
         for (const QString &part : settings) {
@@ -99,7 +99,7 @@ void MainWindow::readRegisterInfo(const QString &fileName)
                 ++unaddressed;
         }
         if (unaddressed > 0)
-            showRefusal(QStringLiteral("\n%1 个寄存器地址无效，不会读写 !\n").arg(unaddressed));
+            showRefusal(tr("\n%1 个寄存器地址无效，不会读写 !\n").arg(unaddressed));
     }
     fillRegisterTable();
 }

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <QPixmap>
 #include <QPixmapCache>
+#include <QKeyEvent>
 
 namespace {
 
@@ -87,16 +88,35 @@ void MainWindow::on_clickTabWidget(int row, int column)
         return;
     const RegisterInfo &info = registerList.at(row);
     if (!info.addressValid) {
-        showRefusal(QStringLiteral("\n寄存器地址 %1 无效 !\n").arg(info.addressText));
+        showRefusal(tr("\n寄存器地址 %1 无效 !\n").arg(info.addressText));
         return;
     }
     if (!Serial::instance()->serialPort->isOpen()) {
-        showRefusal(QStringLiteral("\n串口未打开 !\n"));
+        showRefusal(tr("\n串口未打开 !\n"));
         return;
     }
     const QString permission = ui->tableWidget->item(row, 3)->text();
     if (permission.contains(QLatin1Char('w')) || permission.contains(QLatin1Char('W')))
         valueEditWin.showRegister(registerList.at(row), row);
     else
-        showRefusal(QStringLiteral("\n此寄存器无写入权限 !\n"));
+        showRefusal(tr("\n此寄存器无写入权限 !\n"));
+}
+
+// Enter or F2 on a value cell opens the editor as a double click does; the
+// table's own key presses are filtered, so only a focused table reacts.
+void MainWindow::connectEditorKeys()
+{
+    ui->tableWidget->installEventFilter(this);
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != ui->tableWidget || event->type() != QEvent::KeyPress)
+        return QMainWindow::eventFilter(watched, event);
+    const int key = static_cast<QKeyEvent *>(event)->key();
+    if (key != Qt::Key_Return && key != Qt::Key_Enter && key != Qt::Key_F2)
+        return false;
+    if (ui->tableWidget->currentRow() >= 0)
+        on_clickTabWidget(ui->tableWidget->currentRow(), ui->tableWidget->currentColumn());
+    return true;
 }

@@ -55,7 +55,7 @@ void MainWindow::on_pushButton_open_clicked()
     // polling must not go to a driver the user cannot see.
     quint32 address = 0;
     if (!toDeviceAddress(ui->lineEdit_deviceAddr->text(), &address)) {
-        showRefusal(QStringLiteral("\n设备地址无效 !\n"));
+        showRefusal(tr("\n设备地址无效 !\n"));
         return;
     }
     if (!serial->openPort(portName, baudText.toUInt(nullptr, 10)))
@@ -96,9 +96,9 @@ void MainWindow::on_portLost(QString errorText)
 // the port is open.
 void MainWindow::showPortState(bool open)
 {
-    portStateLabel->setText(open ? QStringLiteral("  串口状态 : 已连接    ")
-                                 : QStringLiteral("  串口状态 : 未连接    "));
-    ui->pushButton_open->setText(open ? QStringLiteral("关闭串口") : QStringLiteral("打开串口"));
+    portStateLabel->setText(open ? tr("  串口状态 : 已连接    ")
+                                 : tr("  串口状态 : 未连接    "));
+    ui->pushButton_open->setText(open ? tr("关闭串口") : tr("打开串口"));
     ui->comboBox_port->setEnabled(!open);
     ui->comboBox_buad->setEnabled(!open);
     ui->pushButton_refresh->setEnabled(!open);

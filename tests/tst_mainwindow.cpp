@@ -123,9 +123,10 @@ void TestMainWindow::columnWidths_data()
 {
     QTest::addColumn<int>("tableWidth");
     QTest::addColumn<QList<int>>("widths");
-    QTest::newRow("820") << 820 << QList<int>{60, 120, 60, 60, 160, 340};
-    QTest::newRow("1000, rounding goes to the last column") << 1000 << QList<int>{72, 144, 72, 72, 192, 428};
-    QTest::newRow("1021, truncated unit") << 1021 << QList<int>{75, 150, 75, 75, 200, 426};
+    // Wide enough that no share falls below its header's text.
+    QTest::newRow("1620") << 1620 << QList<int>{120, 240, 120, 120, 320, 680};
+    QTest::newRow("2000, rounding goes to the last column") << 2000 << QList<int>{147, 294, 147, 147, 392, 853};
+    QTest::newRow("2021, truncated unit") << 2021 << QList<int>{150, 300, 150, 150, 400, 851};
 }
 
 void TestMainWindow::columnWidths()

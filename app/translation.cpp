@@ -1,0 +1,34 @@
+#include "translation.h"
+
+#include <QCoreApplication>
+#include <QLocale>
+#include <QTranslator>
+
+bool wantsEnglish(const QLocale &system, const QString &requested)
+{
+    if (requested == QLatin1String("en"))
+        return true;
+    if (requested == QLatin1String("zh"))
+        return false;
+    // The C/POSIX locale is what a bare system or a service reports; the
+    // workshop's machines without a language set have always shown Chinese.
+    if (system.language() == QLocale::C)
+        return false;
+    // LANGUAGE, when set, comes first in uiLanguages.
+    const QStringList languages = system.uiLanguages();
+    const QString first = languages.isEmpty() ? system.name() : languages.first();
+    return !first.startsWith(QLatin1String("zh")) && first != QLatin1String("C")
+        && first != QLatin1String("POSIX");
+}
+
+bool installTranslation(QCoreApplication &app, const QString &requested)
+{
+    if (!wantsEnglish(QLocale::system(), requested))
+        return false;
+    auto *translator = new QTranslator(&app);
+    if (!translator->load(QStringLiteral(":/translations/steppertool_en.qm"))) {
+        delete translator;
+        return false;
+    }
+    return app.installTranslator(translator);
+}

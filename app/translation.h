@@ -1,0 +1,19 @@
+#ifndef TRANSLATION_H
+#define TRANSLATION_H
+
+#include <QString>
+
+QT_BEGIN_NAMESPACE
+class QCoreApplication;
+class QLocale;
+QT_END_NAMESPACE
+
+// The program's texts are written in Chinese; English is the one translation.
+// requested is "" (follow the system language), "zh" or "en".
+bool wantsEnglish(const QLocale &system, const QString &requested);
+
+// Installs the English translation into app when wantsEnglish() says so for
+// the system locale; returns whether it did.
+bool installTranslation(QCoreApplication &app, const QString &requested);
+
+#endif // TRANSLATION_H

@@ -1,0 +1,375 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en_US">
+<context>
+    <name>MainWindow</name>
+    <message>
+        <source>串口号：</source>
+        <translation>Port:</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;选择连接设备的串口号。&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;The serial port the device is connected to.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>刷新串口列表</source>
+        <translation>Refresh the list of serial ports</translation>
+    </message>
+    <message>
+        <source>波特率：</source>
+        <translation>Baud rate:</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;与设备通信的波特率，默认为9600。&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;Baud rate for talking to the device; 9600 by default.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>设备地址：</source>
+        <translation>Device address:</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;点击可打开/关闭串口。&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;Opens or closes the serial port.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>打开串口</source>
+        <translation>Open port</translation>
+    </message>
+    <message>
+        <source>读取全部寄存器的值</source>
+        <translation>Read the values of all registers</translation>
+    </message>
+    <message>
+        <source>一次刷新结束后立即开始下一次</source>
+        <translation>Start the next refresh as soon as one ends</translation>
+    </message>
+    <message>
+        <source>连续刷新</source>
+        <translation>Continuous</translation>
+    </message>
+    <message>
+        <source>连续刷新只读取曲线中的寄存器</source>
+        <translation>Continuous refresh reads only the registers in the plot</translation>
+    </message>
+    <message>
+        <source>仅曲线寄存器</source>
+        <translation>Plotted only</translation>
+    </message>
+    <message>
+        <source>地址(HEX)</source>
+        <translation>Address (hex)</translation>
+    </message>
+    <message>
+        <source>值(DEC)</source>
+        <translation>Value (dec)</translation>
+    </message>
+    <message>
+        <source>指示灯：蓝色 = 数值已变化；深灰 = 数值未变；红色 = 写入尚未确认；琥珀色 = 上次读取超时或被拒绝</source>
+        <translation>Lamp: blue = value changed; dark grey = unchanged; red = write not yet confirmed; amber = the last read timed out or was refused</translation>
+    </message>
+    <message>
+        <source>参考范围</source>
+        <translation>Range</translation>
+    </message>
+    <message>
+        <source>权限</source>
+        <translation>Access</translation>
+    </message>
+    <message>
+        <source>名称</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>备注</source>
+        <translation>Remarks</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;勾选后，接收框内接收的数据将以HEX格式显示。&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;When ticked, received data is shown in hexadecimal.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>Hex显示</source>
+        <translation>Show hex</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;勾选后，发送框内数据将转为HEX格式发送（注意输入数据格式）&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;When ticked, the send box is read as hexadecimal bytes (mind the input format).&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>Hex发送</source>
+        <translation>Send hex</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;点击发送框内数据。&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;Sends the contents of the send box.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>发送</source>
+        <translation>Send</translation>
+    </message>
+    <message>
+        <source>开闭环步进驱动器-上位机调试软件 v1.0</source>
+        <translation>Open/Closed-Loop Stepper Driver - Debugging Tool v1.0</translation>
+    </message>
+    <message>
+        <source>  串口状态 : 未连接    </source>
+        <translation>  Port: not connected    </translation>
+    </message>
+    <message>
+        <source>    数据刷新次数 : 0    </source>
+        <translation>    Refreshes: 0    </translation>
+    </message>
+    <message>
+        <source>文件读取失败，请检查文件是否存在!</source>
+        <translation>Could not read the file; please check that it exists!</translation>
+    </message>
+    <message>
+        <source>
+%1 个寄存器地址无效，不会读写 !
+</source>
+        <translation>
+%1 register addresses are invalid and will not be read or written!
+</translation>
+    </message>
+    <message>
+        <source>
+寄存器地址 %1 无效 !
+</source>
+        <translation>
+Register address %1 is invalid!
+</translation>
+    </message>
+    <message>
+        <source>
+串口未打开 !
+</source>
+        <translation>
+The serial port is not open!
+</translation>
+    </message>
+    <message>
+        <source>
+此寄存器无写入权限 !
+</source>
+        <translation>
+This register cannot be written!
+</translation>
+    </message>
+    <message>
+        <source>
+设备地址无效 !
+</source>
+        <translation>
+Invalid device address!
+</translation>
+    </message>
+    <message>
+        <source>  串口状态 : 已连接    </source>
+        <translation>  Port: connected    </translation>
+    </message>
+    <message>
+        <source>关闭串口</source>
+        <translation>Close port</translation>
+    </message>
+    <message>
+        <source>    数据刷新次数 : %1    </source>
+        <translation>    Refreshes: %1    </translation>
+    </message>
+    <message>
+        <source>导出文件</source>
+        <translation>Export file</translation>
+    </message>
+    <message>
+        <source>
+文件写入失败 : %1 !
+</source>
+        <translation>
+Could not write the file: %1!
+</translation>
+    </message>
+    <message>
+        <source>
+      串口未打开 !  
+</source>
+        <translation>
+      The serial port is not open!  
+</translation>
+    </message>
+    <message>
+        <source>清空显示</source>
+        <translation>Clear</translation>
+    </message>
+    <message>
+        <source>停止显示</source>
+        <translation>Stop display</translation>
+    </message>
+    <message>
+        <source>启动显示</source>
+        <translation>Start display</translation>
+    </message>
+    <message>
+        <source>导出内容</source>
+        <translation>Export…</translation>
+    </message>
+    <message>
+        <source>移出曲线</source>
+        <translation>Remove from plot</translation>
+    </message>
+    <message>
+        <source>加入曲线</source>
+        <translation>Add to plot</translation>
+    </message>
+    <message>
+        <source>
+录制已停止 : %1
+</source>
+        <translation>
+Recording stopped: %1
+</translation>
+    </message>
+</context>
+<context>
+    <name>MonitorDock</name>
+    <message>
+        <source>趋势图</source>
+        <translation>Trend plot</translation>
+    </message>
+    <message>
+        <source>暂停</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>显示范围</source>
+        <translation>Span</translation>
+    </message>
+    <message>
+        <source>录制…</source>
+        <translation>Record…</translation>
+    </message>
+    <message>
+        <source>未录制</source>
+        <translation>Not recording</translation>
+    </message>
+    <message>
+        <source>10 秒</source>
+        <translation>10 s</translation>
+    </message>
+    <message>
+        <source>60 秒</source>
+        <translation>60 s</translation>
+    </message>
+    <message>
+        <source>600 秒</source>
+        <translation>600 s</translation>
+    </message>
+    <message>
+        <source>全部</source>
+        <translation>All</translation>
+    </message>
+    <message>
+        <source>录制失败：%1</source>
+        <translation>Recording failed: %1</translation>
+    </message>
+    <message>
+        <source>停止录制</source>
+        <translation>Stop recording</translation>
+    </message>
+    <message>
+        <source>录制中：%1</source>
+        <translation>Recording: %1</translation>
+    </message>
+    <message>
+        <source>已录制到：%1</source>
+        <translation>Recorded to: %1</translation>
+    </message>
+    <message>
+        <source>继续</source>
+        <translation>Resume</translation>
+    </message>
+    <message>
+        <source>录制数值</source>
+        <translation>Record values</translation>
+    </message>
+    <message>
+        <source>CSV 文件 (*.csv)</source>
+        <translation>CSV files (*.csv)</translation>
+    </message>
+    <message>
+        <source>录制已停止：%1</source>
+        <translation>Recording stopped: %1</translation>
+    </message>
+</context>
+<context>
+    <name>StatisticsLabel</name>
+    <message>
+        <source>请求、有效应答、超时与CRC错误的次数，以及最近一次往返时间；右键清零</source>
+        <translation>Requests, valid replies, timeouts and CRC errors, and the last round trip; right-click to reset</translation>
+    </message>
+    <message>
+        <source>  请求 : %1  应答 : %2  超时 : %3  CRC错误 : %4  往返 : %5 ms  </source>
+        <translation>  Requests: %1  Replies: %2  Timeouts: %3  CRC errors: %4  Round trip: %5 ms  </translation>
+    </message>
+    <message>
+        <source>统计清零</source>
+        <translation>Reset statistics</translation>
+    </message>
+</context>
+<context>
+    <name>TrendPlot</name>
+    <message>
+        <source>时间 (s)</source>
+        <translation>Time (s)</translation>
+    </message>
+    <message>
+        <source>值</source>
+        <translation>Value</translation>
+    </message>
+    <message>
+        <source>%1 s</source>
+        <translation>%1 s</translation>
+    </message>
+    <message>
+        <source>%1: —</source>
+        <translation>%1: —</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+</context>
+<context>
+    <name>ValueEditWin</name>
+    <message>
+        <source>参考范围:</source>
+        <translation>Range:</translation>
+    </message>
+    <message>
+        <source>索    引:</source>
+        <translation>Address:</translation>
+    </message>
+    <message>
+        <source>十 进 制:</source>
+        <translation>Decimal:</translation>
+    </message>
+    <message>
+        <source>十六进制:</source>
+        <translation>Hex:</translation>
+    </message>
+    <message>
+        <source>写入</source>
+        <translation>Write</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>数值 %1 超出范围 %2，确定写入吗？</source>
+        <translation>The value %1 is outside the range %2. Write it anyway?</translation>
+    </message>
+    <message>
+        <source>超出范围</source>
+        <translation>Out of range</translation>
+    </message>
+</context>
+</TS>
