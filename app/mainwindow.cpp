@@ -16,6 +16,7 @@ MainWindow::MainWindow(QWidget *parent)
 {
     ui->setupUi(this);
     connectScheduler();
+    connectParameterSets();
     initUi();
     readRegisterInfo(QStringLiteral("RegisterInfo"));
     scheduler->setTiming(txTime, rxOutTime);

@@ -9,6 +9,7 @@
 #include "protocol/refreshplan.h"
 #include "registermap/registerinfo.h"
 
+class ParameterSetsPanel;
 class RequestScheduler;
 
 QT_BEGIN_NAMESPACE
@@ -59,6 +60,7 @@ private:
     void closePort();
     void countFinishedRefresh();
     void connectScheduler();
+    void connectParameterSets();
     void queueRefresh(const QList<int> &rows);
     void onLineIdle();
     void onLineError(const QString &text);
@@ -75,6 +77,7 @@ private:
     QList<quint16> registerAddrs;
     bool isDisplayOn = true;
     RequestScheduler *scheduler = nullptr;
+    ParameterSetsPanel *parameterSets = nullptr;
     RefreshPlan refreshPlan;
     quint32 slaveAddress = 1;
     int txTime = 100;

@@ -56,6 +56,17 @@ void ParameterRun::cancel()
     }
 }
 
+void ParameterRun::abandon()
+{
+    scheduler->cancel(this);
+    if (phase == Phase::Reading) {
+        cancel();
+    } else if (phase == Phase::Writing) {
+        phase = Phase::Idle;
+        emit writeFinished(true);
+    }
+}
+
 void ParameterRun::sendWrite()
 {
     const ParameterEntry &write = writes.at(writeIndex);

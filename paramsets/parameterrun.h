@@ -28,6 +28,8 @@ public:
     void writeValues(const QList<ParameterEntry> &writes);
     // Reads are dropped at once; writes stop after the one in flight.
     void cancel();
+    // Ends at once, the line being gone: nothing in flight will answer.
+    void abandon();
     bool isRunning() const { return phase != Phase::Idle; }
 
 signals:

@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "paramsets/parametersetspanel.h"
 #include "protocol/modbusmaster.h"
 #include "protocol/requestscheduler.h"
 #include "serial/serial.h"
@@ -79,6 +80,10 @@ void MainWindow::showPortState(bool open)
     ui->comboBox_buad->setEnabled(!open);
     ui->pushButton_refresh->setEnabled(!open);
     ui->lineEdit_deviceAddr->setEnabled(!open);
+    ui->pushButton_saveParams->setEnabled(open);
+    ui->pushButton_loadParams->setEnabled(open);
+    if (!open)
+        parameterSets->stop();
     ui->pushButton_refresh->setStyleSheet(open
         ? QStringLiteral("border-image: url(:/new/prefix1/picture/findport2.png)")
         : QStringLiteral("border-image: url(:/new/prefix1/picture/findport.png)"));
