@@ -59,7 +59,10 @@ void ParameterSetsPanel::loadFrom(const DriverContext &driver, const QString &pa
 
 void ParameterSetsPanel::stop()
 {
+    // Values cut short by a closed port are neither saved nor compared.
+    stopping = true;
     run->abandon();
+    stopping = false;
 }
 
 void ParameterSetsPanel::readDriver(const DriverContext &driver)
@@ -82,6 +85,8 @@ void ParameterSetsPanel::readDriver(const DriverContext &driver)
 
 void ParameterSetsPanel::onRead(const QHash<quint16, quint16> &values)
 {
+    if (stopping)
+        return;
     lastRead = values;
     if (values.isEmpty()) {
         emit notice(QStringLiteral("驱动器无应答"));

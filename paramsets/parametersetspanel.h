@@ -63,6 +63,7 @@ private:
     QString filePath;
     ParameterFile file;
     QHash<quint16, quint16> lastRead;
+    bool stopping = false;
 };
 
 #endif // PARAMETERSETSPANEL_H
