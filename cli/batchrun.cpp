@@ -8,14 +8,6 @@
 #include <QSerialPort>
 #include <QSet>
 
-namespace {
-
-QString registerLabel(quint16 address, const QString &name)
-{
-    return name.isEmpty() ? addressText(address) : addressText(address) + QLatin1Char(' ') + name;
-}
-
-} // namespace
 
 BatchRun::BatchRun(const CommandLine &options, QObject *parent)
     : QObject(parent)
@@ -42,15 +34,7 @@ void BatchRun::start()
         return finish(BadInput);
     if (!openLine())
         return finish(NoDriver);
-    QList<quint16> addresses;
-    QSet<quint16> seen;
-    for (const RegisterInfo &info : qAsConst(map.registers)) {
-        if (info.addressValid && !seen.contains(info.address)) {
-            seen.insert(info.address);
-            addresses.append(info.address);
-        }
-    }
-    run->readRegisters(addresses);
+    run->readRegisters(mapAddresses(map.registers));
 }
 
 void BatchRun::interrupt()
@@ -119,24 +103,6 @@ void BatchRun::onRead(const QHash<quint16, quint16> &values)
     case CommandLine::Action::Compare: return compare();
     default: return restore();
     }
-}
-
-// The driver's values in map order, each address once.
-static QList<ParameterEntry> answeredEntries(const QList<RegisterInfo> &registers,
-                                             const QHash<quint16, quint16> &driver, QStringList *silent)
-{
-    QList<ParameterEntry> entries;
-    QSet<quint16> seen;
-    for (const RegisterInfo &info : registers) {
-        if (!info.addressValid || seen.contains(info.address))
-            continue;
-        seen.insert(info.address);
-        if (driver.contains(info.address))
-            entries.append(entryFor(info, driver.value(info.address)));
-        else if (silent)
-            silent->append(registerLabel(info.address, info.name));
-    }
-    return entries;
 }
 
 void BatchRun::backup()

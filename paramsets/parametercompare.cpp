@@ -1,5 +1,7 @@
 #include "paramsets/parametercompare.h"
 
+#include <QSet>
+
 namespace {
 
 bool hasRange(const RegisterInfo &info)
@@ -28,6 +30,39 @@ QHash<quint16, const RegisterInfo *> mapIndex(const QList<RegisterInfo> &registe
             index.insert(info.address, &info);
     }
     return index;
+}
+
+QList<quint16> mapAddresses(const QList<RegisterInfo> &registers)
+{
+    QList<quint16> addresses;
+    QSet<quint16> seen;
+    for (const RegisterInfo &info : registers) {
+        if (info.addressValid && !seen.contains(info.address)) {
+            seen.insert(info.address);
+            addresses.append(info.address);
+        }
+    }
+    return addresses;
+}
+
+QList<ParameterEntry> answeredEntries(const QList<RegisterInfo> &registers,
+                                      const QHash<quint16, quint16> &driver, QStringList *silent)
+{
+    QList<ParameterEntry> entries;
+    const QHash<quint16, const RegisterInfo *> index = mapIndex(registers);
+    for (const quint16 address : mapAddresses(registers)) {
+        const RegisterInfo &info = *index.value(address);
+        if (driver.contains(address))
+            entries.append(entryFor(info, driver.value(address)));
+        else if (silent)
+            silent->append(registerLabel(address, info.name));
+    }
+    return entries;
+}
+
+QString registerLabel(quint16 address, const QString &name)
+{
+    return name.isEmpty() ? addressText(address) : addressText(address) + QLatin1Char(' ') + name;
 }
 
 QStringList restoreProblems(const QList<ParameterEntry> &entries, const QList<RegisterInfo> &registers)

@@ -29,6 +29,17 @@ bool isWritable(const QString &permission);
 // The map's first readable row for each address.
 QHash<quint16, const RegisterInfo *> mapIndex(const QList<RegisterInfo> &registers);
 
+// Each valid address of the map once, in map order.
+QList<quint16> mapAddresses(const QList<RegisterInfo> &registers);
+
+// The driver's values as file entries, in map order, each address once;
+// `silent` gets "0x0011 name" for each register that did not answer.
+QList<ParameterEntry> answeredEntries(const QList<RegisterInfo> &registers,
+                                      const QHash<quint16, quint16> &driver, QStringList *silent = nullptr);
+
+// "0x0010 Run current"
+QString registerLabel(quint16 address, const QString &name);
+
 // Problems that forbid writing any of the file: addresses not in the map,
 // values outside the map's range, one address given two values. Each names
 // its line.

@@ -7,7 +7,6 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QRegularExpression>
-#include <QTextStream>
 
 #include <unistd.h>
 

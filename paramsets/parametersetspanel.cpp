@@ -6,7 +6,6 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QSet>
 #include <QWidget>
 
 ParameterSetsPanel::ParameterSetsPanel(RequestScheduler *scheduler, QWidget *window)
@@ -72,15 +71,7 @@ void ParameterSetsPanel::readDriver(const DriverContext &driver)
         return;
     }
     context = driver;
-    QList<quint16> addresses;
-    QSet<quint16> seen;
-    for (const RegisterInfo &info : qAsConst(context.registers)) {
-        if (info.addressValid && !seen.contains(info.address)) {
-            seen.insert(info.address);
-            addresses.append(info.address);
-        }
-    }
-    run->readRegisters(addresses);
+    run->readRegisters(mapAddresses(context.registers));
 }
 
 void ParameterSetsPanel::onRead(const QHash<quint16, quint16> &values)
@@ -98,23 +89,6 @@ void ParameterSetsPanel::onRead(const QHash<quint16, quint16> &values)
         showComparison(values);
 }
 
-QList<ParameterEntry> ParameterSetsPanel::answeredEntries(const QHash<quint16, quint16> &values,
-                                                          QStringList *silent) const
-{
-    QList<ParameterEntry> entries;
-    QSet<quint16> seen;
-    for (const RegisterInfo &info : context.registers) {
-        if (!info.addressValid || seen.contains(info.address))
-            continue;
-        seen.insert(info.address);
-        if (values.contains(info.address))
-            entries.append(entryFor(info, values.value(info.address)));
-        else if (silent)
-            silent->append(addressText(info.address));
-    }
-    return entries;
-}
-
 void ParameterSetsPanel::saveBackup(const QHash<quint16, quint16> &values)
 {
     QString path = filePath;
@@ -124,7 +98,7 @@ void ParameterSetsPanel::saveBackup(const QHash<quint16, quint16> &values)
     if (path.isEmpty())
         return;
     QStringList silent;
-    const QList<ParameterEntry> entries = answeredEntries(values, &silent);
+    const QList<ParameterEntry> entries = answeredEntries(context.registers, values, &silent);
     QString error;
     if (!writeParameterFile(path, parameterFileComments(context.port, context.slaveAddress, context.mapPath),
                             entries, &error)) {
@@ -158,7 +132,7 @@ void ParameterSetsPanel::writeTicked(const QList<ParameterEntry> &writes)
     if (run->isRunning())
         return compareDialog->showRefusal(QStringLiteral("参数读写进行中，请稍候"));
     QString error;
-    const QString undoPath = saveUndoFile(answeredEntries(lastRead, nullptr), context.port,
+    const QString undoPath = saveUndoFile(answeredEntries(context.registers, lastRead), context.port,
                                           context.slaveAddress, context.mapPath, &error);
     if (undoPath.isEmpty())
         return compareDialog->showRefusal(QStringLiteral("撤销文件保存失败，未写入任何参数: ") + error);

@@ -51,7 +51,6 @@ private:
     void saveBackup(const QHash<quint16, quint16> &values);
     void showComparison(const QHash<quint16, quint16> &values);
     void writeTicked(const QList<ParameterEntry> &writes);
-    QList<ParameterEntry> answeredEntries(const QHash<quint16, quint16> &values, QStringList *silent) const;
 
     enum class Purpose { Backup, Compare };
 

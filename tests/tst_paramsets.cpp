@@ -57,6 +57,7 @@ class TestParamSets : public QObject
 
 private slots:
     void initTestCase();
+    void cleanup();
     void backupRestoreUndoAndDryRun();
     void invalidInputWritesNothing();
     void driverFallingSilentMidRestore();
@@ -77,6 +78,13 @@ void TestParamSets::initTestCase()
     // Undo files go to a throw-away data folder, for the window too.
     qputenv("HOME", home.path().toLocal8Bit());
     qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/data")).toLocal8Bit());
+}
+
+void TestParamSets::cleanup()
+{
+    delete simulator;
+    simulator = nullptr;
+    folder = nullptr;
 }
 
 Run TestParamSets::steppertool(const QStringList &arguments)
@@ -176,7 +184,6 @@ void TestParamSets::backupRestoreUndoAndDryRun()
     QCOMPARE(writesIn(log), 4);
     QVERIFY(!log.contains(QStringLiteral("write 0x0000")));
     QVERIFY(!log.contains(QStringLiteral("write 0x0020")));
-    folder = nullptr;
 }
 
 void TestParamSets::invalidInputWritesNothing()
@@ -204,7 +211,6 @@ void TestParamSets::invalidInputWritesNothing()
     QCOMPARE(steppertool({"--frobnicate"}).status, 1);
     QCOMPARE(writesIn(simulatorLog()), 0);
     QCOMPARE(simulatorLog().count(QStringLiteral("simdriver: read ")), 0);
-    folder = nullptr;
 }
 
 void TestParamSets::driverFallingSilentMidRestore()
@@ -226,7 +232,6 @@ void TestParamSets::driverFallingSilentMidRestore()
                                              "failed: 0x0011 Hold current (no answer), "
                                              "0x0012 Microsteps (no answer)")),
              qPrintable(run.out));
-    folder = nullptr;
 }
 
 void TestParamSets::compareDialogStatesAndWrites()
@@ -300,9 +305,6 @@ void TestParamSets::compareDialogStatesAndWrites()
     QCOMPARE(QDir(undoFolder).entryList(QDir::Files).size(), 1);
 
     QTest::mouseClick(window.findChild<QPushButton *>("pushButton_open"), Qt::LeftButton);
-    delete simulator;
-    simulator = nullptr;
-    folder = nullptr;
 }
 
 QTEST_MAIN(TestParamSets)
