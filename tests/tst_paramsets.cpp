@@ -16,6 +16,8 @@
 #include "support/simulator.h"
 #include "support/workfolder.h"
 
+#include <signal.h>
+
 namespace {
 
 // Status and alarm reset must never be written; the rest may.
@@ -60,7 +62,7 @@ private slots:
     void cleanup();
     void backupRestoreUndoAndDryRun();
     void invalidInputWritesNothing();
-    void driverFallingSilentMidRestore();
+    void restoreCutShort();
     void compareDialogStatesAndWrites();
 
 private:
@@ -213,7 +215,7 @@ void TestParamSets::invalidInputWritesNothing()
     QCOMPARE(simulatorLog().count(QStringLiteral("simdriver: read ")), 0);
 }
 
-void TestParamSets::driverFallingSilentMidRestore()
+void TestParamSets::restoreCutShort()
 {
     WorkFolder work(driverMap);
     folder = &work;
@@ -232,6 +234,24 @@ void TestParamSets::driverFallingSilentMidRestore()
                                              "failed: 0x0011 Hold current (no answer), "
                                              "0x0012 Microsteps (no answer)")),
              qPrintable(run.out));
+
+    // Ctrl+C once writing has begun: the write in flight ends, the rest are
+    // named as not written.
+    QVERIFY(startSimulator({"--delay", "150"}));
+    QProcess process;
+    process.setWorkingDirectory(work.path());
+    process.start(QStringLiteral(STEPPERTOOL_PATH), {"--port", simulator->devicePath(), "--restore", wanted});
+    QString out;
+    while (!out.contains(QStringLiteral("undo file:")) && process.waitForReadyRead(10000))
+        out += QString::fromUtf8(process.readAllStandardOutput());
+    ::kill(pid_t(process.processId()), SIGINT);
+    QVERIFY(process.waitForFinished(10000));
+    out += QString::fromUtf8(process.readAllStandardOutput());
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 3);
+    QVERIFY2(out.contains(QStringLiteral("restore: 1 of 3 registers written and confirmed; interrupted, not written: "
+                                         "0x0011 Hold current, 0x0012 Microsteps")), qPrintable(out));
+    QCOMPARE(writesIn(simulatorLog()), 1);
 }
 
 void TestParamSets::compareDialogStatesAndWrites()
