@@ -12,16 +12,17 @@ const struct OptionRow
     const char *name;
     const char *valueName;  // null for a switch
     const char *description;
+    bool batchOnly;  // means nothing to the window
 } optionTable[] = {
-    {"port", "PATH", "Serial port of the driver, e.g. /dev/ttyUSB0."},
-    {"baud", "N", "Line rate (default 9600)."},
-    {"address", "N", "Slave address 1..247 (default: the map's slaveAddress)."},
-    {"map", "FILE", "Register map (default: RegisterInfo in the working folder)."},
-    {"backup", "FILE", "Save every register of the map that answers to FILE."},
-    {"compare", "FILE", "Compare FILE with the driver's values."},
-    {"restore", "FILE", "Write the values of FILE that differ from the driver's."},
-    {"dry-run", nullptr, "With --restore: show what would be written, write nothing."},
-    {"skip", "ADDR[,ADDR...]", "With --restore: never write these registers."},
+    {"port", "PATH", "Serial port of the driver, e.g. /dev/ttyUSB0.", true},
+    {"baud", "N", "Line rate (default 9600).", true},
+    {"address", "N", "Slave address 1..247 (default: the map's slaveAddress).", true},
+    {"map", "FILE", "Register map (default: RegisterInfo in the working folder).", true},
+    {"backup", "FILE", "Save every register of the map that answers to FILE.", true},
+    {"compare", "FILE", "Compare FILE with the driver's values.", true},
+    {"restore", "FILE", "Write the values of FILE that differ from the driver's.", true},
+    {"dry-run", nullptr, "With --restore: show what would be written, write nothing.", true},
+    {"skip", "ADDR[,ADDR...]", "With --restore: never write these registers.", true},
 };
 
 } // namespace
@@ -68,7 +69,7 @@ void CommandLine::parse(const QStringList &arguments)
         return refuse(QStringLiteral("give only one of --backup, --compare and --restore"));
     if (given.isEmpty()) {
         for (const OptionRow &row : optionTable) {
-            if (parser.isSet(QString::fromLatin1(row.name)))
+            if (row.batchOnly && parser.isSet(QString::fromLatin1(row.name)))
                 return refuse(QStringLiteral("--%1 needs --backup, --compare or --restore").arg(QLatin1String(row.name)));
         }
         return;
