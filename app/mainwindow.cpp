@@ -21,6 +21,7 @@ MainWindow::MainWindow(QWidget *parent)
     ui->setupUi(this);
     connectScheduler();
     connectLiveMonitor();
+    connectParameterSets();
     initUi();
     readRegisterInfo(QStringLiteral("RegisterInfo"));
     scheduler->setTiming(txTime, rxOutTime);

@@ -10,6 +10,7 @@
 #include "registermap/registerinfo.h"
 
 class LiveMonitor;
+class ParameterSetsPanel;
 class RequestScheduler;
 enum class LogColour;
 
@@ -63,6 +64,7 @@ private:
     void closePort();
     void countFinishedRefresh();
     void connectScheduler();
+    void connectParameterSets();
     void queueRefresh(const QList<int> &rows);
     QList<int> allRows() const;
     QList<int> continuousRows() const;
@@ -84,6 +86,7 @@ private:
     QList<quint16> registerAddrs;
     bool isDisplayOn = true;
     RequestScheduler *scheduler = nullptr;
+    ParameterSetsPanel *parameterSets = nullptr;
     RefreshPlan refreshPlan;
     LiveMonitor *liveMonitor = nullptr;
     quint32 slaveAddress = 1;

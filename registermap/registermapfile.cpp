@@ -1,98 +1,21 @@
 #include "app/mainwindow.h"
-#include "util/hextext.h"
-
-#include <QFile>
-#include <QFileInfo>
-
-namespace {
-
-// A line's bytes count as UTF-8 up to the first NUL, if any.
-QString lineText(const QByteArray &bytes)
-{
-    const int nul = bytes.indexOf('\0');
-    return QString::fromUtf8(nul < 0 ? bytes : bytes.left(nul));
-}
-
-// The text after the first colon (the whole part without one).
-QString rawValue(const QString &part)
-{
-    const int colon = part.indexOf(QLatin1Char(':'));
-    return colon < 0 ? part : part.mid(colon + 1);
-}
-
-// The text before the first colon, without blanks or a byte-order mark
-// around it; empty for a part without a colon, which names no key.
-QString keyOf(const QString &part)
-{
-    const int colon = part.indexOf(QLatin1Char(':'));
-    if (colon < 0)
-        return QString();
-    QString key = part.left(colon).trimmed();
-    while (key.startsWith(QChar(0xFEFF)))
-        key = key.mid(1).trimmed();
-    return key;
-}
-
-// Hexadecimal text as a 16-bit register number; 0 when it does not fit.
-quint16 hexToRegisterNumber(const QString &text)
-{
-    return hexStringToDecString(text).toUShort(nullptr, 10);
-}
-
-// A register address is hexadecimal text that fits 16 bits; anything else
-// would send the row's reads and writes to some other register.
-bool isRegisterAddress(const QString &text)
-{
-    bool ok = false;
-    const qlonglong number = text.toLatin1().toLongLong(&ok, 16);
-    return ok && number >= 0 && number <= 0xFFFF;
-}
-
-void setRange(RegisterInfo &info, const QString &raw)
-{
-    info.rangeText = raw.trimmed();
-    const QStringList bounds = raw.split(QLatin1Char('~'));
-    if (bounds.size() != 2)
-        return;
-    bool minOk = false;
-    bool maxOk = false;
-    info.rangeMin = bounds.at(0).toInt(&minOk, 10);
-    info.rangeMax = bounds.at(1).toInt(&maxOk, 10);
-    info.hasRange = minOk && maxOk;
-}
-
-} // namespace
+#include "registermap/registermap.h"
 
 void MainWindow::readRegisterInfo(const QString &fileName)
 {
-    QFile file(fileName);
-    // Only a regular file is a map: opening a pipe would block start-up.
-    if (!QFileInfo(fileName).isFile() || !file.open(QIODevice::ReadOnly)) {
+    RegisterMap map;
+    map.slaveAddress = slaveAddress;
+    map.txTime = txTime;
+    map.rxOutTime = rxOutTime;
+    if (!loadRegisterMap(fileName, &map)) {
         showRefusal(tr("文件读取失败，请检查文件是否存在!"));
     } else {
-        const QStringList settings = lineText(file.readLine()).split(QLatin1Char(','));
-        for (const QString &part : settings) {
-            const QString key = keyOf(part);
-            const QString value = rawValue(part).trimmed();
-            if (key == QLatin1String("slaveAddress"))
-                slaveAddress = value.toUInt(nullptr, 10);
-            else if (key == QLatin1String("txTime"))
-                txTime = value.toInt(nullptr, 10);
-            else if (key == QLatin1String("rxOutTime"))
-                rxOutTime = value.toUInt(nullptr, 10);
-            else if (key == QLatin1String("blockRead"))
-                refreshPlan.setBlockSize(value.toInt(nullptr, 10));
-        }
-        // The tick must advance the reply timeout and must not spin a core.
-        txTime = qMax(txTime, 1);
+        slaveAddress = map.slaveAddress;
+        txTime = map.txTime;
+        rxOutTime = map.rxOutTime;
+        refreshPlan.setBlockSize(map.blockRead);
         int unaddressed = 0;
-        while (!file.atEnd()) {
-            const QString line = lineText(file.readLine().trimmed());
-            if (line.isEmpty())
-                continue;
-            const RegisterInfo info = parseRegisterLine(line);
-            if (info.name.isEmpty())
-                continue;
+        for (const RegisterInfo &info : qAsConst(map.registers)) {
             registerList.append(info);
             registerAddrs.append(info.address);
             if (!info.addressValid)
@@ -106,31 +29,5 @@ void MainWindow::readRegisterInfo(const QString &fileName)
 
 RegisterInfo MainWindow::parseRegisterLine(const QString &line)
 {
-    RegisterInfo info;
-    const QStringList parts = line.trimmed().split(QLatin1Char(','));
-    if (parts.size() <= 4)
-        return info;
-
-    for (const QString &part : parts) {
-        const QString key = keyOf(part);
-        const QString raw = rawValue(part);
-        const QString value = raw.trimmed();
-        if (key == QLatin1String("indexes")) {
-            info.addressText = value;
-            info.addressValid = isRegisterAddress(value);
-            info.address = info.addressValid ? hexToRegisterNumber(value) : 0;
-        } else if (key == QLatin1String("permission")) {
-            info.permission = value;
-        } else if (key == QLatin1String("defaultValue")) {
-            info.valueText = value;
-            info.value = hexToRegisterNumber(value);
-        } else if (key == QLatin1String("rangeValue")) {
-            setRange(info, raw);
-        } else if (key == QLatin1String("name")) {
-            info.name = value;
-        } else if (key == QLatin1String("remarks")) {
-            info.remarks = value;
-        }
-    }
-    return info;
+    return ::parseRegisterLine(line);
 }

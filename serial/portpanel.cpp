@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "paramsets/parametersetspanel.h"
 #include "protocol/modbusmaster.h"
 #include "monitor/livemonitor.h"
 #include "protocol/requestscheduler.h"
@@ -106,6 +107,10 @@ void MainWindow::showPortState(bool open)
     ui->checkBox_continuous->setEnabled(open);
     if (!open)
         ui->checkBox_continuous->setChecked(false);
+    ui->pushButton_saveParams->setEnabled(open);
+    ui->pushButton_loadParams->setEnabled(open);
+    if (!open)
+        parameterSets->stop();
     ui->pushButton_refresh->setStyleSheet(open
         ? QStringLiteral("border-image: url(:/new/prefix1/picture/findport2.png)")
         : QStringLiteral("border-image: url(:/new/prefix1/picture/findport.png)"));

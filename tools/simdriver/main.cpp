@@ -44,6 +44,7 @@ void printUsage(FILE *to)
             "                  there only --pace uses it\n"
             "  --delay MS      wait MS milliseconds before each reply\n"
             "  --silent        log requests but never answer them\n"
+            "  --silent-after N  answer N requests, then fall silent\n"
             "  --exception N   answer every request with exception code N (1..255):\n"
             "                  the function code with bit 7 set, then N\n"
             "  --reply-address N  send every reply as slave N (0..255), CRC fixed up\n"
@@ -85,7 +86,7 @@ bool parseNumberOption(const char *name, long min, long max, int &number)
 bool parseOptions(int argc, char **argv, Options &options)
 {
     enum { Map = 1, Address, Baud, Delay, Silent, Device, Help, Exception, ReplyAddress, BadCrc, ByteGap,
-           Pace, Turnaround };
+           Pace, Turnaround, SilentAfter };
     static const struct option longOptions[] = {
         {"map", required_argument, nullptr, Map},
         {"address", required_argument, nullptr, Address},
@@ -100,6 +101,7 @@ bool parseOptions(int argc, char **argv, Options &options)
         {"byte-gap", required_argument, nullptr, ByteGap},
         {"pace", no_argument, nullptr, Pace},
         {"turnaround", required_argument, nullptr, Turnaround},
+        {"silent-after", required_argument, nullptr, SilentAfter},
         {nullptr, 0, nullptr, 0},
     };
     for (int option; (option = getopt_long(argc, argv, "", longOptions, nullptr)) != -1;) {
@@ -114,6 +116,7 @@ bool parseOptions(int argc, char **argv, Options &options)
         case Exception: valid = parseNumberOption("exception", 1, 255, options.server.exceptionCode); break;
         case ReplyAddress: valid = parseNumberOption("reply-address", 0, 255, options.server.replyAddress); break;
         case BadCrc: options.server.badCrc = true; break;
+        case SilentAfter: valid = parseNumberOption("silent-after", 0, 1000000, options.server.silentAfter); break;
         case ByteGap: valid = parseNumberOption("byte-gap", 1, 10000, options.server.byteGapMs); break;
         case Pace: options.server.pace = true; break;
         case Turnaround: valid = parseNumberOption("turnaround", 0, 10000, options.server.turnaroundMs); break;

@@ -22,6 +22,7 @@ struct Server
     int stopFd;
     modbus_mapping_t *registers;
     modbus_t *ctx;
+    int answered = 0;
 };
 
 uint16_t wordAt(const uint8_t *bytes)
@@ -238,10 +239,11 @@ bool sendOnLine(const Server &server, const std::vector<uint8_t> &reply, int64_t
     return true;
 }
 
-void answer(const Server &server, const uint8_t *request, int length, int64_t requestEndNs)
+void answer(Server &server, const uint8_t *request, int length, int64_t requestEndNs)
 {
     const uint8_t *pdu = request + modbus_get_header_length(server.ctx);
-    if (server.settings.silent) {
+    const int silentAfter = server.settings.silentAfter;
+    if (server.settings.silent || (silentAfter >= 0 && server.answered++ >= silentAfter)) {
         fprintf(stderr, "simdriver: silent, no reply to function %d address 0x%04X\n", pdu[0],
                 wordAt(pdu + 1));
         return;

@@ -11,6 +11,8 @@ struct ServerSettings
     int delayMs = 0;
     // Read and log requests but never answer them.
     bool silent = false;
+    // Answer this many requests, then fall silent; -1: never.
+    int silentAfter = -1;
     // Faults put into every reply, for trying a master's error handling.
     int exceptionCode = 0; // answer every request with this exception; 0: none
     int replyAddress = -1; // send replies as this slave (CRC fixed up); -1: own

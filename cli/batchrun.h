@@ -1,0 +1,69 @@
+#ifndef BATCHRUN_H
+#define BATCHRUN_H
+
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QTextStream>
+
+#include "cli/commandline.h"
+#include "paramsets/parametercompare.h"
+#include "paramsets/parameterfile.h"
+#include "registermap/registermap.h"
+
+class ParameterRun;
+class RequestScheduler;
+
+// A window-less backup, compare or restore: its own serial connection and
+// scheduler, one line per register on stdout, a summary last, problems on
+// stderr. finished() carries the exit status:
+// 0 done, 1 bad map or file (nothing written), 2 port or driver silent,
+// 3 differences, values a dry run would write, or writes not confirmed.
+class BatchRun : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum Status { Done = 0, BadInput = 1, NoDriver = 2, NotEqual = 3 };
+
+    explicit BatchRun(const CommandLine &options, QObject *parent = nullptr);
+    ~BatchRun() override;
+
+    void start();
+    void interrupt();
+
+signals:
+    void finished(int status);
+
+private:
+    bool loadInputs();
+    bool openLine();
+    void onRead(const QHash<quint16, quint16> &values);
+    void backup();
+    void compare();
+    void restore();
+    void startWrites();
+    void onWriteOutcome(const ParameterEntry &write, bool confirmed, const QString &reason);
+    void onWritesFinished(bool cancelled);
+    void printRow(const CompareRow &row, const QString &word);
+    void finish(int status);
+
+    const CommandLine &options;
+    RegisterMap map;
+    ParameterFile file;
+    QHash<quint16, quint16> driver;
+    RequestScheduler *scheduler = nullptr;
+    ParameterRun *run = nullptr;
+    QTextStream out;
+    QTextStream err;
+    bool interrupted = false;
+    bool finishedOnce = false;
+    // A restore's tally.
+    QString undoPath;
+    QStringList failed;
+    QList<ParameterEntry> writes;
+    int confirmed = 0;
+    int attempted = 0;
+};
+
+#endif // BATCHRUN_H

@@ -1,0 +1,52 @@
+#ifndef COMPAREDIALOG_H
+#define COMPAREDIALOG_H
+
+#include <QDialog>
+#include <QList>
+
+#include "paramsets/parametercompare.h"
+
+namespace Ui { class CompareDialog; }
+
+// A parameter file beside the driver's values, one row per register of the
+// file. Differing writable rows carry a tick box (ticked at first); the
+// ticked ones are handed on by writeRequested, and each outcome shows in its
+// row. The writing itself is done by whoever listens.
+class CompareDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit CompareDialog(QWidget *parent = nullptr);
+    ~CompareDialog() override;
+
+    // `problems` forbid any write; they are listed instead.
+    void showComparison(const QString &fileName, const QList<CompareRow> &rows,
+                        const QStringList &problems);
+    QList<ParameterEntry> tickedWrites() const;
+
+public slots:
+    void showWriteStarted(const QString &undoPath);
+    void showOutcome(const ParameterEntry &write, bool confirmed, const QString &reason);
+    void showProgress(int done, int total);
+    void showWritesFinished(bool cancelled);
+    void showRefusal(const QString &text);
+
+signals:
+    void writeRequested(const QList<ParameterEntry> &writes);
+    void cancelRequested();
+
+private:
+    void applyFilter();
+    void setWriting(bool writing);
+    int rowOf(quint16 address) const;
+
+    Ui::CompareDialog *ui;
+    QList<CompareRow> rows;
+    bool writable = false;
+    int confirmed = 0;
+    QStringList failed;
+    QString undoFile;
+};
+
+#endif // COMPAREDIALOG_H

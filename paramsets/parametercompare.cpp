@@ -1,0 +1,145 @@
+#include "paramsets/parametercompare.h"
+
+#include <QSet>
+
+namespace {
+
+bool hasRange(const RegisterInfo &info)
+{
+    return info.rangeText.split(QLatin1Char('~')).size() == 2;
+}
+
+bool outOfRange(const RegisterInfo &info, quint16 value)
+{
+    return hasRange(info) && (value < info.rangeMin || value > info.rangeMax);
+}
+
+} // namespace
+
+bool isWritable(const QString &permission)
+{
+    return permission.contains(QLatin1Char('r'), Qt::CaseInsensitive)
+        && permission.contains(QLatin1Char('w'), Qt::CaseInsensitive);
+}
+
+QHash<quint16, const RegisterInfo *> mapIndex(const QList<RegisterInfo> &registers)
+{
+    QHash<quint16, const RegisterInfo *> index;
+    for (const RegisterInfo &info : registers) {
+        if (info.addressValid && !index.contains(info.address))
+            index.insert(info.address, &info);
+    }
+    return index;
+}
+
+QList<quint16> mapAddresses(const QList<RegisterInfo> &registers)
+{
+    QList<quint16> addresses;
+    QSet<quint16> seen;
+    for (const RegisterInfo &info : registers) {
+        if (info.addressValid && !seen.contains(info.address)) {
+            seen.insert(info.address);
+            addresses.append(info.address);
+        }
+    }
+    return addresses;
+}
+
+QList<ParameterEntry> answeredEntries(const QList<RegisterInfo> &registers,
+                                      const QHash<quint16, quint16> &driver, QStringList *silent)
+{
+    QList<ParameterEntry> entries;
+    const QHash<quint16, const RegisterInfo *> index = mapIndex(registers);
+    for (const quint16 address : mapAddresses(registers)) {
+        const RegisterInfo &info = *index.value(address);
+        if (driver.contains(address))
+            entries.append(entryFor(info, driver.value(address)));
+        else if (silent)
+            silent->append(registerLabel(address, info.name));
+    }
+    return entries;
+}
+
+QString registerLabel(quint16 address, const QString &name)
+{
+    return name.isEmpty() ? addressText(address) : addressText(address) + QLatin1Char(' ') + name;
+}
+
+QStringList restoreProblems(const QList<ParameterEntry> &entries, const QList<RegisterInfo> &registers)
+{
+    const QHash<quint16, const RegisterInfo *> index = mapIndex(registers);
+    QHash<quint16, const ParameterEntry *> seen;
+    QStringList problems;
+    for (const ParameterEntry &entry : entries) {
+        const QString where = QStringLiteral("line %1: %2 ").arg(entry.line).arg(addressText(entry.address));
+        const RegisterInfo *info = index.value(entry.address);
+        if (!info)
+            problems.append(where + QStringLiteral("is not in the map"));
+        else if (outOfRange(*info, entry.value))
+            problems.append(where + QStringLiteral("value %1 is outside the map's range %2")
+                                        .arg(entry.value).arg(info->rangeText));
+        const ParameterEntry *earlier = seen.value(entry.address);
+        if (earlier && earlier->value != entry.value)
+            problems.append(where + QStringLiteral("value %1 differs from %2 on line %3")
+                                        .arg(entry.value).arg(earlier->value).arg(earlier->line));
+        if (!earlier)
+            seen.insert(entry.address, &entry);
+    }
+    return problems;
+}
+
+QList<CompareRow> compareParameters(const QList<ParameterEntry> &entries,
+                                    const QList<RegisterInfo> &registers,
+                                    const QHash<quint16, quint16> &driver)
+{
+    const QHash<quint16, const RegisterInfo *> index = mapIndex(registers);
+    QList<CompareRow> rows;
+    for (const ParameterEntry &entry : entries) {
+        CompareRow row;
+        row.entry = entry;
+        const RegisterInfo *info = index.value(entry.address);
+        row.inMap = info != nullptr;
+        if (info)
+            row.info = *info;
+        row.answered = driver.contains(entry.address);
+        row.driverValue = driver.value(entry.address);
+        if (!row.inMap)
+            row.state = CompareState::NotInMap;
+        else if (outOfRange(row.info, entry.value))
+            row.state = CompareState::OutOfRange;
+        else if (!row.answered)
+            row.state = CompareState::NoAnswer;
+        else if (row.driverValue == entry.value)
+            row.state = CompareState::Same;
+        else
+            row.state = isWritable(row.info.permission) ? CompareState::Differs : CompareState::NotWritable;
+        rows.append(row);
+    }
+    return rows;
+}
+
+QString stateWord(CompareState state)
+{
+    switch (state) {
+    case CompareState::Same: return QStringLiteral("same");
+    case CompareState::Differs: return QStringLiteral("differs");
+    case CompareState::NotWritable: return QStringLiteral("differs, not writable");
+    case CompareState::NotInMap: return QStringLiteral("not in the map");
+    case CompareState::OutOfRange: return QStringLiteral("out of range");
+    case CompareState::NoAnswer: return QStringLiteral("no answer");
+    }
+    return QString();
+}
+
+QString stateText(CompareState state)
+{
+    switch (state) {
+    case CompareState::Same: return QStringLiteral("相同");
+    case CompareState::Differs: return QStringLiteral("不同");
+    case CompareState::NotWritable: return QStringLiteral("不可写");
+    case CompareState::NotInMap: return QStringLiteral("不在映射表中");
+    case CompareState::OutOfRange: return QStringLiteral("超出范围");
+    case CompareState::NoAnswer: return QStringLiteral("无应答");
+    }
+    return QString();
+}

@@ -1,0 +1,250 @@
+#include "paramsets/parameterfile.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QStandardPaths>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QRegularExpression>
+
+#include <unistd.h>
+
+namespace {
+
+struct CsvRecord
+{
+    int line = 0;
+    QStringList fields;
+};
+
+// RFC 4180 records: quoted fields may hold commas, doubled quotes and line
+// breaks. Lines starting with '#' outside a quoted field are comments.
+QList<CsvRecord> csvRecords(const QString &text)
+{
+    QList<CsvRecord> records;
+    CsvRecord record;
+    QString field;
+    bool quoted = false;
+    bool atRecordStart = true;
+    int line = 1;
+    record.line = 1;
+    const int size = text.size();
+    for (int i = 0; i < size; ++i) {
+        const QChar c = text.at(i);
+        if (atRecordStart && !quoted && c == QLatin1Char('#')) {
+            while (i < size && text.at(i) != QLatin1Char('\n'))
+                ++i;
+            ++line;
+            record.line = line;
+            continue;
+        }
+        atRecordStart = false;
+        if (quoted) {
+            if (c == QLatin1Char('"') && i + 1 < size && text.at(i + 1) == QLatin1Char('"')) {
+                field += c;
+                ++i;
+            } else if (c == QLatin1Char('"')) {
+                quoted = false;
+            } else {
+                if (c == QLatin1Char('\n'))
+                    ++line;
+                field += c;
+            }
+        } else if (c == QLatin1Char('"')) {
+            quoted = true;
+        } else if (c == QLatin1Char(',')) {
+            record.fields.append(field);
+            field.clear();
+        } else if (c == QLatin1Char('\r') && i + 1 < size && text.at(i + 1) == QLatin1Char('\n')) {
+            continue;
+        } else if (c == QLatin1Char('\n')) {
+            record.fields.append(field);
+            field.clear();
+            if (!(record.fields.size() == 1 && record.fields.first().trimmed().isEmpty()))
+                records.append(record);
+            record = CsvRecord();
+            record.line = ++line;
+            atRecordStart = true;
+        } else {
+            field += c;
+        }
+    }
+    record.fields.append(field);
+    if (!(record.fields.size() == 1 && record.fields.first().trimmed().isEmpty()))
+        records.append(record);
+    return records;
+}
+
+bool parseValue(const QString &text, quint16 *value, QString *why)
+{
+    bool ok = false;
+    const qlonglong number = text.trimmed().toLongLong(&ok, 10);
+    if (!ok) {
+        *why = QStringLiteral("value '%1' is not a decimal number").arg(text.trimmed());
+        return false;
+    }
+    if (number < 0 || number > 65535) {
+        *why = QStringLiteral("value %1 is outside 0..65535").arg(number);
+        return false;
+    }
+    *value = quint16(number);
+    return true;
+}
+
+QString csvField(const QString &text)
+{
+    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"'))
+        && !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
+        return text;
+    QString quoted = text;
+    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+QString problem(int line, const QString &why)
+{
+    return QStringLiteral("line %1: %2").arg(line).arg(why);
+}
+
+void readRecords(const QList<CsvRecord> &records, ParameterFile *file)
+{
+    if (records.isEmpty()) {
+        file->problems.append(QStringLiteral("no header line"));
+        return;
+    }
+    QHash<QString, int> columns;
+    const QStringList header = records.first().fields;
+    for (int i = 0; i < header.size(); ++i)
+        columns.insert(header.at(i).trimmed().toLower(), i);
+    const int addressColumn = columns.value(QStringLiteral("address"), -1);
+    const int valueColumn = columns.value(QStringLiteral("value"), -1);
+    if (addressColumn < 0 || valueColumn < 0) {
+        file->problems.append(problem(records.first().line, QStringLiteral("the header needs the columns address and value")));
+        return;
+    }
+    auto column = [&columns](const QStringList &fields, const char *name) {
+        const int index = columns.value(QLatin1String(name), -1);
+        return index >= 0 && index < fields.size() ? fields.at(index).trimmed() : QString();
+    };
+    for (int r = 1; r < records.size(); ++r) {
+        const CsvRecord &record = records.at(r);
+        ParameterEntry entry;
+        entry.line = record.line;
+        const QString addressText = column(record.fields, "address");
+        if (!parseRegisterAddress(addressText, &entry.address)) {
+            file->problems.append(problem(record.line, QStringLiteral("address '%1' is not a register address").arg(addressText)));
+            continue;
+        }
+        QString why;
+        if (!parseValue(column(record.fields, "value"), &entry.value, &why)) {
+            file->problems.append(problem(record.line, why));
+            continue;
+        }
+        entry.name = column(record.fields, "name");
+        entry.permission = column(record.fields, "permission");
+        entry.range = column(record.fields, "range");
+        file->entries.append(entry);
+    }
+}
+
+} // namespace
+
+bool readParameterFile(const QString &path, ParameterFile *file)
+{
+    QFile input(path);
+    if (!QFileInfo(path).isFile() || !input.open(QIODevice::ReadOnly)) {
+        file->problems.append(QStringLiteral("cannot read %1").arg(path));
+        return false;
+    }
+    QString text = QString::fromUtf8(input.readAll());
+    if (text.startsWith(QChar(0xFEFF)))
+        text.remove(0, 1);
+    readRecords(csvRecords(text), file);
+    return true;
+}
+
+bool writeParameterFile(const QString &path, const QStringList &comments,
+                        const QList<ParameterEntry> &entries, QString *error)
+{
+    QFile output(path);
+    if (!output.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        *error = output.errorString();
+        return false;
+    }
+    QByteArray text;
+    for (const QString &comment : comments)
+        text += "# " + comment.toUtf8() + '\n';
+    text += "address,value,name,permission,range\n";
+    for (const ParameterEntry &entry : entries) {
+        const QStringList fields = {
+            addressText(entry.address),
+            QString::number(entry.value), csvField(entry.name), csvField(entry.permission),
+            csvField(entry.range)};
+        text += fields.join(QLatin1Char(',')).toUtf8() + '\n';
+    }
+    // The undo copy must be on the disk before any write reaches a driver.
+    if (output.write(text) != text.size() || !output.flush() || fsync(output.handle()) != 0) {
+        *error = output.errorString();
+        return false;
+    }
+    return true;
+}
+
+bool parseRegisterAddress(const QString &text, quint16 *address)
+{
+    QString digits = text.trimmed();
+    if (digits.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
+        digits = digits.mid(2);
+    bool ok = false;
+    const uint number = digits.toUInt(&ok, 16);
+    if (!ok || digits.isEmpty() || number > 0xFFFF)
+        return false;
+    *address = quint16(number);
+    return true;
+}
+
+QString addressText(quint16 address)
+{
+    return QLatin1String("0x") + QStringLiteral("%1").arg(address, 4, 16, QLatin1Char('0')).toUpper();
+}
+
+ParameterEntry entryFor(const RegisterInfo &info, quint16 value)
+{
+    ParameterEntry entry;
+    entry.address = info.address;
+    entry.value = value;
+    entry.name = info.name;
+    entry.permission = info.permission;
+    entry.range = info.rangeText;
+    return entry;
+}
+
+QStringList parameterFileComments(const QString &port, quint32 slaveAddress, const QString &mapPath)
+{
+    return {QStringLiteral("saved %1").arg(QDateTime::currentDateTime().toString(Qt::ISODate)),
+            QStringLiteral("port %1").arg(port),
+            QStringLiteral("slave address %1").arg(slaveAddress),
+            QStringLiteral("map %1").arg(QFileInfo(mapPath).absoluteFilePath())};
+}
+
+QString saveUndoFile(const QList<ParameterEntry> &entries, const QString &port,
+                     quint32 slaveAddress, const QString &mapPath, QString *error)
+{
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)
+                           + QStringLiteral("/undo");
+    if (!QDir().mkpath(folder)) {
+        *error = QStringLiteral("cannot make the folder %1").arg(folder);
+        return QString();
+    }
+    QString portName = port;
+    portName.remove(QRegularExpression(QStringLiteral("^/dev/")));
+    portName.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9._-]")), QStringLiteral("-"));
+    const QString path = QStringLiteral("%1/%2_%3_slave%4.csv")
+                             .arg(folder, QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz")),
+                                  portName)
+                             .arg(slaveAddress);
+    if (!writeParameterFile(path, parameterFileComments(port, slaveAddress, mapPath), entries, error))
+        return QString();
+    return path;
+}

@@ -1,0 +1,58 @@
+#ifndef PARAMETERFILE_H
+#define PARAMETERFILE_H
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include "registermap/registerinfo.h"
+
+// One register's saved value, and the line of the file it came from (0 when
+// it did not come from a file).
+struct ParameterEntry
+{
+    int line = 0;
+    quint16 address = 0;
+    quint16 value = 0;
+    QString name;
+    QString permission;
+    QString range;
+};
+
+// A parameter file: CSV that opens in a spreadsheet, "#" comment lines, a
+// header naming the columns, one register per line. Widget-free.
+struct ParameterFile
+{
+    QList<ParameterEntry> entries;
+    // "line N: why", for every line that does not hold a register value.
+    QStringList problems;
+};
+
+// Reads `path`; problems lists every fault. False when the file cannot be
+// read at all (the reason is the only problem then).
+bool readParameterFile(const QString &path, ParameterFile *file);
+
+// Writes `comments` as "# " lines, the header and the entries; the data is
+// flushed to the disk before this returns true.
+bool writeParameterFile(const QString &path, const QStringList &comments,
+                        const QList<ParameterEntry> &entries, QString *error);
+
+// "0x0010", "0010" or "10": hexadecimal, as the map writes addresses.
+bool parseRegisterAddress(const QString &text, quint16 *address);
+
+// "0x0010": how files and reports write an address.
+QString addressText(quint16 address);
+
+// What the map says about a register, for the file's informative columns.
+ParameterEntry entryFor(const RegisterInfo &info, quint16 value);
+
+// The comment lines a saved file starts with.
+QStringList parameterFileComments(const QString &port, quint32 slaveAddress, const QString &mapPath);
+
+// Saves the driver's values before a restore writes to it, in the undo
+// folder under the user's data folder, named by date, time, port and slave
+// address. The file's path, or empty with `error` set.
+QString saveUndoFile(const QList<ParameterEntry> &entries, const QString &port,
+                     quint32 slaveAddress, const QString &mapPath, QString *error);
+
+#endif // PARAMETERFILE_H

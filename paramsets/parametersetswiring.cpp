@@ -1,0 +1,21 @@
+#include "app/mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include "paramsets/parametersetspanel.h"
+#include "serial/serial.h"
+
+#include <QSerialPort>
+
+void MainWindow::connectParameterSets()
+{
+    parameterSets = new ParameterSetsPanel(scheduler, this);
+    connect(parameterSets, &ParameterSetsPanel::notice, this, &MainWindow::showRefusal);
+    auto driver = [this] {
+        return DriverContext{registerList, Serial::instance()->serialPort->portName(), slaveAddress,
+                             QStringLiteral("RegisterInfo")};
+    };
+    connect(ui->pushButton_saveParams, &QPushButton::clicked, this, [this, driver] { parameterSets->backup(driver()); });
+    connect(ui->pushButton_loadParams, &QPushButton::clicked, this, [this, driver] { parameterSets->load(driver()); });
+    ui->pushButton_saveParams->setEnabled(false);
+    ui->pushButton_loadParams->setEnabled(false);
+}

@@ -1,0 +1,29 @@
+#ifndef REGISTERMAP_H
+#define REGISTERMAP_H
+
+#include <QList>
+#include <QString>
+
+#include "registermap/registerinfo.h"
+
+// A register map file: the line settings of its first line and one record
+// per named register line, in file order. Widget-free, so the command line
+// reads maps without a window.
+struct RegisterMap
+{
+    quint32 slaveAddress = 1;
+    int txTime = 100;
+    quint32 rxOutTime = 1000;
+    int blockRead = 1;  // registers one refresh request may read
+    QList<RegisterInfo> registers;
+};
+
+// Fills `map` from the file; settings the file leaves out keep the values
+// `map` came with. False when `path` is not a readable regular file.
+bool loadRegisterMap(const QString &path, RegisterMap *map);
+
+// One "key:value,..." register line; a record without a name when the line
+// is no register.
+RegisterInfo parseRegisterLine(const QString &line);
+
+#endif // REGISTERMAP_H

@@ -1,0 +1,331 @@
+#include <QtTest>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSerialPort>
+#include <QTableWidget>
+
+#include "app/mainwindow.h"
+#include "paramsets/comparedialog.h"
+#include "paramsets/parameterfile.h"
+#include "serial/serial.h"
+#include "support/refreshwait.h"
+#include "support/simulator.h"
+#include "support/workfolder.h"
+
+#include <signal.h>
+
+namespace {
+
+// Status and alarm reset must never be written; the rest may.
+const QByteArray driverMap(
+    "slaveAddress:1,txTime:5,rxOutTime:300\n"
+    "indexes:0x0000,permission:R,defaultValue:0x0007,rangeValue:0~65535,name:Status,remarks:\n"
+    "indexes:0x0010,permission:RW,defaultValue:0x0BB8,rangeValue:100~6000,name:Run current,remarks:mA\n"
+    "indexes:0x0011,permission:RW,defaultValue:0x0032,rangeValue:10~100,name:Hold current,remarks:\n"
+    "indexes:0x0012,permission:RW,defaultValue:0x0010,rangeValue:1~256,name:Microsteps,remarks:\n"
+    "indexes:0x0020,permission:W,defaultValue:0x0000,rangeValue:0~1,name:Alarm reset,remarks:\n"
+    "indexes:0x0030,permission:RW,defaultValue:0x0001,rangeValue:1~247,name:Slave address,remarks:\n");
+
+struct Run
+{
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+int writesIn(const QString &log)
+{
+    return log.count(QStringLiteral("simdriver: write "));
+}
+
+} // namespace
+
+// The parameter sets as a technician uses them: the real command line and
+// the real window against tools/simdriver.
+class TestParamSets : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+    void backupRestoreUndoAndDryRun();
+    void invalidInputWritesNothing();
+    void restoreCutShort();
+    void compareDialogStatesAndWrites();
+
+private:
+    Run steppertool(const QStringList &arguments);
+    bool startSimulator(const QStringList &options = {});
+    QString simulatorLog();
+
+    QTemporaryDir home;
+    WorkFolder *folder = nullptr;
+    Simulator *simulator = nullptr;
+};
+
+void TestParamSets::initTestCase()
+{
+    // Undo files go to a throw-away data folder, for the window too.
+    qputenv("HOME", home.path().toLocal8Bit());
+    qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/data")).toLocal8Bit());
+}
+
+void TestParamSets::cleanup()
+{
+    delete simulator;
+    simulator = nullptr;
+    folder = nullptr;
+}
+
+Run TestParamSets::steppertool(const QStringList &arguments)
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    // A run over ssh or from a script: no display of any kind.
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(folder->path());
+    process.start(QStringLiteral(STEPPERTOOL_PATH), arguments);
+    Run run;
+    if (!process.waitForFinished(60000))
+        return run;
+    run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+bool TestParamSets::startSimulator(const QStringList &options)
+{
+    delete simulator;
+    simulator = new Simulator;
+    return simulator->start(folder->path() + QStringLiteral("/RegisterInfo"), options);
+}
+
+// The simulator logs a request before it answers, so once the tool is done
+// the lines are in the pipe; the event loop fetches them.
+QString TestParamSets::simulatorLog()
+{
+    QTest::qWait(100);
+    return simulator->log();
+}
+
+void TestParamSets::backupRestoreUndoAndDryRun()
+{
+    WorkFolder work(driverMap);
+    folder = &work;
+    QVERIFY(startSimulator());
+    const QString port = simulator->devicePath();
+    const QString saved = work.path() + QStringLiteral("/saved.csv");
+
+    Run run = steppertool({"--help"});
+    QCOMPARE(run.status, 0);
+    QVERIFY(run.out.contains(QStringLiteral("--restore")));
+
+    run = steppertool({"--port", port, "--backup", saved});
+    QCOMPARE(run.status, 0);
+    QVERIFY2(run.out.endsWith(QStringLiteral("backup: 6 registers saved to ") + saved + QLatin1Char('\n')), qPrintable(run.out));
+    ParameterFile backup;
+    QVERIFY(readParameterFile(saved, &backup));
+    QVERIFY(backup.problems.isEmpty());
+    QCOMPARE(backup.entries.size(), 6);
+    QCOMPARE(backup.entries.at(1).address, quint16(0x10));
+    QCOMPARE(backup.entries.at(1).value, quint16(3000));
+    QCOMPARE(backup.entries.at(1).name, QStringLiteral("Run current"));
+    QFile savedFile(saved);
+    QVERIFY(savedFile.open(QIODevice::ReadOnly));
+    QVERIFY(savedFile.readAll().contains("address,value,name,permission,range\n0x0000,7,Status,R,0~65535\n"));
+
+    // A spreadsheet's version: byte-order mark, CRLF, other column order,
+    // an extra column, a quoted name; status and alarm reset differ too.
+    const QString changed = work.path() + QStringLiteral("/changed.csv");
+    writeFile(changed, "\xEF\xBB\xBF# edited\r\nname,value,note,address\r\n"
+                       "Status,9,,0x0000\r\n\"Run current, peak\",2500,x,0x0010\r\n"
+                       "Microsteps,32,,0012\r\nAlarm reset,1,,0x0020\r\nHold current,50,,0x0011\r\n");
+    run = steppertool({"--port", port, "--restore", changed, "--dry-run"});
+    QCOMPARE(run.status, 3);
+    QVERIFY(run.out.contains(QStringLiteral("dry run: 2 registers would be written")));
+    QCOMPARE(writesIn(simulatorLog()), 0);
+
+    run = steppertool({"--port", port, "--restore", changed});
+    QVERIFY2(run.status == 0, qPrintable(run.out + run.err));
+    QVERIFY(run.out.contains(QStringLiteral("restore: 2 of 2 registers written and confirmed")));
+    const QString undo = QRegularExpression(QStringLiteral("undo file: (\\S+)")).match(run.out).captured(1);
+    QVERIFY(undo.startsWith(home.path() + QStringLiteral("/data/")));
+    QVERIFY(QFile::exists(undo));
+    QString log = simulatorLog();
+    QVERIFY(log.contains(QStringLiteral("write 0x0010 <- 2500")));
+    QVERIFY(log.contains(QStringLiteral("write 0x0012 <- 32")));
+    QCOMPARE(writesIn(log), 2);
+
+    run = steppertool({"--port", port, "--compare", saved});
+    QCOMPARE(run.status, 3);
+    QVERIFY(run.out.contains(QStringLiteral("0x0010\tdiffers\tfile 3000\tdriver 2500")));
+
+    // The undo file brings back the state before, and never touches the
+    // status or the alarm reset.
+    run = steppertool({"--port", port, "--restore", undo, "--skip", "0x0030"});
+    QVERIFY2(run.status == 0, qPrintable(run.out + run.err));
+    run = steppertool({"--port", port, "--compare", saved});
+    QVERIFY2(run.status == 0, qPrintable(run.out + run.err));
+    log = simulatorLog();
+    QCOMPARE(writesIn(log), 4);
+    QVERIFY(!log.contains(QStringLiteral("write 0x0000")));
+    QVERIFY(!log.contains(QStringLiteral("write 0x0020")));
+}
+
+void TestParamSets::invalidInputWritesNothing()
+{
+    WorkFolder work(driverMap);
+    folder = &work;
+    QVERIFY(startSimulator());
+    const QString port = simulator->devicePath();
+    const QString bad = work.path() + QStringLiteral("/bad.csv");
+    writeFile(bad, "address,value\n0x0010,2000\n0x0099,1\n0x0011,ten\n0x0012,70000\n"
+                   "0x0011,5\n0x0010,2100\n");
+    Run run = steppertool({"--port", port, "--restore", bad});
+    QCOMPARE(run.status, 1);
+    for (const char *expected : {"line 3: 0x0099 is not in the map", "line 4: value 'ten' is not a decimal number",
+                                 "line 5: value 70000 is outside 0..65535",
+                                 "line 6: 0x0011 value 5 is outside the map's range 10~100",
+                                 "line 7: 0x0010 value 2100 differs from 2000 on line 2"})
+        QVERIFY2(run.err.contains(QLatin1String(expected)), qPrintable(run.err));
+
+    QCOMPARE(steppertool({"--port", port, "--restore", work.path() + "/missing.csv"}).status, 1);
+    QCOMPARE(steppertool({"--port", port, "--backup", bad, "--map", "nomap"}).status, 1);
+    QCOMPARE(steppertool({"--restore", bad}).status, 1);
+    QCOMPARE(steppertool({"--port", port, "--compare", bad, "--dry-run"}).status, 1);
+    QCOMPARE(steppertool({"--port", port, "--baud", "fast", "--backup", bad}).status, 1);
+    QCOMPARE(steppertool({"--frobnicate"}).status, 1);
+    QCOMPARE(writesIn(simulatorLog()), 0);
+    QCOMPARE(simulatorLog().count(QStringLiteral("simdriver: read ")), 0);
+}
+
+void TestParamSets::restoreCutShort()
+{
+    WorkFolder work(driverMap);
+    folder = &work;
+    const QString wanted = work.path() + QStringLiteral("/wanted.csv");
+    writeFile(wanted, "address,value\n0x0010,2000\n0x0011,20\n0x0012,64\n");
+
+    QCOMPARE(steppertool({"--port", work.path() + "/no-such-port", "--backup", wanted}).status, 2);
+    QVERIFY(startSimulator({"--silent"}));
+    QCOMPARE(steppertool({"--port", simulator->devicePath(), "--restore", wanted}).status, 2);
+
+    // Six reads, then the first write and its read back are answered.
+    QVERIFY(startSimulator({"--silent-after", "8"}));
+    const Run run = steppertool({"--port", simulator->devicePath(), "--restore", wanted});
+    QCOMPARE(run.status, 3);
+    QVERIFY2(run.out.contains(QStringLiteral("restore: 1 of 3 registers written and confirmed; "
+                                             "failed: 0x0011 Hold current (no answer), "
+                                             "0x0012 Microsteps (no answer)")),
+             qPrintable(run.out));
+
+    // Ctrl+C once writing has begun: the write in flight ends, the rest are
+    // named as not written.
+    QVERIFY(startSimulator({"--delay", "150"}));
+    QProcess process;
+    process.setWorkingDirectory(work.path());
+    process.start(QStringLiteral(STEPPERTOOL_PATH), {"--port", simulator->devicePath(), "--restore", wanted});
+    QString out;
+    while (!out.contains(QStringLiteral("undo file:")) && process.waitForReadyRead(10000))
+        out += QString::fromUtf8(process.readAllStandardOutput());
+    ::kill(pid_t(process.processId()), SIGINT);
+    QVERIFY(process.waitForFinished(10000));
+    out += QString::fromUtf8(process.readAllStandardOutput());
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 3);
+    QVERIFY2(out.contains(QStringLiteral("restore: 1 of 3 registers written and confirmed; interrupted, not written: "
+                                         "0x0011 Hold current, 0x0012 Microsteps")), qPrintable(out));
+    QCOMPARE(writesIn(simulatorLog()), 1);
+}
+
+void TestParamSets::compareDialogStatesAndWrites()
+{
+    // The driver lacks 0x0040, which the window's map names.
+    WorkFolder work(driverMap + "indexes:0x0040,permission:RW,defaultValue:0x0000,rangeValue:0~9,name:Extra,remarks:\n");
+    folder = &work;
+    writeFile(work.path() + QStringLiteral("/driver"), driverMap);
+    simulator = new Simulator;
+    QVERIFY(simulator->start(work.path() + QStringLiteral("/driver")));
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto *loadButton = window.findChild<QPushButton *>("pushButton_loadParams");
+    QVERIFY(!loadButton->isEnabled());
+    QLineEdit *portField = window.findChild<QComboBox *>("comboBox_port")->lineEdit();
+    portField->setText(simulator->devicePath());
+    QTest::mouseClick(window.findChild<QPushButton *>("pushButton_open"), Qt::LeftButton);
+    QVERIFY(loadButton->isEnabled());
+    QVERIFY(waitForRefreshDone(window, 15000));
+
+    auto load = [&](const QByteArray &contents) {
+        const QString path = work.path() + QStringLiteral("/load.csv");
+        writeFile(path, contents);
+        // The file chooser is modal: it is answered from the event loop.
+        QTimer chooserWatch;
+        QObject::connect(&chooserWatch, &QTimer::timeout, [&chooserWatch, path] {
+            QFileDialog *chooser = nullptr;
+            for (QWidget *widget : QApplication::topLevelWidgets())
+                chooser = widget->isVisible() && qobject_cast<QFileDialog *>(widget) ? qobject_cast<QFileDialog *>(widget) : chooser;
+            if (!chooser)
+                return;
+            chooserWatch.stop();
+            chooser->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(path);
+            static_cast<QDialog *>(chooser)->accept();
+        });
+        chooserWatch.start(50);
+        QTest::mouseClick(loadButton, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(window.findChild<CompareDialog *>()
+                                 && window.findChild<CompareDialog *>()->isVisible()
+                                 && window.findChild<CompareDialog *>()->findChild<QTableWidget *>()->rowCount()
+                                        == contents.count('\n') - 1, 10000);
+    };
+    load("address,value\n0x0000,1\n0x0010,2000\n0x0011,50\n0x0040,3\n0x0099,1\n0x0012,999\n");
+    auto *dialog = window.findChild<CompareDialog *>();
+    auto *table = dialog->findChild<QTableWidget *>("tableWidget_compare");
+    QStringList states;
+    for (int row = 0; row < table->rowCount(); ++row)
+        states.append(table->item(row, 6)->text());
+    QCOMPARE(states, QStringList({"不可写", "不同", "相同", "无应答", "不在映射表中", "超出范围"}));
+    QVERIFY(!dialog->findChild<QPushButton *>("pushButton_write")->isEnabled());
+    dialog->findChild<QCheckBox *>("checkBox_differencesOnly")->setChecked(true);
+    QVERIFY(table->isRowHidden(2));
+    QVERIFY(!table->isRowHidden(1));
+
+    // Unticked rows stay as they are.
+    load("address,value\n0x0010,2000\n0x0011,20\n0x0030,5\n");
+    QCOMPARE(table->item(2, 0)->checkState(), Qt::Checked);
+    table->item(2, 0)->setCheckState(Qt::Unchecked);
+    QTest::mouseClick(dialog->findChild<QPushButton *>("pushButton_write"), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(table->item(1, 6)->text(), QStringLiteral("已写入"), 10000);
+    QTRY_VERIFY(dialog->findChild<QPushButton *>("pushButton_close")->isEnabled());
+    QCOMPARE(table->item(0, 6)->text(), QStringLiteral("已写入"));
+    QCOMPARE(table->item(2, 6)->text(), QStringLiteral("不同"));
+    const QString log = simulatorLog();
+    QVERIFY(log.contains(QStringLiteral("write 0x0010 <- 2000")));
+    QVERIFY(log.contains(QStringLiteral("write 0x0011 <- 20")));
+    QCOMPARE(writesIn(log), 2);
+    const QString undoFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/undo");
+    QVERIFY(undoFolder.startsWith(home.path()));
+    QCOMPARE(QDir(undoFolder).entryList(QDir::Files).size(), 1);
+
+    QTest::mouseClick(window.findChild<QPushButton *>("pushButton_open"), Qt::LeftButton);
+}
+
+QTEST_MAIN(TestParamSets)
+#include "tst_paramsets.moc"
