@@ -67,7 +67,7 @@ int main(int argc, char *argv[])
         return runWithoutWindow(argc, argv, commandLine);
 
     QApplication app(argc, argv);
-    installTranslation(app, QString());
+    installTranslation(app, commandLine.language);
     nameApplication();
     MainWindow window;
     window.show();

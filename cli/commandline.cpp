@@ -23,6 +23,7 @@ const struct OptionRow
     {"restore", "FILE", "Write the values of FILE that differ from the driver's.", true},
     {"dry-run", nullptr, "With --restore: show what would be written, write nothing.", true},
     {"skip", "ADDR[,ADDR...]", "With --restore: never write these registers.", true},
+    {"lang", "zh|en", "Language of the window (default: the system's; Chinese unless it is another language).", false},
 };
 
 } // namespace
@@ -58,6 +59,9 @@ void CommandLine::parse(const QStringList &arguments)
         return void(chosen = Action::Help);
     if (parser.isSet(QStringLiteral("version")))
         return void(chosen = Action::Version);
+    language = parser.value(QStringLiteral("lang"));
+    if (!language.isEmpty() && language != QLatin1String("zh") && language != QLatin1String("en"))
+        return refuse(QStringLiteral("--lang: '%1' is neither zh nor en").arg(language));
 
     const QStringList actions = {QStringLiteral("backup"), QStringLiteral("compare"), QStringLiteral("restore")};
     QStringList given;

@@ -31,6 +31,7 @@ public:
     QString parameterFile;
     bool dryRun = false;
     QList<quint16> skipped;
+    QString language;  // "zh", "en", or empty for the system's
 
 private:
     void refuse(const QString &why);

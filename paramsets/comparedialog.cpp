@@ -27,7 +27,7 @@ CompareDialog::CompareDialog(QWidget *parent)
     connect(ui->pushButton_write, &QPushButton::clicked, this, [this] {
         const QList<ParameterEntry> writes = tickedWrites();
         if (writes.isEmpty())
-            return showRefusal(QStringLiteral("没有选中要写入的参数"));
+            return showRefusal(tr("没有选中要写入的参数"));
         emit writeRequested(writes);
     });
     connect(ui->pushButton_cancel, &QPushButton::clicked, this, &CompareDialog::cancelRequested);
@@ -67,7 +67,7 @@ void CompareDialog::showComparison(const QString &fileName, const QList<CompareR
             table->item(r, StateColumn)->setBackground(QColor(255, 230, 180));
     }
     ui->label_status->setText(writable ? QString()
-                                       : QStringLiteral("文件有错误，不能写入:\n") + problems.join(QLatin1Char('\n')));
+                                       : tr("文件有错误，不能写入:\n") + problems.join(QLatin1Char('\n')));
     applyFilter();
     setWriting(false);
 }
@@ -118,7 +118,7 @@ void CompareDialog::showWriteStarted(const QString &undoPath)
     confirmed = 0;
     failed.clear();
     ui->progressBar->setValue(0);
-    ui->label_status->setText(QStringLiteral("写入前的参数已保存到 %1").arg(undoPath));
+    ui->label_status->setText(tr("写入前的参数已保存到 %1").arg(undoPath));
     setWriting(true);
 }
 
@@ -137,7 +137,7 @@ void CompareDialog::showOutcome(const ParameterEntry &write, bool ok, const QStr
         failed.append(addressText(write.address));
     }
     QTableWidgetItem *state = ui->tableWidget_compare->item(r, StateColumn);
-    state->setText(ok ? QStringLiteral("已写入") : QStringLiteral("写入失败: ") + reason);
+    state->setText(ok ? tr("已写入") : tr("写入失败: ") + reason);
     state->setBackground(ok ? QColor(200, 240, 200) : QColor(255, 180, 180));
 }
 
@@ -150,12 +150,12 @@ void CompareDialog::showProgress(int done, int total)
 void CompareDialog::showWritesFinished(bool cancelled)
 {
     setWriting(false);
-    QString text = QStringLiteral("已写入并确认 %1 个参数").arg(confirmed);
+    QString text = tr("已写入并确认 %1 个参数").arg(confirmed);
     if (cancelled)
-        text += QStringLiteral("，已取消");
+        text += tr("，已取消");
     if (!failed.isEmpty())
-        text += QStringLiteral("；失败: ") + failed.join(QLatin1String(", "));
-    text += QStringLiteral("\n撤销文件: ") + undoFile;
+        text += tr("；失败: ") + failed.join(QLatin1String(", "));
+    text += tr("\n撤销文件: ") + undoFile;
     ui->label_status->setText(text);
 }
 

@@ -1,5 +1,6 @@
 #include "paramsets/parametercompare.h"
 
+#include <QCoreApplication>
 #include <QSet>
 
 namespace {
@@ -134,12 +135,12 @@ QString stateWord(CompareState state)
 QString stateText(CompareState state)
 {
     switch (state) {
-    case CompareState::Same: return QStringLiteral("相同");
-    case CompareState::Differs: return QStringLiteral("不同");
-    case CompareState::NotWritable: return QStringLiteral("不可写");
-    case CompareState::NotInMap: return QStringLiteral("不在映射表中");
-    case CompareState::OutOfRange: return QStringLiteral("超出范围");
-    case CompareState::NoAnswer: return QStringLiteral("无应答");
+    case CompareState::Same: return QCoreApplication::translate("ParameterCompare", "相同");
+    case CompareState::Differs: return QCoreApplication::translate("ParameterCompare", "不同");
+    case CompareState::NotWritable: return QCoreApplication::translate("ParameterCompare", "不可写");
+    case CompareState::NotInMap: return QCoreApplication::translate("ParameterCompare", "不在映射表中");
+    case CompareState::OutOfRange: return QCoreApplication::translate("ParameterCompare", "超出范围");
+    case CompareState::NoAnswer: return QCoreApplication::translate("ParameterCompare", "无应答");
     }
     return QString();
 }

@@ -35,8 +35,8 @@ void ParameterSetsPanel::backupTo(const DriverContext &driver, const QString &pa
 
 void ParameterSetsPanel::load(const DriverContext &driver)
 {
-    const QString path = QFileDialog::getOpenFileName(window, QStringLiteral("载入参数"), QString(),
-                                                      QStringLiteral("参数文件 (*.csv);;所有文件 (*)"));
+    const QString path = QFileDialog::getOpenFileName(window, tr("载入参数"), QString(),
+                                                      tr("参数文件 (*.csv);;所有文件 (*)"));
     if (!path.isEmpty())
         loadFrom(driver, path);
 }
@@ -48,7 +48,7 @@ void ParameterSetsPanel::loadFrom(const DriverContext &driver, const QString &pa
         QStringList problems = file.problems;
         if (problems.isEmpty())
             problems.append(QStringLiteral("no register values"));
-        emit notice(QStringLiteral("参数文件无法使用: ") + problems.join(QLatin1String("; ")));
+        emit notice(tr("参数文件无法使用: ") + problems.join(QLatin1String("; ")));
         return;
     }
     purpose = Purpose::Compare;
@@ -67,7 +67,7 @@ void ParameterSetsPanel::stop()
 void ParameterSetsPanel::readDriver(const DriverContext &driver)
 {
     if (run->isRunning()) {
-        emit notice(QStringLiteral("参数读写进行中，请稍候"));
+        emit notice(tr("参数读写进行中，请稍候"));
         return;
     }
     context = driver;
@@ -80,7 +80,7 @@ void ParameterSetsPanel::onRead(const QHash<quint16, quint16> &values)
         return;
     lastRead = values;
     if (values.isEmpty()) {
-        emit notice(QStringLiteral("驱动器无应答"));
+        emit notice(tr("驱动器无应答"));
         return;
     }
     if (purpose == Purpose::Backup)
@@ -93,8 +93,8 @@ void ParameterSetsPanel::saveBackup(const QHash<quint16, quint16> &values)
 {
     QString path = filePath;
     if (path.isEmpty())
-        path = QFileDialog::getSaveFileName(window, QStringLiteral("保存参数"), QStringLiteral("parameters.csv"),
-                                            QStringLiteral("参数文件 (*.csv)"));
+        path = QFileDialog::getSaveFileName(window, tr("保存参数"), QStringLiteral("parameters.csv"),
+                                            tr("参数文件 (*.csv)"));
     if (path.isEmpty())
         return;
     QStringList silent;
@@ -102,12 +102,12 @@ void ParameterSetsPanel::saveBackup(const QHash<quint16, quint16> &values)
     QString error;
     if (!writeParameterFile(path, parameterFileComments(context.port, context.slaveAddress, context.mapPath),
                             entries, &error)) {
-        emit notice(QStringLiteral("参数文件保存失败: ") + error);
+        emit notice(tr("参数文件保存失败: ") + error);
         return;
     }
-    QString text = QStringLiteral("已保存 %1 个参数到 %2").arg(entries.size()).arg(QFileInfo(path).fileName());
+    QString text = tr("已保存 %1 个参数到 %2").arg(entries.size()).arg(QFileInfo(path).fileName());
     if (!silent.isEmpty())
-        text += QStringLiteral("；无应答未保存: ") + silent.join(QLatin1String(", "));
+        text += tr("；无应答未保存: ") + silent.join(QLatin1String(", "));
     emit notice(text);
 }
 
@@ -130,12 +130,12 @@ void ParameterSetsPanel::showComparison(const QHash<quint16, quint16> &values)
 void ParameterSetsPanel::writeTicked(const QList<ParameterEntry> &writes)
 {
     if (run->isRunning())
-        return compareDialog->showRefusal(QStringLiteral("参数读写进行中，请稍候"));
+        return compareDialog->showRefusal(tr("参数读写进行中，请稍候"));
     QString error;
     const QString undoPath = saveUndoFile(answeredEntries(context.registers, lastRead), context.port,
                                           context.slaveAddress, context.mapPath, &error);
     if (undoPath.isEmpty())
-        return compareDialog->showRefusal(QStringLiteral("撤销文件保存失败，未写入任何参数: ") + error);
+        return compareDialog->showRefusal(tr("撤销文件保存失败，未写入任何参数: ") + error);
     compareDialog->showWriteStarted(undoPath);
     run->writeValues(writes);
 }

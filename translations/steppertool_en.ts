@@ -2,6 +2,97 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_US">
 <context>
+    <name>CompareDialog</name>
+    <message>
+        <source>参数比较</source>
+        <translation>Compare parameters</translation>
+    </message>
+    <message>
+        <source>只显示差异</source>
+        <translation>Differences only</translation>
+    </message>
+    <message>
+        <source>写入</source>
+        <translation>Write</translation>
+    </message>
+    <message>
+        <source>地址</source>
+        <translation>Address</translation>
+    </message>
+    <message>
+        <source>名称</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>文件值</source>
+        <translation>In file</translation>
+    </message>
+    <message>
+        <source>驱动器值</source>
+        <translation>In driver</translation>
+    </message>
+    <message>
+        <source>权限</source>
+        <translation>Access</translation>
+    </message>
+    <message>
+        <source>状态</source>
+        <translation>State</translation>
+    </message>
+    <message>
+        <source>写入选中</source>
+        <translation>Write ticked</translation>
+    </message>
+    <message>
+        <source>取消写入</source>
+        <translation>Cancel writing</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>没有选中要写入的参数</source>
+        <translation>No parameter is ticked for writing</translation>
+    </message>
+    <message>
+        <source>文件有错误，不能写入:
+</source>
+        <translation>The file has errors and cannot be written:
+</translation>
+    </message>
+    <message>
+        <source>写入前的参数已保存到 %1</source>
+        <translation>The values before writing were saved to %1</translation>
+    </message>
+    <message>
+        <source>已写入</source>
+        <translation>Written</translation>
+    </message>
+    <message>
+        <source>写入失败: </source>
+        <translation>Write failed: </translation>
+    </message>
+    <message>
+        <source>已写入并确认 %1 个参数</source>
+        <translation>%1 parameters written and confirmed</translation>
+    </message>
+    <message>
+        <source>，已取消</source>
+        <translation>, cancelled</translation>
+    </message>
+    <message>
+        <source>；失败: </source>
+        <translation>; failed: </translation>
+    </message>
+    <message>
+        <source>
+撤销文件: </source>
+        <translation>
+Undo file: </translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>串口号：</source>
@@ -227,6 +318,14 @@ Could not write the file: %1!
 Recording stopped: %1
 </translation>
     </message>
+    <message>
+        <source>保存参数</source>
+        <translation>Save parameters</translation>
+    </message>
+    <message>
+        <source>载入参数</source>
+        <translation>Load parameters</translation>
+    </message>
 </context>
 <context>
     <name>MonitorDock</name>
@@ -297,6 +396,80 @@ Recording stopped: %1
     <message>
         <source>录制已停止：%1</source>
         <translation>Recording stopped: %1</translation>
+    </message>
+</context>
+<context>
+    <name>ParameterCompare</name>
+    <message>
+        <source>相同</source>
+        <translation>same</translation>
+    </message>
+    <message>
+        <source>不同</source>
+        <translation>differs</translation>
+    </message>
+    <message>
+        <source>不可写</source>
+        <translation>not writable</translation>
+    </message>
+    <message>
+        <source>不在映射表中</source>
+        <translation>not in the map</translation>
+    </message>
+    <message>
+        <source>超出范围</source>
+        <translation>out of range</translation>
+    </message>
+    <message>
+        <source>无应答</source>
+        <translation>no answer</translation>
+    </message>
+</context>
+<context>
+    <name>ParameterSetsPanel</name>
+    <message>
+        <source>载入参数</source>
+        <translation>Load parameters</translation>
+    </message>
+    <message>
+        <source>参数文件 (*.csv);;所有文件 (*)</source>
+        <translation>Parameter files (*.csv);;All files (*)</translation>
+    </message>
+    <message>
+        <source>参数文件无法使用: </source>
+        <translation>The parameter file cannot be used: </translation>
+    </message>
+    <message>
+        <source>参数读写进行中，请稍候</source>
+        <translation>Parameters are being read or written; please wait</translation>
+    </message>
+    <message>
+        <source>驱动器无应答</source>
+        <translation>The driver does not answer</translation>
+    </message>
+    <message>
+        <source>保存参数</source>
+        <translation>Save parameters</translation>
+    </message>
+    <message>
+        <source>参数文件 (*.csv)</source>
+        <translation>Parameter files (*.csv)</translation>
+    </message>
+    <message>
+        <source>参数文件保存失败: </source>
+        <translation>Could not save the parameter file: </translation>
+    </message>
+    <message>
+        <source>已保存 %1 个参数到 %2</source>
+        <translation>Saved %1 parameters to %2</translation>
+    </message>
+    <message>
+        <source>；无应答未保存: </source>
+        <translation>; not saved, no answer: </translation>
+    </message>
+    <message>
+        <source>撤销文件保存失败，未写入任何参数: </source>
+        <translation>Could not save the undo file; nothing was written: </translation>
     </message>
 </context>
 <context>
