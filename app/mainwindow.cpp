@@ -1,10 +1,12 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "app/windowsettings.h"
 #include "protocol/modbusmaster.h"
 #include "protocol/requestscheduler.h"
 #include "serial/serial.h"
 
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QIcon>
 #include <QLabel>
@@ -18,9 +20,9 @@ MainWindow::MainWindow(QWidget *parent)
     connectScheduler();
     initUi();
     readRegisterInfo(QStringLiteral("RegisterInfo"));
-    scheduler->setTiming(txTime, rxOutTime);
-    scheduler->setSlaveAddress(quint8(slaveAddress & 0xFF));
-    ui->lineEdit_deviceAddr->setText(QString::number(slaveAddress, 10));
+    useMapSettings(QStringLiteral("RegisterInfo"));
+    WindowSettings::restore(this, ui);
+    setAcceptDrops(true);
     // The table has its laid-out width only once the event loop runs.
     QTimer::singleShot(10, this, [this] { adjustColumnWidths(); });
 
@@ -35,6 +37,12 @@ MainWindow::MainWindow(QWidget *parent)
 MainWindow::~MainWindow()
 {
     delete ui;
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    WindowSettings::save(this, ui);
+    QMainWindow::closeEvent(event);
 }
 
 void MainWindow::initUi()
@@ -57,6 +65,7 @@ void MainWindow::initUi()
     for (const QString &baud : bauds)
         ui->comboBox_buad->addItem(spacerIcon, baud);
     ui->comboBox_buad->setCurrentIndex(2);
+    initFramingChoices();
 
     QTableWidget *table = ui->tableWidget;
     table->setSelectionBehavior(QAbstractItemView::SelectRows);

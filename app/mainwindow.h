@@ -10,6 +10,7 @@
 #include "registermap/registerinfo.h"
 
 class RequestScheduler;
+struct StartOptions;
 
 QT_BEGIN_NAMESPACE
 namespace Ui { class MainWindow; }
@@ -31,9 +32,18 @@ public:
     void setTableRow(RegisterInfo info, int row);
     void appendLogLine(const QColor &color, const QString &text);
     void exportLog();
+    // Port, framing, map and address from the command line; `open` opens
+    // the port once the event loop runs, as 打开串口 does.
+    void applyStartOptions(const StartOptions &options);
+    // Replaces the map, closing the port first; a file that cannot be read
+    // leaves the current map in place and returns false.
+    bool loadRegisterMap(const QString &fileName);
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private slots:
     void on_pushButton_open_clicked();
@@ -47,9 +57,15 @@ private slots:
     void on_pushButton_dataRefresh_clicked();
     void on_lineEdit_deviceAddr_textChanged(const QString &arg1);
     void on_portLost(QString errorText);
+    void on_pushButton_scan_clicked();
+    void on_pushButton_openMap_clicked();
 
 private:
     void initUi();
+    void initFramingChoices();
+    void useMapSettings(const QString &fileName);
+    void reportMapProblems(const QString &fileName, const QStringList &problems, int skipped, int invalid);
+    void resumeAfterScan();
     void adjustColumnWidths();
     void fillRegisterTable();
     void showRefusal(const QString &text);

@@ -1,7 +1,8 @@
 #include "app/mainwindow.h"
 #include "ui_mainwindow.h"
 
-#include <QCoreApplication>
+#include "app/settings.h"
+
 #include <QDateTime>
 #include <QFile>
 #include <QFileDialog>
@@ -13,7 +14,10 @@
 void MainWindow::exportLog()
 {
     const QString fileName = QFileDialog::getSaveFileName(
-        this, QStringLiteral("导出文件"), QCoreApplication::applicationDirPath(), QString());
+        this, QStringLiteral("导出文件"), lastFolder(QStringLiteral("export")), QString());
+    if (fileName.isEmpty())
+        return;
+    rememberFolder(QStringLiteral("export"), fileName);
     QFile file(fileName);
     if (!file.open(QIODevice::WriteOnly))
         return;

@@ -3,14 +3,27 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QTextCodec>
 
 namespace {
 
-// A line's bytes count as UTF-8 up to the first NUL, if any.
-QString lineText(const QByteArray &bytes)
+// Drive makers often write their maps in GBK: a file that is not valid
+// UTF-8 is read as GB18030, which contains GBK.
+QTextCodec *mapCodec(QFile &file)
+{
+    QTextCodec *utf8 = QTextCodec::codecForName("UTF-8");
+    QTextCodec::ConverterState state;
+    const QByteArray bytes = file.readAll();
+    utf8->toUnicode(bytes.constData(), bytes.size(), &state);
+    file.seek(0);
+    return state.invalidChars == 0 && state.remainingChars == 0 ? utf8 : QTextCodec::codecForName("GB18030");
+}
+
+// A line's bytes count up to the first NUL, if any.
+QString lineText(const QByteArray &bytes, QTextCodec *codec)
 {
     const int nul = bytes.indexOf('\0');
-    return QString::fromUtf8(nul < 0 ? bytes : bytes.left(nul));
+    return codec->toUnicode(nul < 0 ? bytes : bytes.left(nul));
 }
 
 // The text after the first colon (the whole part without one), trimmed.
@@ -47,7 +60,8 @@ void MainWindow::readRegisterInfo(const QString &fileName)
     } else {
         // Keys are found by containment, so a byte-order mark or blanks
         // around the first key do not hide it.
-        const QStringList settings = lineText(file.readLine()).split(QLatin1Char(','));
+        QTextCodec *codec = mapCodec(file);
+        const QStringList settings = lineText(file.readLine(), codec).split(QLatin1Char(','));
         for (const QString &part : settings) {
             const QString value = rawValue(part).trimmed();
             if (part.contains(QLatin1String("slaveAddress")))
@@ -59,16 +73,29 @@ void MainWindow::readRegisterInfo(const QString &fileName)
         }
         // The tick must advance the reply timeout and must not spin a core.
         txTime = qMax(txTime, 1);
-        while (!file.atEnd()) {
-            const QString line = lineText(file.readLine().trimmed());
+        QStringList problems;
+        int skipped = 0;
+        int invalid = 0;
+        for (int lineNumber = 2; !file.atEnd(); ++lineNumber) {
+            const QString line = lineText(file.readLine().trimmed(), codec);
             if (line.isEmpty())
                 continue;
             const RegisterInfo info = parseRegisterLine(line);
-            if (info.name.isEmpty())
+            if (info.name.isEmpty()) {
+                ++skipped;
+                problems << QStringLiteral("line %1 skipped: no register (five fields or more, one of them name)")
+                                .arg(lineNumber);
                 continue;
+            }
+            if (!info.addressValid) {
+                ++invalid;
+                problems << QStringLiteral("line %1: address \"%2\" is no 16-bit number; the row is neither "
+                                           "read nor written").arg(lineNumber).arg(info.addressText);
+            }
             registerList.append(info);
             registerAddrs.append(info.address);
         }
+        reportMapProblems(fileName, problems, skipped, invalid);
     }
     fillRegisterTable();
 }
