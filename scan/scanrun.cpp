@@ -24,6 +24,13 @@ ScanRun::ScanRun(RequestScheduler *scheduler, Serial *serial, QObject *parent)
     connect(scheduler, &RequestScheduler::exceptionAnswered, this,
             [this](const PendingCommand &request) { onAnswered(request); });
     connect(scheduler, &RequestScheduler::timedOut, this, &ScanRun::onUnanswered);
+    // A pulled adapter ends the scan; nothing would answer any more.
+    connect(serial, &Serial::portLost, this, [this](const QString &reason) {
+        if (!running)
+            return;
+        error = QStringLiteral("the port went away: ") + reason;
+        finish(false);
+    });
 }
 
 bool ScanRun::start(const ScanRequest &scan)

@@ -155,6 +155,10 @@ void TestConnection::portThatWillNotOpenSaysWhy()
 {
     MainWindow window;
     window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QLineEdit *portField = child<QComboBox>(window, "comboBox_port")->lineEdit();
+    for (const QString &path : {QStringLiteral("/dev/ttyUSB0"), QStringLiteral("/dev/pts/10")})
+        QVERIFY(portField->fontMetrics().horizontalAdvance(path) < portField->width());
     child<QComboBox>(window, "comboBox_port")->setCurrentText(QStringLiteral("/dev/no-such-adapter"));
     QTest::mouseClick(child<QPushButton>(window, "pushButton_open"), Qt::LeftButton);
     QVERIFY(!Serial::instance()->serialPort->isOpen());
