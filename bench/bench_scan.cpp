@@ -24,7 +24,7 @@ int main(int argc, char *argv[])
     const QString mapFile = dir.filePath(QStringLiteral("RegisterInfo"));
     QFile::copy(QStringLiteral(SOURCE_DIR "/RegisterInfo"), mapFile);
     SimulatedLine line;
-    if (!line.start(mapFile, baud, {QStringLiteral("--address"), QStringLiteral("7")})) {
+    if (!line.start(mapFile, baud, QStringList{QStringLiteral("--address"), QStringLiteral("7")})) {
         std::fprintf(stderr, "bench_scan: the simulator did not start\n");
         return 1;
     }

@@ -23,12 +23,14 @@ public:
             simulator.kill();
     }
 
-    // Starts the simulator on the map; false when it does not report its port.
-    bool start(const QString &mapFile, int baud)
+    // Starts the simulator on the map, with further options such as
+    // --address; false when it does not report its port.
+    bool start(const QString &mapFile, int baud, const QStringList &options = {})
     {
         simulator.setStandardErrorFile(QProcess::nullDevice());
         simulator.start(QStringLiteral(SIMDRIVER_PATH),
-                        {QStringLiteral("--map"), mapFile, QStringLiteral("--baud"), QString::number(baud)});
+                        QStringList{QStringLiteral("--map"), mapFile, QStringLiteral("--baud"),
+                                    QString::number(baud)} + options);
         if (!simulator.waitForStarted(5000))
             return false;
         while (!simulator.canReadLine()) {

@@ -7,23 +7,26 @@
 
 namespace {
 
-// Drive makers often write their maps in GBK: a file that is not valid
-// UTF-8 is read as GB18030, which contains GBK.
-QTextCodec *mapCodec(QFile &file)
+bool isValidUtf8(const QByteArray &bytes)
 {
-    QTextCodec *utf8 = QTextCodec::codecForName("UTF-8");
     QTextCodec::ConverterState state;
-    const QByteArray bytes = file.readAll();
-    utf8->toUnicode(bytes.constData(), bytes.size(), &state);
-    file.seek(0);
-    return state.invalidChars == 0 && state.remainingChars == 0 ? utf8 : QTextCodec::codecForName("GB18030");
+    QTextCodec::codecForName("UTF-8")->toUnicode(bytes.constData(), bytes.size(), &state);
+    return state.invalidChars == 0 && state.remainingChars == 0;
 }
 
-// A line's bytes count up to the first NUL, if any.
-QString lineText(const QByteArray &bytes, QTextCodec *codec)
+// A line's bytes count up to the first NUL, if any. Drive makers often
+// write their maps in GBK: a line that is not valid UTF-8 is read as
+// GB18030, which contains GBK. Only a line that decodes to a replacement
+// character is checked, so UTF-8 maps cost no more than before.
+QString lineText(const QByteArray &bytes)
 {
     const int nul = bytes.indexOf('\0');
-    return codec->toUnicode(nul < 0 ? bytes : bytes.left(nul));
+    const QByteArray text = nul < 0 ? bytes : bytes.left(nul);
+    const QString utf8 = QString::fromUtf8(text);
+    if (!utf8.contains(QChar::ReplacementCharacter) || isValidUtf8(text))
+        return utf8;
+    static QTextCodec *const gb18030 = QTextCodec::codecForName("GB18030");
+    return gb18030->toUnicode(text);
 }
 
 // The text after the first colon (the whole part without one), trimmed.
@@ -60,8 +63,7 @@ void MainWindow::readRegisterInfo(const QString &fileName)
     } else {
         // Keys are found by containment, so a byte-order mark or blanks
         // around the first key do not hide it.
-        QTextCodec *codec = mapCodec(file);
-        const QStringList settings = lineText(file.readLine(), codec).split(QLatin1Char(','));
+        const QStringList settings = lineText(file.readLine()).split(QLatin1Char(','));
         for (const QString &part : settings) {
             const QString value = rawValue(part).trimmed();
             if (part.contains(QLatin1String("slaveAddress")))
@@ -77,7 +79,7 @@ void MainWindow::readRegisterInfo(const QString &fileName)
         int skipped = 0;
         int invalid = 0;
         for (int lineNumber = 2; !file.atEnd(); ++lineNumber) {
-            const QString line = lineText(file.readLine().trimmed(), codec);
+            const QString line = lineText(file.readLine().trimmed());
             if (line.isEmpty())
                 continue;
             const RegisterInfo info = parseRegisterLine(line);

@@ -120,10 +120,10 @@ void ScanDialog::showFinished(bool cancelled)
 // than closing the dialog.
 void ScanDialog::setEditing(bool enabled)
 {
-    for (QWidget *field : {static_cast<QWidget *>(ui->lineEdit_port), static_cast<QWidget *>(ui->comboBox_parity),
-                           static_cast<QWidget *>(ui->comboBox_stopBits), static_cast<QWidget *>(ui->spinBox_first),
-                           static_cast<QWidget *>(ui->spinBox_last), static_cast<QWidget *>(ui->spinBox_timeout),
-                           static_cast<QWidget *>(ui->pushButton_start)})
+    const QList<QWidget *> fields{ui->lineEdit_port, ui->comboBox_parity, ui->comboBox_stopBits,
+                                  ui->spinBox_first, ui->spinBox_last, ui->spinBox_timeout,
+                                  ui->pushButton_start};
+    for (QWidget *field : fields)
         field->setEnabled(enabled);
     for (QCheckBox *box : baudBoxes)
         box->setEnabled(enabled);
