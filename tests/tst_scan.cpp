@@ -133,10 +133,19 @@ void TestScan::dialogScanPausesPollingAndFillsThePanel()
     QCOMPARE(dialog->request().bauds, ScanRequest::offeredBauds());
     QCOMPARE(dialog->request().registerAddress, quint16(0x10));
     QCOMPARE(dialog->request().timeoutMs, 50);
+    RequestScheduler &scheduler = MainWindowInspector::scheduler(window);
+    // Cancel stops a scan at once and leaves the dialog open.
+    QTest::mouseClick(dialog->findChild<QPushButton *>("pushButton_start"), Qt::LeftButton);
+    QVERIFY(dialog->run()->isRunning());
+    QTest::mouseClick(dialog->findChild<QPushButton *>("pushButton_cancel"), Qt::LeftButton);
+    QVERIFY(!dialog->run()->isRunning());
+    QVERIFY(dialog->isVisible());
+    QCOMPARE(scheduler.rxOutTime(), quint32(100));
+    QCOMPARE(Serial::instance()->serialPort->baudRate(), 4800);
+
     dialog->setRequest(narrowScan(simulator->devicePath(), QStringLiteral("6-8")));
     QTest::mouseClick(dialog->findChild<QPushButton *>("pushButton_start"), Qt::LeftButton);
     QVERIFY(dialog->run()->isRunning());
-    RequestScheduler &scheduler = MainWindowInspector::scheduler(window);
     QCOMPARE(scheduler.rxOutTime(), quint32(50));
     QTRY_VERIFY_WITH_TIMEOUT(!dialog->run()->isRunning(), 10000);
 
