@@ -24,6 +24,7 @@ ScanRun::ScanRun(RequestScheduler *scheduler, Serial *serial, QObject *parent)
     connect(scheduler, &RequestScheduler::exceptionAnswered, this,
             [this](const PendingCommand &request) { onAnswered(request); });
     connect(scheduler, &RequestScheduler::timedOut, this, &ScanRun::onUnanswered);
+    connect(scheduler, &RequestScheduler::idle, this, &ScanRun::onBaudDone);
     // A pulled adapter ends the scan; nothing would answer any more.
     connect(serial, &Serial::portLost, this, [this](const QString &reason) {
         if (!running)
@@ -81,7 +82,6 @@ void ScanRun::scanBaud(int index)
         const QByteArray frame = master->readCmd(quint8(address), request.registerAddress, 1);
         scheduler->enqueue(PendingCommand{frame, request.registerAddress, 1, this, address});
     }
-    awaitedAtBaud = request.addressCount();
     scheduler->start();
 }
 
@@ -101,14 +101,23 @@ void ScanRun::onUnanswered(const PendingCommand &asked)
         countAsked();
 }
 
-// The next baud rate is taken up outside the scheduler's signal, which is
-// still being delivered.
 void ScanRun::countAsked()
 {
     ++askedCount;
     emit progressed(askedCount, total());
-    if (--awaitedAtBaud > 0)
+}
+
+// Every address has had its turn at this baud rate: a garbled or foreign
+// block ends a wait without a reply or a timeout, so the empty line, not a
+// count of answers, says so. The next baud rate is taken up outside the
+// scheduler's signal, which is still being delivered.
+void ScanRun::onBaudDone()
+{
+    if (!running || !serial->serialPort->isOpen())
         return;
+    scheduler->stop();
+    askedCount = (baudIndex + 1) * request.addressCount();
+    emit progressed(askedCount, total());
     const int next = baudIndex + 1;
     QTimer::singleShot(0, this, [this, next] {
         if (!running)

@@ -50,6 +50,7 @@ private:
     void onAnswered(const PendingCommand &request);
     void onUnanswered(const PendingCommand &request);
     void countAsked();
+    void onBaudDone();
     void finish(bool cancelled);
     void restoreLine();
 
@@ -59,7 +60,6 @@ private:
     bool running = false;
     int baudIndex = 0;
     int askedCount = 0;
-    int awaitedAtBaud = 0;
     QList<ScanHit> found;
     QString error;
 

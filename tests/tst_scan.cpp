@@ -89,6 +89,19 @@ void TestScan::commandFindsTheDriverAndNothingElse()
     QCOMPARE(runScanCommand(narrowScan(QStringLiteral("/dev/no-such-port"), QStringLiteral("7")), outStream,
                             errStream), 1);
     QVERIFY2(err.contains(QStringLiteral("/dev/no-such-port")), qPrintable(err));
+
+    // A driver that refuses the register is there all the same; one that
+    // answers as another address is not the one asked.
+    const QString map = folder->path() + QStringLiteral("/RegisterInfo");
+    for (const QStringList &options : {QStringList{"--exception", "2"}, QStringList{"--reply-address", "8"}}) {
+        Simulator refusing;
+        QVERIFY(refusing.start(map, QStringList{"--address", "7"} + options));
+        out.clear();
+        const int expected = options.first() == QLatin1String("--exception") ? 0 : 2;
+        QCOMPARE(runScanCommand(narrowScan(refusing.devicePath(), QStringLiteral("7-8")), outStream, errStream),
+                 expected);
+        QCOMPARE(out.contains(QStringLiteral("found: address 7, 9600 baud")), expected == 0);
+    }
 }
 
 void TestScan::optionValuesAreCheckedBeforeAnyScan()
