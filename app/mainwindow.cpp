@@ -1,12 +1,14 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "app/windowsettings.h"
 #include "protocol/modbusmaster.h"
 #include "protocol/requestscheduler.h"
 #include "monitor/livemonitor.h"
 #include "monitor/statisticslabel.h"
 #include "serial/serial.h"
 
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QIcon>
 #include <QLabel>
@@ -24,9 +26,9 @@ MainWindow::MainWindow(QWidget *parent)
     connectParameterSets();
     initUi();
     readRegisterInfo(QStringLiteral("RegisterInfo"));
-    scheduler->setTiming(txTime, rxOutTime);
-    scheduler->setSlaveAddress(quint8(slaveAddress & 0xFF));
-    ui->lineEdit_deviceAddr->setText(QString::number(slaveAddress, 10));
+    useMapSettings(QStringLiteral("RegisterInfo"));
+    WindowSettings::restore(this, ui);
+    setAcceptDrops(true);
     // The table has its laid-out width only once the event loop runs.
     QTimer::singleShot(10, this, [this] { adjustColumnWidths(); });
 
@@ -41,6 +43,12 @@ MainWindow::MainWindow(QWidget *parent)
 MainWindow::~MainWindow()
 {
     delete ui;
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    WindowSettings::save(this, ui);
+    QMainWindow::closeEvent(event);
 }
 
 void MainWindow::initUi()
@@ -63,6 +71,7 @@ void MainWindow::initUi()
     for (const QString &baud : bauds)
         ui->comboBox_buad->addItem(spacerIcon, baud);
     ui->comboBox_buad->setCurrentIndex(2);
+    initFramingChoices();
 
     QTableWidget *table = ui->tableWidget;
     table->setSelectionBehavior(QAbstractItemView::SelectRows);

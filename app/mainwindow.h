@@ -10,9 +10,11 @@
 #include "registermap/registerinfo.h"
 
 class LiveMonitor;
+struct RegisterMap;
 class ParameterSetsPanel;
 class RequestScheduler;
 enum class LogColour;
+struct StartOptions;
 
 QT_BEGIN_NAMESPACE
 namespace Ui { class MainWindow; }
@@ -34,10 +36,19 @@ public:
     void setTableRow(RegisterInfo info, int row);
     void appendLogLine(const QColor &color, const QString &text);
     void exportLog();
+    // Port, framing, map and address from the command line; `open` opens
+    // the port once the event loop runs, as 打开串口 does.
+    void applyStartOptions(const StartOptions &options);
+    // Replaces the map, closing the port first; a file that cannot be read
+    // leaves the current map in place and returns false.
+    bool loadRegisterMap(const QString &fileName);
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private slots:
     void on_pushButton_open_clicked();
@@ -51,9 +62,15 @@ private slots:
     void on_pushButton_dataRefresh_clicked();
     void on_lineEdit_deviceAddr_textChanged(const QString &arg1);
     void on_portLost(QString errorText);
+    void on_pushButton_scan_clicked();
+    void on_pushButton_openMap_clicked();
 
 private:
     void initUi();
+    void initFramingChoices();
+    void useMapSettings(const QString &fileName);
+    void reportMapProblems(const QString &fileName, const RegisterMap &map);
+    void resumeAfterScan();
     void adjustColumnWidths();
     void fillRegisterTable();
     void connectEditorKeys();

@@ -1,7 +1,8 @@
 #include "app/mainwindow.h"
 #include "ui_mainwindow.h"
 
-#include <QCoreApplication>
+#include "app/settings.h"
+
 #include <QDateTime>
 #include <QFile>
 #include <QFileDialog>
@@ -14,9 +15,10 @@
 void MainWindow::exportLog()
 {
     const QString fileName = QFileDialog::getSaveFileName(
-        this, tr("导出文件"), QCoreApplication::applicationDirPath(), QString());
+        this, tr("导出文件"), lastFolder(QStringLiteral("export")), QString());
     if (fileName.isEmpty())
         return;
+    rememberFolder(QStringLiteral("export"), fileName);
     QFile file(fileName);
     const auto tellFailure = [this, &file] {
         showRefusal(tr("\n文件写入失败 : %1 !\n").arg(file.errorString()));

@@ -60,6 +60,15 @@ QByteArray ModbusMaster::readCmd(quint16 address, quint16 count)
     return frame;
 }
 
+QByteArray ModbusMaster::readCmd(quint8 slave, quint16 address, quint16 count)
+{
+    QByteArray frame = readCmd(address, count);
+    frame.chop(2);
+    frame[0] = char(slave);
+    appendCrc(frame);
+    return frame;
+}
+
 QByteArray ModbusMaster::readRegisterCmd(const RegisterInfo &info)
 {
     return readCmd(info.address, 1);

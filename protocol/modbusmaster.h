@@ -22,6 +22,8 @@ public:
     void appendCrc(QByteArray &frame);
 
     QByteArray readCmd(quint16 address, quint16 count);
+    // A read addressed to `slave` rather than to slaveAddress.
+    QByteArray readCmd(quint8 slave, quint16 address, quint16 count);
     QByteArray readRegisterCmd(const RegisterInfo &info);
     QByteArray writeCmd(quint16 address, quint16 value);
     QByteArray writeRegisterCmd(const RegisterInfo &info);

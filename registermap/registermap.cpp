@@ -4,14 +4,30 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
+#include <QTextCodec>
 
 namespace {
 
-// A line's bytes count as UTF-8 up to the first NUL, if any.
+bool isValidUtf8(const QByteArray &bytes)
+{
+    QTextCodec::ConverterState state;
+    QTextCodec::codecForName("UTF-8")->toUnicode(bytes.constData(), bytes.size(), &state);
+    return state.invalidChars == 0 && state.remainingChars == 0;
+}
+
+// A line's bytes count up to the first NUL, if any. Drive makers often
+// write their maps in GBK: a line that is not valid UTF-8 is read as
+// GB18030, which contains GBK. Only a line that decodes to a replacement
+// character is checked, so UTF-8 maps cost no more than before.
 QString lineText(const QByteArray &bytes)
 {
     const int nul = bytes.indexOf('\0');
-    return QString::fromUtf8(nul < 0 ? bytes : bytes.left(nul));
+    const QByteArray text = nul < 0 ? bytes : bytes.left(nul);
+    const QString utf8 = QString::fromUtf8(text);
+    if (!utf8.contains(QChar::ReplacementCharacter) || isValidUtf8(text))
+        return utf8;
+    static QTextCodec *const gb18030 = QTextCodec::codecForName("GB18030");
+    return gb18030->toUnicode(text);
 }
 
 // The text after the first colon (the whole part without one).
@@ -85,13 +101,22 @@ bool loadRegisterMap(const QString &path, RegisterMap *map)
     }
     // The tick must advance the reply timeout and must not spin a core.
     map->txTime = qMax(map->txTime, 1);
-    while (!file.atEnd()) {
+    for (int lineNumber = 2; !file.atEnd(); ++lineNumber) {
         const QString line = lineText(file.readLine().trimmed());
         if (line.isEmpty())
             continue;
         const RegisterInfo info = parseRegisterLine(line);
-        if (info.name.isEmpty())
+        if (info.name.isEmpty()) {
+            ++map->skippedLines;
+            map->problems << QStringLiteral("line %1 skipped: no register (five fields or more, one of them name)")
+                                 .arg(lineNumber);
             continue;
+        }
+        if (!info.addressValid) {
+            ++map->invalidAddresses;
+            map->problems << QStringLiteral("line %1: address \"%2\" is no 16-bit number; the row is neither "
+                                            "read nor written").arg(lineNumber).arg(info.addressText);
+        }
         map->registers.append(info);
     }
     return true;

@@ -3,6 +3,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include "registermap/registerinfo.h"
 
@@ -16,6 +17,11 @@ struct RegisterMap
     quint32 rxOutTime = 1000;
     int blockRead = 1;  // registers one refresh request may read
     QList<RegisterInfo> registers;
+    // Lines that are no register, rows whose address is not a register
+    // number, and one line for each of them saying where and why.
+    int skippedLines = 0;
+    int invalidAddresses = 0;
+    QStringList problems;
 };
 
 // Fills `map` from the file; settings the file leaves out keep the values

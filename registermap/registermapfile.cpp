@@ -7,22 +7,18 @@ void MainWindow::readRegisterInfo(const QString &fileName)
     map.slaveAddress = slaveAddress;
     map.txTime = txTime;
     map.rxOutTime = rxOutTime;
-    if (!loadRegisterMap(fileName, &map)) {
+    if (!::loadRegisterMap(fileName, &map)) {
         showRefusal(tr("文件读取失败，请检查文件是否存在!"));
     } else {
         slaveAddress = map.slaveAddress;
         txTime = map.txTime;
         rxOutTime = map.rxOutTime;
         refreshPlan.setBlockSize(map.blockRead);
-        int unaddressed = 0;
         for (const RegisterInfo &info : qAsConst(map.registers)) {
             registerList.append(info);
             registerAddrs.append(info.address);
-            if (!info.addressValid)
-                ++unaddressed;
         }
-        if (unaddressed > 0)
-            showRefusal(tr("\n%1 个寄存器地址无效，不会读写 !\n").arg(unaddressed));
+        reportMapProblems(fileName, map);
     }
     fillRegisterTable();
 }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and starts the tool in the repository
-# folder, which holds the sample register map. Unless --no-sim is given, a
-# simulated driver serves that map on a pseudo-terminal while the tool runs.
+# Installs what is missing, builds the tool and the simulated driver, and
+# starts the tool in the repository folder, which holds the sample register
+# map. Unless --no-sim is given, a simulated driver serves that map on a
+# pseudo-terminal and the tool starts with that port open.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 source "$root/scripts/deps.sh"
@@ -13,9 +14,12 @@ if [ "${1:-}" = "--no-sim" ]; then
 fi
 
 ensure_packages "${BUILD_PACKAGES[@]}"
-build_tool
+echo "== building steppertool and simdriver in $root/build"
+cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=Debug >/dev/null
+cmake --build "$root/build" -j"$(nproc)" --target steppertool simdriver
 cd "$root"
 
+tool_options=()
 if [ "$simulate" -eq 1 ]; then
     sim_out="$root/build/simdriver.port"
     sim_log="$root/build/simdriver.log"
@@ -30,13 +34,13 @@ if [ "$simulate" -eq 1 ]; then
     [ -n "$port" ] || { echo "the simulated driver did not start; see $sim_log" >&2; exit 1; }
     echo "== simulated driver (its requests are logged to $sim_log) on:"
     echo "$port"
-    echo "== type that path into 串口号 and press 打开串口"
+    tool_options=(--port "$port" --open)
 fi
 
 echo "== starting build/steppertool"
 # In the background, so that an interrupt of this script reaches the tool too
 # and the simulator is stopped after it.
-"$root/build/steppertool" "$@" &
+"$root/build/steppertool" "${tool_options[@]}" "$@" &
 tool_pid=$!
 trap 'kill "$tool_pid" 2>/dev/null || true; wait "$tool_pid" 2>/dev/null || true; exit 130' INT TERM
 wait "$tool_pid"

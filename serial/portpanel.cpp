@@ -5,6 +5,8 @@
 #include "protocol/modbusmaster.h"
 #include "monitor/livemonitor.h"
 #include "protocol/requestscheduler.h"
+#include "scan/scandialog.h"
+#include "scan/scanrun.h"
 #include "serial/serial.h"
 
 #include <QColor>
@@ -59,8 +61,12 @@ void MainWindow::on_pushButton_open_clicked()
         showRefusal(tr("\n设备地址无效 !\n"));
         return;
     }
-    if (!serial->openPort(portName, baudText.toUInt(nullptr, 10)))
+    const auto parity = QSerialPort::Parity(ui->comboBox_parity->currentData().toInt());
+    const auto stopBits = QSerialPort::StopBits(ui->comboBox_stopBits->currentData().toInt());
+    if (!serial->openPort(portName, baudText.toUInt(nullptr, 10), parity, stopBits)) {
+        showRefusal(tr("\n串口 %1 打开失败：\n%2\n").arg(portName, serial->openError()));
         return;
+    }
     scheduler->start();
     on_pushButton_dataRefresh_clicked();
     showPortState(true);
@@ -102,6 +108,8 @@ void MainWindow::showPortState(bool open)
     ui->pushButton_open->setText(open ? tr("关闭串口") : tr("打开串口"));
     ui->comboBox_port->setEnabled(!open);
     ui->comboBox_buad->setEnabled(!open);
+    ui->comboBox_parity->setEnabled(!open);
+    ui->comboBox_stopBits->setEnabled(!open);
     ui->pushButton_refresh->setEnabled(!open);
     ui->lineEdit_deviceAddr->setEnabled(!open);
     ui->checkBox_continuous->setEnabled(open);
@@ -129,4 +137,45 @@ void MainWindow::on_lineEdit_deviceAddr_textChanged(const QString &arg1)
     scheduler->setSlaveAddress(quint8(slaveAddress & 0xFF));
     qDebug() << "void MainWindow::on_lineEdit_deviceAddr_textChanged(const QString&)"
              << "set slaveAddress:" << slaveAddress;
+}
+
+// 8N1 first: what most drivers leave the factory with.
+void MainWindow::initFramingChoices()
+{
+    ui->comboBox_parity->addItem(QStringLiteral("无校验"), int(QSerialPort::NoParity));
+    ui->comboBox_parity->addItem(QStringLiteral("偶校验"), int(QSerialPort::EvenParity));
+    ui->comboBox_parity->addItem(QStringLiteral("奇校验"), int(QSerialPort::OddParity));
+    ui->comboBox_stopBits->addItem(QStringLiteral("1"), int(QSerialPort::OneStop));
+    ui->comboBox_stopBits->addItem(QStringLiteral("2"), int(QSerialPort::TwoStop));
+}
+
+// An open port stays open through the scan: polling pauses, and the scan
+// puts the line back as it found it.
+void MainWindow::on_pushButton_scan_clicked()
+{
+    if (Serial::instance()->serialPort->isOpen()) {
+        refreshInProgress = false;
+        setDataRefreshEnabled(false);
+    }
+    ScanRequest request;
+    request.port = ui->comboBox_port->currentText().trimmed();
+    request.parity = QSerialPort::Parity(ui->comboBox_parity->currentData().toInt());
+    request.stopBits = QSerialPort::StopBits(ui->comboBox_stopBits->currentData().toInt());
+    request.registerAddress = registerList.isEmpty() ? 0 : registerList.first().address;
+    auto *dialog = new ScanDialog(scheduler, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setRequest(request);
+    connect(dialog, &ScanDialog::hitChosen, this, [this](int address, qint64 baud) {
+        ui->comboBox_buad->setCurrentText(QString::number(baud));
+        ui->lineEdit_deviceAddr->setText(QString::number(address));
+    });
+    connect(dialog, &QDialog::finished, this, &MainWindow::resumeAfterScan);
+    dialog->open();
+}
+
+void MainWindow::resumeAfterScan()
+{
+    const bool open = Serial::instance()->serialPort->isOpen();
+    showPortState(open);
+    setDataRefreshEnabled(open && !scheduler->isBusy());
 }

@@ -102,21 +102,27 @@ void Serial::noticeError(int error)
     });
 }
 
-bool Serial::openPort(const QString &name, qint64 baud)
+bool Serial::openPort(const QString &name, qint64 baud, QSerialPort::Parity parity,
+                      QSerialPort::StopBits stopBits)
 {
     if (serialPort->isOpen())
         serialPort->close();
     serialPort->setPortName(name);
-    if (!serialPort->open(QIODevice::ReadWrite))
+    if (!serialPort->open(QIODevice::ReadWrite)) {
+        openErrorText = serialPort->errorString();
+        // Debian gives serial adapters to the dialout group.
+        if (serialPort->error() == QSerialPort::PermissionError)
+            openErrorText += QStringLiteral(" (add the user to the dialout group, then log in again)");
         return false;
+    }
+    openErrorText.clear();
     lossReported = false;
     expected = ExpectedReply();
-    // A rate the tool does not offer leaves the line at its previous rate.
     if (isOfferedBaudRate(baud))
         serialPort->setBaudRate(qint32(baud), QSerialPort::AllDirections);
     serialPort->setDataBits(QSerialPort::Data8);
-    serialPort->setParity(QSerialPort::NoParity);
-    serialPort->setStopBits(QSerialPort::OneStop);
+    serialPort->setParity(parity);
+    serialPort->setStopBits(stopBits);
     serialPort->setFlowControl(QSerialPort::NoFlowControl);
     return true;
 }

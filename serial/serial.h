@@ -3,13 +3,10 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QSerialPort>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
-
-QT_BEGIN_NAMESPACE
-class QSerialPort;
-QT_END_NAMESPACE
 
 // The one serial line of the program. Incoming bytes are handed on in
 // blocks: a block ends at the first pause of 12 ms in the stream, or, for
@@ -25,7 +22,15 @@ class Serial : public QObject
 public:
     static Serial *instance();
 
-    bool openPort(const QString &name, qint64 baud);
+    // Eight data bits; a rate the tool does not offer leaves the line at its
+    // previous rate. On failure, openError() says why.
+    bool openPort(const QString &name, qint64 baud, QSerialPort::Parity parity,
+                  QSerialPort::StopBits stopBits);
+    bool openPort(const QString &name, qint64 baud)
+    {
+        return openPort(name, baud, QSerialPort::NoParity, QSerialPort::OneStop);
+    }
+    QString openError() const { return openErrorText; }
     bool sendData(QByteArray frame);
     bool sendText(QString text);
     QStringList portList();
@@ -49,6 +54,7 @@ private:
     bool expectedReplyComplete() const;
 
     QTimer receiveTimer;
+    QString openErrorText;
     bool lossReported = false;
     struct ExpectedReply
     {

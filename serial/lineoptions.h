@@ -1,0 +1,14 @@
+#ifndef LINEOPTIONS_H
+#define LINEOPTIONS_H
+
+#include <QSerialPort>
+#include <QString>
+
+// Parity and stop bits as the command line and the settings file spell them
+// ("none", "even", "odd"; "1", "2"). Each parse function returns an error
+// text, empty when the value was taken.
+QString parseParity(const QString &text, QSerialPort::Parity &parity);
+QString parseStopBits(const QString &text, QSerialPort::StopBits &stopBits);
+QString parityName(QSerialPort::Parity parity);
+
+#endif // LINEOPTIONS_H
