@@ -4,9 +4,12 @@
 #include "cli/batchrun.h"
 #include "cli/commandline.h"
 #include "cli/interruptwatch.h"
+#include "registermap/registermap.h"
+#include "scan/scancommand.h"
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QTextStream>
 #include <QTimer>
 
 #include <cstdio>
@@ -20,7 +23,28 @@ void nameApplication()
     QCoreApplication::setApplicationVersion(QStringLiteral(STEPPERTOOL_VERSION));
 }
 
-// Help, version, refusals and backup/compare/restore: no display needed.
+// The scan asks for the map's first register, or register 0 without a map.
+int runScan(CommandLine &commandLine)
+{
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    RegisterMap map;
+    const bool mapGiven = !commandLine.startOptions().mapFile.isEmpty();
+    if (!loadRegisterMap(commandLine.mapPath, &map) && mapGiven) {
+        err << "steppertool: cannot read the register map " << commandLine.mapPath << Qt::endl;
+        return 1;
+    }
+    for (const RegisterInfo &info : qAsConst(map.registers)) {
+        if (info.addressValid) {
+            commandLine.scan.registerAddress = info.address;
+            break;
+        }
+    }
+    return runScanCommand(commandLine.scan, out, err);
+}
+
+// Help, version, refusals, backup/compare/restore and the scan: no display
+// needed.
 int runWithoutWindow(int argc, char *argv[], CommandLine &commandLine)
 {
     QCoreApplication app(argc, argv);
@@ -36,6 +60,8 @@ int runWithoutWindow(int argc, char *argv[], CommandLine &commandLine)
         fprintf(stderr, "steppertool: %s\n%s", qPrintable(commandLine.error()),
                 qPrintable(commandLine.helpText()));
         return 1;
+    case CommandLine::Action::Scan:
+        return runScan(commandLine);
     default:
         break;
     }
@@ -71,5 +97,6 @@ int main(int argc, char *argv[])
     nameApplication();
     MainWindow window;
     window.show();
+    window.applyStartOptions(commandLine.startOptions());
     return app.exec();
 }

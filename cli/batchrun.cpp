@@ -70,7 +70,7 @@ bool BatchRun::openLine()
 {
     const quint8 slave = quint8((options.slaveAddress ? quint32(options.slaveAddress) : map.slaveAddress) & 0xFF);
     Serial *serial = Serial::instance();
-    if (!serial->openPort(options.port, options.baud)) {
+    if (!serial->openPort(options.port, options.baud, options.parity, options.stopBits)) {
         err << "steppertool: cannot open " << options.port << ": " << serial->serialPort->errorString() << Qt::endl;
         return false;
     }

@@ -1,6 +1,7 @@
 #include "cli/commandline.h"
 
 #include "paramsets/parameterfile.h"
+#include "serial/lineoptions.h"
 
 #include <QCommandLineOption>
 
@@ -12,27 +13,38 @@ const struct OptionRow
     const char *name;
     const char *valueName;  // null for a switch
     const char *description;
-    bool batchOnly;  // means nothing to the window
 } optionTable[] = {
-    {"port", "PATH", "Serial port of the driver, e.g. /dev/ttyUSB0.", true},
-    {"baud", "N", "Line rate (default 9600).", true},
-    {"address", "N", "Slave address 1..247 (default: the map's slaveAddress).", true},
-    {"map", "FILE", "Register map (default: RegisterInfo in the working folder).", true},
-    {"backup", "FILE", "Save every register of the map that answers to FILE.", true},
-    {"compare", "FILE", "Compare FILE with the driver's values.", true},
-    {"restore", "FILE", "Write the values of FILE that differ from the driver's.", true},
-    {"dry-run", nullptr, "With --restore: show what would be written, write nothing.", true},
-    {"skip", "ADDR[,ADDR...]", "With --restore: never write these registers.", true},
-    {"lang", "zh|en", "Language of the window (default: the system's; Chinese unless it is another language).", false},
+    {"port", "PATH", "Serial port of the driver, e.g. /dev/ttyUSB0."},
+    {"baud", "N", "Line rate: 1200, 4800, 9600 (default), 19200, 38400, 57600 or 115200."},
+    {"parity", "none|even|odd", "Parity of the line (default none)."},
+    {"stop-bits", "1|2", "Stop bits of the line (default 1)."},
+    {"address", "N", "Slave address 1..247 (default: the map's slaveAddress)."},
+    {"map", "FILE", "Register map (default: RegisterInfo in the working folder)."},
+    {"open", nullptr, "Window: open the port once the window shows."},
+    {"lang", "zh|en", "Window language (default: the system's; Chinese unless it is another language)."},
+    {"backup", "FILE", "Save every register of the map that answers to FILE."},
+    {"compare", "FILE", "Compare FILE with the driver's values."},
+    {"restore", "FILE", "Write the values of FILE that differ from the driver's."},
+    {"dry-run", nullptr, "With --restore: show what would be written, write nothing."},
+    {"skip", "ADDR[,ADDR...]", "With --restore: never write these registers."},
+    {"scan", nullptr, "Ask every address at every baud rate for one register; list who answers."},
+    {"bauds", "LIST", "With --scan: baud rates to try, e.g. 9600,19200 (default all seven)."},
+    {"addresses", "A-B", "With --scan: addresses to ask (default 1-247)."},
+    {"scan-timeout", "MS", "With --scan: reply timeout per address (default 50)."},
 };
+
+const QStringList batchActions = {QStringLiteral("backup"), QStringLiteral("compare"), QStringLiteral("restore"),
+                                  QStringLiteral("scan")};
 
 } // namespace
 
 CommandLine::CommandLine()
 {
     parser.setApplicationDescription(QStringLiteral(
-        "Modbus RTU tool for stepper-motor drivers. Without options it opens the window;\n"
-        "--backup, --compare and --restore run without one."));
+        "Modbus RTU tool for stepper-motor drivers. Without --backup, --compare, --restore\n"
+        "or --scan it opens the window; with one of them it runs without one.\n"
+        "Exit status: 0 done, 1 bad usage or file, 2 port or driver not answering,\n"
+        "3 differences found, values to write, or writes not confirmed."));
     parser.addHelpOption();
     parser.addVersionOption();
     for (const OptionRow &row : optionTable) {
@@ -62,49 +74,106 @@ void CommandLine::parse(const QStringList &arguments)
     language = parser.value(QStringLiteral("lang"));
     if (!language.isEmpty() && language != QLatin1String("zh") && language != QLatin1String("en"))
         return refuse(QStringLiteral("--lang: '%1' is neither zh nor en").arg(language));
+    if (!chooseAction())
+        return;
+    readLineOptions();
+    if (chosen == Action::Invalid)
+        return;
+    const QStringList restoreOnly = {QStringLiteral("dry-run"), QStringLiteral("skip")};
+    const QStringList scanOnly = {QStringLiteral("bauds"), QStringLiteral("addresses"), QStringLiteral("scan-timeout")};
+    if (refuseOutside(restoreOnly, chosen == Action::Restore ? QString() : QStringLiteral("--restore"))
+        || refuseOutside(scanOnly, chosen == Action::Scan ? QString() : QStringLiteral("--scan"))
+        || refuseOutside({QStringLiteral("open"), QStringLiteral("lang")},
+                         chosen == Action::Window ? QString() : QStringLiteral("the window")))
+        return;
+    if (chosen == Action::Window)
+        return;
+    if (port.isEmpty())
+        return refuse(QStringLiteral("--port is needed"));
+    if (chosen == Action::Scan)
+        readScanOptions();
+    else if (chosen == Action::Restore)
+        readRestoreOptions();
+}
 
-    const QStringList actions = {QStringLiteral("backup"), QStringLiteral("compare"), QStringLiteral("restore")};
+// At most one window-less action; none is the window.
+bool CommandLine::chooseAction()
+{
     QStringList given;
-    for (const QString &name : actions) {
+    for (const QString &name : batchActions) {
         if (parser.isSet(name))
             given.append(name);
     }
-    if (given.size() > 1)
-        return refuse(QStringLiteral("give only one of --backup, --compare and --restore"));
-    if (given.isEmpty()) {
-        for (const OptionRow &row : optionTable) {
-            if (row.batchOnly && parser.isSet(QString::fromLatin1(row.name)))
-                return refuse(QStringLiteral("--%1 needs --backup, --compare or --restore").arg(QLatin1String(row.name)));
-        }
-        return;
+    if (given.size() > 1) {
+        refuse(QStringLiteral("give only one of --backup, --compare, --restore and --scan"));
+        return false;
     }
-    chosen = given.first() == actions.at(0) ? Action::Backup
-           : given.first() == actions.at(1) ? Action::Compare : Action::Restore;
-    parameterFile = parser.value(given.first());
-    readBatchOptions();
+    if (given.isEmpty())
+        return true;
+    const Action actions[] = {Action::Backup, Action::Compare, Action::Restore, Action::Scan};
+    chosen = actions[batchActions.indexOf(given.first())];
+    if (chosen != Action::Scan)
+        parameterFile = parser.value(given.first());
+    return true;
 }
 
-void CommandLine::readBatchOptions()
+// True, and the arguments refused, when one of `names` is given where it
+// means nothing; `where` is empty where they belong.
+bool CommandLine::refuseOutside(const QStringList &names, const QString &where)
+{
+    if (where.isEmpty())
+        return false;
+    for (const QString &name : names) {
+        if (parser.isSet(name)) {
+            refuse(QStringLiteral("--%1 goes only with %2").arg(name, where));
+            return true;
+        }
+    }
+    return false;
+}
+
+void CommandLine::readLineOptions()
 {
     port = parser.value(QStringLiteral("port"));
-    if (port.isEmpty())
-        return refuse(QStringLiteral("--port is needed"));
     if (parser.isSet(QStringLiteral("map")))
         mapPath = parser.value(QStringLiteral("map"));
     bool ok = true;
     if (parser.isSet(QStringLiteral("baud"))) {
         baud = parser.value(QStringLiteral("baud")).toInt(&ok, 10);
-        if (!ok || baud <= 0)
-            return refuse(QStringLiteral("--baud: '%1' is not a line rate").arg(parser.value(QStringLiteral("baud"))));
+        if (!ok || !ScanRequest::offeredBauds().contains(baud))
+            return refuse(QStringLiteral("--baud: '%1' is not one of the offered rates").arg(parser.value(QStringLiteral("baud"))));
     }
     if (parser.isSet(QStringLiteral("address"))) {
         slaveAddress = parser.value(QStringLiteral("address")).toInt(&ok, 10);
         if (!ok || slaveAddress < 1 || slaveAddress > 247)
             return refuse(QStringLiteral("--address: '%1' is not 1..247").arg(parser.value(QStringLiteral("address"))));
     }
-    const bool restoring = chosen == Action::Restore;
-    if (!restoring && (parser.isSet(QStringLiteral("dry-run")) || parser.isSet(QStringLiteral("skip"))))
-        return refuse(QStringLiteral("--dry-run and --skip go with --restore"));
+    QString why;
+    if (parser.isSet(QStringLiteral("parity")) && !(why = parseParity(parser.value(QStringLiteral("parity")), parity)).isEmpty())
+        return refuse(QStringLiteral("--parity: ") + why);
+    if (parser.isSet(QStringLiteral("stop-bits"))
+        && !(why = parseStopBits(parser.value(QStringLiteral("stop-bits")), stopBits)).isEmpty())
+        return refuse(QStringLiteral("--stop-bits: ") + why);
+}
+
+void CommandLine::readScanOptions()
+{
+    scan.port = port;
+    scan.parity = parity;
+    scan.stopBits = stopBits;
+    QString why;
+    if (parser.isSet(QStringLiteral("bauds")) && !(why = parseBauds(parser.value(QStringLiteral("bauds")), scan)).isEmpty())
+        return refuse(QStringLiteral("--bauds: ") + why);
+    if (parser.isSet(QStringLiteral("addresses"))
+        && !(why = parseAddresses(parser.value(QStringLiteral("addresses")), scan)).isEmpty())
+        return refuse(QStringLiteral("--addresses: ") + why);
+    if (parser.isSet(QStringLiteral("scan-timeout"))
+        && !(why = parseScanTimeout(parser.value(QStringLiteral("scan-timeout")), scan)).isEmpty())
+        return refuse(QStringLiteral("--scan-timeout: ") + why);
+}
+
+void CommandLine::readRestoreOptions()
+{
     dryRun = parser.isSet(QStringLiteral("dry-run"));
     for (const QString &text : parser.values(QStringLiteral("skip"))) {
         for (const QString &part : text.split(QLatin1Char(','))) {
@@ -114,4 +183,22 @@ void CommandLine::readBatchOptions()
             skipped.append(address);
         }
     }
+}
+
+StartOptions CommandLine::startOptions() const
+{
+    StartOptions options;
+    options.port = port;
+    if (parser.isSet(QStringLiteral("baud")))
+        options.baud = baud;
+    if (parser.isSet(QStringLiteral("parity")))
+        options.parity = parity;
+    if (parser.isSet(QStringLiteral("stop-bits")))
+        options.stopBits = stopBits;
+    if (slaveAddress > 0)
+        options.address = slaveAddress;
+    if (parser.isSet(QStringLiteral("map")))
+        options.mapFile = mapPath;
+    options.open = parser.isSet(QStringLiteral("open"));
+    return options;
 }

@@ -3,8 +3,12 @@
 
 #include <QCommandLineParser>
 #include <QList>
+#include <QSerialPort>
 #include <QString>
 #include <QStringList>
+
+#include "app/startoptions.h"
+#include "scan/scanrequest.h"
 
 // The program's options and what they ask for. Parsing needs no
 // application object, so main() can choose between the window and a
@@ -12,7 +16,7 @@
 class CommandLine
 {
 public:
-    enum class Action { Window, Help, Version, Backup, Compare, Restore, Invalid };
+    enum class Action { Window, Help, Version, Backup, Compare, Restore, Scan, Invalid };
 
     CommandLine();
     // Reads `arguments` (program name first) and checks the values.
@@ -23,19 +27,28 @@ public:
     // Why the arguments are refused, for Action::Invalid.
     QString error() const { return problem; }
     QString helpText() const { return parser.helpText(); }
+    // What the window is asked to do at start.
+    StartOptions startOptions() const;
 
     QString port;
     qint32 baud = 9600;
     int slaveAddress = 0;  // 0: the map's
     QString mapPath = QStringLiteral("RegisterInfo");
+    QSerialPort::Parity parity = QSerialPort::NoParity;
+    QSerialPort::StopBits stopBits = QSerialPort::OneStop;
     QString parameterFile;
     bool dryRun = false;
     QList<quint16> skipped;
     QString language;  // "zh", "en", or empty for the system's
+    ScanRequest scan;
 
 private:
     void refuse(const QString &why);
-    void readBatchOptions();
+    bool chooseAction();
+    void readLineOptions();
+    void readScanOptions();
+    void readRestoreOptions();
+    bool refuseOutside(const QStringList &names, const QString &where);
 
     QCommandLineParser parser;
     Action chosen = Action::Window;
