@@ -17,8 +17,6 @@
 
 namespace {
 
-const char baseTitle[] = "开闭环步进驱动器-上位机调试软件 v1.0";
-
 // The first dropped local file, if any.
 QString droppedFile(const QMimeData *data)
 {
@@ -62,8 +60,8 @@ void MainWindow::useMapSettings(const QString &fileName)
     scheduler->setSlaveAddress(quint8(slaveAddress & 0xFF));
     ui->lineEdit_deviceAddr->setText(QString::number(slaveAddress, 10));
     const QFileInfo map(fileName);
-    setWindowTitle(map.isFile() ? QString::fromUtf8(baseTitle) + QStringLiteral(" - ") + map.fileName()
-                                : QString::fromUtf8(baseTitle));
+    const QString title = tr("开闭环步进驱动器-上位机调试软件 v1.0");
+    setWindowTitle(map.isFile() ? title + QStringLiteral(" - ") + map.fileName() : title);
 }
 
 // One notice for the whole file; the details, a line each, go to the log.

@@ -24,9 +24,9 @@ ScanDialog::ScanDialog(RequestScheduler *scheduler, QWidget *parent)
         ui->layout_bauds->addWidget(box);
         baudBoxes.append(box);
     }
-    ui->comboBox_parity->addItem(QStringLiteral("无校验"), int(QSerialPort::NoParity));
-    ui->comboBox_parity->addItem(QStringLiteral("偶校验"), int(QSerialPort::EvenParity));
-    ui->comboBox_parity->addItem(QStringLiteral("奇校验"), int(QSerialPort::OddParity));
+    ui->comboBox_parity->addItem(tr("无校验"), int(QSerialPort::NoParity));
+    ui->comboBox_parity->addItem(tr("偶校验"), int(QSerialPort::EvenParity));
+    ui->comboBox_parity->addItem(tr("奇校验"), int(QSerialPort::OddParity));
     ui->comboBox_stopBits->addItem(QStringLiteral("1"), int(QSerialPort::OneStop));
     ui->comboBox_stopBits->addItem(QStringLiteral("2"), int(QSerialPort::TwoStop));
 
@@ -82,14 +82,14 @@ void ScanDialog::startScan()
 {
     const ScanRequest scanRequest = request();
     if (scanRequest.port.isEmpty() || scanRequest.bauds.isEmpty() || scanRequest.addressCount() < 1) {
-        ui->listWidget_found->addItem(QStringLiteral("请填写串口号，至少选一个波特率，地址范围由小到大"));
+        ui->listWidget_found->addItem(tr("请填写串口号，至少选一个波特率，地址范围由小到大"));
         return;
     }
     ui->listWidget_found->clear();
     ui->progressBar->setRange(0, scanRequest.addressCount() * scanRequest.bauds.size());
     ui->progressBar->setValue(0);
     if (!scan->start(scanRequest)) {
-        ui->listWidget_found->addItem(QStringLiteral("串口打开失败：") + scan->errorText());
+        ui->listWidget_found->addItem(tr("串口打开失败：") + scan->errorText());
         return;
     }
     setEditing(false);
@@ -97,7 +97,7 @@ void ScanDialog::startScan()
 
 void ScanDialog::addHit(const ScanHit &hit)
 {
-    auto *item = new QListWidgetItem(QStringLiteral("地址 %1，%2 波特").arg(hit.address).arg(hit.baud));
+    auto *item = new QListWidgetItem(tr("地址 %1，%2 波特").arg(hit.address).arg(hit.baud));
     item->setData(AddressRole, hit.address);
     item->setData(BaudRole, hit.baud);
     ui->listWidget_found->addItem(item);
@@ -107,11 +107,11 @@ void ScanDialog::showFinished(bool cancelled)
 {
     setEditing(true);
     if (!scan->errorText().isEmpty())
-        ui->listWidget_found->addItem(QStringLiteral("扫描中断：") + scan->errorText());
+        ui->listWidget_found->addItem(tr("扫描中断：") + scan->errorText());
     else if (cancelled)
-        ui->listWidget_found->addItem(QStringLiteral("扫描已取消"));
+        ui->listWidget_found->addItem(tr("扫描已取消"));
     else if (scan->hits().isEmpty())
-        ui->listWidget_found->addItem(QStringLiteral("没有设备应答"));
+        ui->listWidget_found->addItem(tr("没有设备应答"));
     if (!scan->hits().isEmpty())
         ui->listWidget_found->setCurrentRow(0);
 }

@@ -142,9 +142,9 @@ void MainWindow::on_lineEdit_deviceAddr_textChanged(const QString &arg1)
 // 8N1 first: what most drivers leave the factory with.
 void MainWindow::initFramingChoices()
 {
-    ui->comboBox_parity->addItem(QStringLiteral("无校验"), int(QSerialPort::NoParity));
-    ui->comboBox_parity->addItem(QStringLiteral("偶校验"), int(QSerialPort::EvenParity));
-    ui->comboBox_parity->addItem(QStringLiteral("奇校验"), int(QSerialPort::OddParity));
+    ui->comboBox_parity->addItem(tr("无校验"), int(QSerialPort::NoParity));
+    ui->comboBox_parity->addItem(tr("偶校验"), int(QSerialPort::EvenParity));
+    ui->comboBox_parity->addItem(tr("奇校验"), int(QSerialPort::OddParity));
     ui->comboBox_stopBits->addItem(QStringLiteral("1"), int(QSerialPort::OneStop));
     ui->comboBox_stopBits->addItem(QStringLiteral("2"), int(QSerialPort::TwoStop));
 }

@@ -166,6 +166,10 @@ void TestPortPanel::failedOpenStaysClosed()
     QVERIFY(portControlsEnabled(window));
     QVERIFY(Inspect::cmdQueue(window).isEmpty());
     QVERIFY(!Inspect::pollTimer(window).isActive());
+    // The notice says which port and why; it fades while the window lives.
+    QCOMPARE(toastFrames().size(), 1);
+    QVERIFY(toastText(toastFrames().first()).contains(QStringLiteral("no-such-port")));
+    QTRY_VERIFY_WITH_TIMEOUT(toastFrames().isEmpty(), 5000);
 }
 
 void TestPortPanel::openingEmptyMapEnablesRefresh()

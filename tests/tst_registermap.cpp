@@ -259,6 +259,8 @@ void TestRegisterMap::valuesNeverSetAnotherField()
 
 void TestRegisterMap::rowsWithoutAValidAddressAreNeverReadOrWritten()
 {
+    // Notices of earlier cases' maps cannot fade: their windows are gone.
+    qDeleteAll(toastFrames());
     WorkFolder folder(QByteArray(
         "slaveAddress:1\n"
         "indexes:0x00l0,permission:RW,defaultValue:0x7,rangeValue:0~9,name:Typo,remarks:\n"

@@ -216,14 +216,6 @@ Undo file: </translation>
     </message>
     <message>
         <source>
-%1 个寄存器地址无效，不会读写 !
-</source>
-        <translation>
-%1 register addresses are invalid and will not be read or written!
-</translation>
-    </message>
-    <message>
-        <source>
 寄存器地址 %1 无效 !
 </source>
         <translation>
@@ -325,6 +317,72 @@ Recording stopped: %1
     <message>
         <source>载入参数</source>
         <translation>Load parameters</translation>
+    </message>
+    <message>
+        <source>校验位，默认无校验。</source>
+        <translation>Parity; none by default.</translation>
+    </message>
+    <message>
+        <source>停止位，默认 1 位。</source>
+        <translation>Stop bits; 1 by default.</translation>
+    </message>
+    <message>
+        <source>在各波特率下询问各地址，找出总线上的设备。</source>
+        <translation>Asks every address at every baud rate to find the devices on the bus.</translation>
+    </message>
+    <message>
+        <source>扫描</source>
+        <translation>Scan</translation>
+    </message>
+    <message>
+        <source>读入另一个寄存器映射文件（也可把文件拖到窗口上）。</source>
+        <translation>Loads another register map file (or drop a file on the window).</translation>
+    </message>
+    <message>
+        <source>打开映射</source>
+        <translation>Open map</translation>
+    </message>
+    <message>
+        <source>%1 行无法识别，已跳过</source>
+        <translation>%1 lines not understood, skipped</translation>
+    </message>
+    <message>
+        <source>%1 行地址无效，不读不写</source>
+        <translation>%1 lines with an invalid address, never read or written</translation>
+    </message>
+    <message>
+        <source>映射文件 %1：
+%2
+详见日志</source>
+        <translation>Map file %1:
+%2
+See the log for details</translation>
+    </message>
+    <message>
+        <source>；</source>
+        <translation>; </translation>
+    </message>
+    <message>
+        <source>
+串口 %1 打开失败：
+%2
+</source>
+        <translation>
+Could not open port %1:
+%2
+</translation>
+    </message>
+    <message>
+        <source>无校验</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>偶校验</source>
+        <translation>Even</translation>
+    </message>
+    <message>
+        <source>奇校验</source>
+        <translation>Odd</translation>
     </message>
 </context>
 <context>
@@ -470,6 +528,89 @@ Recording stopped: %1
     <message>
         <source>撤销文件保存失败，未写入任何参数: </source>
         <translation>Could not save the undo file; nothing was written: </translation>
+    </message>
+</context>
+<context>
+    <name>ScanDialog</name>
+    <message>
+        <source>扫描总线</source>
+        <translation>Scan the bus</translation>
+    </message>
+    <message>
+        <source>串口号：</source>
+        <translation>Port:</translation>
+    </message>
+    <message>
+        <source>波特率：</source>
+        <translation>Baud rates:</translation>
+    </message>
+    <message>
+        <source>校验/停止位：</source>
+        <translation>Parity/stop bits:</translation>
+    </message>
+    <message>
+        <source>地址范围：</source>
+        <translation>Addresses:</translation>
+    </message>
+    <message>
+        <source>至</source>
+        <translation>to</translation>
+    </message>
+    <message>
+        <source>应答超时：</source>
+        <translation>Reply timeout:</translation>
+    </message>
+    <message>
+        <source> ms</source>
+        <translation> ms</translation>
+    </message>
+    <message>
+        <source>开始</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>使用</source>
+        <translation>Use</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>无校验</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>偶校验</source>
+        <translation>Even</translation>
+    </message>
+    <message>
+        <source>奇校验</source>
+        <translation>Odd</translation>
+    </message>
+    <message>
+        <source>请填写串口号，至少选一个波特率，地址范围由小到大</source>
+        <translation>Give a port, at least one baud rate, and an address range from low to high</translation>
+    </message>
+    <message>
+        <source>串口打开失败：</source>
+        <translation>Could not open the port: </translation>
+    </message>
+    <message>
+        <source>地址 %1，%2 波特</source>
+        <translation>Address %1, %2 baud</translation>
+    </message>
+    <message>
+        <source>扫描中断：</source>
+        <translation>Scan interrupted: </translation>
+    </message>
+    <message>
+        <source>扫描已取消</source>
+        <translation>Scan cancelled</translation>
+    </message>
+    <message>
+        <source>没有设备应答</source>
+        <translation>No device answered</translation>
     </message>
 </context>
 <context>
