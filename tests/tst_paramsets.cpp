@@ -14,6 +14,7 @@
 #include "serial/serial.h"
 #include "support/refreshwait.h"
 #include "support/simulator.h"
+#include "support/toolprocess.h"
 #include "support/workfolder.h"
 
 #include <signal.h>
@@ -30,12 +31,7 @@ const QByteArray driverMap(
     "indexes:0x0020,permission:W,defaultValue:0x0000,rangeValue:0~1,name:Alarm reset,remarks:\n"
     "indexes:0x0030,permission:RW,defaultValue:0x0001,rangeValue:1~247,name:Slave address,remarks:\n");
 
-struct Run
-{
-    int status = -1;
-    QString out;
-    QString err;
-};
+using Run = ToolRun;
 
 void writeFile(const QString &path, const QByteArray &bytes)
 {
@@ -91,22 +87,7 @@ void TestParamSets::cleanup()
 
 Run TestParamSets::steppertool(const QStringList &arguments)
 {
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    // A run over ssh or from a script: no display of any kind.
-    environment.remove(QStringLiteral("DISPLAY"));
-    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
-    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    process.setProcessEnvironment(environment);
-    process.setWorkingDirectory(folder->path());
-    process.start(QStringLiteral(STEPPERTOOL_PATH), arguments);
-    Run run;
-    if (!process.waitForFinished(60000))
-        return run;
-    run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
+    return runTool(folder->path(), arguments);
 }
 
 bool TestParamSets::startSimulator(const QStringList &options)

@@ -13,6 +13,7 @@
 #include "serial/serial.h"
 #include "support/simulator.h"
 #include "support/temporarysettings.h"
+#include "support/toolprocess.h"
 #include "support/windowinternals.h"
 #include "support/workfolder.h"
 
@@ -45,6 +46,7 @@ private slots:
     void cleanup();
     void commandFindsTheDriverAndNothingElse();
     void optionValuesAreCheckedBeforeAnyScan();
+    void commandLineExitStatuses();
     void dialogScanPausesPollingAndFillsThePanel();
 
 private:
@@ -65,6 +67,23 @@ void TestScan::cleanup()
     Serial::instance()->serialPort->close();
     delete simulator;
     delete folder;
+}
+
+// The real command line without a display: 0 and the hit when the driver
+// answers, 2 when nothing does, 1 for a value it does not take.
+void TestScan::commandLineExitStatuses()
+{
+    const QStringList scan = {QStringLiteral("--port"), simulator->devicePath(), QStringLiteral("--scan"),
+                              QStringLiteral("--bauds"), QStringLiteral("9600")};
+    const ToolRun found = runTool(folder->path(), scan + QStringList{QStringLiteral("--addresses"), QStringLiteral("5-9")});
+    QCOMPARE(found.status, 0);
+    QCOMPARE(found.out.split(QLatin1Char('\n')).filter(QStringLiteral("found:")),
+             QStringList{QStringLiteral("found: address 7, 9600 baud")});
+    QTRY_VERIFY(simulator->log().contains(QStringLiteral("read 0x0010")));  // the map's first register
+    QCOMPARE(runTool(folder->path(), scan + QStringList{QStringLiteral("--addresses"), QStringLiteral("1-3")}).status, 2);
+    const ToolRun refused = runTool(folder->path(), scan + QStringList{QStringLiteral("--scan-timeout"), QStringLiteral("x")});
+    QCOMPARE(refused.status, 1);
+    QVERIFY(refused.err.contains(QStringLiteral("--scan-timeout")));
 }
 
 void TestScan::commandFindsTheDriverAndNothingElse()
