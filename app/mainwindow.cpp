@@ -4,6 +4,7 @@
 #include "app/windowsettings.h"
 #include "protocol/modbusmaster.h"
 #include "protocol/requestscheduler.h"
+#include "console/logfollower.h"
 #include "monitor/livemonitor.h"
 #include "monitor/statisticslabel.h"
 #include "serial/serial.h"
@@ -13,6 +14,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QPixmap>
+#include <QScrollBar>
 
 #include <algorithm>
 
@@ -58,6 +60,7 @@ void MainWindow::initUi()
     valueEditWin.hide();
     on_pushButton_refresh_clicked();
 
+    new LogFollower(ui->textBrowser_show->verticalScrollBar());
     ui->textBrowser_show->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(ui->textBrowser_show, SIGNAL(customContextMenuRequested(QPoint)), this, SLOT(on_textClean(QPoint)));
 

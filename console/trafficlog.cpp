@@ -7,20 +7,17 @@
 #include <QDateTime>
 #include <QKeySequence>
 #include <QMenu>
-#include <QScrollBar>
 #include <QTextCharFormat>
 #include <QTextCursor>
 
 // Every log line goes in here: as plain text, so traffic that looks like
 // markup is shown as it was, and through a cursor of its own at the end of
 // the document, so the user's selection neither takes the colour nor gets
-// recoloured. The view follows new lines only when it was at the bottom.
+// recoloured. A LogFollower keeps the view on the newest line while it is
+// at the bottom.
 void MainWindow::appendLogLine(const QColor &color, const QString &text)
 {
     QTextBrowser *log = ui->textBrowser_show;
-    QScrollBar *scrollBar = log->verticalScrollBar();
-    const bool atBottom = scrollBar->value() >= scrollBar->maximum();
-
     QTextCharFormat format;
     format.setForeground(color);
     QTextCursor cursor(log->document());
@@ -28,9 +25,6 @@ void MainWindow::appendLogLine(const QColor &color, const QString &text)
     if (!log->document()->isEmpty())
         cursor.insertBlock(QTextBlockFormat(), format);
     cursor.insertText(text, format);
-
-    if (atBottom)
-        scrollBar->setValue(scrollBar->maximum());
 }
 
 void MainWindow::on_sendDataShow(QString data, bool isOk)
