@@ -65,7 +65,7 @@ int main(int argc, char *argv[])
     const double cost = bench::median(perReply);
     bench::printResult(QStringLiteral("read reply, 10,000 rows, log off"),
                        QStringLiteral("%1 us").arg(cost, 0, 'f', 2),
-                       QStringLiteral("< 2.19 us (1.5 x the 1.46 us before the scheduler)"),
-                       stored && cost < 2.19);
+                       QStringLiteral("< 3.8 us (1.5 x 2.55 us before the scheduler, same machine)"),
+                       stored && cost < 3.8);
     return 0;
 }

@@ -59,13 +59,15 @@ inline qint64 statusKiB(const char *field)
 }
 
 // A map of the shape a real driver has: every register with all six parts,
-// a third of them writable, names and remarks of ordinary length.
+// a third of them writable, names and remarks of ordinary length. Beyond
+// 65,536 registers the addresses start again, as no address is wider than
+// 16 bits.
 inline QByteArray generatedMap(int registers, int txTime = 100)
 {
     QByteArray map = "slaveAddress:1,txTime:" + QByteArray::number(txTime) + ",rxOutTime:1000\n";
     map.reserve(registers * 110);
     for (int i = 0; i < registers; ++i) {
-        const QByteArray address = QByteArray::number(i, 16).rightJustified(4, '0').toUpper();
+        const QByteArray address = QByteArray::number(i % 0x10000, 16).rightJustified(4, '0').toUpper();
         map += "indexes:0x" + address + ",permission:" + (i % 3 == 0 ? "RW" : "R")
             + ",defaultValue:0x" + QByteArray::number(i % 4096, 16).rightJustified(4, '0')
             + ",rangeValue:0~" + QByteArray::number(1000 + i % 60000)

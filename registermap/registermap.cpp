@@ -31,20 +31,20 @@ QString lineText(const QByteArray &bytes)
 }
 
 // The text after the first colon (the whole part without one).
-QString rawValue(const QString &part)
+QStringRef rawValue(const QString &part)
 {
     const int colon = part.indexOf(QLatin1Char(':'));
-    return colon < 0 ? part : part.mid(colon + 1);
+    return colon < 0 ? QStringRef(&part) : part.midRef(colon + 1);
 }
 
 // The text before the first colon, without blanks or a byte-order mark
 // around it; empty for a part without a colon, which names no key.
-QString keyOf(const QString &part)
+QStringRef keyOf(const QString &part)
 {
     const int colon = part.indexOf(QLatin1Char(':'));
     if (colon < 0)
-        return QString();
-    QString key = part.left(colon).trimmed();
+        return QStringRef();
+    QStringRef key = part.leftRef(colon).trimmed();
     while (key.startsWith(QChar(0xFEFF)))
         key = key.mid(1).trimmed();
     return key;
@@ -58,17 +58,19 @@ quint16 hexToRegisterNumber(const QString &text)
 
 // A register address is hexadecimal text that fits 16 bits; anything else
 // would send the row's reads and writes to some other register.
-bool isRegisterAddress(const QString &text)
+bool toRegisterAddress(const QString &text, quint16 *address)
 {
     bool ok = false;
     const qlonglong number = text.toLatin1().toLongLong(&ok, 16);
-    return ok && number >= 0 && number <= 0xFFFF;
+    ok = ok && number >= 0 && number <= 0xFFFF;
+    *address = ok ? quint16(number) : 0;
+    return ok;
 }
 
-void setRange(RegisterInfo &info, const QString &raw)
+void setRange(RegisterInfo &info, const QStringRef &raw)
 {
-    info.rangeText = raw.trimmed();
-    const QStringList bounds = raw.split(QLatin1Char('~'));
+    info.rangeText = raw.trimmed().toString();
+    const QVector<QStringRef> bounds = raw.split(QLatin1Char('~'));
     if (bounds.size() != 2)
         return;
     bool minOk = false;
@@ -88,8 +90,8 @@ bool loadRegisterMap(const QString &path, RegisterMap *map)
         return false;
     const QStringList settings = lineText(file.readLine()).split(QLatin1Char(','));
     for (const QString &part : settings) {
-        const QString key = keyOf(part);
-        const QString value = rawValue(part).trimmed();
+        const QStringRef key = keyOf(part);
+        const QStringRef value = rawValue(part).trimmed();
         if (key == QLatin1String("slaveAddress"))
             map->slaveAddress = value.toUInt(nullptr, 10);
         else if (key == QLatin1String("txTime"))
@@ -130,13 +132,12 @@ RegisterInfo parseRegisterLine(const QString &line)
         return info;
 
     for (const QString &part : parts) {
-        const QString key = keyOf(part);
-        const QString raw = rawValue(part);
-        const QString value = raw.trimmed();
+        const QStringRef key = keyOf(part);
+        const QStringRef raw = rawValue(part);
+        const QString value = raw.trimmed().toString();
         if (key == QLatin1String("indexes")) {
             info.addressText = value;
-            info.addressValid = isRegisterAddress(value);
-            info.address = info.addressValid ? hexToRegisterNumber(value) : 0;
+            info.addressValid = toRegisterAddress(value, &info.address);
         } else if (key == QLatin1String("permission")) {
             info.permission = value;
         } else if (key == QLatin1String("defaultValue")) {

@@ -14,13 +14,13 @@ void MainWindow::readRegisterInfo(const QString &fileName)
         txTime = map.txTime;
         rxOutTime = map.rxOutTime;
         refreshPlan.setBlockSize(map.blockRead);
-        for (const RegisterInfo &info : qAsConst(map.registers)) {
-            registerList.append(info);
+        // A map read at start-up fills empty lists: sharing them costs nothing.
+        registerList += map.registers;
+        for (const RegisterInfo &info : qAsConst(map.registers))
             registerAddrs.append(info.address);
-        }
-        reportMapProblems(fileName, map);
     }
     fillRegisterTable();
+    reportMapProblems(fileName, map);
 }
 
 RegisterInfo MainWindow::parseRegisterLine(const QString &line)
