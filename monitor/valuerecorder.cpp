@@ -1,5 +1,7 @@
 #include "valuerecorder.h"
 
+#include "util/csvtext.h"
+
 #include <QDateTime>
 #include <QStringList>
 
@@ -7,18 +9,6 @@ namespace {
 
 const int flushIntervalMs = 1000;
 const int noValue = -1;
-
-// RFC 4180: a field holding a separator, a quote or a line break is quoted,
-// its quotes doubled.
-QString csvField(const QString &text)
-{
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"'))
-        && !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
-        return text;
-    QString quoted = text;
-    quoted.replace(QLatin1String("\""), QLatin1String("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
-}
 
 QString columnTitle(const RegisterInfo &info)
 {

@@ -1,5 +1,7 @@
 #include "paramsets/parameterfile.h"
 
+#include "util/csvtext.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QStandardPaths>
@@ -90,16 +92,6 @@ bool parseValue(const QString &text, quint16 *value, QString *why)
     }
     *value = quint16(number);
     return true;
-}
-
-QString csvField(const QString &text)
-{
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"'))
-        && !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
-        return text;
-    QString quoted = text;
-    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
 QString problem(int line, const QString &why)
