@@ -118,12 +118,15 @@ void MainWindow::adjustColumnWidths()
     const QAbstractItemView *cells = table;
     const int width = table->width() - 20;
     const int unit = width / 40;
+    const int headerSpare = 2 * table->fontMetrics().averageCharWidth();
     const int shares[] = {3, 6, 3, 3, 8};
     int used = 0;
     for (int column = 0; column < 5; ++column) {
         int columnWidth = shares[column] * unit;
+        // The header's style sheet draws its captions in a font of its own,
+        // which its size hint does not know: a little room to spare.
         if (column < 4)
-            columnWidth = std::max({columnWidth, table->horizontalHeader()->sectionSizeHint(column),
+            columnWidth = std::max({columnWidth, table->horizontalHeader()->sectionSizeHint(column) + headerSpare,
                                     cells->sizeHintForColumn(column)});
         table->setColumnWidth(column, columnWidth);
         used += columnWidth;
