@@ -49,6 +49,9 @@ int runWithoutWindow(int argc, char *argv[], CommandLine &commandLine)
 {
     QCoreApplication app(argc, argv);
     nameApplication();
+    // The command line speaks English, also in the few texts it shares
+    // with the window (a port that will not open).
+    installTranslation(app, QStringLiteral("en"));
     switch (commandLine.action()) {
     case CommandLine::Action::Help:
         fputs(qPrintable(commandLine.helpText()), stdout);

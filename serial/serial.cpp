@@ -112,7 +112,7 @@ bool Serial::openPort(const QString &name, qint64 baud, QSerialPort::Parity pari
         openErrorText = serialPort->errorString();
         // Debian gives serial adapters to the dialout group.
         if (serialPort->error() == QSerialPort::PermissionError)
-            openErrorText += QStringLiteral(" (add the user to the dialout group, then log in again)");
+            openErrorText += tr("（请把用户加入 dialout 组，然后重新登录）");
         return false;
     }
     openErrorText.clear();

@@ -614,6 +614,13 @@ Could not open port %1:
     </message>
 </context>
 <context>
+    <name>Serial</name>
+    <message>
+        <source>（请把用户加入 dialout 组，然后重新登录）</source>
+        <translation> (add the user to the dialout group, then log in again)</translation>
+    </message>
+</context>
+<context>
     <name>StatisticsLabel</name>
     <message>
         <source>请求、有效应答、超时与CRC错误的次数，以及最近一次往返时间；右键清零</source>
