@@ -14,11 +14,9 @@
 #include "simulatedline.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 
 namespace {
 
@@ -36,29 +34,11 @@ QByteArray mapWithBlockRead(int registers, int txTime, int blockRead)
     return map;
 }
 
-// A simulator of its own on the map, in a folder of its own; the map file
-// is also what a window built while that folder is current reads.
-struct PacedSimulator
-{
-    explicit PacedSimulator(const QByteArray &map)
-    {
-        const QString mapFile = dir.filePath(QStringLiteral("RegisterInfo"));
-        QDir::setCurrent(dir.path());
-        started = bench::writeFile(mapFile, map) && line.start(mapFile, baud, pacedLine);
-        if (!started)
-            std::fprintf(stderr, "bench_linespeed: the simulator did not start\n");
-    }
-
-    QTemporaryDir dir;
-    SimulatedLine line;
-    bool started = false;
-};
-
 // libmodbus's rate from bench_peer's "<n> reads in <s> s: <rate> registers/s";
 // 0 when it failed.
 double peerRate()
 {
-    PacedSimulator simulator(mapWithBlockRead(50, 1, 1));
+    ServedMap simulator(mapWithBlockRead(50, 1, 1), baud, pacedLine);
     if (!simulator.started)
         return 0;
     QProcess peer;
@@ -85,7 +65,7 @@ struct Refreshes
 Refreshes timeRefreshes(const QByteArray &map)
 {
     Refreshes result;
-    PacedSimulator simulator(map);
+    ServedMap simulator(map, baud, pacedLine);
     if (!simulator.started)
         return result;
     MainWindow window;

@@ -26,19 +26,14 @@ constexpr int windowMs = 20000;
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    QTemporaryDir dir;
-    const QString mapFile = dir.filePath(QStringLiteral("RegisterInfo"));
-    bench::writeFile(mapFile, bench::generatedMap(registerCount, txTime));
-    QDir::setCurrent(dir.path());
-    SimulatedLine line;
-    if (!line.start(mapFile, baud)) {
-        std::fprintf(stderr, "bench_monitor: the simulator did not start\n");
+    ServedMap served(bench::generatedMap(registerCount, txTime), baud);
+    if (!served.started)
         return 1;
-    }
+    const QTemporaryDir &dir = served.dir;
     MainWindow window;
     window.resize(1300, 700);
     window.show();
-    SimulatedLine::openPort(window, line.path(), baud);
+    SimulatedLine::openPort(window, served.line.path(), baud);
     SimulatedLine::waitForRefreshEnd(window, 10000);
 
     QList<int> rows;

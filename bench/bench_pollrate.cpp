@@ -12,10 +12,8 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QDir>
 #include <QPushButton>
 #include <QSerialPort>
-#include <QTemporaryDir>
 
 #include <cmath>
 
@@ -70,22 +68,16 @@ void printRate(const QString &figure, double rate, double bound)
 
 void measure(int txTime)
 {
-    QTemporaryDir dir;
-    const QString mapFile = dir.filePath(QStringLiteral("RegisterInfo"));
-    bench::writeFile(mapFile, bench::generatedMap(registerCount, txTime));
-    QDir::setCurrent(dir.path());
-    SimulatedLine line;
-    if (!line.start(mapFile, baud)) {
-        std::fprintf(stderr, "bench_pollrate: the simulator did not start\n");
+    ServedMap served(bench::generatedMap(registerCount, txTime), baud);
+    if (!served.started)
         return;
-    }
     MainWindow window;
     window.show();
     Timings timings;
     watchTraffic(window, timings);
 
     QVector<double> rates;
-    SimulatedLine::openPort(window, line.path(), baud);
+    SimulatedLine::openPort(window, served.line.path(), baud);
     for (int run = 0; run < 5; ++run) {
         timings.sends.clear();
         if (run > 0)
@@ -111,20 +103,14 @@ void measureContinuous()
 {
     constexpr int txTime = 5;
     constexpr int seconds = 5;
-    QTemporaryDir dir;
-    const QString mapFile = dir.filePath(QStringLiteral("RegisterInfo"));
-    bench::writeFile(mapFile, bench::generatedMap(continuousCount, txTime));
-    QDir::setCurrent(dir.path());
-    SimulatedLine line;
-    if (!line.start(mapFile, baud)) {
-        std::fprintf(stderr, "bench_pollrate: the simulator did not start\n");
+    ServedMap served(bench::generatedMap(continuousCount, txTime), baud);
+    if (!served.started)
         return;
-    }
     MainWindow window;
     window.show();
     Timings timings;
     watchTraffic(window, timings);
-    SimulatedLine::openPort(window, line.path(), baud);
+    SimulatedLine::openPort(window, served.line.path(), baud);
     SimulatedLine::waitForRefreshEnd(window, 10000);
     timings.sends.clear();
     window.findChild<QCheckBox *>(QStringLiteral("checkBox_continuous"))->setChecked(true);

@@ -2,12 +2,15 @@
 #define SIMULATEDLINE_H
 
 #include "app/mainwindow.h"
+#include "benchsupport.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QEvent>
 #include <QEventLoop>
 #include <QProcess>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTimer>
 
 // The tool against tools/simdriver on a pseudo-terminal, driven through its
@@ -93,6 +96,24 @@ private:
 
     QProcess simulator;
     QString devicePath;
+};
+
+// A map in a folder of its own, served by a simulator of its own; the
+// folder is made the working folder, so a window built now reads the map.
+struct ServedMap
+{
+    ServedMap(const QByteArray &map, int baud, const QStringList &options = {})
+    {
+        const QString mapFile = dir.filePath(QStringLiteral("RegisterInfo"));
+        QDir::setCurrent(dir.path());
+        started = bench::writeFile(mapFile, map) && line.start(mapFile, baud, options);
+        if (!started)
+            std::fprintf(stderr, "the simulator did not start\n");
+    }
+
+    QTemporaryDir dir;
+    SimulatedLine line;
+    bool started = false;
 };
 
 #endif // SIMULATEDLINE_H
