@@ -16,7 +16,6 @@ public:
     static constexpr int maxBlockSize = 125;
 
     void setBlockSize(int registers);
-    int blockSize() const { return blockRegisters; }
     void readSingly(int firstRow, int count);
     void forgetRefusals() { singleRows.clear(); }
 

@@ -43,7 +43,6 @@ public:
     void cancel(const QObject *owner);
     bool isAwaiting() const { return waitElapsedMs != 0; }
     bool isBusy() const { return isAwaiting() || !queue.isEmpty(); }
-    const QList<PendingCommand> &queued() const { return queue; }
 
     // A frame sent by hand while nothing is awaited: what comes back belongs
     // to no request.
