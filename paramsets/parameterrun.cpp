@@ -12,6 +12,9 @@ ParameterRun::ParameterRun(RequestScheduler *scheduler, QObject *parent)
     connect(scheduler, &RequestScheduler::timedOut, this, [this](const PendingCommand &request) {
         onFailed(request, QStringLiteral("no answer"));
     });
+    connect(scheduler, &RequestScheduler::unanswered, this, [this](const PendingCommand &request) {
+        onFailed(request, QStringLiteral("no valid reply"));
+    });
     connect(scheduler, &RequestScheduler::exceptionAnswered, this,
             [this](const PendingCommand &request, quint8 code) { onFailed(request, exceptionText(code)); });
 }

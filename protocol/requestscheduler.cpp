@@ -139,14 +139,19 @@ void RequestScheduler::takeBlock(const QByteArray &block)
     if (block.isEmpty())
         return;
     emit received(block);
+    const bool awaited = isAwaiting();
+    bool answered = false;
     if (!ModbusMaster::instance()->checkCrc(block)) {
         ++stats.crcErrors;
         emit lineError(QStringLiteral("Data CRC Error!"));
         emit statisticsChanged();
     } else if (block.size() > 1 && uchar(block.at(0)) == expectedSlave()) {
-        handleValidBlock(block);
+        answered = handleValidBlock(block);
     }
     waitElapsedMs = 0;
+    // No timeout will come for this request: its owner must not wait for one.
+    if (awaited && hasLastSent && !answered)
+        emit unanswered(lastSent);
 }
 
 quint8 RequestScheduler::expectedSlave() const
@@ -154,48 +159,52 @@ quint8 RequestScheduler::expectedSlave() const
     return hasLastSent && !lastSent.frame.isEmpty() ? quint8(lastSent.frame.at(0)) : slaveAddress;
 }
 
-void RequestScheduler::handleValidBlock(const QByteArray &block)
+bool RequestScheduler::handleValidBlock(const QByteArray &block)
 {
     const char function = block.at(1);
     if (function == readFunction)
-        handleRead(block);
-    else if (function == writeFunction)
-        handleWriteEcho(block);
-    else if ((uchar(function) & 0x80) && block.size() >= exceptionReplyLength)
-        handleException(block);
+        return handleRead(block);
+    if (function == writeFunction)
+        return handleWriteEcho(block);
+    if ((uchar(function) & 0x80) && block.size() >= exceptionReplyLength)
+        return handleException(block);
+    return false;
 }
 
-void RequestScheduler::handleRead(const QByteArray &block)
+bool RequestScheduler::handleRead(const QByteArray &block)
 {
     const QList<quint16> values = ModbusMaster::instance()->readReplyValues(block);
     if (values.isEmpty()) {
         emit lineError(QStringLiteral("Read Data Parsing Error!"));
-        return;
+        return false;
     }
     if (!hasLastSent)
-        return;
+        return false;
     countValidReply();
     emit readAnswered(lastSent, values);
+    return true;
 }
 
-void RequestScheduler::handleWriteEcho(const QByteArray &block)
+bool RequestScheduler::handleWriteEcho(const QByteArray &block)
 {
     const RegisterInfo echo = ModbusMaster::instance()->parseWriteReply(block);
     if (echo.valueText.isEmpty()) {
         emit lineError(QStringLiteral("Write Data Parsing Error!"));
-        return;
+        return false;
     }
     if (hasLastSent && lastSent.isWrite() && lastSent.address == echo.address)
         countValidReply();
     emit writeEchoed(hasLastSent ? lastSent : PendingCommand(), echo.address, echo.value);
+    return hasLastSent;
 }
 
-void RequestScheduler::handleException(const QByteArray &block)
+bool RequestScheduler::handleException(const QByteArray &block)
 {
     const quint8 code = quint8(block.at(2));
     emit lineError(exceptionText(code));
     if (hasLastSent)
         emit exceptionAnswered(lastSent, code);
+    return hasLastSent;
 }
 
 void RequestScheduler::countValidReply()

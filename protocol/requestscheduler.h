@@ -64,6 +64,9 @@ signals:
     void writeEchoed(const PendingCommand &request, quint16 address, quint16 value);
     void exceptionAnswered(const PendingCommand &request, quint8 code);
     void timedOut(const PendingCommand &request);
+    // A block ended the wait for the request but was no reply to it (a CRC
+    // error, another slave, a reply that cannot be decoded).
+    void unanswered(const PendingCommand &request);
     // A tick found nothing queued and nothing awaited.
     void idle();
     void statisticsChanged();
@@ -71,10 +74,11 @@ signals:
 private:
     void sendNext();
     void waitLonger();
-    void handleValidBlock(const QByteArray &block);
-    void handleRead(const QByteArray &block);
-    void handleWriteEcho(const QByteArray &block);
-    void handleException(const QByteArray &block);
+    // Each is true when the block answered the request last sent.
+    bool handleValidBlock(const QByteArray &block);
+    bool handleRead(const QByteArray &block);
+    bool handleWriteEcho(const QByteArray &block);
+    bool handleException(const QByteArray &block);
     void countValidReply();
     quint8 expectedSlave() const;
 

@@ -11,6 +11,9 @@
 #include "app/mainwindow.h"
 #include "paramsets/comparedialog.h"
 #include "paramsets/parameterfile.h"
+#include "paramsets/parameterrun.h"
+#include "protocol/modbusmaster.h"
+#include "protocol/requestscheduler.h"
 #include "serial/serial.h"
 #include "support/refreshwait.h"
 #include "support/simulator.h"
@@ -60,6 +63,7 @@ private slots:
     void invalidInputWritesNothing();
     void restoreCutShort();
     void compareDialogStatesAndWrites();
+    void garbledEchoFailsTheWrite();
 
 private:
     Run steppertool(const QStringList &arguments);
@@ -306,6 +310,28 @@ void TestParamSets::compareDialogStatesAndWrites()
     QCOMPARE(QDir(undoFolder).entryList(QDir::Files).size(), 1);
 
     QTest::mouseClick(window.findChild<QPushButton *>("pushButton_open"), Qt::LeftButton);
+}
+
+// A write whose echo arrives broken ends its wait without a timeout: it
+// fails at once, and the run goes on instead of waiting for ever.
+void TestParamSets::garbledEchoFailsTheWrite()
+{
+    RequestScheduler scheduler(Serial::instance());
+    ParameterRun run(&scheduler);
+    QSignalSpy outcomes(&run, &ParameterRun::writeOutcome);
+    QSignalSpy finished(&run, &ParameterRun::writeFinished);
+    ParameterEntry entry;
+    entry.address = 0x10;
+    entry.value = 1234;
+    run.writeValues({entry});
+    scheduler.tick();
+    QVERIFY(scheduler.isAwaiting());
+    QByteArray echo = ModbusMaster::instance()->writeCmd(0x10, 1234);
+    echo[echo.size() - 1] = char(echo.at(echo.size() - 1) ^ 0xFF);
+    scheduler.takeBlock(echo);
+    QCOMPARE(outcomes.size(), 1);
+    QCOMPARE(outcomes.first().at(1).toBool(), false);
+    QCOMPARE(finished.size(), 1);
 }
 
 QTEST_MAIN(TestParamSets)
