@@ -79,6 +79,7 @@ bool BatchRun::openLine()
     scheduler->setTiming(map.txTime, map.rxOutTime);
     scheduler->setSlaveAddress(slave);
     connect(serial, &Serial::haveReceive, scheduler, &RequestScheduler::takeBlock);
+    connect(serial, &Serial::portLost, this, &BatchRun::onLineLost);
     run = new ParameterRun(scheduler, this);
     connect(run, &ParameterRun::readFinished, this, &BatchRun::onRead);
     connect(run, &ParameterRun::writeOutcome, this, &BatchRun::onWriteOutcome);
@@ -201,7 +202,20 @@ void BatchRun::startWrites()
 {
     if (interrupted)
         return onWritesFinished(true);
+    writing = true;
     run->writeValues(writes);
+}
+
+// An adapter pulled mid-run: nothing more can be read or written. A restore
+// still says which registers it wrote and which it did not.
+void BatchRun::onLineLost(const QString &reason)
+{
+    err << "steppertool: the line to " << options.port << " failed: " << reason << Qt::endl;
+    Serial::instance()->serialPort->close();
+    if (writing)
+        run->abandon();
+    else
+        finish(NoDriver);
 }
 
 void BatchRun::onWriteOutcome(const ParameterEntry &write, bool ok, const QString &reason)

@@ -45,6 +45,7 @@ private:
     void startWrites();
     void onWriteOutcome(const ParameterEntry &write, bool confirmed, const QString &reason);
     void onWritesFinished(bool cancelled);
+    void onLineLost(const QString &reason);
     void printRow(const CompareRow &row, const QString &word);
     void finish(int status);
 
@@ -57,6 +58,7 @@ private:
     QTextStream out;
     QTextStream err;
     bool interrupted = false;
+    bool writing = false;
     bool finishedOnce = false;
     // A restore's tally.
     QString undoPath;

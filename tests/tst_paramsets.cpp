@@ -237,6 +237,22 @@ void TestParamSets::restoreCutShort()
     QVERIFY2(out.contains(QStringLiteral("restore: 1 of 3 registers written and confirmed; interrupted, not written: "
                                          "0x0011 Hold current, 0x0012 Microsteps")), qPrintable(out));
     QCOMPARE(writesIn(simulatorLog()), 1);
+
+    // The driver vanishes once writing has begun: the run ends at once, and
+    // the summary names what was not written.
+    QVERIFY(startSimulator({"--delay", "150"}));
+    QProcess vanishing;
+    vanishing.setWorkingDirectory(work.path());
+    vanishing.start(QStringLiteral(STEPPERTOOL_PATH), {"--port", simulator->devicePath(), "--restore", wanted});
+    out.clear();
+    while (!out.contains(QStringLiteral("undo file:")) && vanishing.waitForReadyRead(10000))
+        out += QString::fromUtf8(vanishing.readAllStandardOutput());
+    simulator->kill();
+    QVERIFY(vanishing.waitForFinished(5000));
+    out += QString::fromUtf8(vanishing.readAllStandardOutput());
+    QCOMPARE(vanishing.exitCode(), 3);
+    QVERIFY2(out.contains(QStringLiteral("not written: ")), qPrintable(out));
+    QVERIFY(QString::fromUtf8(vanishing.readAllStandardError()).contains(QStringLiteral("failed")));
 }
 
 void TestParamSets::compareDialogStatesAndWrites()
