@@ -7,6 +7,7 @@
 #include "editor/valueeditwin.h"
 #include "protocol/pendingcommand.h"
 #include "protocol/refreshplan.h"
+#include "protocol/requestoutcome.h"
 #include "registermap/registerinfo.h"
 
 class LiveMonitor;
@@ -15,6 +16,7 @@ class ParameterSetsPanel;
 class RequestScheduler;
 enum class LogColour;
 struct StartOptions;
+struct ScanHit;
 
 QT_BEGIN_NAMESPACE
 namespace Ui { class MainWindow; }
@@ -71,6 +73,7 @@ private:
     void useMapSettings(const QString &fileName);
     void reportMapProblems(const QString &fileName, const RegisterMap &map);
     void resumeAfterScan();
+    void useScanHit(const ScanHit &hit);
     void adjustColumnWidths();
     void fillRegisterTable();
     void connectEditorKeys();
@@ -87,8 +90,9 @@ private:
     QList<int> continuousRows() const;
     void onLineIdle();
     void onLineError(const QString &text);
-    void onReadAnswered(const PendingCommand &request, const QList<quint16> &values);
-    void onWriteEchoed(const PendingCommand &request, quint16 address, quint16 value);
+    void onRequestCompleted(const PendingCommand &request, const RequestOutcome &outcome);
+    void storeReadValues(const PendingCommand &request, const QList<quint16> &values);
+    void showConfirmedWrite(quint16 address, quint16 value);
     void onReadFailed(const PendingCommand &request);
     void onBlockRefused(const PendingCommand &request, quint8 code);
     void storeReadValue(int row, quint16 value);

@@ -39,9 +39,13 @@ void BatchRun::start()
 
 void BatchRun::interrupt()
 {
-    interrupted = true;
-    if (run && run->isRunning())
+    ++interrupts;
+    if (!run || !run->isRunning())
+        return;
+    if (interrupts == 1)
         run->cancel();
+    else
+        scheduler->stop();
 }
 
 bool BatchRun::loadInputs()
@@ -77,7 +81,6 @@ bool BatchRun::openLine()
     ModbusMaster::instance()->slaveAddress = slave;
     scheduler = new RequestScheduler(serial, this);
     scheduler->setTiming(map.txTime, map.rxOutTime);
-    scheduler->setSlaveAddress(slave);
     connect(serial, &Serial::haveReceive, scheduler, &RequestScheduler::takeBlock);
     connect(serial, &Serial::portLost, this, &BatchRun::onLineLost);
     run = new ParameterRun(scheduler, this);
@@ -88,14 +91,18 @@ bool BatchRun::openLine()
     return true;
 }
 
-void BatchRun::onRead(const QHash<quint16, quint16> &values)
+void BatchRun::onRead(const QHash<quint16, quint16> &values, RunEnd end)
 {
     driver = values;
-    if (interrupted) {
-        err << "steppertool: interrupted; nothing was written" << Qt::endl;
+    if (end == RunEnd::Stopped)
+        return finish(NoDriver);
+    if (end == RunEnd::Cancelled) {
+        err << "steppertool: interrupted; nothing was written or saved" << Qt::endl;
         return finish(NotEqual);
     }
-    if (driver.isEmpty()) {
+    // Replies that fitted no request are no silence: the driver answered,
+    // late or wrongly, and every register it did not answer is named.
+    if (driver.isEmpty() && scheduler->statistics().crcErrors + scheduler->statistics().unmatched == 0) {
         err << "steppertool: the driver on " << options.port << " did not answer" << Qt::endl;
         return finish(NoDriver);
     }
@@ -106,14 +113,30 @@ void BatchRun::onRead(const QHash<quint16, quint16> &values)
     }
 }
 
+// Each register that brought no value, and why: "no answer", "no valid
+// reply", or the driver's exception.
+bool BatchRun::reportUnread()
+{
+    for (const RegisterInfo &info : qAsConst(map.registers)) {
+        if (!info.addressValid || driver.contains(info.address) || unread.contains(registerLabel(info.address, info.name)))
+            continue;
+        unread.append(registerLabel(info.address, info.name));
+        err << "steppertool: " << unread.last() << " unread: " << unreadWord(info.address) << Qt::endl;
+    }
+    return !unread.isEmpty();
+}
+
+QString BatchRun::unreadWord(quint16 address) const
+{
+    return run->readFailures().value(address, QStringLiteral("no answer"));
+}
+
 void BatchRun::backup()
 {
-    QStringList silent;
-    const QList<ParameterEntry> entries = answeredEntries(map.registers, driver, &silent);
+    const QList<ParameterEntry> entries = answeredEntries(map.registers, driver, nullptr);
     for (const ParameterEntry &entry : entries)
         out << addressText(entry.address) << '\t' << entry.value << '\t' << entry.permission << '\t' << entry.name << '\n';
-    for (const QString &label : qAsConst(silent))
-        err << "steppertool: no answer from " << label << ", not saved" << Qt::endl;
+    reportUnread();
     QString error;
     const QStringList comments = parameterFileComments(options.port, ModbusMaster::instance()->slaveAddress, options.mapPath);
     if (!writeParameterFile(options.parameterFile, comments, entries, &error)) {
@@ -121,15 +144,16 @@ void BatchRun::backup()
         return finish(BadInput);
     }
     out << "backup: " << entries.size() << " registers saved to " << options.parameterFile;
-    if (!silent.isEmpty())
-        out << ", " << silent.size() << " did not answer";
+    if (!unread.isEmpty())
+        out << ", " << unread.size() << " unread and not saved";
     out << Qt::endl;
-    finish(Done);
+    finish(unread.isEmpty() ? Done : NotEqual);
 }
 
 void BatchRun::printRow(const CompareRow &row, const QString &word)
 {
-    out << addressText(row.entry.address) << '\t' << word << "\tfile " << row.entry.value << "\tdriver ";
+    const QString shown = row.state == CompareState::NoAnswer ? unreadWord(row.entry.address) : word;
+    out << addressText(row.entry.address) << '\t' << shown << "\tfile " << row.entry.value << "\tdriver ";
     if (row.answered)
         out << row.driverValue;
     else
@@ -172,7 +196,8 @@ void BatchRun::restore()
             }
             printRow(row, options.dryRun ? QStringLiteral("would write") : QStringLiteral("to write"));
         } else if (row.state == CompareState::NoAnswer && isWritable(row.info.permission)) {
-            failed.append(registerLabel(row.entry.address, row.info.name) + QStringLiteral(" (no answer)"));
+            unread.append(registerLabel(row.entry.address, row.info.name) + QStringLiteral(" (")
+                          + unreadWord(row.entry.address) + QLatin1Char(')'));
             printRow(row, stateWord(row.state));
         } else {
             printRow(row, stateWord(row.state));
@@ -180,13 +205,13 @@ void BatchRun::restore()
     }
     if (options.dryRun) {
         out << "dry run: " << writes.size() << " registers would be written, nothing was written";
-        if (!failed.isEmpty())
-            out << "; unknown: " << failed.join(QLatin1String(", "));
+        if (!unread.isEmpty())
+            out << "; unknown: " << unread.join(QLatin1String(", "));
         out << Qt::endl;
-        return finish(writes.isEmpty() && failed.isEmpty() ? Done : NotEqual);
+        return finish(writes.isEmpty() && unread.isEmpty() ? Done : NotEqual);
     }
     if (writes.isEmpty())
-        return onWritesFinished(false);
+        return onWritesFinished(RunEnd::Completed);
     QString error;
     undoPath = saveUndoFile(answeredEntries(map.registers, driver, nullptr), options.port,
                             ModbusMaster::instance()->slaveAddress, options.mapPath, &error);
@@ -200,8 +225,6 @@ void BatchRun::restore()
 
 void BatchRun::startWrites()
 {
-    if (interrupted)
-        return onWritesFinished(true);
     writing = true;
     run->writeValues(writes);
 }
@@ -211,41 +234,57 @@ void BatchRun::startWrites()
 void BatchRun::onLineLost(const QString &reason)
 {
     err << "steppertool: the line to " << options.port << " failed: " << reason << Qt::endl;
-    Serial::instance()->serialPort->close();
-    if (writing)
-        run->abandon();
-    else
+    if (!writing)
         finish(NoDriver);
+    scheduler->stop();
+    Serial::instance()->serialPort->close();
 }
 
-void BatchRun::onWriteOutcome(const ParameterEntry &write, bool ok, const QString &reason)
+void BatchRun::onWriteOutcome(const ParameterEntry &write, WriteResult result, const QString &reason)
 {
-    out << addressText(write.address) << '\t' << (ok ? "written" : "FAILED") << '\t' << write.value;
-    if (!ok)
-        out << '\t' << reason;
-    out << '\t' << write.name << Qt::endl;
-    ++attempted;
-    if (ok)
+    const QString label = registerLabel(write.address, write.name);
+    const QString because = QStringLiteral(" (") + reason + QLatin1Char(')');
+    switch (result) {
+    case WriteResult::Confirmed:
         ++confirmed;
-    else
-        failed.append(registerLabel(write.address, write.name) + QStringLiteral(" (") + reason + QLatin1Char(')'));
+        out << addressText(write.address) << "\twritten\t" << write.value << '\t' << write.name << Qt::endl;
+        return;
+    case WriteResult::Unconfirmed:
+        unconfirmed.append(label + because);
+        out << addressText(write.address) << "\tUNCONFIRMED\t" << write.value << '\t' << reason << '\t' << write.name << Qt::endl;
+        return;
+    case WriteResult::Failed:
+        failed.append(label + because);
+        out << addressText(write.address) << "\tFAILED\t" << write.value << '\t' << reason << '\t' << write.name << Qt::endl;
+        return;
+    case WriteResult::NotSent:
+        notSent.append(label);
+        return;
+    }
 }
 
-void BatchRun::onWritesFinished(bool cancelled)
+void BatchRun::onWritesFinished(RunEnd end)
 {
     out << "restore: " << confirmed << " of " << writes.size() << " registers written and confirmed";
-    if (cancelled) {
-        QStringList unsent;
-        for (const ParameterEntry &write : writes.mid(attempted))
-            unsent.append(registerLabel(write.address, write.name));
-        out << "; interrupted, not written: " << unsent.join(QLatin1String(", "));
-    }
+    if (end == RunEnd::Cancelled)
+        out << "; interrupted";
+    else if (end == RunEnd::DriverSilent)
+        out << "; the driver stopped answering";
+    else if (end == RunEnd::Stopped)
+        out << "; the line was lost";
+    if (!unconfirmed.isEmpty())
+        out << "; unconfirmed, may have been applied: " << unconfirmed.join(QLatin1String(", "));
     if (!failed.isEmpty())
         out << "; failed: " << failed.join(QLatin1String(", "));
+    if (!notSent.isEmpty())
+        out << "; not written: " << notSent.join(QLatin1String(", "));
+    if (!unread.isEmpty())
+        out << "; unread: " << unread.join(QLatin1String(", "));
     if (!undoPath.isEmpty())
         out << "; undo with --restore " << undoPath;
     out << Qt::endl;
-    finish(failed.isEmpty() && !cancelled ? Done : NotEqual);
+    const bool clean = end == RunEnd::Completed && confirmed == writes.size() && unread.isEmpty();
+    finish(clean ? Done : NotEqual);
 }
 
 void BatchRun::finish(int status)

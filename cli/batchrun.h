@@ -9,16 +9,17 @@
 #include "cli/commandline.h"
 #include "paramsets/parametercompare.h"
 #include "paramsets/parameterfile.h"
+#include "paramsets/parameterrun.h"
 #include "registermap/registermap.h"
 
-class ParameterRun;
 class RequestScheduler;
 
 // A window-less backup, compare or restore: its own serial connection and
 // scheduler, one line per register on stdout, a summary last, problems on
 // stderr. finished() carries the exit status:
 // 0 done, 1 bad map or file (nothing written), 2 port or driver silent,
-// 3 differences, values a dry run would write, or writes not confirmed.
+// 3 differences, registers unread, values a dry run would write, writes not
+// confirmed, or an interrupted run.
 class BatchRun : public QObject
 {
     Q_OBJECT
@@ -30,6 +31,8 @@ public:
     ~BatchRun() override;
 
     void start();
+    // The first interrupt ends the run after the request in flight; a second
+    // one at once.
     void interrupt();
 
 signals:
@@ -38,13 +41,15 @@ signals:
 private:
     bool loadInputs();
     bool openLine();
-    void onRead(const QHash<quint16, quint16> &values);
+    void onRead(const QHash<quint16, quint16> &values, RunEnd end);
+    bool reportUnread();
+    QString unreadWord(quint16 address) const;
     void backup();
     void compare();
     void restore();
     void startWrites();
-    void onWriteOutcome(const ParameterEntry &write, bool confirmed, const QString &reason);
-    void onWritesFinished(bool cancelled);
+    void onWriteOutcome(const ParameterEntry &write, WriteResult result, const QString &reason);
+    void onWritesFinished(RunEnd end);
     void onLineLost(const QString &reason);
     void printRow(const CompareRow &row, const QString &word);
     void finish(int status);
@@ -57,15 +62,17 @@ private:
     ParameterRun *run = nullptr;
     QTextStream out;
     QTextStream err;
-    bool interrupted = false;
+    int interrupts = 0;
     bool writing = false;
     bool finishedOnce = false;
     // A restore's tally.
     QString undoPath;
+    QStringList unread;
     QStringList failed;
+    QStringList unconfirmed;
+    QStringList notSent;
     QList<ParameterEntry> writes;
     int confirmed = 0;
-    int attempted = 0;
 };
 
 #endif // BATCHRUN_H

@@ -16,7 +16,7 @@ StatisticsLabel::StatisticsLabel(RequestScheduler *scheduler, QWidget *parent)
 {
     setObjectName(QStringLiteral("label_statistics"));
     setContextMenuPolicy(Qt::CustomContextMenu);
-    setToolTip(tr("请求、有效应答、超时与CRC错误的次数，以及最近一次往返时间；右键清零"));
+    setToolTip(tr("请求、有效应答、超时、CRC错误与无效应答（不属于任何请求或与请求不符）的次数，以及最近一次往返时间；右键清零"));
     coalesce.setSingleShot(true);
     coalesce.setInterval(refreshIntervalMs);
     connect(&coalesce, &QTimer::timeout, this, &StatisticsLabel::showCounts);
@@ -32,11 +32,12 @@ QString StatisticsLabel::text(const LineStatistics &statistics)
 {
     const QString roundTrip = statistics.lastRoundTripMs < 0 ? QStringLiteral("-")
                                                              : QString::number(statistics.lastRoundTripMs);
-    return tr("  请求 : %1  应答 : %2  超时 : %3  CRC错误 : %4  往返 : %5 ms  ")
+    return tr("  请求 : %1  应答 : %2  超时 : %3  CRC错误 : %4  无效 : %5  往返 : %6 ms  ")
         .arg(statistics.requests)
         .arg(statistics.validReplies)
         .arg(statistics.timeouts)
         .arg(statistics.crcErrors)
+        .arg(statistics.unmatched)
         .arg(roundTrip);
 }
 

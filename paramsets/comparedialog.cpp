@@ -117,28 +117,38 @@ void CompareDialog::showWriteStarted(const QString &undoPath)
     undoFile = undoPath;
     confirmed = 0;
     failed.clear();
+    unconfirmed.clear();
     ui->progressBar->setValue(0);
     ui->label_status->setText(tr("写入前的参数已保存到 %1").arg(undoPath));
     setWriting(true);
 }
 
-void CompareDialog::showOutcome(const ParameterEntry &write, bool ok, const QString &reason)
+void CompareDialog::showOutcome(const ParameterEntry &write, WriteResult result, const QString &reason)
 {
     const int r = rowOf(write.address);
-    if (r < 0)
+    if (r < 0 || result == WriteResult::NotSent)
         return;
-    if (ok) {
+    QTableWidgetItem *state = ui->tableWidget_compare->item(r, StateColumn);
+    switch (result) {
+    case WriteResult::Confirmed:
         ++confirmed;
         ui->tableWidget_compare->item(r, DriverColumn)->setText(QString::number(write.value));
         // Written once is enough: a second press must not send it again.
         ui->tableWidget_compare->item(r, TickColumn)->setFlags(Qt::ItemIsEnabled);
         ui->tableWidget_compare->item(r, TickColumn)->setData(Qt::CheckStateRole, QVariant());
-    } else {
+        state->setText(tr("已写入"));
+        state->setBackground(QColor(200, 240, 200));
+        return;
+    case WriteResult::Unconfirmed:
+        unconfirmed.append(addressText(write.address));
+        state->setText(tr("未确认（可能已写入）: ") + reason);
+        state->setBackground(QColor(255, 220, 150));
+        return;
+    default:
         failed.append(addressText(write.address));
+        state->setText(tr("写入失败: ") + reason);
+        state->setBackground(QColor(255, 180, 180));
     }
-    QTableWidgetItem *state = ui->tableWidget_compare->item(r, StateColumn);
-    state->setText(ok ? tr("已写入") : tr("写入失败: ") + reason);
-    state->setBackground(ok ? QColor(200, 240, 200) : QColor(255, 180, 180));
 }
 
 void CompareDialog::showProgress(int done, int total)
@@ -147,16 +157,29 @@ void CompareDialog::showProgress(int done, int total)
     ui->progressBar->setValue(done);
 }
 
-void CompareDialog::showWritesFinished(bool cancelled)
+void CompareDialog::showWritesFinished(RunEnd end)
 {
     setWriting(false);
     QString text = tr("已写入并确认 %1 个参数").arg(confirmed);
-    if (cancelled)
+    if (end == RunEnd::Cancelled)
         text += tr("，已取消");
+    else if (end == RunEnd::Stopped)
+        text += tr("，连接已断开，其余未写入");
+    else if (end == RunEnd::DriverSilent)
+        text += tr("，驱动器不再应答，其余未写入");
+    if (!unconfirmed.isEmpty())
+        text += tr("；未确认（可能已写入）: ") + unconfirmed.join(QLatin1String(", "));
     if (!failed.isEmpty())
         text += tr("；失败: ") + failed.join(QLatin1String(", "));
     text += tr("\n撤销文件: ") + undoFile;
     ui->label_status->setText(text);
+}
+
+void CompareDialog::showSessionEnded()
+{
+    writable = false;
+    setWriting(false);
+    ui->label_status->setText(ui->label_status->text() + tr("\n串口已关闭：请重新打开串口并重新载入参数后再写入"));
 }
 
 void CompareDialog::showRefusal(const QString &text)

@@ -5,6 +5,7 @@
 #include <QList>
 
 #include "paramsets/parametercompare.h"
+#include "paramsets/parameterrun.h"
 
 namespace Ui { class CompareDialog; }
 
@@ -27,10 +28,13 @@ public:
 
 public slots:
     void showWriteStarted(const QString &undoPath);
-    void showOutcome(const ParameterEntry &write, bool confirmed, const QString &reason);
+    void showOutcome(const ParameterEntry &write, WriteResult result, const QString &reason);
     void showProgress(int done, int total);
-    void showWritesFinished(bool cancelled);
+    void showWritesFinished(RunEnd end);
     void showRefusal(const QString &text);
+    // The connection it compared against is gone: nothing more is written
+    // from it until it compares again.
+    void showSessionEnded();
 
 signals:
     void writeRequested(const QList<ParameterEntry> &writes);
@@ -46,6 +50,7 @@ private:
     bool writable = false;
     int confirmed = 0;
     QStringList failed;
+    QStringList unconfirmed;
     QString undoFile;
 };
 

@@ -3,151 +3,171 @@
 #include "protocol/modbusmaster.h"
 #include "protocol/requestscheduler.h"
 
+#include <QSet>
+
+namespace {
+
+// A driver that has stopped answering is not asked for every remaining
+// register, each costing a whole reply wait.
+constexpr int silentRequestsToGiveUp = 3;
+
+} // namespace
+
 ParameterRun::ParameterRun(RequestScheduler *scheduler, QObject *parent)
     : QObject(parent)
     , scheduler(scheduler)
 {
-    connect(scheduler, &RequestScheduler::readAnswered, this, &ParameterRun::onReadAnswered);
-    connect(scheduler, &RequestScheduler::writeEchoed, this, &ParameterRun::onWriteEchoed);
-    connect(scheduler, &RequestScheduler::timedOut, this, [this](const PendingCommand &request) {
-        onFailed(request, QStringLiteral("no answer"));
-    });
-    connect(scheduler, &RequestScheduler::unanswered, this, [this](const PendingCommand &request) {
-        onFailed(request, QStringLiteral("no valid reply"));
-    });
-    connect(scheduler, &RequestScheduler::exceptionAnswered, this,
-            [this](const PendingCommand &request, quint8 code) { onFailed(request, exceptionText(code)); });
+    connect(scheduler, &RequestScheduler::completed, this, &ParameterRun::onCompleted);
 }
 
 void ParameterRun::readRegisters(const QList<quint16> &addresses)
 {
     phase = Phase::Reading;
-    cancelRequested = false;
+    ending = RunEnd::Completed;
     readAddresses = addresses;
     readValues.clear();
-    settledReads.clear();
+    failures.clear();
+    readsDone = 0;
     for (int i = 0; i < addresses.size(); ++i)
-        scheduler->enqueue({ModbusMaster::instance()->readCmd(addresses.at(i), 1), addresses.at(i), 1, this, i});
-    if (addresses.isEmpty()) {
-        phase = Phase::Idle;
-        emit readFinished(readValues);
-    }
+        send({ModbusMaster::instance()->readCmd(addresses.at(i), 1), addresses.at(i), 1, this, i});
+    if (outstanding == 0)
+        endReading();
 }
 
 void ParameterRun::writeValues(const QList<ParameterEntry> &values)
 {
     phase = Phase::Writing;
-    cancelRequested = false;
-    writes = values;
-    writeIndex = 0;
-    if (writes.isEmpty()) {
-        phase = Phase::Idle;
-        emit writeFinished(false);
-        return;
+    ending = RunEnd::Completed;
+    silentInRow = 0;
+    writes.clear();
+    QSet<quint16> planned;
+    for (const ParameterEntry &write : values) {
+        if (!planned.contains(write.address)) {
+            planned.insert(write.address);
+            writes.append(write);
+        }
     }
+    writeIndex = 0;
+    if (writes.isEmpty())
+        return endWriting();
     sendWrite();
 }
 
 void ParameterRun::cancel()
 {
-    if (phase == Phase::Reading) {
-        scheduler->cancel(this);
-        phase = Phase::Idle;
-        emit readFinished(readValues);
-    } else if (phase == Phase::Writing) {
-        cancelRequested = true;
-    }
+    if (phase == Phase::Idle)
+        return;
+    ending = RunEnd::Cancelled;
+    scheduler->cancel(this);
+    if (phase == Phase::Reading && outstanding == 0)
+        endReading();
 }
 
-void ParameterRun::abandon()
+void ParameterRun::send(const PendingCommand &request)
 {
-    scheduler->cancel(this);
-    if (phase == Phase::Reading) {
-        cancel();
-    } else if (phase == Phase::Writing) {
-        phase = Phase::Idle;
-        emit writeFinished(true);
-    }
+    ++outstanding;
+    // Writes and their read backs go ahead of a refresh the window may have
+    // queued.
+    if (phase == Phase::Writing)
+        scheduler->enqueueFirst(request);
+    else
+        scheduler->enqueue(request);
+}
+
+void ParameterRun::onCompleted(const PendingCommand &request, const RequestOutcome &outcome)
+{
+    if (request.owner != this || phase == Phase::Idle)
+        return;
+    --outstanding;
+    if (outcome.kind == OutcomeKind::Cancelled && ending == RunEnd::Completed)
+        ending = RunEnd::Stopped;
+    noteSilence(outcome);
+    if (phase == Phase::Reading)
+        onReadOutcome(request, outcome);
+    else if (request.tag % 2 == WriteStep)
+        onWriteOutcome(request, outcome);
+    else
+        onReadBackOutcome(outcome);
+}
+
+void ParameterRun::noteSilence(const RequestOutcome &outcome)
+{
+    silentInRow = outcome.kind == OutcomeKind::TimedOut ? silentInRow + 1 : 0;
+    if (silentInRow >= silentRequestsToGiveUp && phase == Phase::Writing && ending == RunEnd::Completed)
+        ending = RunEnd::DriverSilent;
+}
+
+void ParameterRun::onReadOutcome(const PendingCommand &request, const RequestOutcome &outcome)
+{
+    if (outcome.answered())
+        readValues.insert(request.address, outcome.values.first());
+    else if (outcome.kind != OutcomeKind::Cancelled)
+        failures.insert(request.address, outcome.reason());
+    if (outcome.kind != OutcomeKind::Cancelled)
+        emit readProgress(++readsDone, readAddresses.size());
+    if (outstanding == 0)
+        endReading();
+}
+
+void ParameterRun::endReading()
+{
+    phase = Phase::Idle;
+    emit readFinished(readValues, ending);
 }
 
 void ParameterRun::sendWrite()
 {
     const ParameterEntry &write = writes.at(writeIndex);
-    // Writes go ahead of a refresh the window may have queued.
-    scheduler->enqueueFirst({ModbusMaster::instance()->writeCmd(write.address, write.value),
-                             write.address, 1, this, writeIndex * 2 + WriteStep});
+    send({ModbusMaster::instance()->writeCmd(write.address, write.value), write.address, 1, this,
+          writeIndex * 2 + WriteStep});
 }
 
-bool ParameterRun::isCurrentStep(const PendingCommand &request, Step step) const
+void ParameterRun::onWriteOutcome(const PendingCommand &, const RequestOutcome &outcome)
 {
-    return phase == Phase::Writing && request.tag == writeIndex * 2 + step;
-}
-
-void ParameterRun::onReadAnswered(const PendingCommand &request, const QList<quint16> &values)
-{
-    if (request.owner != this || values.isEmpty())
+    switch (outcome.kind) {
+    case OutcomeKind::Answered:
+        if (ending != RunEnd::Completed)
+            return finishWrite(WriteResult::Unconfirmed, QStringLiteral("echoed, not read back"));
+        send({ModbusMaster::instance()->readCmd(writes.at(writeIndex).address, 1), writes.at(writeIndex).address,
+              1, this, writeIndex * 2 + ReadBackStep});
         return;
-    if (phase == Phase::Reading) {
-        if (request.tag >= 0 && request.tag < readAddresses.size() && !settledReads.contains(request.tag)) {
-            readValues.insert(request.address, values.first());
-            settleRead(request.tag);
-        }
-    } else if (isCurrentStep(request, ReadBackStep)) {
-        const quint16 expected = writes.at(writeIndex).value;
-        if (values.first() == expected)
-            finishWrite(true, QString());
-        else
-            finishWrite(false, QStringLiteral("read back %1").arg(values.first()));
+    case OutcomeKind::Refused:
+        return finishWrite(WriteResult::Failed, outcome.reason());
+    case OutcomeKind::Cancelled:
+        if (!outcome.frameSent)
+            return finishWrite(WriteResult::NotSent, QString());
+        break;
+    default:
+        break;
     }
+    finishWrite(WriteResult::Unconfirmed, outcome.reason());
 }
 
-void ParameterRun::onWriteEchoed(const PendingCommand &request, quint16 address, quint16 value)
+void ParameterRun::onReadBackOutcome(const RequestOutcome &outcome)
 {
-    if (request.owner != this || !isCurrentStep(request, WriteStep))
-        return;
-    const ParameterEntry &write = writes.at(writeIndex);
-    if (address != write.address || value != write.value) {
-        finishWrite(false, QStringLiteral("echo %1 <- %2").arg(addressText(address)).arg(value));
-        return;
-    }
-    scheduler->enqueueFirst({ModbusMaster::instance()->readCmd(write.address, 1), write.address, 1,
-                             this, writeIndex * 2 + ReadBackStep});
+    const quint16 expected = writes.at(writeIndex).value;
+    if (!outcome.answered())
+        return finishWrite(WriteResult::Unconfirmed, QStringLiteral("echoed; read back: ") + outcome.reason());
+    if (outcome.values.first() == expected)
+        return finishWrite(WriteResult::Confirmed, QString());
+    finishWrite(WriteResult::Failed, QStringLiteral("read back %1").arg(outcome.values.first()));
 }
 
-void ParameterRun::onFailed(const PendingCommand &request, const QString &reason)
+void ParameterRun::finishWrite(WriteResult result, const QString &reason)
 {
-    if (request.owner != this)
-        return;
-    if (phase == Phase::Reading && request.tag >= 0 && request.tag < readAddresses.size())
-        settleRead(request.tag);
-    else if (isCurrentStep(request, WriteStep))
-        finishWrite(false, reason);
-    else if (isCurrentStep(request, ReadBackStep))
-        finishWrite(false, reason + QStringLiteral(" to the read back"));
-}
-
-// A reply late after its timeout must not count its read twice.
-void ParameterRun::settleRead(int tag)
-{
-    if (settledReads.contains(tag))
-        return;
-    settledReads.insert(tag);
-    emit readProgress(settledReads.size(), readAddresses.size());
-    if (settledReads.size() == readAddresses.size()) {
-        phase = Phase::Idle;
-        emit readFinished(readValues);
-    }
-}
-
-void ParameterRun::finishWrite(bool confirmed, const QString &reason)
-{
-    emit writeOutcome(writes.at(writeIndex), confirmed, reason);
+    emit writeOutcome(writes.at(writeIndex), result, reason);
     ++writeIndex;
     emit writeProgress(writeIndex, writes.size());
-    if (writeIndex < writes.size() && !cancelRequested) {
-        sendWrite();
-        return;
-    }
+    if (writeIndex < writes.size() && ending == RunEnd::Completed)
+        return sendWrite();
+    endWriting();
+}
+
+// Whatever was left is reported as not sent, so every write has an outcome.
+void ParameterRun::endWriting()
+{
+    for (; writeIndex < writes.size(); ++writeIndex)
+        emit writeOutcome(writes.at(writeIndex), WriteResult::NotSent, QString());
     phase = Phase::Idle;
-    emit writeFinished(writeIndex < writes.size());
+    emit writeFinished(ending);
 }

@@ -4,17 +4,34 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
-#include <QSet>
 
 #include "paramsets/parameterfile.h"
 #include "protocol/pendingcommand.h"
+#include "protocol/requestoutcome.h"
 
 class RequestScheduler;
 
+// What became of one write of a run.
+enum class WriteResult {
+    Confirmed,    // echoed, and read back with the value
+    Unconfirmed,  // sent, but not confirmed: it may have been applied
+    Failed,       // refused by the driver, or read back with another value
+    NotSent,
+};
+
+// Why a run ended.
+enum class RunEnd {
+    Completed,
+    Cancelled,     // by its user
+    Stopped,       // the line's session ended: port closed, device gone, a scan
+    DriverSilent,  // three requests in a row went unanswered
+};
+
 // Reads a driver's registers, and writes values to it, through the line's
-// scheduler. A write counts only when its echo and a read back of the
-// register both show the value. Widget-free: the window and the command
-// line drive it alike.
+// scheduler. A write counts as confirmed only when its echo and a read back
+// of the register both show the value. A run ends only once each of its
+// requests has had its outcome, so nothing of one run reaches the next.
+// Widget-free: the window and the command line drive it alike.
 class ParameterRun : public QObject
 {
     Q_OBJECT
@@ -22,44 +39,51 @@ class ParameterRun : public QObject
 public:
     explicit ParameterRun(RequestScheduler *scheduler, QObject *parent = nullptr);
 
-    // One read per address; readFinished once each has answered or failed.
+    // One read per address; readFinished once each has its outcome.
     void readRegisters(const QList<quint16> &addresses);
-    // One write at a time, each confirmed before the next is sent.
+    // One write at a time, each confirmed before the next is sent; an
+    // address given twice is written once.
     void writeValues(const QList<ParameterEntry> &writes);
-    // Reads are dropped at once; writes stop after the one in flight.
+    // Queued reads are dropped at once; a write stops after the request in
+    // flight, without its read back.
     void cancel();
-    // Ends at once, the line being gone: nothing in flight will answer.
-    void abandon();
     bool isRunning() const { return phase != Phase::Idle; }
+    // Why the registers of the last read that brought no value did not.
+    const QHash<quint16, QString> &readFailures() const { return failures; }
 
 signals:
     void readProgress(int done, int total);
-    void readFinished(const QHash<quint16, quint16> &values);
-    void writeOutcome(const ParameterEntry &write, bool confirmed, const QString &reason);
+    void readFinished(const QHash<quint16, quint16> &values, RunEnd end);
+    void writeOutcome(const ParameterEntry &write, WriteResult result, const QString &reason);
     void writeProgress(int done, int total);
-    // `cancelled`: writes were left unsent.
-    void writeFinished(bool cancelled);
+    void writeFinished(RunEnd end);
 
 private:
     enum class Phase { Idle, Reading, Writing };
     enum Step { WriteStep = 0, ReadBackStep = 1 };
 
-    void onReadAnswered(const PendingCommand &request, const QList<quint16> &values);
-    void onWriteEchoed(const PendingCommand &request, quint16 address, quint16 value);
-    void onFailed(const PendingCommand &request, const QString &reason);
-    void settleRead(int tag);
+    void onCompleted(const PendingCommand &request, const RequestOutcome &outcome);
+    void onReadOutcome(const PendingCommand &request, const RequestOutcome &outcome);
+    void onWriteOutcome(const PendingCommand &request, const RequestOutcome &outcome);
+    void onReadBackOutcome(const RequestOutcome &outcome);
+    void noteSilence(const RequestOutcome &outcome);
+    void endReading();
+    void send(const PendingCommand &request);
     void sendWrite();
-    void finishWrite(bool confirmed, const QString &reason);
-    bool isCurrentStep(const PendingCommand &request, Step step) const;
+    void finishWrite(WriteResult result, const QString &reason);
+    void endWriting();
 
     RequestScheduler *scheduler;
     Phase phase = Phase::Idle;
+    int outstanding = 0;
+    RunEnd ending = RunEnd::Completed;
+    int silentInRow = 0;
     QList<quint16> readAddresses;
     QHash<quint16, quint16> readValues;
-    QSet<int> settledReads;
+    QHash<quint16, QString> failures;
+    int readsDone = 0;
     QList<ParameterEntry> writes;
     int writeIndex = 0;
-    bool cancelRequested = false;
 };
 
 #endif // PARAMETERRUN_H

@@ -3,6 +3,7 @@
 #include "paramsets/comparedialog.h"
 #include "paramsets/parametercompare.h"
 #include "paramsets/parameterrun.h"
+#include "protocol/requestscheduler.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
@@ -11,9 +12,18 @@
 ParameterSetsPanel::ParameterSetsPanel(RequestScheduler *scheduler, QWidget *window)
     : QObject(window)
     , window(window)
+    , scheduler(scheduler)
     , run(new ParameterRun(scheduler, this))
 {
     connect(run, &ParameterRun::readFinished, this, &ParameterSetsPanel::onRead);
+    connect(run, &ParameterRun::readFinished, this, [this] { emit busyChanged(false); });
+    connect(run, &ParameterRun::writeFinished, this, [this] { emit busyChanged(false); });
+    connect(scheduler, &RequestScheduler::sessionEnded, this, &ParameterSetsPanel::onSessionEnded);
+}
+
+bool ParameterSetsPanel::isBusy() const
+{
+    return run->isRunning();
 }
 
 CompareDialog *ParameterSetsPanel::dialog() const
@@ -56,12 +66,17 @@ void ParameterSetsPanel::loadFrom(const DriverContext &driver, const QString &pa
     readDriver(driver);
 }
 
+// What was under way ends through its requests' outcomes; the dialog of a
+// comparison made on the closed connection writes no more.
 void ParameterSetsPanel::stop()
 {
-    // Values cut short by a closed port are neither saved nor compared.
-    stopping = true;
-    run->abandon();
-    stopping = false;
+    run->cancel();
+}
+
+void ParameterSetsPanel::onSessionEnded()
+{
+    if (compareDialog)
+        compareDialog->showSessionEnded();
 }
 
 void ParameterSetsPanel::readDriver(const DriverContext &driver)
@@ -71,13 +86,21 @@ void ParameterSetsPanel::readDriver(const DriverContext &driver)
         return;
     }
     context = driver;
+    emit busyChanged(true);
     run->readRegisters(mapAddresses(context.registers));
 }
 
-void ParameterSetsPanel::onRead(const QHash<quint16, quint16> &values)
+// Values cut short by a closed port or a cancel are neither saved, compared
+// nor written.
+void ParameterSetsPanel::onRead(const QHash<quint16, quint16> &values, RunEnd end)
 {
-    if (stopping)
+    if (end != RunEnd::Completed) {
+        if (purpose == Purpose::Verify && compareDialog)
+            compareDialog->showRefusal(tr("读取驱动器参数未完成，未写入任何参数"));
         return;
+    }
+    if (purpose == Purpose::Verify)
+        return writeIfUnchanged(values);
     lastRead = values;
     if (values.isEmpty()) {
         emit notice(tr("驱动器无应答"));
@@ -121,21 +144,42 @@ void ParameterSetsPanel::showComparison(const QHash<quint16, quint16> &values)
         connect(run, &ParameterRun::writeProgress, compareDialog, &CompareDialog::showProgress);
         connect(run, &ParameterRun::writeFinished, compareDialog, &CompareDialog::showWritesFinished);
     }
+    comparedSession = scheduler->session();
     compareDialog->showComparison(filePath, compareParameters(file.entries, context.registers, values),
                                   restoreProblems(file.entries, context.registers));
     compareDialog->show();
     compareDialog->raise();
 }
 
+// The driver is read again first, on the same connection: the undo file
+// must hold what it has just before the first write, and a driver changed
+// since the comparison is shown again instead of written.
 void ParameterSetsPanel::writeTicked(const QList<ParameterEntry> &writes)
 {
+    if (!scheduler->isRunning() || scheduler->session() != comparedSession)
+        return compareDialog->showRefusal(tr("串口已关闭或已重新打开：请重新载入参数后再写入"));
     if (run->isRunning())
         return compareDialog->showRefusal(tr("参数读写进行中，请稍候"));
+    pendingWrites = writes;
+    purpose = Purpose::Verify;
+    emit busyChanged(true);
+    run->readRegisters(mapAddresses(context.registers));
+}
+
+void ParameterSetsPanel::writeIfUnchanged(const QHash<quint16, quint16> &values)
+{
+    purpose = Purpose::Compare;
+    if (values != lastRead) {
+        showComparison(values);
+        lastRead = values;
+        return compareDialog->showRefusal(tr("驱动器的参数在比较后已变化：已重新比较，请确认后再写入"));
+    }
     QString error;
-    const QString undoPath = saveUndoFile(answeredEntries(context.registers, lastRead), context.port,
+    const QString undoPath = saveUndoFile(answeredEntries(context.registers, values), context.port,
                                           context.slaveAddress, context.mapPath, &error);
     if (undoPath.isEmpty())
         return compareDialog->showRefusal(tr("撤销文件保存失败，未写入任何参数: ") + error);
     compareDialog->showWriteStarted(undoPath);
-    run->writeValues(writes);
+    emit busyChanged(true);
+    run->writeValues(pendingWrites);
 }

@@ -7,10 +7,10 @@
 #include <QPointer>
 
 #include "paramsets/parameterfile.h"
+#include "paramsets/parameterrun.h"
 #include "registermap/registerinfo.h"
 
 class CompareDialog;
-class ParameterRun;
 class RequestScheduler;
 class QWidget;
 
@@ -24,7 +24,10 @@ struct DriverContext
 };
 
 // The window's backup and restore: reads the driver through the window's
-// scheduler, asks for files, and shows the compare dialog that writes.
+// scheduler, asks for files, and shows the compare dialog that writes. A
+// comparison belongs to the connection it was made on: once that closes,
+// its dialog writes nothing. Before writing, the driver is read again, and
+// the undo file holds those values.
 class ParameterSetsPanel : public QObject
 {
     Q_OBJECT
@@ -41,20 +44,25 @@ public:
     // The port closed: whatever was under way cannot finish.
     void stop();
     CompareDialog *dialog() const;
+    bool isBusy() const;
 
 signals:
     void notice(const QString &text);
+    void busyChanged(bool busy);
 
 private:
     void readDriver(const DriverContext &driver);
-    void onRead(const QHash<quint16, quint16> &values);
+    void onRead(const QHash<quint16, quint16> &values, RunEnd end);
     void saveBackup(const QHash<quint16, quint16> &values);
     void showComparison(const QHash<quint16, quint16> &values);
     void writeTicked(const QList<ParameterEntry> &writes);
+    void writeIfUnchanged(const QHash<quint16, quint16> &values);
+    void onSessionEnded();
 
-    enum class Purpose { Backup, Compare };
+    enum class Purpose { Backup, Compare, Verify };
 
     QWidget *window;
+    RequestScheduler *scheduler;
     ParameterRun *run;
     QPointer<CompareDialog> compareDialog;
     DriverContext context;
@@ -62,7 +70,8 @@ private:
     QString filePath;
     ParameterFile file;
     QHash<quint16, quint16> lastRead;
-    bool stopping = false;
+    QList<ParameterEntry> pendingWrites;
+    quint64 comparedSession = 0;
 };
 
 #endif // PARAMETERSETSPANEL_H

@@ -10,6 +10,10 @@ void MainWindow::connectParameterSets()
 {
     parameterSets = new ParameterSetsPanel(scheduler, this);
     connect(parameterSets, &ParameterSetsPanel::notice, this, &MainWindow::showRefusal);
+    // A scan takes the line from a backup, compare or restore: they wait for
+    // each other.
+    connect(parameterSets, &ParameterSetsPanel::busyChanged, ui->pushButton_scan,
+            [this](bool busy) { ui->pushButton_scan->setEnabled(!busy); });
     auto driver = [this] {
         return DriverContext{registerList, Serial::instance()->serialPort->portName(), slaveAddress,
                              QStringLiteral("RegisterInfo")};

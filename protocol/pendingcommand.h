@@ -6,9 +6,9 @@
 
 class QObject;
 
-// One request waiting in the send queue, and who asked for it: replies and
-// failures go back to its owner, which finds its own context (a table row,
-// a step of a restore) through the tag.
+// One request waiting in the send queue, and who asked for it: its outcome
+// goes back to its owner, which finds its own context (a table row, a step
+// of a restore) through the tag.
 struct PendingCommand
 {
     QByteArray frame;
@@ -17,7 +17,9 @@ struct PendingCommand
     const QObject *owner = nullptr;
     int tag = -1;
 
-    bool isWrite() const { return frame.size() > 1 && frame.at(1) == 0x06; }
+    quint8 slave() const { return frame.isEmpty() ? 0 : quint8(frame.at(0)); }
+    quint8 function() const { return frame.size() > 1 ? quint8(frame.at(1)) : 0; }
+    bool isWrite() const { return function() == 0x06 || function() == 0x10; }
 };
 
 #endif // PENDINGCOMMAND_H

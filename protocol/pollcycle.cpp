@@ -50,10 +50,7 @@ void MainWindow::connectScheduler()
     scheduler = new RequestScheduler(Serial::instance(), this);
     connect(scheduler, &RequestScheduler::received, this, &MainWindow::on_serialReceive);
     connect(scheduler, &RequestScheduler::lineError, this, &MainWindow::onLineError);
-    connect(scheduler, &RequestScheduler::readAnswered, this, &MainWindow::onReadAnswered);
-    connect(scheduler, &RequestScheduler::writeEchoed, this, &MainWindow::onWriteEchoed);
-    connect(scheduler, &RequestScheduler::timedOut, this, &MainWindow::onReadFailed);
-    connect(scheduler, &RequestScheduler::exceptionAnswered, this, &MainWindow::onBlockRefused);
+    connect(scheduler, &RequestScheduler::completed, this, &MainWindow::onRequestCompleted);
     connect(scheduler, &RequestScheduler::idle, this, &MainWindow::onLineIdle);
 }
 

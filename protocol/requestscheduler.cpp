@@ -1,33 +1,28 @@
 #include "requestscheduler.h"
 
 #include "protocol/modbusmaster.h"
+#include "protocol/replyfit.h"
 #include "serial/serial.h"
+#include "serial/wiretime.h"
+
+#include <cmath>
 
 namespace {
 
-constexpr char readFunction = 0x03;
-constexpr char writeFunction = 0x06;
-constexpr int exceptionReplyLength = 5;
-constexpr int writeEchoLength = 8;
-
 int expectedReplyLength(const PendingCommand &command)
 {
-    return command.isWrite() ? writeEchoLength : 5 + 2 * command.count;
+    return command.isWrite() ? 8 : 5 + 2 * command.count;
+}
+
+RequestOutcome outcomeOf(OutcomeKind kind, bool frameSent)
+{
+    RequestOutcome outcome;
+    outcome.kind = kind;
+    outcome.frameSent = frameSent;
+    return outcome;
 }
 
 } // namespace
-
-QString exceptionText(quint8 code)
-{
-    static const char *const meanings[] = {
-        "unknown exception", "illegal function", "illegal data address", "illegal data value",
-        "server device failure", "acknowledge", "server device busy", "unknown exception",
-        "memory parity error", "unknown exception", "gateway path unavailable",
-        "gateway target device failed to respond"};
-    const char *meaning = code < sizeof(meanings) / sizeof(meanings[0]) ? meanings[code] : meanings[0];
-    const QString number = QString::number(code, 16).rightJustified(2, QLatin1Char('0')).toUpper();
-    return QStringLiteral("Modbus exception %1: %2").arg(number, QLatin1String(meaning));
-}
 
 RequestScheduler::RequestScheduler(Serial *serial, QObject *parent)
     : QObject(parent)
@@ -47,18 +42,44 @@ void RequestScheduler::setTiming(int txTime, quint32 rxOutTime)
     tickTimer.setInterval(txTimeMs);
 }
 
+// Whatever was queued while no session ran belongs to none: it is cancelled,
+// never sent to the device just opened.
 void RequestScheduler::start()
 {
-    resetStatistics();
+    QList<PendingCommand> leftOver;
+    leftOver.swap(queue);
+    running = true;
+    ++sessionNumber;
+    settling = false;
+    driverSilent = false;
+    handReplyExpected = false;
     tickTimer.start();
+    cancelAll(leftOver);
 }
 
 void RequestScheduler::stop()
 {
     tickTimer.stop();
-    queue.clear();
-    waitElapsedMs = 0;
-    hasLastSent = false;
+    const bool wasRunning = running;
+    running = false;
+    settling = false;
+    handReplyExpected = false;
+    QList<PendingCommand> dropped;
+    dropped.swap(queue);
+    if (isAwaiting()) {
+        const PendingCommand inFlight = awaited;
+        waitElapsedMs = 0;
+        emit completed(inFlight, outcomeOf(OutcomeKind::Cancelled, true));
+    }
+    cancelAll(dropped);
+    if (wasRunning)
+        emit sessionEnded();
+}
+
+void RequestScheduler::cancelAll(QList<PendingCommand> commands)
+{
+    for (const PendingCommand &command : commands)
+        emit completed(command, outcomeOf(OutcomeKind::Cancelled, false));
 }
 
 void RequestScheduler::enqueue(const PendingCommand &command)
@@ -73,15 +94,22 @@ void RequestScheduler::enqueueFirst(const PendingCommand &command)
 
 void RequestScheduler::cancel(const QObject *owner)
 {
-    queue.erase(std::remove_if(queue.begin(), queue.end(),
-                               [owner](const PendingCommand &c) { return c.owner == owner; }),
-                queue.end());
+    QList<PendingCommand> withdrawn;
+    for (auto it = queue.begin(); it != queue.end();) {
+        if (it->owner == owner) {
+            withdrawn.append(*it);
+            it = queue.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    cancelAll(withdrawn);
 }
 
-void RequestScheduler::forgetLastRequest()
+void RequestScheduler::expectHandReply()
 {
     if (!isAwaiting())
-        hasLastSent = false;
+        handReplyExpected = true;
 }
 
 void RequestScheduler::resetStatistics()
@@ -90,127 +118,135 @@ void RequestScheduler::resetStatistics()
     emit statisticsChanged();
 }
 
-// One request in flight at a time: a tick either waits for the reply, sends
-// the next queued frame, or finds nothing to do. An idle tick lets clients
-// queue more, which then leaves at once instead of a tick later.
+// One request in flight at a time: a tick either waits for the reply, waits
+// for the line to fall quiet, sends the next queued frame, or finds nothing
+// to do. An idle tick lets clients queue more, which then leaves at once
+// instead of a tick later.
 void RequestScheduler::tick()
 {
-    if (waitElapsedMs != 0) {
+    if (isAwaiting()) {
         waitLonger();
-    } else if (!queue.isEmpty()) {
-        sendNext();
-    } else {
-        emit idle();
-        if (!queue.isEmpty() && !isAwaiting())
-            sendNext();
+        return;
     }
+    if (settling && !settled())
+        return;
+    if (!queue.isEmpty()) {
+        sendNext();
+        return;
+    }
+    emit idle();
+    if (!queue.isEmpty() && !isAwaiting() && !settling)
+        sendNext();
+}
+
+// The request's own frame must leave before the driver can start its reply,
+// and the reply takes its own time on the wire.
+double RequestScheduler::replyWaitMs(const PendingCommand &request) const
+{
+    const WireTime wire = WireTime::of(*serial->serialPort);
+    return rxOutTimeMs + wire.frameMs(request.frame.size()) + wire.frameMs(expectedReplyLength(request));
 }
 
 void RequestScheduler::waitLonger()
 {
     waitElapsedMs += quint32(txTimeMs);
-    if (waitElapsedMs <= rxOutTimeMs)
+    const double waited = qMax<double>(waitElapsedMs, double(sentClock.elapsed()));
+    if (waited <= replyWaitMs(awaited))
         return;
-    waitElapsedMs = 0;
     ++stats.timeouts;
-    emit lineError(QStringLiteral("Data receiving timeout!"));
-    emit statisticsChanged();
-    emit timedOut(lastSent);
+    finishAwaited(outcomeOf(OutcomeKind::TimedOut, true), QStringLiteral("Data receiving timeout!"));
+}
+
+// A late reply shows within a reply timeout, so the line is quiet once that
+// long has passed without a byte (libmodbus waits out the response timeout
+// likewise). A driver that sent nothing at all through a whole wait and
+// quiet is taken to be absent: until it sends again, its timeouts hold up
+// nothing, so polling an absent driver stays as fast as before.
+bool RequestScheduler::settled()
+{
+    quietTicksMs += quint32(txTimeMs);
+    const quint32 needed = driverSilent ? 0 : rxOutTimeMs;
+    const qint64 quiet = qMax<qint64>(quietTicksMs, quietClock.elapsed());
+    if (quiet < qint64(needed) || serial->isReceiving())
+        return false;
+    settling = false;
+    driverSilent = !heardSinceSend;
+    return true;
 }
 
 void RequestScheduler::sendNext()
 {
-    lastSent = queue.takeFirst();
-    hasLastSent = true;
-    serial->sendData(lastSent.frame);
-    if (lastSent.frame.size() > 1)
-        serial->expectReply(quint8(lastSent.frame.at(0)), quint8(lastSent.frame.at(1)),
-                            expectedReplyLength(lastSent));
+    awaited = queue.takeFirst();
+    heardSinceSend = false;
+    handReplyExpected = false;
+    serial->sendData(awaited.frame);
+    if (awaited.frame.size() > 1)
+        serial->expectReply(awaited.slave(), awaited.function(), expectedReplyLength(awaited));
     waitElapsedMs = 1;
-    roundTrip.start();
+    sentClock.start();
     ++stats.requests;
     emit statisticsChanged();
 }
 
-// Any non-empty block ends the wait for a reply, valid or not, so the queue
-// moves on at once; only valid replies reach a client.
 void RequestScheduler::takeBlock(const QByteArray &block)
 {
     if (block.isEmpty())
         return;
     emit received(block);
-    const bool awaited = isAwaiting();
-    bool answered = false;
+    heardSinceSend = true;
+    driverSilent = false;
+    if (!isAwaiting()) {
+        noteStray(block);
+        return;
+    }
+    QString logText;
+    const RequestOutcome outcome = judgeReply(awaited, block, &logText);
+    if (outcome.answered()) {
+        ++stats.validReplies;
+        stats.lastRoundTripMs = sentClock.elapsed();
+    } else if (!ModbusMaster::instance()->checkCrc(block)) {
+        ++stats.crcErrors;
+    } else if (outcome.kind == OutcomeKind::Garbled) {
+        ++stats.unmatched;
+    }
+    finishAwaited(outcome, logText);
+}
+
+// Logged as received and counted; it answers nothing. A late reply keeps the
+// line from being quiet.
+void RequestScheduler::noteStray(const QByteArray &block)
+{
+    if (settling) {
+        quietTicksMs = 0;
+        quietClock.start();
+    }
+    if (handReplyExpected) {
+        handReplyExpected = false;
+        return;
+    }
+    if (!running)
+        return;
     if (!ModbusMaster::instance()->checkCrc(block)) {
         ++stats.crcErrors;
         emit lineError(QStringLiteral("Data CRC Error!"));
-        emit statisticsChanged();
-    } else if (block.size() > 1 && uchar(block.at(0)) == expectedSlave()) {
-        answered = handleValidBlock(block);
+    } else {
+        ++stats.unmatched;
+        emit lineError(QStringLiteral("Reply ignored: no request was awaited"));
     }
-    waitElapsedMs = 0;
-    // No timeout will come for this request: its owner must not wait for one.
-    if (awaited && hasLastSent && !answered)
-        emit unanswered(lastSent);
-}
-
-quint8 RequestScheduler::expectedSlave() const
-{
-    return hasLastSent && !lastSent.frame.isEmpty() ? quint8(lastSent.frame.at(0)) : slaveAddress;
-}
-
-bool RequestScheduler::handleValidBlock(const QByteArray &block)
-{
-    const char function = block.at(1);
-    if (function == readFunction)
-        return handleRead(block);
-    if (function == writeFunction)
-        return handleWriteEcho(block);
-    if ((uchar(function) & 0x80) && block.size() >= exceptionReplyLength)
-        return handleException(block);
-    return false;
-}
-
-bool RequestScheduler::handleRead(const QByteArray &block)
-{
-    const QList<quint16> values = ModbusMaster::instance()->readReplyValues(block);
-    if (values.isEmpty()) {
-        emit lineError(QStringLiteral("Read Data Parsing Error!"));
-        return false;
-    }
-    if (!hasLastSent)
-        return false;
-    countValidReply();
-    emit readAnswered(lastSent, values);
-    return true;
-}
-
-bool RequestScheduler::handleWriteEcho(const QByteArray &block)
-{
-    const RegisterInfo echo = ModbusMaster::instance()->parseWriteReply(block);
-    if (echo.valueText.isEmpty()) {
-        emit lineError(QStringLiteral("Write Data Parsing Error!"));
-        return false;
-    }
-    if (hasLastSent && lastSent.isWrite() && lastSent.address == echo.address)
-        countValidReply();
-    emit writeEchoed(hasLastSent ? lastSent : PendingCommand(), echo.address, echo.value);
-    return hasLastSent;
-}
-
-bool RequestScheduler::handleException(const QByteArray &block)
-{
-    const quint8 code = quint8(block.at(2));
-    emit lineError(exceptionText(code));
-    if (hasLastSent)
-        emit exceptionAnswered(lastSent, code);
-    return hasLastSent;
-}
-
-void RequestScheduler::countValidReply()
-{
-    ++stats.validReplies;
-    if (roundTrip.isValid())
-        stats.lastRoundTripMs = roundTrip.elapsed();
     emit statisticsChanged();
+}
+
+void RequestScheduler::finishAwaited(const RequestOutcome &outcome, const QString &logText)
+{
+    const PendingCommand request = awaited;
+    waitElapsedMs = 0;
+    if (outcome.kind == OutcomeKind::TimedOut || outcome.kind == OutcomeKind::Garbled) {
+        settling = true;
+        quietTicksMs = 0;
+        quietClock.start();
+    }
+    if (!logText.isEmpty())
+        emit lineError(logText);
+    emit statisticsChanged();
+    emit completed(request, outcome);
 }

@@ -9,15 +9,24 @@
 
 #include "protocol/linestatistics.h"
 #include "protocol/pendingcommand.h"
+#include "protocol/requestoutcome.h"
 
 class Serial;
 
 // The one owner of the line's traffic. Requests leave one at a time, a tick
-// (txTime) apart; a request is awaited until a block arrives or rxOutTime
-// has passed, and writes may jump the queue. Every decoded reply goes back
-// to the request last sent, which keeps that role after its timeout, so a
-// late reply still lands with it; each client picks out its own requests by
-// owner. Widget-free: the window, the command line and the tests share it.
+// (txTime) apart, and writes may jump the queue. Every request gets exactly
+// one outcome, delivered through completed() to whoever listens; each client
+// picks out its own requests by owner.
+//
+// The reply wait starts when the request has left the wire and allows for
+// the reply's own wire time. A block that arrives while nothing is awaited
+// is a stray: logged, counted, stored nowhere. After a timeout or a garbled
+// reply the line must fall quiet before the next request leaves, so that a
+// late reply cannot be taken for the answer to the next one.
+//
+// Opening the port starts a session and closing it ends it: every request,
+// queued or awaited, is then cancelled, and nothing queued before a session
+// starts is ever sent in it. Widget-free.
 class RequestScheduler : public QObject
 {
     Q_OBJECT
@@ -28,25 +37,24 @@ public:
     void setTiming(int txTimeMs, quint32 rxOutTimeMs);
     int txTime() const { return txTimeMs; }
     quint32 rxOutTime() const { return rxOutTimeMs; }
-    // Replies from another address are ignored; requests carry their own.
-    void setSlaveAddress(quint8 address) { slaveAddress = address; }
 
-    // Ticks while the port is open; start() also zeroes the statistics.
     void start();
-    // Drops what is queued and awaited: none of it may reach a device
-    // opened later.
     void stop();
-    bool isRunning() const { return tickTimer.isActive(); }
+    bool isRunning() const { return running; }
+    // Counts sessions; a new number each start().
+    quint64 session() const { return sessionNumber; }
 
     void enqueue(const PendingCommand &command);
     void enqueueFirst(const PendingCommand &command);
+    // The owner's queued requests are cancelled; one already sent keeps its
+    // wait, since it may still be answered.
     void cancel(const QObject *owner);
     bool isAwaiting() const { return waitElapsedMs != 0; }
-    bool isBusy() const { return isAwaiting() || !queue.isEmpty(); }
+    bool isBusy() const { return isAwaiting() || settling || !queue.isEmpty(); }
 
-    // A frame sent by hand while nothing is awaited: what comes back belongs
-    // to no request.
-    void forgetLastRequest();
+    // A frame sent by hand while nothing is awaited: the next block is its
+    // reply, logged but no stray.
+    void expectHandReply();
 
     const LineStatistics &statistics() const { return stats; }
     void resetStatistics();
@@ -58,47 +66,47 @@ public slots:
 signals:
     void received(const QByteArray &block);
     void lineError(const QString &text);
-    void readAnswered(const PendingCommand &request, const QList<quint16> &values);
-    // request.owner is null when no request was sent since the last hand-sent
-    // frame.
-    void writeEchoed(const PendingCommand &request, quint16 address, quint16 value);
-    void exceptionAnswered(const PendingCommand &request, quint8 code);
-    void timedOut(const PendingCommand &request);
-    // A block ended the wait for the request but was no reply to it (a CRC
-    // error, another slave, a reply that cannot be decoded).
-    void unanswered(const PendingCommand &request);
-    // A tick found nothing queued and nothing awaited.
+    void completed(const PendingCommand &request, const RequestOutcome &outcome);
+    // A tick found nothing queued, awaited or settling.
     void idle();
+    void sessionEnded();
     void statisticsChanged();
 
 private:
     void sendNext();
     void waitLonger();
-    // Each is true when the block answered the request last sent.
-    bool handleValidBlock(const QByteArray &block);
-    bool handleRead(const QByteArray &block);
-    bool handleWriteEcho(const QByteArray &block);
-    bool handleException(const QByteArray &block);
-    void countValidReply();
-    quint8 expectedSlave() const;
+    bool settled();
+    double replyWaitMs(const PendingCommand &request) const;
+    void finishAwaited(const RequestOutcome &outcome, const QString &logText);
+    void noteStray(const QByteArray &block);
+    void cancelAll(QList<PendingCommand> commands);
 
     Serial *serial;
     QTimer tickTimer;
     QList<PendingCommand> queue;
-    PendingCommand lastSent;
-    bool hasLastSent = false;
+    PendingCommand awaited;
+    bool running = false;
+    quint64 sessionNumber = 0;
     int txTimeMs = 100;
     quint32 rxOutTimeMs = 1000;
+    // Counted by ticks so that a test can drive the wait tick by tick; the
+    // clock takes over when ticks come late.
     quint32 waitElapsedMs = 0;
-    quint8 slaveAddress = 1;
+    QElapsedTimer sentClock;
+    // The quiet the line needs after a timeout or a garbled reply.
+    bool settling = false;
+    quint32 quietTicksMs = 0;
+    QElapsedTimer quietClock;
+    // Nothing came through a request's wait and the quiet after it: a driver
+    // that is simply absent, whose timeouts need no quiet until it sends.
+    bool heardSinceSend = false;
+    bool driverSilent = false;
+    bool handReplyExpected = false;
     LineStatistics stats;
-    QElapsedTimer roundTrip;
 
     // Lets the tests set up a reply awaited by a given request.
     friend struct MainWindowInspector;
+    friend struct SchedulerInspector;
 };
-
-// "Modbus exception 02: illegal data address"
-QString exceptionText(quint8 code);
 
 #endif // REQUESTSCHEDULER_H

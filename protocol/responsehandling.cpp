@@ -28,14 +28,26 @@ QString MainWindow::receivedLine(const QByteArray &data) const
     return prefix + QStringLiteral("Rx:") + QString::fromUtf8(nul < 0 ? data : data.left(nul));
 }
 
-// A read reply carries no address: its values belong to the rows of the
-// request last sent, in order.
-void MainWindow::onReadAnswered(const PendingCommand &request, const QList<quint16> &values)
+// A write the driver echoed shows, whoever sent it; everything else only
+// concerns the window's own requests.
+void MainWindow::onRequestCompleted(const PendingCommand &request, const RequestOutcome &outcome)
 {
-    if (request.owner != this)
+    if (request.isWrite() && outcome.answered())
+        return showConfirmedWrite(request.address, outcome.values.first());
+    if (request.owner != this || request.isWrite())
         return;
-    const int rows = request.isWrite() ? 1 : qMin<int>(request.count, values.size());
-    for (int i = 0; i < rows; ++i)
+    switch (outcome.kind) {
+    case OutcomeKind::Answered: return storeReadValues(request, outcome.values);
+    case OutcomeKind::Refused: return onBlockRefused(request, outcome.exceptionCode);
+    case OutcomeKind::Cancelled: return;
+    default: return onReadFailed(request);
+    }
+}
+
+// An answered read carries its request's registers, in order.
+void MainWindow::storeReadValues(const PendingCommand &request, const QList<quint16> &values)
+{
+    for (int i = 0; i < values.size(); ++i)
         storeReadValue(request.tag + i, values.at(i));
 }
 
@@ -54,29 +66,24 @@ void MainWindow::storeReadValue(int row, quint16 value)
     liveMonitor->valueArrived(row, value);
 }
 
-// A write echo names its register, whoever sent the write: every row of
-// that address shows the confirmed value in green.
-void MainWindow::onWriteEchoed(const PendingCommand &, quint16 address, quint16 value)
+// A write echo names its register: every row of that address shows the
+// confirmed value in green.
+void MainWindow::showConfirmedWrite(quint16 address, quint16 value)
 {
-    bool known = false;
     for (int row = 0; row < registerList.size(); ++row) {
         if (registerList.at(row).address != address || !registerList.at(row).addressValid)
             continue;
-        known = true;
         registerList[row].value = value;
         registerList[row].valueText = QString::number(value, 10);
         ui->tableWidget->item(row, 1)->setText(registerList.at(row).valueText);
         setLamp(row, QStringLiteral("green"));
     }
-    if (!known)
-        onLineError(QStringLiteral("Write Data Parsing Error!"));
 }
 
-// A read that brought no value leaves its rows marked as not live.
+// A read that brought no value (no answer, a garbled one, another slave's)
+// leaves its rows marked as not live.
 void MainWindow::onReadFailed(const PendingCommand &request)
 {
-    if (request.owner != this || request.isWrite())
-        return;
     for (int i = 0; i < request.count; ++i)
         setLamp(request.tag + i, QStringLiteral("stale"));
 }
@@ -86,7 +93,7 @@ void MainWindow::onReadFailed(const PendingCommand &request)
 void MainWindow::onBlockRefused(const PendingCommand &request, quint8 code)
 {
     onReadFailed(request);
-    if (request.owner != this || request.isWrite() || request.count < 2)
+    if (request.count < 2)
         return;
     refreshPlan.readSingly(request.tag, request.count);
     onLineError(QStringLiteral("Block read of %1 registers at 0x%2 refused (exception %3): reading them one by one")

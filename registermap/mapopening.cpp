@@ -57,7 +57,6 @@ bool MainWindow::loadRegisterMap(const QString &fileName)
 void MainWindow::useMapSettings(const QString &fileName)
 {
     scheduler->setTiming(txTime, rxOutTime);
-    scheduler->setSlaveAddress(quint8(slaveAddress & 0xFF));
     ui->lineEdit_deviceAddr->setText(QString::number(slaveAddress, 10));
     const QFileInfo map(fileName);
     const QString title = tr("开闭环步进驱动器-上位机调试软件 v1.0");

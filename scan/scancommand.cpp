@@ -1,6 +1,5 @@
 #include "scancommand.h"
 
-#include "protocol/requestscheduler.h"
 #include "scan/scanrun.h"
 #include "serial/serial.h"
 
@@ -9,10 +8,7 @@
 
 int runScanCommand(const ScanRequest &request, QTextStream &out, QTextStream &err)
 {
-    Serial *serial = Serial::instance();
-    RequestScheduler scheduler(serial);
-    QObject::connect(serial, &Serial::haveReceive, &scheduler, &RequestScheduler::takeBlock);
-    ScanRun scan(&scheduler, serial);
+    ScanRun scan(Serial::instance());
     QObject::connect(&scan, &ScanRun::hitFound, [&out](const ScanHit &hit) {
         out << "found: address " << hit.address << ", " << hit.baud << " baud" << Qt::endl;
     });

@@ -15,7 +15,7 @@ enum HitRole { AddressRole = Qt::UserRole, BaudRole };
 ScanDialog::ScanDialog(RequestScheduler *scheduler, QWidget *parent)
     : QDialog(parent)
     , ui(new Ui::ScanDialog)
-    , scan(new ScanRun(scheduler, Serial::instance(), this))
+    , scan(new ScanRun(Serial::instance(), scheduler, this))
 {
     ui->setupUi(this);
     for (qint64 baud : ScanRequest::offeredBauds()) {
@@ -145,6 +145,11 @@ void ScanDialog::useSelectedHit()
     const QListWidgetItem *item = ui->listWidget_found->currentItem();
     if (scan->isRunning() || !item || !item->data(AddressRole).isValid())
         return;
-    emit hitChosen(item->data(AddressRole).toInt(), item->data(BaudRole).toLongLong());
+    for (const ScanHit &hit : scan->hits()) {
+        if (hit.address == item->data(AddressRole).toInt() && hit.baud == item->data(BaudRole).toLongLong()) {
+            emit hitChosen(hit);
+            break;
+        }
+    }
     accept();
 }

@@ -29,7 +29,7 @@ public:
     ScanRun *run() const { return scan; }
 
 signals:
-    void hitChosen(int address, qint64 baud);
+    void hitChosen(const ScanHit &hit);
 
 protected:
     void reject() override;

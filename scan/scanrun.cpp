@@ -14,16 +14,14 @@ constexpr int scanTickMs = 1;
 
 } // namespace
 
-ScanRun::ScanRun(RequestScheduler *scheduler, Serial *serial, QObject *parent)
+ScanRun::ScanRun(Serial *serial, RequestScheduler *lineScheduler, QObject *parent)
     : QObject(parent)
-    , scheduler(scheduler)
+    , scheduler(new RequestScheduler(serial, this))
+    , lineScheduler(lineScheduler)
     , serial(serial)
 {
-    connect(scheduler, &RequestScheduler::readAnswered, this,
-            [this](const PendingCommand &request) { onAnswered(request); });
-    connect(scheduler, &RequestScheduler::exceptionAnswered, this,
-            [this](const PendingCommand &request) { onAnswered(request); });
-    connect(scheduler, &RequestScheduler::timedOut, this, &ScanRun::onUnanswered);
+    connect(serial, &Serial::haveReceive, scheduler, &RequestScheduler::takeBlock);
+    connect(scheduler, &RequestScheduler::completed, this, &ScanRun::onCompleted);
     connect(scheduler, &RequestScheduler::idle, this, &ScanRun::onBaudDone);
     // A pulled adapter ends the scan; nothing would answer any more.
     connect(serial, &Serial::portLost, this, [this](const QString &reason) {
@@ -45,10 +43,11 @@ bool ScanRun::start(const ScanRequest &scan)
     error.clear();
     askedCount = 0;
     const QSerialPort *port = serial->serialPort;
-    before = LineState{port->isOpen(), scheduler->isRunning(), port->portName(), port->baudRate(),
-                       port->parity(), port->stopBits(), scheduler->txTime(), scheduler->rxOutTime()};
+    before = LineState{port->isOpen(), lineScheduler && lineScheduler->isRunning(), port->portName(),
+                       port->baudRate(), port->parity(), port->stopBits()};
     running = true;
-    scheduler->stop();
+    if (lineScheduler)
+        lineScheduler->stop();
     scheduler->setTiming(scanTickMs, quint32(request.timeoutMs));
     if (request.bauds.isEmpty() || request.addressCount() < 1) {
         QTimer::singleShot(0, this, [this] { finish(false); });
@@ -77,28 +76,26 @@ void ScanRun::scanBaud(int index)
         error = QStringLiteral("cannot open %1: %2").arg(request.port, serial->openError());
         return;
     }
+    answeredAtBaud = 0;
+    scheduler->start();
     ModbusMaster *master = ModbusMaster::instance();
     for (int address = request.firstAddress; address <= request.lastAddress; ++address) {
         const QByteArray frame = master->readCmd(quint8(address), request.registerAddress, 1);
         scheduler->enqueue(PendingCommand{frame, request.registerAddress, 1, this, address});
     }
-    scheduler->start();
 }
 
-void ScanRun::onAnswered(const PendingCommand &asked)
+void ScanRun::onCompleted(const PendingCommand &asked, const RequestOutcome &outcome)
 {
-    if (!running || asked.owner != this)
+    if (!running || outcome.kind == OutcomeKind::Cancelled)
         return;
-    const ScanHit hit{asked.tag, request.bauds.at(baudIndex)};
-    found.append(hit);
-    emit hitFound(hit);
+    if (outcome.answered() || outcome.kind == OutcomeKind::Refused) {
+        const ScanHit hit{asked.tag, request.bauds.at(baudIndex), request.parity, request.stopBits};
+        found.append(hit);
+        ++answeredAtBaud;
+        emit hitFound(hit);
+    }
     countAsked();
-}
-
-void ScanRun::onUnanswered(const PendingCommand &asked)
-{
-    if (running && asked.owner == this)
-        countAsked();
 }
 
 void ScanRun::countAsked()
@@ -107,10 +104,9 @@ void ScanRun::countAsked()
     emit progressed(askedCount, total());
 }
 
-// Every address has had its turn at this baud rate: a garbled or foreign
-// block ends a wait without a reply or a timeout, so the empty line, not a
-// count of answers, says so. The next baud rate is taken up outside the
-// scheduler's signal, which is still being delivered.
+// Every address has had its outcome at this baud rate. The next baud rate
+// is taken up outside the scheduler's signal, which is still being
+// delivered.
 void ScanRun::onBaudDone()
 {
     if (!running || !serial->serialPort->isOpen())
@@ -118,6 +114,7 @@ void ScanRun::onBaudDone()
     scheduler->stop();
     askedCount = (baudIndex + 1) * request.addressCount();
     emit progressed(askedCount, total());
+    emit baudScanned(request.bauds.at(baudIndex), request.addressCount(), answeredAtBaud);
     const int next = baudIndex + 1;
     QTimer::singleShot(0, this, [this, next] {
         if (!running)
@@ -142,11 +139,10 @@ void ScanRun::finish(bool cancelled)
 void ScanRun::restoreLine()
 {
     scheduler->stop();
-    scheduler->setTiming(before.txTime, before.rxOutTime);
     if (!before.open) {
         serial->serialPort->close();
         return;
     }
     if (serial->openPort(before.port, before.baud, before.parity, before.stopBits) && before.polling)
-        scheduler->start();
+        lineScheduler->start();
 }

@@ -6,6 +6,7 @@
 #include <QSerialPort>
 
 #include "protocol/pendingcommand.h"
+#include "protocol/requestoutcome.h"
 #include "scan/scanrequest.h"
 
 class RequestScheduler;
@@ -15,19 +16,22 @@ struct ScanHit
 {
     int address = 0;
     qint64 baud = 0;
+    QSerialPort::Parity parity = QSerialPort::NoParity;
+    QSerialPort::StopBits stopBits = QSerialPort::OneStop;
 };
 
-// One bus scan through the scheduler: the port is opened at each baud rate
-// in turn and every address of the range is asked for one register; any
-// reply from the asked address, an exception too, is a hit. The scheduler
-// runs with the scan's timing meanwhile. Afterwards the port, the
-// scheduler's timing and whether it ran are as they were found. Widget-free.
+// One bus scan with a scheduler of its own: the port is opened at each baud
+// rate in turn and every address of the range is asked for one register; a
+// reply that answers the request, an exception too, is a hit. The line's
+// own scheduler, if given, is stopped meanwhile (its session ends: nothing
+// of it is sent during or after the scan) and started again afterwards, its
+// statistics untouched; the port is left as it was found. Widget-free.
 class ScanRun : public QObject
 {
     Q_OBJECT
 
 public:
-    ScanRun(RequestScheduler *scheduler, Serial *serial, QObject *parent = nullptr);
+    ScanRun(Serial *serial, RequestScheduler *lineScheduler = nullptr, QObject *parent = nullptr);
 
     // False, with errorText(), when another scan runs or the port does not
     // open at the first baud rate; finished() follows in every other case.
@@ -42,24 +46,26 @@ public:
 signals:
     void hitFound(const ScanHit &hit);
     void progressed(int asked, int total);
+    void baudScanned(qint64 baud, int asked, int answered);
     // errorText() is set when a later baud rate would not open.
     void finished(bool cancelled);
 
 private:
     void scanBaud(int index);
-    void onAnswered(const PendingCommand &request);
-    void onUnanswered(const PendingCommand &request);
+    void onCompleted(const PendingCommand &request, const RequestOutcome &outcome);
     void countAsked();
     void onBaudDone();
     void finish(bool cancelled);
     void restoreLine();
 
     RequestScheduler *scheduler;
+    RequestScheduler *lineScheduler;
     Serial *serial;
     ScanRequest request;
     bool running = false;
     int baudIndex = 0;
     int askedCount = 0;
+    int answeredAtBaud = 0;
     QList<ScanHit> found;
     QString error;
 
@@ -71,8 +77,6 @@ private:
         qint64 baud = 0;
         QSerialPort::Parity parity = QSerialPort::NoParity;
         QSerialPort::StopBits stopBits = QSerialPort::OneStop;
-        int txTime = 0;
-        quint32 rxOutTime = 0;
     } before;
 };
 

@@ -2,6 +2,7 @@
 #include "ui_mainwindow.h"
 
 #include "paramsets/parametersetspanel.h"
+#include "console/logcolours.h"
 #include "protocol/modbusmaster.h"
 #include "monitor/livemonitor.h"
 #include "protocol/requestscheduler.h"
@@ -67,6 +68,7 @@ void MainWindow::on_pushButton_open_clicked()
         showRefusal(tr("\n串口 %1 打开失败：\n%2\n").arg(portName, serial->openError()));
         return;
     }
+    scheduler->resetStatistics();
     scheduler->start();
     on_pushButton_dataRefresh_clicked();
     showPortState(true);
@@ -134,7 +136,6 @@ void MainWindow::on_lineEdit_deviceAddr_textChanged(const QString &arg1)
     ui->lineEdit_deviceAddr->setStyleSheet(QString());
     slaveAddress = address;
     ModbusMaster::instance()->slaveAddress = quint8(slaveAddress & 0xFF);
-    scheduler->setSlaveAddress(quint8(slaveAddress & 0xFF));
     qDebug() << "void MainWindow::on_lineEdit_deviceAddr_textChanged(const QString&)"
              << "set slaveAddress:" << slaveAddress;
 }
@@ -165,12 +166,29 @@ void MainWindow::on_pushButton_scan_clicked()
     auto *dialog = new ScanDialog(scheduler, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setRequest(request);
-    connect(dialog, &ScanDialog::hitChosen, this, [this](int address, qint64 baud) {
-        ui->comboBox_buad->setCurrentText(QString::number(baud));
-        ui->lineEdit_deviceAddr->setText(QString::number(address));
-    });
+    connect(dialog, &ScanDialog::hitChosen, this, &MainWindow::useScanHit);
     connect(dialog, &QDialog::finished, this, &MainWindow::resumeAfterScan);
+    connect(dialog->run(), &ScanRun::baudScanned, this, [this](qint64 baud, int asked, int answered) {
+        appendLogLine(logLineColour(LogColour::Normal),
+                      QStringLiteral("Scan at %1 baud: %2 addresses asked, %3 answered").arg(baud).arg(asked).arg(answered));
+    });
+    ui->pushButton_saveParams->setEnabled(false);
+    ui->pushButton_loadParams->setEnabled(false);
     dialog->open();
+}
+
+// The panel and the line must never disagree: with the port open, it is
+// opened again at what the scan found.
+void MainWindow::useScanHit(const ScanHit &hit)
+{
+    ui->comboBox_buad->setCurrentText(QString::number(hit.baud));
+    ui->comboBox_parity->setCurrentIndex(ui->comboBox_parity->findData(int(hit.parity)));
+    ui->comboBox_stopBits->setCurrentIndex(ui->comboBox_stopBits->findData(int(hit.stopBits)));
+    ui->lineEdit_deviceAddr->setText(QString::number(hit.address));
+    if (!Serial::instance()->serialPort->isOpen())
+        return;
+    closePort();
+    on_pushButton_open_clicked();
 }
 
 void MainWindow::resumeAfterScan()

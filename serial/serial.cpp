@@ -63,6 +63,11 @@ void Serial::expectReply(quint8 slave, quint8 function, int length)
     expected = ExpectedReply{slave, function, length};
 }
 
+bool Serial::isReceiving() const
+{
+    return receiveTimer.isActive() || (serialPort->isOpen() && serialPort->bytesAvailable() > 0);
+}
+
 // Only a reply that starts as the request expects, and is exactly as long
 // as its kind, ends early; anything else (a foreign address, garbage, more
 // bytes than expected) waits for the silence as before.

@@ -37,6 +37,8 @@ public:
     // The reply the request just sent expects: from `slave`, with `function`
     // (or its exception form), `length` bytes. Any send clears it.
     void expectReply(quint8 slave, quint8 function, int length);
+    // Bytes have arrived that are not yet handed on as a block.
+    bool isReceiving() const;
 
     // Public so that the window can see whether the line is open and close it.
     QSerialPort *serialPort;

@@ -92,16 +92,20 @@ void TestPollCycle::waitGrowsByTxTimeUntilTimeout_data()
     QTest::addColumn<int>("txTime");
     QTest::addColumn<int>("rxOutTime");
     QTest::addColumn<QList<quint32>>("waits");
+    // The wait also covers the request's and the reply's 15.6 ms on the wire
+    // at 9600 baud.
     QTest::newRow("defaults") << 100 << 1000
-                              << QList<quint32>{1, 101, 201, 301, 401, 501, 601, 701, 801, 901, 0};
+                              << QList<quint32>{1, 101, 201, 301, 401, 501, 601, 701, 801, 901, 1001, 0};
     QTest::newRow("300/1000") << 300 << 1000 << QList<quint32>{1, 301, 601, 901, 0};
-    QTest::newRow("equal is not yet a timeout") << 100 << 901
-                                                << QList<quint32>{1, 101, 201, 301, 401, 501, 601, 701, 801, 901, 0};
+    QTest::newRow("within the wire time is not yet a timeout")
+        << 100 << 990 << QList<quint32>{1, 101, 201, 301, 401, 501, 601, 701, 801, 901, 1001, 0};
     QTest::newRow("rxOutTime 0") << 100 << 0 << QList<quint32>{1, 0};
 }
 
 // After the sending tick, every tick adds txTime; the first tick that takes
-// the wait past rxOutTime logs the timeout and frees the cycle.
+// the wait past rxOutTime and the frames' wire time logs the timeout. The
+// next request leaves once the line has been quiet for rxOutTime, so that a
+// late reply cannot land on it.
 void TestPollCycle::waitGrowsByTxTimeUntilTimeout()
 {
     QFETCH(int, txTime);
@@ -119,8 +123,13 @@ void TestPollCycle::waitGrowsByTxTimeUntilTimeout()
     }
     QCOMPARE(seen, waits);
     QCOMPARE(Inspect::cmdQueue(window).size(), 2); // no retry: the request is gone
+    const int quietTicks = qMax(1, (rxOutTime + txTime - 1) / txTime);
+    for (int i = 1; i < quietTicks; ++i) {
+        Inspect::tick(window);
+        QCOMPARE(Inspect::waitElapsed(window), 0u);
+    }
     Inspect::tick(window);
-    QCOMPARE(Inspect::waitElapsed(window), 1u); // the next request leaves one tick later
+    QCOMPARE(Inspect::waitElapsed(window), 1u);
 }
 
 void TestPollCycle::refreshQueuesOneReadPerRegisterAndDrains()
@@ -163,11 +172,13 @@ void TestPollCycle::timeoutLineOnlyWithDisplayOn()
     Inspect::isDisplayOn(window) = false;
     Inspect::clickDataRefresh(window);
     Inspect::tick(window); // send
-    Inspect::tick(window); // 101 > 100: timeout
+    Inspect::tick(window); // 101: within 100 ms and the wire time
+    Inspect::tick(window); // 201: timeout
     QCOMPARE(Inspect::waitElapsed(window), 0u);
     QVERIFY(logTexts(window).isEmpty());
 
     Inspect::isDisplayOn(window) = true;
+    Inspect::tick(window); // quiet for 100 ms: the next read leaves
     Inspect::tick(window);
     Inspect::tick(window);
     QCOMPARE(Inspect::waitElapsed(window), 0u);

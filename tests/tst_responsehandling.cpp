@@ -95,6 +95,14 @@ void TestResponseHandling::goodReadTurnsGreenThenWhite()
     QCOMPARE(lampColour(table, 2), QStringLiteral("green")); // "0x0064" became "100"
     QCOMPARE(Inspect::waitElapsed(*window), 0u);
 
+    // Only an awaited request takes a reply: the same block again is a stray.
+    Inspect::scheduler(*window).start();
+    Inspect::receive(*window, goodRead);
+    QCOMPARE(lampColour(table, 2), QStringLiteral("green"));
+    QCOMPARE(logLines(*window).last().text, QStringLiteral("Reply ignored: no request was awaited"));
+    QCOMPARE(Inspect::scheduler(*window).statistics().unmatched, 1u);
+    Inspect::scheduler(*window).stop();
+    Inspect::awaitRow(*window, 2);
     Inspect::receive(*window, goodRead);
     QCOMPARE(lampColour(table, 2), QStringLiteral("white"));
     QCOMPARE(lampColour(table, 0), QStringLiteral("white"));
@@ -107,15 +115,20 @@ void TestResponseHandling::rejectedBlocksChangeNothingButEndTheWait_data()
     QTest::addColumn<QString>("lamp");
     QByteArray badCrc = goodRead;
     badCrc[6] = char(0xB0);
-    QTest::newRow("CRC error") << badCrc << "Data CRC Error!" << "white";
-    QTest::newRow("one byte") << QByteArray(1, '\x01') << "Data CRC Error!" << "white";
-    QTest::newRow("foreign slave") << withCrc(QByteArray::fromHex("0203020064")) << "" << "white";
+    // A read that brought no value of its own leaves the row not live.
+    QTest::newRow("CRC error") << badCrc << "Data CRC Error!" << "stale";
+    QTest::newRow("one byte") << QByteArray(1, '\x01') << "Data CRC Error!" << "stale";
+    QTest::newRow("foreign slave") << withCrc(QByteArray::fromHex("0203020064"))
+                                   << "Reply from slave 2 ignored: the request went to slave 1" << "stale";
     // A refused read leaves the row marked as not live.
     QTest::newRow("exception reply") << withCrc(QByteArray::fromHex("018302"))
                                      << "Modbus exception 02: illegal data address" << "stale";
     QTest::newRow("byte count does not fit") << withCrc(QByteArray::fromHex("0103040064")) << "Read Data Parsing Error!"
-                                             << "white";
-    QTest::newRow("unknown function") << withCrc(QByteArray::fromHex("01100010000a")) << "" << "white";
+                                             << "stale";
+    QTest::newRow("fewer registers than asked") << withCrc(QByteArray::fromHex("010300")) << "Read Data Parsing Error!"
+                                                << "stale";
+    QTest::newRow("a write echo to a read") << withCrc(QByteArray::fromHex("010600120064"))
+                                            << "Reply of function 6 ignored: the request was function 3" << "stale";
 }
 
 void TestResponseHandling::rejectedBlocksChangeNothingButEndTheWait()
@@ -151,7 +164,8 @@ void TestResponseHandling::onlyLowEightBitsOfSlaveAddressCount()
 
 void TestResponseHandling::writeEchoConfirmsByAddress()
 {
-    Inspect::awaitRow(*window, 0); // the echo names its own register
+    const QByteArray write = ModbusMaster::instance()->writeCmd(0x10, 100);
+    Inspect::awaitRequest(*window, PendingCommand{write, 0x10, 1, window, 2});
     Inspect::receive(*window, QByteArray::fromHex("01060010006489e4"));
     QCOMPARE(table->item(2, 1)->text(), QStringLiteral("100"));
     QCOMPARE(lampColour(table, 2), QStringLiteral("green"));
@@ -163,21 +177,27 @@ void TestResponseHandling::writeEchoConfirmsByAddress()
 void TestResponseHandling::writeEchoForUnknownOrShortIsAnError_data()
 {
     QTest::addColumn<QByteArray>("block");
-    QTest::newRow("address not in the map") << withCrc(QByteArray::fromHex("010600990064"));
+    QTest::addColumn<QString>("errorLine");
+    QTest::newRow("another register") << withCrc(QByteArray::fromHex("010600990064"))
+                                      << "Write echo 0x0099 <- 100 does not match the write: ignored";
+    QTest::newRow("another value") << withCrc(QByteArray::fromHex("010600000065"))
+                                   << "Write echo 0x0000 <- 101 does not match the write: ignored";
     // With a valid CRC but too short to be an echo, its bytes are never read
     // as a value; without the check the first row (address 0) would get one.
-    QTest::newRow("six bytes") << withCrc(QByteArray::fromHex("01060000"));
-    QTest::newRow("seven bytes") << withCrc(QByteArray::fromHex("0106000000"));
+    QTest::newRow("six bytes") << withCrc(QByteArray::fromHex("01060000")) << "Write Data Parsing Error!";
+    QTest::newRow("seven bytes") << withCrc(QByteArray::fromHex("0106000000")) << "Write Data Parsing Error!";
 }
 
 void TestResponseHandling::writeEchoForUnknownOrShortIsAnError()
 {
     QFETCH(QByteArray, block);
-    Inspect::waitElapsed(*window) = 1;
+    QFETCH(QString, errorLine);
+    const QByteArray write = ModbusMaster::instance()->writeCmd(0x00, 100);
+    Inspect::awaitRequest(*window, PendingCommand{write, 0x00, 1, window, 0});
     Inspect::receive(*window, block);
     const QList<LogLine> lines = logLines(*window);
     QCOMPARE(lines.size(), 2);
-    QCOMPARE(lines.at(1).text, QStringLiteral("Write Data Parsing Error!"));
+    QCOMPARE(lines.at(1).text, errorLine);
     QCOMPARE(lines.at(1).colour, shownColour(*window, LogColour::Error));
     for (int row = 0; row < 3; ++row)
         QCOMPARE(lampColour(table, row), QStringLiteral("white"));

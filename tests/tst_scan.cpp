@@ -178,7 +178,7 @@ void TestScan::dialogScanPausesPollingAndFillsThePanel()
     dialog->setRequest(narrowScan(simulator->devicePath(), QStringLiteral("6-8")));
     QTest::mouseClick(dialog->findChild<QPushButton *>("pushButton_start"), Qt::LeftButton);
     QVERIFY(dialog->run()->isRunning());
-    QCOMPARE(scheduler.rxOutTime(), quint32(50));
+    QVERIFY(!scheduler.isRunning()); // the window's polling pauses
     QTRY_VERIFY_WITH_TIMEOUT(!dialog->run()->isRunning(), 10000);
 
     QCOMPARE(scheduler.txTime(), 20);

@@ -91,6 +91,28 @@
         <translation>
 Undo file: </translation>
     </message>
+    <message>
+        <source>未确认（可能已写入）: </source>
+        <translation>Unconfirmed (may have been written): </translation>
+    </message>
+    <message>
+        <source>，连接已断开，其余未写入</source>
+        <translation>, the connection closed, the rest were not written</translation>
+    </message>
+    <message>
+        <source>，驱动器不再应答，其余未写入</source>
+        <translation>, the driver stopped answering, the rest were not written</translation>
+    </message>
+    <message>
+        <source>；未确认（可能已写入）: </source>
+        <translation>; unconfirmed (may have been written): </translation>
+    </message>
+    <message>
+        <source>
+串口已关闭：请重新打开串口并重新载入参数后再写入</source>
+        <translation>
+The port was closed: open it and load the parameters again before writing</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>
@@ -529,6 +551,18 @@ Could not open port %1:
         <source>撤销文件保存失败，未写入任何参数: </source>
         <translation>Could not save the undo file; nothing was written: </translation>
     </message>
+    <message>
+        <source>读取驱动器参数未完成，未写入任何参数</source>
+        <translation>Reading the driver did not finish; nothing was written</translation>
+    </message>
+    <message>
+        <source>串口已关闭或已重新打开：请重新载入参数后再写入</source>
+        <translation>The port was closed or opened again: load the parameters again before writing</translation>
+    </message>
+    <message>
+        <source>驱动器的参数在比较后已变化：已重新比较，请确认后再写入</source>
+        <translation>The driver&apos;s values changed since the comparison: compared again, confirm before writing</translation>
+    </message>
 </context>
 <context>
     <name>ScanDialog</name>
@@ -623,16 +657,16 @@ Could not open port %1:
 <context>
     <name>StatisticsLabel</name>
     <message>
-        <source>请求、有效应答、超时与CRC错误的次数，以及最近一次往返时间；右键清零</source>
-        <translation>Requests, valid replies, timeouts and CRC errors, and the last round trip; right-click to reset</translation>
-    </message>
-    <message>
-        <source>  请求 : %1  应答 : %2  超时 : %3  CRC错误 : %4  往返 : %5 ms  </source>
-        <translation>  Requests: %1  Replies: %2  Timeouts: %3  CRC errors: %4  Round trip: %5 ms  </translation>
-    </message>
-    <message>
         <source>统计清零</source>
         <translation>Reset statistics</translation>
+    </message>
+    <message>
+        <source>请求、有效应答、超时、CRC错误与无效应答（不属于任何请求或与请求不符）的次数，以及最近一次往返时间；右键清零</source>
+        <translation>Requests, valid replies, timeouts, CRC errors and invalid replies (answering no request or not fitting it), and the last round trip; right-click to reset</translation>
+    </message>
+    <message>
+        <source>  请求 : %1  应答 : %2  超时 : %3  CRC错误 : %4  无效 : %5  往返 : %6 ms  </source>
+        <translation>  Requests: %1  Replies: %2  Timeouts: %3  CRC errors: %4  Invalid: %5  Round trip: %6 ms  </translation>
     </message>
 </context>
 <context>

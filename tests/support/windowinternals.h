@@ -17,7 +17,7 @@ struct MainWindowInspector
     static quint32 rxOutTime(const MainWindow &w) { return w.rxOutTime; }
     static quint32 &waitElapsed(MainWindow &w) { return w.scheduler->waitElapsedMs; }
     // The table row whose read was sent last: the row a read reply lands in.
-    static int currentRow(MainWindow &w) { return w.scheduler->lastSent.tag; }
+    static int currentRow(MainWindow &w) { return w.scheduler->awaited.tag; }
     static PendingCommand tableRead(MainWindow &w, int row)
     {
         const bool known = row >= 0 && row < w.registerList.size();
@@ -26,8 +26,9 @@ struct MainWindowInspector
     }
     static void awaitRequest(MainWindow &w, const PendingCommand &request)
     {
-        w.scheduler->lastSent = request;
-        w.scheduler->hasLastSent = true;
+        w.scheduler->awaited = request;
+        w.scheduler->waitElapsedMs = 1;
+        w.scheduler->sentClock.start();
     }
     static void awaitRow(MainWindow &w, int row) { awaitRequest(w, tableRead(w, row)); }
     static bool &isDisplayOn(MainWindow &w) { return w.isDisplayOn; }

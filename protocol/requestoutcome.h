@@ -1,0 +1,34 @@
+#ifndef REQUESTOUTCOME_H
+#define REQUESTOUTCOME_H
+
+#include <QList>
+#include <QString>
+
+// What became of one request. Every request gets exactly one.
+enum class OutcomeKind {
+    Answered,   // a reply that fits it
+    Refused,    // an exception reply from its slave to its function
+    Garbled,    // a block that failed its CRC or did not fit, while it was awaited
+    TimedOut,   // nothing came within the reply wait
+    Cancelled,  // the session ended (port closed, scan) or its owner withdrew it
+};
+
+struct RequestOutcome
+{
+    OutcomeKind kind = OutcomeKind::Cancelled;
+    // Answered: the registers a read asked for, in order, or a write's value.
+    QList<quint16> values;
+    quint8 exceptionCode = 0;  // Refused
+    // Whether the frame had left when the outcome came: a cancelled write
+    // that had left may have been applied.
+    bool frameSent = false;
+
+    bool answered() const { return kind == OutcomeKind::Answered; }
+    // "no answer", "Modbus exception 02: illegal data address", ...
+    QString reason() const;
+};
+
+// "Modbus exception 02: illegal data address"
+QString exceptionText(quint8 code);
+
+#endif // REQUESTOUTCOME_H

@@ -1,0 +1,28 @@
+#include "wiretime.h"
+
+WireTime WireTime::of(const QSerialPort &port)
+{
+    return WireTime{port.baudRate() > 0 ? port.baudRate() : 9600, port.parity(), port.stopBits()};
+}
+
+int WireTime::bitsPerCharacter() const
+{
+    const int parityBits = parity == QSerialPort::NoParity ? 0 : 1;
+    const int stop = stopBits == QSerialPort::TwoStop ? 2 : 1;
+    return 1 + 8 + parityBits + stop;
+}
+
+double WireTime::characterMs() const
+{
+    return 1000.0 * bitsPerCharacter() / double(baud > 0 ? baud : 9600);
+}
+
+double WireTime::frameMs(int bytes) const
+{
+    return bytes * characterMs();
+}
+
+double WireTime::interFrameGapMs() const
+{
+    return baud > 19200 ? 1.75 : 3.5 * characterMs();
+}

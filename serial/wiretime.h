@@ -1,0 +1,24 @@
+#ifndef WIRETIME_H
+#define WIRETIME_H
+
+#include <QSerialPort>
+
+// How long bytes take on a serial line: a start bit, eight data bits, the
+// parity bit if any and the stop bits, at the line's baud rate.
+struct WireTime
+{
+    qint64 baud = 9600;
+    QSerialPort::Parity parity = QSerialPort::NoParity;
+    QSerialPort::StopBits stopBits = QSerialPort::OneStop;
+
+    static WireTime of(const QSerialPort &port);
+
+    int bitsPerCharacter() const;
+    double characterMs() const;
+    double frameMs(int bytes) const;
+    // The silence that separates two Modbus RTU frames: 3.5 character times,
+    // and a fixed 1.75 ms above 19200 baud.
+    double interFrameGapMs() const;
+};
+
+#endif // WIRETIME_H
