@@ -102,7 +102,7 @@ void BatchRun::onRead(const QHash<quint16, quint16> &values, RunEnd end)
     }
     // Replies that fitted no request are no silence: the driver answered,
     // late or wrongly, and every register it did not answer is named.
-    if (driver.isEmpty() && scheduler->statistics().crcErrors + scheduler->statistics().unmatched == 0) {
+    if (driver.isEmpty() && driverSilent()) {
         err << "steppertool: the driver on " << options.port << " did not answer" << Qt::endl;
         return finish(NoDriver);
     }
@@ -111,6 +111,16 @@ void BatchRun::onRead(const QHash<quint16, quint16> &values, RunEnd end)
     case CommandLine::Action::Compare: return compare();
     default: return restore();
     }
+}
+
+// Nothing came back at all: no reply of any kind, not even a garbled one.
+bool BatchRun::driverSilent() const
+{
+    for (const RequestOutcome &outcome : run->readFailures()) {
+        if (outcome.kind != OutcomeKind::TimedOut)
+            return false;
+    }
+    return scheduler->statistics().crcErrors + scheduler->statistics().unmatched == 0;
 }
 
 // Each register that brought no value, and why: "no answer", "no valid
@@ -128,7 +138,7 @@ bool BatchRun::reportUnread()
 
 QString BatchRun::unreadWord(quint16 address) const
 {
-    return run->readFailures().value(address, QStringLiteral("no answer"));
+    return run->readFailures().value(address, RequestOutcome{OutcomeKind::TimedOut}).reason();
 }
 
 void BatchRun::backup()
@@ -137,6 +147,10 @@ void BatchRun::backup()
     for (const ParameterEntry &entry : entries)
         out << addressText(entry.address) << '\t' << entry.value << '\t' << entry.permission << '\t' << entry.name << '\n';
     reportUnread();
+    if (entries.isEmpty()) {
+        err << "steppertool: no register was read; nothing was saved" << Qt::endl;
+        return finish(NotEqual);
+    }
     QString error;
     const QStringList comments = parameterFileComments(options.port, ModbusMaster::instance()->slaveAddress, options.mapPath);
     if (!writeParameterFile(options.parameterFile, comments, entries, &error)) {

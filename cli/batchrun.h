@@ -42,6 +42,7 @@ private:
     bool loadInputs();
     bool openLine();
     void onRead(const QHash<quint16, quint16> &values, RunEnd end);
+    bool driverSilent() const;
     bool reportUnread();
     QString unreadWord(quint16 address) const;
     void backup();

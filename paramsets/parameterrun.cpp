@@ -102,7 +102,7 @@ void ParameterRun::onReadOutcome(const PendingCommand &request, const RequestOut
     if (outcome.answered())
         readValues.insert(request.address, outcome.values.first());
     else if (outcome.kind != OutcomeKind::Cancelled)
-        failures.insert(request.address, outcome.reason());
+        failures.insert(request.address, outcome);
     if (outcome.kind != OutcomeKind::Cancelled)
         emit readProgress(++readsDone, readAddresses.size());
     if (outstanding == 0)

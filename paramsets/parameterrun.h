@@ -48,8 +48,8 @@ public:
     // flight, without its read back.
     void cancel();
     bool isRunning() const { return phase != Phase::Idle; }
-    // Why the registers of the last read that brought no value did not.
-    const QHash<quint16, QString> &readFailures() const { return failures; }
+    // What the registers of the last read that brought no value got instead.
+    const QHash<quint16, RequestOutcome> &readFailures() const { return failures; }
 
 signals:
     void readProgress(int done, int total);
@@ -80,7 +80,7 @@ private:
     int silentInRow = 0;
     QList<quint16> readAddresses;
     QHash<quint16, quint16> readValues;
-    QHash<quint16, QString> failures;
+    QHash<quint16, RequestOutcome> failures;
     int readsDone = 0;
     QList<ParameterEntry> writes;
     int writeIndex = 0;

@@ -28,6 +28,8 @@ RequestScheduler::RequestScheduler(Serial *serial, QObject *parent)
     : QObject(parent)
     , serial(serial)
 {
+    monotonic.start();
+    now = [this] { return monotonic.elapsed(); };
     tickTimer.setInterval(txTimeMs);
     // A coarse timer may fire a tick late by a good part of a short txTime.
     tickTimer.setTimerType(Qt::PreciseTimer);
@@ -50,8 +52,14 @@ void RequestScheduler::start()
     leftOver.swap(queue);
     running = true;
     ++sessionNumber;
-    settling = false;
+    // A reply to a request cut off by the end of the last session may
+    // still come: the first request waits until the line is quiet.
+    settling = interruptedInFlight;
+    interruptedInFlight = false;
+    quietTicksMs = 0;
+    quietSinceMs = now();
     driverSilent = false;
+    suspectOpen = false;
     handReplyExpected = false;
     tickTimer.start();
     cancelAll(leftOver);
@@ -62,6 +70,9 @@ void RequestScheduler::stop()
     tickTimer.stop();
     const bool wasRunning = running;
     running = false;
+    // A reply still due (to the request in flight, or late after a timeout)
+    // must not reach the next session's first request.
+    interruptedInFlight = isAwaiting() || settling;
     settling = false;
     handReplyExpected = false;
     QList<PendingCommand> dropped;
@@ -124,6 +135,7 @@ void RequestScheduler::resetStatistics()
 // instead of a tick later.
 void RequestScheduler::tick()
 {
+    ageSuspicion();
     if (isAwaiting()) {
         waitLonger();
         return;
@@ -150,7 +162,7 @@ double RequestScheduler::replyWaitMs(const PendingCommand &request) const
 void RequestScheduler::waitLonger()
 {
     waitElapsedMs += quint32(txTimeMs);
-    const double waited = qMax<double>(waitElapsedMs, double(sentClock.elapsed()));
+    const double waited = qMax<double>(waitElapsedMs, double(now() - sentAtMs));
     if (waited <= replyWaitMs(awaited))
         return;
     ++stats.timeouts;
@@ -166,7 +178,7 @@ bool RequestScheduler::settled()
 {
     quietTicksMs += quint32(txTimeMs);
     const quint32 needed = driverSilent ? 0 : rxOutTimeMs;
-    const qint64 quiet = qMax<qint64>(quietTicksMs, quietClock.elapsed());
+    const qint64 quiet = qMax<qint64>(quietTicksMs, now() - quietSinceMs);
     if (quiet < qint64(needed) || serial->isReceiving())
         return false;
     settling = false;
@@ -183,7 +195,7 @@ void RequestScheduler::sendNext()
     if (awaited.frame.size() > 1)
         serial->expectReply(awaited.slave(), awaited.function(), expectedReplyLength(awaited));
     waitElapsedMs = 1;
-    sentClock.start();
+    sentAtMs = now();
     ++stats.requests;
     emit statisticsChanged();
 }
@@ -199,11 +211,17 @@ void RequestScheduler::takeBlock(const QByteArray &block)
         noteStray(block);
         return;
     }
+    if (mayAnswerTheOneBefore(block)) {
+        ++stats.unmatched;
+        finishAwaited(outcomeOf(OutcomeKind::Garbled, true),
+                      QStringLiteral("Reply ignored: it may answer the request before, which timed out"));
+        return;
+    }
     QString logText;
     const RequestOutcome outcome = judgeReply(awaited, block, &logText);
     if (outcome.answered()) {
         ++stats.validReplies;
-        stats.lastRoundTripMs = sentClock.elapsed();
+        stats.lastRoundTripMs = now() - sentAtMs;
     } else if (!ModbusMaster::instance()->checkCrc(block)) {
         ++stats.crcErrors;
     } else if (outcome.kind == OutcomeKind::Garbled) {
@@ -218,7 +236,7 @@ void RequestScheduler::noteStray(const QByteArray &block)
 {
     if (settling) {
         quietTicksMs = 0;
-        quietClock.start();
+        quietSinceMs = now();
     }
     if (handReplyExpected) {
         handReplyExpected = false;
@@ -236,14 +254,39 @@ void RequestScheduler::noteStray(const QByteArray &block)
     emit statisticsChanged();
 }
 
+// Which of the two it answers cannot be told: neither takes it.
+bool RequestScheduler::mayAnswerTheOneBefore(const QByteArray &block)
+{
+    if (!suspectOpen)
+        return false;
+    QString ignored;
+    const OutcomeKind kind = judgeReply(timedOutBefore, block, &ignored).kind;
+    return kind == OutcomeKind::Answered || kind == OutcomeKind::Refused;
+}
+
+void RequestScheduler::ageSuspicion()
+{
+    if (!suspectOpen)
+        return;
+    suspectTicksMs += quint32(txTimeMs);
+    if (qMax<qint64>(suspectTicksMs, now() - suspectSinceMs) >= qint64(rxOutTimeMs))
+        suspectOpen = false;
+}
+
 void RequestScheduler::finishAwaited(const RequestOutcome &outcome, const QString &logText)
 {
     const PendingCommand request = awaited;
     waitElapsedMs = 0;
+    if (outcome.kind == OutcomeKind::TimedOut && driverSilent) {
+        timedOutBefore = request;
+        suspectOpen = true;
+        suspectTicksMs = 0;
+        suspectSinceMs = now();
+    }
     if (outcome.kind == OutcomeKind::TimedOut || outcome.kind == OutcomeKind::Garbled) {
         settling = true;
         quietTicksMs = 0;
-        quietClock.start();
+        quietSinceMs = now();
     }
     if (!logText.isEmpty())
         emit lineError(logText);

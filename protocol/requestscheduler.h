@@ -7,6 +7,8 @@
 #include <QObject>
 #include <QTimer>
 
+#include <functional>
+
 #include "protocol/linestatistics.h"
 #include "protocol/pendingcommand.h"
 #include "protocol/requestoutcome.h"
@@ -35,6 +37,9 @@ public:
     explicit RequestScheduler(Serial *serial, QObject *parent = nullptr);
 
     void setTiming(int txTimeMs, quint32 rxOutTimeMs);
+    // Milliseconds from any fixed point; a monotonic clock unless a test
+    // brings its own.
+    void setClock(std::function<qint64()> clock) { now = std::move(clock); }
     int txTime() const { return txTimeMs; }
     quint32 rxOutTime() const { return rxOutTimeMs; }
 
@@ -79,6 +84,8 @@ private:
     double replyWaitMs(const PendingCommand &request) const;
     void finishAwaited(const RequestOutcome &outcome, const QString &logText);
     void noteStray(const QByteArray &block);
+    bool mayAnswerTheOneBefore(const QByteArray &block);
+    void ageSuspicion();
     void cancelAll(QList<PendingCommand> commands);
 
     Serial *serial;
@@ -92,16 +99,26 @@ private:
     // Counted by ticks so that a test can drive the wait tick by tick; the
     // clock takes over when ticks come late.
     quint32 waitElapsedMs = 0;
-    QElapsedTimer sentClock;
+    QElapsedTimer monotonic;
+    std::function<qint64()> now;
+    qint64 sentAtMs = 0;
     // The quiet the line needs after a timeout or a garbled reply.
     bool settling = false;
     quint32 quietTicksMs = 0;
-    QElapsedTimer quietClock;
+    qint64 quietSinceMs = 0;
     // Nothing came through a request's wait and the quiet after it: a driver
     // that is simply absent, whose timeouts need no quiet until it sends.
     bool heardSinceSend = false;
     bool driverSilent = false;
+    // Without that quiet, a late reply to the request that timed out may
+    // still come for a reply timeout: a block that would answer it then is
+    // taken by no request.
+    bool suspectOpen = false;
+    quint32 suspectTicksMs = 0;
+    qint64 suspectSinceMs = 0;
+    PendingCommand timedOutBefore;
     bool handReplyExpected = false;
+    bool interruptedInFlight = false;
     LineStatistics stats;
 
     // Lets the tests set up a reply awaited by a given request.

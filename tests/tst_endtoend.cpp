@@ -389,6 +389,24 @@ void TestEndToEnd::blockReadFillsEachRow()
     QVERIFY(served.contains(QStringLiteral("read 0x0013 x1")));
     QVERIFY(served.contains(QStringLiteral("read 0x0030 x1")));
     QCOMPARE(served.count(QStringLiteral("simdriver: read ")), 3);
+
+    // A block answered with fewer registers than asked, and replies that
+    // come after their timeout: no row takes a value that is not its own,
+    // and every row that got none says so.
+    for (const QStringList &options : {QStringList{"--short-read"}, QStringList{"--delay", "450"}}) {
+        clickOpen();
+        delete simulator;
+        simulator = nullptr;
+        QVERIFY(openSimulator(options));
+        QVERIFY(waitForRefreshDone(*window, 15000));
+        for (int row = 0; row < expected.size(); ++row)
+            QCOMPARE(table->item(row, 1)->text(), expected.at(row));
+        const bool late = options.first() == QLatin1String("--delay");
+        for (int row = 0; row < 3; ++row)
+            QCOMPARE(lampColour(table, row), QStringLiteral("stale"));
+        QCOMPARE(lampColour(table, 4), late ? QStringLiteral("stale") : QStringLiteral("white"));
+        QTRY_COMPARE(statistics().at(1), late ? 0u : 2u);
+    }
 }
 
 // Two rows picked from the table's menu are plotted; continuous refresh

@@ -62,6 +62,7 @@ private slots:
     void backupRestoreUndoAndDryRun();
     void invalidInputWritesNothing();
     void restoreCutShort();
+    void lateAndWrongRepliesLandNowhere();
     void compareDialogStatesAndWrites();
     void garbledEchoFailsTheWrite();
 
@@ -230,6 +231,7 @@ void TestParamSets::restoreCutShort()
     QString out;
     while (!out.contains(QStringLiteral("undo file:")) && process.waitForReadyRead(10000))
         out += QString::fromUtf8(process.readAllStandardOutput());
+    QTRY_VERIFY(simulator->log().contains(QStringLiteral("write 0x0010")));
     ::kill(pid_t(process.processId()), SIGINT);
     QVERIFY(process.waitForFinished(10000));
     out += QString::fromUtf8(process.readAllStandardOutput());
@@ -255,6 +257,60 @@ void TestParamSets::restoreCutShort()
     QCOMPARE(vanishing.exitCode(), 3);
     QVERIFY2(out.contains(QStringLiteral("not written: ")), qPrintable(out));
     QVERIFY(QString::fromUtf8(vanishing.readAllStandardError()).contains(QStringLiteral("failed")));
+}
+
+// Replies that come after their timeout, answer another kind of request,
+// carry too few registers or refuse: no value lands on another register, in
+// the file, the comparison or an undo file; every unread register is named
+// with its reason, and the run ends by itself with status 3.
+void TestParamSets::lateAndWrongRepliesLandNowhere()
+{
+    WorkFolder work("slaveAddress:1,txTime:5,rxOutTime:40" + driverMap.mid(driverMap.indexOf('\n')));
+    folder = &work;
+    const QString saved = work.path() + QStringLiteral("/saved.csv");
+    const QString wanted = work.path() + QStringLiteral("/wanted.csv");
+    writeFile(wanted, "address,value\n0x0010,2000\n0x0011,20\n0x0012,64\n");
+
+    QVERIFY(startSimulator({"--delay", "70"}));
+    Run run = steppertool({"--port", simulator->devicePath(), "--backup", saved});
+    QVERIFY2(run.status == 3, qPrintable(run.out + run.err));
+    QVERIFY2(run.err.contains(QStringLiteral("0x0011 Hold current unread: no answer")), qPrintable(run.err));
+    QVERIFY2(!QFile::exists(saved), qPrintable(run.out + run.err));
+    // A fresh driver: the last late reply to the backup must not meet the
+    // restore's first request.
+    QVERIFY(startSimulator({"--delay", "70"}));
+    run = steppertool({"--port", simulator->devicePath(), "--restore", wanted});
+    QCOMPARE(run.status, 3);
+    QVERIFY2(run.out.contains(QStringLiteral("unread: 0x0010 Run current (no answer)")), qPrintable(run.out));
+    QVERIFY2(!run.out.contains(QStringLiteral("undo file:")), qPrintable(run.out + run.err));
+    QCOMPARE(writesIn(simulatorLog()), 0);
+
+    // A refusal is named as one.
+    QVERIFY(startSimulator({"--exception", "2"}));
+    run = steppertool({"--port", simulator->devicePath(), "--backup", saved});
+    QCOMPARE(run.status, 3);
+    QVERIFY2(run.err.contains(QStringLiteral("0x0012 Microsteps unread: Modbus exception 02: illegal data address")),
+             qPrintable(run.err));
+
+    // A driver that answers with the wrong kind of reply: the run ends by
+    // itself; Ctrl+C ends it after the request in flight.
+    QVERIFY(startSimulator({"--wrong-kind"}));
+    run = steppertool({"--port", simulator->devicePath(), "--backup", saved});
+    QCOMPARE(run.status, 3);
+    QVERIFY2(run.err.contains(QStringLiteral("0x0010 Run current unread: no valid reply")), qPrintable(run.err));
+    QProcess process;
+    process.setWorkingDirectory(work.path());
+    process.start(QStringLiteral(STEPPERTOOL_PATH), {"--port", simulator->devicePath(), "--restore", wanted});
+    QVERIFY(process.waitForStarted());
+    QTRY_VERIFY(simulator->log().count(QStringLiteral("simdriver: read ")) > 6);
+    ::kill(pid_t(process.processId()), SIGINT);
+    QVERIFY(process.waitForFinished(5000));
+    QCOMPARE(process.exitCode(), 3);
+    QVERIFY(QString::fromUtf8(process.readAllStandardError()).contains(QStringLiteral("interrupted")));
+    const QString log = simulatorLog();
+    QCOMPARE(writesIn(log), 0);
+    // The backup read all six registers; the interrupted restore did not.
+    QVERIFY2(log.count(QStringLiteral("simdriver: read ")) < 6 + 6, qPrintable(log));
 }
 
 void TestParamSets::compareDialogStatesAndWrites()

@@ -28,7 +28,7 @@ struct MainWindowInspector
     {
         w.scheduler->awaited = request;
         w.scheduler->waitElapsedMs = 1;
-        w.scheduler->sentClock.start();
+        w.scheduler->sentAtMs = w.scheduler->now();
     }
     static void awaitRow(MainWindow &w, int row) { awaitRequest(w, tableRead(w, row)); }
     static bool &isDisplayOn(MainWindow &w) { return w.isDisplayOn; }

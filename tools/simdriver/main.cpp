@@ -50,6 +50,9 @@ void printUsage(FILE *to)
             "  --reply-address N  send every reply as slave N (0..255), CRC fixed up\n"
             "  --bad-crc       flip the last CRC byte of every reply\n"
             "  --byte-gap MS   send replies one byte at a time, MS milliseconds apart\n"
+            "  --wrong-kind    answer a write with a read reply and a read with a write\n"
+            "                  echo, both well formed\n"
+            "  --short-read    answer a read of several registers with the first alone\n"
             "  --pace          keep the line's time at the --baud rate, 10 bits a byte:\n"
             "                  the reply starts a turnaround after the request's last\n"
             "                  byte would have arrived (plus --delay), and each byte\n"
@@ -86,7 +89,7 @@ bool parseNumberOption(const char *name, long min, long max, int &number)
 bool parseOptions(int argc, char **argv, Options &options)
 {
     enum { Map = 1, Address, Baud, Delay, Silent, Device, Help, Exception, ReplyAddress, BadCrc, ByteGap,
-           Pace, Turnaround, SilentAfter };
+           Pace, Turnaround, SilentAfter, WrongKind, ShortRead };
     static const struct option longOptions[] = {
         {"map", required_argument, nullptr, Map},
         {"address", required_argument, nullptr, Address},
@@ -102,6 +105,8 @@ bool parseOptions(int argc, char **argv, Options &options)
         {"pace", no_argument, nullptr, Pace},
         {"turnaround", required_argument, nullptr, Turnaround},
         {"silent-after", required_argument, nullptr, SilentAfter},
+        {"wrong-kind", no_argument, nullptr, WrongKind},
+        {"short-read", no_argument, nullptr, ShortRead},
         {nullptr, 0, nullptr, 0},
     };
     for (int option; (option = getopt_long(argc, argv, "", longOptions, nullptr)) != -1;) {
@@ -116,6 +121,8 @@ bool parseOptions(int argc, char **argv, Options &options)
         case Exception: valid = parseNumberOption("exception", 1, 255, options.server.exceptionCode); break;
         case ReplyAddress: valid = parseNumberOption("reply-address", 0, 255, options.server.replyAddress); break;
         case BadCrc: options.server.badCrc = true; break;
+        case WrongKind: options.server.wrongKind = true; break;
+        case ShortRead: options.server.shortRead = true; break;
         case SilentAfter: valid = parseNumberOption("silent-after", 0, 1000000, options.server.silentAfter); break;
         case ByteGap: valid = parseNumberOption("byte-gap", 1, 10000, options.server.byteGapMs); break;
         case Pace: options.server.pace = true; break;

@@ -186,6 +186,36 @@ std::vector<uint8_t> capturedReply(const Server &server, Reply reply)
     return bytes;
 }
 
+void appendCrc(std::vector<uint8_t> &frame)
+{
+    const uint16_t crc = crc16(frame.data(), frame.size());
+    frame.push_back(static_cast<uint8_t>(crc & 0xFF));
+    frame.push_back(static_cast<uint8_t>(crc >> 8));
+}
+
+// Well-formed replies that answer something else than was asked.
+void misshape(const Server &server, const uint8_t *pdu, std::vector<uint8_t> &reply)
+{
+    if (reply.size() < 5 || (reply[1] & 0x80))
+        return;
+    const uint8_t slave = reply[0];
+    const int address = wordAt(pdu + 1);
+    const int count = wordAt(pdu + 3);
+    const bool read = pdu[0] == MODBUS_FC_READ_HOLDING_REGISTERS;
+    if (server.settings.wrongKind && read) {
+        const uint16_t value = servedValue(server, address);
+        reply = {slave, MODBUS_FC_WRITE_SINGLE_REGISTER, pdu[1], pdu[2], uint8_t(value >> 8), uint8_t(value)};
+    } else if (server.settings.wrongKind) {
+        reply = {slave, MODBUS_FC_READ_HOLDING_REGISTERS, 2, pdu[3], pdu[4]};
+    } else if (server.settings.shortRead && read && count > 1) {
+        const uint16_t value = servedValue(server, address);
+        reply = {slave, MODBUS_FC_READ_HOLDING_REGISTERS, 2, uint8_t(value >> 8), uint8_t(value)};
+    } else {
+        return;
+    }
+    appendCrc(reply);
+}
+
 void applyFaults(const ServerSettings &settings, std::vector<uint8_t> &reply)
 {
     if (reply.size() < 3)
@@ -267,6 +297,7 @@ void answer(Server &server, const uint8_t *request, int length, int64_t requestE
         else
             modbus_reply(server.ctx, request, length, server.registers);
     });
+    misshape(server, pdu, reply);
     applyFaults(server.settings, reply);
     if (!reply.empty() && !sendOnLine(server, reply, requestEndNs))
         fprintf(stderr, "simdriver: reply not sent in full\n");

@@ -18,6 +18,8 @@ struct ServerSettings
     int replyAddress = -1; // send replies as this slave (CRC fixed up); -1: own
     bool badCrc = false; // flip the CRC's last byte
     int byteGapMs = 0; // send replies one byte at a time, this far apart
+    bool wrongKind = false; // a read reply to a write, a write echo to a read
+    bool shortRead = false; // answer a read of several registers with one
     // Keep the time a real line at `baud` would take (10 bits a byte): the
     // reply starts turnaroundMs (+ delayMs) after the request's last byte
     // would have arrived, and each byte goes out when it would be complete.

@@ -1,0 +1,192 @@
+#include "schedulermodel.h"
+
+#include "protocol/modbusmaster.h"
+#include "protocol/requestscheduler.h"
+#include "serial/serial.h"
+
+namespace {
+
+constexpr int txTimeMs = 10;
+constexpr quint32 rxOutTimeMs = 50;
+constexpr quint8 slave = 1;
+
+quint16 valueAt(int address)
+{
+    return quint16(address * 7 + 3);
+}
+
+QByteArray withCrc(QByteArray frame)
+{
+    ModbusMaster::instance()->appendCrc(frame);
+    return frame;
+}
+
+QByteArray words(const QList<quint16> &values)
+{
+    QByteArray bytes;
+    for (quint16 value : values) {
+        bytes.append(char(value >> 8));
+        bytes.append(char(value & 0xFF));
+    }
+    return bytes;
+}
+
+} // namespace
+
+struct SchedulerInspector
+{
+    static const PendingCommand &awaited(const RequestScheduler &s) { return s.awaited; }
+};
+
+SchedulerModel::SchedulerModel(std::function<quint32(quint32)> choose)
+    : choose(std::move(choose))
+    , scheduler(new RequestScheduler(Serial::instance()))
+{
+    ModbusMaster::instance()->slaveAddress = slave;
+    scheduler->setTiming(txTimeMs, rxOutTimeMs);
+    scheduler->setClock([this] { return nowMs; });
+    QObject::connect(scheduler.get(), &RequestScheduler::completed, scheduler.get(),
+                     [this](const PendingCommand &c, const RequestOutcome &o) { onCompleted(c, o); });
+    scheduler->start();
+}
+
+SchedulerModel::~SchedulerModel() = default;
+
+void SchedulerModel::step()
+{
+    const quint32 action = choose(16);
+    if (action < 10)
+        tick();
+    else if (action < 14)
+        enqueueRandom();
+    else if (action == 14)
+        scheduler->cancel(&owners[choose(3)]);
+    else if (choose(4) == 0) {
+        // The port closes and opens again; late replies of the old
+        // connection may still arrive.
+        scheduler->stop();
+        scheduler->start();
+    }
+}
+
+void SchedulerModel::enqueueRandom()
+{
+    const int id = nextId++;
+    const int address = int(choose(20));
+    Request request;
+    PendingCommand &command = request.command;
+    command.owner = &owners[choose(3)];
+    command.tag = id;
+    command.address = quint16(address);
+    if (choose(3) == 0) {
+        command.frame = ModbusMaster::instance()->writeCmd(command.address, quint16(choose(65536)));
+    } else {
+        command.count = quint16(1 + choose(3));
+        command.frame = ModbusMaster::instance()->readCmd(command.address, command.count);
+    }
+    requests.insert(id, request);
+    if (choose(2))
+        scheduler->enqueue(command);
+    else
+        scheduler->enqueueFirst(command);
+}
+
+void SchedulerModel::tick()
+{
+    nowMs += txTimeMs;
+    for (int i = 0; i < deliveries.size();) {
+        if (deliveries.at(i).atMs <= nowMs)
+            scheduler->takeBlock(deliveries.takeAt(i).block);
+        else
+            ++i;
+    }
+    scheduler->tick();
+    if (scheduler->statistics().requests != sentBefore) {
+        sentBefore = scheduler->statistics().requests;
+        decideFate(SchedulerInspector::awaited(*scheduler).tag);
+    }
+}
+
+// Replies other than a late one come within the wait.
+void SchedulerModel::decideFate(int id)
+{
+    Request &request = requests[id];
+    request.fate = Fate(choose(8));
+    if (request.fate == Fate::Late || request.fate == Fate::Missing)
+        return;
+    const qint64 within = qint64(choose(rxOutTimeMs / txTimeMs)) * txTimeMs;
+    deliveries.append({nowMs + within, replyFor(request, request.fate)});
+}
+
+QByteArray SchedulerModel::replyFor(const Request &request, Fate fate) const
+{
+    const PendingCommand &command = request.command;
+    QList<quint16> values;
+    for (int i = 0; i < command.count; ++i)
+        values.append(valueAt(command.address + i));
+    const bool write = command.isWrite();
+    QByteArray reply;
+    reply.append(char(fate == Fate::Foreign ? slave + 1 : slave));
+    if (fate == Fate::Exception) {
+        reply.append(char(command.function() | 0x80));
+        reply.append(char(2));
+    } else if (write != (fate == Fate::WrongKind)) {
+        // A write echo: of the write itself, or of a read's register.
+        reply.append(char(0x06));
+        reply.append(write ? command.frame.mid(2, 4) : words({quint16(command.address), values.first()}));
+    } else {
+        const int count = fate == Fate::ShortRead && command.count > 1 ? command.count - 1 : command.count;
+        reply.append(char(0x03));
+        reply.append(char(2 * count));
+        reply.append(words(write ? QList<quint16>{quint16(choose(65536))} : values.mid(0, count)));
+    }
+    reply = withCrc(reply);
+    if (fate == Fate::BadCrc)
+        reply[reply.size() - 1] = char(reply.at(reply.size() - 1) ^ 0x5A);
+    return reply;
+}
+
+void SchedulerModel::onCompleted(const PendingCommand &command, const RequestOutcome &outcome)
+{
+    kinds[int(outcome.kind)] += 1;
+    auto found = requests.find(command.tag);
+    if (found == requests.end()) {
+        problems << QStringLiteral("an outcome for request %1, never made").arg(command.tag);
+        return;
+    }
+    Request &request = found.value();
+    if (++request.outcomes > 1)
+        problems << QStringLiteral("request %1 got a second outcome").arg(command.tag);
+    if (outcome.kind == OutcomeKind::TimedOut && request.fate == Fate::Late) {
+        // The driver answers after all, within one reply timeout.
+        const qint64 after = qint64(choose(rxOutTimeMs / txTimeMs)) * txTimeMs;
+        deliveries.append({nowMs + after, replyFor(request, Fate::OnTime)});
+    }
+    if (!outcome.answered())
+        return;
+    QList<quint16> expected;
+    if (command.isWrite()) {
+        expected.append(quint16((uchar(command.frame.at(4)) << 8) | uchar(command.frame.at(5))));
+    } else {
+        for (int i = 0; i < command.count; ++i)
+            expected.append(valueAt(command.address + i));
+    }
+    if (outcome.values != expected)
+        problems << QStringLiteral("request %1 (address %2) answered with another register's values")
+                        .arg(command.tag)
+                        .arg(command.address);
+}
+
+void SchedulerModel::finish()
+{
+    scheduler->stop();
+    for (auto it = requests.cbegin(); it != requests.cend(); ++it) {
+        if (it.value().outcomes != 1)
+            problems << QStringLiteral("request %1 got %2 outcomes").arg(it.key()).arg(it.value().outcomes);
+    }
+}
+
+QStringList SchedulerModel::violations() const
+{
+    return problems;
+}

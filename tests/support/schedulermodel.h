@@ -1,0 +1,72 @@
+#ifndef SCHEDULERMODEL_H
+#define SCHEDULERMODEL_H
+
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+#include "protocol/pendingcommand.h"
+#include "protocol/requestoutcome.h"
+
+class RequestScheduler;
+
+// A scheduler among three clients and a driver that answers on time, late,
+// garbled, as another slave, with the wrong kind of reply, with too few
+// registers, with an exception, or not at all; sessions end and owners
+// withdraw their requests meanwhile. Every choice comes from `choose`
+// (a number below its bound): the property test draws them at random, the
+// fuzz target reads them from its input. Time is simulated, one tick at a
+// time, and a late reply comes within a reply timeout of its timeout.
+//
+// violations() lists every breach of: each request gets exactly one
+// outcome; an answered read carries its own registers' values and an
+// answered write its own value.
+class SchedulerModel
+{
+public:
+    explicit SchedulerModel(std::function<quint32(quint32 bound)> choose);
+    ~SchedulerModel();
+
+    void step();
+    // Ends the session: afterwards every request must have had its outcome.
+    void finish();
+    QStringList violations() const;
+    int outcomes(OutcomeKind kind) const { return kinds.value(int(kind)); }
+
+private:
+    enum class Fate { OnTime, Late, BadCrc, Foreign, WrongKind, ShortRead, Exception, Missing };
+    struct Delivery
+    {
+        qint64 atMs;
+        QByteArray block;
+    };
+    struct Request
+    {
+        PendingCommand command;
+        Fate fate = Fate::Missing;
+        int outcomes = 0;
+    };
+
+    void enqueueRandom();
+    void tick();
+    void decideFate(int id);
+    QByteArray replyFor(const Request &request, Fate fate) const;
+    void onCompleted(const PendingCommand &command, const RequestOutcome &outcome);
+
+    std::function<quint32(quint32)> choose;
+    std::unique_ptr<RequestScheduler> scheduler;
+    QObject owners[3];
+    QHash<int, Request> requests;
+    QList<Delivery> deliveries;
+    QStringList problems;
+    QHash<int, int> kinds;
+    qint64 nowMs = 0;
+    quint64 sentBefore = 0;
+    int nextId = 0;
+};
+
+#endif // SCHEDULERMODEL_H

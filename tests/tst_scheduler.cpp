@@ -1,0 +1,40 @@
+#include <QtTest>
+
+#include <QRandomGenerator>
+
+#include "support/schedulermodel.h"
+
+// The scheduler's one promise, under every interleaving the model can make:
+// each request gets exactly one outcome, and an answered request carries its
+// own registers' values, whatever comes late, garbled, from another slave or
+// of the wrong kind, and whatever sessions end meanwhile.
+class TestScheduler : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void everyRequestGetsExactlyOneFittingOutcome();
+};
+
+void TestScheduler::everyRequestGetsExactlyOneFittingOutcome()
+{
+    QHash<int, int> seen;
+    for (quint32 seed = 1; seed <= 1000; ++seed) {
+        QRandomGenerator random(seed);
+        SchedulerModel model([&random](quint32 bound) { return random.bounded(bound); });
+        for (int step = 0; step < 600; ++step)
+            model.step();
+        model.finish();
+        QVERIFY2(model.violations().isEmpty(),
+                 qPrintable(QStringLiteral("seed %1: %2").arg(seed).arg(model.violations().join("; "))));
+        for (OutcomeKind kind : {OutcomeKind::Answered, OutcomeKind::Refused, OutcomeKind::Garbled,
+                                 OutcomeKind::TimedOut, OutcomeKind::Cancelled})
+            seen[int(kind)] += model.outcomes(kind);
+    }
+    // The runs went through every kind of outcome, not only the easy ones.
+    for (int kind = 0; kind < 5; ++kind)
+        QVERIFY2(seen.value(kind) > 100, qPrintable(QString::number(kind)));
+}
+
+QTEST_MAIN(TestScheduler)
+#include "tst_scheduler.moc"
