@@ -5,6 +5,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSerialPort>
+#include <QTextBrowser>
 
 #include "protocol/requestscheduler.h"
 #include "scan/scancommand.h"
@@ -81,6 +82,16 @@ void TestScan::commandLineExitStatuses()
              QStringList{QStringLiteral("found: address 7, 9600 baud")});
     QTRY_VERIFY(simulator->log().contains(QStringLiteral("read 0x0010")));  // the map's first register
     QCOMPARE(runTool(folder->path(), scan + QStringList{QStringLiteral("--addresses"), QStringLiteral("1-3")}).status, 2);
+
+    // At 1200 baud a request and its reply take over 120 ms on the wire: the
+    // default 50 ms timeout counts from when the request has left.
+    Simulator paced;
+    QVERIFY(paced.start(folder->path() + QStringLiteral("/RegisterInfo"),
+                        {"--address", "2", "--pace", "--baud", "1200"}));
+    const ToolRun slow = runTool(folder->path(), {"--port", paced.devicePath(), "--scan", "--bauds", "1200",
+                                                  "--addresses", "1-3"});
+    QCOMPARE(slow.status, 0);
+    QVERIFY2(slow.out.contains(QStringLiteral("found: address 2, 1200 baud")), qPrintable(slow.out));
     const ToolRun refused = runTool(folder->path(), scan + QStringList{QStringLiteral("--scan-timeout"), QStringLiteral("x")});
     QCOMPARE(refused.status, 1);
     QVERIFY(refused.err.contains(QStringLiteral("--scan-timeout")));
@@ -166,6 +177,8 @@ void TestScan::dialogScanPausesPollingAndFillsThePanel()
     QCOMPARE(dialog->request().registerAddress, quint16(0x10));
     QCOMPARE(dialog->request().timeoutMs, 50);
     RequestScheduler &scheduler = MainWindowInspector::scheduler(window);
+    const quint64 requestsBefore = scheduler.statistics().requests;
+    const quint64 timeoutsBefore = scheduler.statistics().timeouts;
     // Cancel stops a scan at once and leaves the dialog open.
     QTest::mouseClick(dialog->findChild<QPushButton *>("pushButton_start"), Qt::LeftButton);
     QVERIFY(dialog->run()->isRunning());
@@ -187,10 +200,19 @@ void TestScan::dialogScanPausesPollingAndFillsThePanel()
     QVERIFY(Serial::instance()->serialPort->isOpen());
     QCOMPARE(Serial::instance()->serialPort->baudRate(), 4800);
     QCOMPARE(dialog->findChild<QListWidget *>("listWidget_found")->count(), 1);
+    // The window's counts are its own; the log has one line per baud rate.
+    QCOMPARE(scheduler.statistics().requests, requestsBefore);
+    QCOMPARE(scheduler.statistics().timeouts, timeoutsBefore);
+    const QStringList logged = window.findChild<QTextBrowser *>("textBrowser_show")->toPlainText().split('\n');
+    QCOMPARE(logged.filter(QStringLiteral("Data receiving timeout!")).size(), int(timeoutsBefore));
+    QCOMPARE(logged.filter(QStringLiteral("Scan at 9600 baud: 3 addresses asked, 1 answered")).size(), 1);
 
+    // The panel and the line agree: the port opens again at what was found.
     QTest::mouseClick(dialog->findChild<QPushButton *>("pushButton_use"), Qt::LeftButton);
     QCOMPARE(window.findChild<QComboBox *>("comboBox_buad")->currentText(), QStringLiteral("9600"));
     QCOMPARE(window.findChild<QLineEdit *>("lineEdit_deviceAddr")->text(), QStringLiteral("7"));
+    QVERIFY(Serial::instance()->serialPort->isOpen());
+    QCOMPARE(Serial::instance()->serialPort->baudRate(), 9600);
     QTRY_VERIFY(!window.findChild<ScanDialog *>());
 }
 
