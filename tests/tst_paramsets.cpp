@@ -224,6 +224,17 @@ void TestParamSets::restoreCutShort()
                                              "0x0012 Microsteps (no answer)")),
              qPrintable(run.out));
 
+    // A driver that stops answering: after three unanswered requests in a
+    // row the rest is not sent.
+    const QString four = work.path() + QStringLiteral("/four.csv");
+    writeFile(four, "address,value\n0x0010,2000\n0x0011,20\n0x0012,64\n0x0030,9\n");
+    QVERIFY(startSimulator({"--silent-after", "6"}));
+    const Run silent = steppertool({"--port", simulator->devicePath(), "--restore", four});
+    QCOMPARE(silent.status, 3);
+    QVERIFY2(silent.out.contains(QStringLiteral("; the driver stopped answering; ")), qPrintable(silent.out));
+    QVERIFY2(silent.out.contains(QStringLiteral("; not written: 0x0030 Slave address")), qPrintable(silent.out));
+    QCOMPARE(writesIn(simulatorLog().replace(QStringLiteral("silent, no reply to function 6"), QStringLiteral("write "))), 3);
+
     // Ctrl+C once writing has begun: the write in flight ends without its
     // read back, the rest are named as not written.
     QVERIFY(startSimulator({"--delay", "150"}));
