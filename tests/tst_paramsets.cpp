@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSerialPort>
@@ -13,6 +14,7 @@
 #include "paramsets/comparedialog.h"
 #include "paramsets/parameterfile.h"
 #include "paramsets/parameterrun.h"
+#include "paramsets/parametersetspanel.h"
 #include "protocol/modbusmaster.h"
 #include "protocol/requestscheduler.h"
 #include "serial/serial.h"
@@ -67,6 +69,7 @@ private slots:
     void lateAndWrongRepliesLandNowhere();
     void compareDialogStatesAndWrites();
     void garbledEchoFailsTheWrite();
+    void windowWriteGuardsHold();
 
 private:
     Run steppertool(const QStringList &arguments);
@@ -484,6 +487,94 @@ void TestParamSets::garbledEchoFailsTheWrite()
     scheduler.takeBlock(echo);
     QCOMPARE(outcomes, QList<WriteResult>{WriteResult::Unconfirmed});
     QCOMPARE(finished.size(), 1);
+}
+
+// The write guards of the window's comparison: the re-read before writing
+// checks what the dialog compared (not registers outside the file, and not
+// a backup's read made since), and the scan stays disabled while the
+// writes run.
+void TestParamSets::windowWriteGuardsHold()
+{
+    WorkFolder work(driverMap);
+    folder = &work;
+    QVERIFY(startSimulator({"--delay", "60"}));
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.findChild<QComboBox *>("comboBox_port")->lineEdit()->setText(simulator->devicePath());
+    QTest::mouseClick(window.findChild<QPushButton *>("pushButton_open"), Qt::LeftButton);
+    QVERIFY(waitForRefreshDone(window, 15000));
+    ParameterSetsPanel *panel = window.findChild<ParameterSetsPanel *>();
+    QVERIFY(panel);
+    const QString path = work.path() + QStringLiteral("/load.csv");
+    auto compare = [&](const QByteArray &contents) {
+        writeFile(path, contents);
+        panel->loadFrom(DriverContext{MainWindowInspector::registerList(window), simulator->devicePath(), 1,
+                                      QStringLiteral("RegisterInfo")}, path);
+        QTRY_VERIFY_WITH_TIMEOUT(panel->dialog() && panel->dialog()->isVisible() && !panel->isBusy(), 10000);
+    };
+    auto handWrite = [&](quint16 address, quint16 value) {
+        const QString before = simulatorLog();
+        window.findChild<QTextEdit *>("textEdit_send")->setPlainText(
+            QString::fromLatin1(ModbusMaster::instance()->writeCmd(address, value).toHex(' ')));
+        window.findChild<QCheckBox *>("checkBox")->setChecked(true);
+        QTest::mouseClick(window.findChild<QPushButton *>("pushButton_send"), Qt::LeftButton);
+        const QString line = QStringLiteral("write 0x%1 <- %2")
+                                 .arg(QStringLiteral("%1").arg(address, 4, 16, QLatin1Char('0')).toUpper())
+                                 .arg(value);
+        QTRY_VERIFY(simulatorLog().count(line) > before.count(line));
+        QTest::qWait(300);
+    };
+
+    // A register the file does not name changes (on a real driver: status,
+    // speed, bus voltage change all the time): the compared one did not, so
+    // the write goes ahead.
+    compare("address,value\n0x0011,30\n");
+    CompareDialog *dialog = panel->dialog();
+    auto *table = dialog->findChild<QTableWidget *>("tableWidget_compare");
+    auto *write = dialog->findChild<QPushButton *>("pushButton_write");
+    handWrite(0x0012, 32);
+    QTest::mouseClick(write, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!panel->isBusy(), 10000);
+    QTest::qWait(500);
+    QStringList faults;
+    if (!simulatorLog().contains(QStringLiteral("write 0x0011 <- 30")))
+        faults << QStringLiteral("an unlisted register changed, the compared one was not written: ")
+                      + dialog->findChild<QLabel *>("label_status")->text();
+
+    // The driver changes after the comparison, then a backup reads it: the
+    // dialog still shows the old value, so it must compare again instead of
+    // writing.
+    compare("address,value\n0x0010,2000\n");
+    QCOMPARE(table->item(0, 4)->text(), QStringLiteral("3000"));
+    handWrite(0x0010, 2500);
+    panel->backupTo(DriverContext{MainWindowInspector::registerList(window), simulator->devicePath(), 1,
+                                  QStringLiteral("RegisterInfo")}, work.path() + QStringLiteral("/saved.csv"));
+    QTRY_VERIFY_WITH_TIMEOUT(!panel->isBusy(), 10000);
+    const int writesBefore = writesIn(simulatorLog());
+    QTest::mouseClick(write, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!panel->isBusy(), 10000);
+    QTest::qWait(500);
+    if (table->item(0, 4)->text() != QStringLiteral("2500") || writesIn(simulatorLog()) != writesBefore)
+        faults << QStringLiteral("after a backup, a stale comparison (driver shown %1, driver had 2500) was written: %2")
+                      .arg(table->item(0, 4)->text(), simulatorLog().section(QLatin1Char('\n'), -3));
+
+    // While the writes run, the scan stays disabled.
+    compare("address,value\n0x0011,40\n0x0012,64\n");
+    auto *scanButton = window.findChild<QPushButton *>("pushButton_scan");
+    auto *cancel = dialog->findChild<QPushButton *>("pushButton_cancel");
+    bool scanWhileWriting = false;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] { scanWhileWriting |= cancel->isEnabled() && scanButton->isEnabled(); });
+    watch.start(2);
+    QTest::mouseClick(write, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(cancel->isEnabled(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!cancel->isEnabled(), 10000);
+    if (scanWhileWriting)
+        faults << QStringLiteral("the scan button was enabled while the dialog's writes ran");
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1String("\n"))));
+
+    QTest::mouseClick(window.findChild<QPushButton *>("pushButton_open"), Qt::LeftButton);
 }
 
 QTEST_MAIN(TestParamSets)
