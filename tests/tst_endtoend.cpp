@@ -53,6 +53,7 @@ private slots:
     void vanishedDriverClosesThePort();
     void continuousRefreshRunsUntilUnticked();
     void handSentReplyIsStoredNowhere();
+    void handSentReplyDuringPollingShiftsNoRow();
     void blockReadFillsEachRow();
     void plottedRowsAreRecordedUntilTheDriverVanishes();
 
@@ -362,6 +363,34 @@ void TestEndToEnd::handSentReplyIsStoredNowhere()
     QTRY_VERIFY(logTexts(*window).last().contains(QStringLiteral("Rx(hex):01 03 02 0B B8")));
     QCOMPARE(table->item(3, 1)->text(), QStringLiteral("65535"));
     QCOMPARE(lampColour(table, 3), QStringLiteral("green"));
+}
+
+// A frame sent by hand while the poll runs: its reply answers the hand
+// frame, never the read that leaves after it, so no row ever shows another
+// register's value.
+void TestEndToEnd::handSentReplyDuringPollingShiftsNoRow()
+{
+    QVERIFY(openSimulator({"--delay", "40"}));
+    QVERIFY(waitForRefreshDone(*window, 15000));
+    window->findChild<QCheckBox *>("checkBox_continuous")->setChecked(true);
+    QStringList seen;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        for (int row = 0; row < decimalDefaults.size(); ++row) {
+            const QString shown = table->item(row, 1)->text();
+            const QString wrong = QStringLiteral("row %1 showed %2").arg(row).arg(shown);
+            if (shown != decimalDefaults.at(row) && !seen.contains(wrong))
+                seen.append(wrong);
+        }
+    });
+    watch.start(2);
+    window->findChild<QCheckBox *>("checkBox")->setChecked(true);
+    window->findChild<QTextEdit *>("textEdit_send")->setPlainText(QStringLiteral("01 03 00 10 00 01 85 CF"));
+    QTest::qWait(300);
+    QTest::mouseClick(button("pushButton_send"), Qt::LeftButton);
+    QTest::qWait(2000);
+    window->findChild<QCheckBox *>("checkBox_continuous")->setChecked(false);
+    QVERIFY2(seen.isEmpty(), qPrintable(seen.join(QLatin1String("; "))));
 }
 
 // With blockRead on the map's first line, consecutive rows are read in one
