@@ -70,6 +70,7 @@ private slots:
     void compareDialogStatesAndWrites();
     void garbledEchoFailsTheWrite();
     void windowWriteGuardsHold();
+    void repliesLaterThanTwiceTheTimeoutLandNowhere();
 
 private:
     Run steppertool(const QStringList &arguments);
@@ -575,6 +576,34 @@ void TestParamSets::windowWriteGuardsHold()
     QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1String("\n"))));
 
     QTest::mouseClick(window.findChild<QPushButton *>("pushButton_open"), Qt::LeftButton);
+}
+
+// A driver answering in 2.5 times rxOutTime: whatever is saved, in the
+// backup or in the undo file, is each register's own value.
+void TestParamSets::repliesLaterThanTwiceTheTimeoutLandNowhere()
+{
+    WorkFolder work(QByteArray(driverMap).replace("txTime:5,rxOutTime:300", "txTime:5,rxOutTime:40"));
+    folder = &work;
+    QVERIFY(startSimulator({"--delay", "100"}));
+    const QHash<quint16, quint16> own = {{0x00, 7}, {0x10, 3000}, {0x11, 50}, {0x12, 16}, {0x30, 1}};
+    QStringList landedElsewhere;
+    auto check = [&](const QString &what, const QString &path) {
+        ParameterFile saved;
+        readParameterFile(path, &saved);
+        for (const ParameterEntry &entry : qAsConst(saved.entries)) {
+            if (own.value(entry.address, entry.value) != entry.value)
+                landedElsewhere << QStringLiteral("%1: 0x%2=%3").arg(what).arg(entry.address, 4, 16, QLatin1Char('0')).arg(entry.value);
+        }
+    };
+    const QString saved = work.path() + QStringLiteral("/saved.csv");
+    Run run = steppertool({"--port", simulator->devicePath(), "--backup", saved});
+    check(QStringLiteral("backup"), saved);
+    writeFile(work.path() + QStringLiteral("/wanted.csv"), "address,value\n0x0010,2000\n0x0011,20\n0x0012,32\n");
+    run = steppertool({"--port", simulator->devicePath(), "--restore", work.path() + QStringLiteral("/wanted.csv")});
+    const QString undo = run.out.section(QStringLiteral("undo file: "), 1).section(QLatin1Char('\n'), 0, 0);
+    if (!undo.isEmpty())
+        check(QStringLiteral("undo"), undo);
+    QVERIFY2(landedElsewhere.isEmpty(), qPrintable(landedElsewhere.join(QLatin1String(", "))));
 }
 
 QTEST_MAIN(TestParamSets)
