@@ -3,7 +3,7 @@
 
 #include "cli/batchrun.h"
 #include "cli/commandline.h"
-#include "cli/interruptwatch.h"
+#include "util/interruptwatch.h"
 #include "registermap/registermap.h"
 #include "scan/scancommand.h"
 

@@ -18,7 +18,7 @@ void MainWindow::on_pushButton_send_clicked()
     const QString text = ui->textEdit_send->toPlainText();
     if (text.isEmpty())
         return;
-    scheduler->expectHandReply();
+    scheduler->noteHandSent();
     if (ui->checkBox->isChecked())
         serial->sendData(hexStringToByteArray(text));
     else

@@ -16,8 +16,10 @@ ParameterSetsPanel::ParameterSetsPanel(RequestScheduler *scheduler, QWidget *win
     , run(new ParameterRun(scheduler, this))
 {
     connect(run, &ParameterRun::readFinished, this, &ParameterSetsPanel::onRead);
-    connect(run, &ParameterRun::readFinished, this, [this] { emit busyChanged(false); });
-    connect(run, &ParameterRun::writeFinished, this, [this] { emit busyChanged(false); });
+    // Reading may lead straight into writing: the state is taken once the
+    // step's own handler has run.
+    connect(run, &ParameterRun::readFinished, this, [this] { emit busyChanged(run->isRunning()); });
+    connect(run, &ParameterRun::writeFinished, this, [this] { emit busyChanged(run->isRunning()); });
     connect(scheduler, &RequestScheduler::sessionEnded, this, &ParameterSetsPanel::onSessionEnded);
 }
 
@@ -101,7 +103,6 @@ void ParameterSetsPanel::onRead(const QHash<quint16, quint16> &values, RunEnd en
     }
     if (purpose == Purpose::Verify)
         return writeIfUnchanged(values);
-    lastRead = values;
     if (values.isEmpty()) {
         emit notice(tr("驱动器无应答"));
         return;
@@ -145,6 +146,7 @@ void ParameterSetsPanel::showComparison(const QHash<quint16, quint16> &values)
         connect(run, &ParameterRun::writeFinished, compareDialog, &CompareDialog::showWritesFinished);
     }
     comparedSession = scheduler->session();
+    comparedValues = values;
     compareDialog->showComparison(filePath, compareParameters(file.entries, context.registers, values),
                                   restoreProblems(file.entries, context.registers));
     compareDialog->show();
@@ -166,12 +168,23 @@ void ParameterSetsPanel::writeTicked(const QList<ParameterEntry> &writes)
     run->readRegisters(mapAddresses(context.registers));
 }
 
+// Only the registers the file names count: status values, speed or bus
+// voltage change all the time.
+bool ParameterSetsPanel::changedSinceComparison(const QHash<quint16, quint16> &values) const
+{
+    for (const ParameterEntry &entry : file.entries) {
+        if (values.contains(entry.address) != comparedValues.contains(entry.address)
+            || values.value(entry.address) != comparedValues.value(entry.address))
+            return true;
+    }
+    return false;
+}
+
 void ParameterSetsPanel::writeIfUnchanged(const QHash<quint16, quint16> &values)
 {
     purpose = Purpose::Compare;
-    if (values != lastRead) {
+    if (changedSinceComparison(values)) {
         showComparison(values);
-        lastRead = values;
         return compareDialog->showRefusal(tr("驱动器的参数在比较后已变化：已重新比较，请确认后再写入"));
     }
     QString error;

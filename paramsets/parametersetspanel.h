@@ -57,6 +57,7 @@ private:
     void showComparison(const QHash<quint16, quint16> &values);
     void writeTicked(const QList<ParameterEntry> &writes);
     void writeIfUnchanged(const QHash<quint16, quint16> &values);
+    bool changedSinceComparison(const QHash<quint16, quint16> &values) const;
     void onSessionEnded();
 
     enum class Purpose { Backup, Compare, Verify };
@@ -69,7 +70,7 @@ private:
     Purpose purpose = Purpose::Backup;
     QString filePath;
     ParameterFile file;
-    QHash<quint16, quint16> lastRead;
+    QHash<quint16, quint16> comparedValues;
     QList<ParameterEntry> pendingWrites;
     quint64 comparedSession = 0;
 };

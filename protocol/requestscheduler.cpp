@@ -55,6 +55,7 @@ void RequestScheduler::start()
     // A reply to a request cut off by the end of the last session may
     // still come: the first request waits until the line is quiet.
     settling = interruptedInFlight;
+    quietNeededMs = rxOutTimeMs;
     interruptedInFlight = false;
     quietTicksMs = 0;
     quietSinceMs = now();
@@ -117,9 +118,11 @@ void RequestScheduler::cancel(const QObject *owner)
     cancelAll(withdrawn);
 }
 
-void RequestScheduler::expectHandReply()
+void RequestScheduler::noteHandSent()
 {
-    if (!isAwaiting())
+    if (isAwaiting())
+        handFrameCrossed = true;
+    else
         handReplyExpected = true;
 }
 
@@ -169,15 +172,16 @@ void RequestScheduler::waitLonger()
     finishAwaited(outcomeOf(OutcomeKind::TimedOut, true), QStringLiteral("Data receiving timeout!"));
 }
 
-// A late reply shows within a reply timeout, so the line is quiet once that
-// long has passed without a byte (libmodbus waits out the response timeout
-// likewise). A driver that sent nothing at all through a whole wait and
+// The line is taken to be quiet once a reply timeout and a whole reply wait
+// have passed without a byte: a reply later than twice its reply wait after
+// its request would be taken for the next one's (libmodbus, waiting out one
+// response timeout, is fooled by one later than twice that timeout). A driver that sent nothing at all through a whole wait and
 // quiet is taken to be absent: until it sends again, its timeouts hold up
 // nothing, so polling an absent driver stays as fast as before.
 bool RequestScheduler::settled()
 {
     quietTicksMs += quint32(txTimeMs);
-    const quint32 needed = driverSilent ? 0 : rxOutTimeMs;
+    const quint32 needed = driverSilent ? 0 : quietNeededMs;
     const qint64 quiet = qMax<qint64>(quietTicksMs, now() - quietSinceMs);
     if (quiet < qint64(needed) || serial->isReceiving())
         return false;
@@ -191,6 +195,7 @@ void RequestScheduler::sendNext()
     awaited = queue.takeFirst();
     heardSinceSend = false;
     handReplyExpected = false;
+    handFrameCrossed = false;
     serial->sendData(awaited.frame);
     if (awaited.frame.size() > 1)
         serial->expectReply(awaited.slave(), awaited.function(), expectedReplyLength(awaited));
@@ -215,6 +220,12 @@ void RequestScheduler::takeBlock(const QByteArray &block)
         ++stats.unmatched;
         finishAwaited(outcomeOf(OutcomeKind::Garbled, true),
                       QStringLiteral("Reply ignored: it may answer the request before, which timed out"));
+        return;
+    }
+    if (handFrameCrossed) {
+        ++stats.unmatched;
+        finishAwaited(outcomeOf(OutcomeKind::Garbled, true),
+                      QStringLiteral("Reply ignored: a frame sent by hand crossed the request"));
         return;
     }
     QString logText;
@@ -285,6 +296,7 @@ void RequestScheduler::finishAwaited(const RequestOutcome &outcome, const QStrin
     }
     if (outcome.kind == OutcomeKind::TimedOut || outcome.kind == OutcomeKind::Garbled) {
         settling = true;
+        quietNeededMs = rxOutTimeMs + quint32(std::ceil(replyWaitMs(request)));
         quietTicksMs = 0;
         quietSinceMs = now();
     }

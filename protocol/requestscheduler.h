@@ -57,9 +57,10 @@ public:
     bool isAwaiting() const { return waitElapsedMs != 0; }
     bool isBusy() const { return isAwaiting() || settling || !queue.isEmpty(); }
 
-    // A frame sent by hand while nothing is awaited: the next block is its
-    // reply, logged but no stray.
-    void expectHandReply();
+    // A frame was sent by hand. With nothing awaited, the next block is its
+    // reply, logged but no stray; with a request awaited, the next block may
+    // answer either, so neither takes it.
+    void noteHandSent();
 
     const LineStatistics &statistics() const { return stats; }
     void resetStatistics();
@@ -104,6 +105,7 @@ private:
     qint64 sentAtMs = 0;
     // The quiet the line needs after a timeout or a garbled reply.
     bool settling = false;
+    quint32 quietNeededMs = 0;
     quint32 quietTicksMs = 0;
     qint64 quietSinceMs = 0;
     // Nothing came through a request's wait and the quiet after it: a driver
@@ -118,6 +120,7 @@ private:
     qint64 suspectSinceMs = 0;
     PendingCommand timedOutBefore;
     bool handReplyExpected = false;
+    bool handFrameCrossed = false;
     bool interruptedInFlight = false;
     LineStatistics stats;
 

@@ -2,9 +2,17 @@
 
 #include "scan/scanrun.h"
 #include "serial/serial.h"
+#include "util/interruptwatch.h"
 
 #include <QEventLoop>
 #include <QTextStream>
+
+namespace {
+
+// What a shell reports for a program ended by SIGINT.
+constexpr int interruptedStatus = 130;
+
+} // namespace
 
 int runScanCommand(const ScanRequest &request, QTextStream &out, QTextStream &err)
 {
@@ -13,7 +21,13 @@ int runScanCommand(const ScanRequest &request, QTextStream &out, QTextStream &er
         out << "found: address " << hit.address << ", " << hit.baud << " baud" << Qt::endl;
     });
     QEventLoop loop;
-    QObject::connect(&scan, &ScanRun::finished, &loop, &QEventLoop::quit);
+    bool interrupted = false;
+    QObject::connect(&scan, &ScanRun::finished, &loop, [&loop, &interrupted](bool cancelled) {
+        interrupted = cancelled;
+        loop.quit();
+    });
+    InterruptWatch interrupts;
+    QObject::connect(&interrupts, &InterruptWatch::interrupted, &scan, &ScanRun::cancel);
     if (!scan.start(request)) {
         err << "scan: " << scan.errorText() << Qt::endl;
         return 1;
@@ -22,6 +36,11 @@ int runScanCommand(const ScanRequest &request, QTextStream &out, QTextStream &er
     if (!scan.errorText().isEmpty()) {
         err << "scan: " << scan.errorText() << Qt::endl;
         return 1;
+    }
+    if (interrupted) {
+        out << "scan: interrupted; " << scan.hits().size() << " found, " << scan.asked() << " of " << scan.total()
+            << " addresses and baud rates asked on " << request.port << Qt::endl;
+        return interruptedStatus;
     }
     out << "scan: " << scan.hits().size() << " found, " << scan.total() << " addresses and baud rates asked on "
         << request.port << Qt::endl;

@@ -1,5 +1,7 @@
 #include <QtTest>
 
+#include <cmath>
+
 #include <QLabel>
 #include <QPropertyAnimation>
 #include <QPushButton>
@@ -104,8 +106,8 @@ void TestPollCycle::waitGrowsByTxTimeUntilTimeout_data()
 
 // After the sending tick, every tick adds txTime; the first tick that takes
 // the wait past rxOutTime and the frames' wire time logs the timeout. The
-// next request leaves once the line has been quiet for rxOutTime, so that a
-// late reply cannot land on it.
+// next request leaves once the line has been quiet for rxOutTime and one
+// more reply wait, so that a late reply cannot land on it.
 void TestPollCycle::waitGrowsByTxTimeUntilTimeout()
 {
     QFETCH(int, txTime);
@@ -123,7 +125,9 @@ void TestPollCycle::waitGrowsByTxTimeUntilTimeout()
     }
     QCOMPARE(seen, waits);
     QCOMPARE(Inspect::cmdQueue(window).size(), 2); // no retry: the request is gone
-    const int quietTicks = qMax(1, (rxOutTime + txTime - 1) / txTime);
+    // Quiet for rxOutTime and one more reply wait.
+    const double quietMs = rxOutTime + std::ceil(rxOutTime + 15.625);
+    const int quietTicks = qMax(1, int(std::ceil(quietMs / txTime)));
     for (int i = 1; i < quietTicks; ++i) {
         Inspect::tick(window);
         QCOMPARE(Inspect::waitElapsed(window), 0u);
@@ -178,9 +182,9 @@ void TestPollCycle::timeoutLineOnlyWithDisplayOn()
     QVERIFY(logTexts(window).isEmpty());
 
     Inspect::isDisplayOn(window) = true;
-    Inspect::tick(window); // quiet for 100 ms: the next read leaves
-    Inspect::tick(window);
-    Inspect::tick(window);
+    // Quiet for 100 + 116 ms, then the next read leaves and times out.
+    for (int tick = 0; tick < 3 + 2; ++tick)
+        Inspect::tick(window);
     QCOMPARE(Inspect::waitElapsed(window), 0u);
     const QList<LogLine> lines = logLines(window);
     QCOMPARE(lines.last().text, QStringLiteral("Data receiving timeout!"));

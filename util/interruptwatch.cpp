@@ -1,4 +1,4 @@
-#include "cli/interruptwatch.h"
+#include "util/interruptwatch.h"
 
 #include <QSocketNotifier>
 
