@@ -1,6 +1,9 @@
 #include "windowsettings.h"
 #include "ui_mainwindow.h"
 
+#include "serial/lineoptions.h"
+
+#include <QHash>
 #include <QSettings>
 #include <QSplitter>
 
@@ -14,6 +17,25 @@ void selectText(QComboBox *box, const QString &text)
         box->setCurrentIndex(index);
 }
 
+// Parity is kept as "none", "even" or "odd". Earlier versions kept the
+// shown text, in Chinese or in English ("Even" parses as the code does).
+void selectParity(QComboBox *box, const QString &saved)
+{
+    static const QHash<QString, QSerialPort::Parity> chineseTexts = {
+        {QStringLiteral("无校验"), QSerialPort::NoParity},
+        {QStringLiteral("偶校验"), QSerialPort::EvenParity},
+        {QStringLiteral("奇校验"), QSerialPort::OddParity}};
+    QSerialPort::Parity parity = QSerialPort::NoParity;
+    if (!parseParity(saved, parity).isEmpty()) {
+        if (!chineseTexts.contains(saved))
+            return;
+        parity = chineseTexts.value(saved);
+    }
+    const int index = box->findData(int(parity));
+    if (index >= 0)
+        box->setCurrentIndex(index);
+}
+
 } // namespace
 
 void WindowSettings::restore(QMainWindow *window, Ui::MainWindow *ui)
@@ -23,7 +45,7 @@ void WindowSettings::restore(QMainWindow *window, Ui::MainWindow *ui)
     if (!port.isEmpty())
         ui->comboBox_port->setCurrentText(port);
     selectText(ui->comboBox_buad, settings.value(QStringLiteral("line/baud")).toString());
-    selectText(ui->comboBox_parity, settings.value(QStringLiteral("line/parity")).toString());
+    selectParity(ui->comboBox_parity, settings.value(QStringLiteral("line/parity")).toString());
     selectText(ui->comboBox_stopBits, settings.value(QStringLiteral("line/stopBits")).toString());
     ui->checkBox_2->setChecked(settings.value(QStringLiteral("log/hexShown"), ui->checkBox_2->isChecked()).toBool());
     ui->checkBox->setChecked(settings.value(QStringLiteral("log/hexSent"), ui->checkBox->isChecked()).toBool());
@@ -37,7 +59,8 @@ void WindowSettings::save(const QMainWindow *window, const Ui::MainWindow *ui)
     QSettings settings;
     settings.setValue(QStringLiteral("line/port"), ui->comboBox_port->currentText().trimmed());
     settings.setValue(QStringLiteral("line/baud"), ui->comboBox_buad->currentText());
-    settings.setValue(QStringLiteral("line/parity"), ui->comboBox_parity->currentText());
+    settings.setValue(QStringLiteral("line/parity"),
+                      parityName(QSerialPort::Parity(ui->comboBox_parity->currentData().toInt())));
     settings.setValue(QStringLiteral("line/stopBits"), ui->comboBox_stopBits->currentText());
     settings.setValue(QStringLiteral("log/hexShown"), ui->checkBox_2->isChecked());
     settings.setValue(QStringLiteral("log/hexSent"), ui->checkBox->isChecked());

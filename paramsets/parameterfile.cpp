@@ -1,5 +1,6 @@
 #include "paramsets/parameterfile.h"
 
+#include "serial/lineoptions.h"
 #include "util/csvtext.h"
 
 #include <QDateTime>
@@ -215,7 +216,7 @@ ParameterEntry entryFor(const RegisterInfo &info, quint16 value)
 QStringList parameterFileComments(const QString &port, quint32 slaveAddress, const QString &mapPath)
 {
     return {QStringLiteral("saved %1").arg(QDateTime::currentDateTime().toString(Qt::ISODate)),
-            QStringLiteral("port %1").arg(port),
+            QStringLiteral("port %1").arg(portLocation(port)),
             QStringLiteral("slave address %1").arg(slaveAddress),
             QStringLiteral("map %1").arg(QFileInfo(mapPath).absoluteFilePath())};
 }

@@ -39,6 +39,8 @@ bool MainWindow::loadRegisterMap(const QString &fileName)
     file.close();
     if (Serial::instance()->serialPort->isOpen())
         closePort();
+    // The register being edited belongs to the map being replaced.
+    valueEditWin.hide();
     registerList.clear();
     registerAddrs.clear();
     // The rows watched so far belong to the map being replaced.

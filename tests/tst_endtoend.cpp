@@ -136,10 +136,25 @@ void TestEndToEnd::openingReadsEveryRegister()
     QVERIFY(waitForRefreshDone(*window, 15000));
     for (int row = 0; row < decimalDefaults.size(); ++row)
         QCOMPARE(lampColour(table, row), QStringLiteral("white"));
-    bool counted = false;
-    for (QLabel *label : window->findChild<QStatusBar *>("statusBar")->findChildren<QLabel *>())
-        counted |= label->text() == QStringLiteral("    数据刷新次数 : 2    ");
-    QVERIFY(counted);
+    const auto refreshCountShown = [this](int count) {
+        bool shown = false;
+        for (QLabel *label : window->findChild<QStatusBar *>("statusBar")->findChildren<QLabel *>())
+            shown |= label->text() == QStringLiteral("    数据刷新次数 : %1    ").arg(count);
+        return shown;
+    };
+    QVERIFY(refreshCountShown(2));
+
+    // 统计清零 from the counts' menu zeroes the refresh count with them.
+    QTimer::singleShot(100, [] {
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        if (menu && !menu->actions().isEmpty())
+            menu->actions().first()->trigger();
+        if (menu)
+            menu->close();
+    });
+    emit window->findChild<QLabel *>("label_statistics")->customContextMenuRequested(QPoint(2, 2));
+    QVERIFY(refreshCountShown(0));
+    QTRY_COMPARE(statistics(), (QList<quint64>{0, 0, 0, 0}));
 }
 
 void TestEndToEnd::editorWriteReachesTheDriver()
@@ -201,13 +216,13 @@ void TestEndToEnd::faultyRepliesChangeNothing_data()
     QTest::addColumn<int>("errorsPerReply");
     QTest::addColumn<QString>("lamp");
     QTest::addColumn<quint64>("crcErrors");
-    QTest::newRow("broken CRC") << QStringList{"--bad-crc"} << "Data CRC Error!" << 1 << "white" << quint64(4);
-    QTest::newRow("foreign slave") << QStringList{"--reply-address", "9"} << QString() << 0 << "white" << quint64(0);
+    QTest::newRow("broken CRC") << QStringList{"--bad-crc"} << "Data CRC Error!" << 1 << "stale" << quint64(4);
+    QTest::newRow("foreign slave") << QStringList{"--reply-address", "9"} << QString() << 0 << "stale" << quint64(0);
     QTest::newRow("exception") << QStringList{"--exception", "2"} << "Modbus exception 02: illegal data address" << 1
                                << "stale" << quint64(0);
     // Gaps above the 12 ms silence cut each reply into pieces, none of
     // which passes the CRC test.
-    QTest::newRow("dribbled, 30 ms gaps") << QStringList{"--byte-gap", "30"} << "Data CRC Error!" << 1 << "white"
+    QTest::newRow("dribbled, 30 ms gaps") << QStringList{"--byte-gap", "30"} << "Data CRC Error!" << 1 << "stale"
                                           << quint64(0);
 }
 
@@ -234,7 +249,7 @@ void TestEndToEnd::faultyRepliesChangeNothing()
     // No valid reply, no timeout; every broken block is a CRC error (a
     // dribbled reply breaks into several).
     QTRY_COMPARE(statistics().mid(0, 3), (QList<quint64>{4, 0, 0}));
-    if (crcErrors > 0 || lamp == QLatin1String("white") && !errorLine.isEmpty())
+    if (crcErrors > 0 || !errorLine.isEmpty() && !errorLine.startsWith(QLatin1String("Modbus exception")))
         QVERIFY(statistics().at(3) >= 4);
     else
         QCOMPARE(statistics().at(3), crcErrors);
