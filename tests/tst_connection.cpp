@@ -118,6 +118,15 @@ void TestConnection::settingsSurviveARestart()
     QCOMPARE(lastFolder(QStringLiteral("export")), folder->path());
     // The device address comes from the map.
     QCOMPARE(child<QLineEdit>(window, "lineEdit_deviceAddr")->text(), QStringLiteral("3"));
+
+    // Parity is kept whatever the language; what earlier versions kept, the
+    // shown text in either language, is still read.
+    QCOMPARE(QSettings().value(QStringLiteral("line/parity")).toString(), QStringLiteral("odd"));
+    for (const QString &legacy : {QStringLiteral("偶校验"), QStringLiteral("Even")}) {
+        QSettings().setValue(QStringLiteral("line/parity"), legacy);
+        MainWindow reopened;
+        QCOMPARE(child<QComboBox>(reopened, "comboBox_parity")->currentData().toInt(), int(QSerialPort::EvenParity));
+    }
     QSettings().clear();
 }
 

@@ -324,6 +324,10 @@ void TestParamSets::compareDialogStatesAndWrites()
     const QString undoFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/undo");
     QVERIFY(undoFolder.startsWith(home.path()));
     QCOMPARE(QDir(undoFolder).entryList(QDir::Files).size(), 1);
+    // The port as the command line writes it: its full path.
+    QFile undoFile(QDir(undoFolder).entryInfoList(QDir::Files).first().absoluteFilePath());
+    QVERIFY(undoFile.open(QIODevice::ReadOnly));
+    QVERIFY(undoFile.readAll().contains("\n# port " + simulator->devicePath().toUtf8() + '\n'));
 
     QTest::mouseClick(window.findChild<QPushButton *>("pushButton_open"), Qt::LeftButton);
 }
