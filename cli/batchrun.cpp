@@ -50,6 +50,8 @@ bool BatchRun::loadInputs()
         err << "steppertool: cannot read the register map " << options.mapPath << Qt::endl;
         return false;
     }
+    for (const QString &problem : qAsConst(map.problems))
+        err << "steppertool: " << options.mapPath << ": " << problem << Qt::endl;
     if (mapIndex(map.registers).isEmpty()) {
         err << "steppertool: the register map " << options.mapPath << " names no register" << Qt::endl;
         return false;

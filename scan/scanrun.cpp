@@ -29,7 +29,7 @@ ScanRun::ScanRun(RequestScheduler *scheduler, Serial *serial, QObject *parent)
     connect(serial, &Serial::portLost, this, [this](const QString &reason) {
         if (!running)
             return;
-        error = QStringLiteral("the port went away: ") + reason;
+        error = tr("串口已断开：") + reason;
         finish(false);
     });
 }
@@ -37,7 +37,7 @@ ScanRun::ScanRun(RequestScheduler *scheduler, Serial *serial, QObject *parent)
 bool ScanRun::start(const ScanRequest &scan)
 {
     if (running) {
-        error = QStringLiteral("a scan is already running");
+        error = tr("扫描已在进行中");
         return false;
     }
     request = scan;
@@ -74,7 +74,7 @@ void ScanRun::scanBaud(int index)
     baudIndex = index;
     scheduler->stop();
     if (!serial->openPort(request.port, request.bauds.at(index), request.parity, request.stopBits)) {
-        error = QStringLiteral("cannot open %1: %2").arg(request.port, serial->openError());
+        error = tr("无法打开 %1：%2").arg(request.port, serial->openError());
         return;
     }
     ModbusMaster *master = ModbusMaster::instance();
