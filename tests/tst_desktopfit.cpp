@@ -2,6 +2,8 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QFileDialog>
+#include <QMessageBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,6 +18,8 @@
 #include <QXmlStreamReader>
 
 #include "app/translation.h"
+#include "protocol/requestscheduler.h"
+#include "scan/scanrun.h"
 #include "serial/serial.h"
 #include "support/ptypair.h"
 #include "support/windowinternals.h"
@@ -93,6 +97,8 @@ private slots:
     void windowFitsALaptopScreen();
     void everyVisibleTextChangesInEnglish();
     void keyboardOpensTheEditorAndWrites();
+    void qtAndProblemTextsFollowTheLanguage_data();
+    void qtAndProblemTextsFollowTheLanguage();
 };
 
 void TestDesktopFit::cleanup()
@@ -250,6 +256,36 @@ void TestDesktopFit::keyboardOpensTheEditorAndWrites()
     QCOMPARE(writes.size(), 2);
     QCOMPARE(writes.last().at(1).toByteArray().mid(4, 2), QByteArray("\x01\x2C", 2));
     QCOMPARE(decimal->text(), QStringLiteral("300"));
+}
+
+void TestDesktopFit::qtAndProblemTextsFollowTheLanguage_data()
+{
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<bool>("chineseShown");
+    QTest::newRow("zh") << QStringLiteral("zh") << true;
+    QTest::newRow("en") << QStringLiteral("en") << false;
+}
+
+// Qt's standard buttons and file dialogs speak the window's language, and
+// so do the reasons a scan gives.
+void TestDesktopFit::qtAndProblemTextsFollowTheLanguage()
+{
+    QFETCH(QString, language);
+    QFETCH(bool, chineseShown);
+    useLanguage(language);
+
+    QMessageBox question(QMessageBox::Question, QString(), QString(), QMessageBox::Yes | QMessageBox::Cancel);
+    QFileDialog chooser;
+    chooser.setOption(QFileDialog::DontUseNativeDialog);
+    RequestScheduler scheduler(Serial::instance());
+    ScanRun scan(&scheduler, Serial::instance());
+    ScanRequest request;
+    request.port = QStringLiteral("/nonexistent/tty");
+    QVERIFY(!scan.start(request));
+    const QStringList texts = {question.button(QMessageBox::Yes)->text(), question.button(QMessageBox::Cancel)->text(),
+                               chooser.findChild<QLabel *>(QStringLiteral("fileNameLabel"))->text(), scan.errorText()};
+    for (const QString &text : texts)
+        QVERIFY2(text.contains(chinese) == chineseShown, qPrintable(text));
 }
 
 QTEST_MAIN(TestDesktopFit)
