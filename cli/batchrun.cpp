@@ -1,5 +1,6 @@
 #include "cli/batchrun.h"
 
+#include "cli/progressline.h"
 #include "paramsets/parameterrun.h"
 #include "protocol/modbusmaster.h"
 #include "protocol/requestscheduler.h"
@@ -83,6 +84,7 @@ bool BatchRun::openLine()
     connect(serial, &Serial::haveReceive, scheduler, &RequestScheduler::takeBlock);
     connect(serial, &Serial::portLost, this, &BatchRun::onLineLost);
     run = new ParameterRun(scheduler, this);
+    new ProgressLine(run, this);
     connect(run, &ParameterRun::readFinished, this, &BatchRun::onRead);
     connect(run, &ParameterRun::writeOutcome, this, &BatchRun::onWriteOutcome);
     connect(run, &ParameterRun::writeFinished, this, &BatchRun::onWritesFinished);

@@ -21,7 +21,10 @@
 #include "support/toolprocess.h"
 #include "support/workfolder.h"
 
+#include <fcntl.h>
 #include <signal.h>
+#include <stdlib.h>
+#include <unistd.h>
 
 namespace {
 
@@ -66,6 +69,7 @@ private slots:
     void compareDialogStatesAndWrites();
     void garbledEchoFailsTheWrite();
     void savedValuesPassTheMapsOwnChecks();
+    void progressShowsOnlyOnATerminal();
 
 private:
     Run steppertool(const QStringList &arguments);
@@ -196,7 +200,11 @@ void TestParamSets::invalidInputWritesNothing()
     QCOMPARE(steppertool({"--port", port, "--backup", bad, "--map", "nomap"}).status, 1);
     QCOMPARE(steppertool({"--restore", bad}).status, 1);
     QCOMPARE(steppertool({"--port", port, "--compare", bad, "--dry-run"}).status, 1);
-    QCOMPARE(steppertool({"--port", port, "--baud", "fast", "--backup", bad}).status, 1);
+    // A bad value gets one line that names it, not the whole help.
+    run = steppertool({"--port", port, "--baud", "fast", "--backup", bad});
+    QCOMPARE(run.status, 1);
+    QCOMPARE(run.err.count('\n'), 1);
+    QVERIFY2(run.err.contains(QStringLiteral("--baud: 'fast'")), qPrintable(run.err));
     QCOMPARE(steppertool({"--frobnicate"}).status, 1);
     QCOMPARE(writesIn(simulatorLog()), 0);
     QCOMPARE(simulatorLog().count(QStringLiteral("simdriver: read ")), 0);
@@ -408,6 +416,48 @@ void TestParamSets::savedValuesPassTheMapsOwnChecks()
     QVERIFY(!run.err.contains(wanted + QStringLiteral(": line 2:")));
     QVERIFY(!run.err.contains(wanted + QStringLiteral(": line 5:")));
     QCOMPARE(writesIn(simulatorLog()), 0);
+}
+
+// stderr on a terminal: the count of registers read and written, rewritten
+// in place and erased before the results; in a pipe, none of it.
+void TestParamSets::progressShowsOnlyOnATerminal()
+{
+    WorkFolder work(driverMap);
+    folder = &work;
+    QVERIFY(startSimulator());
+    const QString saved = work.path() + QStringLiteral("/saved.csv");
+    const Run piped = steppertool({"--port", simulator->devicePath(), "--backup", saved});
+    QCOMPARE(piped.status, 0);
+    QVERIFY2(piped.err.isEmpty(), qPrintable(piped.err));
+    const QString wanted = work.path() + QStringLiteral("/wanted.csv");
+    writeFile(wanted, "address,value\n0x0010,2000\n0x0011,20\n");
+
+    const int terminal = posix_openpt(O_RDWR | O_NOCTTY);
+    QVERIFY(terminal >= 0 && grantpt(terminal) == 0 && unlockpt(terminal) == 0);
+    const QString terminalPath = QString::fromLocal8Bit(ptsname(terminal));
+    // Held open here too, so what the tool wrote stays readable after it ends.
+    const int held = ::open(ptsname(terminal), O_RDWR | O_NOCTTY);
+    QVERIFY(held >= 0);
+    QByteArray shown;
+    for (const QStringList &arguments : {QStringList{"--backup", saved}, QStringList{"--restore", wanted}}) {
+        QProcess process;
+        process.setWorkingDirectory(work.path());
+        process.setStandardErrorFile(terminalPath);
+        process.start(QStringLiteral(STEPPERTOOL_PATH), QStringList{"--port", simulator->devicePath()} + arguments);
+        QVERIFY(process.waitForFinished(30000));
+        QCOMPARE(process.exitCode(), 0);
+        QVERIFY(!process.readAllStandardOutput().contains('\033'));
+    }
+    fcntl(terminal, F_SETFL, O_NONBLOCK);
+    char buffer[4096];
+    for (ssize_t count; (count = ::read(terminal, buffer, sizeof buffer)) > 0;)
+        shown.append(buffer, int(count));
+    ::close(held);
+    ::close(terminal);
+    for (const QByteArray &expected : {QByteArray("\r\033[Kreading 1/6\r"), QByteArray("\r\033[Kreading 6/6\r"),
+                                       QByteArray("\r\033[Kwriting 2/2\r")})
+        QVERIFY2(shown.contains(expected), shown.toHex(' ').constData());
+    QVERIFY(shown.endsWith("\r\033[K"));
 }
 
 QTEST_MAIN(TestParamSets)
