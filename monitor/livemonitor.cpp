@@ -37,6 +37,7 @@ void LiveMonitor::clear()
 void LiveMonitor::watch(const QList<int> &watched, const QList<RegisterInfo> &registers)
 {
     rows = watched;
+    answeredRows.clear();
     QList<RegisterInfo> curves;
     for (int row : rows)
         curves.append(registers.at(row));
@@ -47,17 +48,37 @@ void LiveMonitor::watch(const QList<int> &watched, const QList<RegisterInfo> &re
 void LiveMonitor::valueArrived(int row, quint16 value)
 {
     const int index = rows.indexOf(row);
-    if (index >= 0)
-        dock->addValue(index, value);
+    if (index < 0)
+        return;
+    answeredRows.insert(row);
+    dock->addValue(index, value);
 }
 
 void LiveMonitor::refreshFinished()
 {
-    if (!rows.isEmpty())
-        dock->finishRefresh();
+    if (rows.isEmpty())
+        return;
+    QList<int> silent;
+    for (int index = 0; index < rows.size(); ++index) {
+        if (!answeredRows.contains(rows.at(index)))
+            silent.append(index);
+    }
+    answeredRows.clear();
+    dock->markGap(silent);
+    dock->finishRefresh();
+}
+
+void LiveMonitor::refreshesStopped()
+{
+    QList<int> all;
+    for (int index = 0; index < rows.size(); ++index)
+        all.append(index);
+    dock->markGap(all);
 }
 
 void LiveMonitor::lineClosed()
 {
+    refreshesStopped();
+    answeredRows.clear();
     dock->stopRecording();
 }

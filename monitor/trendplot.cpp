@@ -9,7 +9,11 @@
 #include <qwt_plot_curve.h>
 #include <qwt_plot_grid.h>
 #include <qwt_plot_picker.h>
+#include <qwt_scale_map.h>
 
+#include <QPainter>
+
+#include <algorithm>
 #include <iterator>
 #include <limits>
 
@@ -45,6 +49,50 @@ private:
     TrendPlot *plot;
 };
 
+// A curve drawn in runs: no line joins two samples with a break between
+// them. A run of one sample is drawn as a dot, so a lone value still shows.
+class BrokenCurve : public QwtPlotCurve
+{
+public:
+    BrokenCurve(const QString &title, const QVector<double> &breaks) : QwtPlotCurve(title), breaks(breaks) {}
+
+protected:
+    void drawSeries(QPainter *painter, const QwtScaleMap &xMap, const QwtScaleMap &yMap, const QRectF &canvasRect,
+                    int from, int to) const override
+    {
+        if (to < 0)
+            to = int(dataSize()) - 1;
+        int runStart = from;
+        for (int i = from; i <= to; ++i) {
+            if (i < to && !brokenBetween(sample(size_t(i)).x(), sample(size_t(i + 1)).x()))
+                continue;
+            if (i > runStart)
+                QwtPlotCurve::drawSeries(painter, xMap, yMap, canvasRect, runStart, i);
+            else
+                drawDot(painter, xMap, yMap, sample(size_t(i)));
+            runStart = i + 1;
+        }
+    }
+
+private:
+    bool brokenBetween(double earlier, double later) const
+    {
+        const auto next = std::lower_bound(breaks.cbegin(), breaks.cend(), earlier);
+        return next != breaks.cend() && *next < later;
+    }
+
+    void drawDot(QPainter *painter, const QwtScaleMap &xMap, const QwtScaleMap &yMap, const QPointF &point) const
+    {
+        painter->save();
+        painter->setPen(Qt::NoPen);
+        painter->setBrush(pen().color());
+        painter->drawEllipse(QPointF(xMap.transform(point.x()), yMap.transform(point.y())), 2.0, 2.0);
+        painter->restore();
+    }
+
+    const QVector<double> &breaks;
+};
+
 } // namespace
 
 TrendPlot::TrendPlot(QWidget *parent) : QwtPlot(parent)
@@ -75,12 +123,14 @@ void TrendPlot::setCurves(const QStringList &curveNames)
 {
     detachItems(QwtPlotItem::Rtti_PlotCurve, true);
     rings.clear();
+    breaks.clear();
     series.clear();
     pausedAt = 0;
     names = curveNames;
     for (int i = 0; i < names.size(); ++i) {
         rings.push_back(std::make_unique<SampleRing>(ringCapacity));
-        auto *curve = new QwtPlotCurve(names.at(i));
+        breaks.push_back(std::make_unique<QVector<double>>());
+        auto *curve = new BrokenCurve(names.at(i), *breaks.back());
         curve->setPen(curveColours[i % std::size(curveColours)], 1);
         series.append(new RingSeries(*rings.back()));
         curve->setData(series.last());
@@ -94,6 +144,23 @@ void TrendPlot::addSample(int curve, double seconds, double value)
     if (curve < 0 || curve >= int(rings.size()))
         return;
     rings[curve]->append(seconds, value);
+    scheduleRefresh();
+}
+
+// A break needs a sample before it that is not yet cut off; breaks older
+// than the oldest sample kept join nothing and are dropped. So there are
+// never more breaks than samples, however long the line stays idle.
+void TrendPlot::breakCurve(int curve, double seconds)
+{
+    if (curve < 0 || curve >= int(rings.size()))
+        return;
+    QVector<double> &times = *breaks[curve];
+    const SampleRing &ring = *rings[curve];
+    if (ring.isEmpty() || (!times.isEmpty() && times.last() >= ring.at(ring.size() - 1).x()))
+        return;
+    const double oldest = ring.at(0).x();
+    times.erase(times.begin(), std::lower_bound(times.begin(), times.end(), oldest));
+    times.append(seconds);
     scheduleRefresh();
 }
 

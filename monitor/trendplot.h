@@ -34,6 +34,9 @@ public:
     // Replaces the curves, one per name, all empty.
     void setCurves(const QStringList &names);
     void addSample(int curve, double seconds, double value);
+    // Samples are missing at that time: the curve is not drawn across it,
+    // so no value seems to have moved while nothing was read.
+    void breakCurve(int curve, double seconds);
 
     void setSpan(double seconds);
     double span() const { return spanSeconds; }
@@ -52,6 +55,8 @@ private:
     double newestTime() const;
 
     std::vector<std::unique_ptr<SampleRing>> rings;
+    // Per curve, the times of its breaks, oldest first.
+    std::vector<std::unique_ptr<QVector<double>>> breaks;
     QVector<RingSeries *> series;
     QStringList names;
     QTimer refreshTimer;

@@ -68,6 +68,7 @@ void MainWindow::onLineIdle()
         queueRefresh(continuousRows());
         return;
     }
+    liveMonitor->refreshesStopped();
     setDataRefreshEnabled(true);
 }
 
