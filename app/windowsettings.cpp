@@ -3,8 +3,11 @@
 
 #include "serial/lineoptions.h"
 
+#include <QGuiApplication>
 #include <QHash>
+#include <QScreen>
 #include <QSettings>
+#include <QStyle>
 #include <QSplitter>
 
 namespace {
@@ -36,6 +39,27 @@ void selectParity(QComboBox *box, const QString &saved)
         box->setCurrentIndex(index);
 }
 
+// A geometry remembered on a larger screen, or while the window was taller,
+// is brought inside the screen the window opens on, as far as the window's
+// least size allows. The frame is not there yet: room is left for a title bar.
+void fitIntoScreen(QMainWindow *window)
+{
+    if (window->isMaximized() || window->isFullScreen())
+        return;
+    const QScreen *screen = QGuiApplication::screenAt(window->geometry().center());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const int titleBar = window->style()->pixelMetric(QStyle::PM_TitleBarHeight);
+    const QRect available = screen->availableGeometry().adjusted(0, titleBar, 0, 0);
+    const QSize least = window->minimumSizeHint().expandedTo(window->minimumSize());
+    const QSize size = window->size().boundedTo(available.size()).expandedTo(least);
+    const int x = qMax(available.left(), qMin(window->x(), available.right() + 1 - size.width()));
+    const int y = qMax(available.top(), qMin(window->y(), available.bottom() + 1 - size.height()));
+    window->setGeometry(QRect(QPoint(x, y), size));
+}
+
 } // namespace
 
 void WindowSettings::restore(QMainWindow *window, Ui::MainWindow *ui)
@@ -49,7 +73,8 @@ void WindowSettings::restore(QMainWindow *window, Ui::MainWindow *ui)
     selectText(ui->comboBox_stopBits, settings.value(QStringLiteral("line/stopBits")).toString());
     ui->checkBox_2->setChecked(settings.value(QStringLiteral("log/hexShown"), ui->checkBox_2->isChecked()).toBool());
     ui->checkBox->setChecked(settings.value(QStringLiteral("log/hexSent"), ui->checkBox->isChecked()).toBool());
-    window->restoreGeometry(settings.value(QStringLiteral("window/geometry")).toByteArray());
+    if (window->restoreGeometry(settings.value(QStringLiteral("window/geometry")).toByteArray()))
+        fitIntoScreen(window);
     for (QSplitter *splitter : window->findChildren<QSplitter *>())
         splitter->restoreState(settings.value(QStringLiteral("window/splitters/") + splitter->objectName()).toByteArray());
 }

@@ -7,6 +7,7 @@
 
 LiveMonitor::LiveMonitor(QMainWindow *window)
     : QObject(window)
+    , window(window)
     , dock(new MonitorDock(window))
 {
     dock->setObjectName(QStringLiteral("monitorDock"));
@@ -42,7 +43,14 @@ void LiveMonitor::watch(const QList<int> &watched, const QList<RegisterInfo> &re
     for (int row : rows)
         curves.append(registers.at(row));
     dock->setWatched(curves);
-    dock->setVisible(!rows.isEmpty());
+    if (rows.isEmpty() || dock->isVisible()) {
+        dock->setVisible(!rows.isEmpty());
+        return;
+    }
+    // The plot appears at the least height that shows it well; the table
+    // keeps the rest.
+    dock->show();
+    window->resizeDocks({dock}, {dock->minimumSizeHint().height()}, Qt::Vertical);
 }
 
 void LiveMonitor::valueArrived(int row, quint16 value)

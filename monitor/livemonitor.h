@@ -40,6 +40,7 @@ signals:
 private:
     void watch(const QList<int> &watched, const QList<RegisterInfo> &registers);
 
+    QMainWindow *window;
     MonitorDock *dock;
     QList<int> rows;
     QSet<int> answeredRows;

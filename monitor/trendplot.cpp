@@ -9,6 +9,7 @@
 #include <qwt_plot_curve.h>
 #include <qwt_plot_grid.h>
 #include <qwt_plot_picker.h>
+#include <qwt_scale_widget.h>
 #include <qwt_scale_map.h>
 
 #include <QPainter>
@@ -100,17 +101,31 @@ TrendPlot::TrendPlot(QWidget *parent) : QwtPlot(parent)
     setCanvasBackground(Qt::white);
     setAxisTitle(xBottom, tr("时间 (s)"));
     setAxisTitle(yLeft, tr("值"));
-    insertLegend(new QwtLegend, BottomLegend);
+    // Beside the curves, not under them: a laptop has width to spare, not height.
+    insertLegend(new QwtLegend, RightLegend);
     auto *grid = new QwtPlotGrid;
     grid->setMajorPen(QColor(225, 225, 225), 0, Qt::DotLine);
     grid->attach(this);
     new ValuePicker(this);
     setAutoReplot(false);
+    canvas()->setMinimumHeight(leastCanvasHeight);
+    // Few value labels until the plot is seen to be tall: their count sets
+    // the least height the value axis asks for.
+    setAxisMaxMajor(yLeft, 4);
 
     refreshTimer.setSingleShot(true);
     refreshTimer.setInterval(replotIntervalMs);
     connect(&refreshTimer, &QTimer::timeout, this, &TrendPlot::refreshView);
     refreshView();
+}
+
+// As many value labels as fit the height with room between them, so the
+// labels never overlap however small the plot is made.
+void TrendPlot::resizeEvent(QResizeEvent *event)
+{
+    QwtPlot::resizeEvent(event);
+    const int labelHeight = axisWidget(yLeft)->fontMetrics().height();
+    setAxisMaxMajor(yLeft, qBound(2, canvas()->height() * 2 / (5 * labelHeight), 8));
 }
 
 // The curves read the rings, so they go first.
@@ -137,6 +152,8 @@ void TrendPlot::setCurves(const QStringList &curveNames)
         curve->attach(this);
     }
     refreshView();
+    // The legend's new entries change the height the plot needs.
+    updateGeometry();
 }
 
 void TrendPlot::addSample(int curve, double seconds, double value)

@@ -27,6 +27,8 @@ public:
     static constexpr int replotIntervalMs = 100;
     // The span that shows everything kept.
     static constexpr double wholeSpan = 0;
+    // The height the curves always get: on a laptop the table gives way.
+    static constexpr int leastCanvasHeight = 200;
 
     explicit TrendPlot(QWidget *parent = nullptr);
     ~TrendPlot() override;
@@ -49,6 +51,9 @@ public:
     void refreshView();
     // The time and each curve's latest value at or before it, one per line.
     QString readoutAt(double seconds) const;
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     void scheduleRefresh();

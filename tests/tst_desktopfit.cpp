@@ -16,8 +16,11 @@
 #include <QTextEdit>
 #include <QTranslator>
 #include <QXmlStreamReader>
+#include <qwt_plot_canvas.h>
+#include <qwt_scale_widget.h>
 
 #include "app/translation.h"
+#include "monitor/trendplot.h"
 #include "protocol/requestscheduler.h"
 #include "scan/scanrun.h"
 #include "serial/serial.h"
@@ -190,6 +193,23 @@ void TestDesktopFit::windowFitsALaptopScreen()
     for (QLabel *label : editorWindow()->findChildren<QLabel *>())
         QVERIFY2(label->width() >= label->minimumSizeHint().width() || label->text().isEmpty(),
                  qPrintable(label->text()));
+
+    // The trend plot shows: the table gives way, not the screen, and the
+    // plot has room for curves and value labels that do not overlap.
+    const int heightBefore = window.height();
+    MainWindowInspector::liveMonitor(window).toggleRows({0, 1}, MainWindowInspector::registerList(window));
+    auto *plot = window.findChild<TrendPlot *>();
+    plot->addSample(0, 1, 0);
+    plot->addSample(1, 1, 3000);
+    QTest::qWait(3 * TrendPlot::replotIntervalMs);
+    QCOMPARE(window.height(), heightBefore);
+    QVERIFY2(plot->isVisible() && plot->canvas()->height() >= 200, qPrintable(QString::number(plot->canvas()->height())));
+    const QList<double> ticks = plot->axisScaleDiv(QwtPlot::yLeft).ticks(QwtScaleDiv::MajorTick);
+    QVERIFY(ticks.size() >= 3);
+    const int labelHeight = plot->axisWidget(QwtPlot::yLeft)->fontMetrics().height();
+    for (int i = 1; i < ticks.size(); ++i)
+        QVERIFY(qAbs(plot->transform(QwtPlot::yLeft, ticks.at(i)) - plot->transform(QwtPlot::yLeft, ticks.at(i - 1)))
+                > labelHeight);
 }
 
 void TestDesktopFit::everyVisibleTextChangesInEnglish()
