@@ -159,9 +159,11 @@ void MainWindow::initFramingChoices()
 // puts the line back as it found it.
 void MainWindow::on_pushButton_scan_clicked()
 {
+    // The scan reopens the line: what the table shows is no longer live.
     if (Serial::instance()->serialPort->isOpen()) {
         refreshInProgress = false;
         setDataRefreshEnabled(false);
+        markValuesStale();
     }
     ScanRequest request;
     request.port = ui->comboBox_port->currentText().trimmed();

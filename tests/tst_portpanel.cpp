@@ -3,6 +3,7 @@
 #include <memory>
 
 #include <QComboBox>
+#include <QDialog>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -401,6 +402,12 @@ void TestPortPanel::editorAndLampsFollowTheConnection()
     Inspect::tick(window);
     Inspect::receive(window, QByteArray::fromHex("0103020064b9af"));
     QCOMPARE(lamps(), QStringList({"green", "stale", "stale"}));
+    // A scan reopens the line: nothing shown is live any more.
+    QTest::mouseClick(window.findChild<QPushButton *>("pushButton_scan"), Qt::LeftButton);
+    QCOMPARE(lamps(), QStringList({"stale", "stale", "stale"}));
+    QDialog *scan = window.findChild<QDialog *>();
+    QVERIFY(scan);
+    scan->reject();
     doubleClick(table, 2, 1);
     QVERIFY(editor->isVisible());
     clickOpen(window);
