@@ -110,9 +110,8 @@ void ValueEditWin::showRangeColour(int typed)
 
 // Hexadecimal being typed: the decimal field shows its value at once; the
 // hexadecimal field is put in its usual form only when editing finishes,
-// so the text under the cursor does not change.
-// Text that is no value yet (or no longer) gives the decimal field back what
-// it showed before this edit.
+// so the text under the cursor does not change. Text that is no value yet
+// (or no longer) gives the decimal field back what it showed before.
 void ValueEditWin::followHex(const QString &hex)
 {
     quint16 value = 0;

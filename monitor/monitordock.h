@@ -36,8 +36,9 @@ public:
     void markGap(const QList<int> &indexes);
     // The refresh is over: the recording gets its row.
     void finishRefresh();
-    // Records to the file at `path` from the next refresh on; false, with
-    // recordingFailed(), when it cannot be opened.
+    // Records to the file at `path`, from the refresh under way on (with the
+    // values it has brought so far); false, with recordingFailed(), when it
+    // cannot be opened.
     bool startRecording(const QString &path);
     // Ends a recording, leaving the file complete (port closed, device gone).
     void stopRecording();
