@@ -181,7 +181,7 @@ void TestResponseHandling::writeEchoForUnknownOrShortIsAnError()
     QCOMPARE(lines.at(1).text, QStringLiteral("Write Data Parsing Error!"));
     QCOMPARE(lines.at(1).colour, shownColour(*window, LogColour::Error));
     for (int row = 0; row < 3; ++row)
-        QCOMPARE(lampColour(table, row), QStringLiteral("white"));
+        QCOMPARE(lampColour(table, row), QStringLiteral("stale"));
     QCOMPARE(table->item(0, 1)->text(), QStringLiteral("0x0000"));
     QCOMPARE(Inspect::waitElapsed(*window), 0u);
 }
@@ -219,7 +219,7 @@ void TestResponseHandling::readWithoutRowStoresNothing()
     Inspect::awaitRow(*window, -1); // the last request's address is not in the map
     Inspect::receive(*window, goodRead);
     for (int row = 0; row < 3; ++row)
-        QCOMPARE(lampColour(table, row), QStringLiteral("white"));
+        QCOMPARE(lampColour(table, row), QStringLiteral("stale"));
     QCOMPARE(table->item(0, 1)->text(), QStringLiteral("0x0000"));
 }
 
