@@ -60,8 +60,8 @@ int runWithoutWindow(int argc, char *argv[], CommandLine &commandLine)
         printf("steppertool %s\n", STEPPERTOOL_VERSION);
         return 0;
     case CommandLine::Action::Invalid:
-        fprintf(stderr, "steppertool: %s\n%s", qPrintable(commandLine.error()),
-                qPrintable(commandLine.helpText()));
+        // One line naming what was refused; the options are a --help away.
+        fprintf(stderr, "steppertool: %s (see --help)\n", qPrintable(commandLine.error()));
         return 1;
     case CommandLine::Action::Scan:
         return runScan(commandLine);

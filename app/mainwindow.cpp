@@ -94,7 +94,12 @@ void MainWindow::initUi()
     ui->statusBar->addWidget(portStateLabel, 0);
     refreshCountLabel = new QLabel(tr("    数据刷新次数 : 0    "));
     ui->statusBar->addWidget(refreshCountLabel, 0);
-    ui->statusBar->addWidget(new StatisticsLabel(scheduler), 0);
+    auto *statistics = new StatisticsLabel(scheduler);
+    ui->statusBar->addWidget(statistics, 0);
+    connect(statistics, &StatisticsLabel::countsReset, this, [this] {
+        refreshCount = 0;
+        refreshCountLabel->setText(tr("    数据刷新次数 : %1    ").arg(refreshCount));
+    });
     ui->statusBar->setSizeGripEnabled(false);
 
     ui->checkBox_2->setChecked(true);

@@ -79,6 +79,7 @@ private:
     void connectEditorKeys();
     void showRefusal(const QString &text);
     void setLamp(int row, const QString &colour);
+    void markValuesStale();
     void setDataRefreshEnabled(bool enabled);
     void showPortState(bool open);
     void closePort();

@@ -1,6 +1,7 @@
 #include "translation.h"
 
 #include <QCoreApplication>
+#include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
 
@@ -21,10 +22,27 @@ bool wantsEnglish(const QLocale &system, const QString &requested)
         && first != QLatin1String("POSIX");
 }
 
+namespace {
+
+// Qt's own texts (standard buttons, file dialogs) are English unless the
+// system's Qt translation is loaded beside the program's Chinese.
+void installQtChinese(QCoreApplication &app)
+{
+    auto *translator = new QTranslator(&app);
+    if (translator->load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::location(QLibraryInfo::TranslationsPath)))
+        app.installTranslator(translator);
+    else
+        delete translator;
+}
+
+} // namespace
+
 bool installTranslation(QCoreApplication &app, const QString &requested)
 {
-    if (!wantsEnglish(QLocale::system(), requested))
+    if (!wantsEnglish(QLocale::system(), requested)) {
+        installQtChinese(app);
         return false;
+    }
     auto *translator = new QTranslator(&app);
     if (!translator->load(QStringLiteral(":/translations/steppertool_en.qm"))) {
         delete translator;

@@ -13,7 +13,8 @@ QT_END_NAMESPACE
 bool wantsEnglish(const QLocale &system, const QString &requested);
 
 // Installs the English translation into app when wantsEnglish() says so for
-// the system locale; returns whether it did.
+// the system locale, and Qt's own Chinese texts otherwise; returns whether
+// it installed English.
 bool installTranslation(QCoreApplication &app, const QString &requested);
 
 #endif // TRANSLATION_H

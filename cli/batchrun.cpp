@@ -1,5 +1,6 @@
 #include "cli/batchrun.h"
 
+#include "cli/progressline.h"
 #include "paramsets/parameterrun.h"
 #include "protocol/modbusmaster.h"
 #include "protocol/requestscheduler.h"
@@ -54,6 +55,8 @@ bool BatchRun::loadInputs()
         err << "steppertool: cannot read the register map " << options.mapPath << Qt::endl;
         return false;
     }
+    for (const QString &problem : qAsConst(map.problems))
+        err << "steppertool: " << options.mapPath << ": " << problem << Qt::endl;
     if (mapIndex(map.registers).isEmpty()) {
         err << "steppertool: the register map " << options.mapPath << " names no register" << Qt::endl;
         return false;
@@ -84,6 +87,7 @@ bool BatchRun::openLine()
     connect(serial, &Serial::haveReceive, scheduler, &RequestScheduler::takeBlock);
     connect(serial, &Serial::portLost, this, &BatchRun::onLineLost);
     run = new ParameterRun(scheduler, this);
+    new ProgressLine(run, this);
     connect(run, &ParameterRun::readFinished, this, &BatchRun::onRead);
     connect(run, &ParameterRun::writeOutcome, this, &BatchRun::onWriteOutcome);
     connect(run, &ParameterRun::writeFinished, this, &BatchRun::onWritesFinished);

@@ -3,6 +3,7 @@
 
 #include "app/styles.h"
 #include "protocol/modbusmaster.h"
+#include "registermap/registerrange.h"
 #include "util/hextext.h"
 
 #include <QIcon>
@@ -51,6 +52,13 @@ ValueEditWin::ValueEditWin(QWidget *parent)
     setFixedSize(width(), height());
     connect(ui->lineEdit_dec, &QLineEdit::textChanged, this, &ValueEditWin::clearRefusalIfValid);
     connect(ui->lineEdit_hex, &QLineEdit::textChanged, this, &ValueEditWin::clearHexRefusalIfValid);
+    // Each field follows the other as the user types, so 写入 never meets
+    // two fields that show different values.
+    connect(ui->lineEdit_dec, &QLineEdit::textEdited, this, [this] {
+        decimalFollowsHex = false;
+        on_lineEdit_dec_editingFinished();
+    });
+    connect(ui->lineEdit_hex, &QLineEdit::textEdited, this, &ValueEditWin::followHex);
 }
 
 ValueEditWin::~ValueEditWin()
@@ -62,6 +70,7 @@ void ValueEditWin::showRegister(const RegisterInfo &info, int row)
 {
     this->row = row;
     registerInfo = info;
+    decimalFollowsHex = false;
     // A refusal belongs to the register it was made for.
     ui->lineEdit_dec->setStyleSheet(QString());
     ui->lineEdit_hex->setStyleSheet(QString());
@@ -87,9 +96,49 @@ void ValueEditWin::on_lineEdit_dec_editingFinished()
     if (ui->lineEdit_hex->text() != hex)
         ui->lineEdit_hex->setText(hex);
 
-    const int value = text.toInt(nullptr, 10);
-    if (value < registerInfo.rangeMin || value > registerInfo.rangeMax)
-        ui->label_range->setStyleSheet(warningStyle);
+    showRangeColour(text.toInt(nullptr, 10));
+}
+
+// A typed register value counts as the register reads it: on a register
+// with a negative bound, 65526 is -10.
+void ValueEditWin::showRangeColour(int typed)
+{
+    const int value = typed >= 0 && typed <= 0xFFFF ? rangeReading(registerInfo, quint16(typed)) : typed;
+    const bool outside = value < registerInfo.rangeMin || value > registerInfo.rangeMax;
+    ui->label_range->setStyleSheet(outside ? warningStyle : normalStyle);
+}
+
+// Hexadecimal being typed: the decimal field shows its value at once; the
+// hexadecimal field is put in its usual form only when editing finishes,
+// so the text under the cursor does not change. Text that is no value yet
+// (or no longer) gives the decimal field back what it showed before.
+void ValueEditWin::followHex(const QString &hex)
+{
+    quint16 value = 0;
+    if (!hexToRegisterValue(hex, &value)) {
+        if (decimalFollowsHex)
+            showDecimal(decimalBeforeHex);
+        decimalFollowsHex = false;
+        return;
+    }
+    const QString decimal = QString::number(value);
+    if (ui->lineEdit_dec->text().trimmed() == decimal)
+        return;
+    if (!decimalFollowsHex)
+        decimalBeforeHex = ui->lineEdit_dec->text();
+    decimalFollowsHex = true;
+    showDecimal(decimal);
+}
+
+// The decimal field and the range colour, leaving the hexadecimal field as
+// it is being typed.
+void ValueEditWin::showDecimal(const QString &text)
+{
+    ui->lineEdit_dec->setText(text);
+    registerInfo.valueText = text.trimmed();
+    ui->label_range->setStyleSheet(normalStyle);
+    if (!text.trimmed().isEmpty())
+        showRangeColour(text.trimmed().toInt(nullptr, 10));
 }
 
 void ValueEditWin::on_lineEdit_hex_editingFinished()
@@ -103,8 +152,10 @@ void ValueEditWin::on_lineEdit_hex_editingFinished()
         ui->lineEdit_hex->setStyleSheet(refusedValueStyle);
         return;
     }
+    // A decimal that followed the typing counts as changed by this edit.
     const QString decimal = QString::number(value);
-    if (ui->lineEdit_dec->text() != decimal) {
+    if (ui->lineEdit_dec->text() != decimal || decimalFollowsHex) {
+        decimalFollowsHex = false;
         ui->lineEdit_dec->setText(decimal);
         on_lineEdit_dec_editingFinished();
     }
@@ -124,15 +175,17 @@ void ValueEditWin::on_lineEdit_hex_returnPressed()
     on_pushButton_Write_clicked();
 }
 
+// Only a value that both fields show is written.
 void ValueEditWin::on_pushButton_Write_clicked()
 {
     quint16 value = 0;
-    if (!ui->lineEdit_hex->text().isEmpty() && !hexToRegisterValue(ui->lineEdit_hex->text(), &value)) {
-        ui->lineEdit_hex->setStyleSheet(refusedValueStyle);
-        return;
-    }
     if (!toRegisterValue(ui->lineEdit_dec->text(), &value)) {
         ui->lineEdit_dec->setStyleSheet(refusedValueStyle);
+        return;
+    }
+    quint16 hexValue = 0;
+    if (!hexToRegisterValue(ui->lineEdit_hex->text(), &hexValue) || hexValue != value) {
+        ui->lineEdit_hex->setStyleSheet(refusedValueStyle);
         return;
     }
     if (!confirmOutOfRange(value))
@@ -153,7 +206,7 @@ void ValueEditWin::on_pushButton_Cance_clicked()
 // means, but only once asked; No is the safe default.
 bool ValueEditWin::confirmOutOfRange(quint16 value)
 {
-    if (!registerInfo.hasRange || (value >= registerInfo.rangeMin && value <= registerInfo.rangeMax))
+    if (isWithinRange(registerInfo, value))
         return true;
     const QString question = tr("数值 %1 超出范围 %2，确定写入吗？")
                                  .arg(value)

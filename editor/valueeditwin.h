@@ -34,6 +34,9 @@ private slots:
     void on_pushButton_Cance_clicked();
 
 private:
+    void followHex(const QString &hex);
+    void showDecimal(const QString &text);
+    void showRangeColour(int typed);
     bool confirmOutOfRange(quint16 value);
     void clearRefusalIfValid(const QString &text);
     void clearHexRefusalIfValid(const QString &text);
@@ -41,6 +44,9 @@ private:
     Ui::ValueEditWin *ui;
     RegisterInfo registerInfo;
     int row = 0;
+    // The decimal field shows what the hexadecimal one has had typed.
+    bool decimalFollowsHex = false;
+    QString decimalBeforeHex;
 };
 
 #endif // VALUEEDITWIN_H

@@ -7,6 +7,7 @@
 
 LiveMonitor::LiveMonitor(QMainWindow *window)
     : QObject(window)
+    , window(window)
     , dock(new MonitorDock(window))
 {
     dock->setObjectName(QStringLiteral("monitorDock"));
@@ -37,27 +38,55 @@ void LiveMonitor::clear()
 void LiveMonitor::watch(const QList<int> &watched, const QList<RegisterInfo> &registers)
 {
     rows = watched;
+    answeredRows.clear();
     QList<RegisterInfo> curves;
     for (int row : rows)
         curves.append(registers.at(row));
     dock->setWatched(curves);
-    dock->setVisible(!rows.isEmpty());
+    if (rows.isEmpty() || dock->isVisible()) {
+        dock->setVisible(!rows.isEmpty());
+        return;
+    }
+    // The plot appears at the least height that shows it well; the table
+    // keeps the rest.
+    dock->show();
+    window->resizeDocks({dock}, {dock->minimumSizeHint().height()}, Qt::Vertical);
 }
 
 void LiveMonitor::valueArrived(int row, quint16 value)
 {
     const int index = rows.indexOf(row);
-    if (index >= 0)
-        dock->addValue(index, value);
+    if (index < 0)
+        return;
+    answeredRows.insert(row);
+    dock->addValue(index, value);
 }
 
 void LiveMonitor::refreshFinished()
 {
-    if (!rows.isEmpty())
-        dock->finishRefresh();
+    if (rows.isEmpty())
+        return;
+    QList<int> silent;
+    for (int index = 0; index < rows.size(); ++index) {
+        if (!answeredRows.contains(rows.at(index)))
+            silent.append(index);
+    }
+    answeredRows.clear();
+    dock->markGap(silent);
+    dock->finishRefresh();
+}
+
+void LiveMonitor::refreshesStopped()
+{
+    QList<int> all;
+    for (int index = 0; index < rows.size(); ++index)
+        all.append(index);
+    dock->markGap(all);
 }
 
 void LiveMonitor::lineClosed()
 {
+    refreshesStopped();
+    answeredRows.clear();
     dock->stopRecording();
 }

@@ -3,6 +3,7 @@
 
 #include <QList>
 #include <QObject>
+#include <QSet>
 
 #include "registermap/registerinfo.h"
 
@@ -26,8 +27,11 @@ public:
     bool isWatched(int row) const { return rows.contains(row); }
 
     void valueArrived(int row, quint16 value);
+    // A watched row that got no value in the refresh breaks its curve.
     void refreshFinished();
-    // The line is gone: a recording ends with what it has.
+    // Refreshes stop (no continuous refresh) or the line is gone: every
+    // curve breaks, and a recording ends with what it has.
+    void refreshesStopped();
     void lineClosed();
 
 signals:
@@ -36,8 +40,10 @@ signals:
 private:
     void watch(const QList<int> &watched, const QList<RegisterInfo> &registers);
 
+    QMainWindow *window;
     MonitorDock *dock;
     QList<int> rows;
+    QSet<int> answeredRows;
 };
 
 #endif // LIVEMONITOR_H

@@ -30,6 +30,7 @@ void MonitorDock::setWatched(const QList<RegisterInfo> &watchedRegisters)
 {
     stopRecording();
     registers = watchedRegisters;
+    recorder->setColumnCount(registers.size());
     QStringList names;
     for (const RegisterInfo &info : registers)
         names << info.name;
@@ -44,6 +45,12 @@ void MonitorDock::addValue(int index, quint16 value)
         return;
     ui->plot->addSample(index, clock.elapsed() / 1000.0, value);
     recorder->addValue(index, value);
+}
+
+void MonitorDock::markGap(const QList<int> &indexes)
+{
+    for (int index : indexes)
+        ui->plot->breakCurve(index, clock.elapsed() / 1000.0);
 }
 
 void MonitorDock::finishRefresh()

@@ -31,10 +31,14 @@ public:
     const QList<RegisterInfo> &watched() const { return registers; }
     // The value of watched register `index` arrived now.
     void addValue(int index, quint16 value);
+    // No value of these watched registers arrived when one was due: their
+    // curves are not drawn across the gap.
+    void markGap(const QList<int> &indexes);
     // The refresh is over: the recording gets its row.
     void finishRefresh();
-    // Records to the file at `path` from the next refresh on; false, with
-    // recordingFailed(), when it cannot be opened.
+    // Records to the file at `path`, from the refresh under way on (with the
+    // values it has brought so far); false, with recordingFailed(), when it
+    // cannot be opened.
     bool startRecording(const QString &path);
     // Ends a recording, leaving the file complete (port closed, device gone).
     void stopRecording();

@@ -49,7 +49,9 @@ void StatisticsLabel::showCounts()
 void StatisticsLabel::showMenu(const QPoint &position)
 {
     QMenu menu(this);
-    QAction *reset = menu.addAction(tr("统计清零"));
-    if (menu.exec(mapToGlobal(position)) == reset)
+    connect(menu.addAction(tr("统计清零")), &QAction::triggered, this, [this] {
         scheduler->resetStatistics();
+        emit countsReset();
+    });
+    menu.exec(mapToGlobal(position));
 }

@@ -20,6 +20,10 @@ public:
 
     static QString text(const LineStatistics &statistics);
 
+signals:
+    // The user zeroed the counts; the window zeroes its own with them.
+    void countsReset();
+
 private:
     void showMenu(const QPoint &position);
     void showCounts();

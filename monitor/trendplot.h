@@ -27,6 +27,8 @@ public:
     static constexpr int replotIntervalMs = 100;
     // The span that shows everything kept.
     static constexpr double wholeSpan = 0;
+    // The height the curves always get: on a laptop the table gives way.
+    static constexpr int leastCanvasHeight = 200;
 
     explicit TrendPlot(QWidget *parent = nullptr);
     ~TrendPlot() override;
@@ -34,6 +36,9 @@ public:
     // Replaces the curves, one per name, all empty.
     void setCurves(const QStringList &names);
     void addSample(int curve, double seconds, double value);
+    // Samples are missing at that time: the curve is not drawn across it,
+    // so no value seems to have moved while nothing was read.
+    void breakCurve(int curve, double seconds);
 
     void setSpan(double seconds);
     double span() const { return spanSeconds; }
@@ -47,11 +52,16 @@ public:
     // The time and each curve's latest value at or before it, one per line.
     QString readoutAt(double seconds) const;
 
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
 private:
     void scheduleRefresh();
     double newestTime() const;
 
     std::vector<std::unique_ptr<SampleRing>> rings;
+    // Per curve, the times of its breaks, oldest first.
+    std::vector<std::unique_ptr<QVector<double>>> breaks;
     QVector<RingSeries *> series;
     QStringList names;
     QTimer refreshTimer;

@@ -44,7 +44,8 @@ bool ValueRecorder::start(const QString &path, const QList<RegisterInfo> &column
         error = file.errorString();
         return false;
     }
-    pendingValues.fill(noValue, columns.size());
+    if (pendingValues.size() != columns.size())
+        setColumnCount(columns.size());
     QStringList header{QStringLiteral("time")};
     for (const RegisterInfo &info : columns)
         header << csvField(columnTitle(info));
@@ -63,8 +64,10 @@ void ValueRecorder::addValue(int column, quint16 value)
 
 void ValueRecorder::finishRefresh()
 {
-    if (!isRecording())
+    if (!isRecording()) {
+        pendingValues.fill(noValue);
         return;
+    }
     QStringList row{QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss.zzz"))};
     for (int value : qAsConst(pendingValues))
         row << (value == noValue ? QString() : QString::number(value));
@@ -72,6 +75,11 @@ void ValueRecorder::finishRefresh()
     write(csvLine(row));
     if (isRecording() && sinceFlush.elapsed() >= flushIntervalMs)
         flush();
+}
+
+void ValueRecorder::setColumnCount(int count)
+{
+    pendingValues.fill(noValue, count);
 }
 
 void ValueRecorder::stop()

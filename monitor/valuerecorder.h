@@ -24,13 +24,17 @@ public:
     ~ValueRecorder() override;
 
     // Starts a new file (replacing one at the path); false with
-    // errorString() when it cannot be opened.
+    // errorString() when it cannot be opened. Its first row holds the
+    // values the refresh under way has brought so far.
     bool start(const QString &path, const QList<RegisterInfo> &columns);
     QString errorString() const { return error; }
-    // A value of the given column that arrived in the current refresh.
+    // A value of the given column that arrived in the current refresh,
+    // kept also while not recording.
     void addValue(int column, quint16 value);
     // Ends the row of the current refresh, time-stamped now.
     void finishRefresh();
+    // The columns change: the values of the refresh under way are dropped.
+    void setColumnCount(int count);
     // Writes what is pending and closes the file.
     void stop();
     bool isRecording() const { return file.isOpen(); }

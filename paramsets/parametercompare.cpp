@@ -1,18 +1,34 @@
 #include "paramsets/parametercompare.h"
 
+#include "registermap/registerrange.h"
+
 #include <QCoreApplication>
+#include <QMultiHash>
 #include <QSet>
 
 namespace {
 
-bool hasRange(const RegisterInfo &info)
+using RowsByAddress = QMultiHash<quint16, const RegisterInfo *>;
+
+RowsByAddress rowsByAddress(const QList<RegisterInfo> &registers)
 {
-    return info.rangeText.split(QLatin1Char('~')).size() == 2;
+    RowsByAddress rows;
+    for (const RegisterInfo &info : registers) {
+        if (info.addressValid)
+            rows.insert(info.address, &info);
+    }
+    return rows;
 }
 
-bool outOfRange(const RegisterInfo &info, quint16 value)
+// The map's rows of an address whose range refuses the value; a map that
+// lists an address twice allows only what both of its lines allow.
+const RegisterInfo *refusingRow(const RowsByAddress &rows, quint16 address, quint16 value)
 {
-    return hasRange(info) && (value < info.rangeMin || value > info.rangeMax);
+    for (auto it = rows.constFind(address); it != rows.cend() && it.key() == address; ++it) {
+        if (!isWithinRange(**it, value))
+            return *it;
+    }
+    return nullptr;
 }
 
 } // namespace
@@ -68,21 +84,21 @@ QString registerLabel(quint16 address, const QString &name)
 
 QStringList restoreProblems(const QList<ParameterEntry> &entries, const QList<RegisterInfo> &registers)
 {
-    const QHash<quint16, const RegisterInfo *> index = mapIndex(registers);
+    const RowsByAddress rows = rowsByAddress(registers);
     QHash<quint16, const ParameterEntry *> seen;
     QStringList problems;
     for (const ParameterEntry &entry : entries) {
-        const QString where = QStringLiteral("line %1: %2 ").arg(entry.line).arg(addressText(entry.address));
-        const RegisterInfo *info = index.value(entry.address);
-        if (!info)
-            problems.append(where + QStringLiteral("is not in the map"));
-        else if (outOfRange(*info, entry.value))
-            problems.append(where + QStringLiteral("value %1 is outside the map's range %2")
-                                        .arg(entry.value).arg(info->rangeText));
+        const QString address = addressText(entry.address);
+        const RegisterInfo *refusing = refusingRow(rows, entry.address, entry.value);
+        if (!rows.contains(entry.address))
+            problems.append(QCoreApplication::translate("ParameterCompare", "第 %1 行：%2 不在映射表中").arg(entry.line).arg(address));
+        else if (refusing)
+            problems.append(QCoreApplication::translate("ParameterCompare", "第 %1 行：%2 的值 %3 超出映射表的范围 %4")
+                                .arg(entry.line).arg(address).arg(entry.value).arg(refusing->rangeText));
         const ParameterEntry *earlier = seen.value(entry.address);
         if (earlier && earlier->value != entry.value)
-            problems.append(where + QStringLiteral("value %1 differs from %2 on line %3")
-                                        .arg(entry.value).arg(earlier->value).arg(earlier->line));
+            problems.append(QCoreApplication::translate("ParameterCompare", "第 %1 行：%2 的值 %3 与第 %5 行的 %4 不同")
+                                .arg(entry.line).arg(address).arg(entry.value).arg(earlier->value).arg(earlier->line));
         if (!earlier)
             seen.insert(entry.address, &entry);
     }
@@ -94,6 +110,7 @@ QList<CompareRow> compareParameters(const QList<ParameterEntry> &entries,
                                     const QHash<quint16, quint16> &driver)
 {
     const QHash<quint16, const RegisterInfo *> index = mapIndex(registers);
+    const RowsByAddress mapRows = rowsByAddress(registers);
     QList<CompareRow> rows;
     for (const ParameterEntry &entry : entries) {
         CompareRow row;
@@ -106,7 +123,7 @@ QList<CompareRow> compareParameters(const QList<ParameterEntry> &entries,
         row.driverValue = driver.value(entry.address);
         if (!row.inMap)
             row.state = CompareState::NotInMap;
-        else if (outOfRange(row.info, entry.value))
+        else if (refusingRow(mapRows, entry.address, entry.value))
             row.state = CompareState::OutOfRange;
         else if (!row.answered)
             row.state = CompareState::NoAnswer;

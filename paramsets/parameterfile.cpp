@@ -1,7 +1,9 @@
 #include "paramsets/parameterfile.h"
 
+#include "serial/lineoptions.h"
 #include "util/csvtext.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QStandardPaths>
@@ -78,16 +80,18 @@ QList<CsvRecord> csvRecords(const QString &text)
     return records;
 }
 
+// Problem texts are Chinese in the window; the command line shows their
+// English translation.
 bool parseValue(const QString &text, quint16 *value, QString *why)
 {
     bool ok = false;
     const qlonglong number = text.trimmed().toLongLong(&ok, 10);
     if (!ok) {
-        *why = QStringLiteral("value '%1' is not a decimal number").arg(text.trimmed());
+        *why = QCoreApplication::translate("ParameterFile", "值“%1”不是十进制数").arg(text.trimmed());
         return false;
     }
     if (number < 0 || number > 65535) {
-        *why = QStringLiteral("value %1 is outside 0..65535").arg(number);
+        *why = QCoreApplication::translate("ParameterFile", "值 %1 超出 0..65535").arg(number);
         return false;
     }
     *value = quint16(number);
@@ -96,13 +100,13 @@ bool parseValue(const QString &text, quint16 *value, QString *why)
 
 QString problem(int line, const QString &why)
 {
-    return QStringLiteral("line %1: %2").arg(line).arg(why);
+    return QCoreApplication::translate("ParameterFile", "第 %1 行：%2").arg(line).arg(why);
 }
 
 void readRecords(const QList<CsvRecord> &records, ParameterFile *file)
 {
     if (records.isEmpty()) {
-        file->problems.append(QStringLiteral("no header line"));
+        file->problems.append(QCoreApplication::translate("ParameterFile", "没有标题行"));
         return;
     }
     QHash<QString, int> columns;
@@ -112,7 +116,8 @@ void readRecords(const QList<CsvRecord> &records, ParameterFile *file)
     const int addressColumn = columns.value(QStringLiteral("address"), -1);
     const int valueColumn = columns.value(QStringLiteral("value"), -1);
     if (addressColumn < 0 || valueColumn < 0) {
-        file->problems.append(problem(records.first().line, QStringLiteral("the header needs the columns address and value")));
+        file->problems.append(problem(records.first().line,
+                                      QCoreApplication::translate("ParameterFile", "标题行须有 address 和 value 两列")));
         return;
     }
     auto column = [&columns](const QStringList &fields, const char *name) {
@@ -125,7 +130,8 @@ void readRecords(const QList<CsvRecord> &records, ParameterFile *file)
         entry.line = record.line;
         const QString addressText = column(record.fields, "address");
         if (!parseRegisterAddress(addressText, &entry.address)) {
-            file->problems.append(problem(record.line, QStringLiteral("address '%1' is not a register address").arg(addressText)));
+            file->problems.append(problem(
+                record.line, QCoreApplication::translate("ParameterFile", "地址“%1”不是寄存器地址").arg(addressText)));
             continue;
         }
         QString why;
@@ -146,7 +152,7 @@ bool readParameterFile(const QString &path, ParameterFile *file)
 {
     QFile input(path);
     if (!QFileInfo(path).isFile() || !input.open(QIODevice::ReadOnly)) {
-        file->problems.append(QStringLiteral("cannot read %1").arg(path));
+        file->problems.append(QCoreApplication::translate("ParameterFile", "无法读取 %1").arg(path));
         return false;
     }
     QString text = QString::fromUtf8(input.readAll());
@@ -215,7 +221,7 @@ ParameterEntry entryFor(const RegisterInfo &info, quint16 value)
 QStringList parameterFileComments(const QString &port, quint32 slaveAddress, const QString &mapPath)
 {
     return {QStringLiteral("saved %1").arg(QDateTime::currentDateTime().toString(Qt::ISODate)),
-            QStringLiteral("port %1").arg(port),
+            QStringLiteral("port %1").arg(portLocation(port)),
             QStringLiteral("slave address %1").arg(slaveAddress),
             QStringLiteral("map %1").arg(QFileInfo(mapPath).absoluteFilePath())};
 }

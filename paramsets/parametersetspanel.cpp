@@ -56,11 +56,14 @@ void ParameterSetsPanel::load(const DriverContext &driver)
 void ParameterSetsPanel::loadFrom(const DriverContext &driver, const QString &path)
 {
     file = ParameterFile();
-    if (!readParameterFile(path, &file) || !file.problems.isEmpty() || file.entries.isEmpty()) {
+    const bool readable = readParameterFile(path, &file);
+    if (!readable || !file.problems.isEmpty() || file.entries.isEmpty()) {
         QStringList problems = file.problems;
+        if (readable)
+            problems += restoreProblems(file.entries, driver.registers);
         if (problems.isEmpty())
-            problems.append(QStringLiteral("no register values"));
-        emit notice(tr("参数文件无法使用: ") + problems.join(QLatin1String("; ")));
+            problems.append(tr("没有寄存器值"));
+        emit fileRefused(path, problems);
         return;
     }
     purpose = Purpose::Compare;

@@ -49,6 +49,9 @@ public:
 signals:
     void notice(const QString &text);
     void busyChanged(bool busy);
+    // A file that cannot be compared: every problem of the file and every
+    // value the map forbids, in the command line's words.
+    void fileRefused(const QString &path, const QStringList &problems);
 
 private:
     void readDriver(const DriverContext &driver);

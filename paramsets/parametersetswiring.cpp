@@ -1,9 +1,11 @@
 #include "app/mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "app/problemlist.h"
 #include "paramsets/parametersetspanel.h"
 #include "serial/serial.h"
 
+#include <QFileInfo>
 #include <QSerialPort>
 
 void MainWindow::connectParameterSets()
@@ -14,6 +16,9 @@ void MainWindow::connectParameterSets()
     // each other.
     connect(parameterSets, &ParameterSetsPanel::busyChanged, ui->pushButton_scan,
             [this](bool busy) { ui->pushButton_scan->setEnabled(!busy); });
+    connect(parameterSets, &ParameterSetsPanel::fileRefused, this, [this](const QString &path, const QStringList &problems) {
+        showProblemList(this, tr("参数文件 %1 无法使用，未比较也未写入任何参数。").arg(QFileInfo(path).fileName()), problems);
+    });
     auto driver = [this] {
         return DriverContext{registerList, Serial::instance()->serialPort->portName(), slaveAddress,
                              QStringLiteral("RegisterInfo")};

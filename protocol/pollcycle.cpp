@@ -65,6 +65,7 @@ void MainWindow::onLineIdle()
         queueRefresh(continuousRows());
         return;
     }
+    liveMonitor->refreshesStopped();
     setDataRefreshEnabled(true);
 }
 
@@ -74,6 +75,13 @@ void MainWindow::on_sendWriteCmd(int row, QByteArray cmd)
     // user meant it; refuse it instead.
     if (!Serial::instance()->serialPort->isOpen()) {
         showRefusal(tr("\n串口未打开 !\n"));
+        return;
+    }
+    // The frame must name the register of the row it is shown for.
+    const bool rowKnown = row >= 0 && row < registerList.size() && cmd.size() >= 4;
+    if (!rowKnown || registerList.at(row).address != quint16(quint8(cmd.at(2)) << 8 | quint8(cmd.at(3)))) {
+        valueEditWin.hide();
+        showRefusal(tr("\n此寄存器已不在映射表中 !\n"));
         return;
     }
     setLamp(row, QStringLiteral("red"));

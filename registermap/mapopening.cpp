@@ -39,6 +39,8 @@ bool MainWindow::loadRegisterMap(const QString &fileName)
     file.close();
     if (Serial::instance()->serialPort->isOpen())
         closePort();
+    // The register being edited belongs to the map being replaced.
+    valueEditWin.hide();
     registerList.clear();
     registerAddrs.clear();
     // The rows watched so far belong to the map being replaced.
@@ -76,6 +78,10 @@ void MainWindow::reportMapProblems(const QString &fileName, const RegisterMap &m
         parts << tr("%1 行无法识别，已跳过").arg(map.skippedLines);
     if (map.invalidAddresses > 0)
         parts << tr("%1 行地址无效，不读不写").arg(map.invalidAddresses);
+    if (map.repeatedAddresses > 0)
+        parts << tr("%1 行的地址与前面的行重复").arg(map.repeatedAddresses);
+    if (map.unreadableRanges > 0)
+        parts << tr("%1 行的范围无法识别，不检查范围").arg(map.unreadableRanges);
     showRefusal(tr("映射文件 %1：\n%2\n详见日志").arg(name, parts.join(tr("；"))));
 }
 

@@ -3,6 +3,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QStringList>
 #include <QTextCodec>
 
@@ -80,6 +81,57 @@ void setRange(RegisterInfo &info, const QStringRef &raw)
     info.hasRange = minOk && maxOk;
 }
 
+// A map copied from a big one may hold thousands of faults; the first ones
+// are enough to find the pattern.
+const int listedProblems = 100;
+
+// Notes a problem, and what a row that loads anyway is to be checked for:
+// its address on an earlier line, its range text.
+class ProblemList
+{
+public:
+    explicit ProblemList(RegisterMap *map) : map(map) {}
+
+    void add(const QString &text)
+    {
+        if (map->problems.size() < listedProblems)
+            map->problems << text;
+        else
+            ++unlisted;
+    }
+
+    void checkRow(const RegisterInfo &info, int lineNumber)
+    {
+        if (!info.addressValid) {
+            ++map->invalidAddresses;
+            add(QStringLiteral("line %1: address \"%2\" is no 16-bit number; the row is neither "
+                               "read nor written").arg(lineNumber).arg(info.addressText));
+        } else if (const int earlier = firstLines.value(info.address); earlier > 0) {
+            ++map->repeatedAddresses;
+            add(QStringLiteral("line %1: address %2 is already on line %3; values written there are checked "
+                               "against both lines").arg(lineNumber).arg(info.addressText).arg(earlier));
+        } else {
+            firstLines.insert(info.address, lineNumber);
+        }
+        if (!info.rangeText.isEmpty() && !info.hasRange) {
+            ++map->unreadableRanges;
+            add(QStringLiteral("line %1: range \"%2\" is no min~max of two whole numbers; no range is checked")
+                    .arg(lineNumber).arg(info.rangeText));
+        }
+    }
+
+    void finish()
+    {
+        if (unlisted > 0)
+            map->problems << QStringLiteral("%1 more problems not listed").arg(unlisted);
+    }
+
+private:
+    RegisterMap *map;
+    QHash<quint16, int> firstLines;
+    int unlisted = 0;
+};
+
 } // namespace
 
 bool loadRegisterMap(const QString &path, RegisterMap *map)
@@ -103,6 +155,7 @@ bool loadRegisterMap(const QString &path, RegisterMap *map)
     }
     // The tick must advance the reply timeout and must not spin a core.
     map->txTime = qMax(map->txTime, 1);
+    ProblemList problems(map);
     for (int lineNumber = 2; !file.atEnd(); ++lineNumber) {
         const QString line = lineText(file.readLine().trimmed());
         if (line.isEmpty())
@@ -110,17 +163,14 @@ bool loadRegisterMap(const QString &path, RegisterMap *map)
         const RegisterInfo info = parseRegisterLine(line);
         if (info.name.isEmpty()) {
             ++map->skippedLines;
-            map->problems << QStringLiteral("line %1 skipped: no register (five fields or more, one of them name)")
-                                 .arg(lineNumber);
+            problems.add(QStringLiteral("line %1 skipped: no register (five fields or more, one of them name)")
+                             .arg(lineNumber));
             continue;
         }
-        if (!info.addressValid) {
-            ++map->invalidAddresses;
-            map->problems << QStringLiteral("line %1: address \"%2\" is no 16-bit number; the row is neither "
-                                            "read nor written").arg(lineNumber).arg(info.addressText);
-        }
+        problems.checkRow(info, lineNumber);
         map->registers.append(info);
     }
+    problems.finish();
     return true;
 }
 

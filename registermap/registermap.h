@@ -18,9 +18,13 @@ struct RegisterMap
     int blockRead = 1;  // registers one refresh request may read
     QList<RegisterInfo> registers;
     // Lines that are no register, rows whose address is not a register
-    // number, and one line for each of them saying where and why.
+    // number, addresses given on more than one line, ranges that are no
+    // "min~max", and a line for each of them saying where and why (the
+    // first hundred, then how many more).
     int skippedLines = 0;
     int invalidAddresses = 0;
+    int repeatedAddresses = 0;
+    int unreadableRanges = 0;
     QStringList problems;
 };
 

@@ -47,10 +47,11 @@ void MainWindow::setTableRow(RegisterInfo info, int row)
     table->setItem(row, 1, new QTableWidgetItem(info.valueText));
 
     // The picture goes in before the label joins the table, so that the
-    // table is told about the new cell widget once.
+    // table is told about the new cell widget once. Until a driver answers,
+    // the value is the map's and not live.
     auto *lamp = new QLabel;
     lamp->resize(20, 20);
-    lamp->setPixmap(lampPicture(QStringLiteral("white")));
+    lamp->setPixmap(lampPicture(QStringLiteral("stale")));
     table->setCellWidget(row, 1, lamp);
 
     table->setItem(row, 2, new QTableWidgetItem(info.rangeText));
@@ -65,6 +66,13 @@ void MainWindow::setLamp(int row, const QString &colour)
 {
     if (auto *lamp = qobject_cast<QLabel *>(ui->tableWidget->cellWidget(row, 1)))
         lamp->setPixmap(lampPicture(colour));
+}
+
+// No value shown stays live once its driver is out of reach.
+void MainWindow::markValuesStale()
+{
+    for (int row = 0; row < registerList.size(); ++row)
+        setLamp(row, QStringLiteral("stale"));
 }
 
 // The rows picked in the table join or leave the trend plot.

@@ -27,7 +27,7 @@ ScanRun::ScanRun(Serial *serial, RequestScheduler *lineScheduler, QObject *paren
     connect(serial, &Serial::portLost, this, [this](const QString &reason) {
         if (!running)
             return;
-        error = QStringLiteral("the port went away: ") + reason;
+        error = tr("串口已断开：") + reason;
         finish(false);
     });
 }
@@ -35,7 +35,7 @@ ScanRun::ScanRun(Serial *serial, RequestScheduler *lineScheduler, QObject *paren
 bool ScanRun::start(const ScanRequest &scan)
 {
     if (running) {
-        error = QStringLiteral("a scan is already running");
+        error = tr("扫描已在进行中");
         return false;
     }
     request = scan;
@@ -73,7 +73,7 @@ void ScanRun::scanBaud(int index)
     baudIndex = index;
     scheduler->stop();
     if (!serial->openPort(request.port, request.bauds.at(index), request.parity, request.stopBits)) {
-        error = QStringLiteral("cannot open %1: %2").arg(request.port, serial->openError());
+        error = tr("无法打开 %1：%2").arg(request.port, serial->openError());
         return;
     }
     answeredAtBaud = 0;

@@ -23,8 +23,9 @@ ensure_packages() {
 
 # What building the tool and its simulated driver takes; the CJK font lets
 # the Chinese captions render; dpkg-dev computes the Debian package's
-# dependencies; the Qt tools compile the English translation.
-BUILD_PACKAGES=(cmake make g++ pkg-config qtbase5-dev libqt5serialport5-dev libqwt-qt5-dev libmodbus-dev fonts-wqy-zenhei dpkg-dev qttools5-dev qttools5-dev-tools)
+# dependencies; the Qt tools compile the English translation; Qt's own
+# translations give its buttons and file dialogs Chinese texts.
+BUILD_PACKAGES=(cmake make g++ pkg-config qtbase5-dev libqt5serialport5-dev libqwt-qt5-dev libmodbus-dev fonts-wqy-zenhei dpkg-dev qttools5-dev qttools5-dev-tools qttranslations5-l10n)
 # What the tests need besides: socat makes pseudo-terminal pairs; the check
 # of scripts/run.sh drives the real window on a virtual X display; the
 # package check measures icons and validates the metainfo.

@@ -1,5 +1,7 @@
 #include "lineoptions.h"
 
+#include <QFileInfo>
+
 QString parseParity(const QString &text, QSerialPort::Parity &parity)
 {
     const QString name = text.trimmed().toLower();
@@ -33,4 +35,13 @@ QString parityName(QSerialPort::Parity parity)
     case QSerialPort::OddParity: return QStringLiteral("odd");
     default: return QStringLiteral("none");
     }
+}
+
+QString portLocation(const QString &portName)
+{
+    if (portName.isEmpty() || portName.startsWith(QLatin1Char('/')))
+        return portName;
+    if (portName.startsWith(QLatin1String("./")) || portName.startsWith(QLatin1String("../")))
+        return QFileInfo(portName).absoluteFilePath();
+    return QLatin1String("/dev/") + portName;
 }

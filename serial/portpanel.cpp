@@ -8,6 +8,7 @@
 #include "protocol/requestscheduler.h"
 #include "scan/scandialog.h"
 #include "scan/scanrun.h"
+#include "serial/lineoptions.h"
 #include "serial/serial.h"
 
 #include <QColor>
@@ -81,6 +82,8 @@ void MainWindow::on_pushButton_open_clicked()
 void MainWindow::closePort()
 {
     scheduler->stop();
+    valueEditWin.hide();
+    markValuesStale();
     liveMonitor->lineClosed();
     refreshPlan.forgetRefusals();
     refreshInProgress = false;
@@ -96,9 +99,12 @@ void MainWindow::on_portLost(QString errorText)
 {
     if (!Serial::instance()->serialPort->isOpen())
         return;
+    const QString port = portLocation(Serial::instance()->serialPort->portName());
     closePort();
     if (isDisplayOn)
         onLineError(QStringLiteral("Serial port error: ") + errorText);
+    // The log may be stopped or scrolled away: the user is told at once.
+    showRefusal(tr("串口 %1 已断开：%2").arg(port, errorText));
 }
 
 // Port state text, button face and the controls that must not change while
@@ -154,9 +160,11 @@ void MainWindow::initFramingChoices()
 // puts the line back as it found it.
 void MainWindow::on_pushButton_scan_clicked()
 {
+    // The scan reopens the line: what the table shows is no longer live.
     if (Serial::instance()->serialPort->isOpen()) {
         refreshInProgress = false;
         setDataRefreshEnabled(false);
+        markValuesStale();
     }
     ScanRequest request;
     request.port = ui->comboBox_port->currentText().trimmed();

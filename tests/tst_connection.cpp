@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSerialPort>
+#include <QScreen>
 #include <QSettings>
 #include <QTableWidget>
 #include <QTextCodec>
@@ -99,7 +100,9 @@ void TestConnection::settingsSurviveARestart()
         child<QCheckBox>(window, "checkBox_2")->setChecked(false);
         child<QCheckBox>(window, "checkBox")->setChecked(true);
         child<QLineEdit>(window, "lineEdit_deviceAddr")->setText(QStringLiteral("9"));
-        window.resize(window.width() + 111, window.height() + 77);
+        // A size the test screen holds, as far as the window's least width
+        // allows.
+        window.resize(window.minimumSizeHint().width(), window.minimumSizeHint().height() + 77);
         remembered = window.size();
         rememberFolder(QStringLiteral("export"), folder->path() + QStringLiteral("/log.txt"));
         window.close();
@@ -118,6 +121,23 @@ void TestConnection::settingsSurviveARestart()
     QCOMPARE(lastFolder(QStringLiteral("export")), folder->path());
     // The device address comes from the map.
     QCOMPARE(child<QLineEdit>(window, "lineEdit_deviceAddr")->text(), QStringLiteral("3"));
+
+    // Parity is kept whatever the language; what earlier versions kept, the
+    // shown text in either language, is still read.
+    QCOMPARE(QSettings().value(QStringLiteral("line/parity")).toString(), QStringLiteral("odd"));
+    for (const QString &legacy : {QStringLiteral("偶校验"), QStringLiteral("Even")}) {
+        QSettings().setValue(QStringLiteral("line/parity"), legacy);
+        MainWindow reopened;
+        QCOMPARE(child<QComboBox>(reopened, "comboBox_parity")->currentData().toInt(), int(QSerialPort::EvenParity));
+    }
+    // Showing the plot once made the window taller than the screen, and that
+    // was remembered: it opens inside the screen all the same.
+    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+    window.setGeometry(available.left() + 40, available.bottom() - 100, window.width(), available.height() + 145);
+    window.close();
+    MainWindow grown;
+    QVERIFY(grown.geometry().top() >= available.top() && grown.geometry().left() >= available.left());
+    QVERIFY2(grown.geometry().bottom() <= available.bottom(), qPrintable(QStringLiteral("%1").arg(grown.geometry().bottom())));
     QSettings().clear();
 }
 

@@ -2,6 +2,8 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QFileDialog>
+#include <QMessageBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,8 +16,13 @@
 #include <QTextEdit>
 #include <QTranslator>
 #include <QXmlStreamReader>
+#include <qwt_plot_canvas.h>
+#include <qwt_scale_widget.h>
 
 #include "app/translation.h"
+#include "monitor/trendplot.h"
+#include "protocol/requestscheduler.h"
+#include "scan/scanrun.h"
 #include "serial/serial.h"
 #include "support/ptypair.h"
 #include "support/windowinternals.h"
@@ -93,6 +100,8 @@ private slots:
     void windowFitsALaptopScreen();
     void everyVisibleTextChangesInEnglish();
     void keyboardOpensTheEditorAndWrites();
+    void qtAndProblemTextsFollowTheLanguage_data();
+    void qtAndProblemTextsFollowTheLanguage();
 };
 
 void TestDesktopFit::cleanup()
@@ -184,6 +193,23 @@ void TestDesktopFit::windowFitsALaptopScreen()
     for (QLabel *label : editorWindow()->findChildren<QLabel *>())
         QVERIFY2(label->width() >= label->minimumSizeHint().width() || label->text().isEmpty(),
                  qPrintable(label->text()));
+
+    // The trend plot shows: the table gives way, not the screen, and the
+    // plot has room for curves and value labels that do not overlap.
+    const int heightBefore = window.height();
+    MainWindowInspector::liveMonitor(window).toggleRows({0, 1}, MainWindowInspector::registerList(window));
+    auto *plot = window.findChild<TrendPlot *>();
+    plot->addSample(0, 1, 0);
+    plot->addSample(1, 1, 3000);
+    QTest::qWait(3 * TrendPlot::replotIntervalMs);
+    QCOMPARE(window.height(), heightBefore);
+    QVERIFY2(plot->isVisible() && plot->canvas()->height() >= 200, qPrintable(QString::number(plot->canvas()->height())));
+    const QList<double> ticks = plot->axisScaleDiv(QwtPlot::yLeft).ticks(QwtScaleDiv::MajorTick);
+    QVERIFY(ticks.size() >= 3);
+    const int labelHeight = plot->axisWidget(QwtPlot::yLeft)->fontMetrics().height();
+    for (int i = 1; i < ticks.size(); ++i)
+        QVERIFY(qAbs(plot->transform(QwtPlot::yLeft, ticks.at(i)) - plot->transform(QwtPlot::yLeft, ticks.at(i - 1)))
+                > labelHeight);
 }
 
 void TestDesktopFit::everyVisibleTextChangesInEnglish()
@@ -250,6 +276,35 @@ void TestDesktopFit::keyboardOpensTheEditorAndWrites()
     QCOMPARE(writes.size(), 2);
     QCOMPARE(writes.last().at(1).toByteArray().mid(4, 2), QByteArray("\x01\x2C", 2));
     QCOMPARE(decimal->text(), QStringLiteral("300"));
+}
+
+void TestDesktopFit::qtAndProblemTextsFollowTheLanguage_data()
+{
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<bool>("chineseShown");
+    QTest::newRow("zh") << QStringLiteral("zh") << true;
+    QTest::newRow("en") << QStringLiteral("en") << false;
+}
+
+// Qt's standard buttons and file dialogs speak the window's language, and
+// so do the reasons a scan gives.
+void TestDesktopFit::qtAndProblemTextsFollowTheLanguage()
+{
+    QFETCH(QString, language);
+    QFETCH(bool, chineseShown);
+    useLanguage(language);
+
+    QMessageBox question(QMessageBox::Question, QString(), QString(), QMessageBox::Yes | QMessageBox::Cancel);
+    QFileDialog chooser;
+    chooser.setOption(QFileDialog::DontUseNativeDialog);
+    ScanRun scan(Serial::instance());
+    ScanRequest request;
+    request.port = QStringLiteral("/nonexistent/tty");
+    QVERIFY(!scan.start(request));
+    const QStringList texts = {question.button(QMessageBox::Yes)->text(), question.button(QMessageBox::Cancel)->text(),
+                               chooser.findChild<QLabel *>(QStringLiteral("fileNameLabel"))->text(), scan.errorText()};
+    for (const QString &text : texts)
+        QVERIFY2(text.contains(chinese) == chineseShown, qPrintable(text));
 }
 
 QTEST_MAIN(TestDesktopFit)

@@ -188,6 +188,11 @@ void TestHostileMaps::hundredThousandRegisters()
     QCOMPARE(table->item(count - 1, 4)->text(), QStringLiteral("R%1").arg(count - 1));
     QCOMPARE(Inspect::registerAddrs(window).last(), quint16((count - 1) % 65536));
     QVERIFY(table->cellWidget(count - 1, 1));
+    // Addresses wrap after 0xFFFF: every later line repeats one, in one notice.
+    QCOMPARE(toastFrames().size(), 1);
+    QVERIFY2(toastText(toastFrames().first()).contains(QStringLiteral("%1 行的地址与前面的行重复").arg(count - 65536)),
+             qPrintable(toastText(toastFrames().first())));
+    QTRY_VERIFY_WITH_TIMEOUT(toastFrames().isEmpty(), 5000);
 }
 
 void TestHostileMaps::folderInsteadOfAFile()

@@ -10,7 +10,11 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <QMainWindow>
+#include <qwt_plot_canvas.h>
 #include <qwt_plot_curve.h>
+
+#include "monitor/livemonitor.h"
 
 namespace {
 
@@ -34,6 +38,20 @@ QString fileText(const QString &path)
     return QString::fromUtf8(fileBytes(path));
 }
 
+// Pixels of the curve's colour in the canvas column of time `seconds`, and
+// the one on each side of it.
+int curvePixelsAt(TrendPlot &plot, const QColor &colour, double seconds)
+{
+    plot.refreshView();
+    const QImage canvas = plot.canvas()->grab().toImage();
+    const int column = qRound(plot.transform(QwtPlot::xBottom, seconds));
+    int pixels = 0;
+    for (int x = column - 1; x <= column + 1; ++x)
+        for (int y = 0; y < canvas.height(); ++y)
+            pixels += x >= 0 && x < canvas.width() && canvas.pixelColor(x, y) == colour;
+    return pixels;
+}
+
 const QString timePattern = QStringLiteral("\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}");
 
 } // namespace
@@ -49,6 +67,7 @@ private slots:
     void ringKeepsTheNewestPointsAndWindowsKeepPeaks();
     void pausedPlotKeepsItsViewAndResumeCatchesUp();
     void dockPlotsAndRecordsTheWatchedRegisters();
+    void curvesBreakWhereSamplesAreMissing();
 };
 
 void TestMonitor::recordsHeaderAndOneRowPerRefresh()
@@ -183,12 +202,16 @@ void TestMonitor::dockPlotsAndRecordsTheWatchedRegisters()
 
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("dock.csv"));
+    // Recording starts in the middle of a refresh: its first row still holds
+    // the value that came before.
+    dock.addValue(0, 3000);
     QVERIFY(dock.startRecording(path));
     dock.addValue(2, 16);
     dock.finishRefresh();
     dock.stopRecording();
     QVERIFY(!dock.isRecording());
-    QVERIFY(QRegularExpression(timePattern + ",,,16\r\n$").match(fileText(path)).hasMatch());
+    QVERIFY2(QRegularExpression(timePattern + ",3000,,16\r\n$").match(fileText(path)).hasMatch(),
+             qPrintable(fileText(path)));
     QVERIFY(plot->readoutAt(1e6).contains(QStringLiteral("细分: 16")));
 
     QSignalSpy failed(&dock, &MonitorDock::recordingFailed);
@@ -198,6 +221,76 @@ void TestMonitor::dockPlotsAndRecordsTheWatchedRegisters()
     dock.setWatched({watchedRegister(0x20, QStringLiteral("Speed"))});
     QCOMPARE(plot->itemList(QwtPlotItem::Rtti_PlotCurve).size(), 1);
     QCOMPARE(plot->itemList(QwtPlotItem::Rtti_PlotCurve).first()->title().text(), QStringLiteral("Speed"));
+}
+
+// A value that was not read is not drawn as a ramp: the curve breaks at a
+// refresh without its value, when refreshes stop, and when the line closes;
+// a lone value between breaks is still a dot.
+void TestMonitor::curvesBreakWhereSamplesAreMissing()
+{
+    const QColor first(31, 119, 180);
+    const QColor second(214, 39, 40);
+    TrendPlot plot;
+    plot.resize(640, 360);
+    plot.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&plot));
+    plot.setCurves({QStringLiteral("Speed")});
+    plot.setSpan(100);
+    for (int t = 0; t <= 10; ++t)
+        plot.addSample(0, t, 2000);
+    plot.breakCurve(0, 10.5);
+    for (int t = 30; t <= 40; ++t)
+        plot.addSample(0, t, 300);
+    plot.breakCurve(0, 40.5);
+    plot.addSample(0, 50, 1000);
+    plot.breakCurve(0, 50.5);
+    plot.breakCurve(0, 51); // no sample since the last break: nothing more
+    plot.addSample(0, 60, 1000);
+    plot.addSample(0, 70, 1000);
+    QVERIFY(curvePixelsAt(plot, first, 5) > 0);
+    QCOMPARE(curvePixelsAt(plot, first, 20), 0);
+    QVERIFY(curvePixelsAt(plot, first, 35) > 0);
+    QCOMPARE(curvePixelsAt(plot, first, 45), 0);
+    QVERIFY(curvePixelsAt(plot, first, 50) > 0);
+    QCOMPARE(curvePixelsAt(plot, first, 55), 0);
+    QVERIFY(curvePixelsAt(plot, first, 65) > 0);
+
+    // Through the monitor as the window feeds it: the second register
+    // misses the third refresh, then refreshes stop.
+    QMainWindow window;
+    LiveMonitor monitor(&window);
+    monitor.toggleRows({0, 1}, {watchedRegister(0x10, QStringLiteral("A")), watchedRegister(0x11, QStringLiteral("B"))});
+    window.resize(900, 700);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto *docked = window.findChild<TrendPlot *>();
+    docked->setSpan(2);
+    QElapsedTimer clock;
+    clock.start();
+    QList<double> times;
+    for (int refresh = 0; refresh < 4; ++refresh) {
+        monitor.valueArrived(0, 100);
+        if (refresh != 2)
+            monitor.valueArrived(1, 200);
+        times.append(clock.elapsed() / 1000.0);
+        monitor.refreshFinished();
+        if (refresh == 3)
+            monitor.refreshesStopped();
+        QTest::qWait(300);
+    }
+    monitor.valueArrived(0, 100);
+    monitor.valueArrived(1, 200);
+    monitor.refreshFinished();
+    const double between = (times.at(0) + times.at(1)) / 2;
+    QVERIFY(curvePixelsAt(*docked, first, between) > 0);
+    QVERIFY(curvePixelsAt(*docked, second, between) > 0);
+    for (const double aroundMiss : {(times.at(1) + times.at(2)) / 2, (times.at(2) + times.at(3)) / 2}) {
+        QVERIFY(curvePixelsAt(*docked, first, aroundMiss) > 0);
+        QCOMPARE(curvePixelsAt(*docked, second, aroundMiss), 0);
+    }
+    const double afterStop = times.at(3) + 0.15;
+    QCOMPARE(curvePixelsAt(*docked, first, afterStop), 0);
+    QCOMPARE(curvePixelsAt(*docked, second, afterStop), 0);
 }
 
 QTEST_MAIN(TestMonitor)

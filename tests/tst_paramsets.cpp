@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSerialPort>
 #include <QTableWidget>
@@ -24,7 +25,10 @@
 #include "support/toolprocess.h"
 #include "support/workfolder.h"
 
+#include <fcntl.h>
 #include <signal.h>
+#include <stdlib.h>
+#include <unistd.h>
 
 namespace {
 
@@ -71,6 +75,8 @@ private slots:
     void garbledEchoFailsTheWrite();
     void windowWriteGuardsHold();
     void repliesLaterThanTwiceTheTimeoutLandNowhere();
+    void savedValuesPassTheMapsOwnChecks();
+    void progressShowsOnlyOnATerminal();
 
 private:
     Run steppertool(const QStringList &arguments);
@@ -201,7 +207,11 @@ void TestParamSets::invalidInputWritesNothing()
     QCOMPARE(steppertool({"--port", port, "--backup", bad, "--map", "nomap"}).status, 1);
     QCOMPARE(steppertool({"--restore", bad}).status, 1);
     QCOMPARE(steppertool({"--port", port, "--compare", bad, "--dry-run"}).status, 1);
-    QCOMPARE(steppertool({"--port", port, "--baud", "fast", "--backup", bad}).status, 1);
+    // A bad value gets one line that names it, not the whole help.
+    run = steppertool({"--port", port, "--baud", "fast", "--backup", bad});
+    QCOMPARE(run.status, 1);
+    QCOMPARE(run.err.count('\n'), 1);
+    QVERIFY2(run.err.contains(QStringLiteral("--baud: 'fast'")), qPrintable(run.err));
     QCOMPARE(steppertool({"--frobnicate"}).status, 1);
     QCOMPARE(writesIn(simulatorLog()), 0);
     QCOMPARE(simulatorLog().count(QStringLiteral("simdriver: read ")), 0);
@@ -349,7 +359,7 @@ void TestParamSets::compareDialogStatesAndWrites()
     QVERIFY(loadButton->isEnabled());
     QVERIFY(waitForRefreshDone(window, 15000));
 
-    auto load = [&](const QByteArray &contents) {
+    auto choose = [&](const QByteArray &contents) {
         const QString path = work.path() + QStringLiteral("/load.csv");
         writeFile(path, contents);
         // The file chooser is modal: it is answered from the event loop.
@@ -366,11 +376,27 @@ void TestParamSets::compareDialogStatesAndWrites()
         });
         chooserWatch.start(50);
         QTest::mouseClick(loadButton, Qt::LeftButton);
+    };
+    auto load = [&](const QByteArray &contents) {
+        choose(contents);
         QTRY_VERIFY_WITH_TIMEOUT(window.findChild<CompareDialog *>()
                                  && window.findChild<CompareDialog *>()->isVisible()
                                  && window.findChild<CompareDialog *>()->findChild<QTableWidget *>()->rowCount()
                                         == contents.count('\n') - 1, 10000);
     };
+    // A file with faults of its own and values the map forbids: every
+    // problem in one window that stays, in the window's language; nothing
+    // compared.
+    choose("address,value\n0x0010,ten\n0x0011,5000\n0x0099,1\n");
+    QMessageBox *problems = nullptr;
+    QTRY_VERIFY_WITH_TIMEOUT((problems = window.findChild<QMessageBox *>("problemList")) && problems->isVisible(), 10000);
+    QVERIFY(!problems->isModal());
+    QCOMPARE(problems->informativeText(), QStringLiteral("第 2 行：值“ten”不是十进制数\n"
+                                                         "第 3 行：0x0011 的值 5000 超出映射表的范围 10~100\n"
+                                                         "第 4 行：0x0099 不在映射表中"));
+    QVERIFY(!window.findChild<CompareDialog *>());
+    problems->close();
+
     load("address,value\n0x0000,1\n0x0010,2000\n0x0011,50\n0x0040,3\n0x0099,1\n0x0012,999\n");
     auto *dialog = window.findChild<CompareDialog *>();
     auto *table = dialog->findChild<QTableWidget *>("tableWidget_compare");
@@ -399,6 +425,10 @@ void TestParamSets::compareDialogStatesAndWrites()
     const QString undoFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/undo");
     QVERIFY(undoFolder.startsWith(home.path()));
     QCOMPARE(QDir(undoFolder).entryList(QDir::Files).size(), 1);
+    // The port as the command line writes it: its full path.
+    QFile undoFile(QDir(undoFolder).entryInfoList(QDir::Files).first().absoluteFilePath());
+    QVERIFY(undoFile.open(QIODevice::ReadOnly));
+    QVERIFY(undoFile.readAll().contains("\n# port " + simulator->devicePath().toUtf8() + '\n'));
 
     // The driver changes behind the dialog's back (a frame sent by hand):
     // the dialog compares again and writes nothing until pressed again; the
@@ -607,6 +637,86 @@ void TestParamSets::repliesLaterThanTwiceTheTimeoutLandNowhere()
     if (!undo.isEmpty())
         check(QStringLiteral("undo"), undo);
     QVERIFY2(landedElsewhere.isEmpty(), qPrintable(landedElsewhere.join(QLatin1String(", "))));
+}
+
+// What the tool read from a driver it accepts back: a register with a
+// negative bound holds a signed value. Map faults are reported, and a value
+// is checked against every line of its address.
+void TestParamSets::savedValuesPassTheMapsOwnChecks()
+{
+    WorkFolder work(QByteArray(
+        "slaveAddress:1,txTime:5,rxOutTime:300\n"
+        "indexes:0x0010,permission:RW,defaultValue:0xFFF6,rangeValue:-100~100,name:Offset,remarks:\n"
+        "indexes:0x0011,permission:RW,defaultValue:0x0005,rangeValue:0~10,name:Gain,remarks:\n"
+        "indexes:0x0011,permission:RW,defaultValue:0x0005,rangeValue:0~6,name:Gain limit,remarks:\n"
+        "indexes:0x0012,permission:RW,defaultValue:0x0003,rangeValue:abc,name:Mode,remarks:\n"));
+    folder = &work;
+    QVERIFY(startSimulator());
+    const QString port = simulator->devicePath();
+    const QString saved = work.path() + QStringLiteral("/saved.csv");
+
+    Run run = steppertool({"--port", port, "--backup", saved});
+    QVERIFY2(run.status == 0, qPrintable(run.err));
+    QVERIFY(run.out.contains(QStringLiteral("0x0010\t65526\t")));
+    QVERIFY2(run.err.contains(QStringLiteral("RegisterInfo: line 4: address 0x0011 is already on line 3")),
+             qPrintable(run.err));
+    QVERIFY(run.err.contains(QStringLiteral("RegisterInfo: line 5: range \"abc\" is no min~max")));
+    run = steppertool({"--port", port, "--compare", saved});
+    QVERIFY2(run.status == 0, qPrintable(run.out + run.err));
+    run = steppertool({"--port", port, "--restore", saved});
+    QVERIFY2(run.status == 0, qPrintable(run.out + run.err));
+
+    const QString wanted = work.path() + QStringLiteral("/wanted.csv");
+    writeFile(wanted, "address,value\n0x0010,65436\n0x0011,8\n0x0010,101\n0x0012,40000\n");
+    run = steppertool({"--port", port, "--restore", wanted});
+    QCOMPARE(run.status, 1);
+    QVERIFY2(run.err.contains(QStringLiteral("line 3: 0x0011 value 8 is outside the map's range 0~6")), qPrintable(run.err));
+    QVERIFY(run.err.contains(QStringLiteral("line 4: 0x0010 value 101 is outside the map's range -100~100")));
+    QVERIFY(!run.err.contains(wanted + QStringLiteral(": line 2:")));
+    QVERIFY(!run.err.contains(wanted + QStringLiteral(": line 5:")));
+    QCOMPARE(writesIn(simulatorLog()), 0);
+}
+
+// stderr on a terminal: the count of registers read and written, rewritten
+// in place and erased before the results; in a pipe, none of it.
+void TestParamSets::progressShowsOnlyOnATerminal()
+{
+    WorkFolder work(driverMap);
+    folder = &work;
+    QVERIFY(startSimulator());
+    const QString saved = work.path() + QStringLiteral("/saved.csv");
+    const Run piped = steppertool({"--port", simulator->devicePath(), "--backup", saved});
+    QCOMPARE(piped.status, 0);
+    QVERIFY2(piped.err.isEmpty(), qPrintable(piped.err));
+    const QString wanted = work.path() + QStringLiteral("/wanted.csv");
+    writeFile(wanted, "address,value\n0x0010,2000\n0x0011,20\n");
+
+    const int terminal = posix_openpt(O_RDWR | O_NOCTTY);
+    QVERIFY(terminal >= 0 && grantpt(terminal) == 0 && unlockpt(terminal) == 0);
+    const QString terminalPath = QString::fromLocal8Bit(ptsname(terminal));
+    // Held open here too, so what the tool wrote stays readable after it ends.
+    const int held = ::open(ptsname(terminal), O_RDWR | O_NOCTTY);
+    QVERIFY(held >= 0);
+    QByteArray shown;
+    for (const QStringList &arguments : {QStringList{"--backup", saved}, QStringList{"--restore", wanted}}) {
+        QProcess process;
+        process.setWorkingDirectory(work.path());
+        process.setStandardErrorFile(terminalPath);
+        process.start(QStringLiteral(STEPPERTOOL_PATH), QStringList{"--port", simulator->devicePath()} + arguments);
+        QVERIFY(process.waitForFinished(30000));
+        QCOMPARE(process.exitCode(), 0);
+        QVERIFY(!process.readAllStandardOutput().contains('\033'));
+    }
+    fcntl(terminal, F_SETFL, O_NONBLOCK);
+    char buffer[4096];
+    for (ssize_t count; (count = ::read(terminal, buffer, sizeof buffer)) > 0;)
+        shown.append(buffer, int(count));
+    ::close(held);
+    ::close(terminal);
+    for (const QByteArray &expected : {QByteArray("\r\033[Kreading 1/6\r"), QByteArray("\r\033[Kreading 6/6\r"),
+                                       QByteArray("\r\033[Kwriting 2/2\r")})
+        QVERIFY2(shown.contains(expected), shown.toHex(' ').constData());
+    QVERIFY(shown.endsWith("\r\033[K"));
 }
 
 QTEST_MAIN(TestParamSets)

@@ -258,7 +258,7 @@ void TestPollCycle::writeWithPortClosedIsRefused()
     auto *table = window.findChild<QTableWidget *>("tableWidget");
     Inspect::requestWrite(window, 1, ModbusMaster::instance()->writeCmd(0x11, 9));
     QVERIFY(Inspect::cmdQueue(window).isEmpty());
-    QCOMPARE(lampColour(table, 1), QStringLiteral("white"));
+    QCOMPARE(lampColour(table, 1), QStringLiteral("stale"));
     // The refusal is a notice; wait for it to fade while the window lives.
     QTRY_VERIFY_WITH_TIMEOUT(window.findChildren<QPropertyAnimation *>().isEmpty(), 5000);
 }

@@ -3,6 +3,8 @@
 #include <memory>
 
 #include <QComboBox>
+#include <QDialog>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -93,6 +95,7 @@ private slots:
     void vanishedDeviceClosesThePanel_data();
     void vanishedDeviceClosesThePanel();
     void refusedAddressNeverOpensThePort();
+    void editorAndLampsFollowTheConnection();
 
 private:
     PtyPair line;
@@ -297,7 +300,9 @@ void TestPortPanel::vanishedDeviceClosesThePanel()
     clickOpen(window);
     QVERIFY(Serial::instance()->serialPort->isOpen());
     Inspect::tick(window); // one read in flight, two queued
+    Inspect::receive(window, QByteArray::fromHex("0103020064b9af"));
     const int linesBefore = logLines(window).size();
+    const QString port = device->appSide();
 
     device.reset();
     QTRY_VERIFY_WITH_TIMEOUT(!Serial::instance()->serialPort->isOpen(), 5000);
@@ -310,6 +315,17 @@ void TestPortPanel::vanishedDeviceClosesThePanel()
     auto *dataRefresh = window.findChild<QPushButton *>("pushButton_dataRefresh");
     QVERIFY(!dataRefresh->isEnabled());
     QCOMPARE(dataRefresh->styleSheet(), QStringLiteral("border-image: url(:/new/prefix1/picture/dataRefresh2.png)"));
+
+    // Whether the log shows it or not, a notice names the port, and no row
+    // looks live any more.
+    QCOMPARE(toastFrames().size(), 1);
+    QVERIFY2(toastText(toastFrames().first()).startsWith(QStringLiteral("串口 %1 已断开：").arg(port)),
+             qPrintable(toastText(toastFrames().first())));
+    for (QFrame *frame : toastFrames())
+        delete frame;
+    auto *table = window.findChild<QTableWidget *>("tableWidget");
+    for (int row = 0; row < table->rowCount(); ++row)
+        QCOMPARE(lampColour(table, row), QStringLiteral("stale"));
 
     QTest::qWait(200); // a failure still being reported would add lines now
     const QList<LogLine> added = logLines(window).mid(linesBefore);
@@ -357,6 +373,73 @@ void TestPortPanel::refusedAddressNeverOpensThePort()
     QVERIFY(Serial::instance()->serialPort->isOpen());
     QCOMPARE(Inspect::cmdQueue(window).first().frame.at(0), char(3));
     QTRY_VERIFY_WITH_TIMEOUT(toastFrames().isEmpty(), 5000);
+}
+
+// Only a reply of the session now open makes a value look live; the editor
+// closes with the port and with the map, and a write never goes to a row
+// that no longer shows the register it was edited for.
+void TestPortPanel::editorAndLampsFollowTheConnection()
+{
+    WorkFolder folder(threeRegisters);
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto *table = window.findChild<QTableWidget *>("tableWidget");
+    QWidget *editor = nullptr;
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        editor = widget->objectName() == QLatin1String("ValueEditWin") ? widget : editor;
+    auto *write = editor->findChild<QPushButton *>("pushButton_Write");
+    const auto lamps = [table] {
+        QStringList colours;
+        for (int row = 0; row < table->rowCount(); ++row)
+            colours << lampColour(table, row);
+        return colours;
+    };
+    QCOMPARE(lamps(), QStringList({"stale", "stale", "stale"}));
+
+    choosePort(window, line.appSide());
+    clickOpen(window);
+    Inspect::tick(window);
+    Inspect::receive(window, QByteArray::fromHex("0103020064b9af"));
+    QCOMPARE(lamps(), QStringList({"green", "stale", "stale"}));
+    // A scan reopens the line: nothing shown is live any more.
+    QTest::mouseClick(window.findChild<QPushButton *>("pushButton_scan"), Qt::LeftButton);
+    QCOMPARE(lamps(), QStringList({"stale", "stale", "stale"}));
+    QDialog *scan = window.findChild<QDialog *>();
+    QVERIFY(scan);
+    scan->reject();
+    doubleClick(table, 2, 1);
+    QVERIFY(editor->isVisible());
+    clickOpen(window);
+    QVERIFY(!editor->isVisible());
+    QCOMPARE(lamps(), QStringList({"stale", "stale", "stale"}));
+    clickOpen(window);
+    QCOMPARE(lamps(), QStringList({"stale", "stale", "stale"}));
+
+    // Another map: the editor of row 2 closes; its write, pressed all the
+    // same, reaches neither the shorter map nor a row of another register.
+    doubleClick(table, 2, 1);
+    QVERIFY(editor->isVisible());
+    const QString shorter = folder.path() + QStringLiteral("/shorter");
+    QFile file(shorter);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("slaveAddress:1\nindexes:0x20,permission:RW,defaultValue:0x1,rangeValue:0~9,name:D,remarks:\n");
+    file.close();
+    QVERIFY(window.loadRegisterMap(shorter));
+    QVERIFY(!editor->isVisible());
+    clickOpen(window);
+    Inspect::cmdQueue(window).clear();
+    write->click();
+    QVERIFY(Inspect::cmdQueue(window).isEmpty());
+    QCOMPARE(lamps(), QStringList({"stale"}));
+
+    QVERIFY(window.loadRegisterMap(QStringLiteral("RegisterInfo")));
+    clickOpen(window);
+    Inspect::requestWrite(window, 2, ModbusMaster::instance()->writeCmd(0x10, 5));
+    QCOMPARE(Inspect::cmdQueue(window).size(), 3);
+    QCOMPARE(lampColour(table, 2), QStringLiteral("stale"));
+    for (QFrame *frame : toastFrames())
+        delete frame;
 }
 
 QTEST_MAIN(TestPortPanel)

@@ -5,6 +5,7 @@
 #include <QTableWidget>
 
 #include "support/lamps.h"
+#include "support/logview.h"
 #include "support/toasts.h"
 #include "support/windowinternals.h"
 #include "support/workfolder.h"
@@ -213,10 +214,29 @@ void TestRegisterMap::duplicateAddressesKeepBothRows()
     WorkFolder folder(QByteArray(
         "slaveAddress:1\n"
         "indexes:0x10,permission:RW,defaultValue:0x1,rangeValue:0~9,name:One,remarks:\n"
-        "indexes:0x10,permission:RW,defaultValue:0x2,rangeValue:0~9,name:Two,remarks:\n"));
+        "indexes:0x10,permission:RW,defaultValue:0x2,rangeValue:5~20,name:Two,remarks:\n"
+        "indexes:0x11,permission:RW,defaultValue:0x2,rangeValue:abc,name:Three,remarks:\n"));
     MainWindow window;
-    QCOMPARE(Inspect::registerAddrs(window), (QList<quint16>{0x10, 0x10}));
-    QCOMPARE(window.findChild<QTableWidget *>("tableWidget")->rowCount(), 2);
+    QCOMPARE(Inspect::registerAddrs(window), (QList<quint16>{0x10, 0x10, 0x11}));
+    QCOMPARE(window.findChild<QTableWidget *>("tableWidget")->rowCount(), 3);
+
+    // Both rows stay, but not without a word; nor does a range that says
+    // nothing.
+    const auto notices = [] {
+        QString texts;
+        for (QFrame *frame : toastFrames())
+            texts += toastText(frame);
+        return texts;
+    };
+    const QString notice = notices();
+    QVERIFY2(notice.contains(QStringLiteral("1 行的地址与前面的行重复"))
+                 && notice.contains(QStringLiteral("1 行的范围无法识别")), qPrintable(notice));
+    const QStringList log = logTexts(window);
+    QVERIFY2(log.contains(QStringLiteral("RegisterInfo line 3: address 0x10 is already on line 2; values written "
+                                         "there are checked against both lines")), qPrintable(log.join('\n')));
+    QVERIFY(log.contains(QStringLiteral("RegisterInfo line 4: range \"abc\" is no min~max of two whole numbers; "
+                                        "no range is checked")));
+    QTRY_VERIFY_WITH_TIMEOUT(!notices().contains(QStringLiteral("重复")), 5000);
 }
 
 void TestRegisterMap::tableRowsShowTheRecords()
@@ -242,7 +262,8 @@ void TestRegisterMap::tableRowsShowTheRecords()
         auto *lamp = qobject_cast<QLabel *>(table->cellWidget(row, 1));
         QVERIFY(lamp);
         QCOMPARE(lamp->size(), QSize(20, 20));
-        QCOMPARE(lampColour(table, row), QStringLiteral("white"));
+        // No driver has answered: the map's value is not live.
+        QCOMPARE(lampColour(table, row), QStringLiteral("stale"));
     }
 }
 
@@ -284,7 +305,7 @@ void TestRegisterMap::rowsWithoutAValidAddressAreNeverReadOrWritten()
     QCOMPARE(table->rowCount(), 9);
     QCOMPARE(table->item(0, 0)->text(), QStringLiteral("0x00l0"));
     QCOMPARE(table->item(0, 1)->text(), QStringLiteral("0x7"));
-    QCOMPARE(lampColour(table, 0), QStringLiteral("white"));
+    QCOMPARE(lampColour(table, 0), QStringLiteral("stale"));
 
     Inspect::clickDataRefresh(window);
     QList<quint16> read;

@@ -121,6 +121,7 @@ private slots:
     void redBorderLastsUntilTheValueIsValid();
     void unconvertibleHexIsNeverWritten();
     void outOfRangeIsWrittenOnlyWhenConfirmed();
+    void fieldsFollowEachOtherWhileTyped();
 };
 
 void TestValueEditWin::construction()
@@ -460,6 +461,50 @@ void TestValueEditWin::outOfRangeIsWrittenOnlyWhenConfirmed()
     QTest::mouseClick(form.write, Qt::LeftButton);
     QCOMPARE(unasked.defaultButton, QMessageBox::NoButton);
     QCOMPARE(written.count(), 2);
+}
+
+// Neither field waits for the focus to move: 写入 writes what both show,
+// and refuses when they could disagree.
+void TestValueEditWin::fieldsFollowEachOtherWhileTyped()
+{
+    ValueEditWin window;
+    Form form(window);
+    RegisterInfo info = runCurrent();
+    info.hasRange = true;
+    info.rangeMin = 0;
+    info.rangeMax = 65535;
+    window.showRegister(info, 0);
+    QSignalSpy written(&window, &ValueEditWin::writeCurrentValue);
+
+    retype(form.hex, QStringLiteral("7d0"));
+    QCOMPARE(form.dec->text(), QStringLiteral("2000"));
+    QCOMPARE(form.hex->text(), QStringLiteral("7d0"));
+    retype(form.dec, QStringLiteral("70000"));
+    QCOMPARE(form.hex->text(), QStringLiteral("011170"));
+    QTest::mouseClick(form.write, Qt::LeftButton);
+    QCOMPARE(written.count(), 0);
+
+    retype(form.dec, QStringLiteral("1500"));
+    QCOMPARE(form.hex->text(), QStringLiteral("05dc"));
+    QTest::mouseClick(form.write, Qt::LeftButton);
+    QCOMPARE(written.count(), 1);
+    QCOMPARE(written.last().at(1).toByteArray().mid(4, 2), QByteArray::fromHex("05dc"));
+
+    // Hex typed on from a value passes through others; once it is no value
+    // the decimal shows what it showed before, and nothing is written.
+    retype(form.hex, QStringLiteral("12c"));
+    QCOMPARE(form.dec->text(), QStringLiteral("300"));
+    QTest::keyClicks(form.hex, QStringLiteral("zz"));
+    QCOMPARE(form.dec->text(), QStringLiteral("1500"));
+    QTest::mouseClick(form.write, Qt::LeftButton);
+    QCOMPARE(written.count(), 1);
+
+    // Fields set apart by the program, not by typing, are not written.
+    form.hex->setText(QStringLiteral("05dc"));
+    form.dec->setText(QStringLiteral("300"));
+    QTest::mouseClick(form.write, Qt::LeftButton);
+    QCOMPARE(written.count(), 1);
+    QCOMPARE(form.hex->styleSheet(), redBorder);
 }
 
 QTEST_MAIN(TestValueEditWin)

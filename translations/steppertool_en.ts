@@ -406,6 +406,30 @@ Could not open port %1:
         <source>奇校验</source>
         <translation>Odd</translation>
     </message>
+    <message>
+        <source>参数文件 %1 无法使用，未比较也未写入任何参数。</source>
+        <translation>The parameter file %1 cannot be used; nothing was compared or written.</translation>
+    </message>
+    <message>
+        <source>
+此寄存器已不在映射表中 !
+</source>
+        <translation>
+This register is no longer in the map!
+</translation>
+    </message>
+    <message>
+        <source>%1 行的地址与前面的行重复</source>
+        <translation>%1 lines repeat the address of an earlier line</translation>
+    </message>
+    <message>
+        <source>%1 行的范围无法识别，不检查范围</source>
+        <translation>%1 lines have a range that cannot be read; no range is checked</translation>
+    </message>
+    <message>
+        <source>串口 %1 已断开：%2</source>
+        <translation>Port %1 disconnected: %2</translation>
+    </message>
 </context>
 <context>
     <name>MonitorDock</name>
@@ -504,6 +528,49 @@ Could not open port %1:
         <source>无应答</source>
         <translation>no answer</translation>
     </message>
+    <message>
+        <source>第 %1 行：%2 不在映射表中</source>
+        <translation>line %1: %2 is not in the map</translation>
+    </message>
+    <message>
+        <source>第 %1 行：%2 的值 %3 超出映射表的范围 %4</source>
+        <translation>line %1: %2 value %3 is outside the map&apos;s range %4</translation>
+    </message>
+    <message>
+        <source>第 %1 行：%2 的值 %3 与第 %5 行的 %4 不同</source>
+        <translation>line %1: %2 value %3 differs from %4 on line %5</translation>
+    </message>
+</context>
+<context>
+    <name>ParameterFile</name>
+    <message>
+        <source>值“%1”不是十进制数</source>
+        <translation>value &apos;%1&apos; is not a decimal number</translation>
+    </message>
+    <message>
+        <source>值 %1 超出 0..65535</source>
+        <translation>value %1 is outside 0..65535</translation>
+    </message>
+    <message>
+        <source>第 %1 行：%2</source>
+        <translation>line %1: %2</translation>
+    </message>
+    <message>
+        <source>没有标题行</source>
+        <translation>no header line</translation>
+    </message>
+    <message>
+        <source>标题行须有 address 和 value 两列</source>
+        <translation>the header needs the columns address and value</translation>
+    </message>
+    <message>
+        <source>地址“%1”不是寄存器地址</source>
+        <translation>address &apos;%1&apos; is not a register address</translation>
+    </message>
+    <message>
+        <source>无法读取 %1</source>
+        <translation>cannot read %1</translation>
+    </message>
 </context>
 <context>
     <name>ParameterSetsPanel</name>
@@ -514,10 +581,6 @@ Could not open port %1:
     <message>
         <source>参数文件 (*.csv);;所有文件 (*)</source>
         <translation>Parameter files (*.csv);;All files (*)</translation>
-    </message>
-    <message>
-        <source>参数文件无法使用: </source>
-        <translation>The parameter file cannot be used: </translation>
     </message>
     <message>
         <source>参数读写进行中，请稍候</source>
@@ -562,6 +625,21 @@ Could not open port %1:
     <message>
         <source>驱动器的参数在比较后已变化：已重新比较，请确认后再写入</source>
         <translation>The driver&apos;s values changed since the comparison: compared again, confirm before writing</translation>
+    </message>
+    <message>
+        <source>没有寄存器值</source>
+        <translation>no register values</translation>
+    </message>
+</context>
+<context>
+    <name>ProblemList</name>
+    <message>
+        <source>问题</source>
+        <translation>Problems</translation>
+    </message>
+    <message>
+        <source>……另有 %1 个问题，见详细信息</source>
+        <translation>... and %1 more problems; see the details</translation>
     </message>
 </context>
 <context>
@@ -645,6 +723,21 @@ Could not open port %1:
     <message>
         <source>没有设备应答</source>
         <translation>No device answered</translation>
+    </message>
+</context>
+<context>
+    <name>ScanRun</name>
+    <message>
+        <source>串口已断开：</source>
+        <translation>the port went away: </translation>
+    </message>
+    <message>
+        <source>扫描已在进行中</source>
+        <translation>a scan is already running</translation>
+    </message>
+    <message>
+        <source>无法打开 %1：%2</source>
+        <translation>cannot open %1: %2</translation>
     </message>
 </context>
 <context>

@@ -125,7 +125,10 @@ void SoakRun::writeNextRegister()
         pending = PendingWrite();
         return;
     }
-    edit->findChild<QLineEdit *>(QStringLiteral("lineEdit_dec"))->setText(QString::number(value));
+    // Typed over, as a technician does: the hexadecimal field follows.
+    auto *decimal = edit->findChild<QLineEdit *>(QStringLiteral("lineEdit_dec"));
+    decimal->selectAll();
+    decimal->insert(QString::number(value));
     edit->findChild<QPushButton *>(QStringLiteral("pushButton_Write"))->click();
     if (pending.frame.isEmpty()) {
         recordFailure(QStringLiteral("row %1 <- %2: the editor sent no write").arg(row).arg(value));
