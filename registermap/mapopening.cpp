@@ -77,6 +77,8 @@ void MainWindow::reportMapProblems(const QString &fileName, const RegisterMap &m
         parts << tr("%1 行无法识别，已跳过").arg(map.skippedLines);
     if (map.invalidAddresses > 0)
         parts << tr("%1 行地址无效，不读不写").arg(map.invalidAddresses);
+    if (map.formatProblems > 0)
+        parts << tr("%1 行数值格式有误").arg(map.formatProblems);
     showRefusal(tr("映射文件 %1：\n%2\n详见日志").arg(name, parts.join(tr("；"))));
 }
 

@@ -16,11 +16,18 @@ struct RegisterMap
     int txTime = 100;
     quint32 rxOutTime = 1000;
     int blockRead = 1;  // registers one refresh request may read
+    // Of 32-bit rows without their own wordOrder.
+    WordOrder wordOrder = WordOrder::HighFirst;
+    // 16 when the driver has no function 6: single registers are written
+    // with function 16 too.
+    int writeFunction = 6;
     QList<RegisterInfo> registers;
     // Lines that are no register, rows whose address is not a register
     // number, and one line for each of them saying where and why.
     int skippedLines = 0;
     int invalidAddresses = 0;
+    // Lines whose type, scale, unit, enum, bits or word order is faulty.
+    int formatProblems = 0;
     QStringList problems;
 };
 
@@ -29,7 +36,10 @@ struct RegisterMap
 bool loadRegisterMap(const QString &path, RegisterMap *map);
 
 // One "key:value,..." register line; a record without a name when the line
-// is no register.
+// is no register. A record whose format is faulty is never read or written.
 RegisterInfo parseRegisterLine(const QString &line);
+// The same, saying what is wrong with the line's format keys in
+// `formatProblems` and leaving addressValid to the caller.
+RegisterInfo parseRegisterLine(const QString &line, QStringList *formatProblems);
 
 #endif // REGISTERMAP_H
