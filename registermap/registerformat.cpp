@@ -1,5 +1,6 @@
 #include "registermap/registerformat.h"
 #include "registermap/decimalnumber.h"
+#include "registermap/registerinfo.h"
 
 #include <QVector>
 
@@ -141,9 +142,21 @@ bool parseWordOrder(const QString &text, WordOrder *order)
     return true;
 }
 
-RegisterFormat parseRegisterFormat(const FormatKeys &keys, const QString &rangeText, QStringList *problems)
+bool FormatKeys::isEmpty() const
+{
+    return type.isNull() && wordOrder.isNull() && scale.isNull() && unit.isNull() && states.isNull()
+        && bits.isNull();
+}
+
+RegisterFormat parseRegisterFormat(const FormatKeys &keys, const RegisterInfo &info, QStringList *problems)
 {
     RegisterFormat format;
+    if (keys.isEmpty()) {
+        format.hasRange = info.hasRange;
+        format.rangeLow = info.rangeMin;
+        format.rangeHigh = info.rangeMax;
+        return format;
+    }
     if (!keys.type.isNull() && !parseType(keys.type, &format.type))
         *problems << QStringLiteral("type \"%1\" is none of u16, s16, u32, s32").arg(keys.type);
     if (!keys.wordOrder.isNull()) {
@@ -160,6 +173,6 @@ RegisterFormat parseRegisterFormat(const FormatKeys &keys, const QString &rangeT
         parseBits(keys.bits, &format, problems);
     if (!keys.bits.isNull() && (!keys.states.isNull() || !keys.scale.isNull()))
         *problems << QStringLiteral("bits name the bits of the raw value: no enum or scale beside them");
-    parseRange(rangeText, &format);
+    parseRange(info.rangeText, &format);
     return format;
 }

@@ -52,12 +52,16 @@ struct FormatKeys
 
     // Takes `value` when `key` is one of the format keys; false otherwise.
     bool take(const QStringRef &key, const QString &value);
+    bool isEmpty() const;
 };
 
-// Builds the format of a register line from its keys and its rangeValue
-// text. Each fault appends one phrase to `problems` (without a line number);
-// what is faulty keeps its default.
-RegisterFormat parseRegisterFormat(const FormatKeys &keys, const QString &rangeText, QStringList *problems);
+struct RegisterInfo;
+
+// Builds the format of a register line from its keys and the rangeValue
+// that `info` holds. Each fault appends one phrase to `problems` (without a
+// line number); what is faulty keeps its default. A line without the keys
+// costs next to nothing: its range is the one `info` has already read.
+RegisterFormat parseRegisterFormat(const FormatKeys &keys, const RegisterInfo &info, QStringList *problems);
 
 // "hl" or "lh", in either case.
 bool parseWordOrder(const QString &text, WordOrder *order);

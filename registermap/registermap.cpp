@@ -185,7 +185,7 @@ RegisterInfo parseRegisterLine(const QString &line, QStringList *formatProblems)
             formatKeys.take(key, value);
         }
     }
-    info.format = parseRegisterFormat(formatKeys, info.rangeText, formatProblems);
+    info.format = parseRegisterFormat(formatKeys, info, formatProblems);
     setWideDefault(info);
     return info;
 }

@@ -118,21 +118,28 @@ QString RegisterValue::hexText(qint64 raw) const
     return words.join(QLatin1Char(' '));
 }
 
+// What text() shows comes first, then a number, and a name only when the
+// text is no number: a state named "400" does not hide the value 400.
 RegisterValue::Input RegisterValue::parse(const QString &typed) const
 {
     const QString text = typed.trimmed();
     if (text.isEmpty())
         return {InputError::Empty, 0};
     for (auto state = format.states.constBegin(); state != format.states.constEnd(); ++state) {
-        if (text == state.value() || text == this->text(state.key()))
+        if (text == this->text(state.key()))
             return {InputError::None, state.key()};
     }
-    if (!format.bitNames.isEmpty()) {
-        const Input bits = parseBitsText(text);
-        if (bits.error != InputError::NotANumber)
-            return bits;
+    const bool bits = !format.bitNames.isEmpty();
+    if (bits && text.contains(QLatin1String("0x"), Qt::CaseInsensitive))
+        return parseBitsHex(text);
+    const Input number = parseNumber(text);
+    if (number.error != InputError::NotANumber)
+        return number;
+    for (auto state = format.states.constBegin(); state != format.states.constEnd(); ++state) {
+        if (text == state.value())
+            return {InputError::None, state.key()};
     }
-    return parseNumber(text);
+    return bits ? parseBitNames(text) : number;
 }
 
 RegisterValue::Input RegisterValue::parseHex(const QString &typed) const
@@ -216,21 +223,22 @@ RegisterValue::Input RegisterValue::parseNumber(QString typed) const
     return {InputError::None, raw};
 }
 
-// "使能|运行", "使能|运行 (0x0003)" or "0x0003"; NotANumber when the text is
-// none of these, so that a decimal number is tried next.
-RegisterValue::Input RegisterValue::parseBitsText(const QString &typed) const
+// "0x0003", or "使能|运行 (0x0003)" as text() shows it.
+RegisterValue::Input RegisterValue::parseBitsHex(const QString &typed) const
 {
-    static const QRegularExpression shown(QStringLiteral("^(.*)\\((0[xX][0-9A-Fa-f]+)\\)$"));
+    static const QRegularExpression shown(QStringLiteral("^(?:.*\\()?(0[xX][0-9A-Fa-f]+)\\)?$"));
     const QRegularExpressionMatch match = shown.match(typed);
-    const QString hex = match.hasMatch() ? match.captured(2) : typed;
     quint64 bits = 0;
-    if (hex.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)) {
-        if (!parseHexDigits(hex, &bits))
-            return {InputError::NotANumber, 0};
-        if (bits >= quint64(1) << format.bitCount())
-            return {InputError::OutOfType, 0};
-        return {InputError::None, fromPattern(quint32(bits))};
-    }
+    if (!match.hasMatch() || !parseHexDigits(match.captured(1), &bits))
+        return {InputError::NotANumber, 0};
+    if (bits >= quint64(1) << format.bitCount())
+        return {InputError::OutOfType, 0};
+    return {InputError::None, fromPattern(quint32(bits))};
+}
+
+// "使能|运行": these named bits set, every other bit clear.
+RegisterValue::Input RegisterValue::parseBitNames(const QString &typed) const
+{
     QList<int> named;
     for (const QString &name : typed.split(QLatin1Char('|'))) {
         const int bit = format.bitNames.key(name.trimmed(), -1);

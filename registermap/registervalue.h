@@ -1,6 +1,7 @@
 #ifndef REGISTERVALUE_H
 #define REGISTERVALUE_H
 
+#include <QList>
 #include <QString>
 #include <QVector>
 
@@ -66,7 +67,8 @@ private:
     qint64 fromPattern(quint32 bits) const;
     QString patternText(qint64 raw) const;
     Input parseNumber(QString typed) const;
-    Input parseBitsText(const QString &typed) const;
+    Input parseBitsHex(const QString &typed) const;
+    Input parseBitNames(const QString &typed) const;
 
     RegisterFormat format;
 };

@@ -219,6 +219,8 @@ void TestRegisterFormat::shownValues_data()
     QTest::newRow("enum by name") << alarms << "0001" << "过流 (1)" << "过压" << "0002" << ok;
     QTest::newRow("enum as shown") << alarms << "0000" << "无报警 (0)" << "欠压 (3)" << "0003" << ok;
     QTest::newRow("enum state without a name") << alarms << "0007" << "7" << "9" << "0009" << ok;
+    QTest::newRow("a number is a number, whatever a state is named") << "enum:0=200;1=400" << "0001" << "400 (1)"
+                                                                     << "400" << "0190" << ok;
     QTest::newRow("enum unknown name") << alarms << "0000" << "无报警 (0)" << "过热" << "" << Error::NotANumber;
     const QString status = "bits:0=使能;1=运行;2=报警";
     QTest::newRow("bits by name") << status << "0003" << "使能|运行 (0x0003)" << "报警|使能" << "0005" << ok;
