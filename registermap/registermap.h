@@ -26,7 +26,8 @@ struct RegisterMap
     // number, and one line for each of them saying where and why.
     int skippedLines = 0;
     int invalidAddresses = 0;
-    // Lines whose type, scale, unit, enum, bits or word order is faulty.
+    // Lines whose value format is faulty: a format key of line 1 or of a
+    // register line, or a 32-bit row over another row.
     int formatProblems = 0;
     QStringList problems;
 };
