@@ -6,6 +6,7 @@ constexpr quint8 readHoldingRegisters = 0x03;
 constexpr quint8 writeSingleRegister = 0x06;
 constexpr quint8 writeMultipleRegisters = 0x10;
 constexpr int writeReplyLength = 8;
+constexpr int maxWriteRegisters = 123;
 
 void appendWord(QByteArray &frame, quint16 word)
 {
@@ -100,6 +101,22 @@ QByteArray ModbusMaster::writeMultipleCmd(quint16 address, quint16 count, const 
     return frame;
 }
 
+QByteArray ModbusMaster::writeMultipleCmd(quint16 address, const QVector<quint16> &words)
+{
+    if (words.isEmpty() || words.size() > maxWriteRegisters)
+        return QByteArray();
+    return writeMultipleCmd(address, quint16(words.size()), words.constData());
+}
+
+QByteArray ModbusMaster::writeRowCmd(const RegisterInfo &info, int writeFunction)
+{
+    if (info.format.wordCount() == 2)
+        return writeMultipleCmd(info.address, {info.value, info.nextWord});
+    if (writeFunction == writeMultipleRegisters)
+        return writeMultipleCmd(info.address, {info.value});
+    return writeRegisterCmd(info);
+}
+
 bool ModbusMaster::checkCrc(const QByteArray &block)
 {
     if (block.size() < 2)
@@ -145,4 +162,15 @@ RegisterInfo ModbusMaster::parseWriteReply(const QByteArray &block)
     info.value = wordAt(block, 4);
     info.valueText = QString::number(info.value, 10);
     return info;
+}
+
+ModbusMaster::WriteMultipleEcho ModbusMaster::parseWriteMultipleReply(const QByteArray &block)
+{
+    WriteMultipleEcho echo;
+    if (block.size() != writeReplyLength || uchar(block.at(1)) != writeMultipleRegisters)
+        return echo;
+    echo.valid = true;
+    echo.address = wordAt(block, 2);
+    echo.count = wordAt(block, 4);
+    return echo;
 }

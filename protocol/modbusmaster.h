@@ -3,6 +3,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QVector>
 #include <cstddef>
 
 #include "registermap/registerinfo.h"
@@ -29,6 +30,14 @@ public:
     QByteArray writeRegisterCmd(const RegisterInfo &info);
     // The byte-count field holds 8 bits: keep count at 123 or below.
     QByteArray writeMultipleCmd(quint16 address, quint16 count, const quint16 *values);
+    // Function 16 for `words` at `address` and on, in address order (a
+    // 32-bit row's two words, or one word for a driver without function 6);
+    // empty for no words or more than one request may carry.
+    QByteArray writeMultipleCmd(quint16 address, const QVector<quint16> &words);
+    // The write of a row's words (value, and nextWord for a 32-bit row):
+    // function 16 for a 32-bit row or when the map's writeFunction is 16,
+    // otherwise function 6.
+    QByteArray writeRowCmd(const RegisterInfo &info, int writeFunction);
 
     bool checkCrc(const QByteArray &block);
     // One record per register value of a function-3 reply (only value and
@@ -40,6 +49,15 @@ public:
     // to be one gives a record whose valueText is empty; a decoded record
     // always has a decimal valueText.
     RegisterInfo parseWriteReply(const QByteArray &block);
+    // First address and register count of a function-16 echo; not valid
+    // unless the block is 8 bytes with function 16.
+    struct WriteMultipleEcho
+    {
+        bool valid = false;
+        quint16 address = 0;
+        quint16 count = 0;
+    };
+    WriteMultipleEcho parseWriteMultipleReply(const QByteArray &block);
 
     quint8 slaveAddress = 1;
 

@@ -82,6 +82,8 @@ void MainWindow::reportMapProblems(const QString &fileName, const RegisterMap &m
         parts << tr("%1 行的地址与前面的行重复").arg(map.repeatedAddresses);
     if (map.unreadableRanges > 0)
         parts << tr("%1 行的范围无法识别，不检查范围").arg(map.unreadableRanges);
+    if (map.formatProblems > 0)
+        parts << tr("%1 行数值格式有误").arg(map.formatProblems);
     showRefusal(tr("映射文件 %1：\n%2\n详见日志").arg(name, parts.join(tr("；"))));
 }
 

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QtGlobal>
 
+#include "registermap/registerformat.h"
+
 // One holding register of the driver, as the register map describes it and
 // as the latest reply left it.
 struct RegisterInfo
@@ -11,10 +13,13 @@ struct RegisterInfo
     quint16 address = 0;
     QString addressText;
     // False when addressText is missing or is not a 16-bit hexadecimal
-    // number: such a row is shown but never read or written.
+    // number, or when the line's value format is faulty: such a row is shown
+    // but never read or written.
     bool addressValid = false;
     QString permission;
     quint16 value = 0;
+    // A 32-bit row's word at address + 1; `value` is the word at address.
+    quint16 nextWord = 0;
     QString valueText;
     QString rangeText;
     qint32 rangeMin = 0;
@@ -23,6 +28,8 @@ struct RegisterInfo
     bool hasRange = false;
     QString name;
     QString remarks;
+    // Type, scale, unit, named states or bits (RegisterValue converts).
+    RegisterFormat format;
 };
 
 #endif // REGISTERINFO_H

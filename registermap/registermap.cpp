@@ -1,4 +1,5 @@
 #include "registermap/registermap.h"
+#include "registermap/mapformats.h"
 #include "util/hextext.h"
 
 #include <QFile>
@@ -113,7 +114,8 @@ public:
         } else {
             firstLines.insert(info.address, lineNumber);
         }
-        if (!info.rangeText.isEmpty() && !info.hasRange) {
+        // A scaled range has decimals in shown units: the format reads it.
+        if (!info.rangeText.isEmpty() && !info.hasRange && !info.format.hasRange) {
             ++map->unreadableRanges;
             add(QStringLiteral("line %1: range \"%2\" is no min~max of two whole numbers; no range is checked")
                     .arg(lineNumber).arg(info.rangeText));
@@ -141,6 +143,8 @@ bool loadRegisterMap(const QString &path, RegisterMap *map)
     if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
         return false;
     const QStringList settings = lineText(file.readLine()).split(QLatin1Char(','));
+    QString wordOrder;
+    QString writeFunction;
     for (const QString &part : settings) {
         const QStringRef key = keyOf(part);
         const QStringRef value = rawValue(part).trimmed();
@@ -152,15 +156,23 @@ bool loadRegisterMap(const QString &path, RegisterMap *map)
             map->rxOutTime = value.toUInt(nullptr, 10);
         else if (key == QLatin1String("blockRead"))
             map->blockRead = value.toInt(nullptr, 10);
+        else if (key == QLatin1String("wordOrder"))
+            wordOrder = givenValue(value);
+        else if (key == QLatin1String("writeFunction"))
+            writeFunction = givenValue(value);
     }
+    const bool mapOrderValid = readFormatSettings(wordOrder, writeFunction, map);
     // The tick must advance the reply timeout and must not spin a core.
     map->txTime = qMax(map->txTime, 1);
     ProblemList problems(map);
+    QVector<int> lineNumbers;
+    QVector<int> wideRows;
     for (int lineNumber = 2; !file.atEnd(); ++lineNumber) {
         const QString line = lineText(file.readLine().trimmed());
         if (line.isEmpty())
             continue;
-        const RegisterInfo info = parseRegisterLine(line);
+        QStringList formatFaults;
+        RegisterInfo info = parseRegisterLine(line, &formatFaults);
         if (info.name.isEmpty()) {
             ++map->skippedLines;
             problems.add(QStringLiteral("line %1 skipped: no register (five fields or more, one of them name)")
@@ -168,19 +180,39 @@ bool loadRegisterMap(const QString &path, RegisterMap *map)
             continue;
         }
         problems.checkRow(info, lineNumber);
+        useMapWordOrder(info, *map, mapOrderValid, &formatFaults);
+        if (!formatFaults.isEmpty()) {
+            info.addressValid = false;
+            ++map->formatProblems;
+            for (const QString &fault : qAsConst(formatFaults))
+                problems.add(QStringLiteral("line %1: %2; the row is neither read nor written").arg(lineNumber).arg(fault));
+        }
+        if (info.format.wordCount() == 2)
+            wideRows.append(map->registers.size());
+        lineNumbers.append(lineNumber);
         map->registers.append(info);
     }
+    checkWideRows(map, lineNumbers, wideRows);
     problems.finish();
     return true;
 }
 
 RegisterInfo parseRegisterLine(const QString &line)
 {
+    QStringList formatFaults;
+    RegisterInfo info = parseRegisterLine(line, &formatFaults);
+    info.addressValid = info.addressValid && formatFaults.isEmpty();
+    return info;
+}
+
+RegisterInfo parseRegisterLine(const QString &line, QStringList *formatProblems)
+{
     RegisterInfo info;
     const QStringList parts = line.trimmed().split(QLatin1Char(','));
     if (parts.size() <= 4)
         return info;
 
+    FormatKeys formatKeys;
     for (const QString &part : parts) {
         const QStringRef key = keyOf(part);
         const QStringRef raw = rawValue(part);
@@ -199,7 +231,11 @@ RegisterInfo parseRegisterLine(const QString &line)
             info.name = value;
         } else if (key == QLatin1String("remarks")) {
             info.remarks = value;
+        } else {
+            formatKeys.take(key, value);
         }
     }
+    info.format = parseRegisterFormat(formatKeys, info, formatProblems);
+    setWideDefault(info);
     return info;
 }

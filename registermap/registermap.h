@@ -16,6 +16,11 @@ struct RegisterMap
     int txTime = 100;
     quint32 rxOutTime = 1000;
     int blockRead = 1;  // registers one refresh request may read
+    // Of 32-bit rows without their own wordOrder.
+    WordOrder wordOrder = WordOrder::HighFirst;
+    // 16 when the driver has no function 6: single registers are written
+    // with function 16 too.
+    int writeFunction = 6;
     QList<RegisterInfo> registers;
     // Lines that are no register, rows whose address is not a register
     // number, addresses given on more than one line, ranges that are no
@@ -25,6 +30,9 @@ struct RegisterMap
     int invalidAddresses = 0;
     int repeatedAddresses = 0;
     int unreadableRanges = 0;
+    // Lines whose value format is faulty: a format key of line 1 or of a
+    // register line, or a 32-bit row over another row.
+    int formatProblems = 0;
     QStringList problems;
 };
 
@@ -33,7 +41,10 @@ struct RegisterMap
 bool loadRegisterMap(const QString &path, RegisterMap *map);
 
 // One "key:value,..." register line; a record without a name when the line
-// is no register.
+// is no register. A record whose format is faulty is never read or written.
 RegisterInfo parseRegisterLine(const QString &line);
+// The same, saying what is wrong with the line's format keys in
+// `formatProblems` and leaving addressValid to the caller.
+RegisterInfo parseRegisterLine(const QString &line, QStringList *formatProblems);
 
 #endif // REGISTERMAP_H

@@ -32,6 +32,7 @@ private slots:
     void requestFrames_data();
     void requestFrames();
     void writeMultipleLayout();
+    void rowWritesAndTheirEchoes();
     void everyRequestPassesItsCheckAndNoBitFlipDoes();
     void checkCrcOnShortAndChangedBlocks();
     void readReplies_data();
@@ -103,6 +104,33 @@ void TestModbusMaster::writeMultipleLayout()
     const QByteArray frame = ModbusMaster::instance()->writeMultipleCmd(0x0020, 3, values);
     QCOMPARE(frame.toHex(' '), withCrc(QByteArray::fromHex("011000200003060102a0b00000")).toHex(' '));
     QCOMPARE(frame.size(), 9 + 2 * 3);
+}
+
+// A 32-bit row always goes out whole in one function-16 request; a 16-bit
+// row does too when the map asks for function 16.
+void TestModbusMaster::rowWritesAndTheirEchoes()
+{
+    ModbusMaster *master = ModbusMaster::instance();
+    RegisterInfo position = registerAt(0x0040, 0xFFFF);
+    position.nextWord = 0xFB50;
+    position.format.type = ValueType::S32;
+    const RegisterInfo current = registerAt(0x0010, 100);
+    QCOMPARE(master->writeRowCmd(position, 6).toHex(' '), QByteArray("01 10 00 40 00 02 04 ff ff fb 50 b4 b7"));
+    QCOMPARE(master->writeRowCmd(current, 16).toHex(' '), QByteArray("01 10 00 10 00 01 02 00 64 a5 2b"));
+    QCOMPARE(master->writeRowCmd(current, 6).toHex(' '), QByteArray("01 06 00 10 00 64 89 e4"));
+    QVERIFY(master->writeMultipleCmd(0x0010, QVector<quint16>()).isEmpty());
+    QVERIFY(master->writeMultipleCmd(0x0010, QVector<quint16>(124, 1)).isEmpty());
+    QCOMPARE(master->writeMultipleCmd(0x0010, QVector<quint16>(123, 1)).size(), 9 + 2 * 123);
+
+    const QByteArray echo = QByteArray::fromHex("011000400002401c");
+    const ModbusMaster::WriteMultipleEcho decoded = master->parseWriteMultipleReply(echo);
+    QVERIFY(decoded.valid);
+    QCOMPARE(decoded.address, quint16(0x0040));
+    QCOMPARE(decoded.count, quint16(2));
+    for (int length = 0; length < 8; ++length)
+        QVERIFY(!master->parseWriteMultipleReply(echo.left(length)).valid);
+    QVERIFY(!master->parseWriteMultipleReply(echo + '\0').valid);
+    QVERIFY(!master->parseWriteMultipleReply(QByteArray::fromHex("01060010006489e4")).valid);
 }
 
 void TestModbusMaster::everyRequestPassesItsCheckAndNoBitFlipDoes()

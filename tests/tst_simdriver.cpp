@@ -120,6 +120,7 @@ private slots:
     void servesTheMapsRegisters_data();
     void servesTheMapsRegisters();
     void writesChangeTheServedValues();
+    void keepsThirtyTwoBitValuesInTwoRegisters();
     void silentNeverAnswers();
     void answersOnlyItsOwnAddress_data();
     void answersOnlyItsOwnAddress();
@@ -201,6 +202,38 @@ void TestSimDriver::writesChangeTheServedValues()
     QVERIFY2(simulator.log.contains("simdriver: write 0x0011 <- 8\n"), simulator.log.constData());
 }
 
+// A 32-bit register holds its value in its word order over two registers;
+// a function-16 write of both shows in the log as one write with the value,
+// and a write of one half is pointed out.
+void TestSimDriver::keepsThirtyTwoBitValuesInTwoRegisters()
+{
+    Simulator simulator("slaveAddress:1,wordOrder:lh\n"
+                        "indexes:0x40,permission:RW,defaultValue:0xFFFFFB50,rangeValue:0~1,name:Position,"
+                        "remarks:,type:s32,wordOrder:hl\n"
+                        "indexes:0x50,permission:RW,defaultValue:0x00012345,rangeValue:0~1,name:Count,remarks:,"
+                        "type:u32\n"
+                        "indexes:0x52,permission:R,defaultValue:7,rangeValue:0~9,remarks:x,enum:0=no name\n");
+    QVERIFY(simulator.openPort());
+    QCOMPARE(simulator.exchange(frame(1, "0300400002"), 9).toHex(), frame(1, "0304 fffffb50").toHex());
+    QCOMPARE(simulator.exchange(frame(1, "0300500002"), 9).toHex(), frame(1, "0304 23450001").toHex());
+    // A state named "name" names no register.
+    QCOMPARE(simulator.exchange(frame(1, "0300520001"), 5).toHex(), frame(1, "8302").toHex());
+
+    const QByteArray write = frame(1, "1000400002 04 000004b0");
+    QCOMPARE(simulator.exchange(write, 8).toHex(), frame(1, "1000400002").toHex());
+    QCOMPARE(simulator.exchange(frame(1, "0300400002"), 9).toHex(), frame(1, "0304 000004b0").toHex());
+    const QByteArray half = frame(1, "0600510000");
+    QCOMPARE(simulator.exchange(half, 8).toHex(), half.toHex());
+
+    QCOMPARE(simulator.stop(), 0);
+    const QByteArray &log = simulator.log;
+    QCOMPARE(log.count("simdriver: write multiple"), 1);
+    QVERIFY2(log.contains("simdriver: write multiple 0x0040 x2\n"), log.constData());
+    QVERIFY2(log.contains("simdriver: 32-bit 0x0040 <- 1200\n"), log.constData());
+    QCOMPARE(log.count("half of 32-bit"), 1);
+    QVERIFY2(log.contains("simdriver: half of 32-bit 0x0050 written\n"), log.constData());
+}
+
 void TestSimDriver::silentNeverAnswers()
 {
     Simulator simulator(kMap, {QStringLiteral("--silent")});
@@ -269,6 +302,10 @@ void TestSimDriver::faultOptionsChangeEveryReply_data()
     QTest::newRow("foreign slave") << QStringList{"--reply-address", "9"} << read << frame(9, "0302 0064");
     QTest::newRow("broken CRC") << QStringList{"--bad-crc"} << read << withBrokenCrc(frame(1, "0302 0064"));
     QTest::newRow("broken CRC on a write echo") << QStringList{"--bad-crc"} << write << withBrokenCrc(write);
+    QTest::newRow("refused function 16") << QStringList{"--refuse-function", "16"}
+                                         << frame(1, "1000100001 02 0007") << frame(1, "9001");
+    QTest::newRow("refused function 16, reads answered") << QStringList{"--refuse-function", "16"} << read
+                                                         << frame(1, "0302 0064");
     QTest::newRow("foreign slave and broken CRC") << QStringList{"--reply-address", "0", "--bad-crc"} << read
                                                   << withBrokenCrc(frame(0, "0302 0064"));
 }

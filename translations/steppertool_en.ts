@@ -373,6 +373,10 @@ Recording stopped: %1
         <translation>%1 lines with an invalid address, never read or written</translation>
     </message>
     <message>
+        <source>%1 行数值格式有误</source>
+        <translation>%1 lines with a faulty value format</translation>
+    </message>
+    <message>
         <source>映射文件 %1：
 %2
 详见日志</source>

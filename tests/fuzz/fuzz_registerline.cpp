@@ -1,5 +1,6 @@
 // The register-line parser, one input line at a time.
 #include "fuzzsupport.h"
+#include "registermap/registervalue.h"
 #include "util/hextext.h"
 
 namespace {
@@ -24,7 +25,16 @@ void checkLine(const QString &line)
         FUZZ_CHECK(isCleanField(*field));
     // The numbers the driver is sent must be the ones the table shows.
     FUZZ_CHECK(info.address == hexStringToDecString(info.addressText).toUShort());
-    FUZZ_CHECK(info.value == hexStringToDecString(info.valueText).toUShort());
+    if (info.format.wordCount() == 1) {
+        FUZZ_CHECK(info.value == hexStringToDecString(info.valueText).toUShort());
+        FUZZ_CHECK(info.nextWord == 0);
+        return;
+    }
+    bool ok = false;
+    const qlonglong written = info.valueText.toLatin1().toLongLong(&ok, 16);
+    const quint32 expected = ok && written >= 0 && written <= 0xFFFFFFFFLL ? quint32(written) : 0;
+    const QVector<quint16> words = RegisterValue(info.format).toWords(qint64(expected));
+    FUZZ_CHECK(info.value == words.at(0) && info.nextWord == words.at(1));
 }
 
 } // namespace

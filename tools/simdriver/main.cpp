@@ -37,6 +37,8 @@ void printUsage(FILE *to)
             "to open as its first line, logs each request to stderr, and runs until\n"
             "SIGINT or SIGTERM. A read of up to 125 registers is answered when the map\n"
             "lists every one of them; otherwise it gets exception 2 (illegal address).\n"
+            "A u32 or s32 register of the map holds its defaultValue in two registers,\n"
+            "in its word order; the log shows the value a function-16 write gives it.\n"
             "\n"
             "  --map FILE      register map (default: RegisterInfo)\n"
             "  --address N     slave address 1..247 (default: the map's slaveAddress)\n"
@@ -47,6 +49,8 @@ void printUsage(FILE *to)
             "  --silent-after N  answer N requests, then fall silent\n"
             "  --exception N   answer every request with exception code N (1..255):\n"
             "                  the function code with bit 7 set, then N\n"
+            "  --refuse-function N  answer function N (1..127) with exception 1\n"
+            "                  (illegal function), as a driver without it does\n"
             "  --reply-address N  send every reply as slave N (0..255), CRC fixed up\n"
             "  --bad-crc       flip the last CRC byte of every reply\n"
             "  --byte-gap MS   send replies one byte at a time, MS milliseconds apart\n"
@@ -89,7 +93,7 @@ bool parseNumberOption(const char *name, long min, long max, int &number)
 bool parseOptions(int argc, char **argv, Options &options)
 {
     enum { Map = 1, Address, Baud, Delay, Silent, Device, Help, Exception, ReplyAddress, BadCrc, ByteGap,
-           Pace, Turnaround, SilentAfter, WrongKind, ShortRead };
+           Pace, Turnaround, SilentAfter, WrongKind, ShortRead, RefuseFunction };
     static const struct option longOptions[] = {
         {"map", required_argument, nullptr, Map},
         {"address", required_argument, nullptr, Address},
@@ -107,6 +111,7 @@ bool parseOptions(int argc, char **argv, Options &options)
         {"silent-after", required_argument, nullptr, SilentAfter},
         {"wrong-kind", no_argument, nullptr, WrongKind},
         {"short-read", no_argument, nullptr, ShortRead},
+        {"refuse-function", required_argument, nullptr, RefuseFunction},
         {nullptr, 0, nullptr, 0},
     };
     for (int option; (option = getopt_long(argc, argv, "", longOptions, nullptr)) != -1;) {
@@ -119,6 +124,9 @@ bool parseOptions(int argc, char **argv, Options &options)
         case Baud: valid = parseNumberOption("baud", 1, 4000000, options.server.baud); break;
         case Delay: valid = parseNumberOption("delay", 0, 3600000, options.server.delayMs); break;
         case Exception: valid = parseNumberOption("exception", 1, 255, options.server.exceptionCode); break;
+        case RefuseFunction:
+            valid = parseNumberOption("refuse-function", 1, 127, options.server.refusedFunction);
+            break;
         case ReplyAddress: valid = parseNumberOption("reply-address", 0, 255, options.server.replyAddress); break;
         case BadCrc: options.server.badCrc = true; break;
         case WrongKind: options.server.wrongKind = true; break;

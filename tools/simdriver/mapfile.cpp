@@ -1,5 +1,6 @@
 #include "mapfile.h"
 
+#include <cctype>
 #include <cstdlib>
 #include <fstream>
 #include <vector>
@@ -39,10 +40,25 @@ std::string valueOf(const std::string &part)
     return trimmed(colon == std::string::npos ? part : part.substr(colon + 1));
 }
 
-// A part belongs to the first key it contains, in this order, so that
-// "remarks:see name list" counts as a name exactly as in the tool.
+// The text before the first colon, trimmed; empty without a colon.
+std::string exactKeyOf(const std::string &part)
+{
+    const size_t colon = part.find(':');
+    return colon == std::string::npos ? std::string() : trimmed(part.substr(0, colon));
+}
+
+// The value-format keys are matched whole, so that a state named "name" in
+// an enum list is no name. Any other part belongs to the first key it
+// contains, in this order, so that "remarks:see name list" counts as a
+// name exactly as in the tool.
 std::string keyOf(const std::string &part)
 {
+    static const char *const formatKeys[] = {"type", "wordOrder", "scale", "unit", "enum", "bits"};
+    const std::string exact = exactKeyOf(part);
+    for (const char *key : formatKeys) {
+        if (exact == key)
+            return key;
+    }
     static const char *const keys[] = {"indexes", "permission", "defaultValue",
                                        "rangeValue", "name", "remarks"};
     for (const char *key : keys) {
@@ -52,45 +68,91 @@ std::string keyOf(const std::string &part)
     return std::string();
 }
 
-// Hexadecimal with or without 0x; anything that is not a 16-bit number is 0.
-uint16_t registerNumber(const std::string &text)
+std::string lowerCase(std::string text)
 {
-    char *end = nullptr;
-    const long number = std::strtol(text.c_str(), &end, 16);
-    if (text.empty() || *end != '\0' || number < 0 || number > 0xFFFF)
-        return 0;
-    return static_cast<uint16_t>(number);
-}
-
-std::optional<std::string> slaveAddressText(const std::string &settingsLine)
-{
-    std::optional<std::string> text;
-    for (const std::string &part : splitAtCommas(lineText(settingsLine))) {
-        if (part.find("slaveAddress") != std::string::npos)
-            text = valueOf(part);
-    }
+    for (char &c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return text;
 }
 
-void addRegisterLine(const std::string &line, RegisterMap &map)
+// Hexadecimal with or without 0x; anything that is not a number of at most
+// `bits` bits is 0.
+uint32_t hexNumber(const std::string &text, int bits)
+{
+    char *end = nullptr;
+    const long long number = std::strtoll(text.c_str(), &end, 16);
+    if (text.empty() || *end != '\0' || number < 0 || number > (1LL << bits) - 1)
+        return 0;
+    return static_cast<uint32_t>(number);
+}
+
+uint16_t registerNumber(const std::string &text)
+{
+    return static_cast<uint16_t>(hexNumber(text, 16));
+}
+
+struct Settings
+{
+    std::optional<std::string> slaveAddressText;
+    bool lowWordFirst = false;
+};
+
+Settings readSettings(const std::string &settingsLine)
+{
+    Settings settings;
+    for (const std::string &part : splitAtCommas(lineText(settingsLine))) {
+        if (part.find("slaveAddress") != std::string::npos)
+            settings.slaveAddressText = valueOf(part);
+        else if (exactKeyOf(part) == "wordOrder")
+            settings.lowWordFirst = lowerCase(valueOf(part)) == "lh";
+    }
+    return settings;
+}
+
+// Words of a 32-bit line at its address and the next (none past 0xFFFF).
+void addWideRegister(uint16_t address, uint32_t value, const WideRegister &wide, RegisterMap &map)
+{
+    const auto high = static_cast<uint16_t>(value >> 16);
+    const auto low = static_cast<uint16_t>(value & 0xFFFF);
+    map.defaultValues[address] = wide.lowWordFirst ? low : high;
+    if (address < 0xFFFF)
+        map.defaultValues[static_cast<uint16_t>(address + 1)] = wide.lowWordFirst ? high : low;
+    map.wideRegisters[address] = wide;
+}
+
+void addRegisterLine(const std::string &line, const Settings &settings, RegisterMap &map)
 {
     const std::vector<std::string> parts = splitAtCommas(trimmed(lineText(line)));
     if (parts.size() < 5)
         return;
     uint16_t address = 0;
-    uint16_t value = 0;
+    std::string value;
     std::string name;
+    std::string type = "u16";
+    WideRegister wide;
+    wide.lowWordFirst = settings.lowWordFirst;
     for (const std::string &part : parts) {
         const std::string key = keyOf(part);
         if (key == "indexes")
             address = registerNumber(valueOf(part));
         else if (key == "defaultValue")
-            value = registerNumber(valueOf(part));
+            value = valueOf(part);
         else if (key == "name")
             name = valueOf(part);
+        else if (key == "type")
+            type = lowerCase(valueOf(part));
+        else if (key == "wordOrder")
+            wide.lowWordFirst = lowerCase(valueOf(part)) == "lh";
     }
-    if (!name.empty())
-        map.defaultValues[address] = value;
+    if (name.empty())
+        return;
+    wide.isSigned = type == "s32";
+    if (type == "u32" || type == "s32")
+        addWideRegister(address, hexNumber(value, 32), wide, map);
+    else {
+        map.defaultValues[address] = registerNumber(value);
+        map.wideRegisters.erase(address);
+    }
 }
 
 } // namespace
@@ -104,8 +166,9 @@ std::optional<RegisterMap> readRegisterMap(const std::string &fileName)
     if (file.bad() || (file.fail() && !file.eof()))
         return std::nullopt;
     RegisterMap map;
-    map.slaveAddressText = slaveAddressText(line);
+    const Settings settings = readSettings(line);
+    map.slaveAddressText = settings.slaveAddressText;
     while (std::getline(file, line))
-        addRegisterLine(line, map);
+        addRegisterLine(line, settings, map);
     return map;
 }

@@ -6,14 +6,24 @@
 #include <optional>
 #include <string>
 
+// A register line of type u32 or s32: its value spans its address and the next.
+struct WideRegister
+{
+    bool isSigned = false;
+    bool lowWordFirst = false;
+};
+
 // What the simulator takes from a RegisterInfo file: the slave address of
 // the settings line and each register's default value.
 struct RegisterMap
 {
     // The settings line's slaveAddress text, when the line has one.
     std::optional<std::string> slaveAddressText;
-    // Default value by register address; a later line for the same address wins.
+    // Default value by register address; a later line for the same address
+    // wins. A 32-bit line gives both of its addresses a word.
     std::map<uint16_t, uint16_t> defaultValues;
+    // 32-bit lines by their first address.
+    std::map<uint16_t, WideRegister> wideRegisters;
 };
 
 // Reads the map the way the tool does; nothing when the file cannot be read.

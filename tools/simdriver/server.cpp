@@ -113,6 +113,8 @@ int exceptionFor(const Server &server, const uint8_t *pdu)
 {
     const int address = wordAt(pdu + 1);
     const int count = wordAt(pdu + 3);
+    if (pdu[0] == server.settings.refusedFunction)
+        return MODBUS_EXCEPTION_ILLEGAL_FUNCTION;
     switch (pdu[0]) {
     case MODBUS_FC_READ_HOLDING_REGISTERS:
         if (count < 1 || count > MODBUS_MAX_READ_REGISTERS)
@@ -133,6 +135,40 @@ int exceptionFor(const Server &server, const uint8_t *pdu)
     }
 }
 
+// A 32-bit register's value from the words written for it.
+long long wideValue(const WideRegister &wide, uint16_t atAddress, uint16_t atNext)
+{
+    const uint32_t high = wide.lowWordFirst ? atNext : atAddress;
+    const uint32_t low = wide.lowWordFirst ? atAddress : atNext;
+    const uint32_t value = high << 16 | low;
+    return wide.isSigned ? static_cast<long long>(static_cast<int32_t>(value)) : static_cast<long long>(value);
+}
+
+// Each 32-bit register that a function-16 write sets whole, with its value.
+void logWideWrites(const Server &server, const uint8_t *pdu)
+{
+    const int address = wordAt(pdu + 1);
+    const int count = wordAt(pdu + 3);
+    for (const auto &[first, wide] : server.map.wideRegisters) {
+        const int offset = first - address;
+        if (offset < 0 || offset + 2 > count)
+            continue;
+        fprintf(stderr, "simdriver: 32-bit 0x%04X <- %lld\n", first,
+                wideValue(wide, wordAt(pdu + 6 + 2 * offset), wordAt(pdu + 8 + 2 * offset)));
+    }
+}
+
+// A driver sees half a value when a write sets one word of a 32-bit register.
+void logHalfWrites(const Server &server, int address, int count)
+{
+    for (const auto &[first, wide] : server.map.wideRegisters) {
+        const bool firstWritten = first >= address && first < address + count;
+        const bool nextWritten = first + 1 >= address && first + 1 < address + count;
+        if (firstWritten != nextWritten)
+            fprintf(stderr, "simdriver: half of 32-bit 0x%04X written\n", first);
+    }
+}
+
 void logServed(const Server &server, const uint8_t *pdu)
 {
     const int address = wordAt(pdu + 1);
@@ -146,10 +182,14 @@ void logServed(const Server &server, const uint8_t *pdu)
         break;
     case MODBUS_FC_WRITE_SINGLE_REGISTER:
         fprintf(stderr, "simdriver: write 0x%04X <- %d\n", address, wordAt(pdu + 3));
+        logHalfWrites(server, address, 1);
         break;
     case MODBUS_FC_WRITE_MULTIPLE_REGISTERS:
+        fprintf(stderr, "simdriver: write multiple 0x%04X x%d\n", address, count);
         for (int i = 0; i < count; ++i)
             fprintf(stderr, "simdriver: write 0x%04X <- %d\n", address + i, wordAt(pdu + 6 + 2 * i));
+        logWideWrites(server, pdu);
+        logHalfWrites(server, address, count);
         break;
     default:
         fprintf(stderr, "simdriver: function 0x%02X answered by libmodbus\n", pdu[0]);

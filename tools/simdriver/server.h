@@ -15,6 +15,7 @@ struct ServerSettings
     int silentAfter = -1;
     // Faults put into every reply, for trying a master's error handling.
     int exceptionCode = 0; // answer every request with this exception; 0: none
+    int refusedFunction = 0; // answer this function with exception 1; 0: none
     int replyAddress = -1; // send replies as this slave (CRC fixed up); -1: own
     bool badCrc = false; // flip the CRC's last byte
     int byteGapMs = 0; // send replies one byte at a time, this far apart

@@ -1,0 +1,322 @@
+#include <QtTest>
+
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include "registermap/registermap.h"
+#include "registermap/registervalue.h"
+
+using Error = RegisterValue::InputError;
+Q_DECLARE_METATYPE(RegisterValue::InputError)
+
+namespace {
+
+RegisterMap loadedMap(const QByteArray &text)
+{
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("RegisterInfo")));
+    file.open(QIODevice::WriteOnly);
+    file.write(text);
+    file.close();
+    RegisterMap map;
+    loadRegisterMap(file.fileName(), &map);
+    return map;
+}
+
+// The format a register line with these keys (and range) gets.
+RegisterFormat formatOf(const QString &keys, const QString &range = QStringLiteral("0~1"))
+{
+    return parseRegisterLine(QStringLiteral("indexes:0x40,permission:RW,defaultValue:0,rangeValue:%1,"
+                                            "name:X,remarks:,%2").arg(range, keys)).format;
+}
+
+QVector<quint16> words(const QString &hex)
+{
+    QVector<quint16> result;
+    for (const QString &word : hex.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+        result << quint16(word.toUInt(nullptr, 16));
+    return result;
+}
+
+} // namespace
+
+class TestRegisterFormat : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void mapKeysLoad();
+    void loadProblems_data();
+    void loadProblems();
+    void shownValues_data();
+    void shownValues();
+    void shownTextParsesBackForEveryType();
+    void rangeInShownUnits();
+    void namedBitsAndStates();
+};
+
+void TestRegisterFormat::mapKeysLoad()
+{
+    const RegisterMap map = loadedMap(
+        "slaveAddress:1,wordOrder:lh,writeFunction:16\n"
+        "indexes:0x0010,permission:RW,defaultValue:0x0064,rangeValue:0~1000,name:Plain,remarks:mA\n"
+        "indexes:0x0040,permission:R,defaultValue:FFFFFB50,rangeValue:0~1,name:Position,remarks:,type:s32\n"
+        "indexes:0x0050,permission:RW,defaultValue:0x00012345,rangeValue:0~1,name:Count,remarks:,type:U32,"
+        "wordOrder:HL\n"
+        "indexes:0x0002,permission:R,defaultValue:0x01E0,rangeValue:0~50.0,name:Bus,remarks:,scale:0.10,unit:V\n"
+        "indexes:0x0001,permission:R,defaultValue:0,rangeValue:0~99,name:Alarm,remarks:,enum:0=无报警; 1 = 过流 ;\n"
+        "indexes:0x0000,permission:R,defaultValue:0,rangeValue:0~99,name:Status,remarks:,bits:0=使能;15=满\n");
+    QCOMPARE(map.problems, QStringList());
+    QCOMPARE(map.formatProblems, 0);
+    QCOMPARE(map.wordOrder, WordOrder::LowFirst);
+    QCOMPARE(map.writeFunction, 16);
+    QCOMPARE(map.registers.size(), 6);
+    for (const RegisterInfo &info : map.registers)
+        QVERIFY2(info.addressValid, qPrintable(info.name));
+
+    const RegisterFormat &plain = map.registers.at(0).format;
+    QCOMPARE(plain.type, ValueType::U16);
+    QCOMPARE(plain.wordCount(), 1);
+    QVERIFY(plain.unit.isEmpty() && plain.states.isEmpty() && plain.bitNames.isEmpty());
+    QCOMPARE(RegisterValue(plain).text(map.registers.at(0).value), QStringLiteral("100"));
+    QCOMPARE(map.registers.at(0).nextWord, quint16(0));
+
+    // The map's word order: the low word of -1200 at the row's own address.
+    const RegisterInfo &position = map.registers.at(1);
+    QCOMPARE(position.format.wordOrder, WordOrder::LowFirst);
+    QCOMPARE((QVector<quint16>{position.value, position.nextWord}), words("FB50 FFFF"));
+    QCOMPARE(RegisterValue(position.format).text(RegisterValue(position.format).fromWords(position.value,
+                                                                                           position.nextWord)),
+             QStringLiteral("-1200"));
+    const RegisterInfo &count = map.registers.at(2);
+    QVERIFY(count.format.ownWordOrder);
+    QCOMPARE((QVector<quint16>{count.value, count.nextWord}), words("0001 2345"));
+
+    const RegisterFormat &bus = map.registers.at(3).format;
+    QCOMPARE(bus.scaleUnits, 1);
+    QCOMPARE(bus.decimals, 1);
+    QCOMPARE(RegisterValue(bus).text(map.registers.at(3).value), QStringLiteral("48.0 V"));
+    QCOMPARE(map.registers.at(4).format.states, (QMap<qint64, QString>{{0, "无报警"}, {1, "过流"}}));
+    QCOMPARE(map.registers.at(5).format.bitNames, (QMap<int, QString>{{0, "使能"}, {15, "满"}}));
+}
+
+// Each faulty map names the line and leaves that row unread and unwritten.
+void TestRegisterFormat::loadProblems_data()
+{
+    QTest::addColumn<QByteArray>("settings");
+    QTest::addColumn<QByteArray>("lines");
+    QTest::addColumn<QString>("problem");
+    QTest::addColumn<QStringList>("unusable");
+    const QByteArray row = "permission:RW,defaultValue:0,rangeValue:0~9,remarks:,";
+    const QByteArray usual = "slaveAddress:1\n";
+    const QStringList first{"First"};
+    QTest::newRow("32-bit row over another row")
+        << usual << "indexes:0x10," + row + "name:First,type:u32\nindexes:0x11," + row + "name:Second\n"
+        << "line 2: 32-bit register 0x0010 also takes 0x0011, which line 3 has" << first;
+    QTest::newRow("32-bit row under another 32-bit row")
+        << usual << "indexes:0x11," + row + "name:Second,type:s32\nindexes:0x10," + row + "name:First,type:s32\n"
+        << "line 3: 32-bit register 0x0010 also takes 0x0011, which line 2 has" << first;
+    QTest::newRow("32-bit row at the last address")
+        << usual << "indexes:0xFFFF," + row + "name:First,type:s32\n" << "line 2: a 32-bit register at 0xFFFF"
+        << first;
+    for (const char *scale : {"0", "-0.1", "abc", "", "1e-3", "0.0000000001"})
+        QTest::newRow((QByteArray("scale ") + scale).constData())
+            << usual << "indexes:0x10," + row + "name:First,scale:" + scale + "\n"
+            << QStringLiteral("line 2: scale \"%1\" is no positive number").arg(scale) << first;
+    QTest::newRow("enum value twice") << usual << "indexes:0x10," + row + "name:First,enum:0=a;0=b\n"
+                                      << "line 2: enum \"0=a;0=b\" is malformed: 0 is named twice" << first;
+    QTest::newRow("enum without =") << usual << "indexes:0x10," + row + "name:First,enum:0=a;1 b\n"
+                                    << "line 2: enum \"0=a;1 b\" is malformed: \"1 b\" is no number=name pair"
+                                    << first;
+    QTest::newRow("enum key no number") << usual << "indexes:0x10," + row + "name:First,enum:x=a\n"
+                                        << "\"x\" is no number from 0 to 65535" << first;
+    QTest::newRow("enum key beyond s16") << usual << "indexes:0x10," + row + "name:First,type:s16,enum:40000=a\n"
+                                         << "\"40000\" is no number from -32768 to 32767" << first;
+    QTest::newRow("enum naming nothing") << usual << "indexes:0x10," + row + "name:First,enum:\n"
+                                         << "line 2: enum \"\" is malformed: it names nothing" << first;
+    QTest::newRow("bit 16 of a 16-bit row") << usual << "indexes:0x10," + row + "name:First,bits:0=a;16=b\n"
+                                            << "bits \"0=a;16=b\" is malformed: \"16\" is no number from 0 to 15"
+                                            << first;
+    QTest::newRow("bit without a name") << usual << "indexes:0x10," + row + "name:First,bits:0=\n"
+                                        << "\"0=\" is no number=name pair" << first;
+    QTest::newRow("bits beside enum") << usual << "indexes:0x10," + row + "name:First,bits:0=a,enum:1=b\n"
+                                      << "line 2: bits name the bits of the raw value" << first;
+    QTest::newRow("unknown type") << usual << "indexes:0x10," + row + "name:First,type:f32\n"
+                                  << "line 2: type \"f32\" is none of u16, s16, u32, s32" << first;
+    QTest::newRow("unknown word order") << usual << "indexes:0x10," + row + "name:First,type:u32,wordOrder:big\n"
+                                        << "line 2: wordOrder \"big\" is neither hl nor lh" << first;
+    // Line 1's word order matters only to 32-bit rows without their own.
+    QTest::newRow("map's word order unknown")
+        << QByteArray("slaveAddress:1,wordOrder:x\n")
+        << "indexes:0x10," + row + "name:First,type:u32\nindexes:0x20," + row + "name:Second\n"
+           "indexes:0x30," + row + "name:Third,type:u32,wordOrder:lh\n"
+        << "line 1: wordOrder \"x\" is neither hl nor lh" << first;
+    QTest::newRow("write function 5")
+        << QByteArray("slaveAddress:1,writeFunction:5\n") << "indexes:0x10," + row + "name:First\n"
+        << "line 1: writeFunction \"5\" is neither 6 nor 16" << QStringList();
+}
+
+void TestRegisterFormat::loadProblems()
+{
+    QFETCH(QByteArray, settings);
+    QFETCH(QByteArray, lines);
+    QFETCH(QString, problem);
+    QFETCH(QStringList, unusable);
+    const RegisterMap map = loadedMap(settings + lines);
+    const QString problems = map.problems.join(QLatin1Char('\n'));
+    QVERIFY2(problems.contains(problem), qPrintable(problems));
+    QVERIFY(map.formatProblems > 0);
+    QCOMPARE(map.skippedLines, 0);
+    QCOMPARE(map.invalidAddresses, 0);
+    QStringList neverUsed;
+    for (const RegisterInfo &info : map.registers) {
+        if (!info.addressValid)
+            neverUsed << info.name;
+    }
+    QCOMPARE(neverUsed, unusable);
+}
+
+// Words in address order, what the table shows, then a typed text and the
+// words it gives or why it is refused.
+void TestRegisterFormat::shownValues_data()
+{
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<QString>("registerWords");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("typedWords");
+    QTest::addColumn<Error>("error");
+    const Error ok = Error::None;
+    QTest::newRow("u16") << "" << "FFFF" << "65535" << "65536" << "" << Error::OutOfType;
+    QTest::newRow("u16 refuses a sign") << "" << "0000" << "0" << "-1" << "" << Error::OutOfType;
+    QTest::newRow("s16 negative") << "type:s16" << "FFFF" << "-1" << "-32768" << "8000" << ok;
+    QTest::newRow("s16 above its limit") << "type:s16" << "7FFF" << "32767" << "32768" << "" << Error::OutOfType;
+    QTest::newRow("s16 below its limit") << "type:s16" << "8000" << "-32768" << "-32769" << "" << Error::OutOfType;
+    QTest::newRow("u32 high word first") << "type:u32" << "0001 0000" << "65536" << "4294967295" << "FFFF FFFF" << ok;
+    QTest::newRow("u32 low word first") << "type:u32,wordOrder:lh" << "0000 0001" << "65536" << "70000"
+                                        << "1170 0001" << ok;
+    QTest::newRow("u32 above its limit") << "type:u32" << "0000 0000" << "0" << "4294967296" << ""
+                                         << Error::OutOfType;
+    QTest::newRow("s32 high word first") << "type:s32" << "FFFF FB50" << "-1200" << "-1200" << "FFFF FB50" << ok;
+    QTest::newRow("s32 low word first") << "type:s32,wordOrder:lh" << "FB50 FFFF" << "-1200" << "2147483647"
+                                        << "FFFF 7FFF" << ok;
+    QTest::newRow("s32 above its limit") << "type:s32" << "8000 0000" << "-2147483648" << "2147483648" << ""
+                                         << Error::OutOfType;
+    QTest::newRow("scale 0.1 with unit") << "scale:0.1,unit:V" << "01E0" << "48.0 V" << "48.5 V" << "01E5" << ok;
+    QTest::newRow("scale 0.1 refuses a finer value") << "scale:0.1,unit:V" << "01E0" << "48.0 V" << "48.05" << ""
+                                                     << Error::NotExact;
+    QTest::newRow("scale 0.1 keeps trailing zeros apart") << "scale:0.1" << "01E0" << "48.0" << "48.500" << "01E5"
+                                                          << ok;
+    QTest::newRow("negative scaled") << "type:s16,scale:0.01,unit:A" << "FF9C" << "-1.00 A" << "-0.05 A" << "FFFB"
+                                     << ok;
+    QTest::newRow("scale 0.25 between steps") << "scale:0.25" << "0005" << "1.25" << "1.3" << "" << Error::NotExact;
+    QTest::newRow("scale 0.25 on a step") << "scale:0.25" << "0005" << "1.25" << "1.5" << "0006" << ok;
+    QTest::newRow("scale 10") << "scale:10,unit:mA" << "0003" << "30 mA" << "35" << "" << Error::NotExact;
+    QTest::newRow("scaled beyond the type") << "scale:0.1" << "0000" << "0.0" << "6553.6" << "" << Error::OutOfType;
+    QTest::newRow("letters") << "" << "0000" << "0" << "12a" << "" << Error::NotANumber;
+    QTest::newRow("blank") << "" << "0000" << "0" << "  " << "" << Error::Empty;
+    const QString alarms = "enum:0=无报警;1=过流;2=过压;3=欠压";
+    QTest::newRow("enum by name") << alarms << "0001" << "过流 (1)" << "过压" << "0002" << ok;
+    QTest::newRow("enum as shown") << alarms << "0000" << "无报警 (0)" << "欠压 (3)" << "0003" << ok;
+    QTest::newRow("enum state without a name") << alarms << "0007" << "7" << "9" << "0009" << ok;
+    QTest::newRow("a number is a number, whatever a state is named") << "enum:0=200;1=400" << "0001" << "400 (1)"
+                                                                     << "400" << "0190" << ok;
+    QTest::newRow("enum unknown name") << alarms << "0000" << "无报警 (0)" << "过热" << "" << Error::NotANumber;
+    const QString status = "bits:0=使能;1=运行;2=报警";
+    QTest::newRow("bits by name") << status << "0003" << "使能|运行 (0x0003)" << "报警|使能" << "0005" << ok;
+    QTest::newRow("bits none named set") << status << "0100" << "0x0100" << "使能|运行 (0x0103)" << "0103" << ok;
+    QTest::newRow("bits in hexadecimal") << status << "0000" << "0x0000" << "0x10" << "0010" << ok;
+    QTest::newRow("bits beyond 16") << status << "0000" << "0x0000" << "0x10000" << "" << Error::OutOfType;
+    QTest::newRow("bits of a u32 low word first") << "type:u32,wordOrder:lh,bits:0=低;31=高" << "0001 8000"
+                                                  << "低|高 (0x80000001)" << "高" << "0000 8000" << ok;
+}
+
+void TestRegisterFormat::shownValues()
+{
+    QFETCH(QString, keys);
+    QFETCH(QString, registerWords);
+    QFETCH(QString, typed);
+    QFETCH(QString, typedWords);
+    QFETCH(Error, error);
+    const RegisterValue value(formatOf(keys));
+    const QVector<quint16> held = words(registerWords);
+    QCOMPARE(held.size(), value.wordCount());
+    const qint64 raw = value.fromWords(held.value(0), held.value(1));
+    QTEST(value.text(raw), "shown");
+    QCOMPARE(value.toWords(raw), held);
+
+    const RegisterValue::Input input = value.parse(typed);
+    QCOMPARE(input.error, error);
+    if (input.ok())
+        QCOMPARE(value.toWords(input.raw), words(typedWords));
+}
+
+// For every type and a few scales: the shown text, the number alone and the
+// hexadecimal field all give back the raw value, and so do the words.
+void TestRegisterFormat::shownTextParsesBackForEveryType()
+{
+    const QStringList formats = {"",
+                                 "type:s16",
+                                 "type:u32",
+                                 "type:s32,wordOrder:lh",
+                                 "type:s16,scale:0.1,unit:V",
+                                 "type:u32,scale:0.25,unit:mm",
+                                 "type:s32,scale:2",
+                                 "type:s32,scale:0.001,wordOrder:lh,unit:°"};
+    QRandomGenerator random(21);
+    for (const QString &keys : formats) {
+        const RegisterFormat format = formatOf(keys);
+        const RegisterValue value(format);
+        QVector<qint64> raws = {format.minRaw(), format.maxRaw(), 0, 1, -1};
+        for (int i = 0; i < 200; ++i)
+            raws << format.minRaw() + qint64(random.bounded(double(format.maxRaw() - format.minRaw() + 1)));
+        for (qint64 raw : qAsConst(raws)) {
+            if (!value.fitsType(raw))
+                continue;
+            const QString where = keys + QStringLiteral(": ") + QString::number(raw);
+            const QVector<quint16> held = value.toWords(raw);
+            QCOMPARE(value.fromWords(held.value(0), held.value(1)), raw);
+            QVERIFY2(value.parse(value.text(raw)).raw == raw && value.parse(value.text(raw)).ok(), qPrintable(where));
+            QVERIFY2(value.parse(value.numberText(raw)).raw == raw, qPrintable(where));
+            QVERIFY2(value.parseHex(value.hexText(raw)).raw == raw, qPrintable(where));
+            QVERIFY2(qFuzzyCompare(1 + value.shown(raw), 1 + value.numberText(raw).toDouble()), qPrintable(where));
+        }
+    }
+}
+
+void TestRegisterFormat::rangeInShownUnits()
+{
+    const RegisterValue volts(formatOf("scale:0.1,unit:V", "0~50.0"));
+    QVERIFY(volts.inRange(0) && volts.inRange(500));
+    QVERIFY(!volts.inRange(501) && !volts.inRange(-1));
+    // Bounds finer than the scale round inwards.
+    const RegisterValue finer(formatOf("scale:0.1", "0.05~50.05"));
+    QVERIFY(!finer.inRange(0) && finer.inRange(1) && finer.inRange(500) && !finer.inRange(501));
+    const RegisterValue wide(formatOf("type:u32", "0~3000000000"));
+    QVERIFY(wide.inRange(3000000000LL) && !wide.inRange(3000000001LL));
+    const RegisterValue negative(formatOf("type:s32,scale:0.5", "-10~-0.5"));
+    QVERIFY(negative.inRange(-20) && negative.inRange(-1) && !negative.inRange(0) && !negative.inRange(-21));
+    // Without a scale the bounds stay whole numbers, as they always were.
+    QVERIFY(!formatOf("", "0~50.5").hasRange);
+    QVERIFY(RegisterValue(formatOf("", "0~abc")).inRange(70000));
+}
+
+void TestRegisterFormat::namedBitsAndStates()
+{
+    const RegisterValue status(formatOf("bits:0=使能;1=运行;2=报警"));
+    QCOMPARE(status.withNamedBits(0x0103, {2}), qint64(0x0104));
+    QCOMPARE(status.withNamedBits(0x8000, {0, 1, 2, 9}), qint64(0x8007));
+    QVERIFY(status.isBitSet(0x0004, 2) && !status.isBitSet(0x0004, 1) && !status.isBitSet(0x0004, 16));
+    QCOMPARE(status.toolTip(0x0105),
+             QStringLiteral("bit 0 使能 = 1\nbit 1 运行 = 0\nbit 2 报警 = 1\n+ 0x0100"));
+    const RegisterValue signedBits(formatOf("type:s16,bits:15=负"));
+    QCOMPARE(signedBits.withNamedBits(0x0001, {15}), qint64(-32767));
+
+    const RegisterValue alarm(formatOf("enum:0=无报警;1=过流"));
+    QCOMPARE(alarm.toolTip(1), QStringLiteral("○ 0 = 无报警\n● 1 = 过流"));
+    QCOMPARE(alarm.toolTip(5), QStringLiteral("○ 0 = 无报警\n○ 1 = 过流\n● 5"));
+    QVERIFY(RegisterValue(formatOf("unit:V")).toolTip(1).isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestRegisterFormat)
+#include "tst_registerformat.moc"
