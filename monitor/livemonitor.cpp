@@ -7,12 +7,21 @@
 
 LiveMonitor::LiveMonitor(QMainWindow *window)
     : QObject(window)
-    , dock(new MonitorDock(window))
+    , window(window)
 {
-    dock->setObjectName(QStringLiteral("monitorDock"));
-    window->addDockWidget(Qt::BottomDockWidgetArea, dock);
-    dock->hide();
-    connect(dock, &MonitorDock::recordingFailed, this, &LiveMonitor::recordingFailed);
+}
+
+// The dock and its plot are built when the first row is watched, not with
+// the window: most sessions never plot, and the window shows sooner.
+MonitorDock *LiveMonitor::shownDock()
+{
+    if (!dock) {
+        dock = new MonitorDock(window);
+        dock->setObjectName(QStringLiteral("monitorDock"));
+        window->addDockWidget(Qt::BottomDockWidgetArea, dock);
+        connect(dock, &MonitorDock::recordingFailed, this, &LiveMonitor::recordingFailed);
+    }
+    return dock;
 }
 
 void LiveMonitor::toggleRows(const QList<int> &picked, const QList<RegisterInfo> &registers)
@@ -37,10 +46,12 @@ void LiveMonitor::clear()
 void LiveMonitor::watch(const QList<int> &watched, const QList<RegisterInfo> &registers)
 {
     rows = watched;
+    if (rows.isEmpty() && !dock)
+        return;
     QList<RegisterInfo> curves;
     for (int row : rows)
         curves.append(registers.at(row));
-    dock->setWatched(curves);
+    shownDock()->setWatched(curves);
     dock->setVisible(!rows.isEmpty());
 }
 
@@ -59,5 +70,6 @@ void LiveMonitor::refreshFinished()
 
 void LiveMonitor::lineClosed()
 {
-    dock->stopRecording();
+    if (dock)
+        dock->stopRecording();
 }

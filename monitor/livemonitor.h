@@ -35,8 +35,10 @@ signals:
 
 private:
     void watch(const QList<int> &watched, const QList<RegisterInfo> &registers);
+    MonitorDock *shownDock();
 
-    MonitorDock *dock;
+    QMainWindow *window;
+    MonitorDock *dock = nullptr;
     QList<int> rows;
 };
 
