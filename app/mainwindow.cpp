@@ -4,7 +4,7 @@
 #include "app/windowsettings.h"
 #include "protocol/modbusmaster.h"
 #include "protocol/requestscheduler.h"
-#include "console/logfollower.h"
+#include "console/logbuffer.h"
 #include "monitor/livemonitor.h"
 #include "monitor/statisticslabel.h"
 #include "serial/serial.h"
@@ -60,7 +60,7 @@ void MainWindow::initUi()
     valueEditWin.hide();
     on_pushButton_refresh_clicked();
 
-    new LogFollower(ui->textBrowser_show->verticalScrollBar());
+    trafficLog = new LogBuffer(ui->textBrowser_show);
     ui->textBrowser_show->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(ui->textBrowser_show, SIGNAL(customContextMenuRequested(QPoint)), this, SLOT(on_textClean(QPoint)));
 

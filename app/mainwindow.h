@@ -11,6 +11,7 @@
 #include "registermap/registerinfo.h"
 
 class LiveMonitor;
+class LogBuffer;
 struct RegisterMap;
 class ParameterSetsPanel;
 class RequestScheduler;
@@ -107,6 +108,7 @@ private:
     QList<RegisterInfo> registerList;
     QList<quint16> registerAddrs;
     bool isDisplayOn = true;
+    LogBuffer *trafficLog = nullptr;
     RequestScheduler *scheduler = nullptr;
     ParameterSetsPanel *parameterSets = nullptr;
     RefreshPlan refreshPlan;

@@ -34,6 +34,14 @@ inline qint64 processCpuNs()
     return qint64(used.tv_sec) * 1000000000 + used.tv_nsec;
 }
 
+// CPU time of the calling thread alone: the GUI thread when called from it.
+inline qint64 threadCpuNs()
+{
+    timespec used;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &used);
+    return qint64(used.tv_sec) * 1000000000 + used.tv_nsec;
+}
+
 inline double median(QVector<double> samples)
 {
     if (samples.isEmpty())

@@ -2,16 +2,18 @@
 #include "ui_mainwindow.h"
 
 #include "app/settings.h"
+#include "console/logbuffer.h"
 
 #include <QDateTime>
 #include <QFile>
 #include <QFileDialog>
 #include <QTextStream>
 
-// Writes what the log shows, behind a two-line header, to a file the user
-// picks. The text is taken after the dialog closes, so lines that arrived
-// meanwhile are included. A file that cannot be written is reported with
-// the system's reason; a cancelled dialog is not.
+// Writes what the log keeps, behind a two-line header, to a file the user
+// picks; the first line tells when older lines were dropped. The text is
+// taken after the dialog closes, so lines that arrived meanwhile are
+// included. A file that cannot be written is reported with the system's
+// reason; a cancelled dialog is not.
 void MainWindow::exportLog()
 {
     const QString fileName = QFileDialog::getSaveFileName(
@@ -29,9 +31,12 @@ void MainWindow::exportLog()
     }
 
     QTextStream out(&file);
-    const QString text = ui->textBrowser_show->toPlainText();
+    const QString text = trafficLog->plainText();
     out << "File output time :  "
-        << QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")) << endl;
+        << QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    if (trafficLog->droppedLines() > 0)
+        out << "  (older lines dropped: " << trafficLog->droppedLines() << ")";
+    out << Qt::endl;
     out << "File Bytes :  " << QString::number(text.size(), 10) << endl;
     out << text << endl;
     // endl has pushed the text into the file's buffer; a full disk only

@@ -1,30 +1,19 @@
 #include "app/mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "console/logbuffer.h"
 #include "console/logcolours.h"
 
 #include <QCursor>
 #include <QDateTime>
 #include <QKeySequence>
 #include <QMenu>
-#include <QTextCharFormat>
-#include <QTextCursor>
 
-// Every log line goes in here: as plain text, so traffic that looks like
-// markup is shown as it was, and through a cursor of its own at the end of
-// the document, so the user's selection neither takes the colour nor gets
-// recoloured. A LogFollower keeps the view on the newest line while it is
-// at the bottom.
+// Every log line goes in here; the buffer writes it to the view with the
+// lines that arrive close to it.
 void MainWindow::appendLogLine(const QColor &color, const QString &text)
 {
-    QTextBrowser *log = ui->textBrowser_show;
-    QTextCharFormat format;
-    format.setForeground(color);
-    QTextCursor cursor(log->document());
-    cursor.movePosition(QTextCursor::End);
-    if (!log->document()->isEmpty())
-        cursor.insertBlock(QTextBlockFormat(), format);
-    cursor.insertText(text, format);
+    trafficLog->append(color, text);
 }
 
 void MainWindow::on_sendDataShow(QString data, bool isOk)
@@ -50,7 +39,7 @@ void MainWindow::on_textClean(const QPoint &)
     const QKeySequence noShortcut(0, 0, 0, 0);
 
     QAction *clear = menu.addAction(tr("清空显示"));
-    connect(clear, &QAction::triggered, this, [this] { ui->textBrowser_show->clear(); });
+    connect(clear, &QAction::triggered, this, [this] { trafficLog->clear(); });
     QAction *toggle = menu.addAction(isDisplayOn ? tr("停止显示") : tr("启动显示"));
     const bool switchTo = !isDisplayOn;
     connect(toggle, &QAction::triggered, this, [this, switchTo] { isDisplayOn = switchTo; });

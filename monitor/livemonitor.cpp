@@ -8,12 +8,20 @@
 LiveMonitor::LiveMonitor(QMainWindow *window)
     : QObject(window)
     , window(window)
-    , dock(new MonitorDock(window))
 {
-    dock->setObjectName(QStringLiteral("monitorDock"));
-    window->addDockWidget(Qt::BottomDockWidgetArea, dock);
-    dock->hide();
-    connect(dock, &MonitorDock::recordingFailed, this, &LiveMonitor::recordingFailed);
+}
+
+// The dock and its plot are built when the first row is watched, not with
+// the window: most sessions never plot, and the window shows sooner.
+MonitorDock *LiveMonitor::shownDock()
+{
+    if (!dock) {
+        dock = new MonitorDock(window);
+        dock->setObjectName(QStringLiteral("monitorDock"));
+        window->addDockWidget(Qt::BottomDockWidgetArea, dock);
+        connect(dock, &MonitorDock::recordingFailed, this, &LiveMonitor::recordingFailed);
+    }
+    return dock;
 }
 
 void LiveMonitor::toggleRows(const QList<int> &picked, const QList<RegisterInfo> &registers)
@@ -39,10 +47,12 @@ void LiveMonitor::watch(const QList<int> &watched, const QList<RegisterInfo> &re
 {
     rows = watched;
     answeredRows.clear();
+    if (rows.isEmpty() && !dock)
+        return;
     QList<RegisterInfo> curves;
     for (int row : rows)
         curves.append(registers.at(row));
-    dock->setWatched(curves);
+    shownDock()->setWatched(curves);
     if (rows.isEmpty() || dock->isVisible()) {
         dock->setVisible(!rows.isEmpty());
         return;
@@ -78,6 +88,8 @@ void LiveMonitor::refreshFinished()
 
 void LiveMonitor::refreshesStopped()
 {
+    if (!dock)
+        return;
     QList<int> all;
     for (int index = 0; index < rows.size(); ++index)
         all.append(index);
@@ -88,5 +100,6 @@ void LiveMonitor::lineClosed()
 {
     refreshesStopped();
     answeredRows.clear();
-    dock->stopRecording();
+    if (dock)
+        dock->stopRecording();
 }

@@ -39,9 +39,10 @@ signals:
 
 private:
     void watch(const QList<int> &watched, const QList<RegisterInfo> &registers);
+    MonitorDock *shownDock();
 
     QMainWindow *window;
-    MonitorDock *dock;
+    MonitorDock *dock = nullptr;
     QList<int> rows;
     QSet<int> answeredRows;
 };

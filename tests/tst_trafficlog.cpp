@@ -3,6 +3,7 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMenu>
+#include <QAbstractTextDocumentLayout>
 #include <QScrollBar>
 #include <QTextBrowser>
 
@@ -96,6 +97,9 @@ private slots:
     void linesKeepTheirTextAndColourWhateverIsSelected();
     void failedExportIsTold_data();
     void failedExportIsTold();
+    void linesOfOnePassReachTheViewInOneEdit();
+    void boundDropsTheOldestLinesBehindOneNotice();
+    void exportAfterADropSaysSoFirst();
 };
 
 void TestTrafficLog::sendEchoColours()
@@ -260,6 +264,7 @@ void TestTrafficLog::linesKeepTheirTextAndColourWhateverIsSelected()
     window.show();
     QTextBrowser *log = logOf(window);
     window.appendLogLine(pink, QStringLiteral("Rx:a<b>bold</b> &amp;"));
+    QTRY_VERIFY(!log->document()->isEmpty()); // shown at the next pass
 
     // The user selects the first line, then traffic goes on.
     QTextCursor selection(log->document());
@@ -323,6 +328,138 @@ void TestTrafficLog::failedExportIsTold()
     // The reason follows the message.
     QVERIFY2(text.trimmed().size() > QStringLiteral("文件写入失败 :  !").size(), qPrintable(text));
     QTRY_VERIFY_WITH_TIMEOUT(toastFrames().isEmpty(), 5000);
+}
+
+// Lines of every kind arriving in one pass, the view written late: one
+// change of the document for all of them, each line as it was given, and a
+// traffic line stamped when it arrived, not when it was shown.
+void TestTrafficLog::linesOfOnePassReachTheViewInOneEdit()
+{
+    const QColor pink(255, 180, 180, 255);
+    const QColor grey(200, 200, 200, 255);
+    WorkFolder folder{emptyMap};
+    MainWindow window;
+    window.show();
+    QTextBrowser *log = logOf(window);
+    QTest::qWait(100); // no write pending from the window's start
+    QSignalSpy documentChanges(log->document(), &QTextDocument::contentsChange);
+
+    const QTime sent = QTime::currentTime();
+    emit Serial::instance()->sendDataShow(QStringLiteral("Tx(hex):01 03 "), true);
+    QThread::msleep(150);
+    window.appendLogLine(grey, QStringLiteral("[09:05:03::020] Rx(hex):01 03 02 "));
+    window.appendLogLine(pink, QStringLiteral("Data CRC Error!"));
+    emit Serial::instance()->sendDataShow(QStringLiteral("Tx(hex):"), false);
+    window.appendLogLine(pink, QStringLiteral("a<b>bold</b>"));
+    QTRY_VERIFY(!log->document()->isEmpty());
+
+    QCOMPARE(documentChanges.count(), 1);
+    const QList<LogLine> lines = logLines(window);
+    QCOMPARE(lines.size(), 5);
+    QCOMPARE(withoutTimestamp(lines.at(0).text), QStringLiteral("Tx(hex):01 03 "));
+    const QTime stamped = QTime::fromString(lines.at(0).text.mid(1, 14), QStringLiteral("hh:mm:ss::zzz"));
+    QVERIFY2(qAbs(sent.msecsTo(stamped)) < 100, qPrintable(lines.at(0).text));
+    QCOMPARE(lines.at(0).colour, black);
+    QCOMPARE(lines.at(1).text, QStringLiteral("[09:05:03::020] Rx(hex):01 03 02 "));
+    QCOMPARE(lines.at(1).colour, grey);
+    QCOMPARE(lines.at(2).text, QStringLiteral("Data CRC Error!"));
+    QCOMPARE(lines.at(2).colour, pink);
+    QCOMPARE(withoutTimestamp(lines.at(3).text), QStringLiteral("Tx(hex):"));
+    QCOMPARE(lines.at(3).colour, red);
+    QCOMPARE(lines.at(4).text, QStringLiteral("a<b>bold</b>"));
+    QCOMPARE(lines.at(4).colour, pink);
+}
+
+// Past the bound the oldest lines go; the first drop leaves one notice at
+// the top, later drops none. A view the user scrolled up keeps its line.
+void TestTrafficLog::boundDropsTheOldestLinesBehindOneNotice()
+{
+    const QColor grey(200, 200, 200, 255);
+    WorkFolder folder{emptyMap};
+    MainWindow window;
+    window.show();
+    LogBuffer &buffer = Inspect::trafficLog(window);
+    buffer.setMaximumLines(100);
+    QTextBrowser *log = logOf(window);
+    int next = 0;
+    const auto appendLines = [&](int count) {
+        for (int end = next + count; next < end; ++next)
+            window.appendLogLine(next % 2 ? grey : black, QStringLiteral("line %1").arg(next));
+        QTest::qWait(60);
+    };
+    // What the log shows: the notice, then the newest lines in order and
+    // in their colours, no more than the bound.
+    const auto checkKept = [&] {
+        const QList<LogLine> lines = logLines(window);
+        QVERIFY(lines.size() <= 100 && lines.size() >= 80);
+        QVERIFY2(lines.first().text.startsWith(QStringLiteral("Older lines were dropped")),
+                 qPrintable(lines.first().text));
+        for (int i = 1; i < lines.size(); ++i) {
+            const int number = next - lines.size() + i;
+            QCOMPARE(lines.at(i).text, QStringLiteral("line %1").arg(number));
+            QCOMPARE(lines.at(i).colour, number % 2 ? grey : black);
+        }
+    };
+
+    appendLines(99);
+    QCOMPARE(logLines(window).size(), 99);
+    QCOMPARE(buffer.droppedLines(), 0);
+    appendLines(51);
+    checkKept();
+    const int droppedOnce = buffer.droppedLines();
+    QCOMPARE(droppedOnce, 150 - (logLines(window).size() - 1));
+
+    // The user reads an older line that the next drop keeps; it stays
+    // where it was.
+    QScrollBar *scrollBar = log->verticalScrollBar();
+    const QTextBlock reading = log->document()->findBlockByNumber(20);
+    scrollBar->setValue(int(log->document()->documentLayout()->blockBoundingRect(reading).top()) + 1);
+    const QString readLine = log->cursorForPosition(QPoint(5, 5)).block().text();
+    QVERIFY(scrollBar->value() < scrollBar->maximum());
+    appendLines(12);
+    checkKept();
+    QVERIFY(buffer.droppedLines() > droppedOnce);
+    QCOMPARE(log->cursorForPosition(QPoint(5, 5)).block().text(), readLine);
+
+    // Scrolled back to the bottom, the view follows again across drops.
+    scrollBar->setValue(scrollBar->maximum());
+    appendLines(100);
+    checkKept();
+    QTRY_COMPARE(scrollBar->value(), scrollBar->maximum());
+}
+
+// The file holds what the log keeps, the notice first, and its first line
+// says that older lines were dropped; once the log is cleared it no longer
+// does.
+void TestTrafficLog::exportAfterADropSaysSoFirst()
+{
+    WorkFolder folder{emptyMap};
+    MainWindow window;
+    window.show();
+    Inspect::trafficLog(window).setMaximumLines(10);
+    for (int i = 0; i < 25; ++i)
+        window.appendLogLine(black, QStringLiteral("line %1").arg(i));
+    const QStringList kept = logTexts(window);
+    const QString target = folder.path() + QStringLiteral("/log.txt");
+
+    answerSaveDialog(target);
+    useContextMenu(window, QStringLiteral("导出内容"));
+    QList<QByteArray> written = readFile(target).split('\n');
+    QVERIFY2(written.first().startsWith("File output time :  "), written.first().constData());
+    const int dropped = 25 - (kept.size() - 1);
+    QVERIFY2(written.first().endsWith("  (older lines dropped: " + QByteArray::number(dropped) + ")"),
+             written.first().constData());
+    QCOMPARE(written.mid(2, kept.size()).join('\n'), kept.join('\n').toUtf8());
+    QVERIFY(written.at(2).startsWith("Older lines were dropped"));
+    QCOMPARE(written.at(1), "File Bytes :  " + QByteArray::number(kept.join('\n').size()));
+
+    useContextMenu(window, QStringLiteral("清空显示"));
+    window.appendLogLine(black, QStringLiteral("after"));
+    answerSaveDialog(target);
+    useContextMenu(window, QStringLiteral("导出内容"));
+    written = readFile(target).split('\n');
+    QVERIFY2(!written.first().contains("dropped"), written.first().constData());
+    QCOMPARE(written.at(2), QByteArray("after"));
 }
 
 QTEST_MAIN(TestTrafficLog)

@@ -4,6 +4,7 @@
 #include <QColor>
 #include <QPalette>
 
+#include "console/logbuffer.h"
 #include "console/logcolours.h"
 #include <QStringList>
 #include <QTextBlock>
@@ -11,8 +12,9 @@
 #include <QTextDocument>
 #include <QWidget>
 
-// The traffic log as the user sees it: one entry per paragraph, with the
-// colour its text was drawn in.
+// The traffic log as the user sees it once the event loop has passed (lines
+// still waiting for the view are written first): one entry per paragraph,
+// with the colour its text was drawn in.
 struct LogLine
 {
     QString text;
@@ -23,6 +25,8 @@ inline QList<LogLine> logLines(const QWidget &window)
 {
     QList<LogLine> lines;
     const auto *log = window.findChild<QTextBrowser *>(QStringLiteral("textBrowser_show"));
+    if (auto *buffer = log->findChild<LogBuffer *>())
+        buffer->flush();
     for (QTextBlock block = log->document()->begin(); block.isValid(); block = block.next()) {
         if (block.text().isEmpty() && !block.next().isValid() && block == log->document()->begin())
             break; // the empty document's one empty paragraph

@@ -2,6 +2,7 @@
 #define WINDOWINTERNALS_H
 
 #include "app/mainwindow.h"
+#include "console/logbuffer.h"
 #include "monitor/livemonitor.h"
 #include "protocol/modbusmaster.h"
 #include "protocol/requestscheduler.h"
@@ -32,6 +33,7 @@ struct MainWindowInspector
     }
     static void awaitRow(MainWindow &w, int row) { awaitRequest(w, tableRead(w, row)); }
     static bool &isDisplayOn(MainWindow &w) { return w.isDisplayOn; }
+    static LogBuffer &trafficLog(MainWindow &w) { return *w.trafficLog; }
     static QTimer &pollTimer(MainWindow &w) { return w.scheduler->tickTimer; }
     static RequestScheduler &scheduler(MainWindow &w) { return *w.scheduler; }
     static LiveMonitor &liveMonitor(MainWindow &w) { return *w.liveMonitor; }
