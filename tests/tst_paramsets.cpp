@@ -18,6 +18,7 @@
 #include "paramsets/parametersetspanel.h"
 #include "protocol/modbusmaster.h"
 #include "protocol/requestscheduler.h"
+#include "scan/scanrun.h"
 #include "serial/serial.h"
 #include "support/refreshwait.h"
 #include "support/windowinternals.h"
@@ -498,7 +499,7 @@ void TestParamSets::compareDialogStatesAndWrites()
 
 // A write whose echo arrives broken ends its wait without a timeout: it is
 // unconfirmed at once (it may have been applied), and the run goes on
-// instead of waiting for ever.
+// instead of waiting for ever. A scan ends a run at once.
 void TestParamSets::garbledEchoFailsTheWrite()
 {
     RequestScheduler scheduler(Serial::instance());
@@ -518,6 +519,25 @@ void TestParamSets::garbledEchoFailsTheWrite()
     scheduler.takeBlock(echo);
     QCOMPARE(outcomes, QList<WriteResult>{WriteResult::Unconfirmed});
     QCOMPARE(finished.size(), 1);
+
+    // A scan takes the line in the middle of a restore: the write in flight
+    // is unconfirmed, the rest are not sent, and the run ends.
+    ParameterEntry second = entry;
+    second.address = 0x11;
+    outcomes.clear();
+    RunEnd end = RunEnd::Completed;
+    QObject::connect(&run, &ParameterRun::writeFinished, [&end](RunEnd how) { end = how; });
+    scheduler.start();
+    run.writeValues({entry, second});
+    scheduler.tick();
+    QVERIFY(scheduler.isAwaiting());
+    ScanRun scan(Serial::instance(), &scheduler);
+    ScanRequest request;
+    request.port = QStringLiteral("/nonexistent/tty");
+    QVERIFY(!scan.start(request));
+    QCOMPARE(outcomes, (QList<WriteResult>{WriteResult::Unconfirmed, WriteResult::NotSent}));
+    QCOMPARE(end, RunEnd::Stopped);
+    QVERIFY(!run.isRunning());
 }
 
 // The write guards of the window's comparison: the re-read before writing
