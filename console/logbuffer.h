@@ -14,9 +14,10 @@ class QTextCursor;
 // The traffic log's lines, kept in the document of the view that shows them.
 // Lines that arrive close together are written in one edit, so the view
 // lays out and paints once for all of them; a lone line still shows at the
-// next event-loop pass. The log holds at most maximumLines() lines: past
-// that the oldest go, and the first time they do, one line at the top says
-// so. While the view is at the bottom it stays on the newest line.
+// next event-loop pass. The log holds at most a maximum number of lines
+// (100,000 unless set): past that the oldest tenth goes, and the first time
+// lines go, one line at the top says so. While the view is at the bottom it
+// stays on the newest line.
 class LogBuffer : public QObject
 {
     Q_OBJECT
@@ -35,7 +36,6 @@ public:
 
     // At least two: the notice of dropped lines and one line.
     void setMaximumLines(int lines);
-    int maximumLines() const { return lineLimit; }
     // Lines dropped since the log was last cleared.
     int droppedLines() const;
     // What the log holds, waiting lines included, one line per paragraph.
