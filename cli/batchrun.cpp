@@ -84,9 +84,11 @@ bool BatchRun::openLine()
     ModbusMaster::instance()->slaveAddress = slave;
     scheduler = new RequestScheduler(serial, this);
     scheduler->setTiming(map.txTime, map.rxOutTime);
+    scheduler->setMinimumGap(options.gapMs);
     connect(serial, &Serial::haveReceive, scheduler, &RequestScheduler::takeBlock);
     connect(serial, &Serial::portLost, this, &BatchRun::onLineLost);
     run = new ParameterRun(scheduler, this);
+    run->setLineSpeed(!options.useMapTiming);
     new ProgressLine(run, this);
     connect(run, &ParameterRun::readFinished, this, &BatchRun::onRead);
     connect(run, &ParameterRun::writeOutcome, this, &BatchRun::onWriteOutcome);

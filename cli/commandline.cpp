@@ -27,6 +27,10 @@ const struct OptionRow
     {"restore", "FILE", "Write the values of FILE that differ from the driver's."},
     {"dry-run", nullptr, "With --restore: show what would be written, write nothing."},
     {"skip", "ADDR[,ADDR...]", "With --restore: never write these registers."},
+    {"gap", "MS", "Batch runs: at least MS milliseconds of silence between a reply and the next request "
+                  "(default: the Modbus RTU gap of 3.5 characters, 1.75 ms above 19200 baud)."},
+    {"use-map-timing", nullptr, "With --backup, --compare, --restore: pace requests by the map's txTime "
+                                "instead of at line speed."},
     {"scan", nullptr, "Ask every address at every baud rate for one register; list who answers."},
     {"bauds", "LIST", "With --scan: baud rates to try, e.g. 9600,19200 (default all seven)."},
     {"addresses", "A-B", "With --scan: addresses to ask (default 1-247)."},
@@ -81,8 +85,12 @@ void CommandLine::parse(const QStringList &arguments)
         return;
     const QStringList restoreOnly = {QStringLiteral("dry-run"), QStringLiteral("skip")};
     const QStringList scanOnly = {QStringLiteral("bauds"), QStringLiteral("addresses"), QStringLiteral("scan-timeout")};
+    const bool parameterRun = chosen == Action::Backup || chosen == Action::Compare || chosen == Action::Restore;
     if (refuseOutside(restoreOnly, chosen == Action::Restore ? QString() : QStringLiteral("--restore"))
         || refuseOutside(scanOnly, chosen == Action::Scan ? QString() : QStringLiteral("--scan"))
+        || refuseOutside({QStringLiteral("use-map-timing")},
+                         parameterRun ? QString() : QStringLiteral("--backup, --compare or --restore"))
+        || refuseOutside({QStringLiteral("gap")}, chosen != Action::Window ? QString() : QStringLiteral("a batch run"))
         || refuseOutside({QStringLiteral("open"), QStringLiteral("lang")},
                          chosen == Action::Window ? QString() : QStringLiteral("the window")))
         return;
@@ -90,6 +98,8 @@ void CommandLine::parse(const QStringList &arguments)
         return;
     if (port.isEmpty())
         return refuse(QStringLiteral("--port is needed"));
+    if (!readPacing())
+        return;
     if (chosen == Action::Scan)
         readScanOptions();
     else if (chosen == Action::Restore)
@@ -159,6 +169,7 @@ void CommandLine::readLineOptions()
 void CommandLine::readScanOptions()
 {
     scan.port = port;
+    scan.gapMs = gapMs;
     scan.parity = parity;
     scan.stopBits = stopBits;
     QString why;
@@ -170,6 +181,21 @@ void CommandLine::readScanOptions()
     if (parser.isSet(QStringLiteral("scan-timeout"))
         && !(why = parseScanTimeout(parser.value(QStringLiteral("scan-timeout")), scan)).isEmpty())
         return refuse(QStringLiteral("--scan-timeout: ") + why);
+}
+
+bool CommandLine::readPacing()
+{
+    useMapTiming = parser.isSet(QStringLiteral("use-map-timing"));
+    if (!parser.isSet(QStringLiteral("gap")))
+        return true;
+    bool ok = false;
+    gapMs = parser.value(QStringLiteral("gap")).toDouble(&ok);
+    if (!ok || gapMs < 0 || gapMs > 10000) {
+        refuse(QStringLiteral("--gap: '%1' is not a number of milliseconds from 0 to 10000")
+                   .arg(parser.value(QStringLiteral("gap"))));
+        return false;
+    }
+    return true;
 }
 
 void CommandLine::readRestoreOptions()

@@ -38,6 +38,10 @@ public:
     QSerialPort::StopBits stopBits = QSerialPort::OneStop;
     QString parameterFile;
     bool dryRun = false;
+    // Batch runs go at line speed unless the map's txTime is asked for; a
+    // gap of 0 leaves the Modbus RTU gap.
+    bool useMapTiming = false;
+    double gapMs = 0;
     QList<quint16> skipped;
     QString language;  // "zh", "en", or empty for the system's
     ScanRequest scan;
@@ -48,6 +52,7 @@ private:
     void readLineOptions();
     void readScanOptions();
     void readRestoreOptions();
+    bool readPacing();
     bool refuseOutside(const QStringList &names, const QString &where);
 
     QCommandLineParser parser;

@@ -63,8 +63,9 @@ void ParameterRun::cancel()
         endReading();
 }
 
-void ParameterRun::send(const PendingCommand &request)
+void ParameterRun::send(PendingCommand request)
 {
+    request.lineSpeed = lineSpeed;
     ++outstanding;
     // Writes and their read backs go ahead of a refresh the window may have
     // queued.

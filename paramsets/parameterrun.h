@@ -48,6 +48,9 @@ public:
     // flight, without its read back.
     void cancel();
     bool isRunning() const { return phase != Phase::Idle; }
+    // At line speed (the default) requests leave as soon as the line allows;
+    // otherwise on the scheduler's ticks of txTime.
+    void setLineSpeed(bool atLineSpeed) { lineSpeed = atLineSpeed; }
     // What the registers of the last read that brought no value got instead.
     const QHash<quint16, RequestOutcome> &readFailures() const { return failures; }
 
@@ -68,7 +71,7 @@ private:
     void onReadBackOutcome(const RequestOutcome &outcome);
     void noteSilence(const RequestOutcome &outcome);
     void endReading();
-    void send(const PendingCommand &request);
+    void send(PendingCommand request);
     void sendWrite();
     void finishWrite(WriteResult result, const QString &reason);
     void endWriting();
@@ -84,6 +87,7 @@ private:
     int readsDone = 0;
     QList<ParameterEntry> writes;
     int writeIndex = 0;
+    bool lineSpeed = true;
 };
 
 #endif // PARAMETERRUN_H

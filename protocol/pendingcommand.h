@@ -16,6 +16,9 @@ struct PendingCommand
     quint16 count = 1;    // registers a read asks for
     const QObject *owner = nullptr;
     int tag = -1;
+    // Batch work leaves as soon as the line allows (the previous outcome and
+    // the inter-frame gap), not on the next tick of txTime.
+    bool lineSpeed = false;
 
     quint8 slave() const { return frame.isEmpty() ? 0 : quint8(frame.at(0)); }
     quint8 function() const { return frame.size() > 1 ? quint8(frame.at(1)) : 0; }

@@ -34,6 +34,17 @@ RequestScheduler::RequestScheduler(Serial *serial, QObject *parent)
     // A coarse timer may fire a tick late by a good part of a short txTime.
     tickTimer.setTimerType(Qt::PreciseTimer);
     connect(&tickTimer, &QTimer::timeout, this, &RequestScheduler::tick);
+    for (QTimer *timer : {&paceTimer, &deadlineTimer}) {
+        timer->setSingleShot(true);
+        timer->setTimerType(Qt::PreciseTimer);
+    }
+    connect(&paceTimer, &QTimer::timeout, this, &RequestScheduler::sendAtLineSpeed);
+    connect(&deadlineTimer, &QTimer::timeout, this, &RequestScheduler::checkDeadline);
+}
+
+double RequestScheduler::interFrameGapMs() const
+{
+    return qMax(minimumGapMs, WireTime::of(*serial->serialPort).interFrameGapMs());
 }
 
 void RequestScheduler::setTiming(int txTime, quint32 rxOutTime)
@@ -69,6 +80,8 @@ void RequestScheduler::start()
 void RequestScheduler::stop()
 {
     tickTimer.stop();
+    paceTimer.stop();
+    deadlineTimer.stop();
     const bool wasRunning = running;
     running = false;
     // A reply still due (to the request in flight, or late after a timeout)
@@ -97,11 +110,13 @@ void RequestScheduler::cancelAll(QList<PendingCommand> commands)
 void RequestScheduler::enqueue(const PendingCommand &command)
 {
     queue.append(command);
+    scheduleLineSpeed();
 }
 
 void RequestScheduler::enqueueFirst(const PendingCommand &command)
 {
     queue.prepend(command);
+    scheduleLineSpeed();
 }
 
 void RequestScheduler::cancel(const QObject *owner)
@@ -143,7 +158,9 @@ void RequestScheduler::tick()
         waitLonger();
         return;
     }
-    if (settling && !settled())
+    if (headLeavesAtLineSpeed())
+        return;
+    if (settling && !settled(true))
         return;
     if (!queue.isEmpty()) {
         sendNext();
@@ -162,14 +179,60 @@ double RequestScheduler::replyWaitMs(const PendingCommand &request) const
     return rxOutTimeMs + wire.frameMs(request.frame.size()) + wire.frameMs(expectedReplyLength(request));
 }
 
+// A request that left between two ticks is judged by the clock alone.
 void RequestScheduler::waitLonger()
 {
     waitElapsedMs += quint32(txTimeMs);
-    const double waited = qMax<double>(waitElapsedMs, double(now() - sentAtMs));
-    if (waited <= replyWaitMs(awaited))
-        return;
+    const double counted = awaited.lineSpeed ? 0 : double(waitElapsedMs);
+    if (qMax<double>(counted, double(now() - sentAtMs)) > replyWaitMs(awaited))
+        timeOut();
+}
+
+void RequestScheduler::timeOut()
+{
+    deadlineTimer.stop();
     ++stats.timeouts;
     finishAwaited(outcomeOf(OutcomeKind::TimedOut, true), QStringLiteral("Data receiving timeout!"));
+}
+
+void RequestScheduler::checkDeadline()
+{
+    if (!isAwaiting())
+        return;
+    const double left = replyWaitMs(awaited) - double(now() - sentAtMs);
+    if (left < 0)
+        timeOut();
+    else
+        deadlineTimer.start(int(std::ceil(left)) + 1);
+}
+
+bool RequestScheduler::headLeavesAtLineSpeed() const
+{
+    return running && !queue.isEmpty() && queue.first().lineSpeed;
+}
+
+// The next line-speed request leaves once the gap after the line's last
+// activity has passed, and any quiet owed after a timeout.
+void RequestScheduler::scheduleLineSpeed()
+{
+    if (isAwaiting() || !headLeavesAtLineSpeed())
+        return;
+    double wait = interFrameGapMs() - double(now() - lineActiveAtMs);
+    if (settling && !driverSilent)
+        wait = qMax(wait, double(quietNeededMs) - double(now() - quietSinceMs));
+    paceTimer.start(qMax(0, int(std::ceil(wait))));
+}
+
+void RequestScheduler::sendAtLineSpeed()
+{
+    if (isAwaiting() || !headLeavesAtLineSpeed())
+        return;
+    if ((settling && !settled(false)) || now() - lineActiveAtMs < interFrameGapMs()) {
+        paceTimer.start(1);
+        return;
+    }
+    sendNext();
+    deadlineTimer.start(int(std::ceil(replyWaitMs(awaited))) + 1);
 }
 
 // The line is taken to be quiet once a reply timeout and a whole reply wait
@@ -178,9 +241,10 @@ void RequestScheduler::waitLonger()
 // response timeout, is fooled by one later than twice that timeout). A driver that sent nothing at all through a whole wait and
 // quiet is taken to be absent: until it sends again, its timeouts hold up
 // nothing, so polling an absent driver stays as fast as before.
-bool RequestScheduler::settled()
+bool RequestScheduler::settled(bool ticked)
 {
-    quietTicksMs += quint32(txTimeMs);
+    if (ticked)
+        quietTicksMs += quint32(txTimeMs);
     const quint32 needed = driverSilent ? 0 : quietNeededMs;
     const qint64 quiet = qMax<qint64>(quietTicksMs, now() - quietSinceMs);
     if (quiet < qint64(needed) || serial->isReceiving())
@@ -210,6 +274,7 @@ void RequestScheduler::takeBlock(const QByteArray &block)
     if (block.isEmpty())
         return;
     emit received(block);
+    lineActiveAtMs = now();
     heardSinceSend = true;
     driverSilent = false;
     if (!isAwaiting()) {
@@ -288,6 +353,8 @@ void RequestScheduler::finishAwaited(const RequestOutcome &outcome, const QStrin
 {
     const PendingCommand request = awaited;
     waitElapsedMs = 0;
+    deadlineTimer.stop();
+    lineActiveAtMs = now();
     if (outcome.kind == OutcomeKind::TimedOut && driverSilent) {
         timedOutBefore = request;
         suspectOpen = true;
@@ -304,4 +371,5 @@ void RequestScheduler::finishAwaited(const RequestOutcome &outcome, const QStrin
         emit lineError(logText);
     emit statisticsChanged();
     emit completed(request, outcome);
+    scheduleLineSpeed();
 }

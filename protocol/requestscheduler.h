@@ -16,7 +16,9 @@
 class Serial;
 
 // The one owner of the line's traffic. Requests leave one at a time, a tick
-// (txTime) apart, and writes may jump the queue. Every request gets exactly
+// (txTime) apart, or, for batch work, as soon as the previous one has its
+// outcome and the line has been silent for the inter-frame gap; writes may
+// jump the queue. Every request gets exactly
 // one outcome, delivered through completed() to whoever listens; each client
 // picks out its own requests by owner.
 //
@@ -37,6 +39,10 @@ public:
     explicit RequestScheduler(Serial *serial, QObject *parent = nullptr);
 
     void setTiming(int txTimeMs, quint32 rxOutTimeMs);
+    // The silence between frames for line-speed requests: the Modbus RTU gap
+    // at the port's baud rate, or more for a driver that needs it.
+    void setMinimumGap(double ms) { minimumGapMs = ms; }
+    double interFrameGapMs() const;
     // Milliseconds from any fixed point; a monotonic clock unless a test
     // brings its own.
     void setClock(std::function<qint64()> clock) { now = std::move(clock); }
@@ -81,7 +87,12 @@ signals:
 private:
     void sendNext();
     void waitLonger();
-    bool settled();
+    void timeOut();
+    bool settled(bool ticked);
+    bool headLeavesAtLineSpeed() const;
+    void scheduleLineSpeed();
+    void sendAtLineSpeed();
+    void checkDeadline();
     double replyWaitMs(const PendingCommand &request) const;
     void finishAwaited(const RequestOutcome &outcome, const QString &logText);
     void noteStray(const QByteArray &block);
@@ -91,6 +102,10 @@ private:
 
     Serial *serial;
     QTimer tickTimer;
+    QTimer paceTimer;
+    QTimer deadlineTimer;
+    double minimumGapMs = 0;
+    qint64 lineActiveAtMs = -1000000;
     QList<PendingCommand> queue;
     PendingCommand awaited;
     bool running = false;

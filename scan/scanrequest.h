@@ -14,6 +14,7 @@ struct ScanRequest
     int firstAddress = 1;
     int lastAddress = 247;
     int timeoutMs = 50;
+    double gapMs = 0;  // more silence between requests than the line needs
     quint16 registerAddress = 0;
     QSerialPort::Parity parity = QSerialPort::NoParity;
     QSerialPort::StopBits stopBits = QSerialPort::OneStop;

@@ -49,6 +49,7 @@ bool ScanRun::start(const ScanRequest &scan)
     if (lineScheduler)
         lineScheduler->stop();
     scheduler->setTiming(scanTickMs, quint32(request.timeoutMs));
+    scheduler->setMinimumGap(request.gapMs);
     if (request.bauds.isEmpty() || request.addressCount() < 1) {
         QTimer::singleShot(0, this, [this] { finish(false); });
         return true;
@@ -81,7 +82,9 @@ void ScanRun::scanBaud(int index)
     ModbusMaster *master = ModbusMaster::instance();
     for (int address = request.firstAddress; address <= request.lastAddress; ++address) {
         const QByteArray frame = master->readCmd(quint8(address), request.registerAddress, 1);
-        scheduler->enqueue(PendingCommand{frame, request.registerAddress, 1, this, address});
+        PendingCommand ask{frame, request.registerAddress, 1, this, address};
+        ask.lineSpeed = true;
+        scheduler->enqueue(ask);
     }
 }
 

@@ -214,6 +214,8 @@ void TestParamSets::invalidInputWritesNothing()
     QCOMPARE(run.err.count('\n'), 1);
     QVERIFY2(run.err.contains(QStringLiteral("--baud: 'fast'")), qPrintable(run.err));
     QCOMPARE(steppertool({"--frobnicate"}).status, 1);
+    QCOMPARE(steppertool({"--port", port, "--backup", bad, "--gap", "-1"}).status, 1);
+    QCOMPARE(steppertool({"--port", port, "--scan", "--use-map-timing"}).status, 1);
     QCOMPARE(writesIn(simulatorLog()), 0);
     QCOMPARE(simulatorLog().count(QStringLiteral("simdriver: read ")), 0);
 }
@@ -529,8 +531,7 @@ void TestParamSets::garbledEchoFailsTheWrite()
     QObject::connect(&run, &ParameterRun::writeFinished, [&end](RunEnd how) { end = how; });
     scheduler.start();
     run.writeValues({entry, second});
-    scheduler.tick();
-    QVERIFY(scheduler.isAwaiting());
+    QTRY_VERIFY(scheduler.isAwaiting()); // at line speed: no tick needed
     ScanRun scan(Serial::instance(), &scheduler);
     ScanRequest request;
     request.port = QStringLiteral("/nonexistent/tty");

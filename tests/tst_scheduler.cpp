@@ -2,6 +2,9 @@
 
 #include <QRandomGenerator>
 
+#include "protocol/modbusmaster.h"
+#include "protocol/requestscheduler.h"
+#include "serial/serial.h"
 #include "support/schedulermodel.h"
 
 // The scheduler's one promise, under every interleaving the model can make:
@@ -14,6 +17,7 @@ class TestScheduler : public QObject
 
 private slots:
     void everyRequestGetsExactlyOneFittingOutcome();
+    void batchRequestsLeaveWithoutWaitingForTicks();
 };
 
 void TestScheduler::everyRequestGetsExactlyOneFittingOutcome()
@@ -34,6 +38,30 @@ void TestScheduler::everyRequestGetsExactlyOneFittingOutcome()
     // The runs went through every kind of outcome, not only the easy ones.
     for (int kind = 0; kind < 5; ++kind)
         QVERIFY2(seen.value(kind) > 100, qPrintable(QString::number(kind)));
+}
+
+// Batch work goes at line speed: with ticks a minute apart, three reads
+// that time out still each get their outcome, and the tick-paced request
+// behind them waits for its tick.
+void TestScheduler::batchRequestsLeaveWithoutWaitingForTicks()
+{
+    RequestScheduler scheduler(Serial::instance());
+    scheduler.setTiming(60000, 20);
+    scheduler.start();
+    QObject owner;
+    QList<int> done;
+    connect(&scheduler, &RequestScheduler::completed, &owner,
+            [&done](const PendingCommand &request, const RequestOutcome &) { done.append(request.tag); });
+    for (int i = 0; i < 4; ++i) {
+        PendingCommand read{ModbusMaster::instance()->readCmd(quint16(i), 1), quint16(i), 1, &owner, i};
+        read.lineSpeed = i < 3;
+        scheduler.enqueue(read);
+    }
+    QTRY_COMPARE(done, (QList<int>{0, 1, 2}));
+    QTest::qWait(200);
+    QCOMPARE(done, (QList<int>{0, 1, 2}));
+    scheduler.stop();
+    QCOMPARE(done, (QList<int>{0, 1, 2, 3}));
 }
 
 QTEST_MAIN(TestScheduler)
