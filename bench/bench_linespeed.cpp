@@ -5,7 +5,9 @@
 //   (b) the tool refreshing 50 registers at txTime 1, one register a
 //       request (blockRead:1), from pressing 打开串口 to the refresh's end;
 //   (c) the tool refreshing 100 consecutive registers with blockRead:100
-//       against blockRead:1.
+//       against blockRead:1;
+//   (d) the command line backing up 300 registers at line speed, from the
+//       start of its process to its end, against libmodbus's rate.
 // A refresh counts only when every request it sent got its reply; each
 // figure is the median of 5 refreshes, the port closed and opened between.
 #include "app/mainwindow.h"
@@ -135,12 +137,39 @@ void compareBlockReads()
                        QStringLiteral(">= 10 x"), measured && speedUp >= 10);
 }
 
+void compareBackup(double libmodbusRate)
+{
+    constexpr int registers = 300;
+    ServedMap simulator(bench::generatedMap(registers, 1), baud, pacedLine);
+    if (!simulator.started)
+        return;
+    QProcess tool;
+    tool.setWorkingDirectory(simulator.dir.path());
+    const qint64 start = bench::monotonicNs();
+    tool.start(QStringLiteral(STEPPERTOOL_PATH),
+               {QStringLiteral("--port"), simulator.line.path(), QStringLiteral("--baud"), QString::number(baud),
+                QStringLiteral("--backup"), simulator.dir.filePath(QStringLiteral("backup.csv"))});
+    const bool done = tool.waitForFinished(120000) && tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0;
+    const double seconds = (bench::monotonicNs() - start) / 1e9;
+    const double rate = done ? registers / seconds : 0;
+    const bool measured = done && libmodbusRate > 0;
+    bench::printResult(QStringLiteral("command-line backup, 300 registers one a request, process start included"),
+                       measured ? QStringLiteral("%1 reg/s = %2 % of libmodbus's %3 reg/s")
+                                      .arg(rate, 0, 'f', 1)
+                                      .arg(100 * rate / libmodbusRate, 0, 'f', 1)
+                                      .arg(libmodbusRate, 0, 'f', 1)
+                                : QStringLiteral("not measured"),
+                       QStringLiteral(">= 90 %"), measured && rate >= 0.9 * libmodbusRate);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    compareSingleReads(peerRate());
+    const double libmodbusRate = peerRate();
+    compareSingleReads(libmodbusRate);
     compareBlockReads();
+    compareBackup(libmodbusRate);
     return 0;
 }
