@@ -8,7 +8,7 @@
 //       against blockRead:1.
 // A refresh counts only when every request it sent got its reply; each
 // figure is the median of 5 refreshes, the port closed and opened between.
-#include "app/mainwindow.h"
+#include "ui/mainwindow.h"
 #include "benchsupport.h"
 #include "serial/serial.h"
 #include "simulatedline.h"

@@ -6,7 +6,7 @@
 //   turnaround (a reply is handed on once its length is complete);
 // - a backup of a 1,000-register map against one refresh of the same map in
 //   the window.
-#include "app/mainwindow.h"
+#include "ui/mainwindow.h"
 #include "benchsupport.h"
 #include "cli/batchrun.h"
 #include "cli/commandline.h"

@@ -1,9 +1,9 @@
 #ifndef WINDOWINTERNALS_H
 #define WINDOWINTERNALS_H
 
-#include "app/mainwindow.h"
-#include "console/logbuffer.h"
-#include "monitor/livemonitor.h"
+#include "ui/mainwindow.h"
+#include "ui/log/logbuffer.h"
+#include "ui/monitor/livemonitor.h"
 #include "protocol/modbusmaster.h"
 #include "protocol/requestscheduler.h"
 

@@ -1,6 +1,6 @@
 #include "ringseries.h"
 
-#include "samplering.h"
+#include "monitor/samplering.h"
 
 #include <limits>
 

@@ -1,4 +1,4 @@
-#include "app/mainwindow.h"
+#include "ui/mainwindow.h"
 #include "registermap/registermap.h"
 
 void MainWindow::readRegisterInfo(const QString &fileName)

@@ -1,8 +1,8 @@
-#include "app/mainwindow.h"
+#include "ui/mainwindow.h"
 #include "ui_mainwindow.h"
 
-#include "console/logcolours.h"
-#include "monitor/livemonitor.h"
+#include "ui/log/logcolours.h"
+#include "ui/monitor/livemonitor.h"
 #include "util/hextext.h"
 
 #include <QDateTime>

@@ -1,6 +1,6 @@
-#include "paramsets/parametersetspanel.h"
+#include "ui/paramsets/parametersetspanel.h"
 
-#include "paramsets/comparedialog.h"
+#include "ui/paramsets/comparedialog.h"
 #include "paramsets/parametercompare.h"
 #include "paramsets/parameterrun.h"
 #include "protocol/requestscheduler.h"

@@ -1,4 +1,4 @@
-#include "paramsets/comparedialog.h"
+#include "ui/paramsets/comparedialog.h"
 #include "ui_comparedialog.h"
 
 #include <QHeaderView>

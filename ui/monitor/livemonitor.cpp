@@ -1,6 +1,6 @@
 #include "livemonitor.h"
 
-#include "monitor/monitordock.h"
+#include "ui/monitor/monitordock.h"
 
 #include <QMainWindow>
 #include <algorithm>

@@ -1,9 +1,9 @@
-#include "app/mainwindow.h"
+#include "ui/mainwindow.h"
 #include "ui_mainwindow.h"
 
 #include "app/settings.h"
-#include "console/logcolours.h"
-#include "monitor/livemonitor.h"
+#include "ui/log/logcolours.h"
+#include "ui/monitor/livemonitor.h"
 #include "registermap/registermap.h"
 #include "protocol/requestscheduler.h"
 #include "serial/serial.h"

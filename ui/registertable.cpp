@@ -1,11 +1,11 @@
-#include "app/mainwindow.h"
+#include "ui/mainwindow.h"
 #include "ui_mainwindow.h"
 
 #include "serial/serial.h"
 
 #include <QSerialPort>
 
-#include "monitor/livemonitor.h"
+#include "ui/monitor/livemonitor.h"
 
 #include <QLabel>
 #include <QMenu>

@@ -1,7 +1,7 @@
-#include "app/mainwindow.h"
+#include "ui/mainwindow.h"
 #include "ui_mainwindow.h"
 
-#include "app/startoptions.h"
+#include "cli/startoptions.h"
 #include "serial/serial.h"
 
 #include <QTimer>

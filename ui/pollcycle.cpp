@@ -1,7 +1,7 @@
-#include "app/mainwindow.h"
+#include "ui/mainwindow.h"
 #include "ui_mainwindow.h"
 
-#include "monitor/livemonitor.h"
+#include "ui/monitor/livemonitor.h"
 #include "protocol/requestscheduler.h"
 #include "serial/serial.h"
 

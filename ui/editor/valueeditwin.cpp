@@ -1,8 +1,8 @@
 #include "valueeditwin.h"
 #include "ui_valueeditwin.h"
 
-#include "app/styles.h"
-#include "protocol/modbusmaster.h"
+#include "ui/styles.h"
+#include "registermap/registerframes.h"
 #include "registermap/registerrange.h"
 #include "util/hextext.h"
 
@@ -193,7 +193,7 @@ void ValueEditWin::on_pushButton_Write_clicked()
 
     registerInfo.valueText = ui->lineEdit_dec->text().trimmed();
     registerInfo.value = value;
-    const QByteArray cmd = ModbusMaster::instance()->writeRegisterCmd(registerInfo);
+    const QByteArray cmd = writeRegisterCmd(registerInfo);
     emit writeCurrentValue(row, cmd);
 }
 

@@ -2,7 +2,7 @@
 #include "ui_monitordock.h"
 
 #include "trendplot.h"
-#include "valuerecorder.h"
+#include "monitor/valuerecorder.h"
 
 #include <QFileDialog>
 

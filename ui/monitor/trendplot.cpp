@@ -1,7 +1,7 @@
 #include "trendplot.h"
 
 #include "ringseries.h"
-#include "samplering.h"
+#include "monitor/samplering.h"
 
 #include <qwt_legend.h>
 #include <qwt_picker_machine.h>

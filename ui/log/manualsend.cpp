@@ -1,4 +1,4 @@
-#include "app/mainwindow.h"
+#include "ui/mainwindow.h"
 #include "ui_mainwindow.h"
 
 #include "protocol/requestscheduler.h"

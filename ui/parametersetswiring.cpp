@@ -1,8 +1,8 @@
-#include "app/mainwindow.h"
+#include "ui/mainwindow.h"
 #include "ui_mainwindow.h"
 
-#include "app/problemlist.h"
-#include "paramsets/parametersetspanel.h"
+#include "ui/problemlist.h"
+#include "ui/paramsets/parametersetspanel.h"
 #include "serial/serial.h"
 
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "console/logcolours.h"
+#include "ui/log/logcolours.h"
 
 #include <QPalette>
 

@@ -1,8 +1,8 @@
-#include "app/mainwindow.h"
+#include "ui/mainwindow.h"
 #include "ui_mainwindow.h"
 
 #include "app/settings.h"
-#include "console/logbuffer.h"
+#include "ui/log/logbuffer.h"
 
 #include <QDateTime>
 #include <QFile>

@@ -1,8 +1,8 @@
-#include "app/mainwindow.h"
+#include "ui/mainwindow.h"
 #include "ui_mainwindow.h"
 
-#include "console/logbuffer.h"
-#include "console/logcolours.h"
+#include "ui/log/logbuffer.h"
+#include "ui/log/logcolours.h"
 
 #include <QCursor>
 #include <QDateTime>

@@ -4,9 +4,9 @@
 #include <QList>
 #include <QMainWindow>
 
-#include "editor/valueeditwin.h"
+#include "ui/editor/valueeditwin.h"
 #include "protocol/pendingcommand.h"
-#include "protocol/refreshplan.h"
+#include "registermap/refreshplan.h"
 #include "protocol/requestoutcome.h"
 #include "registermap/registerinfo.h"
 

@@ -1,12 +1,12 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
-#include "app/windowsettings.h"
+#include "ui/windowsettings.h"
 #include "protocol/modbusmaster.h"
 #include "protocol/requestscheduler.h"
-#include "console/logbuffer.h"
-#include "monitor/livemonitor.h"
-#include "monitor/statisticslabel.h"
+#include "ui/log/logbuffer.h"
+#include "ui/monitor/livemonitor.h"
+#include "ui/monitor/statisticslabel.h"
 #include "serial/serial.h"
 
 #include <QFileInfo>

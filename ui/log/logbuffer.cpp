@@ -1,7 +1,7 @@
-#include "console/logbuffer.h"
+#include "ui/log/logbuffer.h"
 
-#include "console/logcolours.h"
-#include "console/logfollower.h"
+#include "ui/log/logcolours.h"
+#include "ui/log/logfollower.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QScrollBar>
