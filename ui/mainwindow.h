@@ -11,11 +11,13 @@
 #include "registermap/registerinfo.h"
 
 class LiveMonitor;
-class LogBuffer;
+class TrafficLogView;
+class ManualSendBox;
+class RegisterTableView;
+class PortPanel;
 struct RegisterMap;
 class ParameterSetsPanel;
 class RequestScheduler;
-enum class LogColour;
 struct StartOptions;
 struct ScanHit;
 
@@ -48,7 +50,6 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
@@ -70,17 +71,11 @@ private slots:
 
 private:
     void initUi();
-    void initFramingChoices();
     void useMapSettings(const QString &fileName);
     void reportMapProblems(const QString &fileName, const RegisterMap &map);
     void resumeAfterScan();
     void useScanHit(const ScanHit &hit);
-    void adjustColumnWidths();
-    void fillRegisterTable();
-    void connectEditorKeys();
     void showRefusal(const QString &text);
-    void setLamp(int row, const QString &colour);
-    void markValuesStale();
     void setDataRefreshEnabled(bool enabled);
     void showPortState(bool open);
     void closePort();
@@ -99,16 +94,15 @@ private:
     void onBlockRefused(const PendingCommand &request, quint8 code);
     void storeReadValue(int row, quint16 value);
     void connectLiveMonitor();
-    void showTableMenu(const QPoint &position);
-    QString receivedLine(const QByteArray &data) const;
-    QColor logLineColour(LogColour role) const;
 
     Ui::MainWindow *ui;
     ValueEditWin valueEditWin;
     QList<RegisterInfo> registerList;
     QList<quint16> registerAddrs;
-    bool isDisplayOn = true;
-    LogBuffer *trafficLog = nullptr;
+    TrafficLogView *logView = nullptr;
+    ManualSendBox *sendBox = nullptr;
+    RegisterTableView *tableView = nullptr;
+    PortPanel *portPanel = nullptr;
     RequestScheduler *scheduler = nullptr;
     ParameterSetsPanel *parameterSets = nullptr;
     RefreshPlan refreshPlan;
@@ -116,7 +110,6 @@ private:
     quint32 slaveAddress = 1;
     int txTime = 100;
     quint32 rxOutTime = 1000;
-    QLabel *portStateLabel = nullptr;
     QLabel *refreshCountLabel = nullptr;
     // A refresh counts once its reads have all been sent and answered or
     // timed out.

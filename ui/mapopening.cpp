@@ -3,6 +3,8 @@
 
 #include "app/settings.h"
 #include "ui/log/logcolours.h"
+#include "ui/log/trafficlogview.h"
+#include "ui/port/portpanel.h"
 #include "ui/monitor/livemonitor.h"
 #include "registermap/registermap.h"
 #include "protocol/requestscheduler.h"
@@ -59,7 +61,7 @@ bool MainWindow::loadRegisterMap(const QString &fileName)
 void MainWindow::useMapSettings(const QString &fileName)
 {
     scheduler->setTiming(txTime, rxOutTime);
-    ui->lineEdit_deviceAddr->setText(QString::number(slaveAddress, 10));
+    portPanel->setAddress(slaveAddress);
     const QFileInfo map(fileName);
     const QString title = tr("开闭环步进驱动器-上位机调试软件 v1.0");
     setWindowTitle(map.isFile() ? title + QStringLiteral(" - ") + map.fileName() : title);
@@ -72,7 +74,7 @@ void MainWindow::reportMapProblems(const QString &fileName, const RegisterMap &m
         return;
     const QString name = QFileInfo(fileName).fileName();
     for (const QString &problem : map.problems)
-        appendLogLine(logLineColour(LogColour::Error), name + QStringLiteral(" ") + problem);
+        logView->append(LogColour::Error, name + QStringLiteral(" ") + problem);
     QStringList parts;
     if (map.skippedLines > 0)
         parts << tr("%1 行无法识别，已跳过").arg(map.skippedLines);

@@ -1,6 +1,8 @@
 #include "ui/mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "ui/table/registertableview.h"
+
 #include "ui/monitor/livemonitor.h"
 #include "protocol/requestscheduler.h"
 #include "serial/serial.h"
@@ -84,7 +86,7 @@ void MainWindow::on_sendWriteCmd(int row, QByteArray cmd)
         showRefusal(tr("\n此寄存器已不在映射表中 !\n"));
         return;
     }
-    setLamp(row, QStringLiteral("red"));
+    tableView->setLamp(row, QStringLiteral("red"));
     scheduler->enqueueFirst(PendingCommand{cmd, registerList.at(row).address, 1, this, row});
 }
 

@@ -1,4 +1,5 @@
 #include "ui/mainwindow.h"
+#include "ui/table/registertableview.h"
 #include "registermap/registermap.h"
 
 void MainWindow::readRegisterInfo(const QString &fileName)
@@ -19,7 +20,7 @@ void MainWindow::readRegisterInfo(const QString &fileName)
         for (const RegisterInfo &info : qAsConst(map.registers))
             registerAddrs.append(info.address);
     }
-    fillRegisterTable();
+    tableView->fill();
     reportMapProblems(fileName, map);
 }
 

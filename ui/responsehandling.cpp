@@ -1,32 +1,10 @@
 #include "ui/mainwindow.h"
 #include "ui_mainwindow.h"
 
-#include "ui/log/logcolours.h"
+#include "ui/table/registertableview.h"
+
 #include "ui/monitor/livemonitor.h"
-#include "util/hextext.h"
 
-#include <QDateTime>
-
-void MainWindow::on_serialReceive(const QByteArray &data)
-{
-    if (isDisplayOn)
-        appendLogLine(logLineColour(LogColour::Received), receivedLine(data));
-}
-
-void MainWindow::onLineError(const QString &text)
-{
-    if (isDisplayOn)
-        appendLogLine(logLineColour(LogColour::Error), text);
-}
-
-QString MainWindow::receivedLine(const QByteArray &data) const
-{
-    const QString prefix = QDateTime::currentDateTime().toString(QStringLiteral("[hh:mm:ss::zzz] "));
-    if (ui->checkBox_2->isChecked())
-        return prefix + QStringLiteral("Rx(hex):") + byteArrayToHexString(data);
-    const int nul = data.indexOf('\0');
-    return prefix + QStringLiteral("Rx:") + QString::fromUtf8(nul < 0 ? data : data.left(nul));
-}
 
 // A write the driver echoed shows, whoever sent it; everything else only
 // concerns the window's own requests.
@@ -51,7 +29,6 @@ void MainWindow::storeReadValues(const PendingCommand &request, const QList<quin
         storeReadValue(request.tag + i, values.at(i));
 }
 
-// The lamp turns green only when the shown value changes.
 void MainWindow::storeReadValue(int row, quint16 value)
 {
     if (row < 0 || row >= registerList.size())
@@ -59,10 +36,7 @@ void MainWindow::storeReadValue(int row, quint16 value)
     RegisterInfo &info = registerList[row];
     info.value = value;
     info.valueText = QString::number(value, 10);
-    QTableWidgetItem *cell = ui->tableWidget->item(row, 1);
-    const bool unchanged = cell->text().trimmed() == info.valueText;
-    setLamp(row, unchanged ? QStringLiteral("white") : QStringLiteral("green"));
-    cell->setText(info.valueText);
+    tableView->showReadValue(row);
     liveMonitor->valueArrived(row, value);
 }
 
@@ -75,8 +49,7 @@ void MainWindow::showConfirmedWrite(quint16 address, quint16 value)
             continue;
         registerList[row].value = value;
         registerList[row].valueText = QString::number(value, 10);
-        ui->tableWidget->item(row, 1)->setText(registerList.at(row).valueText);
-        setLamp(row, QStringLiteral("green"));
+        tableView->showConfirmedValue(row);
     }
 }
 
@@ -85,7 +58,7 @@ void MainWindow::showConfirmedWrite(quint16 address, quint16 value)
 void MainWindow::onReadFailed(const PendingCommand &request)
 {
     for (int i = 0; i < request.count; ++i)
-        setLamp(request.tag + i, QStringLiteral("stale"));
+        tableView->setLamp(request.tag + i, QStringLiteral("stale"));
 }
 
 // A driver that refuses a block read may still answer its registers one by
