@@ -1,6 +1,6 @@
 // Idle cost: the tool's CPU time while a port is open and polling is done,
 // with the sample map (txTime 100), against tools/simdriver.
-#include "app/mainwindow.h"
+#include "ui/mainwindow.h"
 #include "benchsupport.h"
 #include "serial/serial.h"
 #include "simulatedline.h"

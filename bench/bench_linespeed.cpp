@@ -10,7 +10,7 @@
 //       start of its process to its end, against libmodbus's rate.
 // A refresh counts only when every request it sent got its reply; each
 // figure is the median of 5 refreshes, the port closed and opened between.
-#include "app/mainwindow.h"
+#include "ui/mainwindow.h"
 #include "benchsupport.h"
 #include "serial/serial.h"
 #include "simulatedline.h"

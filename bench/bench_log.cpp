@@ -8,7 +8,7 @@
 // allocator has settled; at 1,000 lines a second that takes about four
 // minutes at the bound of 100,000 lines. It is judged at a bound of 10,000,
 // where it settles within a minute: over the last 30 s of a 60 s stream.
-#include "app/mainwindow.h"
+#include "ui/mainwindow.h"
 #include "benchsupport.h"
 #include "tests/support/windowinternals.h"
 

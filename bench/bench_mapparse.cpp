@@ -2,7 +2,7 @@
 // lines, up to the moment the table fill begins. The fill starts by giving
 // the table its rows, which the table's model announces, so that signal
 // ends the measurement without touching the tool's code.
-#include "app/mainwindow.h"
+#include "ui/mainwindow.h"
 #include "benchsupport.h"
 
 #include <QAbstractItemModel>

@@ -1,9 +1,9 @@
 // A running monitor: continuous refresh of 8 registers at txTime 20 against
 // tools/simdriver at 115200 baud, every register plotted in the shown dock
 // and recorded to a CSV file; the tool's share of one core.
-#include "app/mainwindow.h"
+#include "ui/mainwindow.h"
 #include "benchsupport.h"
-#include "monitor/monitordock.h"
+#include "ui/monitor/monitordock.h"
 #include "serial/serial.h"
 #include "simulatedline.h"
 #include "tests/support/windowinternals.h"

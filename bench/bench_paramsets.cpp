@@ -6,7 +6,7 @@
 //   of 1.75 ms before the next request;
 // - a backup of a 1,000-register map against one refresh of the same map in
 //   the window.
-#include "app/mainwindow.h"
+#include "ui/mainwindow.h"
 #include "benchsupport.h"
 #include "cli/batchrun.h"
 #include "cli/commandline.h"

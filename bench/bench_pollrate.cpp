@@ -5,7 +5,7 @@
 // reply's block is handed on once it is complete, so each register takes the
 // first whole number of ticks that covers the measured time from the
 // request to its reply's block.
-#include "app/mainwindow.h"
+#include "ui/mainwindow.h"
 #include "benchsupport.h"
 #include "serial/serial.h"
 #include "simulatedline.h"

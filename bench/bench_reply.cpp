@@ -2,7 +2,7 @@
 // 10,000 rows in the table and the log display off. Each reply goes to
 // another row and changes its value, so every call rewrites a cell and a
 // lamp, as during the first refresh after opening a port.
-#include "app/mainwindow.h"
+#include "ui/mainwindow.h"
 #include "benchsupport.h"
 #include "protocol/modbusmaster.h"
 #include "tests/support/windowinternals.h"

@@ -5,7 +5,7 @@
 // image), sampled every 20 simulated seconds, for the 60-second span and
 // for the whole hour.
 #include "benchsupport.h"
-#include "monitor/trendplot.h"
+#include "ui/monitor/trendplot.h"
 
 #include <QApplication>
 #include <QImage>

@@ -1,7 +1,7 @@
 #ifndef SIMULATEDLINE_H
 #define SIMULATEDLINE_H
 
-#include "app/mainwindow.h"
+#include "ui/mainwindow.h"
 #include "benchsupport.h"
 
 #include <QComboBox>

@@ -2,7 +2,7 @@
 // given (--port PATH --open), stopped once every register of the map shows a
 // value read from the driver. It reports the time since its launcher spawned
 // it (BENCH_SPAWN_NS, a CLOCK_MONOTONIC reading), then quits.
-#include "app/mainwindow.h"
+#include "ui/mainwindow.h"
 #include "app/translation.h"
 #include "benchsupport.h"
 #include "cli/commandline.h"

@@ -1,6 +1,6 @@
 // The tool as app/main.cpp starts it, stopped at its first frame. It reads
 // RegisterInfo from the working directory its launcher gives it.
-#include "app/mainwindow.h"
+#include "ui/mainwindow.h"
 #include "firstpaint.h"
 
 #include <QApplication>

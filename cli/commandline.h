@@ -7,7 +7,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "app/startoptions.h"
+#include "cli/startoptions.h"
 #include "scan/scanrequest.h"
 
 // The program's options and what they ask for. Parsing needs no

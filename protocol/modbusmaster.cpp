@@ -70,11 +70,6 @@ QByteArray ModbusMaster::readCmd(quint8 slave, quint16 address, quint16 count)
     return frame;
 }
 
-QByteArray ModbusMaster::readRegisterCmd(const RegisterInfo &info)
-{
-    return readCmd(info.address, 1);
-}
-
 QByteArray ModbusMaster::writeCmd(quint16 address, quint16 value)
 {
     QByteArray frame;
@@ -82,11 +77,6 @@ QByteArray ModbusMaster::writeCmd(quint16 address, quint16 value)
     appendWord(frame, value);
     appendCrc(frame);
     return frame;
-}
-
-QByteArray ModbusMaster::writeRegisterCmd(const RegisterInfo &info)
-{
-    return writeCmd(info.address, info.value);
 }
 
 QByteArray ModbusMaster::writeMultipleCmd(quint16 address, quint16 count, const quint16 *values)
@@ -108,15 +98,6 @@ QByteArray ModbusMaster::writeMultipleCmd(quint16 address, const QVector<quint16
     return writeMultipleCmd(address, quint16(words.size()), words.constData());
 }
 
-QByteArray ModbusMaster::writeRowCmd(const RegisterInfo &info, int writeFunction)
-{
-    if (info.format.wordCount() == 2)
-        return writeMultipleCmd(info.address, {info.value, info.nextWord});
-    if (writeFunction == writeMultipleRegisters)
-        return writeMultipleCmd(info.address, {info.value});
-    return writeRegisterCmd(info);
-}
-
 bool ModbusMaster::checkCrc(const QByteArray &block)
 {
     if (block.size() < 2)
@@ -124,18 +105,6 @@ bool ModbusMaster::checkCrc(const QByteArray &block)
     const int payload = block.size() - 2;
     const quint16 crc = crc16(reinterpret_cast<const uchar *>(block.constData()), std::size_t(payload));
     return uchar(block.at(payload)) == (crc & 0xFF) && uchar(block.at(payload + 1)) == (crc >> 8);
-}
-
-QList<RegisterInfo> ModbusMaster::parseReadReply(const QByteArray &block)
-{
-    QList<RegisterInfo> registers;
-    for (quint16 value : readReplyValues(block)) {
-        RegisterInfo info;
-        info.value = value;
-        info.valueText = QString::number(value, 10);
-        registers.append(info);
-    }
-    return registers;
 }
 
 QList<quint16> ModbusMaster::readReplyValues(const QByteArray &block)
@@ -153,15 +122,15 @@ QList<quint16> ModbusMaster::readReplyValues(const QByteArray &block)
     return values;
 }
 
-RegisterInfo ModbusMaster::parseWriteReply(const QByteArray &block)
+ModbusMaster::WriteEcho ModbusMaster::parseWriteEcho(const QByteArray &block)
 {
-    RegisterInfo info;
+    WriteEcho echo;
     if (block.size() < writeReplyLength)
-        return info;
-    info.address = wordAt(block, 2);
-    info.value = wordAt(block, 4);
-    info.valueText = QString::number(info.value, 10);
-    return info;
+        return echo;
+    echo.valid = true;
+    echo.address = wordAt(block, 2);
+    echo.value = wordAt(block, 4);
+    return echo;
 }
 
 ModbusMaster::WriteMultipleEcho ModbusMaster::parseWriteMultipleReply(const QByteArray &block)

@@ -6,7 +6,6 @@
 #include <QVector>
 #include <cstddef>
 
-#include "registermap/registerinfo.h"
 
 // CRC-16 of Modbus RTU (initial 0xFFFF, reflected polynomial 0xA001) over
 // all `length` bytes; sent low byte first.
@@ -25,30 +24,27 @@ public:
     QByteArray readCmd(quint16 address, quint16 count);
     // A read addressed to `slave` rather than to slaveAddress.
     QByteArray readCmd(quint8 slave, quint16 address, quint16 count);
-    QByteArray readRegisterCmd(const RegisterInfo &info);
     QByteArray writeCmd(quint16 address, quint16 value);
-    QByteArray writeRegisterCmd(const RegisterInfo &info);
     // The byte-count field holds 8 bits: keep count at 123 or below.
     QByteArray writeMultipleCmd(quint16 address, quint16 count, const quint16 *values);
     // Function 16 for `words` at `address` and on, in address order (a
     // 32-bit row's two words, or one word for a driver without function 6);
     // empty for no words or more than one request may carry.
     QByteArray writeMultipleCmd(quint16 address, const QVector<quint16> &words);
-    // The write of a row's words (value, and nextWord for a 32-bit row):
-    // function 16 for a 32-bit row or when the map's writeFunction is 16,
-    // otherwise function 6.
-    QByteArray writeRowCmd(const RegisterInfo &info, int writeFunction);
 
     bool checkCrc(const QByteArray &block);
-    // One record per register value of a function-3 reply (only value and
-    // valueText set); empty when the byte count does not fit the block.
-    QList<RegisterInfo> parseReadReply(const QByteArray &block);
-    // The same values as numbers only.
+    // The register values of a function-3 reply; empty when the byte count
+    // does not fit the block.
     QList<quint16> readReplyValues(const QByteArray &block);
-    // address, value and valueText of a function-6 echo. A block too short
-    // to be one gives a record whose valueText is empty; a decoded record
-    // always has a decimal valueText.
-    RegisterInfo parseWriteReply(const QByteArray &block);
+    // Address and value of a function-6 echo; not valid unless the block
+    // holds at least the 8 bytes of one.
+    struct WriteEcho
+    {
+        bool valid = false;
+        quint16 address = 0;
+        quint16 value = 0;
+    };
+    WriteEcho parseWriteEcho(const QByteArray &block);
     // First address and register count of a function-16 echo; not valid
     // unless the block is 8 bytes with function 16.
     struct WriteMultipleEcho

@@ -11,7 +11,7 @@
 #include <QTextCodec>
 
 #include "app/settings.h"
-#include "app/startoptions.h"
+#include "cli/startoptions.h"
 #include "serial/serial.h"
 #include "support/logview.h"
 #include "support/ptypair.h"

@@ -20,7 +20,7 @@
 #include <qwt_scale_widget.h>
 
 #include "app/translation.h"
-#include "monitor/trendplot.h"
+#include "ui/monitor/trendplot.h"
 #include "protocol/requestscheduler.h"
 #include "scan/scanrun.h"
 #include "serial/serial.h"

@@ -11,7 +11,7 @@
 #include <QStatusBar>
 #include <QTableWidget>
 
-#include "monitor/monitordock.h"
+#include "ui/monitor/monitordock.h"
 #include "serial/serial.h"
 #include "support/lamps.h"
 #include "support/logview.h"

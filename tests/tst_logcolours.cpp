@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "console/logcolours.h"
+#include "ui/log/logcolours.h"
 
 // The log's colours against the WCAG contrast ratio, computed here from
 // relative luminance, on the default light palette and on a dark one.

@@ -1,7 +1,7 @@
-#include "monitor/monitordock.h"
-#include "monitor/ringseries.h"
+#include "ui/monitor/monitordock.h"
+#include "ui/monitor/ringseries.h"
 #include "monitor/samplering.h"
-#include "monitor/trendplot.h"
+#include "ui/monitor/trendplot.h"
 #include "monitor/valuerecorder.h"
 
 #include <QDateTime>
@@ -14,7 +14,7 @@
 #include <qwt_plot_canvas.h>
 #include <qwt_plot_curve.h>
 
-#include "monitor/livemonitor.h"
+#include "ui/monitor/livemonitor.h"
 
 namespace {
 

@@ -11,11 +11,11 @@
 #include <QTableWidget>
 #include <QTextEdit>
 
-#include "app/mainwindow.h"
-#include "paramsets/comparedialog.h"
+#include "ui/mainwindow.h"
+#include "ui/paramsets/comparedialog.h"
 #include "paramsets/parameterfile.h"
 #include "paramsets/parameterrun.h"
-#include "paramsets/parametersetspanel.h"
+#include "ui/paramsets/parametersetspanel.h"
 #include "protocol/modbusmaster.h"
 #include "protocol/requestscheduler.h"
 #include "scan/scanrun.h"

@@ -9,7 +9,7 @@
 
 #include "protocol/requestscheduler.h"
 #include "scan/scancommand.h"
-#include "scan/scandialog.h"
+#include "ui/scan/scandialog.h"
 #include "scan/scanrun.h"
 #include "serial/serial.h"
 #include "support/simulator.h"

@@ -5,8 +5,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 
-#include "app/styles.h"
-#include "editor/valueeditwin.h"
+#include "ui/styles.h"
+#include "ui/editor/valueeditwin.h"
 #include "protocol/modbusmaster.h"
 
 namespace {

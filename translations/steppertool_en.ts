@@ -225,24 +225,12 @@ The port was closed: open it and load the parameters again before writing</trans
         <translation>Open/Closed-Loop Stepper Driver - Debugging Tool v1.0</translation>
     </message>
     <message>
-        <source>  串口状态 : 未连接    </source>
-        <translation>  Port: not connected    </translation>
-    </message>
-    <message>
         <source>    数据刷新次数 : 0    </source>
         <translation>    Refreshes: 0    </translation>
     </message>
     <message>
         <source>文件读取失败，请检查文件是否存在!</source>
         <translation>Could not read the file; please check that it exists!</translation>
-    </message>
-    <message>
-        <source>
-寄存器地址 %1 无效 !
-</source>
-        <translation>
-Register address %1 is invalid!
-</translation>
     </message>
     <message>
         <source>
@@ -254,14 +242,6 @@ The serial port is not open!
     </message>
     <message>
         <source>
-此寄存器无写入权限 !
-</source>
-        <translation>
-This register cannot be written!
-</translation>
-    </message>
-    <message>
-        <source>
 设备地址无效 !
 </source>
         <translation>
@@ -269,60 +249,8 @@ Invalid device address!
 </translation>
     </message>
     <message>
-        <source>  串口状态 : 已连接    </source>
-        <translation>  Port: connected    </translation>
-    </message>
-    <message>
-        <source>关闭串口</source>
-        <translation>Close port</translation>
-    </message>
-    <message>
         <source>    数据刷新次数 : %1    </source>
         <translation>    Refreshes: %1    </translation>
-    </message>
-    <message>
-        <source>导出文件</source>
-        <translation>Export file</translation>
-    </message>
-    <message>
-        <source>
-文件写入失败 : %1 !
-</source>
-        <translation>
-Could not write the file: %1!
-</translation>
-    </message>
-    <message>
-        <source>
-      串口未打开 !  
-</source>
-        <translation>
-      The serial port is not open!  
-</translation>
-    </message>
-    <message>
-        <source>清空显示</source>
-        <translation>Clear</translation>
-    </message>
-    <message>
-        <source>停止显示</source>
-        <translation>Stop display</translation>
-    </message>
-    <message>
-        <source>启动显示</source>
-        <translation>Start display</translation>
-    </message>
-    <message>
-        <source>导出内容</source>
-        <translation>Export…</translation>
-    </message>
-    <message>
-        <source>移出曲线</source>
-        <translation>Remove from plot</translation>
-    </message>
-    <message>
-        <source>加入曲线</source>
-        <translation>Add to plot</translation>
     </message>
     <message>
         <source>
@@ -399,18 +327,6 @@ Could not open port %1:
 </translation>
     </message>
     <message>
-        <source>无校验</source>
-        <translation>None</translation>
-    </message>
-    <message>
-        <source>偶校验</source>
-        <translation>Even</translation>
-    </message>
-    <message>
-        <source>奇校验</source>
-        <translation>Odd</translation>
-    </message>
-    <message>
         <source>参数文件 %1 无法使用，未比较也未写入任何参数。</source>
         <translation>The parameter file %1 cannot be used; nothing was compared or written.</translation>
     </message>
@@ -433,6 +349,17 @@ This register is no longer in the map!
     <message>
         <source>串口 %1 已断开：%2</source>
         <translation>Port %1 disconnected: %2</translation>
+    </message>
+</context>
+<context>
+    <name>ManualSendBox</name>
+    <message>
+        <source>
+      串口未打开 !  
+</source>
+        <translation>
+      The serial port is not open!  
+</translation>
     </message>
 </context>
 <context>
@@ -636,6 +563,37 @@ This register is no longer in the map!
     </message>
 </context>
 <context>
+    <name>PortPanel</name>
+    <message>
+        <source>打开串口</source>
+        <translation>Open port</translation>
+    </message>
+    <message>
+        <source>  串口状态 : 未连接    </source>
+        <translation>  Port: not connected    </translation>
+    </message>
+    <message>
+        <source>  串口状态 : 已连接    </source>
+        <translation>  Port: connected    </translation>
+    </message>
+    <message>
+        <source>关闭串口</source>
+        <translation>Close port</translation>
+    </message>
+    <message>
+        <source>无校验</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>偶校验</source>
+        <translation>Even</translation>
+    </message>
+    <message>
+        <source>奇校验</source>
+        <translation>Odd</translation>
+    </message>
+</context>
+<context>
     <name>ProblemList</name>
     <message>
         <source>问题</source>
@@ -644,6 +602,41 @@ This register is no longer in the map!
     <message>
         <source>……另有 %1 个问题，见详细信息</source>
         <translation>... and %1 more problems; see the details</translation>
+    </message>
+</context>
+<context>
+    <name>RegisterTableView</name>
+    <message>
+        <source>
+寄存器地址 %1 无效 !
+</source>
+        <translation>
+Register address %1 is invalid!
+</translation>
+    </message>
+    <message>
+        <source>
+串口未打开 !
+</source>
+        <translation>
+The serial port is not open!
+</translation>
+    </message>
+    <message>
+        <source>
+此寄存器无写入权限 !
+</source>
+        <translation>
+This register cannot be written!
+</translation>
+    </message>
+    <message>
+        <source>移出曲线</source>
+        <translation>Remove from plot</translation>
+    </message>
+    <message>
+        <source>加入曲线</source>
+        <translation>Add to plot</translation>
     </message>
 </context>
 <context>
@@ -764,6 +757,37 @@ This register is no longer in the map!
     <message>
         <source>  请求 : %1  应答 : %2  超时 : %3  CRC错误 : %4  无效 : %5  往返 : %6 ms  </source>
         <translation>  Requests: %1  Replies: %2  Timeouts: %3  CRC errors: %4  Invalid: %5  Round trip: %6 ms  </translation>
+    </message>
+</context>
+<context>
+    <name>TrafficLogView</name>
+    <message>
+        <source>导出文件</source>
+        <translation>Export file</translation>
+    </message>
+    <message>
+        <source>
+文件写入失败 : %1 !
+</source>
+        <translation>
+Could not write the file: %1!
+</translation>
+    </message>
+    <message>
+        <source>清空显示</source>
+        <translation>Clear</translation>
+    </message>
+    <message>
+        <source>停止显示</source>
+        <translation>Stop display</translation>
+    </message>
+    <message>
+        <source>启动显示</source>
+        <translation>Start display</translation>
+    </message>
+    <message>
+        <source>导出内容</source>
+        <translation>Export…</translation>
     </message>
 </context>
 <context>

@@ -2,6 +2,7 @@
 // the request builders with parameters taken from the input.
 #include "fuzzsupport.h"
 #include "protocol/modbusmaster.h"
+#include "registermap/registerframes.h"
 
 namespace {
 
@@ -29,7 +30,7 @@ void checkCrcTest(const QByteArray &block)
 
 void checkReadReply(const QByteArray &block)
 {
-    const QList<RegisterInfo> records = ModbusMaster::instance()->parseReadReply(block);
+    const QList<RegisterInfo> records = parseReadReply(block);
     FUZZ_CHECK(records.size() <= block.size() / 2);
     if (records.isEmpty())
         return;
@@ -44,7 +45,7 @@ void checkReadReply(const QByteArray &block)
 
 void checkWriteReply(const QByteArray &block)
 {
-    const RegisterInfo echo = ModbusMaster::instance()->parseWriteReply(block);
+    const RegisterInfo echo = parseWriteReply(block);
     if (echo.valueText.isEmpty())
         return;
     FUZZ_CHECK(block.size() >= 6);
@@ -71,7 +72,7 @@ void checkBuilders(const QByteArray &input)
     // the builder put in.
     const QByteArray write = master->writeCmd(address, word);
     FUZZ_CHECK(write.size() == 8 && master->checkCrc(write));
-    const RegisterInfo echo = master->parseWriteReply(write);
+    const RegisterInfo echo = parseWriteReply(write);
     FUZZ_CHECK(echo.address == address && echo.value == word);
 
     const quint16 count = quint16(uchar(p.at(5)) % 124);

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/mainwindow.h"
+#include "ui/mainwindow.h"
 #include "support/workfolder.h"
 
 // A broken property is a finding like a crash: libFuzzer saves the input.

@@ -4,8 +4,8 @@
 #include <QColor>
 #include <QPalette>
 
-#include "console/logbuffer.h"
-#include "console/logcolours.h"
+#include "ui/log/logbuffer.h"
+#include "ui/log/logcolours.h"
 #include <QStringList>
 #include <QTextBlock>
 #include <QTextBrowser>

@@ -1,9 +1,11 @@
 #ifndef WINDOWINTERNALS_H
 #define WINDOWINTERNALS_H
 
-#include "app/mainwindow.h"
-#include "console/logbuffer.h"
-#include "monitor/livemonitor.h"
+#include "ui/mainwindow.h"
+#include "ui/log/logbuffer.h"
+#include "ui/log/trafficlogview.h"
+#include "ui/table/registertableview.h"
+#include "ui/monitor/livemonitor.h"
 #include "protocol/modbusmaster.h"
 #include "protocol/requestscheduler.h"
 
@@ -32,12 +34,12 @@ struct MainWindowInspector
         w.scheduler->sentAtMs = w.scheduler->now();
     }
     static void awaitRow(MainWindow &w, int row) { awaitRequest(w, tableRead(w, row)); }
-    static bool &isDisplayOn(MainWindow &w) { return w.isDisplayOn; }
-    static LogBuffer &trafficLog(MainWindow &w) { return *w.trafficLog; }
+    static bool &isDisplayOn(MainWindow &w) { return w.logView->displayOn; }
+    static LogBuffer &trafficLog(MainWindow &w) { return w.logView->buffer(); }
     static QTimer &pollTimer(MainWindow &w) { return w.scheduler->tickTimer; }
     static RequestScheduler &scheduler(MainWindow &w) { return *w.scheduler; }
     static LiveMonitor &liveMonitor(MainWindow &w) { return *w.liveMonitor; }
-    static void adjustColumnWidths(MainWindow &w) { w.adjustColumnWidths(); }
+    static void adjustColumnWidths(MainWindow &w) { w.tableView->adjustColumnWidths(); }
     // Lets one window read many maps in a row (the window itself loads once).
     static void forgetRegisterMap(MainWindow &w) { w.registerList.clear(); w.registerAddrs.clear(); }
 

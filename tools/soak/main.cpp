@@ -9,7 +9,7 @@
 #include "soakrun.h"
 #include "verdict.h"
 
-#include "app/mainwindow.h"
+#include "ui/mainwindow.h"
 #include "support/windowinternals.h"
 
 #include <QApplication>

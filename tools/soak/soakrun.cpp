@@ -1,6 +1,6 @@
 #include "soakrun.h"
 
-#include "app/mainwindow.h"
+#include "ui/mainwindow.h"
 #include "serial/serial.h"
 #include "support/windowinternals.h"
 

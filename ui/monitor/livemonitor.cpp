@@ -1,0 +1,105 @@
+#include "livemonitor.h"
+
+#include "ui/monitor/monitordock.h"
+
+#include <QMainWindow>
+#include <algorithm>
+
+LiveMonitor::LiveMonitor(QMainWindow *window)
+    : QObject(window)
+    , window(window)
+{
+}
+
+// The dock and its plot are built when the first row is watched, not with
+// the window: most sessions never plot, and the window shows sooner.
+MonitorDock *LiveMonitor::shownDock()
+{
+    if (!dock) {
+        dock = new MonitorDock(window);
+        dock->setObjectName(QStringLiteral("monitorDock"));
+        window->addDockWidget(Qt::BottomDockWidgetArea, dock);
+        connect(dock, &MonitorDock::recordingFailed, this, &LiveMonitor::recordingFailed);
+    }
+    return dock;
+}
+
+void LiveMonitor::toggleRows(const QList<int> &picked, const QList<RegisterInfo> &registers)
+{
+    QList<int> watched = rows;
+    const bool allWatched = std::all_of(picked.begin(), picked.end(), [this](int row) { return isWatched(row); });
+    for (int row : picked) {
+        if (allWatched)
+            watched.removeAll(row);
+        else if (!watched.contains(row))
+            watched.append(row);
+    }
+    std::sort(watched.begin(), watched.end());
+    watch(watched, registers);
+}
+
+void LiveMonitor::clear()
+{
+    watch({}, {});
+}
+
+void LiveMonitor::watch(const QList<int> &watched, const QList<RegisterInfo> &registers)
+{
+    rows = watched;
+    answeredRows.clear();
+    if (rows.isEmpty() && !dock)
+        return;
+    QList<RegisterInfo> curves;
+    for (int row : rows)
+        curves.append(registers.at(row));
+    shownDock()->setWatched(curves);
+    if (rows.isEmpty() || dock->isVisible()) {
+        dock->setVisible(!rows.isEmpty());
+        return;
+    }
+    // The plot appears at the least height that shows it well; the table
+    // keeps the rest.
+    dock->show();
+    window->resizeDocks({dock}, {dock->minimumSizeHint().height()}, Qt::Vertical);
+}
+
+void LiveMonitor::valueArrived(int row, quint16 value)
+{
+    const int index = rows.indexOf(row);
+    if (index < 0)
+        return;
+    answeredRows.insert(row);
+    dock->addValue(index, value);
+}
+
+void LiveMonitor::refreshFinished()
+{
+    if (rows.isEmpty())
+        return;
+    QList<int> silent;
+    for (int index = 0; index < rows.size(); ++index) {
+        if (!answeredRows.contains(rows.at(index)))
+            silent.append(index);
+    }
+    answeredRows.clear();
+    dock->markGap(silent);
+    dock->finishRefresh();
+}
+
+void LiveMonitor::refreshesStopped()
+{
+    if (!dock)
+        return;
+    QList<int> all;
+    for (int index = 0; index < rows.size(); ++index)
+        all.append(index);
+    dock->markGap(all);
+}
+
+void LiveMonitor::lineClosed()
+{
+    refreshesStopped();
+    answeredRows.clear();
+    if (dock)
+        dock->stopRecording();
+}

@@ -1,0 +1,250 @@
+#include "trendplot.h"
+
+#include "ringseries.h"
+#include "monitor/samplering.h"
+
+#include <qwt_legend.h>
+#include <qwt_picker_machine.h>
+#include <qwt_plot_canvas.h>
+#include <qwt_plot_curve.h>
+#include <qwt_plot_grid.h>
+#include <qwt_plot_picker.h>
+#include <qwt_scale_widget.h>
+#include <qwt_scale_map.h>
+
+#include <QPainter>
+
+#include <algorithm>
+#include <iterator>
+#include <limits>
+
+namespace {
+
+const QColor curveColours[] = {
+    QColor(31, 119, 180), QColor(214, 39, 40), QColor(44, 160, 44), QColor(255, 127, 14),
+    QColor(148, 103, 189), QColor(140, 86, 75), QColor(227, 119, 194), QColor(23, 190, 207),
+};
+
+// Follows the cursor over the canvas with a vertical line and the values of
+// every curve at that time.
+class ValuePicker : public QwtPlotPicker
+{
+public:
+    explicit ValuePicker(TrendPlot *plot)
+        : QwtPlotPicker(QwtPlot::xBottom, QwtPlot::yLeft, QwtPicker::VLineRubberBand,
+                        QwtPicker::AlwaysOn, plot->canvas()),
+          plot(plot)
+    {
+        setStateMachine(new QwtPickerTrackerMachine);
+    }
+
+protected:
+    QwtText trackerTextF(const QPointF &position) const override
+    {
+        QwtText text(plot->readoutAt(position.x()));
+        text.setBackgroundBrush(QColor(255, 255, 255, 220));
+        return text;
+    }
+
+private:
+    TrendPlot *plot;
+};
+
+// A curve drawn in runs: no line joins two samples with a break between
+// them. A run of one sample is drawn as a dot, so a lone value still shows.
+class BrokenCurve : public QwtPlotCurve
+{
+public:
+    BrokenCurve(const QString &title, const QVector<double> &breaks) : QwtPlotCurve(title), breaks(breaks) {}
+
+protected:
+    void drawSeries(QPainter *painter, const QwtScaleMap &xMap, const QwtScaleMap &yMap, const QRectF &canvasRect,
+                    int from, int to) const override
+    {
+        if (to < 0)
+            to = int(dataSize()) - 1;
+        int runStart = from;
+        for (int i = from; i <= to; ++i) {
+            if (i < to && !brokenBetween(sample(size_t(i)).x(), sample(size_t(i + 1)).x()))
+                continue;
+            if (i > runStart)
+                QwtPlotCurve::drawSeries(painter, xMap, yMap, canvasRect, runStart, i);
+            else
+                drawDot(painter, xMap, yMap, sample(size_t(i)));
+            runStart = i + 1;
+        }
+    }
+
+private:
+    bool brokenBetween(double earlier, double later) const
+    {
+        const auto next = std::lower_bound(breaks.cbegin(), breaks.cend(), earlier);
+        return next != breaks.cend() && *next < later;
+    }
+
+    void drawDot(QPainter *painter, const QwtScaleMap &xMap, const QwtScaleMap &yMap, const QPointF &point) const
+    {
+        painter->save();
+        painter->setPen(Qt::NoPen);
+        painter->setBrush(pen().color());
+        painter->drawEllipse(QPointF(xMap.transform(point.x()), yMap.transform(point.y())), 2.0, 2.0);
+        painter->restore();
+    }
+
+    const QVector<double> &breaks;
+};
+
+} // namespace
+
+TrendPlot::TrendPlot(QWidget *parent) : QwtPlot(parent)
+{
+    setCanvasBackground(Qt::white);
+    setAxisTitle(xBottom, tr("时间 (s)"));
+    setAxisTitle(yLeft, tr("值"));
+    // Beside the curves, not under them: a laptop has width to spare, not height.
+    insertLegend(new QwtLegend, RightLegend);
+    auto *grid = new QwtPlotGrid;
+    grid->setMajorPen(QColor(225, 225, 225), 0, Qt::DotLine);
+    grid->attach(this);
+    new ValuePicker(this);
+    setAutoReplot(false);
+    canvas()->setMinimumHeight(leastCanvasHeight);
+    // Few value labels until the plot is seen to be tall: their count sets
+    // the least height the value axis asks for.
+    setAxisMaxMajor(yLeft, 4);
+
+    refreshTimer.setSingleShot(true);
+    refreshTimer.setInterval(replotIntervalMs);
+    connect(&refreshTimer, &QTimer::timeout, this, &TrendPlot::refreshView);
+    refreshView();
+}
+
+// As many value labels as fit the height with room between them, so the
+// labels never overlap however small the plot is made.
+void TrendPlot::resizeEvent(QResizeEvent *event)
+{
+    QwtPlot::resizeEvent(event);
+    const int labelHeight = axisWidget(yLeft)->fontMetrics().height();
+    setAxisMaxMajor(yLeft, qBound(2, canvas()->height() * 2 / (5 * labelHeight), 8));
+}
+
+// The curves read the rings, so they go first.
+TrendPlot::~TrendPlot()
+{
+    detachItems(QwtPlotItem::Rtti_PlotCurve, true);
+}
+
+void TrendPlot::setCurves(const QStringList &curveNames)
+{
+    detachItems(QwtPlotItem::Rtti_PlotCurve, true);
+    rings.clear();
+    breaks.clear();
+    series.clear();
+    pausedAt = 0;
+    names = curveNames;
+    for (int i = 0; i < names.size(); ++i) {
+        rings.push_back(std::make_unique<SampleRing>(ringCapacity));
+        breaks.push_back(std::make_unique<QVector<double>>());
+        auto *curve = new BrokenCurve(names.at(i), *breaks.back());
+        curve->setPen(curveColours[i % std::size(curveColours)], 1);
+        series.append(new RingSeries(*rings.back()));
+        curve->setData(series.last());
+        curve->attach(this);
+    }
+    refreshView();
+    // The legend's new entries change the height the plot needs.
+    updateGeometry();
+}
+
+void TrendPlot::addSample(int curve, double seconds, double value)
+{
+    if (curve < 0 || curve >= int(rings.size()))
+        return;
+    rings[curve]->append(seconds, value);
+    scheduleRefresh();
+}
+
+// A break needs a sample before it that is not yet cut off; breaks older
+// than the oldest sample kept join nothing and are dropped. So there are
+// never more breaks than samples, however long the line stays idle.
+void TrendPlot::breakCurve(int curve, double seconds)
+{
+    if (curve < 0 || curve >= int(rings.size()))
+        return;
+    QVector<double> &times = *breaks[curve];
+    const SampleRing &ring = *rings[curve];
+    if (ring.isEmpty() || (!times.isEmpty() && times.last() >= ring.at(ring.size() - 1).x()))
+        return;
+    const double oldest = ring.at(0).x();
+    times.erase(times.begin(), std::lower_bound(times.begin(), times.end(), oldest));
+    times.append(seconds);
+    scheduleRefresh();
+}
+
+void TrendPlot::setSpan(double seconds)
+{
+    spanSeconds = qMax(0.0, seconds);
+    refreshView();
+}
+
+void TrendPlot::setPaused(bool pause)
+{
+    if (pause == paused)
+        return;
+    pausedAt = newestTime();
+    paused = pause;
+    if (!paused)
+        refreshView();
+}
+
+void TrendPlot::scheduleRefresh()
+{
+    if (!paused && !refreshTimer.isActive())
+        refreshTimer.start();
+}
+
+double TrendPlot::newestTime() const
+{
+    double latest = 0;
+    for (const auto &ring : rings) {
+        if (!ring->isEmpty())
+            latest = qMax(latest, ring->at(ring->size() - 1).x());
+    }
+    return latest;
+}
+
+void TrendPlot::refreshView()
+{
+    double earliest = std::numeric_limits<double>::max();
+    for (const auto &ring : rings) {
+        if (!ring->isEmpty())
+            earliest = qMin(earliest, ring->at(0).x());
+    }
+    const double latest = paused ? pausedAt : newestTime();
+    double from, to;
+    if (spanSeconds > 0) {
+        to = qMax(latest, spanSeconds);
+        from = to - spanSeconds;
+    } else {
+        from = earliest <= latest ? earliest : 0;
+        to = qMax(latest, from + 1);
+    }
+    for (RingSeries *curveSeries : series)
+        curveSeries->setWindow(from, to);
+    setAxisScale(xBottom, from, to);
+    replot();
+}
+
+QString TrendPlot::readoutAt(double seconds) const
+{
+    QStringList lines{tr("%1 s").arg(seconds, 0, 'f', 2)};
+    for (int i = 0; i < names.size(); ++i) {
+        const SampleRing &ring = *rings[i];
+        int index = ring.firstAtOrAfter(seconds);
+        if (index == ring.size() || ring.at(index).x() > seconds)
+            --index;
+        lines << (index < 0 ? tr("%1: —").arg(names.at(i))
+                            : tr("%1: %2").arg(names.at(i)).arg(ring.at(index).y()));
+    }
+    return lines.join(QLatin1Char('\n'));
+}

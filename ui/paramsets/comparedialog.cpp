@@ -1,0 +1,188 @@
+#include "ui/paramsets/comparedialog.h"
+#include "ui_comparedialog.h"
+
+#include <QHeaderView>
+
+namespace {
+
+enum Column { TickColumn, AddressColumn, NameColumn, FileColumn, DriverColumn, PermissionColumn, StateColumn };
+
+QTableWidgetItem *textItem(const QString &text)
+{
+    auto *item = new QTableWidgetItem(text);
+    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+    return item;
+}
+
+} // namespace
+
+CompareDialog::CompareDialog(QWidget *parent)
+    : QDialog(parent)
+    , ui(new Ui::CompareDialog)
+{
+    ui->setupUi(this);
+    ui->tableWidget_compare->verticalHeader()->setHidden(true);
+    ui->tableWidget_compare->horizontalHeader()->setSectionResizeMode(NameColumn, QHeaderView::Stretch);
+    connect(ui->checkBox_differencesOnly, &QCheckBox::toggled, this, &CompareDialog::applyFilter);
+    connect(ui->pushButton_write, &QPushButton::clicked, this, [this] {
+        const QList<ParameterEntry> writes = tickedWrites();
+        if (writes.isEmpty())
+            return showRefusal(tr("没有选中要写入的参数"));
+        emit writeRequested(writes);
+    });
+    connect(ui->pushButton_cancel, &QPushButton::clicked, this, &CompareDialog::cancelRequested);
+    connect(ui->pushButton_close, &QPushButton::clicked, this, &QDialog::close);
+    setWriting(false);
+}
+
+CompareDialog::~CompareDialog()
+{
+    delete ui;
+}
+
+void CompareDialog::showComparison(const QString &fileName, const QList<CompareRow> &compared,
+                                   const QStringList &problems)
+{
+    rows = compared;
+    writable = problems.isEmpty();
+    ui->label_file->setText(fileName);
+    QTableWidget *table = ui->tableWidget_compare;
+    table->setRowCount(rows.size());
+    for (int r = 0; r < rows.size(); ++r) {
+        const CompareRow &row = rows.at(r);
+        auto *tick = new QTableWidgetItem;
+        tick->setFlags(Qt::ItemIsEnabled);
+        if (row.state == CompareState::Differs && writable) {
+            tick->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
+            tick->setCheckState(Qt::Checked);
+        }
+        table->setItem(r, TickColumn, tick);
+        table->setItem(r, AddressColumn, textItem(addressText(row.entry.address)));
+        table->setItem(r, NameColumn, textItem(row.name()));
+        table->setItem(r, FileColumn, textItem(QString::number(row.entry.value)));
+        table->setItem(r, DriverColumn, textItem(row.answered ? QString::number(row.driverValue) : QStringLiteral("-")));
+        table->setItem(r, PermissionColumn, textItem(row.info.permission));
+        table->setItem(r, StateColumn, textItem(stateText(row.state)));
+        if (row.state != CompareState::Same)
+            table->item(r, StateColumn)->setBackground(QColor(255, 230, 180));
+    }
+    ui->label_status->setText(writable ? QString()
+                                       : tr("文件有错误，不能写入:\n") + problems.join(QLatin1Char('\n')));
+    applyFilter();
+    setWriting(false);
+}
+
+QList<ParameterEntry> CompareDialog::tickedWrites() const
+{
+    QList<ParameterEntry> writes;
+    if (!writable)
+        return writes;
+    for (int r = 0; r < rows.size(); ++r) {
+        const QTableWidgetItem *tick = ui->tableWidget_compare->item(r, TickColumn);
+        if ((tick->flags() & Qt::ItemIsUserCheckable) && tick->checkState() == Qt::Checked) {
+            ParameterEntry write = rows.at(r).entry;
+            write.name = rows.at(r).name();
+            writes.append(write);
+        }
+    }
+    return writes;
+}
+
+void CompareDialog::applyFilter()
+{
+    const bool differencesOnly = ui->checkBox_differencesOnly->isChecked();
+    for (int r = 0; r < rows.size(); ++r)
+        ui->tableWidget_compare->setRowHidden(r, differencesOnly && rows.at(r).state == CompareState::Same);
+}
+
+void CompareDialog::setWriting(bool writing)
+{
+    ui->pushButton_write->setEnabled(!writing && writable);
+    ui->pushButton_cancel->setEnabled(writing);
+    ui->pushButton_close->setEnabled(!writing);
+    ui->tableWidget_compare->setEnabled(!writing);
+}
+
+int CompareDialog::rowOf(quint16 address) const
+{
+    for (int r = 0; r < rows.size(); ++r) {
+        if (rows.at(r).entry.address == address)
+            return r;
+    }
+    return -1;
+}
+
+void CompareDialog::showWriteStarted(const QString &undoPath)
+{
+    undoFile = undoPath;
+    confirmed = 0;
+    failed.clear();
+    unconfirmed.clear();
+    ui->progressBar->setValue(0);
+    ui->label_status->setText(tr("写入前的参数已保存到 %1").arg(undoPath));
+    setWriting(true);
+}
+
+void CompareDialog::showOutcome(const ParameterEntry &write, WriteResult result, const QString &reason)
+{
+    const int r = rowOf(write.address);
+    if (r < 0 || result == WriteResult::NotSent)
+        return;
+    QTableWidgetItem *state = ui->tableWidget_compare->item(r, StateColumn);
+    switch (result) {
+    case WriteResult::Confirmed:
+        ++confirmed;
+        ui->tableWidget_compare->item(r, DriverColumn)->setText(QString::number(write.value));
+        // Written once is enough: a second press must not send it again.
+        ui->tableWidget_compare->item(r, TickColumn)->setFlags(Qt::ItemIsEnabled);
+        ui->tableWidget_compare->item(r, TickColumn)->setData(Qt::CheckStateRole, QVariant());
+        state->setText(tr("已写入"));
+        state->setBackground(QColor(200, 240, 200));
+        return;
+    case WriteResult::Unconfirmed:
+        unconfirmed.append(addressText(write.address));
+        state->setText(tr("未确认（可能已写入）: ") + reason);
+        state->setBackground(QColor(255, 220, 150));
+        return;
+    default:
+        failed.append(addressText(write.address));
+        state->setText(tr("写入失败: ") + reason);
+        state->setBackground(QColor(255, 180, 180));
+    }
+}
+
+void CompareDialog::showProgress(int done, int total)
+{
+    ui->progressBar->setMaximum(total);
+    ui->progressBar->setValue(done);
+}
+
+void CompareDialog::showWritesFinished(RunEnd end)
+{
+    setWriting(false);
+    QString text = tr("已写入并确认 %1 个参数").arg(confirmed);
+    if (end == RunEnd::Cancelled)
+        text += tr("，已取消");
+    else if (end == RunEnd::Stopped)
+        text += tr("，连接已断开，其余未写入");
+    else if (end == RunEnd::DriverSilent)
+        text += tr("，驱动器不再应答，其余未写入");
+    if (!unconfirmed.isEmpty())
+        text += tr("；未确认（可能已写入）: ") + unconfirmed.join(QLatin1String(", "));
+    if (!failed.isEmpty())
+        text += tr("；失败: ") + failed.join(QLatin1String(", "));
+    text += tr("\n撤销文件: ") + undoFile;
+    ui->label_status->setText(text);
+}
+
+void CompareDialog::showSessionEnded()
+{
+    writable = false;
+    setWriting(false);
+    ui->label_status->setText(ui->label_status->text() + tr("\n串口已关闭：请重新打开串口并重新载入参数后再写入"));
+}
+
+void CompareDialog::showRefusal(const QString &text)
+{
+    ui->label_status->setText(text);
+}

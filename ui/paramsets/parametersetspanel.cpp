@@ -1,0 +1,201 @@
+#include "ui/paramsets/parametersetspanel.h"
+
+#include "ui/paramsets/comparedialog.h"
+#include "paramsets/parametercompare.h"
+#include "paramsets/parameterrun.h"
+#include "protocol/requestscheduler.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QWidget>
+
+ParameterSetsPanel::ParameterSetsPanel(RequestScheduler *scheduler, QWidget *window)
+    : QObject(window)
+    , window(window)
+    , scheduler(scheduler)
+    , run(new ParameterRun(scheduler, this))
+{
+    connect(run, &ParameterRun::readFinished, this, &ParameterSetsPanel::onRead);
+    // Reading may lead straight into writing: the state is taken once the
+    // step's own handler has run.
+    connect(run, &ParameterRun::readFinished, this, [this] { emit busyChanged(run->isRunning()); });
+    connect(run, &ParameterRun::writeFinished, this, [this] { emit busyChanged(run->isRunning()); });
+    connect(scheduler, &RequestScheduler::sessionEnded, this, &ParameterSetsPanel::onSessionEnded);
+}
+
+bool ParameterSetsPanel::isBusy() const
+{
+    return run->isRunning();
+}
+
+CompareDialog *ParameterSetsPanel::dialog() const
+{
+    return compareDialog;
+}
+
+void ParameterSetsPanel::backup(const DriverContext &driver)
+{
+    backupTo(driver, QString());
+}
+
+void ParameterSetsPanel::backupTo(const DriverContext &driver, const QString &path)
+{
+    purpose = Purpose::Backup;
+    filePath = path;
+    readDriver(driver);
+}
+
+void ParameterSetsPanel::load(const DriverContext &driver)
+{
+    const QString path = QFileDialog::getOpenFileName(window, tr("载入参数"), QString(),
+                                                      tr("参数文件 (*.csv);;所有文件 (*)"));
+    if (!path.isEmpty())
+        loadFrom(driver, path);
+}
+
+void ParameterSetsPanel::loadFrom(const DriverContext &driver, const QString &path)
+{
+    file = ParameterFile();
+    const bool readable = readParameterFile(path, &file);
+    if (!readable || !file.problems.isEmpty() || file.entries.isEmpty()) {
+        QStringList problems = file.problems;
+        if (readable)
+            problems += restoreProblems(file.entries, driver.registers);
+        if (problems.isEmpty())
+            problems.append(tr("没有寄存器值"));
+        emit fileRefused(path, problems);
+        return;
+    }
+    purpose = Purpose::Compare;
+    filePath = path;
+    readDriver(driver);
+}
+
+// What was under way ends through its requests' outcomes; the dialog of a
+// comparison made on the closed connection writes no more.
+void ParameterSetsPanel::stop()
+{
+    run->cancel();
+}
+
+void ParameterSetsPanel::onSessionEnded()
+{
+    if (compareDialog)
+        compareDialog->showSessionEnded();
+}
+
+void ParameterSetsPanel::readDriver(const DriverContext &driver)
+{
+    if (run->isRunning()) {
+        emit notice(tr("参数读写进行中，请稍候"));
+        return;
+    }
+    context = driver;
+    emit busyChanged(true);
+    run->readRegisters(mapAddresses(context.registers));
+}
+
+// Values cut short by a closed port or a cancel are neither saved, compared
+// nor written.
+void ParameterSetsPanel::onRead(const QHash<quint16, quint16> &values, RunEnd end)
+{
+    if (end != RunEnd::Completed) {
+        if (purpose == Purpose::Verify && compareDialog)
+            compareDialog->showRefusal(tr("读取驱动器参数未完成，未写入任何参数"));
+        return;
+    }
+    if (purpose == Purpose::Verify)
+        return writeIfUnchanged(values);
+    if (values.isEmpty()) {
+        emit notice(tr("驱动器无应答"));
+        return;
+    }
+    if (purpose == Purpose::Backup)
+        saveBackup(values);
+    else
+        showComparison(values);
+}
+
+void ParameterSetsPanel::saveBackup(const QHash<quint16, quint16> &values)
+{
+    QString path = filePath;
+    if (path.isEmpty())
+        path = QFileDialog::getSaveFileName(window, tr("保存参数"), QStringLiteral("parameters.csv"),
+                                            tr("参数文件 (*.csv)"));
+    if (path.isEmpty())
+        return;
+    QStringList silent;
+    const QList<ParameterEntry> entries = answeredEntries(context.registers, values, &silent);
+    QString error;
+    if (!writeParameterFile(path, parameterFileComments(context.port, context.slaveAddress, context.mapPath),
+                            entries, &error)) {
+        emit notice(tr("参数文件保存失败: ") + error);
+        return;
+    }
+    QString text = tr("已保存 %1 个参数到 %2").arg(entries.size()).arg(QFileInfo(path).fileName());
+    if (!silent.isEmpty())
+        text += tr("；无应答未保存: ") + silent.join(QLatin1String(", "));
+    emit notice(text);
+}
+
+void ParameterSetsPanel::showComparison(const QHash<quint16, quint16> &values)
+{
+    if (!compareDialog) {
+        compareDialog = new CompareDialog(window);
+        connect(compareDialog, &CompareDialog::writeRequested, this, &ParameterSetsPanel::writeTicked);
+        connect(compareDialog, &CompareDialog::cancelRequested, run, &ParameterRun::cancel);
+        connect(run, &ParameterRun::writeOutcome, compareDialog, &CompareDialog::showOutcome);
+        connect(run, &ParameterRun::writeProgress, compareDialog, &CompareDialog::showProgress);
+        connect(run, &ParameterRun::writeFinished, compareDialog, &CompareDialog::showWritesFinished);
+    }
+    comparedSession = scheduler->session();
+    comparedValues = values;
+    compareDialog->showComparison(filePath, compareParameters(file.entries, context.registers, values),
+                                  restoreProblems(file.entries, context.registers));
+    compareDialog->show();
+    compareDialog->raise();
+}
+
+// The driver is read again first, on the same connection: the undo file
+// must hold what it has just before the first write, and a driver changed
+// since the comparison is shown again instead of written.
+void ParameterSetsPanel::writeTicked(const QList<ParameterEntry> &writes)
+{
+    if (!scheduler->isRunning() || scheduler->session() != comparedSession)
+        return compareDialog->showRefusal(tr("串口已关闭或已重新打开：请重新载入参数后再写入"));
+    if (run->isRunning())
+        return compareDialog->showRefusal(tr("参数读写进行中，请稍候"));
+    pendingWrites = writes;
+    purpose = Purpose::Verify;
+    emit busyChanged(true);
+    run->readRegisters(mapAddresses(context.registers));
+}
+
+// Only the registers the file names count: status values, speed or bus
+// voltage change all the time.
+bool ParameterSetsPanel::changedSinceComparison(const QHash<quint16, quint16> &values) const
+{
+    for (const ParameterEntry &entry : file.entries) {
+        if (values.contains(entry.address) != comparedValues.contains(entry.address)
+            || values.value(entry.address) != comparedValues.value(entry.address))
+            return true;
+    }
+    return false;
+}
+
+void ParameterSetsPanel::writeIfUnchanged(const QHash<quint16, quint16> &values)
+{
+    purpose = Purpose::Compare;
+    if (changedSinceComparison(values)) {
+        showComparison(values);
+        return compareDialog->showRefusal(tr("驱动器的参数在比较后已变化：已重新比较，请确认后再写入"));
+    }
+    QString error;
+    const QString undoPath = saveUndoFile(answeredEntries(context.registers, values), context.port,
+                                          context.slaveAddress, context.mapPath, &error);
+    if (undoPath.isEmpty())
+        return compareDialog->showRefusal(tr("撤销文件保存失败，未写入任何参数: ") + error);
+    compareDialog->showWriteStarted(undoPath);
+    emit busyChanged(true);
+    run->writeValues(pendingWrites);
+}

@@ -1,0 +1,142 @@
+#include "ui/port/portpanel.h"
+
+#include "serial/serial.h"
+
+#include <QComboBox>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QPushButton>
+#include <QStatusBar>
+
+namespace {
+
+// An invisible 1 x 30 icon makes every drop-down row 30 pixels high.
+QIcon rowSpacer()
+{
+    QPixmap spacer(1, 30);
+    spacer.fill(Qt::transparent);
+    return QIcon(spacer);
+}
+
+// A device address is decimal 0..255.
+bool toDeviceAddress(const QString &text, quint32 *address)
+{
+    bool ok = false;
+    const int number = text.toInt(&ok, 10);
+    if (!ok || number < 0 || number > 255)
+        return false;
+    *address = quint32(number);
+    return true;
+}
+
+} // namespace
+
+PortPanel::PortPanel(const PortPanelWidgets &widgets, QStatusBar *statusBar)
+    : QObject(statusBar)
+    , widgets(widgets)
+    , stateLabel(new QLabel(tr("  串口状态 : 未连接    ")))
+{
+    refreshPorts();
+    fillBauds();
+    fillFramingChoices();
+    statusBar->addWidget(stateLabel, 0);
+}
+
+void PortPanel::refreshPorts()
+{
+    QComboBox *box = widgets.port;
+    box->setIconSize(QSize(1, 30));
+    box->clear();
+    const QIcon spacer = rowSpacer();
+    for (const QString &port : Serial::instance()->portList())
+        box->insertItem(box->count(), spacer, port, QVariant());
+}
+
+void PortPanel::fillBauds()
+{
+    QComboBox *box = widgets.baud;
+    box->clear();
+    box->setIconSize(QSize(1, 30));
+    const QIcon spacer = rowSpacer();
+    const QStringList bauds = {"1200", "4800", "9600", "19200", "38400", "57600", "115200"};
+    for (const QString &baud : bauds)
+        box->addItem(spacer, baud);
+    box->setCurrentIndex(2);
+}
+
+// 8N1 first: what most drivers leave the factory with.
+void PortPanel::fillFramingChoices()
+{
+    widgets.parity->addItem(tr("无校验"), int(QSerialPort::NoParity));
+    widgets.parity->addItem(tr("偶校验"), int(QSerialPort::EvenParity));
+    widgets.parity->addItem(tr("奇校验"), int(QSerialPort::OddParity));
+    widgets.stopBits->addItem(QStringLiteral("1"), int(QSerialPort::OneStop));
+    widgets.stopBits->addItem(QStringLiteral("2"), int(QSerialPort::TwoStop));
+}
+
+QString PortPanel::portName() const
+{
+    return widgets.port->currentText().trimmed();
+}
+
+QString PortPanel::baudText() const
+{
+    return widgets.baud->currentText().trimmed();
+}
+
+QSerialPort::Parity PortPanel::parity() const
+{
+    return QSerialPort::Parity(widgets.parity->currentData().toInt());
+}
+
+QSerialPort::StopBits PortPanel::stopBits() const
+{
+    return QSerialPort::StopBits(widgets.stopBits->currentData().toInt());
+}
+
+bool PortPanel::address(quint32 *address) const
+{
+    return toDeviceAddress(widgets.address->text(), address);
+}
+
+bool PortPanel::acceptAddress(const QString &text, quint32 *address)
+{
+    if (!toDeviceAddress(text, address)) {
+        widgets.address->setStyleSheet(QStringLiteral("QLineEdit{border:1px solid red }"));
+        return false;
+    }
+    widgets.address->setStyleSheet(QString());
+    return true;
+}
+
+void PortPanel::setAddress(quint32 address)
+{
+    widgets.address->setText(QString::number(address, 10));
+}
+
+void PortPanel::selectLine(qint64 baud, QSerialPort::Parity parity, QSerialPort::StopBits stopBits)
+{
+    widgets.baud->setCurrentText(QString::number(baud));
+    widgets.parity->setCurrentIndex(widgets.parity->findData(int(parity)));
+    widgets.stopBits->setCurrentIndex(widgets.stopBits->findData(int(stopBits)));
+}
+
+// Port state text, button face and the settings that must not change while
+// the port is open.
+void PortPanel::showState(bool open)
+{
+    stateLabel->setText(open ? tr("  串口状态 : 已连接    ")
+                             : tr("  串口状态 : 未连接    "));
+    widgets.open->setText(open ? tr("关闭串口") : tr("打开串口"));
+    widgets.port->setEnabled(!open);
+    widgets.baud->setEnabled(!open);
+    widgets.parity->setEnabled(!open);
+    widgets.stopBits->setEnabled(!open);
+    widgets.findPorts->setEnabled(!open);
+    widgets.address->setEnabled(!open);
+    widgets.findPorts->setStyleSheet(open
+        ? QStringLiteral("border-image: url(:/new/prefix1/picture/findport2.png)")
+        : QStringLiteral("border-image: url(:/new/prefix1/picture/findport.png)"));
+}

@@ -1,0 +1,80 @@
+#include "ui/mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include "ui/table/registertableview.h"
+
+#include "ui/monitor/livemonitor.h"
+
+
+// A write the driver echoed shows, whoever sent it; everything else only
+// concerns the window's own requests.
+void MainWindow::onRequestCompleted(const PendingCommand &request, const RequestOutcome &outcome)
+{
+    if (request.isWrite() && outcome.answered())
+        return showConfirmedWrite(request.address, outcome.values.first());
+    if (request.owner != this || request.isWrite())
+        return;
+    switch (outcome.kind) {
+    case OutcomeKind::Answered: return storeReadValues(request, outcome.values);
+    case OutcomeKind::Refused: return onBlockRefused(request, outcome.exceptionCode);
+    case OutcomeKind::Cancelled: return;
+    default: return onReadFailed(request);
+    }
+}
+
+// An answered read carries its request's registers, in order.
+void MainWindow::storeReadValues(const PendingCommand &request, const QList<quint16> &values)
+{
+    for (int i = 0; i < values.size(); ++i)
+        storeReadValue(request.tag + i, values.at(i));
+}
+
+void MainWindow::storeReadValue(int row, quint16 value)
+{
+    if (row < 0 || row >= registerList.size())
+        return;
+    RegisterInfo &info = registerList[row];
+    info.value = value;
+    info.valueText = QString::number(value, 10);
+    tableView->showReadValue(row);
+    liveMonitor->valueArrived(row, value);
+}
+
+// A write echo names its register: every row of that address shows the
+// confirmed value in green.
+void MainWindow::showConfirmedWrite(quint16 address, quint16 value)
+{
+    for (int row = 0; row < registerList.size(); ++row) {
+        if (registerList.at(row).address != address || !registerList.at(row).addressValid)
+            continue;
+        registerList[row].value = value;
+        registerList[row].valueText = QString::number(value, 10);
+        tableView->showConfirmedValue(row);
+    }
+}
+
+// A read that brought no value (no answer, a garbled one, another slave's)
+// leaves its rows marked as not live.
+void MainWindow::onReadFailed(const PendingCommand &request)
+{
+    for (int i = 0; i < request.count; ++i)
+        tableView->setLamp(request.tag + i, QStringLiteral("stale"));
+}
+
+// A driver that refuses a block read may still answer its registers one by
+// one; they are read singly until the port is closed.
+void MainWindow::onBlockRefused(const PendingCommand &request, quint8 code)
+{
+    onReadFailed(request);
+    if (request.count < 2)
+        return;
+    refreshPlan.readSingly(request.tag, request.count);
+    onLineError(QStringLiteral("Block read of %1 registers at 0x%2 refused (exception %3): reading them one by one")
+                    .arg(request.count)
+                    .arg(request.address, 4, 16, QLatin1Char('0'))
+                    .arg(code));
+    QList<int> rows;
+    for (int i = 0; i < request.count; ++i)
+        rows.append(request.tag + i);
+    queueRefresh(rows);
+}

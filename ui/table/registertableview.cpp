@@ -1,0 +1,185 @@
+#include "ui/table/registertableview.h"
+
+#include "serial/serial.h"
+#include "ui/monitor/livemonitor.h"
+
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QPixmap>
+#include <QPixmapCache>
+#include <QSerialPort>
+#include <QTableWidget>
+
+#include <algorithm>
+
+namespace {
+
+// Loading a picture by file name costs a stat and a time-zone lookup on
+// every call; with a lamp per row and a lamp change per reply, the
+// pictures are decoded once and shared by all lamps.
+QPixmap lampPicture(const QString &colour)
+{
+    const QString key = QStringLiteral("lamp-") + colour;
+    QPixmap picture;
+    if (!QPixmapCache::find(key, &picture)) {
+        picture.load(QStringLiteral(":/new/prefix1/picture/%1.png").arg(colour));
+        QPixmapCache::insert(key, picture);
+    }
+    return picture;
+}
+
+} // namespace
+
+RegisterTableView::RegisterTableView(QTableWidget *table, const QList<RegisterInfo> &registers,
+                                     LiveMonitor *monitor)
+    : QObject(table)
+    , table(table)
+    , registers(registers)
+    , monitor(monitor)
+{
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    table->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    table->verticalHeader()->setHidden(true);
+    table->horizontalHeader()->setFixedHeight(30);
+    table->horizontalHeader()->setStyleSheet(QStringLiteral(
+        "QHeaderView::section{background-color:rgb(235,235,235);font:10pt '宋体';color: black;};"));
+    table->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(table, &QWidget::customContextMenuRequested, this, &RegisterTableView::showMenu);
+    // Enter or F2 on a value cell opens the editor as a double click does;
+    // the table's own key presses are filtered, so only a focused table
+    // reacts.
+    table->installEventFilter(this);
+}
+
+void RegisterTableView::fill()
+{
+    table->setRowCount(registers.size());
+    for (int row = 0; row < registers.size(); ++row)
+        setRow(registers.at(row), row);
+}
+
+void RegisterTableView::setRow(const RegisterInfo &info, int row)
+{
+    table->setItem(row, 0, new QTableWidgetItem(info.addressText));
+    table->setItem(row, 1, new QTableWidgetItem(info.valueText));
+
+    // The picture goes in before the label joins the table, so that the
+    // table is told about the new cell widget once. Until a driver answers,
+    // the value is the map's and not live.
+    auto *lamp = new QLabel;
+    lamp->resize(20, 20);
+    lamp->setPixmap(lampPicture(QStringLiteral("stale")));
+    table->setCellWidget(row, 1, lamp);
+
+    table->setItem(row, 2, new QTableWidgetItem(info.rangeText));
+    table->setItem(row, 3, new QTableWidgetItem(info.permission));
+    table->setItem(row, 4, new QTableWidgetItem(info.name));
+    table->setItem(row, 5, new QTableWidgetItem(info.remarks));
+    for (int column = 0; column < 4; ++column)
+        table->item(row, column)->setTextAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+}
+
+void RegisterTableView::setLamp(int row, const QString &colour)
+{
+    if (auto *lamp = qobject_cast<QLabel *>(table->cellWidget(row, 1)))
+        lamp->setPixmap(lampPicture(colour));
+}
+
+// No value shown stays live once its driver is out of reach.
+void RegisterTableView::markValuesStale()
+{
+    for (int row = 0; row < registers.size(); ++row)
+        setLamp(row, QStringLiteral("stale"));
+}
+
+void RegisterTableView::showReadValue(int row)
+{
+    QTableWidgetItem *cell = table->item(row, 1);
+    const QString &text = registers.at(row).valueText;
+    const bool unchanged = cell->text().trimmed() == text;
+    setLamp(row, unchanged ? QStringLiteral("white") : QStringLiteral("green"));
+    cell->setText(text);
+}
+
+void RegisterTableView::showConfirmedValue(int row)
+{
+    table->item(row, 1)->setText(registers.at(row).valueText);
+    setLamp(row, QStringLiteral("green"));
+}
+
+// Shares the table width out in fortieths; the last column takes the
+// remainder, so the six widths always add up to the usable width. The short
+// columns never go below what their header and visible cells need, which
+// differs by language and font.
+void RegisterTableView::adjustColumnWidths()
+{
+    // QTableView hides the measure of the visible cells that its base offers.
+    const QAbstractItemView *cells = table;
+    const int width = table->width() - 20;
+    const int unit = width / 40;
+    const int headerSpare = 2 * table->fontMetrics().averageCharWidth();
+    const int shares[] = {3, 6, 3, 3, 8};
+    int used = 0;
+    for (int column = 0; column < 5; ++column) {
+        int columnWidth = shares[column] * unit;
+        // The header's style sheet draws its captions in a font of its own,
+        // which its size hint does not know: a little room to spare.
+        if (column < 4)
+            columnWidth = std::max({columnWidth, table->horizontalHeader()->sectionSizeHint(column) + headerSpare,
+                                    cells->sizeHintForColumn(column)});
+        table->setColumnWidth(column, columnWidth);
+        used += columnWidth;
+    }
+    table->setColumnWidth(5, std::max(width - used, shares[4] * unit / 2));
+}
+
+void RegisterTableView::activate(int row, int column)
+{
+    if (column != 1)
+        return;
+    const RegisterInfo &info = registers.at(row);
+    if (!info.addressValid) {
+        emit refused(tr("\n寄存器地址 %1 无效 !\n").arg(info.addressText));
+        return;
+    }
+    if (!Serial::instance()->serialPort->isOpen()) {
+        emit refused(tr("\n串口未打开 !\n"));
+        return;
+    }
+    const QString permission = table->item(row, 3)->text();
+    if (permission.contains(QLatin1Char('w')) || permission.contains(QLatin1Char('W')))
+        emit editRequested(row);
+    else
+        emit refused(tr("\n此寄存器无写入权限 !\n"));
+}
+
+bool RegisterTableView::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != table || event->type() != QEvent::KeyPress)
+        return QObject::eventFilter(watched, event);
+    const int key = static_cast<QKeyEvent *>(event)->key();
+    if (key != Qt::Key_Return && key != Qt::Key_Enter && key != Qt::Key_F2)
+        return false;
+    if (table->currentRow() >= 0)
+        activate(table->currentRow(), table->currentColumn());
+    return true;
+}
+
+// The rows picked in the table join or leave the trend plot.
+void RegisterTableView::showMenu(const QPoint &position)
+{
+    QList<int> rows;
+    for (const QModelIndex &index : table->selectionModel()->selectedRows())
+        rows.append(index.row());
+    if (rows.isEmpty())
+        return;
+    QMenu menu(table);
+    const bool allWatched = std::all_of(rows.begin(), rows.end(), [this](int row) { return monitor->isWatched(row); });
+    QAction *toggle = menu.addAction(allWatched ? tr("移出曲线") : tr("加入曲线"));
+    connect(toggle, &QAction::triggered, this, [this, rows] { monitor->toggleRows(rows, registers); });
+    menu.exec(table->viewport()->mapToGlobal(position));
+}
