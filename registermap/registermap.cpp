@@ -79,7 +79,8 @@ void setRange(RegisterInfo &info, const QStringRef &raw)
     bool maxOk = false;
     info.rangeMin = bounds.at(0).toInt(&minOk, 10);
     info.rangeMax = bounds.at(1).toInt(&maxOk, 10);
-    info.hasRange = minOk && maxOk;
+    // A minimum above its maximum would refuse every value, the driver's own.
+    info.hasRange = minOk && maxOk && info.rangeMin <= info.rangeMax;
 }
 
 // A map copied from a big one may hold thousands of faults; the first ones
@@ -117,7 +118,8 @@ public:
         // A scaled range has decimals in shown units: the format reads it.
         if (!info.rangeText.isEmpty() && !info.hasRange && !info.format.hasRange) {
             ++map->unreadableRanges;
-            add(QStringLiteral("line %1: range \"%2\" is no min~max of two whole numbers; no range is checked")
+            add(QStringLiteral("line %1: range \"%2\" is no min~max of two whole numbers, the first not above the "
+                               "second; no range is checked")
                     .arg(lineNumber).arg(info.rangeText));
         }
     }

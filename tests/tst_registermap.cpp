@@ -215,10 +215,11 @@ void TestRegisterMap::duplicateAddressesKeepBothRows()
         "slaveAddress:1\n"
         "indexes:0x10,permission:RW,defaultValue:0x1,rangeValue:0~9,name:One,remarks:\n"
         "indexes:0x10,permission:RW,defaultValue:0x2,rangeValue:5~20,name:Two,remarks:\n"
-        "indexes:0x11,permission:RW,defaultValue:0x2,rangeValue:abc,name:Three,remarks:\n"));
+        "indexes:0x11,permission:RW,defaultValue:0x2,rangeValue:abc,name:Three,remarks:\n"
+        "indexes:0x12,permission:RW,defaultValue:0x5,rangeValue:100~-100,name:Four,remarks:\n"));
     MainWindow window;
-    QCOMPARE(Inspect::registerAddrs(window), (QList<quint16>{0x10, 0x10, 0x11}));
-    QCOMPARE(window.findChild<QTableWidget *>("tableWidget")->rowCount(), 3);
+    QCOMPARE(Inspect::registerAddrs(window), (QList<quint16>{0x10, 0x10, 0x11, 0x12}));
+    QCOMPARE(window.findChild<QTableWidget *>("tableWidget")->rowCount(), 4);
 
     // Both rows stay, but not without a word; nor does a range that says
     // nothing.
@@ -230,12 +231,15 @@ void TestRegisterMap::duplicateAddressesKeepBothRows()
     };
     const QString notice = notices();
     QVERIFY2(notice.contains(QStringLiteral("1 行的地址与前面的行重复"))
-                 && notice.contains(QStringLiteral("1 行的范围无法识别")), qPrintable(notice));
+                 && notice.contains(QStringLiteral("2 行的范围无法识别")), qPrintable(notice));
     const QStringList log = logTexts(window);
     QVERIFY2(log.contains(QStringLiteral("RegisterInfo line 3: address 0x10 is already on line 2; values written "
                                          "there are checked against both lines")), qPrintable(log.join('\n')));
-    QVERIFY(log.contains(QStringLiteral("RegisterInfo line 4: range \"abc\" is no min~max of two whole numbers; "
-                                        "no range is checked")));
+    QVERIFY(log.contains(QStringLiteral("RegisterInfo line 4: range \"abc\" is no min~max of two whole numbers, "
+                                        "the first not above the second; no range is checked")));
+    // A minimum above its maximum would refuse the driver's own values.
+    QVERIFY(log.contains(QStringLiteral("RegisterInfo line 5: range \"100~-100\" is no min~max of two whole numbers, "
+                                        "the first not above the second; no range is checked")));
     QTRY_VERIFY_WITH_TIMEOUT(!notices().contains(QStringLiteral("重复")), 5000);
 }
 
