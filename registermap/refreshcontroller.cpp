@@ -54,6 +54,7 @@ void RefreshController::stop()
 void RefreshController::resetCount()
 {
     refreshCount = 0;
+    emit countChanged(refreshCount);
 }
 
 // The line has nothing queued and nothing awaited: the refresh has ended,
@@ -62,7 +63,8 @@ void RefreshController::onIdle()
 {
     if (inProgress) {
         inProgress = false;
-        emit refreshFinished(++refreshCount);
+        emit refreshFinished();
+        emit countChanged(++refreshCount);
     }
     if (continuous) {
         const QList<int> chosen = continuousRows ? continuousRows() : QList<int>();

@@ -45,7 +45,9 @@ public:
 signals:
     // False while a refresh is under way, true when the line fell idle.
     void refreshAvailable(bool available);
-    void refreshFinished(int count);
+    void refreshFinished();
+    // The finished refreshes since the start or the last reset.
+    void countChanged(int count);
     // No further refresh follows the one that finished.
     void refreshesStopped();
     void lineNote(const QString &text);

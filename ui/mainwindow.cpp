@@ -21,8 +21,6 @@
 #include "protocol/requestscheduler.h"
 #include "serial/serial.h"
 
-#include <QDragEnterEvent>
-#include <QDropEvent>
 #include <QFileInfo>
 #include <QIcon>
 #include <QLabel>
@@ -39,7 +37,6 @@ MainWindow::MainWindow(QWidget *parent)
     connect(scheduler, &RequestScheduler::lineError, this,
             [this](const QString &text) { logView->showLineError(text); });
     refresh = new RefreshController(store, scheduler, this);
-    connectLiveMonitor();
     connectParameterSets();
     buildViews();
     buildStatusBar();
@@ -70,13 +67,6 @@ void MainWindow::closeEvent(QCloseEvent *event)
     QMainWindow::closeEvent(event);
 }
 
-void MainWindow::connectLiveMonitor()
-{
-    liveMonitor = new LiveMonitor(this);
-    connect(liveMonitor, &LiveMonitor::recordingFailed, this,
-            [this](const QString &reason) { showRefusal(tr("\n录制已停止 : %1\n").arg(reason)); });
-}
-
 void MainWindow::connectParameterSets()
 {
     parameterSets = new ParameterSetsPanel(scheduler, this);
@@ -88,6 +78,7 @@ void MainWindow::connectParameterSets()
     connect(parameterSets, &ParameterSetsPanel::fileRefused, this, [this](const QString &path, const QStringList &problems) {
         showProblemList(this, tr("参数文件 %1 无法使用，未比较也未写入任何参数。").arg(QFileInfo(path).fileName()), problems);
     });
+    // A run works on a snapshot of the map, taken when the button is pressed.
     auto driver = [this] {
         return DriverContext{store->rows(), Serial::instance()->serialPort->portName(), store->slaveAddress(),
                              QStringLiteral("RegisterInfo")};
@@ -104,6 +95,9 @@ void MainWindow::buildViews()
     setWindowIcon(QIcon(QStringLiteral(":/new/prefix1/picture/mainlog.png")));
     valueEditWin.hide();
 
+    liveMonitor = new LiveMonitor(this);
+    connect(liveMonitor, &LiveMonitor::recordingFailed, this,
+            [this](const QString &reason) { showRefusal(tr("\n录制已停止 : %1\n").arg(reason)); });
     logView = new TrafficLogView(ui->textBrowser_show, ui->checkBox_2);
     connect(logView, &TrafficLogView::refused, this, &MainWindow::showRefusal);
     sendBox = new ManualSendBox(ui->textEdit_send, ui->checkBox, scheduler);
@@ -130,15 +124,13 @@ void MainWindow::buildViews()
 
 void MainWindow::buildStatusBar()
 {
-    refreshCountLabel = new QLabel;
-    showRefreshCount(0);
+    refreshCountLabel = new QLabel(tr("    数据刷新次数 : %1    ").arg(0));
     ui->statusBar->addWidget(refreshCountLabel, 0);
+    connect(refresh, &RefreshController::countChanged, refreshCountLabel,
+            [this](int count) { refreshCountLabel->setText(tr("    数据刷新次数 : %1    ").arg(count)); });
     auto *statistics = new StatisticsLabel(scheduler);
     ui->statusBar->addWidget(statistics, 0);
-    connect(statistics, &StatisticsLabel::countsReset, this, [this] {
-        refresh->resetCount();
-        showRefreshCount(0);
-    });
+    connect(statistics, &StatisticsLabel::countsReset, refresh, &RefreshController::resetCount);
     ui->statusBar->setSizeGripEnabled(false);
 }
 
@@ -148,10 +140,7 @@ void MainWindow::connectRefresh()
 {
     session->showRefreshAvailable(false);
     connect(refresh, &RefreshController::refreshAvailable, session, &PortSession::showRefreshAvailable);
-    connect(refresh, &RefreshController::refreshFinished, this, [this](int count) {
-        liveMonitor->refreshFinished();
-        showRefreshCount(count);
-    });
+    connect(refresh, &RefreshController::refreshFinished, liveMonitor, &LiveMonitor::refreshFinished);
     connect(refresh, &RefreshController::refreshesStopped, liveMonitor, &LiveMonitor::refreshesStopped);
     connect(refresh, &RefreshController::lineNote, logView, &TrafficLogView::showLineError);
     connect(ui->checkBox_continuous, &QCheckBox::toggled, refresh, &RefreshController::setContinuous);
@@ -167,11 +156,6 @@ void MainWindow::connectRefresh()
         valueEditWin.hide();
         liveMonitor->clear();
     });
-}
-
-void MainWindow::showRefreshCount(int count)
-{
-    refreshCountLabel->setText(tr("    数据刷新次数 : %1    ").arg(count));
 }
 
 // Refused user actions all end in the same dark notice.
@@ -208,17 +192,12 @@ void MainWindow::on_pushButton_openMap_clicked()
 
 void MainWindow::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (!MapOpener::droppedFile(event->mimeData()).isEmpty())
-        event->acceptProposedAction();
+    mapOpener->dragEnter(event);
 }
 
 void MainWindow::dropEvent(QDropEvent *event)
 {
-    const QString fileName = MapOpener::droppedFile(event->mimeData());
-    if (fileName.isEmpty())
-        return;
-    event->acceptProposedAction();
-    mapOpener->load(fileName);
+    mapOpener->drop(event);
 }
 
 // The map goes first: it brings its own device address, which a given

@@ -72,11 +72,9 @@ private slots:
 private:
     void buildViews();
     void buildStatusBar();
-    void connectLiveMonitor();
     void connectParameterSets();
     void connectRefresh();
     void showRefusal(const QString &text);
-    void showRefreshCount(int count);
 
     Ui::MainWindow *ui;
     ValueEditWin valueEditWin;

@@ -9,11 +9,27 @@
 #include "registermap/registerstore.h"
 #include "protocol/requestscheduler.h"
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMimeData>
 #include <QUrl>
 #include <QWidget>
+
+namespace {
+
+// The first dropped local file, if any.
+QString droppedFile(const QMimeData *data)
+{
+    for (const QUrl &url : data->urls()) {
+        if (url.isLocalFile())
+            return url.toLocalFile();
+    }
+    return QString();
+}
+
+} // namespace
 
 MapOpener::MapOpener(RegisterStore *store, QWidget *window, const QString &title)
     : QObject(window)
@@ -96,11 +112,17 @@ void MapOpener::askForFile()
     load(fileName);
 }
 
-QString MapOpener::droppedFile(const QMimeData *data)
+void MapOpener::dragEnter(QDragEnterEvent *event)
 {
-    for (const QUrl &url : data->urls()) {
-        if (url.isLocalFile())
-            return url.toLocalFile();
-    }
-    return QString();
+    if (!droppedFile(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void MapOpener::drop(QDropEvent *event)
+{
+    const QString fileName = droppedFile(event->mimeData());
+    if (fileName.isEmpty())
+        return;
+    event->acceptProposedAction();
+    load(fileName);
 }

@@ -6,7 +6,8 @@
 
 class PortPanel;
 class PortSession;
-class QMimeData;
+class QDragEnterEvent;
+class QDropEvent;
 class QWidget;
 class RegisterStore;
 class RequestScheduler;
@@ -33,8 +34,9 @@ public:
     void read(const QString &fileName);
     void useSettings(const QString &fileName);
     void askForFile();
-    // The first dropped local file, if any.
-    static QString droppedFile(const QMimeData *data);
+    // A local file dragged onto the window is a map to open.
+    void dragEnter(QDragEnterEvent *event);
+    void drop(QDropEvent *event);
 
 signals:
     void refused(const QString &text);

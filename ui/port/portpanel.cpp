@@ -32,6 +32,13 @@ bool toDeviceAddress(const QString &text, quint32 *address)
     return true;
 }
 
+void selectData(QComboBox *box, int value)
+{
+    const int index = box->findData(value);
+    if (index >= 0)
+        box->setCurrentIndex(index);
+}
+
 } // namespace
 
 PortPanel::PortPanel(const PortPanelWidgets &widgets, QStatusBar *statusBar)
@@ -141,17 +148,6 @@ void PortPanel::showState(bool open)
         ? QStringLiteral("border-image: url(:/new/prefix1/picture/findport2.png)")
         : QStringLiteral("border-image: url(:/new/prefix1/picture/findport.png)"));
 }
-
-namespace {
-
-void selectData(QComboBox *box, int value)
-{
-    const int index = box->findData(value);
-    if (index >= 0)
-        box->setCurrentIndex(index);
-}
-
-} // namespace
 
 void PortPanel::select(const StartOptions &options)
 {
