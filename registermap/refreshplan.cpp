@@ -14,7 +14,7 @@ void RefreshPlan::readSingly(int firstRow, int count)
 }
 
 QList<PendingCommand> RefreshPlan::requests(const QList<RegisterInfo> &registers, const QList<int> &rows,
-                                            const QObject *owner) const
+                                            quint8 slave, const QObject *owner) const
 {
     QList<PendingCommand> planned;
     for (int row : rows) {
@@ -28,7 +28,7 @@ QList<PendingCommand> RefreshPlan::requests(const QList<RegisterInfo> &registers
     }
     ModbusMaster *master = ModbusMaster::instance();
     for (PendingCommand &command : planned)
-        command.frame = master->readCmd(command.address, command.count);
+        command.frame = master->readCmd(slave, command.address, command.count);
     return planned;
 }
 

@@ -22,7 +22,7 @@ public:
     // Requests for `rows` (ascending table rows) of `registers`; a request's
     // tag is its first row and its count the rows it covers.
     QList<PendingCommand> requests(const QList<RegisterInfo> &registers, const QList<int> &rows,
-                                   const QObject *owner) const;
+                                   quint8 slave, const QObject *owner) const;
 
 private:
     bool joinsRun(const QList<RegisterInfo> &registers, const PendingCommand &run, int row) const;

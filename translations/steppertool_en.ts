@@ -350,6 +350,14 @@ This register is no longer in the map!
         <source>串口 %1 已断开：%2</source>
         <translation>Port %1 disconnected: %2</translation>
     </message>
+    <message>
+        <source>
+站地址已改变，请重新打开编辑窗口 !
+</source>
+        <translation>
+The slave address has changed: open the editor again!
+</translation>
+    </message>
 </context>
 <context>
     <name>ManualSendBox</name>

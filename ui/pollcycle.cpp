@@ -43,7 +43,7 @@ void MainWindow::connectLiveMonitor()
 
 void MainWindow::queueRefresh(const QList<int> &rows)
 {
-    for (const PendingCommand &command : refreshPlan.requests(registerList, rows, this))
+    for (const PendingCommand &command : refreshPlan.requests(registerList, rows, scheduler->slaveAddress(), this))
         scheduler->enqueue(command);
 }
 
@@ -84,6 +84,12 @@ void MainWindow::on_sendWriteCmd(int row, QByteArray cmd)
     if (!rowKnown || registerList.at(row).address != quint16(quint8(cmd.at(2)) << 8 | quint8(cmd.at(3)))) {
         valueEditWin.hide();
         showRefusal(tr("\n此寄存器已不在映射表中 !\n"));
+        return;
+    }
+    // The editor was opened for the driver at another address.
+    if (quint8(cmd.at(0)) != scheduler->slaveAddress()) {
+        valueEditWin.hide();
+        showRefusal(tr("\n站地址已改变，请重新打开编辑窗口 !\n"));
         return;
     }
     tableView->setLamp(row, QStringLiteral("red"));

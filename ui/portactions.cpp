@@ -104,7 +104,7 @@ void MainWindow::on_lineEdit_deviceAddr_textChanged(const QString &arg1)
     if (!portPanel->acceptAddress(arg1, &address))
         return;
     slaveAddress = address;
-    ModbusMaster::instance()->slaveAddress = quint8(slaveAddress & 0xFF);
+    scheduler->setSlaveAddress(quint8(slaveAddress & 0xFF));
     qDebug() << "void MainWindow::on_lineEdit_deviceAddr_textChanged(const QString&)"
              << "set slaveAddress:" << slaveAddress;
 }

@@ -16,6 +16,8 @@ struct MainWindowInspector
     static const QList<quint16> &registerAddrs(MainWindow &w) { return w.registerAddrs; }
     static QList<PendingCommand> &cmdQueue(MainWindow &w) { return w.scheduler->queue; }
     static quint32 slaveAddress(const MainWindow &w) { return w.slaveAddress; }
+    // The address the window's requests are built with.
+    static quint8 sessionSlave(const MainWindow &w) { return w.scheduler->slaveAddress(); }
     static int txTime(const MainWindow &w) { return w.txTime; }
     static quint32 rxOutTime(const MainWindow &w) { return w.rxOutTime; }
     static quint32 &waitElapsed(MainWindow &w) { return w.scheduler->waitElapsedMs; }
@@ -25,7 +27,7 @@ struct MainWindowInspector
     {
         const bool known = row >= 0 && row < w.registerList.size();
         const quint16 address = known ? w.registerList.at(row).address : 0;
-        return PendingCommand{ModbusMaster::instance()->readCmd(address, 1), address, 1, &w, row};
+        return PendingCommand{ModbusMaster::instance()->readCmd(1, address, 1), address, 1, &w, row};
     }
     static void awaitRequest(MainWindow &w, const PendingCommand &request)
     {
