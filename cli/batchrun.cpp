@@ -81,8 +81,8 @@ bool BatchRun::openLine()
         err << "steppertool: cannot open " << options.port << ": " << serial->serialPort->errorString() << Qt::endl;
         return false;
     }
-    ModbusMaster::instance()->slaveAddress = slave;
     scheduler = new RequestScheduler(serial, this);
+    scheduler->setSlaveAddress(slave);
     scheduler->setTiming(map.txTime, map.rxOutTime);
     scheduler->setMinimumGap(options.gapMs);
     connect(serial, &Serial::haveReceive, scheduler, &RequestScheduler::takeBlock);
@@ -158,7 +158,7 @@ void BatchRun::backup()
         return finish(NotEqual);
     }
     QString error;
-    const QStringList comments = parameterFileComments(options.port, ModbusMaster::instance()->slaveAddress, options.mapPath);
+    const QStringList comments = parameterFileComments(options.port, scheduler->slaveAddress(), options.mapPath);
     if (!writeParameterFile(options.parameterFile, comments, entries, &error)) {
         err << "steppertool: cannot write " << options.parameterFile << ": " << error << Qt::endl;
         return finish(BadInput);
@@ -234,7 +234,7 @@ void BatchRun::restore()
         return onWritesFinished(RunEnd::Completed);
     QString error;
     undoPath = saveUndoFile(answeredEntries(map.registers, driver, nullptr), options.port,
-                            ModbusMaster::instance()->slaveAddress, options.mapPath, &error);
+                            scheduler->slaveAddress(), options.mapPath, &error);
     if (undoPath.isEmpty()) {
         err << "steppertool: cannot save the undo file: " << error << "; nothing was written" << Qt::endl;
         return finish(BadInput);

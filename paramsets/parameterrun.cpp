@@ -23,13 +23,14 @@ ParameterRun::ParameterRun(RequestScheduler *scheduler, QObject *parent)
 void ParameterRun::readRegisters(const QList<quint16> &addresses)
 {
     phase = Phase::Reading;
+    slave = scheduler->slaveAddress();
     ending = RunEnd::Completed;
     readAddresses = addresses;
     readValues.clear();
     failures.clear();
     readsDone = 0;
     for (int i = 0; i < addresses.size(); ++i)
-        send({ModbusMaster::instance()->readCmd(addresses.at(i), 1), addresses.at(i), 1, this, i});
+        send({ModbusMaster::instance()->readCmd(slave, addresses.at(i), 1), addresses.at(i), 1, this, i});
     if (outstanding == 0)
         endReading();
 }
@@ -37,6 +38,7 @@ void ParameterRun::readRegisters(const QList<quint16> &addresses)
 void ParameterRun::writeValues(const QList<ParameterEntry> &values)
 {
     phase = Phase::Writing;
+    slave = scheduler->slaveAddress();
     ending = RunEnd::Completed;
     silentInRow = 0;
     writes.clear();
@@ -119,7 +121,7 @@ void ParameterRun::endReading()
 void ParameterRun::sendWrite()
 {
     const ParameterEntry &write = writes.at(writeIndex);
-    send({ModbusMaster::instance()->writeCmd(write.address, write.value), write.address, 1, this,
+    send({ModbusMaster::instance()->writeCmd(slave, write.address, write.value), write.address, 1, this,
           writeIndex * 2 + WriteStep});
 }
 
@@ -129,7 +131,7 @@ void ParameterRun::onWriteOutcome(const PendingCommand &, const RequestOutcome &
     case OutcomeKind::Answered:
         if (ending != RunEnd::Completed)
             return finishWrite(WriteResult::Unconfirmed, QStringLiteral("echoed, not read back"));
-        send({ModbusMaster::instance()->readCmd(writes.at(writeIndex).address, 1), writes.at(writeIndex).address,
+        send({ModbusMaster::instance()->readCmd(slave, writes.at(writeIndex).address, 1), writes.at(writeIndex).address,
               1, this, writeIndex * 2 + ReadBackStep});
         return;
     case OutcomeKind::Refused:

@@ -78,6 +78,9 @@ private:
 
     RequestScheduler *scheduler;
     Phase phase = Phase::Idle;
+    // Taken when a run starts: a run talks to one driver from start to end,
+    // whatever the address field says meanwhile.
+    quint8 slave = 1;
     int outstanding = 0;
     RunEnd ending = RunEnd::Completed;
     int silentInRow = 0;

@@ -38,9 +38,9 @@ ModbusMaster *ModbusMaster::instance()
     return master;
 }
 
-void ModbusMaster::appendHeader(QByteArray &frame, quint8 function, quint16 address)
+void ModbusMaster::appendHeader(QByteArray &frame, quint8 slave, quint8 function, quint16 address)
 {
-    frame.append(char(slaveAddress));
+    frame.append(char(slave));
     frame.append(char(function));
     appendWord(frame, address);
 }
@@ -52,37 +52,28 @@ void ModbusMaster::appendCrc(QByteArray &frame)
     frame.append(char(crc >> 8));
 }
 
-QByteArray ModbusMaster::readCmd(quint16 address, quint16 count)
+QByteArray ModbusMaster::readCmd(quint8 slave, quint16 address, quint16 count)
 {
     QByteArray frame;
-    appendHeader(frame, readHoldingRegisters, address);
+    appendHeader(frame, slave, readHoldingRegisters, address);
     appendWord(frame, count);
     appendCrc(frame);
     return frame;
 }
 
-QByteArray ModbusMaster::readCmd(quint8 slave, quint16 address, quint16 count)
-{
-    QByteArray frame = readCmd(address, count);
-    frame.chop(2);
-    frame[0] = char(slave);
-    appendCrc(frame);
-    return frame;
-}
-
-QByteArray ModbusMaster::writeCmd(quint16 address, quint16 value)
+QByteArray ModbusMaster::writeCmd(quint8 slave, quint16 address, quint16 value)
 {
     QByteArray frame;
-    appendHeader(frame, writeSingleRegister, address);
+    appendHeader(frame, slave, writeSingleRegister, address);
     appendWord(frame, value);
     appendCrc(frame);
     return frame;
 }
 
-QByteArray ModbusMaster::writeMultipleCmd(quint16 address, quint16 count, const quint16 *values)
+QByteArray ModbusMaster::writeMultipleCmd(quint8 slave, quint16 address, quint16 count, const quint16 *values)
 {
     QByteArray frame;
-    appendHeader(frame, writeMultipleRegisters, address);
+    appendHeader(frame, slave, writeMultipleRegisters, address);
     appendWord(frame, count);
     frame.append(char((2 * count) & 0xFF));
     for (quint16 i = 0; i < count; ++i)
@@ -91,11 +82,11 @@ QByteArray ModbusMaster::writeMultipleCmd(quint16 address, quint16 count, const 
     return frame;
 }
 
-QByteArray ModbusMaster::writeMultipleCmd(quint16 address, const QVector<quint16> &words)
+QByteArray ModbusMaster::writeMultipleCmd(quint8 slave, quint16 address, const QVector<quint16> &words)
 {
     if (words.isEmpty() || words.size() > maxWriteRegisters)
         return QByteArray();
-    return writeMultipleCmd(address, quint16(words.size()), words.constData());
+    return writeMultipleCmd(slave, address, quint16(words.size()), words.constData());
 }
 
 bool ModbusMaster::checkCrc(const QByteArray &block)

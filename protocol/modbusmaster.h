@@ -18,19 +18,19 @@ class ModbusMaster
 public:
     static ModbusMaster *instance();
 
-    void appendHeader(QByteArray &frame, quint8 function, quint16 address);
+    // Every request names the slave it is for: the line's session or the
+    // run that sends it decides, never state kept here.
+    void appendHeader(QByteArray &frame, quint8 slave, quint8 function, quint16 address);
     void appendCrc(QByteArray &frame);
 
-    QByteArray readCmd(quint16 address, quint16 count);
-    // A read addressed to `slave` rather than to slaveAddress.
     QByteArray readCmd(quint8 slave, quint16 address, quint16 count);
-    QByteArray writeCmd(quint16 address, quint16 value);
+    QByteArray writeCmd(quint8 slave, quint16 address, quint16 value);
     // The byte-count field holds 8 bits: keep count at 123 or below.
-    QByteArray writeMultipleCmd(quint16 address, quint16 count, const quint16 *values);
+    QByteArray writeMultipleCmd(quint8 slave, quint16 address, quint16 count, const quint16 *values);
     // Function 16 for `words` at `address` and on, in address order (a
     // 32-bit row's two words, or one word for a driver without function 6);
     // empty for no words or more than one request may carry.
-    QByteArray writeMultipleCmd(quint16 address, const QVector<quint16> &words);
+    QByteArray writeMultipleCmd(quint8 slave, quint16 address, const QVector<quint16> &words);
 
     bool checkCrc(const QByteArray &block);
     // The register values of a function-3 reply; empty when the byte count
@@ -54,8 +54,6 @@ public:
         quint16 count = 0;
     };
     WriteMultipleEcho parseWriteMultipleReply(const QByteArray &block);
-
-    quint8 slaveAddress = 1;
 
 private:
     ModbusMaster() = default;

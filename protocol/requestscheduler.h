@@ -49,6 +49,11 @@ public:
     int txTime() const { return txTimeMs; }
     quint32 rxOutTime() const { return rxOutTimeMs; }
 
+    // The driver the line's requests are for: the window's address field or
+    // the command line's --address. Batch runs take it once when they start.
+    void setSlaveAddress(quint8 address) { slave = address; }
+    quint8 slaveAddress() const { return slave; }
+
     void start();
     void stop();
     bool isRunning() const { return running; }
@@ -110,6 +115,7 @@ private:
     PendingCommand awaited;
     bool running = false;
     quint64 sessionNumber = 0;
+    quint8 slave = 1;
     int txTimeMs = 100;
     quint32 rxOutTimeMs = 1000;
     // Counted by ticks so that a test can drive the wait tick by tick; the

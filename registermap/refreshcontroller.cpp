@@ -27,7 +27,7 @@ void RefreshController::start(const QList<int> &rows)
 
 void RefreshController::queue(const QList<int> &rows)
 {
-    for (const PendingCommand &command : plan.requests(store->rows(), rows, this))
+    for (const PendingCommand &command : plan.requests(store->rows(), rows, scheduler->slaveAddress(), this))
         scheduler->enqueue(command);
 }
 
@@ -86,14 +86,14 @@ void RefreshController::onCompleted(const PendingCommand &request, const Request
     case OutcomeKind::Answered: return storeReadValues(request, outcome.values);
     case OutcomeKind::Refused: return onBlockRefused(request, outcome.exceptionCode);
     case OutcomeKind::Cancelled: return;
-    default: return store->markReadFailed(request.tag, request.count);
+    default: return store->markReadFailed(request);
     }
 }
 
 // An answered read carries its request's registers, in order.
 void RefreshController::storeReadValues(const PendingCommand &request, const QList<quint16> &values)
 {
-    store->storeReadValues(request.tag, values);
+    store->storeReadValues(request, values);
 }
 
 void RefreshController::showConfirmedWrite(quint16 address, quint16 value)
@@ -105,16 +105,14 @@ void RefreshController::showConfirmedWrite(quint16 address, quint16 value)
 // one; they are read singly until the port is closed.
 void RefreshController::onBlockRefused(const PendingCommand &request, quint8 code)
 {
-    store->markReadFailed(request.tag, request.count);
-    if (request.count < 2)
+    store->markReadFailed(request);
+    const QList<int> rows = RefreshPlan::rowsOf(store->rows(), request);
+    if (rows.size() < 2)
         return;
-    plan.readSingly(request.tag, request.count);
+    plan.readSingly(rows);
     emit lineNote(QStringLiteral("Block read of %1 registers at 0x%2 refused (exception %3): reading them one by one")
                       .arg(request.count)
                       .arg(request.address, 4, 16, QLatin1Char('0'))
                       .arg(code));
-    QList<int> rows;
-    for (int i = 0; i < request.count; ++i)
-        rows.append(request.tag + i);
     queue(rows);
 }

@@ -6,24 +6,24 @@ namespace {
 constexpr int writeMultipleRegisters = 0x10;
 }
 
-QByteArray readRegisterCmd(const RegisterInfo &info)
+QByteArray readRegisterCmd(quint8 slave, const RegisterInfo &info)
 {
-    return ModbusMaster::instance()->readCmd(info.address, 1);
+    return ModbusMaster::instance()->readCmd(slave, info.address, quint16(info.format.wordCount()));
 }
 
-QByteArray writeRegisterCmd(const RegisterInfo &info)
+QByteArray writeRegisterCmd(quint8 slave, const RegisterInfo &info)
 {
-    return ModbusMaster::instance()->writeCmd(info.address, info.value);
+    return ModbusMaster::instance()->writeCmd(slave, info.address, info.value);
 }
 
-QByteArray writeRowCmd(const RegisterInfo &info, int writeFunction)
+QByteArray writeRowCmd(quint8 slave, const RegisterInfo &info, int writeFunction)
 {
     ModbusMaster *master = ModbusMaster::instance();
     if (info.format.wordCount() == 2)
-        return master->writeMultipleCmd(info.address, {info.value, info.nextWord});
+        return master->writeMultipleCmd(slave, info.address, {info.value, info.nextWord});
     if (writeFunction == writeMultipleRegisters)
-        return master->writeMultipleCmd(info.address, {info.value});
-    return writeRegisterCmd(info);
+        return master->writeMultipleCmd(slave, info.address, {info.value});
+    return writeRegisterCmd(slave, info);
 }
 
 QList<RegisterInfo> parseReadReply(const QByteArray &block)

@@ -1,5 +1,6 @@
 #include "registermap/registerstore.h"
 
+#include "registermap/refreshplan.h"
 #include "registermap/registermap.h"
 
 RegisterStore::RegisterStore(QObject *parent)
@@ -49,14 +50,10 @@ bool RegisterStore::read(const QString &fileName, RegisterMap *map)
     return readable;
 }
 
-void RegisterStore::storeReadValues(int firstRow, const QList<quint16> &values)
+void RegisterStore::storeReadValues(const PendingCommand &request, const QList<quint16> &words)
 {
-    for (int i = 0; i < values.size(); ++i) {
-        const int row = firstRow + i;
-        if (!hasRow(row))
-            continue;
+    for (int row : RefreshPlan::storeWords(registers, request, words)) {
         RegisterInfo &info = registers[row];
-        info.value = values.at(i);
         info.valueText = QString::number(info.value, 10);
         emit valueRead(row, info.value);
     }
@@ -74,8 +71,8 @@ void RegisterStore::confirmWrite(quint16 writtenAddress, quint16 value)
     }
 }
 
-void RegisterStore::markReadFailed(int firstRow, int count)
+void RegisterStore::markReadFailed(const PendingCommand &request)
 {
-    for (int i = 0; i < count; ++i)
-        emit readFailed(firstRow + i);
+    for (int row : RefreshPlan::rowsOf(registers, request))
+        emit readFailed(row);
 }

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QString>
 
+#include "protocol/pendingcommand.h"
 #include "registermap/registerinfo.h"
 
 struct RegisterMap;
@@ -39,12 +40,12 @@ public:
     // what was read and its problems. False when the file cannot be read.
     bool read(const QString &fileName, RegisterMap *map);
 
-    // Rows `firstRow` on take the words of an answered read, in order.
-    void storeReadValues(int firstRow, const QList<quint16> &values);
+    // The rows an answered read covers take its words, in order.
+    void storeReadValues(const PendingCommand &request, const QList<quint16> &words);
     // A write the driver echoed: every valid row of that address holds it.
     void confirmWrite(quint16 address, quint16 value);
     // A read that brought no value leaves its rows not live.
-    void markReadFailed(int firstRow, int count);
+    void markReadFailed(const PendingCommand &request);
 
 signals:
     void aboutToClear();

@@ -27,7 +27,6 @@ class TestModbusMaster : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
     void crcCheckValues();
     void crcCoversLongFrames();
     void requestFrames_data();
@@ -40,11 +39,6 @@ private slots:
     void readReplies();
     void writeReplies();
 };
-
-void TestModbusMaster::init()
-{
-    ModbusMaster::instance()->slaveAddress = 1;
-}
 
 void TestModbusMaster::crcCheckValues()
 {
@@ -79,16 +73,14 @@ void TestModbusMaster::requestFrames_data()
     QTest::addColumn<QByteArray>("frame");
     QTest::addColumn<QByteArray>("expected");
     ModbusMaster *master = ModbusMaster::instance();
-    master->slaveAddress = 1;
-    QTest::newRow("read 0x0000") << 1 << readRegisterCmd(registerAt(0x0000))
+    QTest::newRow("read 0x0000") << 1 << readRegisterCmd(1, registerAt(0x0000))
                                  << QByteArray::fromHex("010300000001840a");
-    QTest::newRow("write 100 to 0x0010") << 1 << writeRegisterCmd(registerAt(0x0010, 100))
+    QTest::newRow("write 100 to 0x0010") << 1 << writeRegisterCmd(1, registerAt(0x0010, 100))
                                          << QByteArray::fromHex("01060010006489e4");
-    QTest::newRow("read count 2") << 1 << master->readCmd(0x0000, 2) << withCrc(QByteArray::fromHex("010300000002"));
-    master->slaveAddress = 0xF7;
+    QTest::newRow("read count 2") << 1 << master->readCmd(1, 0x0000, 2) << withCrc(QByteArray::fromHex("010300000002"));
     QTest::newRow("slave F7, address high byte first")
-        << 0xF7 << readRegisterCmd(registerAt(0x1234)) << withCrc(QByteArray::fromHex("f70312340001"));
-    QTest::newRow("write 65535") << 0xF7 << master->writeCmd(0xFFFF, 0xFFFF)
+        << 0xF7 << readRegisterCmd(0xF7, registerAt(0x1234)) << withCrc(QByteArray::fromHex("f70312340001"));
+    QTest::newRow("write 65535") << 0xF7 << master->writeCmd(0xF7, 0xFFFF, 0xFFFF)
                                  << withCrc(QByteArray::fromHex("f706ffffffff"));
 }
 
@@ -102,7 +94,7 @@ void TestModbusMaster::requestFrames()
 void TestModbusMaster::writeMultipleLayout()
 {
     const quint16 values[] = {0x0102, 0xA0B0, 0x0000};
-    const QByteArray frame = ModbusMaster::instance()->writeMultipleCmd(0x0020, 3, values);
+    const QByteArray frame = ModbusMaster::instance()->writeMultipleCmd(1, 0x0020, 3, values);
     QCOMPARE(frame.toHex(' '), withCrc(QByteArray::fromHex("011000200003060102a0b00000")).toHex(' '));
     QCOMPARE(frame.size(), 9 + 2 * 3);
 }
@@ -116,12 +108,12 @@ void TestModbusMaster::rowWritesAndTheirEchoes()
     position.nextWord = 0xFB50;
     position.format.type = ValueType::S32;
     const RegisterInfo current = registerAt(0x0010, 100);
-    QCOMPARE(writeRowCmd(position, 6).toHex(' '), QByteArray("01 10 00 40 00 02 04 ff ff fb 50 b4 b7"));
-    QCOMPARE(writeRowCmd(current, 16).toHex(' '), QByteArray("01 10 00 10 00 01 02 00 64 a5 2b"));
-    QCOMPARE(writeRowCmd(current, 6).toHex(' '), QByteArray("01 06 00 10 00 64 89 e4"));
-    QVERIFY(master->writeMultipleCmd(0x0010, QVector<quint16>()).isEmpty());
-    QVERIFY(master->writeMultipleCmd(0x0010, QVector<quint16>(124, 1)).isEmpty());
-    QCOMPARE(master->writeMultipleCmd(0x0010, QVector<quint16>(123, 1)).size(), 9 + 2 * 123);
+    QCOMPARE(writeRowCmd(1, position, 6).toHex(' '), QByteArray("01 10 00 40 00 02 04 ff ff fb 50 b4 b7"));
+    QCOMPARE(writeRowCmd(1, current, 16).toHex(' '), QByteArray("01 10 00 10 00 01 02 00 64 a5 2b"));
+    QCOMPARE(writeRowCmd(1, current, 6).toHex(' '), QByteArray("01 06 00 10 00 64 89 e4"));
+    QVERIFY(master->writeMultipleCmd(1, 0x0010, QVector<quint16>()).isEmpty());
+    QVERIFY(master->writeMultipleCmd(1, 0x0010, QVector<quint16>(124, 1)).isEmpty());
+    QCOMPARE(master->writeMultipleCmd(1, 0x0010, QVector<quint16>(123, 1)).size(), 9 + 2 * 123);
 
     const QByteArray echo = QByteArray::fromHex("011000400002401c");
     const ModbusMaster::WriteMultipleEcho decoded = master->parseWriteMultipleReply(echo);
@@ -139,8 +131,8 @@ void TestModbusMaster::everyRequestPassesItsCheckAndNoBitFlipDoes()
     ModbusMaster *master = ModbusMaster::instance();
     const quint16 values[] = {1, 2, 0xFFFF};
     const QList<QByteArray> requests = {
-        master->readCmd(0x1234, 1), master->writeCmd(0xABCD, 0x0F0F),
-        master->writeMultipleCmd(0x0001, 3, values)};
+        master->readCmd(1, 0x1234, 1), master->writeCmd(1, 0xABCD, 0x0F0F),
+        master->writeMultipleCmd(1, 0x0001, 3, values)};
     for (const QByteArray &request : requests) {
         QVERIFY(master->checkCrc(request));
         for (int bit = 0; bit < request.size() * 8; ++bit) {

@@ -516,7 +516,7 @@ void TestParamSets::garbledEchoFailsTheWrite()
     run.writeValues({entry});
     scheduler.tick();
     QVERIFY(scheduler.isAwaiting());
-    QByteArray echo = ModbusMaster::instance()->writeCmd(0x10, 1234);
+    QByteArray echo = ModbusMaster::instance()->writeCmd(1, 0x10, 1234);
     echo[echo.size() - 1] = char(echo.at(echo.size() - 1) ^ 0xFF);
     scheduler.takeBlock(echo);
     QCOMPARE(outcomes, QList<WriteResult>{WriteResult::Unconfirmed});
@@ -568,7 +568,7 @@ void TestParamSets::windowWriteGuardsHold()
     auto handWrite = [&](quint16 address, quint16 value) {
         const QString before = simulatorLog();
         window.findChild<QTextEdit *>("textEdit_send")->setPlainText(
-            QString::fromLatin1(ModbusMaster::instance()->writeCmd(address, value).toHex(' ')));
+            QString::fromLatin1(ModbusMaster::instance()->writeCmd(1, address, value).toHex(' ')));
         window.findChild<QCheckBox *>("checkBox")->setChecked(true);
         QTest::mouseClick(window.findChild<QPushButton *>("pushButton_send"), Qt::LeftButton);
         const QString line = QStringLiteral("write 0x%1 <- %2")

@@ -39,7 +39,7 @@ int timeoutLines(MainWindow &window)
 
 QByteArray readFrame(quint16 address)
 {
-    return ModbusMaster::instance()->readCmd(address, 1);
+    return ModbusMaster::instance()->readCmd(1, address, 1);
 }
 
 } // namespace
@@ -70,7 +70,6 @@ private:
 
 void TestPollCycle::init()
 {
-    ModbusMaster::instance()->slaveAddress = 1;
 }
 
 void TestPollCycle::cleanup()
@@ -224,7 +223,7 @@ void TestPollCycle::writeJumpsAheadOfQueuedReads()
     Inspect::clickDataRefresh(window);
     Inspect::tick(window); // read of row 0 in flight
 
-    const QByteArray write = ModbusMaster::instance()->writeCmd(0x12, 7);
+    const QByteArray write = ModbusMaster::instance()->writeCmd(1, 0x12, 7);
     Inspect::requestWrite(window, 2, write);
     QCOMPARE(lampColour(table, 2), QStringLiteral("red"));
     QCOMPARE(Inspect::cmdQueue(window).first().frame, write);
@@ -243,8 +242,8 @@ void TestPollCycle::laterWriteGoesFirst()
     WorkFolder folder(mapWithTiming(100, 1000));
     MainWindow window;
     QVERIFY(openPort(window));
-    const QByteArray first = ModbusMaster::instance()->writeCmd(0x10, 1);
-    const QByteArray second = ModbusMaster::instance()->writeCmd(0x11, 2);
+    const QByteArray first = ModbusMaster::instance()->writeCmd(1, 0x10, 1);
+    const QByteArray second = ModbusMaster::instance()->writeCmd(1, 0x11, 2);
     Inspect::requestWrite(window, 0, first);
     Inspect::requestWrite(window, 1, second);
     QCOMPARE(Inspect::cmdQueue(window).at(0).frame, second);
@@ -256,7 +255,7 @@ void TestPollCycle::writeWithPortClosedIsRefused()
     WorkFolder folder(mapWithTiming(100, 1000));
     MainWindow window;
     auto *table = window.findChild<QTableWidget *>("tableWidget");
-    Inspect::requestWrite(window, 1, ModbusMaster::instance()->writeCmd(0x11, 9));
+    Inspect::requestWrite(window, 1, ModbusMaster::instance()->writeCmd(1, 0x11, 9));
     QVERIFY(Inspect::cmdQueue(window).isEmpty());
     QCOMPARE(lampColour(table, 1), QStringLiteral("stale"));
     // The refusal is a notice; wait for it to fade while the window lives.
@@ -306,13 +305,13 @@ void TestPollCycle::refusedBlockFallsBackToSingleReads()
     Inspect::clickDataRefresh(window);
     const QList<PendingCommand> &queue = Inspect::cmdQueue(window);
     QCOMPARE(queue.size(), 2);
-    QCOMPARE(queue.first().frame, ModbusMaster::instance()->readCmd(0x10, 2));
+    QCOMPARE(queue.first().frame, ModbusMaster::instance()->readCmd(1, 0x10, 2));
     Inspect::tick(window);
     Inspect::receive(window, QByteArray::fromHex("018302c0f1"));
     QVERIFY(logTexts(window).last().contains(QStringLiteral("one by one")));
     QCOMPARE(queue.size(), 3);
-    QCOMPARE(queue.at(1).frame, ModbusMaster::instance()->readCmd(0x10, 1));
-    QCOMPARE(queue.at(2).frame, ModbusMaster::instance()->readCmd(0x11, 1));
+    QCOMPARE(queue.at(1).frame, ModbusMaster::instance()->readCmd(1, 0x10, 1));
+    QCOMPARE(queue.at(2).frame, ModbusMaster::instance()->readCmd(1, 0x11, 1));
     auto *table = window.findChild<QTableWidget *>("tableWidget");
     QCOMPARE(lampColour(table, 0), QStringLiteral("stale"));
     QCOMPARE(lampColour(table, 1), QStringLiteral("stale"));
@@ -320,7 +319,7 @@ void TestPollCycle::refusedBlockFallsBackToSingleReads()
     Inspect::cmdQueue(window).clear();
     Inspect::clickDataRefresh(window);
     QCOMPARE(queue.size(), 3);
-    QCOMPARE(queue.at(2).frame, ModbusMaster::instance()->readCmd(0x20, 2));
+    QCOMPARE(queue.at(2).frame, ModbusMaster::instance()->readCmd(1, 0x20, 2));
 }
 
 QTEST_MAIN(TestPollCycle)

@@ -104,7 +104,6 @@ private:
 void TestPortPanel::init()
 {
     QVERIFY(line.start());
-    ModbusMaster::instance()->slaveAddress = 1;
 }
 
 void TestPortPanel::cleanup()
@@ -214,13 +213,13 @@ void TestPortPanel::deviceAddress()
     if (accepted) {
         QCOMPARE(field->styleSheet(), QString());
         QCOMPARE(Inspect::slaveAddress(window), typed.toUInt());
-        QCOMPARE(int(ModbusMaster::instance()->slaveAddress), typed.toInt());
+        QCOMPARE(int(Inspect::sessionSlave(window)), typed.toInt());
     } else {
         QCOMPARE(field->styleSheet(), QStringLiteral("QLineEdit{border:1px solid red }"));
         // The last accepted text on the way there may have been applied
         // ("25" while typing "256"); the bad one never is.
         QVERIFY(Inspect::slaveAddress(window) <= 255);
-        QCOMPARE(quint32(ModbusMaster::instance()->slaveAddress), Inspect::slaveAddress(window));
+        QCOMPARE(quint32(Inspect::sessionSlave(window)), Inspect::slaveAddress(window));
     }
 }
 
@@ -435,7 +434,7 @@ void TestPortPanel::editorAndLampsFollowTheConnection()
 
     QVERIFY(window.loadRegisterMap(QStringLiteral("RegisterInfo")));
     clickOpen(window);
-    Inspect::requestWrite(window, 2, ModbusMaster::instance()->writeCmd(0x10, 5));
+    Inspect::requestWrite(window, 2, ModbusMaster::instance()->writeCmd(1, 0x10, 5));
     QCOMPARE(Inspect::cmdQueue(window).size(), 3);
     QCOMPARE(lampColour(table, 2), QStringLiteral("stale"));
     for (QFrame *frame : toastFrames())

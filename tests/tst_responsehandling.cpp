@@ -165,7 +165,7 @@ void TestResponseHandling::onlyLowEightBitsOfSlaveAddressCount()
 
 void TestResponseHandling::writeEchoConfirmsByAddress()
 {
-    const QByteArray write = ModbusMaster::instance()->writeCmd(0x10, 100);
+    const QByteArray write = ModbusMaster::instance()->writeCmd(1, 0x10, 100);
     Inspect::awaitRequest(*window, PendingCommand{write, 0x10, 1, window, 2});
     Inspect::receive(*window, QByteArray::fromHex("01060010006489e4"));
     QCOMPARE(table->item(2, 1)->text(), QStringLiteral("100"));
@@ -193,7 +193,7 @@ void TestResponseHandling::writeEchoForUnknownOrShortIsAnError()
 {
     QFETCH(QByteArray, block);
     QFETCH(QString, errorLine);
-    const QByteArray write = ModbusMaster::instance()->writeCmd(0x00, 100);
+    const QByteArray write = ModbusMaster::instance()->writeCmd(1, 0x00, 100);
     Inspect::awaitRequest(*window, PendingCommand{write, 0x00, 1, window, 0});
     Inspect::receive(*window, block);
     const QList<LogLine> lines = logLines(*window);

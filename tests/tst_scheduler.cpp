@@ -53,7 +53,7 @@ void TestScheduler::batchRequestsLeaveWithoutWaitingForTicks()
     connect(&scheduler, &RequestScheduler::completed, &owner,
             [&done](const PendingCommand &request, const RequestOutcome &) { done.append(request.tag); });
     for (int i = 0; i < 4; ++i) {
-        PendingCommand read{ModbusMaster::instance()->readCmd(quint16(i), 1), quint16(i), 1, &owner, i};
+        PendingCommand read{ModbusMaster::instance()->readCmd(1, quint16(i), 1), quint16(i), 1, &owner, i};
         read.lineSpeed = i < 3;
         scheduler.enqueue(read);
     }

@@ -138,7 +138,7 @@ void TestValueEditWin::showRegisterFillsTheForm()
 {
     ValueEditWin window;
     Form form(window);
-    window.showRegister(runCurrent(), 0);
+    window.showRegister(runCurrent(), 0, 1);
 
     QVERIFY(window.isVisible());
     QCOMPARE(window.windowTitle(), QStringLiteral("Run current"));
@@ -153,13 +153,13 @@ void TestValueEditWin::closeHidesAndNextRegisterReopens()
 {
     ValueEditWin window;
     Form form(window);
-    window.showRegister(runCurrent(), 0);
+    window.showRegister(runCurrent(), 0, 1);
     window.move(120, 80);
     const QPoint placed = window.pos();
 
     RegisterInfo speed = withRange(0, 3000, QStringLiteral("600"));
     speed.name = QStringLiteral("Speed");
-    window.showRegister(speed, 1);
+    window.showRegister(speed, 1, 1);
     QCOMPARE(window.pos(), placed);
     QCOMPARE(window.windowTitle(), QStringLiteral("Speed"));
     QCOMPARE(form.hex->text(), QStringLiteral("0258"));
@@ -167,7 +167,7 @@ void TestValueEditWin::closeHidesAndNextRegisterReopens()
     QTest::mouseClick(form.close, Qt::LeftButton);
     QVERIFY(!window.isVisible());
 
-    window.showRegister(runCurrent(), 0);
+    window.showRegister(runCurrent(), 0, 1);
     QVERIFY(window.isVisible());
     QCOMPARE(window.windowTitle(), QStringLiteral("Run current"));
 }
@@ -191,7 +191,7 @@ void TestValueEditWin::decimalToHex()
     QFETCH(QString, hex);
     ValueEditWin window;
     Form form(window);
-    window.showRegister(withRange(0, 65535, QStringLiteral("7")), 0);
+    window.showRegister(withRange(0, 65535, QStringLiteral("7")), 0, 1);
 
     enter(form.dec, typed);
     QCOMPARE(form.hex->text(), hex);
@@ -222,7 +222,7 @@ void TestValueEditWin::hexToDecimal()
     QFETCH(QString, hex);
     ValueEditWin window;
     Form form(window);
-    window.showRegister(withRange(0, 65535, shownDec), 0);
+    window.showRegister(withRange(0, 65535, shownDec), 0, 1);
 
     enter(form.hex, typed);
     QCOMPARE(form.dec->text(), dec);
@@ -233,7 +233,7 @@ void TestValueEditWin::emptiedFieldsConvertNothing()
 {
     ValueEditWin window;
     Form form(window);
-    window.showRegister(withRange(0, 50), 0);
+    window.showRegister(withRange(0, 50), 0, 1);
     QCOMPARE(form.range->styleSheet(), warningStyle);
 
     enter(form.hex, QString());
@@ -279,7 +279,7 @@ void TestValueEditWin::rangeColour()
     QFETCH(bool, warned);
     ValueEditWin window;
     Form form(window);
-    window.showRegister(withRange(min, max, QStringLiteral("70000")), 0);
+    window.showRegister(withRange(min, max, QStringLiteral("70000")), 0, 1);
     QCOMPARE(form.range->styleSheet(), warningStyle);
 
     enter(inHex ? form.hex : form.dec, typed);
@@ -288,10 +288,9 @@ void TestValueEditWin::rangeColour()
 
 void TestValueEditWin::blanksAroundTheDecimalAreIgnored()
 {
-    ModbusMaster::instance()->slaveAddress = 1;
     ValueEditWin window;
     Form form(window);
-    window.showRegister(withRange(42, 42, QStringLiteral("7")), 0);
+    window.showRegister(withRange(42, 42, QStringLiteral("7")), 0, 1);
     QSignalSpy written(&window, &ValueEditWin::writeCurrentValue);
 
     enter(form.dec, QStringLiteral(" 42 "));
@@ -306,10 +305,9 @@ void TestValueEditWin::blanksAroundTheDecimalAreIgnored()
 
 void TestValueEditWin::writeSendsTheFrame()
 {
-    ModbusMaster::instance()->slaveAddress = 1;
     ValueEditWin window;
     Form form(window);
-    window.showRegister(withRange(0, 1000, QStringLiteral("7")), 3);
+    window.showRegister(withRange(0, 1000, QStringLiteral("7")), 3, 1);
     QSignalSpy written(&window, &ValueEditWin::writeCurrentValue);
 
     // Typed but never confirmed with Enter: the button reads the field itself.
@@ -338,7 +336,7 @@ void TestValueEditWin::writtenValue()
     QFETCH(QByteArray, valueBytes);
     ValueEditWin window;
     Form form(window);
-    window.showRegister(runCurrent(), 0);
+    window.showRegister(runCurrent(), 0, 1);
     QSignalSpy written(&window, &ValueEditWin::writeCurrentValue);
 
     enter(form.dec, typed);
@@ -363,7 +361,7 @@ void TestValueEditWin::refusedValues()
     QFETCH(QString, typed);
     ValueEditWin window;
     Form form(window);
-    window.showRegister(runCurrent(), 0);
+    window.showRegister(runCurrent(), 0, 1);
     QSignalSpy written(&window, &ValueEditWin::writeCurrentValue);
 
     retype(form.dec, typed);
@@ -377,7 +375,7 @@ void TestValueEditWin::redBorderLastsUntilTheValueIsValid()
 {
     ValueEditWin window;
     Form form(window);
-    window.showRegister(runCurrent(), 0);
+    window.showRegister(runCurrent(), 0, 1);
     retype(form.dec, QStringLiteral("abc"));
     QTest::mouseClick(form.write, Qt::LeftButton);
     QCOMPARE(form.dec->styleSheet(), redBorder);
@@ -401,7 +399,7 @@ void TestValueEditWin::unconvertibleHexIsNeverWritten()
 {
     ValueEditWin window;
     Form form(window);
-    window.showRegister(runCurrent(), 0);
+    window.showRegister(runCurrent(), 0, 1);
     QSignalSpy written(&window, &ValueEditWin::writeCurrentValue);
 
     for (const QString &typed : {QStringLiteral("zz12"), QStringLiteral("0x"), QStringLiteral("12 zz")}) {
@@ -426,7 +424,7 @@ void TestValueEditWin::unconvertibleHexIsNeverWritten()
     QTest::mouseClick(form.write, Qt::LeftButton);
     RegisterInfo next = runCurrent();
     next.valueText = QStringLiteral("0x0064");
-    window.showRegister(next, 1);
+    window.showRegister(next, 1, 1);
     QCOMPARE(form.dec->styleSheet(), QString());
     QCOMPARE(form.hex->styleSheet(), QString());
 }
@@ -437,7 +435,7 @@ void TestValueEditWin::outOfRangeIsWrittenOnlyWhenConfirmed()
     Form form(window);
     RegisterInfo info = runCurrent();
     info.hasRange = true;
-    window.showRegister(info, 0);
+    window.showRegister(info, 0, 1);
     QSignalSpy written(&window, &ValueEditWin::writeCurrentValue);
 
     enter(form.dec, QStringLiteral("1001"));
@@ -473,7 +471,7 @@ void TestValueEditWin::fieldsFollowEachOtherWhileTyped()
     info.hasRange = true;
     info.rangeMin = 0;
     info.rangeMax = 65535;
-    window.showRegister(info, 0);
+    window.showRegister(info, 0, 1);
     QSignalSpy written(&window, &ValueEditWin::writeCurrentValue);
 
     retype(form.hex, QStringLiteral("7d0"));

@@ -598,6 +598,14 @@ The serial port is not open!
 This register is no longer in the map!
 </translation>
     </message>
+    <message>
+        <source>
+站地址已改变，请重新打开编辑窗口 !
+</source>
+        <translation>
+The slave address has changed: open the editor again!
+</translation>
+    </message>
 </context>
 <context>
     <name>ProblemList</name>

@@ -17,7 +17,6 @@
 #include "registermap/refreshcontroller.h"
 #include "registermap/registermap.h"
 #include "registermap/registerstore.h"
-#include "protocol/modbusmaster.h"
 #include "protocol/requestscheduler.h"
 #include "serial/serial.h"
 
@@ -52,7 +51,7 @@ MainWindow::MainWindow(QWidget *parent)
     connect(serial, &Serial::haveReceive, scheduler, &RequestScheduler::takeBlock);
     connect(serial, SIGNAL(sendDataShow(QString,bool)), this, SLOT(on_sendDataShow(QString,bool)));
     connect(serial, SIGNAL(portLost(QString)), this, SLOT(on_portLost(QString)));
-    ModbusMaster::instance()->slaveAddress = quint8(store->slaveAddress() & 0xFF);
+    scheduler->setSlaveAddress(quint8(store->slaveAddress() & 0xFF));
     connect(&valueEditWin, SIGNAL(writeCurrentValue(int,QByteArray)), this, SLOT(on_sendWriteCmd(int,QByteArray)));
 }
 
@@ -107,7 +106,7 @@ void MainWindow::buildViews()
     connect(ui->tableWidget, SIGNAL(cellDoubleClicked(int , int )), this, SLOT(on_clickTabWidget(int , int )));
     connect(tableView, &RegisterTableView::refused, this, &MainWindow::showRefusal);
     connect(tableView, &RegisterTableView::editRequested, this,
-            [this](int row) { valueEditWin.showRegister(store->rows().at(row), row); });
+            [this](int row) { valueEditWin.showRegister(store->rows().at(row), row, scheduler->slaveAddress()); });
 
     portPanel = new PortPanel({ui->comboBox_port, ui->comboBox_buad, ui->comboBox_parity, ui->comboBox_stopBits,
                                ui->lineEdit_deviceAddr, ui->pushButton_open, ui->pushButton_refresh},

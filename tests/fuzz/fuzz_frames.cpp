@@ -59,18 +59,18 @@ void checkBuilders(const QByteArray &input)
 {
     const QByteArray p = input + QByteArray(8, '\0');
     ModbusMaster *master = ModbusMaster::instance();
-    master->slaveAddress = quint8(p.at(0));
+    const quint8 slave = quint8(p.at(0));
     const quint16 address = wordAt(p, 1);
     const quint16 word = wordAt(p, 3);
 
-    const QByteArray read = master->readCmd(address, word);
+    const QByteArray read = master->readCmd(slave, address, word);
     FUZZ_CHECK(read.size() == 8 && master->checkCrc(read));
-    FUZZ_CHECK(uchar(read.at(0)) == master->slaveAddress && read.at(1) == 0x03);
+    FUZZ_CHECK(uchar(read.at(0)) == slave && read.at(1) == 0x03);
     FUZZ_CHECK(wordAt(read, 2) == address && wordAt(read, 4) == word);
 
     // A driver echoes a write unchanged; the decoder must read back what
     // the builder put in.
-    const QByteArray write = master->writeCmd(address, word);
+    const QByteArray write = master->writeCmd(slave, address, word);
     FUZZ_CHECK(write.size() == 8 && master->checkCrc(write));
     const RegisterInfo echo = parseWriteReply(write);
     FUZZ_CHECK(echo.address == address && echo.value == word);
@@ -79,7 +79,7 @@ void checkBuilders(const QByteArray &input)
     QVector<quint16> values(count);
     for (int i = 0; i < count; ++i)
         values[i] = quint16(uchar(p.at((6 + i) % p.size())) * 257u);
-    const QByteArray multiple = master->writeMultipleCmd(address, count, values.constData());
+    const QByteArray multiple = master->writeMultipleCmd(slave, address, count, values.constData());
     FUZZ_CHECK(multiple.size() == 9 + 2 * count && master->checkCrc(multiple));
     FUZZ_CHECK(uchar(multiple.at(6)) == 2 * count);
     for (int i = 0; i < count; ++i)

@@ -42,7 +42,7 @@ SchedulerModel::SchedulerModel(std::function<quint32(quint32)> choose)
     : choose(std::move(choose))
     , scheduler(new RequestScheduler(Serial::instance()))
 {
-    ModbusMaster::instance()->slaveAddress = slave;
+    scheduler->setSlaveAddress(slave);
     scheduler->setTiming(txTimeMs, rxOutTimeMs);
     scheduler->setClock([this] { return nowMs; });
     QObject::connect(scheduler.get(), &RequestScheduler::completed, scheduler.get(),
@@ -79,10 +79,10 @@ void SchedulerModel::enqueueRandom()
     command.tag = id;
     command.address = quint16(address);
     if (choose(3) == 0) {
-        command.frame = ModbusMaster::instance()->writeCmd(command.address, quint16(choose(65536)));
+        command.frame = ModbusMaster::instance()->writeCmd(slave, command.address, quint16(choose(65536)));
     } else {
         command.count = quint16(1 + choose(3));
-        command.frame = ModbusMaster::instance()->readCmd(command.address, command.count);
+        command.frame = ModbusMaster::instance()->readCmd(slave, command.address, command.count);
     }
     requests.insert(id, request);
     if (choose(2))

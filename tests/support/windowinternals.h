@@ -18,6 +18,8 @@ struct MainWindowInspector
     static QList<quint16> registerAddrs(MainWindow &w) { return w.store->addresses(); }
     static QList<PendingCommand> &cmdQueue(MainWindow &w) { return w.scheduler->queue; }
     static quint32 slaveAddress(const MainWindow &w) { return w.store->slaveAddress(); }
+    // The address the window's requests are built with.
+    static quint8 sessionSlave(const MainWindow &w) { return w.scheduler->slaveAddress(); }
     static int txTime(const MainWindow &w) { return w.store->txTime(); }
     static quint32 rxOutTime(const MainWindow &w) { return w.store->rxOutTime(); }
     static quint32 &waitElapsed(MainWindow &w) { return w.scheduler->waitElapsedMs; }
@@ -26,7 +28,7 @@ struct MainWindowInspector
     static PendingCommand tableRead(MainWindow &w, int row)
     {
         const quint16 address = w.store->hasRow(row) ? w.store->rows().at(row).address : 0;
-        return PendingCommand{ModbusMaster::instance()->readCmd(address, 1), address, 1, w.refresh, row};
+        return PendingCommand{ModbusMaster::instance()->readCmd(1, address, 1), address, 1, w.refresh, row};
     }
     static void awaitRequest(MainWindow &w, const PendingCommand &request)
     {

@@ -66,9 +66,10 @@ ValueEditWin::~ValueEditWin()
     delete ui;
 }
 
-void ValueEditWin::showRegister(const RegisterInfo &info, int row)
+void ValueEditWin::showRegister(const RegisterInfo &info, int row, quint8 slave)
 {
     this->row = row;
+    this->slave = slave;
     registerInfo = info;
     decimalFollowsHex = false;
     // A refusal belongs to the register it was made for.
@@ -193,7 +194,7 @@ void ValueEditWin::on_pushButton_Write_clicked()
 
     registerInfo.valueText = ui->lineEdit_dec->text().trimmed();
     registerInfo.value = value;
-    const QByteArray cmd = writeRegisterCmd(registerInfo);
+    const QByteArray cmd = writeRegisterCmd(slave, registerInfo);
     emit writeCurrentValue(row, cmd);
 }
 

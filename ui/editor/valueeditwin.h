@@ -20,7 +20,8 @@ public:
     explicit ValueEditWin(QWidget *parent = nullptr);
     ~ValueEditWin() override;
 
-    void showRegister(const RegisterInfo &info, int row);
+    // Writes go to `slave`, the driver whose register is shown.
+    void showRegister(const RegisterInfo &info, int row, quint8 slave);
 
 signals:
     void writeCurrentValue(int row, QByteArray cmd);
@@ -44,6 +45,7 @@ private:
     Ui::ValueEditWin *ui;
     RegisterInfo registerInfo;
     int row = 0;
+    quint8 slave = 1;
     // The decimal field shows what the hexadecimal one has had typed.
     bool decimalFollowsHex = false;
     QString decimalBeforeHex;

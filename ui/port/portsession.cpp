@@ -10,7 +10,6 @@
 #include "ui/table/registertableview.h"
 #include "registermap/refreshcontroller.h"
 #include "registermap/registerstore.h"
-#include "protocol/modbusmaster.h"
 #include "protocol/requestscheduler.h"
 #include "scan/scanrun.h"
 #include "serial/lineoptions.h"
@@ -125,7 +124,7 @@ void PortSession::applyAddress(const QString &text)
     if (!parts.panel->acceptAddress(text, &address))
         return;
     parts.store->setSlaveAddress(address);
-    ModbusMaster::instance()->slaveAddress = quint8(address & 0xFF);
+    parts.scheduler->setSlaveAddress(quint8(address & 0xFF));
     qDebug() << "void MainWindow::on_lineEdit_deviceAddr_textChanged(const QString&)"
              << "set slaveAddress:" << address;
 }
@@ -143,6 +142,12 @@ void PortSession::write(int row, const QByteArray &frame)
     if (!rowKnown || parts.store->rows().at(row).address != quint16(quint8(frame.at(2)) << 8 | quint8(frame.at(3)))) {
         parts.editor->hide();
         emit refused(tr("\n此寄存器已不在映射表中 !\n"));
+        return;
+    }
+    // The editor was opened for the driver at another address.
+    if (quint8(frame.at(0)) != parts.scheduler->slaveAddress()) {
+        parts.editor->hide();
+        emit refused(tr("\n站地址已改变，请重新打开编辑窗口 !\n"));
         return;
     }
     parts.table->setLamp(row, QStringLiteral("red"));
