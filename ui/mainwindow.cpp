@@ -207,10 +207,7 @@ void MainWindow::applyStartOptions(const StartOptions &options)
         loadRegisterMap(options.mapFile);
     portPanel->select(options);
     if (options.open)
-        QTimer::singleShot(0, this, [this] {
-            if (!session->isOpen())
-                session->toggle();
-        });
+        QTimer::singleShot(0, session, &PortSession::open);
 }
 
 void MainWindow::setTableRow(RegisterInfo info, int row)

@@ -40,6 +40,8 @@ void PortSession::toggle()
 
 void PortSession::open()
 {
+    if (isOpen())
+        return;
     const QString portName = parts.panel->portName();
     const QString baudText = parts.panel->baudText();
     if (portName.isEmpty() || baudText.isEmpty())

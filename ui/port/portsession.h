@@ -47,6 +47,8 @@ public:
     explicit PortSession(const PortSessionParts &parts);
 
     bool isOpen() const;
+    // Opens the port with the panel's settings, unless it is open.
+    void open();
     // The open button: opens a closed port, closes an open one.
     void toggle();
     // Requests still queued, and the reply awaited, belong to the line being
@@ -62,7 +64,6 @@ signals:
     void refused(const QString &text);
 
 private:
-    void open();
     void showState(bool open);
     void useScanHit(const ScanHit &hit);
     void resumeAfterScan();
