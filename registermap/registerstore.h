@@ -37,7 +37,8 @@ public:
     // starts with.
     void clear();
     // Appends the rows of `fileName` and takes its settings; `map` receives
-    // what was read and its problems. False when the file cannot be read.
+    // what was read and its problems. False when the file cannot be read;
+    // rowsReplaced follows either way, as the views show what is left.
     bool read(const QString &fileName, RegisterMap *map);
 
     // The rows an answered read covers take its words, in order.
