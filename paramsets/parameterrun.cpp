@@ -28,7 +28,8 @@ ParameterRun::ParameterRun(RequestScheduler *scheduler, QObject *parent)
 void ParameterRun::setMap(const QList<RegisterInfo> &registers, int blockRead, int writeFunction)
 {
     rows = mapRows(registers);
-    this->blockRead = blockRead;
+    plan = RefreshPlan();
+    plan.setBlockSize(blockRead);
     this->writeFunction = writeFunction;
 }
 
@@ -123,34 +124,29 @@ void ParameterRun::noteSilence(const RequestOutcome &outcome)
         ending = RunEnd::DriverSilent;
 }
 
-// Until block reads by rows are planned, each row is one request of its
-// registers; its tag is the row.
 void ParameterRun::sendReads(const QList<int> &rowIndexes)
 {
-    for (int row : rowIndexes) {
-        const RegisterInfo &info = rows.at(row);
-        send({readRegisterCmd(slave, info), info.address, quint16(info.format.wordCount()), this, row});
-    }
+    for (const PendingCommand &request : plan.requests(rows, rowIndexes, slave, this))
+        send(request);
 }
 
-QList<int> ParameterRun::rowsOf(const PendingCommand &request) const
-{
-    return {request.tag};
-}
-
+// A driver that refuses a block may still answer its rows one by one, as
+// the window's refresh finds too.
 void ParameterRun::onReadOutcome(const PendingCommand &request, const RequestOutcome &outcome)
 {
-    const QList<int> covered = rowsOf(request);
-    int word = 0;
-    for (int row : covered) {
-        const RegisterInfo &info = rows.at(row);
-        if (outcome.answered()) {
-            const RegisterValue value(info.format);
-            readValues.insert(info.address, value.fromWords(outcome.values.value(word), outcome.values.value(word + 1)));
-            word += info.format.wordCount();
-        } else if (outcome.kind != OutcomeKind::Cancelled) {
-            failures.insert(info.address, outcome);
+    const QList<int> covered = RefreshPlan::rowsOf(rows, request);
+    if (outcome.kind == OutcomeKind::Refused && covered.size() > 1 && ending == RunEnd::Completed) {
+        plan.readSingly(covered);
+        return sendReads(covered);
+    }
+    if (outcome.answered()) {
+        for (int row : RefreshPlan::storeWords(rows, request, outcome.values)) {
+            const RegisterInfo &info = rows.at(row);
+            readValues.insert(info.address, RegisterValue(info.format).fromWords(info.value, info.nextWord));
         }
+    } else if (outcome.kind != OutcomeKind::Cancelled) {
+        for (int row : covered)
+            failures.insert(rows.at(row).address, outcome);
     }
     if (outcome.kind != OutcomeKind::Cancelled) {
         readsDone += covered.size();

@@ -6,6 +6,7 @@
 #include <QObject>
 
 #include "paramsets/parameterfile.h"
+#include "registermap/refreshplan.h"
 #include "registermap/registerinfo.h"
 #include "protocol/pendingcommand.h"
 #include "protocol/requestoutcome.h"
@@ -79,7 +80,6 @@ private:
     void onCompleted(const PendingCommand &request, const RequestOutcome &outcome);
     void sendReads(const QList<int> &rows);
     void onReadOutcome(const PendingCommand &request, const RequestOutcome &outcome);
-    QList<int> rowsOf(const PendingCommand &request) const;
     const RegisterInfo &writeRow() const { return writeRows.at(writeIndex); }
     void onWriteOutcome(const PendingCommand &request, const RequestOutcome &outcome);
     void onReadBackOutcome(const RequestOutcome &outcome);
@@ -99,7 +99,7 @@ private:
     RunEnd ending = RunEnd::Completed;
     int silentInRow = 0;
     QList<RegisterInfo> rows;  // each address of the map once
-    int blockRead = 1;
+    RefreshPlan plan;
     int writeFunction = 6;
     QHash<quint16, qint64> readValues;
     QHash<quint16, RequestOutcome> failures;
