@@ -108,6 +108,9 @@ void BatchRun::onRead(const RowValues &values, RunEnd end)
         err << "steppertool: interrupted; nothing was written or saved" << Qt::endl;
         return finish(NotEqual);
     }
+    if (run->readWasDoubtful())
+        err << "steppertool: data came that no request asked for (a second device at address "
+            << scheduler->slaveAddress() << ", or a line that echoes): no value read is trusted" << Qt::endl;
     // Replies that fitted no request are no silence: the driver answered,
     // late or wrongly, and every register it did not answer is named.
     if (driver.isEmpty() && driverSilent()) {

@@ -23,6 +23,7 @@ ParameterRun::ParameterRun(RequestScheduler *scheduler, QObject *parent)
     , scheduler(scheduler)
 {
     connect(scheduler, &RequestScheduler::completed, this, &ParameterRun::onCompleted);
+    connect(scheduler, &RequestScheduler::extraReply, this, [this] { readsDoubtful |= phase == Phase::Reading; });
 }
 
 void ParameterRun::setMap(const QList<RegisterInfo> &registers, int blockRead, int writeFunction)
@@ -40,6 +41,7 @@ void ParameterRun::readMap()
     ending = RunEnd::Completed;
     readValues.clear();
     failures.clear();
+    readsDoubtful = false;
     readsDone = 0;
     QList<int> all;
     for (int row = 0; row < rows.size(); ++row)
@@ -156,8 +158,15 @@ void ParameterRun::onReadOutcome(const PendingCommand &request, const RequestOut
         endReading();
 }
 
+// Which reply answered which request cannot be told once an extra one came:
+// no value read in this run is trusted.
 void ParameterRun::endReading()
 {
+    if (readsDoubtful) {
+        for (auto read = readValues.cbegin(); read != readValues.cend(); ++read)
+            failures.insert(read.key(), RequestOutcome{OutcomeKind::Garbled});
+        readValues.clear();
+    }
     phase = Phase::Idle;
     emit readFinished(readValues, ending);
 }

@@ -64,6 +64,8 @@ public:
     // What the rows of the last read that brought no value got instead, by
     // row address.
     const QHash<quint16, RequestOutcome> &readFailures() const { return failures; }
+    // The last read saw a reply that no request asked for, so it kept no value.
+    bool readWasDoubtful() const { return readsDoubtful; }
 
 signals:
     void readProgress(int done, int total);
@@ -103,6 +105,7 @@ private:
     int writeFunction = 6;
     QHash<quint16, qint64> readValues;
     QHash<quint16, RequestOutcome> failures;
+    bool readsDoubtful = false;
     int readsDone = 0;
     QList<ParameterEntry> writes;
     QList<RegisterInfo> writeRows;  // each write's row, holding its words

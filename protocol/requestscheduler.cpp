@@ -162,6 +162,8 @@ void RequestScheduler::tick()
         return;
     if (settling && !settled(true))
         return;
+    if (serial->isReceiving())
+        return;
     if (!queue.isEmpty()) {
         sendNext();
         return;
@@ -227,7 +229,9 @@ void RequestScheduler::sendAtLineSpeed()
 {
     if (isAwaiting() || !headLeavesAtLineSpeed())
         return;
-    if ((settling && !settled(false)) || now() - lineActiveAtMs < interFrameGapMs()) {
+    // Bytes still arriving mean the line is not silent: they become a block
+    // (and count as a stray) before the next request may leave.
+    if ((settling && !settled(false)) || now() - lineActiveAtMs < interFrameGapMs() || serial->isReceiving()) {
         paceTimer.start(1);
         return;
     }
@@ -324,6 +328,8 @@ void RequestScheduler::noteStray(const QByteArray &block)
     }
     if (!running)
         return;
+    if (lastReplyAccepted && !settling)
+        emit extraReply();
     if (!ModbusMaster::instance()->checkCrc(block)) {
         ++stats.crcErrors;
         emit lineError(QStringLiteral("Data CRC Error!"));
@@ -356,6 +362,7 @@ void RequestScheduler::ageSuspicion()
 void RequestScheduler::finishAwaited(const RequestOutcome &outcome, const QString &logText)
 {
     const PendingCommand request = awaited;
+    lastReplyAccepted = outcome.kind == OutcomeKind::Answered || outcome.kind == OutcomeKind::Refused;
     waitElapsedMs = 0;
     deadlineTimer.stop();
     lineActiveAtMs = now();

@@ -88,6 +88,10 @@ signals:
     void idle();
     void sessionEnded();
     void statisticsChanged();
+    // Bytes came although the request before had its answer and nothing was
+    // sent since: a second device at the address or an echoing line, either
+    // of which may have answered one request with another's reply.
+    void extraReply();
 
 private:
     void sendNext();
@@ -140,6 +144,7 @@ private:
     quint32 suspectTicksMs = 0;
     qint64 suspectSinceMs = 0;
     PendingCommand timedOutBefore;
+    bool lastReplyAccepted = false;
     bool handReplyExpected = false;
     bool handFrameCrossed = false;
     bool interruptedInFlight = false;

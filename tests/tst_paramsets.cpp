@@ -357,6 +357,14 @@ void TestParamSets::lateAndWrongRepliesLandNowhere()
     QVERIFY2(run.err.contains(QStringLiteral("0x0012 Microsteps unread: Modbus exception 02: illegal data address")),
              qPrintable(run.err));
 
+    // Every reply twice, as from a second device at the address: whichever
+    // request a second copy meets, no value is trusted or saved.
+    QVERIFY(startSimulator({"--repeat-reply", "3"}));
+    run = steppertool({"--port", simulator->devicePath(), "--backup", saved});
+    QCOMPARE(run.status, 3);
+    QVERIFY2(run.err.contains(QStringLiteral("data came that no request asked for")), qPrintable(run.err));
+    QVERIFY2(!QFile::exists(saved), qPrintable(run.out + run.err));
+
     // A driver that answers with the wrong kind of reply: the run ends by
     // itself; Ctrl+C ends it after the request in flight.
     QVERIFY(startSimulator({"--wrong-kind"}));

@@ -546,6 +546,10 @@ See the log for details</translation>
         <source>没有寄存器值</source>
         <translation>no register values</translation>
     </message>
+    <message>
+        <source>收到无人请求的应答（此地址可能有两台设备），读到的值均不可信</source>
+        <translation>A reply came that no request asked for (two devices may share this address): no value read is trusted</translation>
+    </message>
 </context>
 <context>
     <name>PortPanel</name>

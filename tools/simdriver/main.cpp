@@ -57,6 +57,8 @@ void printUsage(FILE *to)
             "  --wrong-kind    answer a write with a read reply and a read with a write\n"
             "                  echo, both well formed\n"
             "  --short-read    answer a read of several registers with the first alone\n"
+            "  --repeat-reply MS  send every reply again MS milliseconds later, as a\n"
+            "                  second device at the same address would\n"
             "  --pace          keep the line's time at the --baud rate, 10 bits a byte:\n"
             "                  the reply starts a turnaround after the request's last\n"
             "                  byte would have arrived (plus --delay), and each byte\n"
@@ -93,7 +95,7 @@ bool parseNumberOption(const char *name, long min, long max, int &number)
 bool parseOptions(int argc, char **argv, Options &options)
 {
     enum { Map = 1, Address, Baud, Delay, Silent, Device, Help, Exception, ReplyAddress, BadCrc, ByteGap,
-           Pace, Turnaround, SilentAfter, WrongKind, ShortRead, RefuseFunction };
+           Pace, Turnaround, SilentAfter, WrongKind, ShortRead, RefuseFunction, RepeatReply };
     static const struct option longOptions[] = {
         {"map", required_argument, nullptr, Map},
         {"address", required_argument, nullptr, Address},
@@ -111,6 +113,7 @@ bool parseOptions(int argc, char **argv, Options &options)
         {"silent-after", required_argument, nullptr, SilentAfter},
         {"wrong-kind", no_argument, nullptr, WrongKind},
         {"short-read", no_argument, nullptr, ShortRead},
+        {"repeat-reply", required_argument, nullptr, RepeatReply},
         {"refuse-function", required_argument, nullptr, RefuseFunction},
         {nullptr, 0, nullptr, 0},
     };
@@ -131,6 +134,7 @@ bool parseOptions(int argc, char **argv, Options &options)
         case BadCrc: options.server.badCrc = true; break;
         case WrongKind: options.server.wrongKind = true; break;
         case ShortRead: options.server.shortRead = true; break;
+        case RepeatReply: valid = parseNumberOption("repeat-reply", 1, 10000, options.server.repeatMs); break;
         case SilentAfter: valid = parseNumberOption("silent-after", 0, 1000000, options.server.silentAfter); break;
         case ByteGap: valid = parseNumberOption("byte-gap", 1, 10000, options.server.byteGapMs); break;
         case Pace: options.server.pace = true; break;

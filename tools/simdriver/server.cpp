@@ -341,6 +341,9 @@ void answer(Server &server, const uint8_t *request, int length, int64_t requestE
     applyFaults(server.settings, reply);
     if (!reply.empty() && !sendOnLine(server, reply, requestEndNs))
         fprintf(stderr, "simdriver: reply not sent in full\n");
+    else if (!reply.empty() && server.settings.repeatMs > 0 && !waitForStop(server.stopFd, server.settings.repeatMs)
+             && write(server.line.fd, reply.data(), reply.size()) != static_cast<ssize_t>(reply.size()))
+        fprintf(stderr, "simdriver: repeated reply not sent in full\n");
 }
 
 // libmodbus takes the frame after a request for another slave to be that

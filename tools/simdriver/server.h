@@ -21,6 +21,7 @@ struct ServerSettings
     int byteGapMs = 0; // send replies one byte at a time, this far apart
     bool wrongKind = false; // a read reply to a write, a write echo to a read
     bool shortRead = false; // answer a read of several registers with one
+    int repeatMs = 0; // send every reply again this much later, as a second device would; 0: once
     // Keep the time a real line at `baud` would take (10 bits a byte): the
     // reply starts turnaroundMs (+ delayMs) after the request's last byte
     // would have arrived, and each byte goes out when it would be complete.

@@ -105,6 +105,12 @@ void ParameterSetsPanel::onRead(const QHash<quint16, qint64> &values, RunEnd end
             compareDialog->showRefusal(tr("读取驱动器参数未完成，未写入任何参数"));
         return;
     }
+    if (run->readWasDoubtful()) {
+        const QString text = tr("收到无人请求的应答（此地址可能有两台设备），读到的值均不可信");
+        if (purpose == Purpose::Verify && compareDialog)
+            return compareDialog->showRefusal(text);
+        return emit notice(text);
+    }
     if (purpose == Purpose::Verify)
         return writeIfUnchanged(values);
     if (values.isEmpty()) {
