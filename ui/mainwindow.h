@@ -2,6 +2,7 @@
 #define MAINWINDOW_H
 
 #include <QList>
+#include <QVector>
 #include <QMainWindow>
 
 #include "ui/editor/valueeditwin.h"
@@ -89,7 +90,7 @@ private:
     void onLineError(const QString &text);
     void onRequestCompleted(const PendingCommand &request, const RequestOutcome &outcome);
     void storeReadValues(const PendingCommand &request, const QList<quint16> &values);
-    void showConfirmedWrite(quint16 address, quint16 value);
+    void showConfirmedWrite(quint16 address, const QVector<quint16> &words);
     void onReadFailed(const PendingCommand &request);
     void onBlockRefused(const PendingCommand &request, quint8 code);
     void storeReadValue(int row, quint16 value);

@@ -93,7 +93,8 @@ void MainWindow::on_sendWriteCmd(int row, QByteArray cmd)
         return;
     }
     tableView->setLamp(row, QStringLiteral("red"));
-    scheduler->enqueueFirst(PendingCommand{cmd, registerList.at(row).address, 1, this, row});
+    const auto words = quint16(registerList.at(row).format.wordCount());
+    scheduler->enqueueFirst(PendingCommand{cmd, registerList.at(row).address, words, this, row});
 }
 
 // Every idle tick asks for the enabled face; setting a style sheet repolishes

@@ -15,6 +15,7 @@ void MainWindow::readRegisterInfo(const QString &fileName)
         txTime = map.txTime;
         rxOutTime = map.rxOutTime;
         refreshPlan.setBlockSize(map.blockRead);
+        valueEditWin.setWriteFunction(map.writeFunction);
         // A map read at start-up fills empty lists: sharing them costs nothing.
         registerList += map.registers;
         for (const RegisterInfo &info : qAsConst(map.registers))

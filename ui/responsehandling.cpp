@@ -3,7 +3,9 @@
 
 #include "ui/table/registertableview.h"
 
+#include "ui/log/trafficlogview.h"
 #include "ui/monitor/livemonitor.h"
+#include "registermap/rowvalue.h"
 
 
 // A write the driver echoed shows, whoever sent it; everything else only
@@ -11,7 +13,11 @@
 void MainWindow::onRequestCompleted(const PendingCommand &request, const RequestOutcome &outcome)
 {
     if (request.isWrite() && outcome.answered())
-        return showConfirmedWrite(request.address, outcome.values.first());
+        return showConfirmedWrite(request.address, writtenWords(request.frame));
+    // Refused function 16 is never retried as single writes: the driver would
+    // see half a value.
+    if (request.function() == 0x10 && outcome.kind == OutcomeKind::Refused && request.owner == this)
+        return logView->showRefusedMultipleWrite(request.address, outcome.exceptionCode);
     if (request.owner != this || request.isWrite())
         return;
     switch (outcome.kind) {
@@ -34,22 +40,18 @@ void MainWindow::storeReadValue(int row, quint16 value)
     if (row < 0 || row >= registerList.size())
         return;
     RegisterInfo &info = registerList[row];
-    info.value = value;
-    info.valueText = QString::number(value, 10);
+    setRowWords(info, value, info.nextWord);
     tableView->showReadValue(row);
-    liveMonitor->valueArrived(row, value);
+    liveMonitor->valueArrived(row, rowRaw(info));
 }
 
-// A write echo names its register: every row of that address shows the
+// A write echo names its registers: every row they cover shows the
 // confirmed value in green.
-void MainWindow::showConfirmedWrite(quint16 address, quint16 value)
+void MainWindow::showConfirmedWrite(quint16 address, const QVector<quint16> &words)
 {
     for (int row = 0; row < registerList.size(); ++row) {
-        if (registerList.at(row).address != address || !registerList.at(row).addressValid)
-            continue;
-        registerList[row].value = value;
-        registerList[row].valueText = QString::number(value, 10);
-        tableView->showConfirmedValue(row);
+        if (registerList.at(row).addressValid && takeWrittenWords(registerList[row], address, words))
+            tableView->showConfirmedValue(row);
     }
 }
 

@@ -1,5 +1,7 @@
 #include "ui/table/registertableview.h"
 
+#include "registermap/registervalue.h"
+#include "registermap/rowvalue.h"
 #include "serial/serial.h"
 #include "ui/monitor/livemonitor.h"
 
@@ -28,6 +30,13 @@ QPixmap lampPicture(const QString &colour)
         QPixmapCache::insert(key, picture);
     }
     return picture;
+}
+
+// A row without format keys shows its value as the map or the driver gave
+// it; any other in its type and unit, named states and bits spelled out.
+QString valueCellText(const RegisterInfo &info)
+{
+    return isPlainRow(info) ? info.valueText : RegisterValue(info.format).text(rowRaw(info));
 }
 
 } // namespace
@@ -65,7 +74,8 @@ void RegisterTableView::fill()
 void RegisterTableView::setRow(const RegisterInfo &info, int row)
 {
     table->setItem(row, 0, new QTableWidgetItem(info.addressText));
-    table->setItem(row, 1, new QTableWidgetItem(info.valueText));
+    table->setItem(row, 1, new QTableWidgetItem);
+    showValue(info, row);
 
     // The picture goes in before the label joins the table, so that the
     // table is told about the new cell widget once. Until a driver answers,
@@ -98,17 +108,24 @@ void RegisterTableView::markValuesStale()
 
 void RegisterTableView::showReadValue(int row)
 {
-    QTableWidgetItem *cell = table->item(row, 1);
-    const QString &text = registers.at(row).valueText;
-    const bool unchanged = cell->text().trimmed() == text;
+    const bool unchanged = table->item(row, 1)->text().trimmed() == valueCellText(registers.at(row));
     setLamp(row, unchanged ? QStringLiteral("white") : QStringLiteral("green"));
-    cell->setText(text);
+    showValue(registers.at(row), row);
 }
 
 void RegisterTableView::showConfirmedValue(int row)
 {
-    table->item(row, 1)->setText(registers.at(row).valueText);
+    showValue(registers.at(row), row);
     setLamp(row, QStringLiteral("green"));
+}
+
+// Enum and bits cells list every state or bit with its current value.
+void RegisterTableView::showValue(const RegisterInfo &info, int row)
+{
+    QTableWidgetItem *cell = table->item(row, 1);
+    cell->setText(valueCellText(info));
+    if (!isPlainRow(info))
+        cell->setToolTip(RegisterValue(info.format).toolTip(rowRaw(info)));
 }
 
 // Shares the table width out in fortieths; the last column takes the

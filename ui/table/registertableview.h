@@ -43,6 +43,7 @@ protected:
 
 private:
     void showMenu(const QPoint &position);
+    void showValue(const RegisterInfo &info, int row);
 
     QTableWidget *table;
     const QList<RegisterInfo> &registers;
