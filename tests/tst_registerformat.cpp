@@ -3,6 +3,8 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
+#include "protocol/modbusmaster.h"
+#include "registermap/refreshplan.h"
 #include "registermap/registermap.h"
 #include "registermap/registervalue.h"
 
@@ -53,6 +55,7 @@ private slots:
     void shownTextParsesBackForEveryType();
     void rangeInShownUnits();
     void namedBitsAndStates();
+    void wideRowsAreReadWhole();
 };
 
 void TestRegisterFormat::mapKeysLoad()
@@ -316,6 +319,43 @@ void TestRegisterFormat::namedBitsAndStates()
     QCOMPARE(alarm.toolTip(1), QStringLiteral("○ 0 = 无报警\n● 1 = 过流"));
     QCOMPARE(alarm.toolTip(5), QStringLiteral("○ 0 = 无报警\n○ 1 = 过流\n● 5"));
     QVERIFY(RegisterValue(formatOf("unit:V")).toolTip(1).isEmpty());
+}
+
+// A 32-bit row is always read as one request of its two registers, alone or
+// inside a block, and both words land in that row.
+void TestRegisterFormat::wideRowsAreReadWhole()
+{
+    RegisterMap map = loadedMap("slaveAddress:1\n"
+                                "indexes:0x10,permission:R,defaultValue:0,rangeValue:0~9,name:A,remarks:\n"
+                                "indexes:0x11,permission:R,defaultValue:0,rangeValue:0~9,name:P,remarks:,type:s32\n"
+                                "indexes:0x13,permission:R,defaultValue:0,rangeValue:0~9,name:B,remarks:\n"
+                                "indexes:0x20,permission:R,defaultValue:0,rangeValue:0~9,name:Q,remarks:,type:u32\n");
+    QList<RegisterInfo> &rows = map.registers;
+    QCOMPARE(rows.size(), 4);
+    const QList<int> all = {0, 1, 2, 3};
+    const auto shape = [](const QList<PendingCommand> &requests) {
+        QStringList parts;
+        for (const PendingCommand &request : requests)
+            parts << QStringLiteral("%1/%2@%3").arg(request.address, 0, 16).arg(request.count).arg(request.tag);
+        return parts.join(QLatin1Char(' '));
+    };
+    RefreshPlan plan;
+    QCOMPARE(shape(plan.requests(rows, all, 7, nullptr)), QStringLiteral("10/1@0 11/2@1 13/1@2 20/2@3"));
+    QCOMPARE(plan.requests(rows, {1}, 7, nullptr).first().frame, ModbusMaster::instance()->readCmd(7, 0x11, 2));
+    plan.setBlockSize(3);
+    const QList<PendingCommand> blocks = plan.requests(rows, all, 7, nullptr);
+    QCOMPARE(shape(blocks), QStringLiteral("10/3@0 13/1@2 20/2@3"));
+    plan.setBlockSize(2);
+    QCOMPARE(shape(plan.requests(rows, all, 7, nullptr)), QStringLiteral("10/1@0 11/2@1 13/1@2 20/2@3"));
+
+    QCOMPARE(RefreshPlan::storeWords(rows, blocks.first(), {5, 0xFFFF, 0xFB50}), QList<int>({0, 1}));
+    QCOMPARE(rows.at(0).value, quint16(5));
+    QCOMPARE(RegisterValue(rows.at(1).format).fromWords(rows.at(1).value, rows.at(1).nextWord), qint64(-1200));
+    // A reply that ends early fills only the rows it covers whole.
+    QCOMPARE(RefreshPlan::storeWords(rows, blocks.first(), {6, 1}), QList<int>({0}));
+    // Rows that moved since the request was planned get nothing.
+    rows[1].address = 0x30;
+    QCOMPARE(RefreshPlan::rowsOf(rows, blocks.first()), QList<int>({0}));
 }
 
 QTEST_GUILESS_MAIN(TestRegisterFormat)

@@ -93,7 +93,7 @@ private:
     void showConfirmedWrite(quint16 address, const QVector<quint16> &words);
     void onReadFailed(const PendingCommand &request);
     void onBlockRefused(const PendingCommand &request, quint8 code);
-    void storeReadValue(int row, quint16 value);
+    void showReadValue(int row);
     void connectLiveMonitor();
 
     Ui::MainWindow *ui;

@@ -31,16 +31,14 @@ void MainWindow::onRequestCompleted(const PendingCommand &request, const Request
 // An answered read carries its request's registers, in order.
 void MainWindow::storeReadValues(const PendingCommand &request, const QList<quint16> &values)
 {
-    for (int i = 0; i < values.size(); ++i)
-        storeReadValue(request.tag + i, values.at(i));
+    for (int row : RefreshPlan::storeWords(registerList, request, values))
+        showReadValue(row);
 }
 
-void MainWindow::storeReadValue(int row, quint16 value)
+void MainWindow::showReadValue(int row)
 {
-    if (row < 0 || row >= registerList.size())
-        return;
     RegisterInfo &info = registerList[row];
-    setRowWords(info, value, info.nextWord);
+    setRowWords(info, info.value, info.nextWord);
     tableView->showReadValue(row);
     liveMonitor->valueArrived(row, rowRaw(info));
 }
@@ -59,8 +57,8 @@ void MainWindow::showConfirmedWrite(quint16 address, const QVector<quint16> &wor
 // leaves its rows marked as not live.
 void MainWindow::onReadFailed(const PendingCommand &request)
 {
-    for (int i = 0; i < request.count; ++i)
-        tableView->setLamp(request.tag + i, QStringLiteral("stale"));
+    for (int row : RefreshPlan::rowsOf(registerList, request))
+        tableView->setLamp(row, QStringLiteral("stale"));
 }
 
 // A driver that refuses a block read may still answer its registers one by
@@ -68,15 +66,13 @@ void MainWindow::onReadFailed(const PendingCommand &request)
 void MainWindow::onBlockRefused(const PendingCommand &request, quint8 code)
 {
     onReadFailed(request);
-    if (request.count < 2)
+    const QList<int> rows = RefreshPlan::rowsOf(registerList, request);
+    if (rows.size() < 2)
         return;
-    refreshPlan.readSingly(request.tag, request.count);
+    refreshPlan.readSingly(rows);
     onLineError(QStringLiteral("Block read of %1 registers at 0x%2 refused (exception %3): reading them one by one")
                     .arg(request.count)
                     .arg(request.address, 4, 16, QLatin1Char('0'))
                     .arg(code));
-    QList<int> rows;
-    for (int i = 0; i < request.count; ++i)
-        rows.append(request.tag + i);
     queueRefresh(rows);
 }
