@@ -32,12 +32,34 @@ QPixmap lampPicture(const QString &colour)
     return picture;
 }
 
-// A row without format keys shows its value as the map or the driver gave
-// it; any other in its type and unit, named states and bits spelled out.
-QString valueCellText(const RegisterInfo &info)
+// A row without format keys shows its value as the map gave it until the
+// driver answers; any other in its type and unit, named states and bits
+// spelled out.
+QString loadedValueText(const RegisterInfo &info)
 {
     return isPlainRow(info) ? info.valueText : RegisterValue(info.format).text(rowRaw(info));
 }
+
+// The value cell of an enum or bits row lists every state or bit with its
+// current value in its tooltip, written only when it is shown: replies come
+// far more often than the mouse rests on a cell.
+class ValueItem : public QTableWidgetItem
+{
+public:
+    ValueItem(const QList<RegisterInfo> &registers, int row) : registers(registers), row(row) {}
+
+    QVariant data(int role) const override
+    {
+        if (role != Qt::ToolTipRole || row >= registers.size())
+            return QTableWidgetItem::data(role);
+        const RegisterInfo &info = registers.at(row);
+        return RegisterValue(info.format).toolTip(rowRaw(info));
+    }
+
+private:
+    const QList<RegisterInfo> &registers;
+    const int row;
+};
 
 } // namespace
 
@@ -74,8 +96,8 @@ void RegisterTableView::fill()
 void RegisterTableView::setRow(const RegisterInfo &info, int row)
 {
     table->setItem(row, 0, new QTableWidgetItem(info.addressText));
-    table->setItem(row, 1, new QTableWidgetItem);
-    showValue(info, row);
+    table->setItem(row, 1, new ValueItem(registers, row));
+    table->item(row, 1)->setText(loadedValueText(info));
 
     // The picture goes in before the label joins the table, so that the
     // table is told about the new cell widget once. Until a driver answers,
@@ -108,24 +130,17 @@ void RegisterTableView::markValuesStale()
 
 void RegisterTableView::showReadValue(int row)
 {
-    const bool unchanged = table->item(row, 1)->text().trimmed() == valueCellText(registers.at(row));
+    QTableWidgetItem *cell = table->item(row, 1);
+    const QString &text = registers.at(row).valueText;
+    const bool unchanged = cell->text().trimmed() == text;
     setLamp(row, unchanged ? QStringLiteral("white") : QStringLiteral("green"));
-    showValue(registers.at(row), row);
+    cell->setText(text);
 }
 
 void RegisterTableView::showConfirmedValue(int row)
 {
-    showValue(registers.at(row), row);
+    table->item(row, 1)->setText(registers.at(row).valueText);
     setLamp(row, QStringLiteral("green"));
-}
-
-// Enum and bits cells list every state or bit with its current value.
-void RegisterTableView::showValue(const RegisterInfo &info, int row)
-{
-    QTableWidgetItem *cell = table->item(row, 1);
-    cell->setText(valueCellText(info));
-    if (!isPlainRow(info))
-        cell->setToolTip(RegisterValue(info.format).toolTip(rowRaw(info)));
 }
 
 // Shares the table width out in fortieths; the last column takes the

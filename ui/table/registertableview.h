@@ -26,7 +26,8 @@ public:
     // pictures.
     void setLamp(int row, const QString &colour);
     void markValuesStale();
-    // The lamp turns green only when the shown text changes.
+    // The value as the row's valueText shows it (in its type and unit); the
+    // lamp turns green only when the shown text changes.
     void showReadValue(int row);
     void showConfirmedValue(int row);
     void adjustColumnWidths();
@@ -43,7 +44,6 @@ protected:
 
 private:
     void showMenu(const QPoint &position);
-    void showValue(const RegisterInfo &info, int row);
 
     QTableWidget *table;
     const QList<RegisterInfo> &registers;
