@@ -225,30 +225,6 @@ The port was closed: open it and load the parameters again before writing</trans
         <translation>Open/Closed-Loop Stepper Driver - Debugging Tool v1.0</translation>
     </message>
     <message>
-        <source>    数据刷新次数 : 0    </source>
-        <translation>    Refreshes: 0    </translation>
-    </message>
-    <message>
-        <source>文件读取失败，请检查文件是否存在!</source>
-        <translation>Could not read the file; please check that it exists!</translation>
-    </message>
-    <message>
-        <source>
-串口未打开 !
-</source>
-        <translation>
-The serial port is not open!
-</translation>
-    </message>
-    <message>
-        <source>
-设备地址无效 !
-</source>
-        <translation>
-Invalid device address!
-</translation>
-    </message>
-    <message>
         <source>    数据刷新次数 : %1    </source>
         <translation>    Refreshes: %1    </translation>
     </message>
@@ -293,12 +269,42 @@ Recording stopped: %1
         <translation>Open map</translation>
     </message>
     <message>
+        <source>参数文件 %1 无法使用，未比较也未写入任何参数。</source>
+        <translation>The parameter file %1 cannot be used; nothing was compared or written.</translation>
+    </message>
+</context>
+<context>
+    <name>ManualSendBox</name>
+    <message>
+        <source>
+      串口未打开 !  
+</source>
+        <translation>
+      The serial port is not open!  
+</translation>
+    </message>
+</context>
+<context>
+    <name>MapOpener</name>
+    <message>
+        <source>文件读取失败，请检查文件是否存在!</source>
+        <translation>Could not read the file; please check that it exists!</translation>
+    </message>
+    <message>
         <source>%1 行无法识别，已跳过</source>
         <translation>%1 lines not understood, skipped</translation>
     </message>
     <message>
         <source>%1 行地址无效，不读不写</source>
         <translation>%1 lines with an invalid address, never read or written</translation>
+    </message>
+    <message>
+        <source>%1 行的地址与前面的行重复</source>
+        <translation>%1 lines repeat the address of an earlier line</translation>
+    </message>
+    <message>
+        <source>%1 行的范围无法识别，不检查范围</source>
+        <translation>%1 lines have a range that cannot be read; no range is checked</translation>
     </message>
     <message>
         <source>%1 行数值格式有误</source>
@@ -317,57 +323,8 @@ See the log for details</translation>
         <translation>; </translation>
     </message>
     <message>
-        <source>
-串口 %1 打开失败：
-%2
-</source>
-        <translation>
-Could not open port %1:
-%2
-</translation>
-    </message>
-    <message>
-        <source>参数文件 %1 无法使用，未比较也未写入任何参数。</source>
-        <translation>The parameter file %1 cannot be used; nothing was compared or written.</translation>
-    </message>
-    <message>
-        <source>
-此寄存器已不在映射表中 !
-</source>
-        <translation>
-This register is no longer in the map!
-</translation>
-    </message>
-    <message>
-        <source>%1 行的地址与前面的行重复</source>
-        <translation>%1 lines repeat the address of an earlier line</translation>
-    </message>
-    <message>
-        <source>%1 行的范围无法识别，不检查范围</source>
-        <translation>%1 lines have a range that cannot be read; no range is checked</translation>
-    </message>
-    <message>
-        <source>串口 %1 已断开：%2</source>
-        <translation>Port %1 disconnected: %2</translation>
-    </message>
-    <message>
-        <source>
-站地址已改变，请重新打开编辑窗口 !
-</source>
-        <translation>
-The slave address has changed: open the editor again!
-</translation>
-    </message>
-</context>
-<context>
-    <name>ManualSendBox</name>
-    <message>
-        <source>
-      串口未打开 !  
-</source>
-        <translation>
-      The serial port is not open!  
-</translation>
+        <source>打开映射</source>
+        <translation>Open map</translation>
     </message>
 </context>
 <context>
@@ -599,6 +556,55 @@ The slave address has changed: open the editor again!
     <message>
         <source>奇校验</source>
         <translation>Odd</translation>
+    </message>
+</context>
+<context>
+    <name>PortSession</name>
+    <message>
+        <source>
+设备地址无效 !
+</source>
+        <translation>
+Invalid device address!
+</translation>
+    </message>
+    <message>
+        <source>
+串口 %1 打开失败：
+%2
+</source>
+        <translation>
+Could not open port %1:
+%2
+</translation>
+    </message>
+    <message>
+        <source>串口 %1 已断开：%2</source>
+        <translation>Port %1 disconnected: %2</translation>
+    </message>
+    <message>
+        <source>
+串口未打开 !
+</source>
+        <translation>
+The serial port is not open!
+</translation>
+    </message>
+    <message>
+        <source>
+此寄存器已不在映射表中 !
+</source>
+        <translation>
+This register is no longer in the map!
+</translation>
+    </message>
+    <message>
+        <source>
+站地址已改变，请重新打开编辑窗口 !
+</source>
+        <translation>
+The slave address has changed: open the editor again!
+</translation>
     </message>
 </context>
 <context>

@@ -2,30 +2,46 @@
 #include "ui_mainwindow.h"
 
 #include "ui/windowsettings.h"
-#include "protocol/modbusmaster.h"
-#include "protocol/requestscheduler.h"
+#include "ui/mapopener.h"
+#include "ui/problemlist.h"
+#include "ui/toast.h"
 #include "ui/log/manualsendbox.h"
 #include "ui/log/trafficlogview.h"
+#include "ui/paramsets/parametersetspanel.h"
 #include "ui/port/portpanel.h"
+#include "ui/port/portsession.h"
 #include "ui/table/registertableview.h"
 #include "ui/monitor/livemonitor.h"
 #include "ui/monitor/statisticslabel.h"
+#include "cli/startoptions.h"
+#include "registermap/refreshcontroller.h"
+#include "registermap/registermap.h"
+#include "registermap/registerstore.h"
+#include "protocol/requestscheduler.h"
 #include "serial/serial.h"
 
+#include <QFileInfo>
 #include <QIcon>
 #include <QLabel>
+#include <QSerialPort>
 
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
     , ui(new Ui::MainWindow)
 {
     ui->setupUi(this);
-    connectScheduler();
-    connectLiveMonitor();
+    store = new RegisterStore(this);
+    scheduler = new RequestScheduler(Serial::instance(), this);
+    connect(scheduler, &RequestScheduler::received, this, &MainWindow::on_serialReceive);
+    connect(scheduler, &RequestScheduler::lineError, this,
+            [this](const QString &text) { logView->showLineError(text); });
+    refresh = new RefreshController(store, scheduler, this);
     connectParameterSets();
-    initUi();
+    buildViews();
+    buildStatusBar();
+    connectRefresh();
     readRegisterInfo(QStringLiteral("RegisterInfo"));
-    useMapSettings(QStringLiteral("RegisterInfo"));
+    mapOpener->useSettings(QStringLiteral("RegisterInfo"));
     WindowSettings::restore(this, ui);
     setAcceptDrops(true);
     // The table has its laid-out width only once the event loop runs.
@@ -35,7 +51,7 @@ MainWindow::MainWindow(QWidget *parent)
     connect(serial, &Serial::haveReceive, scheduler, &RequestScheduler::takeBlock);
     connect(serial, SIGNAL(sendDataShow(QString,bool)), this, SLOT(on_sendDataShow(QString,bool)));
     connect(serial, SIGNAL(portLost(QString)), this, SLOT(on_portLost(QString)));
-    scheduler->setSlaveAddress(quint8(slaveAddress & 0xFF));
+    scheduler->setSlaveAddress(quint8(store->slaveAddress() & 0xFF));
     connect(&valueEditWin, SIGNAL(writeCurrentValue(int,QByteArray)), this, SLOT(on_sendWriteCmd(int,QByteArray)));
 }
 
@@ -50,44 +66,152 @@ void MainWindow::closeEvent(QCloseEvent *event)
     QMainWindow::closeEvent(event);
 }
 
-void MainWindow::initUi()
+void MainWindow::connectParameterSets()
+{
+    parameterSets = new ParameterSetsPanel(scheduler, this);
+    connect(parameterSets, &ParameterSetsPanel::notice, this, &MainWindow::showRefusal);
+    // A scan takes the line from a backup, compare or restore: they wait for
+    // each other.
+    connect(parameterSets, &ParameterSetsPanel::busyChanged, ui->pushButton_scan,
+            [this](bool busy) { ui->pushButton_scan->setEnabled(!busy); });
+    connect(parameterSets, &ParameterSetsPanel::fileRefused, this, [this](const QString &path, const QStringList &problems) {
+        showProblemList(this, tr("参数文件 %1 无法使用，未比较也未写入任何参数。").arg(QFileInfo(path).fileName()), problems);
+    });
+    // A run works on a snapshot of the map, taken when the button is pressed.
+    auto driver = [this] {
+        return DriverContext{store->rows(), Serial::instance()->serialPort->portName(), store->slaveAddress(),
+                             QStringLiteral("RegisterInfo")};
+    };
+    connect(ui->pushButton_saveParams, &QPushButton::clicked, this, [this, driver] { parameterSets->backup(driver()); });
+    connect(ui->pushButton_loadParams, &QPushButton::clicked, this, [this, driver] { parameterSets->load(driver()); });
+    ui->pushButton_saveParams->setEnabled(false);
+    ui->pushButton_loadParams->setEnabled(false);
+}
+
+void MainWindow::buildViews()
 {
     setWindowTitle(tr("开闭环步进驱动器-上位机调试软件 v1.0"));
     setWindowIcon(QIcon(QStringLiteral(":/new/prefix1/picture/mainlog.png")));
     valueEditWin.hide();
 
+    liveMonitor = new LiveMonitor(this);
+    connect(liveMonitor, &LiveMonitor::recordingFailed, this,
+            [this](const QString &reason) { showRefusal(tr("\n录制已停止 : %1\n").arg(reason)); });
     logView = new TrafficLogView(ui->textBrowser_show, ui->checkBox_2);
     connect(logView, &TrafficLogView::refused, this, &MainWindow::showRefusal);
     sendBox = new ManualSendBox(ui->textEdit_send, ui->checkBox, scheduler);
     connect(sendBox, &ManualSendBox::refused, this, &MainWindow::showRefusal);
 
-    tableView = new RegisterTableView(ui->tableWidget, registerList, liveMonitor);
+    tableView = new RegisterTableView(ui->tableWidget, store, liveMonitor);
     connect(ui->tableWidget, SIGNAL(cellDoubleClicked(int , int )), this, SLOT(on_clickTabWidget(int , int )));
     connect(tableView, &RegisterTableView::refused, this, &MainWindow::showRefusal);
     connect(tableView, &RegisterTableView::editRequested, this,
-            [this](int row) { valueEditWin.showRegister(registerList.at(row), row, scheduler->slaveAddress()); });
+            [this](int row) {
+                valueEditWin.setWriteFunction(store->writeFunction());
+                valueEditWin.showRegister(store->rows().at(row), row, scheduler->slaveAddress());
+            });
 
     portPanel = new PortPanel({ui->comboBox_port, ui->comboBox_buad, ui->comboBox_parity, ui->comboBox_stopBits,
                                ui->lineEdit_deviceAddr, ui->pushButton_open, ui->pushButton_refresh},
                               ui->statusBar);
-    refreshCountLabel = new QLabel(tr("    数据刷新次数 : 0    "));
+    session = new PortSession({this, portPanel, scheduler, refresh, store, tableView, &valueEditWin, liveMonitor,
+                               parameterSets, logView, ui->checkBox_continuous, ui->pushButton_dataRefresh,
+                               ui->pushButton_saveParams, ui->pushButton_loadParams});
+    connect(session, &PortSession::refused, this, &MainWindow::showRefusal);
+    mapOpener = new MapOpener(store, this, windowTitle());
+    mapOpener->setLine(session, portPanel, scheduler, logView);
+    connect(mapOpener, &MapOpener::refused, this, &MainWindow::showRefusal);
+    ui->checkBox_2->setChecked(true);
+}
+
+void MainWindow::buildStatusBar()
+{
+    refreshCountLabel = new QLabel(tr("    数据刷新次数 : %1    ").arg(0));
     ui->statusBar->addWidget(refreshCountLabel, 0);
+    connect(refresh, &RefreshController::countChanged, refreshCountLabel,
+            [this](int count) { refreshCountLabel->setText(tr("    数据刷新次数 : %1    ").arg(count)); });
     auto *statistics = new StatisticsLabel(scheduler);
     ui->statusBar->addWidget(statistics, 0);
-    connect(statistics, &StatisticsLabel::countsReset, this, [this] {
-        refreshCount = 0;
-        refreshCountLabel->setText(tr("    数据刷新次数 : %1    ").arg(refreshCount));
-    });
+    connect(statistics, &StatisticsLabel::countsReset, refresh, &RefreshController::resetCount);
     ui->statusBar->setSizeGripEnabled(false);
+}
 
-    ui->checkBox_2->setChecked(true);
-    setDataRefreshEnabled(false);
+// The refresh reads into the store; the window shows the count, the button
+// and the plot's curves follow it.
+void MainWindow::connectRefresh()
+{
+    session->showRefreshAvailable(false);
+    connect(refresh, &RefreshController::refreshAvailable, session, &PortSession::showRefreshAvailable);
+    connect(refresh, &RefreshController::refreshFinished, liveMonitor, &LiveMonitor::refreshFinished);
+    connect(refresh, &RefreshController::refreshesStopped, liveMonitor, &LiveMonitor::refreshesStopped);
+    connect(refresh, &RefreshController::lineNote, logView, &TrafficLogView::showLineError);
+    connect(refresh, &RefreshController::multipleWriteRefused, logView, &TrafficLogView::showRefusedMultipleWrite);
+    connect(ui->checkBox_continuous, &QCheckBox::toggled, refresh, &RefreshController::setContinuous);
+    refresh->setContinuous(ui->checkBox_continuous->isChecked());
+    // Narrowed to the plotted rows when the user asks for it.
+    refresh->setContinuousRows([this] {
+        return ui->checkBox_watchedOnly->isChecked() ? liveMonitor->watchedRows() : QList<int>();
+    });
+    connect(store, &RegisterStore::valueRead, liveMonitor, &LiveMonitor::valueArrived);
+    // The register being edited and the rows watched belong to the map
+    // being replaced.
+    connect(store, &RegisterStore::aboutToClear, this, [this] {
+        valueEditWin.hide();
+        liveMonitor->clear();
+    });
 }
 
 // Refused user actions all end in the same dark notice.
 void MainWindow::showRefusal(const QString &text)
 {
     showToast(nullptr, text, QStringLiteral("16px"), QStringLiteral("#ffffff"), QStringLiteral("#202020"));
+}
+
+void MainWindow::showToast(QWidget *parent, QString text, QString fontSize,
+                           QString textColor, QString backgroundColor)
+{
+    ::showToast(parent, text, fontSize, textColor, backgroundColor, this);
+}
+
+void MainWindow::readRegisterInfo(const QString &fileName)
+{
+    mapOpener->read(fileName);
+}
+
+RegisterInfo MainWindow::parseRegisterLine(const QString &line)
+{
+    return ::parseRegisterLine(line);
+}
+
+bool MainWindow::loadRegisterMap(const QString &fileName)
+{
+    return mapOpener->load(fileName);
+}
+
+void MainWindow::on_pushButton_openMap_clicked()
+{
+    mapOpener->askForFile();
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent *event)
+{
+    mapOpener->dragEnter(event);
+}
+
+void MainWindow::dropEvent(QDropEvent *event)
+{
+    mapOpener->drop(event);
+}
+
+// The map goes first: it brings its own device address, which a given
+// address then overrides.
+void MainWindow::applyStartOptions(const StartOptions &options)
+{
+    if (!options.mapFile.isEmpty())
+        loadRegisterMap(options.mapFile);
+    portPanel->select(options);
+    if (options.open)
+        QTimer::singleShot(0, session, &PortSession::open);
 }
 
 void MainWindow::setTableRow(RegisterInfo info, int row)
@@ -131,9 +255,39 @@ void MainWindow::on_serialReceive(const QByteArray &data)
     logView->showReceived(data);
 }
 
-void MainWindow::onLineError(const QString &text)
+void MainWindow::on_pushButton_open_clicked()
 {
-    logView->showLineError(text);
+    session->toggle();
+}
+
+void MainWindow::on_pushButton_refresh_clicked()
+{
+    portPanel->refreshPorts();
+}
+
+void MainWindow::on_pushButton_dataRefresh_clicked()
+{
+    refresh->refreshAll();
+}
+
+void MainWindow::on_sendWriteCmd(int row, QByteArray cmd)
+{
+    session->write(row, cmd);
+}
+
+void MainWindow::on_lineEdit_deviceAddr_textChanged(const QString &arg1)
+{
+    session->applyAddress(arg1);
+}
+
+void MainWindow::on_portLost(QString errorText)
+{
+    session->lost(errorText);
+}
+
+void MainWindow::on_pushButton_scan_clicked()
+{
+    session->scan();
 }
 
 void MainWindow::resizeEvent(QResizeEvent *)

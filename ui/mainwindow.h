@@ -1,32 +1,31 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
-#include <QList>
-#include <QVector>
 #include <QMainWindow>
 
 #include "ui/editor/valueeditwin.h"
-#include "protocol/pendingcommand.h"
-#include "registermap/refreshplan.h"
-#include "protocol/requestoutcome.h"
 #include "registermap/registerinfo.h"
 
 class LiveMonitor;
 class TrafficLogView;
 class ManualSendBox;
+class MapOpener;
 class RegisterTableView;
+class RegisterStore;
+class RefreshController;
 class PortPanel;
-struct RegisterMap;
+class PortSession;
 class ParameterSetsPanel;
 class RequestScheduler;
 struct StartOptions;
-struct ScanHit;
 
 QT_BEGIN_NAMESPACE
 namespace Ui { class MainWindow; }
 class QLabel;
 QT_END_NAMESPACE
 
+// Builds the window's parts and wires them to the register store, the
+// refresh and the line; each of its own members only hands on to a part.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -71,51 +70,26 @@ private slots:
     void on_pushButton_openMap_clicked();
 
 private:
-    void initUi();
-    void useMapSettings(const QString &fileName);
-    void reportMapProblems(const QString &fileName, const RegisterMap &map);
-    void resumeAfterScan();
-    void useScanHit(const ScanHit &hit);
-    void showRefusal(const QString &text);
-    void setDataRefreshEnabled(bool enabled);
-    void showPortState(bool open);
-    void closePort();
-    void countFinishedRefresh();
-    void connectScheduler();
+    void buildViews();
+    void buildStatusBar();
     void connectParameterSets();
-    void queueRefresh(const QList<int> &rows);
-    QList<int> allRows() const;
-    QList<int> continuousRows() const;
-    void onLineIdle();
-    void onLineError(const QString &text);
-    void onRequestCompleted(const PendingCommand &request, const RequestOutcome &outcome);
-    void storeReadValues(const PendingCommand &request, const QList<quint16> &values);
-    void showConfirmedWrite(quint16 address, const QVector<quint16> &words);
-    void onReadFailed(const PendingCommand &request);
-    void onBlockRefused(const PendingCommand &request, quint8 code);
-    void showReadValue(int row);
-    void connectLiveMonitor();
+    void connectRefresh();
+    void showRefusal(const QString &text);
 
     Ui::MainWindow *ui;
     ValueEditWin valueEditWin;
-    QList<RegisterInfo> registerList;
-    QList<quint16> registerAddrs;
+    RegisterStore *store = nullptr;
+    RequestScheduler *scheduler = nullptr;
+    RefreshController *refresh = nullptr;
     TrafficLogView *logView = nullptr;
     ManualSendBox *sendBox = nullptr;
     RegisterTableView *tableView = nullptr;
     PortPanel *portPanel = nullptr;
-    RequestScheduler *scheduler = nullptr;
+    PortSession *session = nullptr;
+    MapOpener *mapOpener = nullptr;
     ParameterSetsPanel *parameterSets = nullptr;
-    RefreshPlan refreshPlan;
     LiveMonitor *liveMonitor = nullptr;
-    quint32 slaveAddress = 1;
-    int txTime = 100;
-    quint32 rxOutTime = 1000;
     QLabel *refreshCountLabel = nullptr;
-    // A refresh counts once its reads have all been sent and answered or
-    // timed out.
-    bool refreshInProgress = false;
-    int refreshCount = 0;
 
     // Lets the tests look at the state that the window keeps to itself.
     friend struct MainWindowInspector;

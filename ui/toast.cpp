@@ -1,4 +1,4 @@
-#include "mainwindow.h"
+#include "ui/toast.h"
 
 #include <QApplication>
 #include <QDesktopWidget>
@@ -6,10 +6,8 @@
 #include <QLabel>
 #include <QPropertyAnimation>
 
-// A dark rounded notice that shows at once, fades out over 2.5 s and
-// removes itself; it blocks nothing and needs no click.
-void MainWindow::showToast(QWidget *parent, QString text, QString fontSize,
-                           QString textColor, QString backgroundColor)
+void showToast(QWidget *parent, const QString &text, const QString &fontSize, const QString &textColor,
+               const QString &backgroundColor, QObject *owner)
 {
     if (!parent) {
         // A child of the screen widget becomes a window of its own, so the
@@ -37,14 +35,14 @@ void MainWindow::showToast(QWidget *parent, QString text, QString fontSize,
     frame->setAttribute(Qt::WA_TranslucentBackground);
     frame->show();
 
-    auto *fade = new QPropertyAnimation(frame, "windowOpacity", this);
+    auto *fade = new QPropertyAnimation(frame, "windowOpacity", owner);
     fade->setDuration(2500);
     fade->setEasingCurve(QEasingCurve::InCirc);
     fade->setStartValue(1.0);
     fade->setEndValue(0.0);
     fade->start(QAbstractAnimation::KeepWhenStopped);
     // Deferred, so nothing is destroyed while finished() is being delivered.
-    connect(fade, &QPropertyAnimation::finished, fade, [fade, frame] {
+    QObject::connect(fade, &QPropertyAnimation::finished, fade, [fade, frame] {
         fade->deleteLater();
         frame->deleteLater();
     });

@@ -8,26 +8,27 @@
 #include "ui/monitor/livemonitor.h"
 #include "protocol/modbusmaster.h"
 #include "protocol/requestscheduler.h"
+#include "registermap/refreshcontroller.h"
+#include "registermap/registerstore.h"
 
 // The tests' one way into the state and slots that MainWindow keeps private.
 struct MainWindowInspector
 {
-    static QList<RegisterInfo> &registerList(MainWindow &w) { return w.registerList; }
-    static const QList<quint16> &registerAddrs(MainWindow &w) { return w.registerAddrs; }
+    static const QList<RegisterInfo> &registerList(MainWindow &w) { return w.store->rows(); }
+    static QList<quint16> registerAddrs(MainWindow &w) { return w.store->addresses(); }
     static QList<PendingCommand> &cmdQueue(MainWindow &w) { return w.scheduler->queue; }
-    static quint32 slaveAddress(const MainWindow &w) { return w.slaveAddress; }
+    static quint32 slaveAddress(const MainWindow &w) { return w.store->slaveAddress(); }
     // The address the window's requests are built with.
     static quint8 sessionSlave(const MainWindow &w) { return w.scheduler->slaveAddress(); }
-    static int txTime(const MainWindow &w) { return w.txTime; }
-    static quint32 rxOutTime(const MainWindow &w) { return w.rxOutTime; }
+    static int txTime(const MainWindow &w) { return w.store->txTime(); }
+    static quint32 rxOutTime(const MainWindow &w) { return w.store->rxOutTime(); }
     static quint32 &waitElapsed(MainWindow &w) { return w.scheduler->waitElapsedMs; }
     // The table row whose read was sent last: the row a read reply lands in.
     static int currentRow(MainWindow &w) { return w.scheduler->awaited.tag; }
     static PendingCommand tableRead(MainWindow &w, int row)
     {
-        const bool known = row >= 0 && row < w.registerList.size();
-        const quint16 address = known ? w.registerList.at(row).address : 0;
-        return PendingCommand{ModbusMaster::instance()->readCmd(1, address, 1), address, 1, &w, row};
+        const quint16 address = w.store->hasRow(row) ? w.store->rows().at(row).address : 0;
+        return PendingCommand{ModbusMaster::instance()->readCmd(1, address, 1), address, 1, w.refresh, row};
     }
     static void awaitRequest(MainWindow &w, const PendingCommand &request)
     {
@@ -43,7 +44,7 @@ struct MainWindowInspector
     static LiveMonitor &liveMonitor(MainWindow &w) { return *w.liveMonitor; }
     static void adjustColumnWidths(MainWindow &w) { w.tableView->adjustColumnWidths(); }
     // Lets one window read many maps in a row (the window itself loads once).
-    static void forgetRegisterMap(MainWindow &w) { w.registerList.clear(); w.registerAddrs.clear(); }
+    static void forgetRegisterMap(MainWindow &w) { w.store->clear(); }
 
     static void tick(MainWindow &w) { w.scheduler->tick(); }
     static void receive(MainWindow &w, const QByteArray &block) { w.scheduler->takeBlock(block); }

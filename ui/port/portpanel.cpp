@@ -1,5 +1,6 @@
 #include "ui/port/portpanel.h"
 
+#include "cli/startoptions.h"
 #include "serial/serial.h"
 
 #include <QComboBox>
@@ -29,6 +30,13 @@ bool toDeviceAddress(const QString &text, quint32 *address)
         return false;
     *address = quint32(number);
     return true;
+}
+
+void selectData(QComboBox *box, int value)
+{
+    const int index = box->findData(value);
+    if (index >= 0)
+        box->setCurrentIndex(index);
 }
 
 } // namespace
@@ -139,4 +147,18 @@ void PortPanel::showState(bool open)
     widgets.findPorts->setStyleSheet(open
         ? QStringLiteral("border-image: url(:/new/prefix1/picture/findport2.png)")
         : QStringLiteral("border-image: url(:/new/prefix1/picture/findport.png)"));
+}
+
+void PortPanel::select(const StartOptions &options)
+{
+    if (!options.port.isEmpty())
+        widgets.port->setCurrentText(options.port);
+    if (options.baud > 0)
+        widgets.baud->setCurrentText(QString::number(options.baud));
+    if (options.parity)
+        selectData(widgets.parity, int(*options.parity));
+    if (options.stopBits)
+        selectData(widgets.stopBits, int(*options.stopBits));
+    if (options.address >= 0)
+        widgets.address->setText(QString::number(options.address));
 }

@@ -9,6 +9,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QStatusBar;
+struct StartOptions;
 
 // The controls of the port panel, as the window's form has them.
 struct PortPanelWidgets
@@ -44,6 +45,8 @@ public:
     void setAddress(quint32 address);
     void selectLine(qint64 baud, QSerialPort::Parity parity, QSerialPort::StopBits stopBits);
     void showState(bool open);
+    // The port, baud, framing and address given on the command line.
+    void select(const StartOptions &options);
 
 private:
     void fillBauds();

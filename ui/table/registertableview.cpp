@@ -4,6 +4,7 @@
 #include "registermap/rowvalue.h"
 #include "serial/serial.h"
 #include "ui/monitor/livemonitor.h"
+#include "registermap/registerstore.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -63,11 +64,10 @@ private:
 
 } // namespace
 
-RegisterTableView::RegisterTableView(QTableWidget *table, const QList<RegisterInfo> &registers,
-                                     LiveMonitor *monitor)
+RegisterTableView::RegisterTableView(QTableWidget *table, const RegisterStore *store, LiveMonitor *monitor)
     : QObject(table)
     , table(table)
-    , registers(registers)
+    , registers(store->rows())
     , monitor(monitor)
 {
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -84,6 +84,10 @@ RegisterTableView::RegisterTableView(QTableWidget *table, const QList<RegisterIn
     // the table's own key presses are filtered, so only a focused table
     // reacts.
     table->installEventFilter(this);
+    connect(store, &RegisterStore::rowsReplaced, this, &RegisterTableView::fill);
+    connect(store, &RegisterStore::valueRead, this, [this](int row) { showReadValue(row); });
+    connect(store, &RegisterStore::writeConfirmed, this, &RegisterTableView::showConfirmedValue);
+    connect(store, &RegisterStore::readFailed, this, [this](int row) { setLamp(row, QStringLiteral("stale")); });
 }
 
 void RegisterTableView::fill()

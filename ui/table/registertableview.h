@@ -9,16 +9,18 @@
 class LiveMonitor;
 class QPoint;
 class QTableWidget;
+class RegisterStore;
 
 // The register table: one row per register of the map, its lamp, its cell
 // texts, the column widths, Enter and F2 on a value, and the menu that
-// puts rows on the trend plot. It shows the registers its owner keeps.
+// puts rows on the trend plot. It shows the store's registers and follows
+// its changes.
 class RegisterTableView : public QObject
 {
     Q_OBJECT
 
 public:
-    RegisterTableView(QTableWidget *table, const QList<RegisterInfo> &registers, LiveMonitor *monitor);
+    RegisterTableView(QTableWidget *table, const RegisterStore *store, LiveMonitor *monitor);
 
     void fill();
     void setRow(const RegisterInfo &info, int row);

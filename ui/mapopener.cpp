@@ -1,21 +1,21 @@
-#include "ui/mainwindow.h"
-#include "ui_mainwindow.h"
+#include "ui/mapopener.h"
 
 #include "app/settings.h"
 #include "ui/log/logcolours.h"
 #include "ui/log/trafficlogview.h"
 #include "ui/port/portpanel.h"
-#include "ui/monitor/livemonitor.h"
+#include "ui/port/portsession.h"
 #include "registermap/registermap.h"
+#include "registermap/registerstore.h"
 #include "protocol/requestscheduler.h"
-#include "serial/serial.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMimeData>
-#include <QSerialPort>
+#include <QUrl>
+#include <QWidget>
 
 namespace {
 
@@ -31,50 +31,64 @@ QString droppedFile(const QMimeData *data)
 
 } // namespace
 
-bool MainWindow::loadRegisterMap(const QString &fileName)
+MapOpener::MapOpener(RegisterStore *store, QWidget *window, const QString &title)
+    : QObject(window)
+    , store(store)
+    , window(window)
+    , title(title)
+{
+}
+
+void MapOpener::setLine(PortSession *session, PortPanel *panel, RequestScheduler *scheduler, TrafficLogView *log)
+{
+    this->session = session;
+    this->panel = panel;
+    this->scheduler = scheduler;
+    this->log = log;
+}
+
+bool MapOpener::load(const QString &fileName)
 {
     QFile file(fileName);
     if (!QFileInfo(fileName).isFile() || !file.open(QIODevice::ReadOnly)) {
-        showRefusal(tr("文件读取失败，请检查文件是否存在!"));
+        emit refused(tr("文件读取失败，请检查文件是否存在!"));
         return false;
     }
     file.close();
-    if (Serial::instance()->serialPort->isOpen())
-        closePort();
-    // The register being edited belongs to the map being replaced.
-    valueEditWin.hide();
-    registerList.clear();
-    registerAddrs.clear();
-    // The rows watched so far belong to the map being replaced.
-    liveMonitor->clear();
-    // The values a map without these keys starts with.
-    slaveAddress = 1;
-    txTime = 100;
-    rxOutTime = 1000;
-    readRegisterInfo(fileName);
-    useMapSettings(fileName);
+    if (session->isOpen())
+        session->close();
+    store->clear();
+    read(fileName);
+    useSettings(fileName);
     return true;
+}
+
+void MapOpener::read(const QString &fileName)
+{
+    RegisterMap map;
+    if (!store->read(fileName, &map))
+        emit refused(tr("文件读取失败，请检查文件是否存在!"));
+    reportProblems(fileName, map);
 }
 
 // The line takes its timing and address from the map just read; the title
 // names the map.
-void MainWindow::useMapSettings(const QString &fileName)
+void MapOpener::useSettings(const QString &fileName)
 {
-    scheduler->setTiming(txTime, rxOutTime);
-    portPanel->setAddress(slaveAddress);
+    scheduler->setTiming(store->txTime(), store->rxOutTime());
+    panel->setAddress(store->slaveAddress());
     const QFileInfo map(fileName);
-    const QString title = tr("开闭环步进驱动器-上位机调试软件 v1.0");
-    setWindowTitle(map.isFile() ? title + QStringLiteral(" - ") + map.fileName() : title);
+    window->setWindowTitle(map.isFile() ? title + QStringLiteral(" - ") + map.fileName() : title);
 }
 
 // One notice for the whole file; the details, a line each, go to the log.
-void MainWindow::reportMapProblems(const QString &fileName, const RegisterMap &map)
+void MapOpener::reportProblems(const QString &fileName, const RegisterMap &map)
 {
     if (map.problems.isEmpty())
         return;
     const QString name = QFileInfo(fileName).fileName();
     for (const QString &problem : map.problems)
-        logView->append(LogColour::Error, name + QStringLiteral(" ") + problem);
+        log->append(LogColour::Error, name + QStringLiteral(" ") + problem);
     QStringList parts;
     if (map.skippedLines > 0)
         parts << tr("%1 行无法识别，已跳过").arg(map.skippedLines);
@@ -86,29 +100,29 @@ void MainWindow::reportMapProblems(const QString &fileName, const RegisterMap &m
         parts << tr("%1 行的范围无法识别，不检查范围").arg(map.unreadableRanges);
     if (map.formatProblems > 0)
         parts << tr("%1 行数值格式有误").arg(map.formatProblems);
-    showRefusal(tr("映射文件 %1：\n%2\n详见日志").arg(name, parts.join(tr("；"))));
+    emit refused(tr("映射文件 %1：\n%2\n详见日志").arg(name, parts.join(tr("；"))));
 }
 
-void MainWindow::on_pushButton_openMap_clicked()
+void MapOpener::askForFile()
 {
-    const QString fileName = QFileDialog::getOpenFileName(this, tr("打开映射"), lastFolder(QStringLiteral("map")));
+    const QString fileName = QFileDialog::getOpenFileName(window, tr("打开映射"), lastFolder(QStringLiteral("map")));
     if (fileName.isEmpty())
         return;
     rememberFolder(QStringLiteral("map"), fileName);
-    loadRegisterMap(fileName);
+    load(fileName);
 }
 
-void MainWindow::dragEnterEvent(QDragEnterEvent *event)
+void MapOpener::dragEnter(QDragEnterEvent *event)
 {
     if (!droppedFile(event->mimeData()).isEmpty())
         event->acceptProposedAction();
 }
 
-void MainWindow::dropEvent(QDropEvent *event)
+void MapOpener::drop(QDropEvent *event)
 {
     const QString fileName = droppedFile(event->mimeData());
     if (fileName.isEmpty())
         return;
     event->acceptProposedAction();
-    loadRegisterMap(fileName);
+    load(fileName);
 }

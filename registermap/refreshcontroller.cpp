@@ -1,0 +1,122 @@
+#include "registermap/refreshcontroller.h"
+
+#include "protocol/requestscheduler.h"
+#include "registermap/registerstore.h"
+#include "registermap/rowvalue.h"
+
+RefreshController::RefreshController(RegisterStore *store, RequestScheduler *scheduler, QObject *parent)
+    : QObject(parent)
+    , store(store)
+    , scheduler(scheduler)
+{
+    connect(scheduler, &RequestScheduler::completed, this, &RefreshController::onCompleted);
+    connect(scheduler, &RequestScheduler::idle, this, &RefreshController::onIdle);
+    connect(store, &RegisterStore::rowsReplaced, this, [this] { plan.setBlockSize(this->store->blockRead()); });
+}
+
+void RefreshController::refreshAll()
+{
+    start(allRows());
+}
+
+void RefreshController::start(const QList<int> &rows)
+{
+    emit refreshAvailable(false);
+    inProgress = true;
+    queue(rows);
+}
+
+void RefreshController::queue(const QList<int> &rows)
+{
+    for (const PendingCommand &command : plan.requests(store->rows(), rows, scheduler->slaveAddress(), this))
+        scheduler->enqueue(command);
+}
+
+QList<int> RefreshController::allRows() const
+{
+    QList<int> rows;
+    rows.reserve(store->rows().size());
+    for (int row = 0; row < store->rows().size(); ++row)
+        rows.append(row);
+    return rows;
+}
+
+void RefreshController::write(int row, const QByteArray &frame)
+{
+    const RegisterInfo &info = store->rows().at(row);
+    scheduler->enqueueFirst(PendingCommand{frame, info.address, quint16(info.format.wordCount()), this, row});
+}
+
+void RefreshController::stop()
+{
+    plan.forgetRefusals();
+    inProgress = false;
+}
+
+void RefreshController::resetCount()
+{
+    refreshCount = 0;
+    emit countChanged(refreshCount);
+}
+
+// The line has nothing queued and nothing awaited: the refresh has ended,
+// and with continuous refresh the next one starts at once.
+void RefreshController::onIdle()
+{
+    if (inProgress) {
+        inProgress = false;
+        emit refreshFinished();
+        emit countChanged(++refreshCount);
+    }
+    if (continuous) {
+        const QList<int> chosen = continuousRows ? continuousRows() : QList<int>();
+        return start(chosen.isEmpty() ? allRows() : chosen);
+    }
+    emit refreshesStopped();
+    emit refreshAvailable(true);
+}
+
+// A write the driver echoed shows, whoever sent it; everything else only
+// concerns our own reads.
+void RefreshController::onCompleted(const PendingCommand &request, const RequestOutcome &outcome)
+{
+    if (request.isWrite() && outcome.answered())
+        return showConfirmedWrite(request.address, writtenWords(request.frame));
+    if (request.function() == 0x10 && outcome.kind == OutcomeKind::Refused && request.owner == this)
+        return emit multipleWriteRefused(request.address, outcome.exceptionCode);
+    if (request.owner != this || request.isWrite())
+        return;
+    switch (outcome.kind) {
+    case OutcomeKind::Answered: return storeReadValues(request, outcome.values);
+    case OutcomeKind::Refused: return onBlockRefused(request, outcome.exceptionCode);
+    case OutcomeKind::Cancelled: return;
+    default: return store->markReadFailed(request);
+    }
+}
+
+// An answered read carries its request's registers, in order.
+void RefreshController::storeReadValues(const PendingCommand &request, const QList<quint16> &values)
+{
+    store->storeReadValues(request, values);
+}
+
+void RefreshController::showConfirmedWrite(quint16 address, const QVector<quint16> &words)
+{
+    store->confirmWrite(address, words);
+}
+
+// A driver that refuses a block read may still answer its registers one by
+// one; they are read singly until the port is closed.
+void RefreshController::onBlockRefused(const PendingCommand &request, quint8 code)
+{
+    store->markReadFailed(request);
+    const QList<int> rows = RefreshPlan::rowsOf(store->rows(), request);
+    if (rows.size() < 2)
+        return;
+    plan.readSingly(rows);
+    emit lineNote(QStringLiteral("Block read of %1 registers at 0x%2 refused (exception %3): reading them one by one")
+                      .arg(request.count)
+                      .arg(request.address, 4, 16, QLatin1Char('0'))
+                      .arg(code));
+    queue(rows);
+}

@@ -1,0 +1,76 @@
+#include "registermap/registerstore.h"
+
+#include "registermap/refreshplan.h"
+#include "registermap/registermap.h"
+#include "registermap/rowvalue.h"
+
+RegisterStore::RegisterStore(QObject *parent)
+    : QObject(parent)
+{
+}
+
+QList<quint16> RegisterStore::addresses() const
+{
+    QList<quint16> list;
+    list.reserve(registers.size());
+    for (const RegisterInfo &info : registers)
+        list.append(info.address);
+    return list;
+}
+
+void RegisterStore::clear()
+{
+    emit aboutToClear();
+    registers.clear();
+    const RegisterMap defaults;
+    address = defaults.slaveAddress;
+    txMs = defaults.txTime;
+    rxOutMs = defaults.rxOutTime;
+    blockRegisters = defaults.blockRead;
+    writeFunctionCode = defaults.writeFunction;
+    mapFile.clear();
+}
+
+bool RegisterStore::read(const QString &fileName, RegisterMap *map)
+{
+    map->slaveAddress = address;
+    map->txTime = txMs;
+    map->rxOutTime = rxOutMs;
+    const bool readable = loadRegisterMap(fileName, map);
+    if (readable) {
+        address = map->slaveAddress;
+        txMs = map->txTime;
+        rxOutMs = map->rxOutTime;
+        blockRegisters = map->blockRead;
+        writeFunctionCode = map->writeFunction;
+        mapFile = fileName;
+        // A map read at start-up fills an empty list: sharing it costs nothing.
+        registers += map->registers;
+    }
+    emit rowsReplaced();
+    return readable;
+}
+
+void RegisterStore::storeReadValues(const PendingCommand &request, const QList<quint16> &words)
+{
+    for (int row : RefreshPlan::storeWords(registers, request, words)) {
+        RegisterInfo &info = registers[row];
+        setRowWords(info, info.value, info.nextWord);
+        emit valueRead(row, rowRaw(info));
+    }
+}
+
+void RegisterStore::confirmWrite(quint16 writtenAddress, const QVector<quint16> &words)
+{
+    for (int row = 0; row < registers.size(); ++row) {
+        RegisterInfo &info = registers[row];
+        if (info.addressValid && takeWrittenWords(info, writtenAddress, words))
+            emit writeConfirmed(row);
+    }
+}
+
+void RegisterStore::markReadFailed(const PendingCommand &request)
+{
+    for (int row : RefreshPlan::rowsOf(registers, request))
+        emit readFailed(row);
+}

@@ -1,0 +1,205 @@
+#include "ui/port/portsession.h"
+
+#include "ui/editor/valueeditwin.h"
+#include "ui/log/logcolours.h"
+#include "ui/log/trafficlogview.h"
+#include "ui/monitor/livemonitor.h"
+#include "ui/paramsets/parametersetspanel.h"
+#include "ui/port/portpanel.h"
+#include "ui/scan/scandialog.h"
+#include "ui/table/registertableview.h"
+#include "registermap/refreshcontroller.h"
+#include "registermap/registerstore.h"
+#include "protocol/requestscheduler.h"
+#include "scan/scanrun.h"
+#include "serial/lineoptions.h"
+#include "serial/serial.h"
+
+#include <QCheckBox>
+#include <QDebug>
+#include <QPushButton>
+#include <QSerialPort>
+
+PortSession::PortSession(const PortSessionParts &parts)
+    : QObject(parts.window)
+    , parts(parts)
+{
+}
+
+bool PortSession::isOpen() const
+{
+    return Serial::instance()->serialPort->isOpen();
+}
+
+void PortSession::toggle()
+{
+    if (isOpen())
+        return close();
+    open();
+}
+
+void PortSession::open()
+{
+    if (isOpen())
+        return;
+    const QString portName = parts.panel->portName();
+    const QString baudText = parts.panel->baudText();
+    if (portName.isEmpty() || baudText.isEmpty())
+        return;
+    // The field may show a refused address while an earlier one is applied;
+    // polling must not go to a driver the user cannot see.
+    quint32 address = 0;
+    if (!parts.panel->address(&address)) {
+        emit refused(tr("\n设备地址无效 !\n"));
+        return;
+    }
+    Serial *serial = Serial::instance();
+    if (!serial->openPort(portName, baudText.toUInt(nullptr, 10), parts.panel->parity(), parts.panel->stopBits())) {
+        emit refused(tr("\n串口 %1 打开失败：\n%2\n").arg(portName, serial->openError()));
+        return;
+    }
+    parts.scheduler->resetStatistics();
+    parts.scheduler->start();
+    parts.refresh->refreshAll();
+    showState(true);
+    if (!parts.scheduler->isBusy())
+        showRefreshAvailable(true);
+}
+
+void PortSession::close()
+{
+    parts.scheduler->stop();
+    parts.editor->hide();
+    parts.table->markValuesStale();
+    parts.monitor->lineClosed();
+    parts.refresh->stop();
+    Serial::instance()->serialPort->close();
+    showState(false);
+    showRefreshAvailable(false);
+}
+
+// The device went away under an open port: the panel closes as if the user
+// had pressed the button, so that the port can be opened again once the
+// device is back.
+void PortSession::lost(const QString &errorText)
+{
+    if (!isOpen())
+        return;
+    const QString port = portLocation(Serial::instance()->serialPort->portName());
+    close();
+    parts.log->showLineError(QStringLiteral("Serial port error: ") + errorText);
+    // The log may be stopped or scrolled away: the user is told at once.
+    emit refused(tr("串口 %1 已断开：%2").arg(port, errorText));
+}
+
+// The panel, and the controls that work only on an open port.
+void PortSession::showState(bool open)
+{
+    parts.panel->showState(open);
+    parts.continuous->setEnabled(open);
+    if (!open)
+        parts.continuous->setChecked(false);
+    parts.saveParams->setEnabled(open);
+    parts.loadParams->setEnabled(open);
+    if (!open)
+        parts.parameterSets->stop();
+}
+
+// Every idle tick asks for the enabled face; setting a style sheet repolishes
+// the button even when the text is the same, so an unchanged state is left
+// alone.
+void PortSession::showRefreshAvailable(bool enabled)
+{
+    QPushButton *button = parts.dataRefresh;
+    const QString face = enabled
+        ? QStringLiteral("border-image: url(:/new/prefix1/picture/dataRefresh.png)")
+        : QStringLiteral("border-image: url(:/new/prefix1/picture/dataRefresh2.png)");
+    if (button->isEnabled() == enabled && button->styleSheet() == face)
+        return;
+    button->setEnabled(enabled);
+    button->setStyleSheet(face);
+}
+
+void PortSession::applyAddress(const QString &text)
+{
+    quint32 address = 0;
+    if (!parts.panel->acceptAddress(text, &address))
+        return;
+    parts.store->setSlaveAddress(address);
+    parts.scheduler->setSlaveAddress(quint8(address & 0xFF));
+    qDebug() << "void MainWindow::on_lineEdit_deviceAddr_textChanged(const QString&)"
+             << "set slaveAddress:" << address;
+}
+
+void PortSession::write(int row, const QByteArray &frame)
+{
+    // A write kept until the next open could reach the driver long after the
+    // user meant it; refuse it instead.
+    if (!isOpen()) {
+        emit refused(tr("\n串口未打开 !\n"));
+        return;
+    }
+    // The frame must name the register of the row it is shown for.
+    const bool rowKnown = parts.store->hasRow(row) && frame.size() >= 4;
+    if (!rowKnown || parts.store->rows().at(row).address != quint16(quint8(frame.at(2)) << 8 | quint8(frame.at(3)))) {
+        parts.editor->hide();
+        emit refused(tr("\n此寄存器已不在映射表中 !\n"));
+        return;
+    }
+    // The editor was opened for the driver at another address.
+    if (quint8(frame.at(0)) != parts.scheduler->slaveAddress()) {
+        parts.editor->hide();
+        emit refused(tr("\n站地址已改变，请重新打开编辑窗口 !\n"));
+        return;
+    }
+    parts.table->setLamp(row, QStringLiteral("red"));
+    parts.refresh->write(row, frame);
+}
+
+// An open port stays open through the scan: polling pauses, and the scan
+// puts the line back as it found it.
+void PortSession::scan()
+{
+    // The scan reopens the line: what the table shows is no longer live.
+    if (isOpen()) {
+        parts.refresh->abandon();
+        showRefreshAvailable(false);
+        parts.table->markValuesStale();
+    }
+    ScanRequest request;
+    request.port = parts.panel->portName();
+    request.parity = parts.panel->parity();
+    request.stopBits = parts.panel->stopBits();
+    request.registerAddress = parts.store->rows().isEmpty() ? 0 : parts.store->rows().first().address;
+    auto *dialog = new ScanDialog(parts.scheduler, parts.window);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setRequest(request);
+    connect(dialog, &ScanDialog::hitChosen, this, &PortSession::useScanHit);
+    connect(dialog, &QDialog::finished, this, &PortSession::resumeAfterScan);
+    connect(dialog->run(), &ScanRun::baudScanned, this, [this](qint64 baud, int asked, int answered) {
+        parts.log->append(LogColour::Normal, QStringLiteral("Scan at %1 baud: %2 addresses asked, %3 answered")
+                                                 .arg(baud).arg(asked).arg(answered));
+    });
+    parts.saveParams->setEnabled(false);
+    parts.loadParams->setEnabled(false);
+    dialog->open();
+}
+
+// The panel and the line must never disagree: with the port open, it is
+// opened again at what the scan found.
+void PortSession::useScanHit(const ScanHit &hit)
+{
+    parts.panel->selectLine(hit.baud, hit.parity, hit.stopBits);
+    parts.panel->setAddress(hit.address);
+    if (!isOpen())
+        return;
+    close();
+    open();
+}
+
+void PortSession::resumeAfterScan()
+{
+    const bool open = isOpen();
+    showState(open);
+    showRefreshAvailable(open && !parts.scheduler->isBusy());
+}
