@@ -22,6 +22,8 @@ namespace {
 // Loading a picture by file name costs a stat and a time-zone lookup on
 // every call; with a lamp per row and a lamp change per reply, the
 // pictures are decoded once and shared by all lamps.
+constexpr int lampRoom = 24;
+
 QPixmap lampPicture(const QString &colour)
 {
     const QString key = QStringLiteral("lamp-") + colour;
@@ -39,6 +41,18 @@ QPixmap lampPicture(const QString &colour)
 QString loadedValueText(const RegisterInfo &info)
 {
     return isPlainRow(info) ? info.valueText : RegisterValue(info.format).text(rowRaw(info));
+}
+
+// Every state, all named bits set, or the type's limits.
+QStringList widestTexts(const RegisterFormat &format)
+{
+    const RegisterValue value(format);
+    QStringList texts{value.text(format.minRaw()), value.text(format.maxRaw())};
+    for (auto state = format.states.constBegin(); state != format.states.constEnd(); ++state)
+        texts << value.text(state.key());
+    if (!format.bitNames.isEmpty())
+        texts << value.text(value.withNamedBits(0, format.bitNames.keys()));
+    return texts;
 }
 
 // The value cell of an enum or bits row lists every state or bit with its
@@ -93,8 +107,14 @@ RegisterTableView::RegisterTableView(QTableWidget *table, const RegisterStore *s
 void RegisterTableView::fill()
 {
     table->setRowCount(registers.size());
-    for (int row = 0; row < registers.size(); ++row)
+    widestTypedValue = 0;
+    for (int row = 0; row < registers.size(); ++row) {
         setRow(registers.at(row), row);
+        if (isPlainRow(registers.at(row)))
+            continue;
+        for (const QString &text : widestTexts(registers.at(row).format))
+            widestTypedValue = std::max(widestTypedValue, table->fontMetrics().horizontalAdvance(text));
+    }
 }
 
 void RegisterTableView::setRow(const RegisterInfo &info, int row)
@@ -167,6 +187,9 @@ void RegisterTableView::adjustColumnWidths()
         if (column < 4)
             columnWidth = std::max({columnWidth, table->horizontalHeader()->sectionSizeHint(column) + headerSpare,
                                     cells->sizeHintForColumn(column)});
+        // The lamp sits left of the centred value: room for it on both sides.
+        if (column == 1 && widestTypedValue > 0)
+            columnWidth = std::max(columnWidth, widestTypedValue + 2 * lampRoom);
         table->setColumnWidth(column, columnWidth);
         used += columnWidth;
     }

@@ -50,6 +50,9 @@ private:
     QTableWidget *table;
     const QList<RegisterInfo> &registers;
     LiveMonitor *monitor;
+    // The widest text a row with value keys may show, so that named states
+    // and bits are not cut off when they arrive.
+    int widestTypedValue = 0;
 };
 
 #endif // REGISTERTABLEVIEW_H
