@@ -124,8 +124,8 @@ int main(int argc, char *argv[])
                        QStringLiteral("< 3.8 us (1.5 x 2.55 us before the scheduler, same machine)"),
                        stored && cost < 3.8);
 
-    // A later window in the same process runs slower than the first (its
-    // heap is no longer fresh): each map gets two windows, in turn, and the
+    // Figures from windows made one after another in one process wander
+    // with the machine's load: each map gets two windows, in turn, and the
     // better of its two figures counts.
     bool mixedStored = true;
     double plainBest = cost;
