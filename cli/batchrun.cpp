@@ -4,6 +4,7 @@
 #include "paramsets/parameterrun.h"
 #include "protocol/modbusmaster.h"
 #include "protocol/requestscheduler.h"
+#include "registermap/registervalue.h"
 #include "serial/serial.h"
 
 #include <QSerialPort>
@@ -35,7 +36,7 @@ void BatchRun::start()
         return finish(BadInput);
     if (!openLine())
         return finish(NoDriver);
-    run->readRegisters(mapAddresses(map.registers));
+    run->readMap();
 }
 
 void BatchRun::interrupt()
@@ -89,6 +90,7 @@ bool BatchRun::openLine()
     connect(serial, &Serial::portLost, this, &BatchRun::onLineLost);
     run = new ParameterRun(scheduler, this);
     run->setLineSpeed(!options.useMapTiming);
+    run->setMap(map.registers, map.blockRead, map.writeFunction);
     new ProgressLine(run, this);
     connect(run, &ParameterRun::readFinished, this, &BatchRun::onRead);
     connect(run, &ParameterRun::writeOutcome, this, &BatchRun::onWriteOutcome);
@@ -97,7 +99,7 @@ bool BatchRun::openLine()
     return true;
 }
 
-void BatchRun::onRead(const QHash<quint16, quint16> &values, RunEnd end)
+void BatchRun::onRead(const RowValues &values, RunEnd end)
 {
     driver = values;
     if (end == RunEnd::Stopped)
@@ -151,7 +153,7 @@ void BatchRun::backup()
 {
     const QList<ParameterEntry> entries = answeredEntries(map.registers, driver, nullptr);
     for (const ParameterEntry &entry : entries)
-        out << addressText(entry.address) << '\t' << entry.value << '\t' << entry.permission << '\t' << entry.name << '\n';
+        out << addressText(entry.address) << '\t' << entry.shown << '\t' << entry.permission << '\t' << entry.name << '\n';
     reportUnread();
     if (entries.isEmpty()) {
         err << "steppertool: no register was read; nothing was saved" << Qt::endl;
@@ -173,12 +175,18 @@ void BatchRun::backup()
 void BatchRun::printRow(const CompareRow &row, const QString &word)
 {
     const QString shown = row.state == CompareState::NoAnswer ? unreadWord(row.entry.address) : word;
-    out << addressText(row.entry.address) << '\t' << shown << "\tfile " << row.entry.value << "\tdriver ";
+    out << addressText(row.entry.address) << '\t' << shown << "\tfile " << row.fileText() << "\tdriver ";
     if (row.answered)
-        out << row.driverValue;
+        out << row.driverText();
     else
         out << '-';
     out << '\t' << row.info.permission << '\t' << row.name() << '\n';
+}
+
+QString BatchRun::shownValue(quint16 address, qint64 raw) const
+{
+    const RegisterInfo *info = mapIndex(map.registers).value(address);
+    return info ? RegisterValue(info->format).text(raw) : QString::number(raw);
 }
 
 void BatchRun::compare()
@@ -267,15 +275,15 @@ void BatchRun::onWriteOutcome(const ParameterEntry &write, WriteResult result, c
     switch (result) {
     case WriteResult::Confirmed:
         ++confirmed;
-        out << addressText(write.address) << "\twritten\t" << write.value << '\t' << write.name << Qt::endl;
+        out << addressText(write.address) << "\twritten\t" << shownValue(write.address, write.value) << '\t' << write.name << Qt::endl;
         return;
     case WriteResult::Unconfirmed:
         unconfirmed.append(label + because);
-        out << addressText(write.address) << "\tUNCONFIRMED\t" << write.value << '\t' << reason << '\t' << write.name << Qt::endl;
+        out << addressText(write.address) << "\tUNCONFIRMED\t" << shownValue(write.address, write.value) << '\t' << reason << '\t' << write.name << Qt::endl;
         return;
     case WriteResult::Failed:
         failed.append(label + because);
-        out << addressText(write.address) << "\tFAILED\t" << write.value << '\t' << reason << '\t' << write.name << Qt::endl;
+        out << addressText(write.address) << "\tFAILED\t" << shownValue(write.address, write.value) << '\t' << reason << '\t' << write.name << Qt::endl;
         return;
     case WriteResult::NotSent:
         notSent.append(label);

@@ -41,7 +41,7 @@ signals:
 private:
     bool loadInputs();
     bool openLine();
-    void onRead(const QHash<quint16, quint16> &values, RunEnd end);
+    void onRead(const RowValues &values, RunEnd end);
     bool driverSilent() const;
     bool reportUnread();
     QString unreadWord(quint16 address) const;
@@ -53,12 +53,14 @@ private:
     void onWritesFinished(RunEnd end);
     void onLineLost(const QString &reason);
     void printRow(const CompareRow &row, const QString &word);
+    // The value as the map's row shows it: "48.0 V", "-1200".
+    QString shownValue(quint16 address, qint64 raw) const;
     void finish(int status);
 
     const CommandLine &options;
     RegisterMap map;
     ParameterFile file;
-    QHash<quint16, quint16> driver;
+    RowValues driver;
     RequestScheduler *scheduler = nullptr;
     ParameterRun *run = nullptr;
     QTextStream out;

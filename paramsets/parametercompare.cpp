@@ -1,6 +1,7 @@
 #include "paramsets/parametercompare.h"
 
 #include "registermap/registerrange.h"
+#include "registermap/registervalue.h"
 
 #include <QCoreApplication>
 #include <QMultiHash>
@@ -20,15 +21,43 @@ RowsByAddress rowsByAddress(const QList<RegisterInfo> &registers)
     return rows;
 }
 
-// The map's rows of an address whose range refuses the value; a map that
-// lists an address twice allows only what both of its lines allow.
-const RegisterInfo *refusingRow(const RowsByAddress &rows, quint16 address, quint16 value)
+// A row without value-format keys checks its range as it always has.
+bool inRowRange(const RegisterInfo &info, qint64 raw)
 {
-    for (auto it = rows.constFind(address); it != rows.cend() && it.key() == address; ++it) {
-        if (!isWithinRange(**it, value))
-            return *it;
+    const RegisterFormat &format = info.format;
+    if (format.type == ValueType::U16 && format.scaleUnits == 1 && format.decimals == 0)
+        return isWithinRange(info, quint16(raw));
+    return RegisterValue(format).inRange(raw);
+}
+
+// A file saved a row over one register (an entry without a type, as every
+// file before typed rows) or two; it cannot be restored to a row of the
+// other width.
+bool sameWidth(const ParameterEntry &entry, const RegisterInfo &info)
+{
+    const bool wide = entry.type == QLatin1String("u32") || entry.type == QLatin1String("s32");
+    return (wide ? 2 : 1) == info.format.wordCount();
+}
+
+// Why a row of the address refuses the saved value, or empty when none does;
+// a map that lists an address twice allows only what both of its lines allow.
+QString refusal(const RowsByAddress &rows, const ParameterEntry &entry)
+{
+    for (auto it = rows.constFind(entry.address); it != rows.cend() && it.key() == entry.address; ++it) {
+        const RegisterInfo &info = **it;
+        qint64 raw = 0;
+        if (!sameWidth(entry, info))
+            return QCoreApplication::translate("ParameterCompare", "类型 %1 与映射表的 %2 不符")
+                .arg(entry.type.isEmpty() ? valueTypeName(ValueType::U16) : entry.type,
+                     valueTypeName(info.format.type));
+        if (!savedRaw(info, entry.value, &raw))
+            return QCoreApplication::translate("ParameterCompare", "值 %1 不是 %2 类型的值")
+                .arg(entry.value).arg(valueTypeName(info.format.type));
+        if (!inRowRange(info, raw))
+            return QCoreApplication::translate("ParameterCompare", "值 %1 超出映射表的范围 %2")
+                .arg(RegisterValue(info.format).text(raw), info.rangeText);
     }
-    return nullptr;
+    return QString();
 }
 
 } // namespace
@@ -49,30 +78,42 @@ QHash<quint16, const RegisterInfo *> mapIndex(const QList<RegisterInfo> &registe
     return index;
 }
 
-QList<quint16> mapAddresses(const QList<RegisterInfo> &registers)
+QList<RegisterInfo> mapRows(const QList<RegisterInfo> &registers)
 {
-    QList<quint16> addresses;
+    QList<RegisterInfo> rows;
     QSet<quint16> seen;
     for (const RegisterInfo &info : registers) {
         if (info.addressValid && !seen.contains(info.address)) {
             seen.insert(info.address);
-            addresses.append(info.address);
+            rows.append(info);
         }
     }
-    return addresses;
+    return rows;
 }
 
-QList<ParameterEntry> answeredEntries(const QList<RegisterInfo> &registers,
-                                      const QHash<quint16, quint16> &driver, QStringList *silent)
+bool savedRaw(const RegisterInfo &info, qint64 saved, qint64 *raw)
+{
+    const RegisterValue value(info.format);
+    if (value.fitsType(saved)) {
+        *raw = saved;
+        return true;
+    }
+    if (saved < 0 || saved >= (qint64(1) << info.format.bitCount()))
+        return false;
+    const QVector<quint16> words = value.toWords(saved);
+    *raw = value.fromWords(words.at(0), words.value(1));
+    return true;
+}
+
+QList<ParameterEntry> answeredEntries(const QList<RegisterInfo> &registers, const RowValues &driver,
+                                      QStringList *silent)
 {
     QList<ParameterEntry> entries;
-    const QHash<quint16, const RegisterInfo *> index = mapIndex(registers);
-    for (const quint16 address : mapAddresses(registers)) {
-        const RegisterInfo &info = *index.value(address);
-        if (driver.contains(address))
-            entries.append(entryFor(info, driver.value(address)));
+    for (const RegisterInfo &info : mapRows(registers)) {
+        if (driver.contains(info.address))
+            entries.append(entryFor(info, driver.value(info.address)));
         else if (silent)
-            silent->append(registerLabel(address, info.name));
+            silent->append(registerLabel(info.address, info.name));
     }
     return entries;
 }
@@ -89,12 +130,12 @@ QStringList restoreProblems(const QList<ParameterEntry> &entries, const QList<Re
     QStringList problems;
     for (const ParameterEntry &entry : entries) {
         const QString address = addressText(entry.address);
-        const RegisterInfo *refusing = refusingRow(rows, entry.address, entry.value);
+        const QString refused = refusal(rows, entry);
         if (!rows.contains(entry.address))
             problems.append(QCoreApplication::translate("ParameterCompare", "第 %1 行：%2 不在映射表中").arg(entry.line).arg(address));
-        else if (refusing)
-            problems.append(QCoreApplication::translate("ParameterCompare", "第 %1 行：%2 的值 %3 超出映射表的范围 %4")
-                                .arg(entry.line).arg(address).arg(entry.value).arg(refusing->rangeText));
+        else if (!refused.isEmpty())
+            problems.append(QCoreApplication::translate("ParameterCompare", "第 %1 行：%2 的%3")
+                                .arg(entry.line).arg(address).arg(refused));
         const ParameterEntry *earlier = seen.value(entry.address);
         if (earlier && earlier->value != entry.value)
             problems.append(QCoreApplication::translate("ParameterCompare", "第 %1 行：%2 的值 %3 与第 %5 行的 %4 不同")
@@ -107,10 +148,10 @@ QStringList restoreProblems(const QList<ParameterEntry> &entries, const QList<Re
 
 QList<CompareRow> compareParameters(const QList<ParameterEntry> &entries,
                                     const QList<RegisterInfo> &registers,
-                                    const QHash<quint16, quint16> &driver)
+                                    const RowValues &driver)
 {
     const QHash<quint16, const RegisterInfo *> index = mapIndex(registers);
-    const RowsByAddress mapRows = rowsByAddress(registers);
+    const RowsByAddress byAddress = rowsByAddress(registers);
     QList<CompareRow> rows;
     for (const ParameterEntry &entry : entries) {
         CompareRow row;
@@ -123,7 +164,7 @@ QList<CompareRow> compareParameters(const QList<ParameterEntry> &entries,
         row.driverValue = driver.value(entry.address);
         if (!row.inMap)
             row.state = CompareState::NotInMap;
-        else if (refusingRow(mapRows, entry.address, entry.value))
+        else if (!refusal(byAddress, entry).isEmpty() || !savedRaw(row.info, entry.value, &row.entry.value))
             row.state = CompareState::OutOfRange;
         else if (!row.answered)
             row.state = CompareState::NoAnswer;
@@ -134,6 +175,16 @@ QList<CompareRow> compareParameters(const QList<ParameterEntry> &entries,
         rows.append(row);
     }
     return rows;
+}
+
+QString CompareRow::fileText() const
+{
+    return inMap ? RegisterValue(info.format).text(entry.value) : QString::number(entry.value);
+}
+
+QString CompareRow::driverText() const
+{
+    return inMap ? RegisterValue(info.format).text(driverValue) : QString::number(driverValue);
 }
 
 QString stateWord(CompareState state)

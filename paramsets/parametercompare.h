@@ -11,17 +11,27 @@
 // How a register of a parameter file stands against the map and the driver.
 enum class CompareState { Same, Differs, NotWritable, NotInMap, OutOfRange, NoAnswer };
 
+// Values are raw integers in the map row's type; the file's value is taken
+// in the row's type (a file saved before the row had a signed type holds
+// its register pattern: 65535 is -1 for an s16 row).
 struct CompareRow
 {
     ParameterEntry entry;           // from the file
     bool inMap = false;
     RegisterInfo info;              // the map's row, when in the map
     bool answered = false;
-    quint16 driverValue = 0;
+    qint64 driverValue = 0;
     CompareState state = CompareState::Same;
 
     QString name() const { return inMap ? info.name : entry.name; }
+    // As the table shows them: "48.0 V", "过流 (1)"; plain numbers when the
+    // row is not in the map.
+    QString fileText() const;
+    QString driverText() const;
 };
+
+// Driver values by row address, raw in the row's type.
+using RowValues = QHash<quint16, qint64>;
 
 // Read and written; write-only registers are commands, read-only ones status.
 bool isWritable(const QString &permission);
@@ -29,26 +39,32 @@ bool isWritable(const QString &permission);
 // The map's first readable row for each address.
 QHash<quint16, const RegisterInfo *> mapIndex(const QList<RegisterInfo> &registers);
 
-// Each valid address of the map once, in map order.
-QList<quint16> mapAddresses(const QList<RegisterInfo> &registers);
+// The map's rows that are read and written, each address once, in map order.
+QList<RegisterInfo> mapRows(const QList<RegisterInfo> &registers);
+
+// A saved value in the row's type: the value itself when the type holds it,
+// otherwise the row's register pattern read in its type. False when it is
+// neither.
+bool savedRaw(const RegisterInfo &info, qint64 saved, qint64 *raw);
 
 // The driver's values as file entries, in map order, each address once;
-// `silent` gets "0x0011 name" for each register that did not answer.
+// `silent` gets "0x0011 name" for each row that did not answer.
 QList<ParameterEntry> answeredEntries(const QList<RegisterInfo> &registers,
-                                      const QHash<quint16, quint16> &driver, QStringList *silent = nullptr);
+                                      const RowValues &driver, QStringList *silent = nullptr);
 
 // "0x0010 Run current"
 QString registerLabel(quint16 address, const QString &name);
 
 // Problems that forbid writing any of the file: addresses not in the map,
-// values outside the map's range, one address given two values. Each names
-// its line.
+// values outside the map's range or the row's type, a type other than the
+// map's, one address given two values. Each names its line.
 QStringList restoreProblems(const QList<ParameterEntry> &entries, const QList<RegisterInfo> &registers);
 
-// One row per entry, in file order; `driver` holds the values that answered.
+// One row per entry, in file order, the entry's value in its row's type;
+// `driver` holds the values that answered.
 QList<CompareRow> compareParameters(const QList<ParameterEntry> &entries,
                                     const QList<RegisterInfo> &registers,
-                                    const QHash<quint16, quint16> &driver);
+                                    const RowValues &driver);
 
 // English word for the command line, Chinese text for the dialog.
 QString stateWord(CompareState state);

@@ -1,5 +1,6 @@
 #include "paramsets/parameterfile.h"
 
+#include "registermap/registervalue.h"
 #include "serial/lineoptions.h"
 #include "util/csvtext.h"
 
@@ -11,6 +12,9 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QRegularExpression>
+
+#include <algorithm>
+#include <limits>
 
 #include <unistd.h>
 
@@ -82,19 +86,43 @@ QList<CsvRecord> csvRecords(const QString &text)
 
 // Problem texts are Chinese in the window; the command line shows their
 // English translation.
-bool parseValue(const QString &text, quint16 *value, QString *why)
+// A file without a type column holds one register per entry, as files
+// always did. A typed entry may hold its raw value or its register pattern
+// (65535 for -1 in an s16 row); the map's row decides the rest.
+bool valueBounds(const QString &type, qint64 *lowest, qint64 *highest)
 {
+    const bool wide = type == QLatin1String("u32") || type == QLatin1String("s32");
+    *highest = wide ? std::numeric_limits<quint32>::max() : std::numeric_limits<quint16>::max();
+    if (type == QLatin1String("s16"))
+        *lowest = std::numeric_limits<qint16>::min();
+    else if (type == QLatin1String("s32"))
+        *lowest = std::numeric_limits<qint32>::min();
+    else
+        *lowest = 0;
+    return wide || type.isEmpty() || type == QLatin1String("u16") || type == QLatin1String("s16");
+}
+
+bool parseValue(const QString &text, const QString &type, qint64 *value, QString *why)
+{
+    qint64 lowest = 0;
+    qint64 highest = 0;
+    if (!valueBounds(type, &lowest, &highest)) {
+        *why = QCoreApplication::translate("ParameterFile", "类型“%1”不是 u16、s16、u32 或 s32").arg(type);
+        return false;
+    }
     bool ok = false;
     const qlonglong number = text.trimmed().toLongLong(&ok, 10);
     if (!ok) {
         *why = QCoreApplication::translate("ParameterFile", "值“%1”不是十进制数").arg(text.trimmed());
         return false;
     }
-    if (number < 0 || number > 65535) {
-        *why = QCoreApplication::translate("ParameterFile", "值 %1 超出 0..65535").arg(number);
+    if (number < lowest || number > highest) {
+        *why = type.isEmpty()
+                   ? QCoreApplication::translate("ParameterFile", "值 %1 超出 0..65535").arg(number)
+                   : QCoreApplication::translate("ParameterFile", "值 %1 超出 %2 类型的范围").arg(number).arg(type);
         return false;
     }
-    *value = quint16(number);
+    *value = number;
     return true;
 }
 
@@ -134,8 +162,9 @@ void readRecords(const QList<CsvRecord> &records, ParameterFile *file)
                 record.line, QCoreApplication::translate("ParameterFile", "地址“%1”不是寄存器地址").arg(addressText)));
             continue;
         }
+        entry.type = column(record.fields, "type").toLower();
         QString why;
-        if (!parseValue(column(record.fields, "value"), &entry.value, &why)) {
+        if (!parseValue(column(record.fields, "value"), entry.type, &entry.value, &why)) {
             file->problems.append(problem(record.line, why));
             continue;
         }
@@ -173,12 +202,18 @@ bool writeParameterFile(const QString &path, const QStringList &comments,
     QByteArray text;
     for (const QString &comment : comments)
         text += "# " + comment.toUtf8() + '\n';
-    text += "address,value,name,permission,range\n";
+    // Files of maps without typed rows keep the columns they always had, so
+    // that earlier versions of the tool still read them.
+    const bool typed = std::any_of(entries.cbegin(), entries.cend(), [](const ParameterEntry &entry) {
+        return !entry.type.isEmpty() && (entry.type != valueTypeName(ValueType::U16)
+                                         || entry.shown != QString::number(entry.value));
+    });
+    text += typed ? "address,value,name,permission,range,type,shown\n" : "address,value,name,permission,range\n";
     for (const ParameterEntry &entry : entries) {
-        const QStringList fields = {
-            addressText(entry.address),
-            QString::number(entry.value), csvField(entry.name), csvField(entry.permission),
-            csvField(entry.range)};
+        QStringList fields = {addressText(entry.address), QString::number(entry.value), csvField(entry.name),
+                              csvField(entry.permission), csvField(entry.range)};
+        if (typed)
+            fields << entry.type << csvField(entry.shown);
         text += fields.join(QLatin1Char(',')).toUtf8() + '\n';
     }
     // The undo copy must be on the disk before any write reaches a driver.
@@ -207,15 +242,27 @@ QString addressText(quint16 address)
     return QLatin1String("0x") + QStringLiteral("%1").arg(address, 4, 16, QLatin1Char('0')).toUpper();
 }
 
-ParameterEntry entryFor(const RegisterInfo &info, quint16 value)
+ParameterEntry entryFor(const RegisterInfo &info, qint64 raw)
 {
     ParameterEntry entry;
     entry.address = info.address;
-    entry.value = value;
+    entry.value = raw;
+    entry.type = valueTypeName(info.format.type);
+    entry.shown = RegisterValue(info.format).text(raw);
     entry.name = info.name;
     entry.permission = info.permission;
     entry.range = info.rangeText;
     return entry;
+}
+
+QString valueTypeName(ValueType type)
+{
+    switch (type) {
+    case ValueType::S16: return QStringLiteral("s16");
+    case ValueType::U32: return QStringLiteral("u32");
+    case ValueType::S32: return QStringLiteral("s32");
+    default: return QStringLiteral("u16");
+    }
 }
 
 QStringList parameterFileComments(const QString &port, quint32 slaveAddress, const QString &mapPath)

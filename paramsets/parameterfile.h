@@ -7,13 +7,20 @@
 
 #include "registermap/registerinfo.h"
 
-// One register's saved value, and the line of the file it came from (0 when
-// it did not come from a file).
+// One map row's saved value, and the line of the file it came from (0 when
+// it did not come from a file). The value is the raw integer in the row's
+// type: a 32-bit row is one entry, -1200 for an s32.
 struct ParameterEntry
 {
     int line = 0;
     quint16 address = 0;
-    quint16 value = 0;
+    qint64 value = 0;
+    // The row's type as the file names it ("u16", "s32"); empty in files
+    // written before rows had types.
+    QString type;
+    // The value as the table shows it, with its unit: for people only,
+    // loading ignores it.
+    QString shown;
     QString name;
     QString permission;
     QString range;
@@ -43,8 +50,12 @@ bool parseRegisterAddress(const QString &text, quint16 *address);
 // "0x0010": how files and reports write an address.
 QString addressText(quint16 address);
 
-// What the map says about a register, for the file's informative columns.
-ParameterEntry entryFor(const RegisterInfo &info, quint16 value);
+// What the map says about a row holding `raw`, for the file's informative
+// columns.
+ParameterEntry entryFor(const RegisterInfo &info, qint64 raw);
+
+// "u16", "s16", "u32" or "s32", as map lines and files name a type.
+QString valueTypeName(ValueType type);
 
 // The comment lines a saved file starts with.
 QStringList parameterFileComments(const QString &port, quint32 slaveAddress, const QString &mapPath);

@@ -1,7 +1,9 @@
 #include "paramsets/parameterrun.h"
 
-#include "protocol/modbusmaster.h"
+#include "paramsets/parametercompare.h"
 #include "protocol/requestscheduler.h"
+#include "registermap/registerframes.h"
+#include "registermap/registervalue.h"
 
 #include <QSet>
 
@@ -10,6 +12,9 @@ namespace {
 // A driver that has stopped answering is not asked for every remaining
 // register, each costing a whole reply wait.
 constexpr int silentRequestsToGiveUp = 3;
+
+constexpr quint8 writeMultipleRegisters = 0x10;
+constexpr quint8 illegalFunction = 0x01;
 
 } // namespace
 
@@ -20,17 +25,26 @@ ParameterRun::ParameterRun(RequestScheduler *scheduler, QObject *parent)
     connect(scheduler, &RequestScheduler::completed, this, &ParameterRun::onCompleted);
 }
 
-void ParameterRun::readRegisters(const QList<quint16> &addresses)
+void ParameterRun::setMap(const QList<RegisterInfo> &registers, int blockRead, int writeFunction)
+{
+    rows = mapRows(registers);
+    plan = RefreshPlan();
+    plan.setBlockSize(blockRead);
+    this->writeFunction = writeFunction;
+}
+
+void ParameterRun::readMap()
 {
     phase = Phase::Reading;
     slave = scheduler->slaveAddress();
     ending = RunEnd::Completed;
-    readAddresses = addresses;
     readValues.clear();
     failures.clear();
     readsDone = 0;
-    for (int i = 0; i < addresses.size(); ++i)
-        send({ModbusMaster::instance()->readCmd(slave, addresses.at(i), 1), addresses.at(i), 1, this, i});
+    QList<int> all;
+    for (int row = 0; row < rows.size(); ++row)
+        all.append(row);
+    sendReads(all);
     if (outstanding == 0)
         endReading();
 }
@@ -42,12 +56,22 @@ void ParameterRun::writeValues(const QList<ParameterEntry> &values)
     ending = RunEnd::Completed;
     silentInRow = 0;
     writes.clear();
+    writeRows.clear();
+    const QHash<quint16, const RegisterInfo *> index = mapIndex(rows);
     QSet<quint16> planned;
     for (const ParameterEntry &write : values) {
-        if (!planned.contains(write.address)) {
-            planned.insert(write.address);
-            writes.append(write);
-        }
+        if (planned.contains(write.address))
+            continue;
+        planned.insert(write.address);
+        RegisterInfo row;
+        if (const RegisterInfo *info = index.value(write.address))
+            row = *info;
+        row.address = write.address;
+        const QVector<quint16> words = RegisterValue(row.format).toWords(write.value);
+        row.value = words.at(0);
+        row.nextWord = words.value(1);
+        writes.append(write);
+        writeRows.append(row);
     }
     writeIndex = 0;
     if (writes.isEmpty())
@@ -100,14 +124,34 @@ void ParameterRun::noteSilence(const RequestOutcome &outcome)
         ending = RunEnd::DriverSilent;
 }
 
+void ParameterRun::sendReads(const QList<int> &rowIndexes)
+{
+    for (const PendingCommand &request : plan.requests(rows, rowIndexes, slave, this))
+        send(request);
+}
+
+// A driver that refuses a block may still answer its rows one by one, as
+// the window's refresh finds too.
 void ParameterRun::onReadOutcome(const PendingCommand &request, const RequestOutcome &outcome)
 {
-    if (outcome.answered())
-        readValues.insert(request.address, outcome.values.first());
-    else if (outcome.kind != OutcomeKind::Cancelled)
-        failures.insert(request.address, outcome);
-    if (outcome.kind != OutcomeKind::Cancelled)
-        emit readProgress(++readsDone, readAddresses.size());
+    const QList<int> covered = RefreshPlan::rowsOf(rows, request);
+    if (outcome.kind == OutcomeKind::Refused && covered.size() > 1 && ending == RunEnd::Completed) {
+        plan.readSingly(covered);
+        return sendReads(covered);
+    }
+    if (outcome.answered()) {
+        for (int row : RefreshPlan::storeWords(rows, request, outcome.values)) {
+            const RegisterInfo &info = rows.at(row);
+            readValues.insert(info.address, RegisterValue(info.format).fromWords(info.value, info.nextWord));
+        }
+    } else if (outcome.kind != OutcomeKind::Cancelled) {
+        for (int row : covered)
+            failures.insert(rows.at(row).address, outcome);
+    }
+    if (outcome.kind != OutcomeKind::Cancelled) {
+        readsDone += covered.size();
+        emit readProgress(readsDone, rows.size());
+    }
     if (outstanding == 0)
         endReading();
 }
@@ -120,21 +164,26 @@ void ParameterRun::endReading()
 
 void ParameterRun::sendWrite()
 {
-    const ParameterEntry &write = writes.at(writeIndex);
-    send({ModbusMaster::instance()->writeCmd(slave, write.address, write.value), write.address, 1, this,
+    const RegisterInfo &row = writeRow();
+    send({writeRowCmd(slave, row, writeFunction), row.address, quint16(row.format.wordCount()), this,
           writeIndex * 2 + WriteStep});
 }
 
-void ParameterRun::onWriteOutcome(const PendingCommand &, const RequestOutcome &outcome)
+void ParameterRun::onWriteOutcome(const PendingCommand &request, const RequestOutcome &outcome)
 {
     switch (outcome.kind) {
     case OutcomeKind::Answered:
         if (ending != RunEnd::Completed)
             return finishWrite(WriteResult::Unconfirmed, QStringLiteral("echoed, not read back"));
-        send({ModbusMaster::instance()->readCmd(slave, writes.at(writeIndex).address, 1), writes.at(writeIndex).address,
-              1, this, writeIndex * 2 + ReadBackStep});
+        send({readRegisterCmd(slave, writeRow()), writeRow().address, quint16(writeRow().format.wordCount()), this,
+              writeIndex * 2 + ReadBackStep});
         return;
     case OutcomeKind::Refused:
+        // Never split into single writes: the driver would see half a value.
+        if (request.function() == writeMultipleRegisters && outcome.exceptionCode == illegalFunction)
+            return finishWrite(WriteResult::Failed,
+                               QStringLiteral("the driver does not take function 16 (write multiple registers): ")
+                                   + outcome.reason());
         return finishWrite(WriteResult::Failed, outcome.reason());
     case OutcomeKind::Cancelled:
         if (!outcome.frameSent)
@@ -148,12 +197,14 @@ void ParameterRun::onWriteOutcome(const PendingCommand &, const RequestOutcome &
 
 void ParameterRun::onReadBackOutcome(const RequestOutcome &outcome)
 {
-    const quint16 expected = writes.at(writeIndex).value;
+    const qint64 expected = writes.at(writeIndex).value;
     if (!outcome.answered())
         return finishWrite(WriteResult::Unconfirmed, QStringLiteral("echoed; read back: ") + outcome.reason());
-    if (outcome.values.first() == expected)
+    const RegisterValue value(writeRow().format);
+    const qint64 readBack = value.fromWords(outcome.values.value(0), outcome.values.value(1));
+    if (readBack == expected)
         return finishWrite(WriteResult::Confirmed, QString());
-    finishWrite(WriteResult::Failed, QStringLiteral("read back %1").arg(outcome.values.first()));
+    finishWrite(WriteResult::Failed, QStringLiteral("read back %1").arg(value.text(readBack)));
 }
 
 void ParameterRun::finishWrite(WriteResult result, const QString &reason)

@@ -6,6 +6,8 @@
 #include <QObject>
 
 #include "paramsets/parameterfile.h"
+#include "registermap/refreshplan.h"
+#include "registermap/registerinfo.h"
 #include "protocol/pendingcommand.h"
 #include "protocol/requestoutcome.h"
 
@@ -27,11 +29,13 @@ enum class RunEnd {
     DriverSilent,  // three requests in a row went unanswered
 };
 
-// Reads a driver's registers, and writes values to it, through the line's
-// scheduler. A write counts as confirmed only when its echo and a read back
-// of the register both show the value. A run ends only once each of its
-// requests has had its outcome, so nothing of one run reaches the next.
-// Widget-free: the window and the command line drive it alike.
+// Reads a driver's map rows, and writes values to them, through the line's
+// scheduler, each row in its type: a 32-bit row is read with one request of
+// two registers and written with one function-16 request, never as two
+// halves. A write counts as confirmed only when its echo and a read back of
+// the row both show the value. A run ends only once each of its requests
+// has had its outcome, so nothing of one run reaches the next. Widget-free:
+// the window and the command line drive it alike.
 class ParameterRun : public QObject
 {
     Q_OBJECT
@@ -39,10 +43,16 @@ class ParameterRun : public QObject
 public:
     explicit ParameterRun(RequestScheduler *scheduler, QObject *parent = nullptr);
 
-    // One read per address; readFinished once each has its outcome.
-    void readRegisters(const QList<quint16> &addresses);
+    // The map the next runs read and write: its rows' types, its blockRead
+    // and its writeFunction (16 when the driver has no function 6).
+    void setMap(const QList<RegisterInfo> &registers, int blockRead, int writeFunction);
+    // Every row of the map; readFinished once each has its outcome. With
+    // blockRead, consecutive rows share a request; a block the driver
+    // refuses is read row by row.
+    void readMap();
     // One write at a time, each confirmed before the next is sent; an
-    // address given twice is written once.
+    // address given twice is written once. A value is the raw integer in
+    // its map row's type (a row the map lacks is one register).
     void writeValues(const QList<ParameterEntry> &writes);
     // Queued reads are dropped at once; a write stops after the request in
     // flight, without its read back.
@@ -51,12 +61,14 @@ public:
     // At line speed (the default) requests leave as soon as the line allows;
     // otherwise on the scheduler's ticks of txTime.
     void setLineSpeed(bool atLineSpeed) { lineSpeed = atLineSpeed; }
-    // What the registers of the last read that brought no value got instead.
+    // What the rows of the last read that brought no value got instead, by
+    // row address.
     const QHash<quint16, RequestOutcome> &readFailures() const { return failures; }
 
 signals:
     void readProgress(int done, int total);
-    void readFinished(const QHash<quint16, quint16> &values, RunEnd end);
+    // Raw values in each row's type, by row address.
+    void readFinished(const QHash<quint16, qint64> &values, RunEnd end);
     void writeOutcome(const ParameterEntry &write, WriteResult result, const QString &reason);
     void writeProgress(int done, int total);
     void writeFinished(RunEnd end);
@@ -66,7 +78,9 @@ private:
     enum Step { WriteStep = 0, ReadBackStep = 1 };
 
     void onCompleted(const PendingCommand &request, const RequestOutcome &outcome);
+    void sendReads(const QList<int> &rows);
     void onReadOutcome(const PendingCommand &request, const RequestOutcome &outcome);
+    const RegisterInfo &writeRow() const { return writeRows.at(writeIndex); }
     void onWriteOutcome(const PendingCommand &request, const RequestOutcome &outcome);
     void onReadBackOutcome(const RequestOutcome &outcome);
     void noteSilence(const RequestOutcome &outcome);
@@ -84,11 +98,14 @@ private:
     int outstanding = 0;
     RunEnd ending = RunEnd::Completed;
     int silentInRow = 0;
-    QList<quint16> readAddresses;
-    QHash<quint16, quint16> readValues;
+    QList<RegisterInfo> rows;  // each address of the map once
+    RefreshPlan plan;
+    int writeFunction = 6;
+    QHash<quint16, qint64> readValues;
     QHash<quint16, RequestOutcome> failures;
     int readsDone = 0;
     QList<ParameterEntry> writes;
+    QList<RegisterInfo> writeRows;  // each write's row, holding its words
     int writeIndex = 0;
     bool lineSpeed = true;
 };

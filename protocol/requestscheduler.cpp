@@ -273,6 +273,10 @@ void RequestScheduler::takeBlock(const QByteArray &block)
 {
     if (block.isEmpty())
         return;
+    // A block that comes after its request's wait is late, even when a busy
+    // event loop hands it over before the deadline's own check runs.
+    if (isAwaiting() && double(now() - sentAtMs) > replyWaitMs(awaited))
+        timeOut();
     emit received(block);
     lineActiveAtMs = now();
     heardSinceSend = true;

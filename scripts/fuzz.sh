@@ -11,7 +11,7 @@ source "$root/scripts/deps.sh"
 
 seconds="${1:-60}"
 folder="$root/build-fuzz"
-targets=(registerline registerfile mapformats hextext frames receive scheduler)
+targets=(registerline registerfile mapformats parameterfile hextext frames receive scheduler)
 
 ensure_packages "${BUILD_PACKAGES[@]}" "${FUZZ_PACKAGES[@]}"
 echo "== building the fuzz targets in $folder"

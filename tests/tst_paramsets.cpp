@@ -52,6 +52,40 @@ void writeFile(const QString &path, const QByteArray &bytes)
     file.write(bytes);
 }
 
+// Every value type, both word orders, a scale, named states and bits.
+QByteArray typedMap(const QByteArray &settings)
+{
+    return "slaveAddress:1,txTime:5,rxOutTime:300," + settings + "\n"
+           "indexes:0x0010,permission:RW,defaultValue:0x0BB8,rangeValue:0~65535,name:Current,remarks:,type:u16\n"
+           "indexes:0x0011,permission:RW,defaultValue:0xFFF6,rangeValue:-100~100,name:Offset,remarks:,type:s16\n"
+           "indexes:0x0012,permission:RW,defaultValue:0x00012345,rangeValue:0~1000000,name:Count,remarks:,type:u32\n"
+           "indexes:0x0014,permission:RW,defaultValue:0xFFFFFB50,rangeValue:-100000~100000,name:Position,remarks:,"
+           "type:s32\n"
+           "indexes:0x0016,permission:RW,defaultValue:0xFFFFFB50,rangeValue:-100000~200000,name:Target,remarks:,"
+           "type:s32,wordOrder:lh\n"
+           "indexes:0x0018,permission:RW,defaultValue:0x01E0,rangeValue:0~60.0,name:Bus voltage,remarks:,"
+           "scale:0.1,unit:V\n"
+           "indexes:0x0019,permission:RW,defaultValue:0x0001,rangeValue:0~2,name:Alarm,remarks:,"
+           "enum:0=none;1=overcurrent;2=overvoltage\n"
+           "indexes:0x001A,permission:RW,defaultValue:0x0003,rangeValue:0~65535,name:Control,remarks:,"
+           "bits:0=enable;1=run;2=brake\n";
+}
+
+// A parameter file's register lines, without the comments that name the
+// time and the port.
+QByteArray dataLines(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    QByteArray data;
+    for (const QByteArray &line : file.readAll().split('\n')) {
+        if (!line.startsWith('#') && !line.isEmpty())
+            data += line + '\n';
+    }
+    return data;
+}
+
 int writesIn(const QString &log)
 {
     return log.count(QStringLiteral("simdriver: write "));
@@ -78,6 +112,7 @@ private slots:
     void repliesLaterThanTwiceTheTimeoutLandNowhere();
     void savedValuesPassTheMapsOwnChecks();
     void progressShowsOnlyOnATerminal();
+    void typedRowsBackupAndRestoreWhole();
 
 private:
     Run steppertool(const QStringList &arguments);
@@ -742,3 +777,91 @@ void TestParamSets::progressShowsOnlyOnATerminal()
 
 QTEST_MAIN(TestParamSets)
 #include "tst_paramsets.moc"
+
+// Each row in its type end to end: backups read a 32-bit row whole, alone
+// or in a block, and give the same file; a restore writes a 32-bit row with
+// one function-16 frame, confirmed by its read back; writeFunction:16 moves
+// single registers to function 16 too; a driver without function 16 is told
+// apart and never gets two halves.
+void TestParamSets::typedRowsBackupAndRestoreWhole()
+{
+    WorkFolder work(typedMap("wordOrder:hl"));
+    folder = &work;
+    QVERIFY(startSimulator());
+    const QString port = simulator->devicePath();
+    const QString single = work.path() + QStringLiteral("/single.csv");
+    Run run = steppertool({"--port", port, "--backup", single});
+    QVERIFY2(run.status == 0, qPrintable(run.out + run.err));
+    for (const char *shown : {"0x0011\t-10\t", "0x0012\t74565\t", "0x0014\t-1200\t", "0x0016\t-1200\t",
+                              "0x0018\t48.0 V\t", "0x0019\tovercurrent (1)\t", "0x001A\tenable|run (0x0003)\t"})
+        QVERIFY2(run.out.contains(QLatin1String(shown)), qPrintable(run.out));
+    QString log = simulatorLog();
+    QVERIFY2(log.contains(QStringLiteral("read 0x0014 x2 -> 65535 64336\n")), qPrintable(log));
+    QVERIFY2(log.contains(QStringLiteral("read 0x0016 x2 -> 64336 65535\n")), qPrintable(log));
+    const QByteArray saved = dataLines(single);
+    QVERIFY2(saved.startsWith("address,value,name,permission,range,type,shown\n"), saved.constData());
+    QVERIFY2(saved.contains("0x0014,-1200,Position,RW,-100000~100000,s32,-1200\n"), saved.constData());
+    QVERIFY2(saved.contains("0x0016,-1200,Target,RW,-100000~200000,s32,-1200\n"), saved.constData());
+    QVERIFY2(saved.contains("0x0018,480,Bus voltage,RW,0~60.0,u16,48.0 V\n"), saved.constData());
+    QCOMPARE(saved.count('\n'), 9);
+
+    writeFile(work.path() + QStringLiteral("/RegisterInfo"), typedMap("wordOrder:hl,blockRead:100"));
+    const QString block = work.path() + QStringLiteral("/block.csv");
+    run = steppertool({"--port", port, "--backup", block});
+    QVERIFY2(run.status == 0, qPrintable(run.out + run.err));
+    QCOMPARE(dataLines(block), saved);
+    QVERIFY2(simulatorLog().endsWith(QStringLiteral("read 0x0010 x11 -> 3000 65526 1 9029 65535 64336 64336 65535 480 1 3\n")),
+             qPrintable(simulatorLog()));
+
+    const QString wanted = work.path() + QStringLiteral("/wanted.csv");
+    writeFile(wanted, "address,value,type\n0x0010,3100,u16\n0x0011,-50,s16\n0x0012,70000,u32\n"
+                      "0x0014,-1199,s32\n0x0016,123456,s32\n0x0018,500,u16\n0x0019,2,u16\n0x001A,5,u16\n");
+    run = steppertool({"--port", port, "--compare", wanted});
+    QCOMPARE(run.status, 3);
+    QVERIFY2(run.out.contains(QStringLiteral("0x0018\tdiffers\tfile 50.0 V\tdriver 48.0 V")), qPrintable(run.out));
+    QVERIFY2(run.out.contains(QStringLiteral("0x0019\tdiffers\tfile overvoltage (2)\tdriver overcurrent (1)")),
+             qPrintable(run.out));
+    const int before = simulatorLog().size();
+    run = steppertool({"--port", port, "--restore", wanted});
+    QVERIFY2(run.status == 0, qPrintable(run.out + run.err));
+    QVERIFY2(run.out.contains(QStringLiteral("restore: 8 of 8 registers written and confirmed")), qPrintable(run.out));
+    log = simulatorLog().mid(before);
+    QCOMPARE(log.count(QStringLiteral("write multiple")), 3);
+    for (const char *write : {"write multiple 0x0012 x2\n", "32-bit 0x0012 <- 70000\n", "32-bit 0x0014 <- -1199\n",
+                              "write multiple 0x0016 x2\nsimdriver: write 0x0016 <- 57920\nsimdriver: write 0x0017 <- 1\n",
+                              "32-bit 0x0016 <- 123456\n", "write 0x0011 <- 65486\n", "write 0x0018 <- 500\n"})
+        QVERIFY2(log.contains(QLatin1String(write)), qPrintable(log));
+    QVERIFY(!log.contains(QStringLiteral("half of 32-bit")));
+    QCOMPARE(steppertool({"--port", port, "--compare", wanted}).status, 0);
+
+    // Back to the backup, every row through function 16.
+    writeFile(work.path() + QStringLiteral("/RegisterInfo"), typedMap("wordOrder:hl,writeFunction:16"));
+    run = steppertool({"--port", port, "--restore", single});
+    QVERIFY2(run.status == 0, qPrintable(run.out + run.err));
+    log = simulatorLog();
+    QCOMPARE(log.count(QStringLiteral("write multiple")), 3 + 8);
+    QVERIFY2(log.contains(QStringLiteral("write multiple 0x0018 x1\n")), qPrintable(log));
+
+    QVERIFY(startSimulator({"--refuse-function", "16"}));
+    run = steppertool({"--port", simulator->devicePath(), "--restore", wanted});
+    QCOMPARE(run.status, 3);
+    QVERIFY2(run.out.contains(QStringLiteral("0x0014\tFAILED\t-1199\tthe driver does not take function 16 "
+                                             "(write multiple registers): Modbus exception 01: illegal function")),
+             qPrintable(run.out));
+    QCOMPARE(writesIn(simulatorLog()), 0);
+
+    // A driver without 0x001B refuses the block: its rows are read one by one.
+    writeFile(work.path() + QStringLiteral("/driver"), typedMap("wordOrder:hl"));
+    writeFile(work.path() + QStringLiteral("/RegisterInfo"),
+              typedMap("wordOrder:hl,blockRead:100")
+                  + "indexes:0x001B,permission:RW,defaultValue:0x0000,rangeValue:0~9,name:Extra,remarks:\n");
+    delete simulator;
+    simulator = new Simulator;
+    QVERIFY(simulator->start(work.path() + QStringLiteral("/driver")));
+    run = steppertool({"--port", simulator->devicePath(), "--backup", block});
+    QCOMPARE(run.status, 3);
+    QVERIFY2(run.err.contains(QStringLiteral("0x001B Extra unread: Modbus exception 02")), qPrintable(run.err));
+    QCOMPARE(dataLines(block), saved);
+    log = simulatorLog();
+    QVERIFY2(log.contains(QStringLiteral("read 0x0014 x2 -> 65535 64336\n")), qPrintable(log));
+}

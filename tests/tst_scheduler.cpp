@@ -18,6 +18,7 @@ class TestScheduler : public QObject
 private slots:
     void everyRequestGetsExactlyOneFittingOutcome();
     void batchRequestsLeaveWithoutWaitingForTicks();
+    void aReplyAfterItsWaitIsLateWhenHandedOverEarly();
 };
 
 void TestScheduler::everyRequestGetsExactlyOneFittingOutcome()
@@ -62,6 +63,31 @@ void TestScheduler::batchRequestsLeaveWithoutWaitingForTicks()
     QCOMPARE(done, (QList<int>{0, 1, 2}));
     scheduler.stop();
     QCOMPARE(done, (QList<int>{0, 1, 2, 3}));
+}
+
+// A loaded event loop may hand a reply over before the deadline's timer
+// fires; the clock, not the order of events, decides that it came late.
+void TestScheduler::aReplyAfterItsWaitIsLateWhenHandedOverEarly()
+{
+    RequestScheduler scheduler(Serial::instance());
+    qint64 clockMs = 0;
+    scheduler.setClock([&clockMs] { return clockMs; });
+    scheduler.setTiming(5, 20);
+    scheduler.start();
+    QObject owner;
+    QList<OutcomeKind> outcomes;
+    connect(&scheduler, &RequestScheduler::completed, &owner,
+            [&outcomes](const PendingCommand &, const RequestOutcome &outcome) { outcomes.append(outcome.kind); });
+    PendingCommand read{ModbusMaster::instance()->readCmd(1, 0x10, 1), 0x10, 1, &owner, 0};
+    read.lineSpeed = true;
+    scheduler.enqueue(read);
+    QTRY_VERIFY(scheduler.isAwaiting());
+    QByteArray reply = QByteArray::fromHex("01030200 05");
+    ModbusMaster::instance()->appendCrc(reply);
+    clockMs += 1000;
+    scheduler.takeBlock(reply);
+    QCOMPARE(outcomes, QList<OutcomeKind>{OutcomeKind::TimedOut});
+    QCOMPARE(scheduler.statistics().validReplies, 0u);
 }
 
 QTEST_MAIN(TestScheduler)

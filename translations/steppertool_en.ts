@@ -429,8 +429,20 @@ See the log for details</translation>
         <translation>line %1: %2 is not in the map</translation>
     </message>
     <message>
-        <source>第 %1 行：%2 的值 %3 超出映射表的范围 %4</source>
-        <translation>line %1: %2 value %3 is outside the map&apos;s range %4</translation>
+        <source>第 %1 行：%2 的%3</source>
+        <translation>line %1: %2 %3</translation>
+    </message>
+    <message>
+        <source>值 %1 超出映射表的范围 %2</source>
+        <translation>value %1 is outside the map&apos;s range %2</translation>
+    </message>
+    <message>
+        <source>值 %1 不是 %2 类型的值</source>
+        <translation>value %1 is no %2 value</translation>
+    </message>
+    <message>
+        <source>类型 %1 与映射表的 %2 不符</source>
+        <translation>was saved as %1, the map&apos;s row is %2</translation>
     </message>
     <message>
         <source>第 %1 行：%2 的值 %3 与第 %5 行的 %4 不同</source>
@@ -442,6 +454,14 @@ See the log for details</translation>
     <message>
         <source>值“%1”不是十进制数</source>
         <translation>value &apos;%1&apos; is not a decimal number</translation>
+    </message>
+    <message>
+        <source>值 %1 超出 %2 类型的范围</source>
+        <translation>value %1 is outside the range of type %2</translation>
+    </message>
+    <message>
+        <source>类型“%1”不是 u16、s16、u32 或 s32</source>
+        <translation>type &apos;%1&apos; is none of u16, s16, u32, s32</translation>
     </message>
     <message>
         <source>值 %1 超出 0..65535</source>

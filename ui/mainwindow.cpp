@@ -80,7 +80,7 @@ void MainWindow::connectParameterSets()
     // A run works on a snapshot of the map, taken when the button is pressed.
     auto driver = [this] {
         return DriverContext{store->rows(), Serial::instance()->serialPort->portName(), store->slaveAddress(),
-                             QStringLiteral("RegisterInfo")};
+                             store->fileName(), store->blockRead(), store->writeFunction()};
     };
     connect(ui->pushButton_saveParams, &QPushButton::clicked, this, [this, driver] { parameterSets->backup(driver()); });
     connect(ui->pushButton_loadParams, &QPushButton::clicked, this, [this, driver] { parameterSets->load(driver()); });

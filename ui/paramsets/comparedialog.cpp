@@ -59,8 +59,8 @@ void CompareDialog::showComparison(const QString &fileName, const QList<CompareR
         table->setItem(r, TickColumn, tick);
         table->setItem(r, AddressColumn, textItem(addressText(row.entry.address)));
         table->setItem(r, NameColumn, textItem(row.name()));
-        table->setItem(r, FileColumn, textItem(QString::number(row.entry.value)));
-        table->setItem(r, DriverColumn, textItem(row.answered ? QString::number(row.driverValue) : QStringLiteral("-")));
+        table->setItem(r, FileColumn, textItem(row.fileText()));
+        table->setItem(r, DriverColumn, textItem(row.answered ? row.driverText() : QStringLiteral("-")));
         table->setItem(r, PermissionColumn, textItem(row.info.permission));
         table->setItem(r, StateColumn, textItem(stateText(row.state)));
         if (row.state != CompareState::Same)
@@ -132,7 +132,7 @@ void CompareDialog::showOutcome(const ParameterEntry &write, WriteResult result,
     switch (result) {
     case WriteResult::Confirmed:
         ++confirmed;
-        ui->tableWidget_compare->item(r, DriverColumn)->setText(QString::number(write.value));
+        ui->tableWidget_compare->item(r, DriverColumn)->setText(rows.at(r).fileText());
         // Written once is enough: a second press must not send it again.
         ui->tableWidget_compare->item(r, TickColumn)->setFlags(Qt::ItemIsEnabled);
         ui->tableWidget_compare->item(r, TickColumn)->setData(Qt::CheckStateRole, QVariant());

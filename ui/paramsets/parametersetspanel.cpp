@@ -91,13 +91,14 @@ void ParameterSetsPanel::readDriver(const DriverContext &driver)
         return;
     }
     context = driver;
+    run->setMap(context.registers, context.blockRead, context.writeFunction);
     emit busyChanged(true);
-    run->readRegisters(mapAddresses(context.registers));
+    run->readMap();
 }
 
 // Values cut short by a closed port or a cancel are neither saved, compared
 // nor written.
-void ParameterSetsPanel::onRead(const QHash<quint16, quint16> &values, RunEnd end)
+void ParameterSetsPanel::onRead(const QHash<quint16, qint64> &values, RunEnd end)
 {
     if (end != RunEnd::Completed) {
         if (purpose == Purpose::Verify && compareDialog)
@@ -116,7 +117,7 @@ void ParameterSetsPanel::onRead(const QHash<quint16, quint16> &values, RunEnd en
         showComparison(values);
 }
 
-void ParameterSetsPanel::saveBackup(const QHash<quint16, quint16> &values)
+void ParameterSetsPanel::saveBackup(const QHash<quint16, qint64> &values)
 {
     QString path = filePath;
     if (path.isEmpty())
@@ -138,7 +139,7 @@ void ParameterSetsPanel::saveBackup(const QHash<quint16, quint16> &values)
     emit notice(text);
 }
 
-void ParameterSetsPanel::showComparison(const QHash<quint16, quint16> &values)
+void ParameterSetsPanel::showComparison(const QHash<quint16, qint64> &values)
 {
     if (!compareDialog) {
         compareDialog = new CompareDialog(window);
@@ -168,12 +169,12 @@ void ParameterSetsPanel::writeTicked(const QList<ParameterEntry> &writes)
     pendingWrites = writes;
     purpose = Purpose::Verify;
     emit busyChanged(true);
-    run->readRegisters(mapAddresses(context.registers));
+    run->readMap();
 }
 
 // Only the registers the file names count: status values, speed or bus
 // voltage change all the time.
-bool ParameterSetsPanel::changedSinceComparison(const QHash<quint16, quint16> &values) const
+bool ParameterSetsPanel::changedSinceComparison(const QHash<quint16, qint64> &values) const
 {
     for (const ParameterEntry &entry : file.entries) {
         if (values.contains(entry.address) != comparedValues.contains(entry.address)
@@ -183,7 +184,7 @@ bool ParameterSetsPanel::changedSinceComparison(const QHash<quint16, quint16> &v
     return false;
 }
 
-void ParameterSetsPanel::writeIfUnchanged(const QHash<quint16, quint16> &values)
+void ParameterSetsPanel::writeIfUnchanged(const QHash<quint16, qint64> &values)
 {
     purpose = Purpose::Compare;
     if (changedSinceComparison(values)) {

@@ -21,6 +21,8 @@ struct DriverContext
     QString port;
     quint32 slaveAddress = 1;
     QString mapPath;
+    int blockRead = 1;
+    int writeFunction = 6;
 };
 
 // The window's backup and restore: reads the driver through the window's
@@ -55,12 +57,12 @@ signals:
 
 private:
     void readDriver(const DriverContext &driver);
-    void onRead(const QHash<quint16, quint16> &values, RunEnd end);
-    void saveBackup(const QHash<quint16, quint16> &values);
-    void showComparison(const QHash<quint16, quint16> &values);
+    void onRead(const QHash<quint16, qint64> &values, RunEnd end);
+    void saveBackup(const QHash<quint16, qint64> &values);
+    void showComparison(const QHash<quint16, qint64> &values);
     void writeTicked(const QList<ParameterEntry> &writes);
-    void writeIfUnchanged(const QHash<quint16, quint16> &values);
-    bool changedSinceComparison(const QHash<quint16, quint16> &values) const;
+    void writeIfUnchanged(const QHash<quint16, qint64> &values);
+    bool changedSinceComparison(const QHash<quint16, qint64> &values) const;
     void onSessionEnded();
 
     enum class Purpose { Backup, Compare, Verify };
@@ -73,7 +75,7 @@ private:
     Purpose purpose = Purpose::Backup;
     QString filePath;
     ParameterFile file;
-    QHash<quint16, quint16> comparedValues;
+    QHash<quint16, qint64> comparedValues;
     QList<ParameterEntry> pendingWrites;
     quint64 comparedSession = 0;
 };
