@@ -45,7 +45,14 @@ bool RegisterStore::read(const QString &fileName, RegisterMap *map)
         writeFunctionCode = map->writeFunction;
         mapFile = fileName;
         // A map read at start-up fills an empty list: sharing it costs nothing.
+        const int first = registers.size();
         registers += map->registers;
+        // A row with value keys shows its default in its type and unit; a
+        // plain row shows it as the map writes it until the driver answers.
+        for (int row = first; row < registers.size(); ++row) {
+            if (!isPlainRow(registers.at(row)))
+                setRowWords(registers[row], registers.at(row).value, registers.at(row).nextWord);
+        }
     }
     emit rowsReplaced();
     return readable;

@@ -35,14 +35,6 @@ QPixmap lampPicture(const QString &colour)
     return picture;
 }
 
-// A row without format keys shows its value as the map gave it until the
-// driver answers; any other in its type and unit, named states and bits
-// spelled out.
-QString loadedValueText(const RegisterInfo &info)
-{
-    return isPlainRow(info) ? info.valueText : RegisterValue(info.format).text(rowRaw(info));
-}
-
 // Every state, all named bits set, or the type's limits.
 QStringList widestTexts(const RegisterFormat &format)
 {
@@ -107,12 +99,13 @@ RegisterTableView::RegisterTableView(QTableWidget *table, const RegisterStore *s
 void RegisterTableView::fill()
 {
     table->setRowCount(registers.size());
-    widestTypedValue = 0;
-    for (int row = 0; row < registers.size(); ++row) {
+    for (int row = 0; row < registers.size(); ++row)
         setRow(registers.at(row), row);
-        if (isPlainRow(registers.at(row)))
+    widestTypedValue = 0;
+    for (const RegisterInfo &info : registers) {
+        if (isPlainRow(info))
             continue;
-        for (const QString &text : widestTexts(registers.at(row).format))
+        for (const QString &text : widestTexts(info.format))
             widestTypedValue = std::max(widestTypedValue, table->fontMetrics().horizontalAdvance(text));
     }
 }
@@ -121,7 +114,7 @@ void RegisterTableView::setRow(const RegisterInfo &info, int row)
 {
     table->setItem(row, 0, new QTableWidgetItem(info.addressText));
     table->setItem(row, 1, new ValueItem(registers, row));
-    table->item(row, 1)->setText(loadedValueText(info));
+    table->item(row, 1)->setText(info.valueText);
 
     // The picture goes in before the label joins the table, so that the
     // table is told about the new cell widget once. Until a driver answers,
