@@ -1,20 +1,25 @@
 #include "valuerecorder.h"
 
 #include "util/csvtext.h"
+#include "registermap/registervalue.h"
 
 #include <QDateTime>
 #include <QStringList>
 
+#include <limits>
+
 namespace {
 
 const int flushIntervalMs = 1000;
-const int noValue = -1;
+// No register holds it: 32 bits at most.
+const qint64 noValue = std::numeric_limits<qint64>::min();
 
 QString columnTitle(const RegisterInfo &info)
 {
-    return QStringLiteral("0x%1 %2")
+    const QString title = QStringLiteral("0x%1 %2")
         .arg(QString::number(info.address, 16).toUpper().rightJustified(4, QLatin1Char('0')),
              info.name);
+    return info.format.unit.isEmpty() ? title : title + QStringLiteral(" [%1]").arg(info.format.unit);
 }
 
 QByteArray csvLine(const QStringList &fields)
@@ -47,8 +52,11 @@ bool ValueRecorder::start(const QString &path, const QList<RegisterInfo> &column
     if (pendingValues.size() != columns.size())
         setColumnCount(columns.size());
     QStringList header{QStringLiteral("time")};
-    for (const RegisterInfo &info : columns)
+    formats.clear();
+    for (const RegisterInfo &info : columns) {
         header << csvField(columnTitle(info));
+        formats << info.format;
+    }
     // The byte order mark lets spreadsheets read the names as UTF-8.
     write(QByteArray("\xEF\xBB\xBF") + csvLine(header));
     sinceFlush.start();
@@ -56,10 +64,10 @@ bool ValueRecorder::start(const QString &path, const QList<RegisterInfo> &column
     return isRecording();
 }
 
-void ValueRecorder::addValue(int column, quint16 value)
+void ValueRecorder::addValue(int column, qint64 raw)
 {
     if (column >= 0 && column < pendingValues.size())
-        pendingValues[column] = value;
+        pendingValues[column] = raw;
 }
 
 void ValueRecorder::finishRefresh()
@@ -69,8 +77,10 @@ void ValueRecorder::finishRefresh()
         return;
     }
     QStringList row{QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss.zzz"))};
-    for (int value : qAsConst(pendingValues))
-        row << (value == noValue ? QString() : QString::number(value));
+    for (int column = 0; column < pendingValues.size(); ++column) {
+        const qint64 raw = pendingValues.at(column);
+        row << (raw == noValue ? QString() : RegisterValue(formats.value(column)).numberText(raw));
+    }
     pendingValues.fill(noValue);
     write(csvLine(row));
     if (isRecording() && sinceFlush.elapsed() >= flushIntervalMs)

@@ -11,8 +11,9 @@
 #include "registermap/registerinfo.h"
 
 // Records the values of a refresh as rows of a CSV file: a header of `time`
-// and one column per register ("0x0010 Run current"), then per finished
-// refresh the local time with milliseconds and each value in decimal, empty
+// and one column per register ("0x0010 Run current", "0x0002 Bus voltage
+// [V]"), then per finished refresh the local time with milliseconds and
+// each value in shown units (enum and bits rows as their number), empty
 // where the register did not answer. Rows reach the disk at least once a
 // second; a write that fails stops the recording and says why.
 class ValueRecorder : public QObject
@@ -28,9 +29,9 @@ public:
     // values the refresh under way has brought so far.
     bool start(const QString &path, const QList<RegisterInfo> &columns);
     QString errorString() const { return error; }
-    // A value of the given column that arrived in the current refresh,
-    // kept also while not recording.
-    void addValue(int column, quint16 value);
+    // A value of the given column that arrived in the current refresh, raw
+    // in the column's type, kept also while not recording.
+    void addValue(int column, qint64 raw);
     // Ends the row of the current refresh, time-stamped now.
     void finishRefresh();
     // The columns change: the values of the refresh under way are dropped.
@@ -50,7 +51,8 @@ private:
     void fail();
 
     QFile file;
-    QVector<int> pendingValues;
+    QVector<qint64> pendingValues;
+    QList<RegisterFormat> formats;
     QElapsedTimer sinceFlush;
     QTimer flushTimer;
     QString error;

@@ -2,6 +2,7 @@
 
 #include "protocol/requestscheduler.h"
 #include "registermap/registerstore.h"
+#include "registermap/rowvalue.h"
 
 RefreshController::RefreshController(RegisterStore *store, RequestScheduler *scheduler, QObject *parent)
     : QObject(parent)
@@ -42,7 +43,8 @@ QList<int> RefreshController::allRows() const
 
 void RefreshController::write(int row, const QByteArray &frame)
 {
-    scheduler->enqueueFirst(PendingCommand{frame, store->rows().at(row).address, 1, this, row});
+    const RegisterInfo &info = store->rows().at(row);
+    scheduler->enqueueFirst(PendingCommand{frame, info.address, quint16(info.format.wordCount()), this, row});
 }
 
 void RefreshController::stop()
@@ -79,7 +81,9 @@ void RefreshController::onIdle()
 void RefreshController::onCompleted(const PendingCommand &request, const RequestOutcome &outcome)
 {
     if (request.isWrite() && outcome.answered())
-        return showConfirmedWrite(request.address, outcome.values.first());
+        return showConfirmedWrite(request.address, writtenWords(request.frame));
+    if (request.function() == 0x10 && outcome.kind == OutcomeKind::Refused && request.owner == this)
+        return emit multipleWriteRefused(request.address, outcome.exceptionCode);
     if (request.owner != this || request.isWrite())
         return;
     switch (outcome.kind) {
@@ -96,9 +100,9 @@ void RefreshController::storeReadValues(const PendingCommand &request, const QLi
     store->storeReadValues(request, values);
 }
 
-void RefreshController::showConfirmedWrite(quint16 address, quint16 value)
+void RefreshController::showConfirmedWrite(quint16 address, const QVector<quint16> &words)
 {
-    store->confirmWrite(address, value);
+    store->confirmWrite(address, words);
 }
 
 // A driver that refuses a block read may still answer its registers one by

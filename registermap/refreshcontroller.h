@@ -40,7 +40,7 @@ public:
 
     // The seams where a request's words become row values.
     void storeReadValues(const PendingCommand &request, const QList<quint16> &values);
-    void showConfirmedWrite(quint16 address, quint16 value);
+    void showConfirmedWrite(quint16 address, const QVector<quint16> &words);
 
 signals:
     // False while a refresh is under way, true when the line fell idle.
@@ -51,6 +51,9 @@ signals:
     // No further refresh follows the one that finished.
     void refreshesStopped();
     void lineNote(const QString &text);
+    // The driver refused a function-16 write of ours; it is never retried as
+    // single writes, which would let the driver see half a value.
+    void multipleWriteRefused(quint16 address, quint8 exceptionCode);
 
 private:
     void onCompleted(const PendingCommand &request, const RequestOutcome &outcome);

@@ -2,6 +2,7 @@
 
 #include "registermap/refreshplan.h"
 #include "registermap/registermap.h"
+#include "registermap/rowvalue.h"
 
 RegisterStore::RegisterStore(QObject *parent)
     : QObject(parent)
@@ -44,7 +45,14 @@ bool RegisterStore::read(const QString &fileName, RegisterMap *map)
         writeFunctionCode = map->writeFunction;
         mapFile = fileName;
         // A map read at start-up fills an empty list: sharing it costs nothing.
+        const int first = registers.size();
         registers += map->registers;
+        // A row with value keys shows its default in its type and unit; a
+        // plain row shows it as the map writes it until the driver answers.
+        for (int row = first; row < registers.size(); ++row) {
+            if (!isPlainRow(registers.at(row)))
+                setRowWords(registers[row], registers.at(row).value, registers.at(row).nextWord);
+        }
     }
     emit rowsReplaced();
     return readable;
@@ -54,20 +62,17 @@ void RegisterStore::storeReadValues(const PendingCommand &request, const QList<q
 {
     for (int row : RefreshPlan::storeWords(registers, request, words)) {
         RegisterInfo &info = registers[row];
-        info.valueText = QString::number(info.value, 10);
-        emit valueRead(row, info.value);
+        setRowWords(info, info.value, info.nextWord);
+        emit valueRead(row, rowRaw(info));
     }
 }
 
-void RegisterStore::confirmWrite(quint16 writtenAddress, quint16 value)
+void RegisterStore::confirmWrite(quint16 writtenAddress, const QVector<quint16> &words)
 {
     for (int row = 0; row < registers.size(); ++row) {
         RegisterInfo &info = registers[row];
-        if (info.address != writtenAddress || !info.addressValid)
-            continue;
-        info.value = value;
-        info.valueText = QString::number(value, 10);
-        emit writeConfirmed(row);
+        if (info.addressValid && takeWrittenWords(info, writtenAddress, words))
+            emit writeConfirmed(row);
     }
 }
 

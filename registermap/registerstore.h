@@ -4,6 +4,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QVector>
 
 #include "protocol/pendingcommand.h"
 #include "registermap/registerinfo.h"
@@ -43,15 +44,17 @@ public:
 
     // The rows an answered read covers take its words, in order.
     void storeReadValues(const PendingCommand &request, const QList<quint16> &words);
-    // A write the driver echoed: every valid row of that address holds it.
-    void confirmWrite(quint16 address, quint16 value);
+    // A write the driver echoed, its words from `address` on: every valid
+    // row they cover holds them.
+    void confirmWrite(quint16 address, const QVector<quint16> &words);
     // A read that brought no value leaves its rows not live.
     void markReadFailed(const PendingCommand &request);
 
 signals:
     void aboutToClear();
     void rowsReplaced();
-    void valueRead(int row, quint16 value);
+    // `raw` is the row's value in its type (RegisterValue).
+    void valueRead(int row, qint64 raw);
     void writeConfirmed(int row);
     void readFailed(int row);
 

@@ -32,6 +32,17 @@ const QByteArray driverMap(
     "indexes:0x0030,permission:RW,defaultValue:0xFFFF,rangeValue:0~65535,name:Top,remarks:\n");
 const QStringList decimalDefaults = {"7", "3000", "16", "65535"};
 
+// Every kind of value: named bits, named states, a scaled value with its
+// unit, and a signed 32-bit value with its low word first, read in one block.
+const QByteArray typedMap(
+    "slaveAddress:1,txTime:20,rxOutTime:300,blockRead:8\n"
+    "indexes:0x0000,permission:RW,defaultValue:0x0083,rangeValue:0~65535,name:Status,remarks:,"
+    "bits:0=使能;1=运行;2=报警\n"
+    "indexes:0x0001,permission:RW,defaultValue:0x0001,rangeValue:0~3,name:Alarm,remarks:,enum:0=无报警;1=过流;2=过压\n"
+    "indexes:0x0002,permission:RW,defaultValue:0x01E0,rangeValue:0~50.0,name:Bus voltage,remarks:,scale:0.1,unit:V\n"
+    "indexes:0x0003,permission:RW,defaultValue:0xFFFFFB50,rangeValue:-100000~100000,name:Position,remarks:,"
+    "type:s32,wordOrder:lh\n");
+
 } // namespace
 
 // The real window and serial line against tools/simdriver, a libmodbus
@@ -56,12 +67,15 @@ private slots:
     void handSentReplyDuringPollingShiftsNoRow();
     void blockReadFillsEachRow();
     void plottedRowsAreRecordedUntilTheDriverVanishes();
+    void typedValuesAreShownAndWrittenWhole();
+    void refusedFunction16IsReported();
 
 private:
     QList<quint64> statistics();
     QWidget *openEditor(int row);
     void writeInEditor(int row, const QString &value);
     bool openSimulator(const QStringList &options = {});
+    void useTypedMap();
     void clickOpen();
     QPushButton *button(const char *name) { return window->findChild<QPushButton *>(name); }
 
@@ -307,6 +321,80 @@ QList<quint64> TestEndToEnd::statistics()
 }
 
 // The editor, opened by a double click on the row's value.
+void TestEndToEnd::useTypedMap()
+{
+    QFile map(folder->path() + QStringLiteral("/RegisterInfo"));
+    QVERIFY(map.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    map.write(typedMap);
+    map.close();
+    QVERIFY(window->loadRegisterMap(map.fileName()));
+}
+
+// Reads bring each row's value in its type and unit, the 32-bit row whole
+// inside the block; its write is one function-16 request the simulator
+// takes whole, and the echo shows the value in green.
+void TestEndToEnd::typedValuesAreShownAndWrittenWhole()
+{
+    useTypedMap();
+    QVERIFY(openSimulator());
+    QVERIFY(waitForRefreshDone(*window, 15000));
+    QCOMPARE(table->item(0, 1)->text(), QStringLiteral("使能|运行 (0x0083)"));
+    QVERIFY(table->item(0, 1)->toolTip().contains(QStringLiteral("bit 2 报警 = 0")));
+    QCOMPARE(table->item(1, 1)->text(), QStringLiteral("过流 (1)"));
+    QVERIFY(table->item(1, 1)->toolTip().contains(QStringLiteral("● 1 = 过流")));
+    QCOMPARE(table->item(2, 1)->text(), QStringLiteral("48.0 V"));
+    QCOMPARE(table->item(3, 1)->text(), QStringLiteral("-1200"));
+    QVERIFY(simulator->log().contains(QStringLiteral("simdriver: read 0x0000 x5 -> 131 1 480 64336 65535")));
+
+    writeInEditor(3, QStringLiteral("-70000"));
+    QTRY_COMPARE_WITH_TIMEOUT(table->item(3, 1)->text(), QStringLiteral("-70000"), 10000);
+    QCOMPARE(lampColour(table, 3), QStringLiteral("green"));
+    const QString served = simulator->log();
+    QCOMPARE(served.count(QStringLiteral("simdriver: write multiple 0x0003 x2")), 1);
+    QVERIFY(served.contains(QStringLiteral("simdriver: 32-bit 0x0003 <- -70000")));
+    QVERIFY2(!served.contains(QStringLiteral("half of")), qPrintable(served));
+    for (const QString &line : logTexts(*window)) {
+        const QString text = withoutTimestamp(line);
+        QVERIFY2(!text.startsWith(QStringLiteral("Tx(hex):01 06 00 03")) && !text.startsWith(QStringLiteral("Tx(hex):01 06 00 04")),
+                 qPrintable(text));
+    }
+
+    // A scaled value is written as the scale gives it; a named bit ticked
+    // keeps the unnamed bit 7 that the driver reported.
+    writeInEditor(2, QStringLiteral("12.3"));
+    QTRY_VERIFY_WITH_TIMEOUT(simulator->log().contains(QStringLiteral("simdriver: write 0x0002 <- 123")), 10000);
+    QWidget *editor = openEditor(0);
+    QVERIFY(editor && editor->isVisible());
+    QCheckBox *alarmTick = nullptr;
+    for (QCheckBox *tick : editor->findChildren<QCheckBox *>())
+        if (tick->text().contains(QStringLiteral("报警")))
+            alarmTick = tick;
+    QVERIFY(alarmTick && !alarmTick->isChecked());
+    QTest::mouseClick(alarmTick, Qt::LeftButton);
+    QTest::mouseClick(editor->findChild<QPushButton *>("pushButton_Write"), Qt::LeftButton);
+    editor->hide();
+    QTRY_VERIFY_WITH_TIMEOUT(simulator->log().contains(QStringLiteral("simdriver: write 0x0000 <- 135")), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(table->item(0, 1)->text(), QStringLiteral("使能|运行|报警 (0x0087)"), 10000);
+}
+
+// A driver without function 16 gets no two single writes instead: the log
+// says which function it refused.
+void TestEndToEnd::refusedFunction16IsReported()
+{
+    useTypedMap();
+    QVERIFY(openSimulator({QStringLiteral("--refuse-function"), QStringLiteral("16")}));
+    QVERIFY(waitForRefreshDone(*window, 15000));
+    writeInEditor(3, QStringLiteral("5"));
+    QTRY_VERIFY_WITH_TIMEOUT(logTexts(*window).join(QLatin1Char('\n')).contains(QStringLiteral("功能码 16")), 10000);
+    QTest::qWait(300);
+    const QString served = simulator->log();
+    QVERIFY2(!served.contains(QStringLiteral("simdriver: write 0x0003")), qPrintable(served));
+    QCOMPARE(table->item(3, 1)->text(), QStringLiteral("-1200"));
+    for (const LogLine &line : logLines(*window))
+        if (line.text.contains(QStringLiteral("功能码 16")))
+            QCOMPARE(line.colour, shownColour(*window, LogColour::Error));
+}
+
 QWidget *TestEndToEnd::openEditor(int row)
 {
     const QPoint cell = table->visualRect(table->model()->index(row, 1)).center();

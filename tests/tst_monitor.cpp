@@ -15,6 +15,7 @@
 #include <qwt_plot_curve.h>
 
 #include "ui/monitor/livemonitor.h"
+#include "registermap/registermap.h"
 
 namespace {
 
@@ -68,6 +69,7 @@ private slots:
     void pausedPlotKeepsItsViewAndResumeCatchesUp();
     void dockPlotsAndRecordsTheWatchedRegisters();
     void curvesBreakWhereSamplesAreMissing();
+    void typedValuesArePlottedAndRecordedInShownUnits();
 };
 
 void TestMonitor::recordsHeaderAndOneRowPerRefresh()
@@ -291,6 +293,37 @@ void TestMonitor::curvesBreakWhereSamplesAreMissing()
     const double afterStop = times.at(3) + 0.15;
     QCOMPARE(curvePixelsAt(*docked, first, afterStop), 0);
     QCOMPARE(curvePixelsAt(*docked, second, afterStop), 0);
+}
+
+// The header names the unit; a scaled or signed value is recorded and
+// plotted as shown, states and bits as their number.
+void TestMonitor::typedValuesArePlottedAndRecordedInShownUnits()
+{
+    const auto typed = [](const QString &address, const QString &name, const QString &keys) {
+        return parseRegisterLine(QStringLiteral("indexes:%1,permission:R,defaultValue:0x0000,rangeValue:,name:%2,"
+                                                "remarks:,%3").arg(address, name, keys));
+    };
+    MonitorDock dock;
+    dock.setWatched({typed(QStringLiteral("0x0002"), QStringLiteral("Bus voltage"), QStringLiteral("scale:0.1,unit:V")),
+                     typed(QStringLiteral("0x0001"), QStringLiteral("Alarm"), QStringLiteral("enum:0=无报警;1=过流")),
+                     typed(QStringLiteral("0x0000"), QStringLiteral("Status"), QStringLiteral("bits:0=使能;1=运行")),
+                     typed(QStringLiteral("0x0018"), QStringLiteral("Position"), QStringLiteral("type:s32"))});
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("typed.csv"));
+    QVERIFY(dock.startRecording(path));
+    dock.addValue(0, 480);
+    dock.addValue(1, 1);
+    dock.addValue(2, 3);
+    dock.addValue(3, -1200);
+    dock.finishRefresh();
+    dock.stopRecording();
+    const QStringList lines = fileText(path).split(QStringLiteral("\r\n"));
+    QCOMPARE(lines.at(0), QStringLiteral("time,0x0002 Bus voltage [V],0x0001 Alarm,0x0000 Status,0x0018 Position"));
+    QVERIFY2(QRegularExpression('^' + timePattern + ",48.0,1,3,-1200$").match(lines.at(1)).hasMatch(),
+             qPrintable(lines.at(1)));
+    const QString readout = dock.findChild<TrendPlot *>()->readoutAt(1e6);
+    QVERIFY2(readout.contains(QStringLiteral("Bus voltage: 48")) && readout.contains(QStringLiteral("Position: -1200")),
+             qPrintable(readout));
 }
 
 QTEST_MAIN(TestMonitor)

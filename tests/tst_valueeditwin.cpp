@@ -1,5 +1,7 @@
 #include <QtTest>
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -8,6 +10,7 @@
 #include "ui/styles.h"
 #include "ui/editor/valueeditwin.h"
 #include "protocol/modbusmaster.h"
+#include "registermap/registermap.h"
 
 namespace {
 
@@ -95,6 +98,21 @@ struct QuestionAnswer
     QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
 };
 
+// A register at 0x0018 with the given format keys.
+RegisterInfo typedRegister(const QString &keys, const QString &defaultValue = QStringLiteral("0x0000"),
+                           const QString &range = QStringLiteral("0~100"))
+{
+    return parseRegisterLine(QStringLiteral("indexes:0x0018,permission:RW,defaultValue:%1,rangeValue:%2,name:X,"
+                                            "remarks:,%3").arg(defaultValue, range, keys));
+}
+
+// The frame without its CRC, in hex.
+QByteArray writtenFrame(const QSignalSpy &written)
+{
+    const QByteArray frame = written.last().at(1).toByteArray();
+    return frame.left(frame.size() - 2).toHex();
+}
+
 } // namespace
 
 class TestValueEditWin : public QObject
@@ -122,6 +140,11 @@ private slots:
     void unconvertibleHexIsNeverWritten();
     void outOfRangeIsWrittenOnlyWhenConfirmed();
     void fieldsFollowEachOtherWhileTyped();
+    void typedValueRoundTrip_data();
+    void typedValueRoundTrip();
+    void scaledRangeIsInShownUnits();
+    void stateChoiceAndBitTicks();
+    void writeFunction16ForSingleRegisters();
 };
 
 void TestValueEditWin::construction()
@@ -503,6 +526,128 @@ void TestValueEditWin::fieldsFollowEachOtherWhileTyped()
     QTest::mouseClick(form.write, Qt::LeftButton);
     QCOMPARE(written.count(), 1);
     QCOMPARE(form.hex->styleSheet(), redBorder);
+}
+
+void TestValueEditWin::typedValueRoundTrip_data()
+{
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("hex");
+    QTest::addColumn<QByteArray>("frame");  // empty: refused with the red border
+    QTest::newRow("s16 lowest") << "type:s16" << "-32768" << "0x8000" << QByteArray("010600188000");
+    QTest::newRow("s16 highest") << "type:s16" << "32767" << "0x7FFF" << QByteArray("010600187fff");
+    QTest::newRow("s16 one below") << "type:s16" << "-32769" << "" << QByteArray();
+    QTest::newRow("scaled, exact") << "scale:0.1,unit:V" << "12.3 V" << "0x007B" << QByteArray("01060018007b");
+    QTest::newRow("scaled, finer than the scale") << "scale:0.1" << "12.34" << "" << QByteArray();
+    QTest::newRow("unsigned scaled, negative") << "scale:0.1" << "-0.1" << "" << QByteArray();
+    QTest::newRow("s32 high word first") << "type:s32" << "-1200" << "0xFFFF 0xFB50"
+                                         << QByteArray("01100018000204fffffb50");
+    QTest::newRow("s32 low word first") << "type:s32,wordOrder:lh" << "-1200" << "0xFB50 0xFFFF"
+                                        << QByteArray("01100018000204fb50ffff");
+    QTest::newRow("u32 highest") << "type:u32" << "4294967295" << "0xFFFF 0xFFFF"
+                                 << QByteArray("01100018000204ffffffff");
+    QTest::newRow("u32 one past") << "type:u32" << "4294967296" << "" << QByteArray();
+}
+
+// What is typed in shown units reaches the frame as the register's words;
+// what the type or the scale cannot hold exactly is never written.
+void TestValueEditWin::typedValueRoundTrip()
+{
+    QFETCH(QString, keys);
+    QFETCH(QString, typed);
+    QFETCH(QString, hex);
+    QFETCH(QByteArray, frame);
+    ValueEditWin window;
+    Form form(window);
+    window.showRegister(typedRegister(keys, QStringLiteral("0x0000"), QStringLiteral("-1~1")), 0, 1);
+    QSignalSpy written(&window, &ValueEditWin::writeCurrentValue);
+
+    enter(form.dec, typed);
+    QuestionAnswer yes(QMessageBox::Yes);
+    QTest::mouseClick(form.write, Qt::LeftButton);
+    if (frame.isEmpty()) {
+        QCOMPARE(written.count(), 0);
+        QCOMPARE(form.dec->styleSheet(), redBorder);
+        return;
+    }
+    QCOMPARE(form.hex->text(), hex);
+    QCOMPARE(written.count(), 1);
+    QCOMPARE(writtenFrame(written), frame);
+
+    // The hexadecimal field takes the words back to the same value.
+    enter(form.dec, QStringLiteral("0"));
+    enter(form.hex, hex);
+    QCOMPARE(form.dec->text(), QString(typed).remove(QStringLiteral(" V")));
+}
+
+void TestValueEditWin::scaledRangeIsInShownUnits()
+{
+    ValueEditWin window;
+    Form form(window);
+    window.showRegister(typedRegister(QStringLiteral("scale:0.1,unit:V"), QStringLiteral("0x01E0"),
+                                      QStringLiteral("0~50.0")), 0, 1);
+    QCOMPARE(form.dec->text(), QStringLiteral("48.0"));
+    QCOMPARE(form.range->text(), QStringLiteral("0~50.0 V"));
+    QCOMPARE(form.range->styleSheet(), normalStyle);
+    QSignalSpy written(&window, &ValueEditWin::writeCurrentValue);
+
+    enter(form.dec, QStringLiteral("50.1"));
+    QCOMPARE(form.range->styleSheet(), warningStyle);
+    QuestionAnswer no(QMessageBox::No);
+    QTest::mouseClick(form.write, Qt::LeftButton);
+    QCOMPARE(no.defaultButton, QMessageBox::No);
+    QCOMPARE(written.count(), 0);
+    enter(form.dec, QStringLiteral("50.0"));
+    QCOMPARE(form.range->styleSheet(), normalStyle);
+}
+
+// Choosing a state writes its number; ticking named bits keeps the bits
+// without a name as they were read.
+void TestValueEditWin::stateChoiceAndBitTicks()
+{
+    ValueEditWin window;
+    Form form(window);
+    auto *states = window.findChild<QComboBox *>("comboBox_state");
+    window.showRegister(typedRegister(QStringLiteral("enum:0=无报警;1=过流;2=过压"), QStringLiteral("0x0001")), 0, 1);
+    QVERIFY(states->isVisible());
+    QCOMPARE(states->count(), 3);
+    QCOMPARE(states->currentText(), QStringLiteral("过流 (1)"));
+    QSignalSpy written(&window, &ValueEditWin::writeCurrentValue);
+    states->setCurrentIndex(2);
+    emit states->activated(2);
+    QCOMPARE(form.dec->text(), QStringLiteral("2"));
+    QTest::mouseClick(form.write, Qt::LeftButton);
+    QCOMPARE(writtenFrame(written), QByteArray("010600180002"));
+
+    window.showRegister(typedRegister(QStringLiteral("bits:0=使能;1=运行;2=报警"), QStringLiteral("0x0083"),
+                                      QStringLiteral("0~65535")), 0, 1);
+    QVERIFY(!states->isVisible());
+    const QList<QCheckBox *> ticks = window.findChildren<QCheckBox *>();
+    QCOMPARE(ticks.size(), 3);
+    QList<bool> shown;
+    for (QCheckBox *tick : ticks)
+        shown << tick->isChecked();
+    QCOMPARE(shown, (QList<bool>{true, true, false}));
+    QTest::mouseClick(ticks.at(0), Qt::LeftButton);
+    QTest::mouseClick(ticks.at(2), Qt::LeftButton);
+    QCOMPARE(form.hex->text(), QStringLiteral("0x0086"));
+    QTest::mouseClick(form.write, Qt::LeftButton);
+    QCOMPARE(writtenFrame(written), QByteArray("010600180086"));
+
+    // Typing the value ticks the boxes it names.
+    enter(form.dec, QStringLiteral("4"));
+    QVERIFY(!ticks.at(0)->isChecked() && !ticks.at(1)->isChecked() && ticks.at(2)->isChecked());
+}
+
+void TestValueEditWin::writeFunction16ForSingleRegisters()
+{
+    ValueEditWin window;
+    Form form(window);
+    window.setWriteFunction(16);
+    window.showRegister(runCurrent(), 0, 1);
+    QSignalSpy written(&window, &ValueEditWin::writeCurrentValue);
+    QTest::mouseClick(form.write, Qt::LeftButton);
+    QCOMPARE(writtenFrame(written), QByteArray("011000100001020064"));
 }
 
 QTEST_MAIN(TestValueEditWin)

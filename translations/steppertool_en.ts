@@ -800,6 +800,10 @@ This register cannot be written!
 <context>
     <name>TrafficLogView</name>
     <message>
+        <source>驱动器拒绝功能码 16（写多个寄存器）：地址 0x%1 未写入（%2）。不会改用单个写入。</source>
+        <translation>The driver refused function 16 (write multiple registers): nothing was written at 0x%1 (%2). The tool does not fall back to single writes.</translation>
+    </message>
+    <message>
         <source>导出文件</source>
         <translation>Export file</translation>
     </message>
@@ -853,6 +857,14 @@ Could not write the file: %1!
 </context>
 <context>
     <name>ValueEditWin</name>
+    <message>
+        <source>状    态:</source>
+        <translation>State:</translation>
+    </message>
+    <message>
+        <source>位</source>
+        <translation>Bits</translation>
+    </message>
     <message>
         <source>参考范围:</source>
         <translation>Range:</translation>

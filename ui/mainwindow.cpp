@@ -106,7 +106,10 @@ void MainWindow::buildViews()
     connect(ui->tableWidget, SIGNAL(cellDoubleClicked(int , int )), this, SLOT(on_clickTabWidget(int , int )));
     connect(tableView, &RegisterTableView::refused, this, &MainWindow::showRefusal);
     connect(tableView, &RegisterTableView::editRequested, this,
-            [this](int row) { valueEditWin.showRegister(store->rows().at(row), row, scheduler->slaveAddress()); });
+            [this](int row) {
+                valueEditWin.setWriteFunction(store->writeFunction());
+                valueEditWin.showRegister(store->rows().at(row), row, scheduler->slaveAddress());
+            });
 
     portPanel = new PortPanel({ui->comboBox_port, ui->comboBox_buad, ui->comboBox_parity, ui->comboBox_stopBits,
                                ui->lineEdit_deviceAddr, ui->pushButton_open, ui->pushButton_refresh},
@@ -142,6 +145,7 @@ void MainWindow::connectRefresh()
     connect(refresh, &RefreshController::refreshFinished, liveMonitor, &LiveMonitor::refreshFinished);
     connect(refresh, &RefreshController::refreshesStopped, liveMonitor, &LiveMonitor::refreshesStopped);
     connect(refresh, &RefreshController::lineNote, logView, &TrafficLogView::showLineError);
+    connect(refresh, &RefreshController::multipleWriteRefused, logView, &TrafficLogView::showRefusedMultipleWrite);
     connect(ui->checkBox_continuous, &QCheckBox::toggled, refresh, &RefreshController::setContinuous);
     refresh->setContinuous(ui->checkBox_continuous->isChecked());
     // Narrowed to the plotted rows when the user asks for it.

@@ -4,8 +4,11 @@
 #include "ui/styles.h"
 #include "registermap/registerframes.h"
 #include "registermap/registerrange.h"
+#include "registermap/rowvalue.h"
 #include "util/hextext.h"
 
+#include <QCheckBox>
+#include <QGridLayout>
 #include <QIcon>
 #include <QMessageBox>
 #include <QRegularExpression>
@@ -13,6 +16,7 @@
 namespace {
 
 const QString refusedValueStyle = QStringLiteral("QLineEdit{border:1px solid red }");
+const int ticksPerLine = 2;
 
 // A register holds 16 unsigned bits; anything else would reach the driver
 // truncated or wrapped, so it is never sent.
@@ -40,6 +44,15 @@ bool hexToRegisterValue(const QString &text, quint16 *value)
     return ok;
 }
 
+// What the hexadecimal field of a plain register shows for a typed decimal.
+QString plainHexText(const QString &decimal)
+{
+    QString hex = decStringToHexString(decimal);
+    if (hex.size() % 2 != 0)
+        hex.prepend(QLatin1Char('0'));
+    return hex;
+}
+
 } // namespace
 
 ValueEditWin::ValueEditWin(QWidget *parent)
@@ -49,7 +62,8 @@ ValueEditWin::ValueEditWin(QWidget *parent)
     ui->setupUi(this);
     setWindowIcon(QIcon(QStringLiteral(":/new/prefix1/picture/write.png")));
     setWindowFlags(Qt::Dialog);
-    setFixedSize(width(), height());
+    plainSize = size();
+    setFixedSize(plainSize);
     connect(ui->lineEdit_dec, &QLineEdit::textChanged, this, &ValueEditWin::clearRefusalIfValid);
     connect(ui->lineEdit_hex, &QLineEdit::textChanged, this, &ValueEditWin::clearHexRefusalIfValid);
     // Each field follows the other as the user types, so 写入 never meets
@@ -77,10 +91,107 @@ void ValueEditWin::showRegister(const RegisterInfo &info, int row, quint8 slave)
     ui->lineEdit_hex->setStyleSheet(QString());
     setWindowTitle(info.name);
     ui->label_indexs->setText(info.addressText);
-    ui->label_range->setText(info.rangeText);
-    ui->lineEdit_dec->setText(info.valueText);
+    const QString unit = info.format.unit;
+    ui->label_range->setText(unit.isEmpty() || info.rangeText.isEmpty() ? info.rangeText
+                                                                        : info.rangeText + QLatin1Char(' ') + unit);
+    ui->label_unit->setText(unit);
+    buildChoices();
+    ui->lineEdit_dec->setText(isTyped() ? value().numberText(rowRaw(info)) : info.valueText);
     on_lineEdit_dec_editingFinished();
     show();
+}
+
+// A register without format keys converts as it always has: plain 16-bit
+// numbers, hexadecimal counted as the decimal's digits.
+bool ValueEditWin::isTyped() const
+{
+    return !isPlainRow(registerInfo);
+}
+
+bool ValueEditWin::decimalRaw(const QString &text, qint64 *raw) const
+{
+    if (!isTyped()) {
+        quint16 word = 0;
+        const bool ok = toRegisterValue(text, &word);
+        *raw = word;
+        return ok;
+    }
+    const RegisterValue::Input input = value().parse(text);
+    *raw = input.raw;
+    return input.ok();
+}
+
+// One word as the log writes it, or a 32-bit register's two words in
+// address order ("0xFFFF 0xFB50").
+bool ValueEditWin::hexRaw(const QString &text, qint64 *raw) const
+{
+    if (registerInfo.format.wordCount() == 1) {
+        quint16 word = 0;
+        const bool ok = hexToRegisterValue(text, &word);
+        *raw = value().fromWords(word);
+        return ok;
+    }
+    const RegisterValue::Input input = value().parseHex(text);
+    *raw = input.raw;
+    return input.ok();
+}
+
+// A choice list for named states and a tick per named bit; a register
+// without them shows neither.
+void ValueEditWin::buildChoices()
+{
+    const RegisterFormat &format = registerInfo.format;
+    ui->comboBox_state->clear();
+    for (auto state = format.states.constBegin(); state != format.states.constEnd(); ++state)
+        ui->comboBox_state->addItem(value().text(state.key()), qlonglong(state.key()));
+    ui->label_state->setVisible(!format.states.isEmpty());
+    ui->comboBox_state->setVisible(!format.states.isEmpty());
+
+    qDeleteAll(bitTicks);
+    bitTicks.clear();
+    auto *grid = static_cast<QGridLayout *>(ui->groupBox_bits->layout());
+    for (auto bit = format.bitNames.constBegin(); bit != format.bitNames.constEnd(); ++bit) {
+        auto *tick = new QCheckBox(QStringLiteral("bit%1 %2").arg(bit.key()).arg(bit.value()), ui->groupBox_bits);
+        tick->setProperty("bit", bit.key());
+        connect(tick, &QCheckBox::clicked, this, &ValueEditWin::takeTicks);
+        grid->addWidget(tick, bitTicks.size() / ticksPerLine, bitTicks.size() % ticksPerLine);
+        bitTicks.append(tick);
+    }
+    ui->groupBox_bits->setVisible(!bitTicks.isEmpty());
+    setFixedSize(isTyped() ? plainSize.expandedTo(sizeHint()) : plainSize);
+}
+
+void ValueEditWin::showChoices(qint64 raw)
+{
+    ui->comboBox_state->setCurrentIndex(ui->comboBox_state->findData(qlonglong(raw)));
+    for (QCheckBox *tick : qAsConst(bitTicks))
+        tick->setChecked(value().isBitSet(raw, tick->property("bit").toInt()));
+}
+
+void ValueEditWin::on_comboBox_state_activated(int index)
+{
+    showTypedValue(ui->comboBox_state->itemData(index).toLongLong());
+}
+
+// The bits without a name keep what the field holds (as read, until typed).
+void ValueEditWin::takeTicks()
+{
+    qint64 current = 0;
+    if (!decimalRaw(ui->lineEdit_dec->text(), &current))
+        current = rowRaw(registerInfo);
+    QList<int> ticked;
+    for (QCheckBox *tick : qAsConst(bitTicks)) {
+        if (tick->isChecked())
+            ticked << tick->property("bit").toInt();
+    }
+    showTypedValue(value().withNamedBits(current, ticked));
+}
+
+void ValueEditWin::showTypedValue(qint64 raw)
+{
+    decimalFollowsHex = false;
+    ui->lineEdit_dec->setText(value().numberText(raw));
+    on_lineEdit_dec_editingFinished();
 }
 
 void ValueEditWin::on_lineEdit_dec_editingFinished()
@@ -89,24 +200,45 @@ void ValueEditWin::on_lineEdit_dec_editingFinished()
     ui->label_range->setStyleSheet(normalStyle);
     if (text.isEmpty())
         return;
-
-    registerInfo.valueText = text;
-    QString hex = decStringToHexString(text);
-    if (hex.size() % 2 != 0)
-        hex.prepend(QLatin1Char('0'));
-    if (ui->lineEdit_hex->text() != hex)
-        ui->lineEdit_hex->setText(hex);
-
-    showRangeColour(text.toInt(nullptr, 10));
+    if (!isTyped()) {
+        const QString hex = plainHexText(text);
+        if (ui->lineEdit_hex->text() != hex)
+            ui->lineEdit_hex->setText(hex);
+        showRangeColour(text);
+        return;
+    }
+    // A value the type or the scale cannot hold is refused at once.
+    qint64 raw = 0;
+    if (!decimalRaw(text, &raw)) {
+        ui->lineEdit_dec->setStyleSheet(refusedValueStyle);
+        return;
+    }
+    qint64 shownInHex = 0;
+    if (!hexRaw(ui->lineEdit_hex->text(), &shownInHex) || shownInHex != raw)
+        ui->lineEdit_hex->setText(value().hexText(raw));
+    showRangeColour(text);
 }
 
-// A typed register value counts as the register reads it: on a register
-// with a negative bound, 65526 is -10.
-void ValueEditWin::showRangeColour(int typed)
+// A plain register's typed value counts as the register reads it: on a
+// register with a negative bound, 65526 is -10. A typed register's range is
+// in shown units.
+void ValueEditWin::showRangeColour(const QString &text)
 {
-    const int value = typed >= 0 && typed <= 0xFFFF ? rangeReading(registerInfo, quint16(typed)) : typed;
-    const bool outside = value < registerInfo.rangeMin || value > registerInfo.rangeMax;
-    ui->label_range->setStyleSheet(outside ? warningStyle : normalStyle);
+    ui->label_range->setStyleSheet(normalStyle);
+    if (text.trimmed().isEmpty())
+        return;
+    if (!isTyped()) {
+        const int typed = text.trimmed().toInt(nullptr, 10);
+        const int value = typed >= 0 && typed <= 0xFFFF ? rangeReading(registerInfo, quint16(typed)) : typed;
+        const bool outside = value < registerInfo.rangeMin || value > registerInfo.rangeMax;
+        ui->label_range->setStyleSheet(outside ? warningStyle : normalStyle);
+        return;
+    }
+    qint64 raw = 0;
+    if (!decimalRaw(text, &raw))
+        return;
+    ui->label_range->setStyleSheet(value().inRange(raw) ? normalStyle : warningStyle);
+    showChoices(raw);
 }
 
 // Hexadecimal being typed: the decimal field shows its value at once; the
@@ -115,14 +247,14 @@ void ValueEditWin::showRangeColour(int typed)
 // (or no longer) gives the decimal field back what it showed before.
 void ValueEditWin::followHex(const QString &hex)
 {
-    quint16 value = 0;
-    if (!hexToRegisterValue(hex, &value)) {
+    qint64 raw = 0;
+    if (!hexRaw(hex, &raw)) {
         if (decimalFollowsHex)
             showDecimal(decimalBeforeHex);
         decimalFollowsHex = false;
         return;
     }
-    const QString decimal = QString::number(value);
+    const QString decimal = value().numberText(raw);
     if (ui->lineEdit_dec->text().trimmed() == decimal)
         return;
     if (!decimalFollowsHex)
@@ -136,10 +268,7 @@ void ValueEditWin::followHex(const QString &hex)
 void ValueEditWin::showDecimal(const QString &text)
 {
     ui->lineEdit_dec->setText(text);
-    registerInfo.valueText = text.trimmed();
-    ui->label_range->setStyleSheet(normalStyle);
-    if (!text.trimmed().isEmpty())
-        showRangeColour(text.trimmed().toInt(nullptr, 10));
+    showRangeColour(text);
 }
 
 void ValueEditWin::on_lineEdit_hex_editingFinished()
@@ -148,13 +277,13 @@ void ValueEditWin::on_lineEdit_hex_editingFinished()
     if (hex.isEmpty())
         return;
 
-    quint16 value = 0;
-    if (!hexToRegisterValue(hex, &value)) {
+    qint64 raw = 0;
+    if (!hexRaw(hex, &raw)) {
         ui->lineEdit_hex->setStyleSheet(refusedValueStyle);
         return;
     }
     // A decimal that followed the typing counts as changed by this edit.
-    const QString decimal = QString::number(value);
+    const QString decimal = value().numberText(raw);
     if (ui->lineEdit_dec->text() != decimal || decimalFollowsHex) {
         decimalFollowsHex = false;
         ui->lineEdit_dec->setText(decimal);
@@ -176,26 +305,25 @@ void ValueEditWin::on_lineEdit_hex_returnPressed()
     on_pushButton_Write_clicked();
 }
 
-// Only a value that both fields show is written.
+// Only a value that both fields show is written; a 32-bit register in one
+// request, so the driver never holds half of it.
 void ValueEditWin::on_pushButton_Write_clicked()
 {
-    quint16 value = 0;
-    if (!toRegisterValue(ui->lineEdit_dec->text(), &value)) {
+    qint64 raw = 0;
+    if (!decimalRaw(ui->lineEdit_dec->text(), &raw)) {
         ui->lineEdit_dec->setStyleSheet(refusedValueStyle);
         return;
     }
-    quint16 hexValue = 0;
-    if (!hexToRegisterValue(ui->lineEdit_hex->text(), &hexValue) || hexValue != value) {
+    qint64 hexValue = 0;
+    if (!hexRaw(ui->lineEdit_hex->text(), &hexValue) || hexValue != raw) {
         ui->lineEdit_hex->setStyleSheet(refusedValueStyle);
         return;
     }
-    if (!confirmOutOfRange(value))
+    if (!confirmOutOfRange(raw))
         return;
 
-    registerInfo.valueText = ui->lineEdit_dec->text().trimmed();
-    registerInfo.value = value;
-    const QByteArray cmd = writeRegisterCmd(slave, registerInfo);
-    emit writeCurrentValue(row, cmd);
+    setRowRaw(registerInfo, raw);
+    emit writeCurrentValue(row, writeRowCmd(slave, registerInfo, writeFunction));
 }
 
 void ValueEditWin::on_pushButton_Cance_clicked()
@@ -205,13 +333,14 @@ void ValueEditWin::on_pushButton_Cance_clicked()
 
 // A value the register map rules out may still be what the technician
 // means, but only once asked; No is the safe default.
-bool ValueEditWin::confirmOutOfRange(quint16 value)
+bool ValueEditWin::confirmOutOfRange(qint64 raw)
 {
-    if (isWithinRange(registerInfo, value))
+    const bool inside = isTyped() ? value().inRange(raw) : isWithinRange(registerInfo, quint16(raw));
+    if (inside)
         return true;
     const QString question = tr("数值 %1 超出范围 %2，确定写入吗？")
-                                 .arg(value)
-                                 .arg(registerInfo.rangeText);
+                                 .arg(isTyped() ? value().text(raw) : QString::number(raw))
+                                 .arg(ui->label_range->text());
     return QMessageBox::question(this, tr("超出范围"), question,
                                  QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
         == QMessageBox::Yes;
@@ -221,14 +350,14 @@ bool ValueEditWin::confirmOutOfRange(quint16 value)
 // that could be written.
 void ValueEditWin::clearRefusalIfValid(const QString &text)
 {
-    quint16 value = 0;
-    if (toRegisterValue(text, &value))
+    qint64 raw = 0;
+    if (decimalRaw(text, &raw))
         ui->lineEdit_dec->setStyleSheet(QString());
 }
 
 void ValueEditWin::clearHexRefusalIfValid(const QString &text)
 {
-    quint16 value = 0;
-    if (hexToRegisterValue(text, &value))
+    qint64 raw = 0;
+    if (hexRaw(text, &raw))
         ui->lineEdit_hex->setStyleSheet(QString());
 }

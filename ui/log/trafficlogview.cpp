@@ -1,5 +1,7 @@
 #include "ui/log/trafficlogview.h"
 
+#include "protocol/requestoutcome.h"
+
 #include "app/settings.h"
 #include "ui/log/logbuffer.h"
 #include "ui/log/logcolours.h"
@@ -62,6 +64,13 @@ void TrafficLogView::showLineError(const QString &text)
 {
     if (displayOn)
         append(LogColour::Error, text);
+}
+
+void TrafficLogView::showRefusedMultipleWrite(quint16 address, quint8 exceptionCode)
+{
+    append(LogColour::Error, tr("驱动器拒绝功能码 16（写多个寄存器）：地址 0x%1 未写入（%2）。不会改用单个写入。")
+                                 .arg(address, 4, 16, QLatin1Char('0'))
+                                 .arg(exceptionText(exceptionCode)));
 }
 
 // Readable on the log's own background, light or dark.

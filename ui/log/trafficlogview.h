@@ -29,6 +29,9 @@ public:
     void showSent(const QString &data, bool isOk);
     void showReceived(const QByteArray &data);
     void showLineError(const QString &text);
+    // The driver refused a function-16 write: shown even with the display
+    // off, as nothing reached the register.
+    void showRefusedMultipleWrite(quint16 address, quint8 exceptionCode);
 
     void showMenu(const QPoint &position);
     void exportToFile();

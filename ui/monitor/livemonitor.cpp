@@ -63,13 +63,13 @@ void LiveMonitor::watch(const QList<int> &watched, const QList<RegisterInfo> &re
     window->resizeDocks({dock}, {dock->minimumSizeHint().height()}, Qt::Vertical);
 }
 
-void LiveMonitor::valueArrived(int row, quint16 value)
+void LiveMonitor::valueArrived(int row, qint64 raw)
 {
     const int index = rows.indexOf(row);
     if (index < 0)
         return;
     answeredRows.insert(row);
-    dock->addValue(index, value);
+    dock->addValue(index, raw);
 }
 
 void LiveMonitor::refreshFinished()

@@ -26,7 +26,8 @@ public:
     const QList<int> &watchedRows() const { return rows; }
     bool isWatched(int row) const { return rows.contains(row); }
 
-    void valueArrived(int row, quint16 value);
+    // `raw` is the row's value in its type (RegisterValue).
+    void valueArrived(int row, qint64 raw);
     // A watched row that got no value in the refresh breaks its curve.
     void refreshFinished();
     // Refreshes stop (no continuous refresh) or the line is gone: every

@@ -3,6 +3,7 @@
 
 #include "trendplot.h"
 #include "monitor/valuerecorder.h"
+#include "registermap/registervalue.h"
 
 #include <QFileDialog>
 
@@ -39,12 +40,12 @@ void MonitorDock::setWatched(const QList<RegisterInfo> &watchedRegisters)
     clock.start();
 }
 
-void MonitorDock::addValue(int index, quint16 value)
+void MonitorDock::addValue(int index, qint64 raw)
 {
     if (index < 0 || index >= registers.size())
         return;
-    ui->plot->addSample(index, clock.elapsed() / 1000.0, value);
-    recorder->addValue(index, value);
+    ui->plot->addSample(index, clock.elapsed() / 1000.0, RegisterValue(registers.at(index).format).shown(raw));
+    recorder->addValue(index, raw);
 }
 
 void MonitorDock::markGap(const QList<int> &indexes)

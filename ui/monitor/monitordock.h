@@ -29,8 +29,9 @@ public:
     // progress ends, as its columns no longer match.
     void setWatched(const QList<RegisterInfo> &registers);
     const QList<RegisterInfo> &watched() const { return registers; }
-    // The value of watched register `index` arrived now.
-    void addValue(int index, quint16 value);
+    // The value of watched register `index` arrived now, raw in its type;
+    // the curve shows it in shown units.
+    void addValue(int index, qint64 raw);
     // No value of these watched registers arrived when one was due: their
     // curves are not drawn across the gap.
     void markGap(const QList<int> &indexes);

@@ -1,5 +1,7 @@
 #include "ui/table/registertableview.h"
 
+#include "registermap/registervalue.h"
+#include "registermap/rowvalue.h"
 #include "serial/serial.h"
 #include "ui/monitor/livemonitor.h"
 #include "registermap/registerstore.h"
@@ -20,6 +22,8 @@ namespace {
 // Loading a picture by file name costs a stat and a time-zone lookup on
 // every call; with a lamp per row and a lamp change per reply, the
 // pictures are decoded once and shared by all lamps.
+constexpr int lampRoom = 24;
+
 QPixmap lampPicture(const QString &colour)
 {
     const QString key = QStringLiteral("lamp-") + colour;
@@ -30,6 +34,39 @@ QPixmap lampPicture(const QString &colour)
     }
     return picture;
 }
+
+// Every state, all named bits set, or the type's limits.
+QStringList widestTexts(const RegisterFormat &format)
+{
+    const RegisterValue value(format);
+    QStringList texts{value.text(format.minRaw()), value.text(format.maxRaw())};
+    for (auto state = format.states.constBegin(); state != format.states.constEnd(); ++state)
+        texts << value.text(state.key());
+    if (!format.bitNames.isEmpty())
+        texts << value.text(value.withNamedBits(0, format.bitNames.keys()));
+    return texts;
+}
+
+// The value cell of an enum or bits row lists every state or bit with its
+// current value in its tooltip, written only when it is shown: replies come
+// far more often than the mouse rests on a cell.
+class ValueItem : public QTableWidgetItem
+{
+public:
+    ValueItem(const QList<RegisterInfo> &registers, int row) : registers(registers), row(row) {}
+
+    QVariant data(int role) const override
+    {
+        if (role != Qt::ToolTipRole || row >= registers.size())
+            return QTableWidgetItem::data(role);
+        const RegisterInfo &info = registers.at(row);
+        return RegisterValue(info.format).toolTip(rowRaw(info));
+    }
+
+private:
+    const QList<RegisterInfo> &registers;
+    const int row;
+};
 
 } // namespace
 
@@ -64,12 +101,20 @@ void RegisterTableView::fill()
     table->setRowCount(registers.size());
     for (int row = 0; row < registers.size(); ++row)
         setRow(registers.at(row), row);
+    widestTypedValue = 0;
+    for (const RegisterInfo &info : registers) {
+        if (isPlainRow(info))
+            continue;
+        for (const QString &text : widestTexts(info.format))
+            widestTypedValue = std::max(widestTypedValue, table->fontMetrics().horizontalAdvance(text));
+    }
 }
 
 void RegisterTableView::setRow(const RegisterInfo &info, int row)
 {
     table->setItem(row, 0, new QTableWidgetItem(info.addressText));
-    table->setItem(row, 1, new QTableWidgetItem(info.valueText));
+    table->setItem(row, 1, new ValueItem(registers, row));
+    table->item(row, 1)->setText(info.valueText);
 
     // The picture goes in before the label joins the table, so that the
     // table is told about the new cell widget once. Until a driver answers,
@@ -135,6 +180,9 @@ void RegisterTableView::adjustColumnWidths()
         if (column < 4)
             columnWidth = std::max({columnWidth, table->horizontalHeader()->sectionSizeHint(column) + headerSpare,
                                     cells->sizeHintForColumn(column)});
+        // The lamp sits left of the centred value: room for it on both sides.
+        if (column == 1 && widestTypedValue > 0)
+            columnWidth = std::max(columnWidth, widestTypedValue + 2 * lampRoom);
         table->setColumnWidth(column, columnWidth);
         used += columnWidth;
     }

@@ -28,7 +28,8 @@ public:
     // pictures.
     void setLamp(int row, const QString &colour);
     void markValuesStale();
-    // The lamp turns green only when the shown text changes.
+    // The value as the row's valueText shows it (in its type and unit); the
+    // lamp turns green only when the shown text changes.
     void showReadValue(int row);
     void showConfirmedValue(int row);
     void adjustColumnWidths();
@@ -49,6 +50,9 @@ private:
     QTableWidget *table;
     const QList<RegisterInfo> &registers;
     LiveMonitor *monitor;
+    // The widest text a row with value keys may show, so that named states
+    // and bits are not cut off when they arrive.
+    int widestTypedValue = 0;
 };
 
 #endif // REGISTERTABLEVIEW_H
