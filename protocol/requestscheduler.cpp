@@ -262,8 +262,9 @@ void RequestScheduler::sendNext()
 {
     awaited = queue.takeFirst();
     heardSinceSend = false;
+    // A reply still owed to a frame sent by hand may come first.
+    handFrameCrossed = handReplyExpected;
     handReplyExpected = false;
-    handFrameCrossed = false;
     serial->sendData(awaited.frame);
     if (awaited.frame.size() > 1)
         serial->expectReply(awaited.slave(), awaited.function(), expectedReplyLength(awaited));

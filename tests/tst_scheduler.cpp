@@ -19,6 +19,7 @@ private slots:
     void everyRequestGetsExactlyOneFittingOutcome();
     void batchRequestsLeaveWithoutWaitingForTicks();
     void aReplyAfterItsWaitIsLateWhenHandedOverEarly();
+    void aHandSentFramesReplyAnswersNoRequest();
 };
 
 void TestScheduler::everyRequestGetsExactlyOneFittingOutcome()
@@ -88,6 +89,30 @@ void TestScheduler::aReplyAfterItsWaitIsLateWhenHandedOverEarly()
     scheduler.takeBlock(reply);
     QCOMPARE(outcomes, QList<OutcomeKind>{OutcomeKind::TimedOut});
     QCOMPARE(scheduler.statistics().validReplies, 0u);
+}
+
+// The reply to a frame sent by hand may come after the next request has
+// left; it must not be taken as that request's answer.
+void TestScheduler::aHandSentFramesReplyAnswersNoRequest()
+{
+    RequestScheduler scheduler(Serial::instance());
+    scheduler.setTiming(5, 1000);
+    scheduler.start();
+    QObject owner;
+    QList<OutcomeKind> outcomes;
+    connect(&scheduler, &RequestScheduler::completed, &owner,
+            [&outcomes](const PendingCommand &, const RequestOutcome &outcome) { outcomes.append(outcome.kind); });
+    QByteArray reply = QByteArray::fromHex("0103020BB8");
+    ModbusMaster::instance()->appendCrc(reply);
+    for (const bool crossed : {false, true}) {
+        if (crossed)
+            scheduler.noteHandSent();
+        scheduler.enqueue({ModbusMaster::instance()->readCmd(1, 0x11, 1), 0x11, 1, &owner, 0});
+        scheduler.tick();
+        QVERIFY(scheduler.isAwaiting());
+        scheduler.takeBlock(reply);
+    }
+    QCOMPARE(outcomes, (QList<OutcomeKind>{OutcomeKind::Answered, OutcomeKind::Garbled}));
 }
 
 QTEST_MAIN(TestScheduler)
