@@ -30,7 +30,7 @@ bool readFormatSettings(const QString &wordOrder, const QString &writeFunction, 
     const bool orderValid = wordOrder.isNull() || parseWordOrder(wordOrder, &map->wordOrder);
     if (!orderValid)
         *faults << QStringLiteral("wordOrder \"%1\" is neither hl nor lh; 32-bit rows without their own "
-                                 "wordOrder are neither read nor written").arg(wordOrder);
+                                  "wordOrder are neither read nor written").arg(wordOrder);
     if (writeFunction == QLatin1String("16"))
         map->writeFunction = 16;
     else if (!writeFunction.isNull() && writeFunction != QLatin1String("6"))
