@@ -12,6 +12,7 @@
 #include <QTextStream>
 #include <QTimer>
 
+#include <csignal>
 #include <cstdio>
 
 namespace {
@@ -52,6 +53,12 @@ int runWithoutWindow(int argc, char *argv[], CommandLine &commandLine)
     // The command line speaks English, also in the few texts it shares
     // with the window (a port that will not open).
     installTranslation(app, QStringLiteral("en"));
+#ifdef Q_OS_UNIX
+    // A reader of stdout that goes away (| head) must not end a restore
+    // midway or a backup before its file is saved: writes to the closed
+    // pipe fail instead, and the run finishes its work.
+    signal(SIGPIPE, SIG_IGN);
+#endif
     switch (commandLine.action()) {
     case CommandLine::Action::Help:
         fputs(qPrintable(commandLine.helpText()), stdout);

@@ -7,6 +7,7 @@
 #include "registermap/registervalue.h"
 #include "serial/serial.h"
 
+#include <QFileInfo>
 #include <QSerialPort>
 #include <QSet>
 
@@ -62,6 +63,12 @@ bool BatchRun::loadInputs()
         err << "steppertool: the register map " << options.mapPath << " names no register" << Qt::endl;
         return false;
     }
+    // Another address than the map's would be another driver's registers.
+    if (!map.slaveAddressValid && options.slaveAddress == 0) {
+        err << "steppertool: the register map's slaveAddress is faulty; give the driver's address with --address; "
+               "nothing was read or written" << Qt::endl;
+        return false;
+    }
     if (options.action() == CommandLine::Action::Backup)
         return true;
     readParameterFile(options.parameterFile, &file);
@@ -76,7 +83,8 @@ bool BatchRun::loadInputs()
 
 bool BatchRun::openLine()
 {
-    const quint8 slave = quint8((options.slaveAddress ? quint32(options.slaveAddress) : map.slaveAddress) & 0xFF);
+    // Both are 1..247: the command line and the map loader refuse others.
+    const quint8 slave = quint8(options.slaveAddress ? quint32(options.slaveAddress) : map.slaveAddress);
     Serial *serial = Serial::instance();
     if (!serial->openPort(options.port, options.baud, options.parity, options.stopBits)) {
         err << "steppertool: cannot open " << options.port << ": " << serial->serialPort->errorString() << Qt::endl;
@@ -163,16 +171,35 @@ void BatchRun::backup()
         return finish(NotEqual);
     }
     QString error;
+    const QString path = backupPath();
+    if (path != options.parameterFile)
+        err << "steppertool: " << options.parameterFile << " is kept as it was, as registers were unread; "
+            << "this backup goes to " << path << Qt::endl;
     const QStringList comments = parameterFileComments(options.port, scheduler->slaveAddress(), options.mapPath);
-    if (!writeParameterFile(options.parameterFile, comments, entries, &error)) {
-        err << "steppertool: cannot write " << options.parameterFile << ": " << error << Qt::endl;
+    if (!writeParameterFile(path, comments, entries, &error)) {
+        err << "steppertool: cannot write " << path << ": " << error << Qt::endl;
         return finish(BadInput);
     }
-    out << "backup: " << entries.size() << " registers saved to " << options.parameterFile;
+    out << "backup: " << entries.size() << " registers saved to " << path;
     if (!unread.isEmpty())
         out << ", " << unread.size() << " unread and not saved";
     out << Qt::endl;
     finish(unread.isEmpty() ? Done : NotEqual);
+}
+
+// A backup that left registers unread never replaces an earlier file, which
+// may be the only whole one: it goes beside it, "name.partial.csv".
+QString BatchRun::backupPath() const
+{
+    const QString &path = options.parameterFile;
+    const QFileInfo target(path);
+    if (unread.isEmpty() || !target.isFile())
+        return path;
+    const QString folder = path.left(path.size() - target.fileName().size());
+    const QString suffix = target.suffix();
+    if (suffix.isEmpty() || target.completeBaseName().isEmpty())
+        return path + QStringLiteral(".partial");
+    return folder + target.completeBaseName() + QStringLiteral(".partial.") + suffix;
 }
 
 void BatchRun::printRow(const CompareRow &row, const QString &word)

@@ -46,6 +46,7 @@ private:
     bool reportUnread();
     QString unreadWord(quint16 address) const;
     void backup();
+    QString backupPath() const;
     void compare();
     void restore();
     void startWrites();

@@ -5,6 +5,8 @@
 
 #include <QCommandLineOption>
 
+#include <cmath>
+
 namespace {
 
 // Every option of the program, in the order --help lists them.
@@ -190,7 +192,8 @@ bool CommandLine::readPacing()
         return true;
     bool ok = false;
     gapMs = parser.value(QStringLiteral("gap")).toDouble(&ok);
-    if (!ok || gapMs < 0 || gapMs > 10000) {
+    // "nan" and "inf" convert too, and a NaN is neither below 0 nor above 10000.
+    if (!ok || !std::isfinite(gapMs) || gapMs < 0 || gapMs > 10000) {
         refuse(QStringLiteral("--gap: '%1' is not a number of milliseconds from 0 to 10000")
                    .arg(parser.value(QStringLiteral("gap"))));
         return false;

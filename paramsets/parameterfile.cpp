@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QRegularExpression>
+#include <QSaveFile>
 
 #include <algorithm>
 #include <limits>
@@ -24,63 +25,80 @@ struct CsvRecord
 {
     int line = 0;
     QStringList fields;
+    // Why the line is no record, or empty.
+    QString fault;
 };
 
-// RFC 4180 records: quoted fields may hold commas, doubled quotes and line
-// breaks. Lines starting with '#' outside a quoted field are comments.
+bool isBlank(QChar c)
+{
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t');
+}
+
+// One line's fields as RFC 4180 quotes them: a quoted field may hold commas
+// and doubled quotes. Its quote must close on the same line, and only blanks
+// may stand between it and its commas; a stray quote would otherwise take
+// the lines after it into one field, and their registers with it.
+CsvRecord csvRecord(const QString &line, int number)
+{
+    CsvRecord record;
+    record.line = number;
+    const QString wholeFieldsOnly =
+        QCoreApplication::translate("ParameterFile", "引号只能括住整个字段");
+    const int size = line.size();
+    for (int i = 0;; ++i) {
+        int start = i;
+        while (start < size && isBlank(line.at(start)))
+            ++start;
+        QString field;
+        if (start < size && line.at(start) == QLatin1Char('"')) {
+            bool closed = false;
+            for (i = start + 1; i < size && !closed; ++i) {
+                if (line.at(i) != QLatin1Char('"'))
+                    field += line.at(i);
+                else if (i + 1 < size && line.at(i + 1) == QLatin1Char('"'))
+                    field += line.at(i++);
+                else
+                    closed = true;
+            }
+            if (!closed) {
+                record.fault = QCoreApplication::translate("ParameterFile", "引号在行尾之前没有闭合");
+                return record;
+            }
+            while (i < size && isBlank(line.at(i)))
+                ++i;
+            if (i < size && line.at(i) != QLatin1Char(',')) {
+                record.fault = wholeFieldsOnly;
+                return record;
+            }
+        } else {
+            const int comma = line.indexOf(QLatin1Char(','), i);
+            const int end = comma < 0 ? size : comma;
+            field = line.mid(i, end - i);
+            if (field.contains(QLatin1Char('"'))) {
+                record.fault = wholeFieldsOnly;
+                return record;
+            }
+            i = end;
+        }
+        record.fields.append(field);
+        if (i >= size)
+            return record;
+    }
+}
+
+// One record per line; lines starting with '#' are comments, blank lines
+// hold nothing.
 QList<CsvRecord> csvRecords(const QString &text)
 {
     QList<CsvRecord> records;
-    CsvRecord record;
-    QString field;
-    bool quoted = false;
-    bool atRecordStart = true;
-    int line = 1;
-    record.line = 1;
-    const int size = text.size();
-    for (int i = 0; i < size; ++i) {
-        const QChar c = text.at(i);
-        if (atRecordStart && !quoted && c == QLatin1Char('#')) {
-            while (i < size && text.at(i) != QLatin1Char('\n'))
-                ++i;
-            ++line;
-            record.line = line;
-            continue;
-        }
-        atRecordStart = false;
-        if (quoted) {
-            if (c == QLatin1Char('"') && i + 1 < size && text.at(i + 1) == QLatin1Char('"')) {
-                field += c;
-                ++i;
-            } else if (c == QLatin1Char('"')) {
-                quoted = false;
-            } else {
-                if (c == QLatin1Char('\n'))
-                    ++line;
-                field += c;
-            }
-        } else if (c == QLatin1Char('"')) {
-            quoted = true;
-        } else if (c == QLatin1Char(',')) {
-            record.fields.append(field);
-            field.clear();
-        } else if (c == QLatin1Char('\r') && i + 1 < size && text.at(i + 1) == QLatin1Char('\n')) {
-            continue;
-        } else if (c == QLatin1Char('\n')) {
-            record.fields.append(field);
-            field.clear();
-            if (!(record.fields.size() == 1 && record.fields.first().trimmed().isEmpty()))
-                records.append(record);
-            record = CsvRecord();
-            record.line = ++line;
-            atRecordStart = true;
-        } else {
-            field += c;
-        }
+    const QVector<QStringRef> lines = text.splitRef(QLatin1Char('\n'));
+    for (int i = 0; i < lines.size(); ++i) {
+        QStringRef line = lines.at(i);
+        if (line.endsWith(QLatin1Char('\r')))
+            line.chop(1);
+        if (!line.startsWith(QLatin1Char('#')) && !line.trimmed().isEmpty())
+            records.append(csvRecord(line.toString(), i + 1));
     }
-    record.fields.append(field);
-    if (!(record.fields.size() == 1 && record.fields.first().trimmed().isEmpty()))
-        records.append(record);
     return records;
 }
 
@@ -137,14 +155,28 @@ void readRecords(const QList<CsvRecord> &records, ParameterFile *file)
         file->problems.append(QCoreApplication::translate("ParameterFile", "没有标题行"));
         return;
     }
+    const CsvRecord &headerRecord = records.first();
+    if (!headerRecord.fault.isEmpty()) {
+        file->problems.append(problem(headerRecord.line, headerRecord.fault));
+        return;
+    }
+    // A column read twice would leave the choice between two values to chance.
+    const QStringList readColumns = {QStringLiteral("address"), QStringLiteral("value"), QStringLiteral("name"),
+                                     QStringLiteral("permission"), QStringLiteral("range"), QStringLiteral("type")};
     QHash<QString, int> columns;
-    const QStringList header = records.first().fields;
-    for (int i = 0; i < header.size(); ++i)
-        columns.insert(header.at(i).trimmed().toLower(), i);
+    for (int i = 0; i < headerRecord.fields.size(); ++i) {
+        const QString name = headerRecord.fields.at(i).trimmed().toLower();
+        if (columns.contains(name) && readColumns.contains(name)) {
+            file->problems.append(problem(headerRecord.line,
+                                          QCoreApplication::translate("ParameterFile", "标题行有两个 %1 列").arg(name)));
+            return;
+        }
+        columns.insert(name, i);
+    }
     const int addressColumn = columns.value(QStringLiteral("address"), -1);
     const int valueColumn = columns.value(QStringLiteral("value"), -1);
     if (addressColumn < 0 || valueColumn < 0) {
-        file->problems.append(problem(records.first().line,
+        file->problems.append(problem(headerRecord.line,
                                       QCoreApplication::translate("ParameterFile", "标题行须有 address 和 value 两列")));
         return;
     }
@@ -154,6 +186,10 @@ void readRecords(const QList<CsvRecord> &records, ParameterFile *file)
     };
     for (int r = 1; r < records.size(); ++r) {
         const CsvRecord &record = records.at(r);
+        if (!record.fault.isEmpty()) {
+            file->problems.append(problem(record.line, record.fault));
+            continue;
+        }
         ParameterEntry entry;
         entry.line = record.line;
         const QString addressText = column(record.fields, "address");
@@ -194,8 +230,15 @@ bool readParameterFile(const QString &path, ParameterFile *file)
 bool writeParameterFile(const QString &path, const QStringList &comments,
                         const QList<ParameterEntry> &entries, QString *error)
 {
-    QFile output(path);
-    if (!output.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    // Renaming a new file over a device or a pipe (/dev/null) would replace it.
+    if (QFileInfo::exists(path) && !QFileInfo(path).isFile()) {
+        *error = QCoreApplication::translate("ParameterFile", "不是普通文件");
+        return false;
+    }
+    // Written beside and renamed over the old file: a full disk or a crash
+    // leaves the old file whole, never a truncated one.
+    QSaveFile output(path);
+    if (!output.open(QIODevice::WriteOnly)) {
         *error = output.errorString();
         return false;
     }
@@ -217,7 +260,7 @@ bool writeParameterFile(const QString &path, const QStringList &comments,
         text += fields.join(QLatin1Char(',')).toUtf8() + '\n';
     }
     // The undo copy must be on the disk before any write reaches a driver.
-    if (output.write(text) != text.size() || !output.flush() || fsync(output.handle()) != 0) {
+    if (output.write(text) != text.size() || !output.flush() || fsync(output.handle()) != 0 || !output.commit()) {
         *error = output.errorString();
         return false;
     }

@@ -40,7 +40,8 @@ struct ParameterFile
 bool readParameterFile(const QString &path, ParameterFile *file);
 
 // Writes `comments` as "# " lines, the header and the entries; the data is
-// flushed to the disk before this returns true.
+// flushed to the disk before this returns true. The file is replaced whole
+// or not at all; a path that is no regular file is refused.
 bool writeParameterFile(const QString &path, const QStringList &comments,
                         const QList<ParameterEntry> &entries, QString *error);
 

@@ -4,6 +4,8 @@
 
 #include <QHash>
 
+#include <algorithm>
+
 QString givenValue(const QStringRef &value)
 {
     const QString text = value.toString();
@@ -22,21 +24,18 @@ void setWideDefault(RegisterInfo &info)
     info.nextWord = words.at(1);
 }
 
-bool readFormatSettings(const QString &wordOrder, const QString &writeFunction, RegisterMap *map)
+bool readFormatSettings(const QString &wordOrder, const QString &writeFunction, RegisterMap *map,
+                        QStringList *faults)
 {
     const bool orderValid = wordOrder.isNull() || parseWordOrder(wordOrder, &map->wordOrder);
-    QStringList faults;
     if (!orderValid)
-        faults << QStringLiteral("wordOrder \"%1\" is neither hl nor lh; 32-bit rows without their own "
-                                 "wordOrder are neither read nor written").arg(wordOrder);
+        *faults << QStringLiteral("wordOrder \"%1\" is neither hl nor lh; 32-bit rows without their own "
+                                  "wordOrder are neither read nor written").arg(wordOrder);
     if (writeFunction == QLatin1String("16"))
         map->writeFunction = 16;
     else if (!writeFunction.isNull() && writeFunction != QLatin1String("6"))
-        faults << QStringLiteral("writeFunction \"%1\" is neither 6 nor 16; writes use function 6")
-                      .arg(writeFunction);
-    for (const QString &fault : qAsConst(faults))
-        map->problems << QStringLiteral("line 1: ") + fault;
-    map->formatProblems += faults.isEmpty() ? 0 : 1;
+        *faults << QStringLiteral("writeFunction \"%1\" is neither 6 nor 16; writes use function 6")
+                       .arg(writeFunction);
     return orderValid;
 }
 
@@ -56,10 +55,10 @@ void checkWideRows(RegisterMap *map, const QVector<int> &lineNumbers, const QVec
 {
     if (wideRows.isEmpty())
         return;
-    QHash<quint16, int> lineAt;
-    for (int row = map->registers.size() - 1; row >= 0; --row) {
+    QMultiHash<quint16, int> rowsAt;
+    for (int row = 0; row < map->registers.size(); ++row) {
         if (map->registers.at(row).addressValid)
-            lineAt.insert(map->registers.at(row).address, lineNumbers.at(row));
+            rowsAt.insert(map->registers.at(row).address, row);
     }
     for (int row : wideRows) {
         RegisterInfo &info = map->registers[row];
@@ -67,17 +66,23 @@ void checkWideRows(RegisterMap *map, const QVector<int> &lineNumbers, const QVec
             continue;
         const int next = info.address + 1;
         QString fault;
-        if (next > 0xFFFF)
-            fault = QStringLiteral("a 32-bit register at 0xFFFF has no next address");
-        else if (lineAt.contains(quint16(next)))
-            fault = QStringLiteral("32-bit register 0x%1 also takes 0x%2, which line %3 has as a row of its own")
+        if (next > 0xFFFF) {
+            fault = QStringLiteral("a 32-bit register at 0xFFFF has no next address; the row is neither read nor "
+                                   "written");
+        } else if (const QList<int> others = rowsAt.values(quint16(next)); !others.isEmpty()) {
+            // Either row written alone would change half of the other's value.
+            const int firstOther = *std::min_element(others.cbegin(), others.cend());
+            fault = QStringLiteral("32-bit register 0x%1 also takes 0x%2, which line %3 has as a row of its own; "
+                                   "neither row is read nor written")
                         .arg(info.address, 4, 16, QLatin1Char('0')).arg(next, 4, 16, QLatin1Char('0'))
-                        .arg(lineAt.value(quint16(next)));
+                        .arg(lineNumbers.at(firstOther));
+            for (int other : others)
+                map->registers[other].addressValid = false;
+        }
         if (fault.isEmpty())
             continue;
         info.addressValid = false;
         ++map->formatProblems;
-        map->problems << QStringLiteral("line %1: %2; the row is neither read nor written")
-                             .arg(lineNumbers.at(row)).arg(fault);
+        map->problems << QStringLiteral("line %1: %2").arg(lineNumbers.at(row)).arg(fault);
     }
 }

@@ -19,15 +19,17 @@ QString givenValue(const QStringRef &value);
 // spread over its two words; anything else gives 0, as for a 16-bit row.
 void setWideDefault(RegisterInfo &info);
 
-// wordOrder and writeFunction of line 1 (null when absent), with a problem
-// for each that is faulty; false when the word order is.
-bool readFormatSettings(const QString &wordOrder, const QString &writeFunction, RegisterMap *map);
+// wordOrder and writeFunction of line 1 (null when absent), with a fault in
+// `faults` for each that is faulty; false when the word order is.
+bool readFormatSettings(const QString &wordOrder, const QString &writeFunction, RegisterMap *map,
+                        QStringList *faults);
 
 // Rows without their own word order take the map's.
 void useMapWordOrder(RegisterInfo &info, const RegisterMap &map, bool mapOrderValid, QStringList *faults);
 
 // Each 32-bit row (its index in wideRows) whose next address is a row of its
-// own, or that has no next address, is reported and never read or written.
+// own is reported once, and neither it nor that row is read or written; so
+// is a 32-bit row that has no next address.
 void checkWideRows(RegisterMap *map, const QVector<int> &lineNumbers, const QVector<int> &wideRows);
 
 #endif // MAPFORMATS_H

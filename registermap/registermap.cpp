@@ -1,5 +1,6 @@
 #include "registermap/registermap.h"
 #include "registermap/mapformats.h"
+#include "registermap/refreshplan.h"
 #include "util/hextext.h"
 
 #include <QFile>
@@ -83,6 +84,42 @@ void setRange(RegisterInfo &info, const QStringRef &raw)
     info.hasRange = minOk && maxOk && info.rangeMin <= info.rangeMax;
 }
 
+// A slave address outside 1..247 would reach another driver, or every
+// driver at once (0): the map keeps the address it came with, and says so.
+void readSlaveAddress(const QStringRef &value, RegisterMap *map, QStringList *faults)
+{
+    bool ok = false;
+    const int address = value.toInt(&ok, 10);
+    map->slaveAddressValid = ok && address >= 1 && address <= 247;
+    if (map->slaveAddressValid)
+        map->slaveAddress = quint32(address);
+    else
+        *faults << QStringLiteral("slaveAddress \"%1\" is no address from 1 to 247; the address stays %2")
+                       .arg(value).arg(map->slaveAddress);
+}
+
+// The tick must advance the reply timeout and must not spin a core.
+void readTxTime(const QStringRef &value, RegisterMap *map, QStringList *faults)
+{
+    bool ok = false;
+    const int given = value.toInt(&ok, 10);
+    map->txTime = qMax(given, 1);
+    if (!ok || given < 1)
+        *faults << QStringLiteral("txTime \"%1\" is no whole number of milliseconds from 1 up; %2 is used")
+                       .arg(value).arg(map->txTime);
+}
+
+// The refresh plan holds block reads to what one Modbus request can read.
+void readBlockRead(const QStringRef &value, RegisterMap *map, QStringList *faults)
+{
+    bool ok = false;
+    map->blockRead = value.toInt(&ok, 10);
+    if (!ok || map->blockRead < 1 || map->blockRead > RefreshPlan::maxBlockSize)
+        *faults << QStringLiteral("blockRead \"%1\" is no number of registers from 1 to %2; %3 at a time are read")
+                       .arg(value).arg(RefreshPlan::maxBlockSize)
+                       .arg(qBound(1, map->blockRead, RefreshPlan::maxBlockSize));
+}
+
 // A map copied from a big one may hold thousands of faults; the first ones
 // are enough to find the pattern.
 const int listedProblems = 100;
@@ -147,25 +184,27 @@ bool loadRegisterMap(const QString &path, RegisterMap *map)
     const QStringList settings = lineText(file.readLine()).split(QLatin1Char(','));
     QString wordOrder;
     QString writeFunction;
+    QStringList settingFaults;
     for (const QString &part : settings) {
         const QStringRef key = keyOf(part);
         const QStringRef value = rawValue(part).trimmed();
         if (key == QLatin1String("slaveAddress"))
-            map->slaveAddress = value.toUInt(nullptr, 10);
+            readSlaveAddress(value, map, &settingFaults);
         else if (key == QLatin1String("txTime"))
-            map->txTime = value.toInt(nullptr, 10);
+            readTxTime(value, map, &settingFaults);
         else if (key == QLatin1String("rxOutTime"))
             map->rxOutTime = value.toUInt(nullptr, 10);
         else if (key == QLatin1String("blockRead"))
-            map->blockRead = value.toInt(nullptr, 10);
+            readBlockRead(value, map, &settingFaults);
         else if (key == QLatin1String("wordOrder"))
             wordOrder = givenValue(value);
         else if (key == QLatin1String("writeFunction"))
             writeFunction = givenValue(value);
     }
-    const bool mapOrderValid = readFormatSettings(wordOrder, writeFunction, map);
-    // The tick must advance the reply timeout and must not spin a core.
-    map->txTime = qMax(map->txTime, 1);
+    const bool mapOrderValid = readFormatSettings(wordOrder, writeFunction, map, &settingFaults);
+    for (const QString &fault : qAsConst(settingFaults))
+        map->problems << QStringLiteral("line 1: ") + fault;
+    map->formatProblems += settingFaults.isEmpty() ? 0 : 1;
     ProblemList problems(map);
     QVector<int> lineNumbers;
     QVector<int> wideRows;

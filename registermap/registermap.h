@@ -13,6 +13,9 @@
 struct RegisterMap
 {
     quint32 slaveAddress = 1;
+    // False when line 1 names an address outside 1..247: slaveAddress then
+    // kept the value it had, which need not be the driver's.
+    bool slaveAddressValid = true;
     int txTime = 100;
     quint32 rxOutTime = 1000;
     int blockRead = 1;  // registers one refresh request may read
@@ -30,8 +33,9 @@ struct RegisterMap
     int invalidAddresses = 0;
     int repeatedAddresses = 0;
     int unreadableRanges = 0;
-    // Lines whose value format is faulty: a format key of line 1 or of a
-    // register line, or a 32-bit row over another row.
+    // Lines with a faulty setting or value format: line 1 (once, for any of
+    // its settings), a register line's format keys, or a 32-bit row over
+    // another row.
     int formatProblems = 0;
     QStringList problems;
 };

@@ -113,6 +113,7 @@ private slots:
     void savedValuesPassTheMapsOwnChecks();
     void progressShowsOnlyOnATerminal();
     void typedRowsBackupAndRestoreWhole();
+    void readerOfStdoutGoesAway();
 
 private:
     Run steppertool(const QStringList &arguments);
@@ -229,15 +230,35 @@ void TestParamSets::invalidInputWritesNothing()
     QVERIFY(startSimulator());
     const QString port = simulator->devicePath();
     const QString bad = work.path() + QStringLiteral("/bad.csv");
+    // A stray quote takes no line after it along.
     writeFile(bad, "address,value\n0x0010,2000\n0x0099,1\n0x0011,ten\n0x0012,70000\n"
-                   "0x0011,5\n0x0010,2100\n");
+                   "0x0011,5\n0x0010,2100\n0x0012,\"64\n0x0011,2\"0\n0x0012,\"6\"4\n0x0012,70001\n");
     Run run = steppertool({"--port", port, "--restore", bad});
     QCOMPARE(run.status, 1);
     for (const char *expected : {"line 3: 0x0099 is not in the map", "line 4: value 'ten' is not a decimal number",
                                  "line 5: value 70000 is outside 0..65535",
                                  "line 6: 0x0011 value 5 is outside the map's range 10~100",
-                                 "line 7: 0x0010 value 2100 differs from 2000 on line 2"})
+                                 "line 7: 0x0010 value 2100 differs from 2000 on line 2",
+                                 "line 8: a quote does not close before the end of the line",
+                                 "line 9: a quote may only enclose a whole field",
+                                 "line 10: a quote may only enclose a whole field",
+                                 "line 11: value 70001 is outside 0..65535"})
         QVERIFY2(run.err.contains(QLatin1String(expected)), qPrintable(run.err));
+    const QString twice = work.path() + QStringLiteral("/twice.csv");
+    writeFile(twice, "# note\naddress,value,Value\n0x0010,2000,2100\n");
+    run = steppertool({"--port", port, "--restore", twice});
+    QCOMPARE(run.status, 1);
+    QVERIFY2(run.err.contains(QStringLiteral("line 2: the header has two value columns")), qPrintable(run.err));
+    // A slave address cut to 8 bits would be another driver's: the run
+    // needs --address then.
+    writeFile(work.path() + QStringLiteral("/far.map"), QByteArray(driverMap).replace("slaveAddress:1,", "slaveAddress:257,"));
+    const QString good = work.path() + QStringLiteral("/good.csv");
+    writeFile(good, "address,value\n0x0010,2000\n");
+    run = steppertool({"--port", port, "--map", "far.map", "--restore", good});
+    QCOMPARE(run.status, 1);
+    QVERIFY2(run.err.contains(QStringLiteral("far.map: line 1: slaveAddress \"257\" is no address from 1 to 247")),
+             qPrintable(run.err));
+    QVERIFY2(run.err.contains(QStringLiteral("give the driver's address with --address")), qPrintable(run.err));
 
     QCOMPARE(steppertool({"--port", port, "--restore", work.path() + "/missing.csv"}).status, 1);
     QCOMPARE(steppertool({"--port", port, "--backup", bad, "--map", "nomap"}).status, 1);
@@ -249,7 +270,8 @@ void TestParamSets::invalidInputWritesNothing()
     QCOMPARE(run.err.count('\n'), 1);
     QVERIFY2(run.err.contains(QStringLiteral("--baud: 'fast'")), qPrintable(run.err));
     QCOMPARE(steppertool({"--frobnicate"}).status, 1);
-    QCOMPARE(steppertool({"--port", port, "--backup", bad, "--gap", "-1"}).status, 1);
+    for (const char *gap : {"-1", "nan", "inf"})
+        QCOMPARE(steppertool({"--port", port, "--backup", bad, "--gap", gap}).status, 1);
     QCOMPARE(steppertool({"--port", port, "--scan", "--use-map-timing"}).status, 1);
     QCOMPARE(writesIn(simulatorLog()), 0);
     QCOMPARE(simulatorLog().count(QStringLiteral("simdriver: read ")), 0);
@@ -265,6 +287,21 @@ void TestParamSets::restoreCutShort()
     QCOMPARE(steppertool({"--port", work.path() + "/no-such-port", "--backup", wanted}).status, 2);
     QVERIFY(startSimulator({"--silent"}));
     QCOMPARE(steppertool({"--port", simulator->devicePath(), "--restore", wanted}).status, 2);
+
+    // A backup cut short leaves an earlier, whole one as it was and goes
+    // beside it.
+    const QString saved = work.path() + QStringLiteral("/saved.csv");
+    QVERIFY(startSimulator());
+    QCOMPARE(steppertool({"--port", simulator->devicePath(), "--backup", saved}).status, 0);
+    const QByteArray whole = dataLines(saved);
+    QCOMPARE(whole.count('\n'), 1 + 6);
+    QVERIFY(startSimulator({"--silent-after", "2"}));
+    const Run partial = steppertool({"--port", simulator->devicePath(), "--backup", saved});
+    QCOMPARE(partial.status, 3);
+    QCOMPARE(dataLines(saved), whole);
+    QVERIFY2(partial.err.contains(QStringLiteral("this backup goes to ") + work.path() + QStringLiteral("/saved.partial.csv")),
+             qPrintable(partial.err));
+    QCOMPARE(dataLines(work.path() + QStringLiteral("/saved.partial.csv")), whole.left(whole.indexOf("0x0011")));
 
     // Six reads, then the first write and its read back are answered.
     QVERIFY(startSimulator({"--silent-after", "8"}));
@@ -783,6 +820,26 @@ void TestParamSets::progressShowsOnlyOnATerminal()
     QVERIFY(shown.endsWith("\r\033[K"));
 }
 
+// stdout's reader goes away after the first line (| head -1): the restore
+// still writes every register and ends as it would have.
+void TestParamSets::readerOfStdoutGoesAway()
+{
+    WorkFolder work(driverMap);
+    folder = &work;
+    QVERIFY(startSimulator());
+    const QString wanted = work.path() + QStringLiteral("/wanted.csv");
+    writeFile(wanted, "address,value\n0x0010,2000\n0x0011,20\n0x0012,64\n0x0030,9\n");
+    QProcess shell;
+    shell.setWorkingDirectory(work.path());
+    shell.start(QStringLiteral("bash"), {"-c", "\"$0\" \"$@\" | head -1 >/dev/null; exit ${PIPESTATUS[0]}",
+                                         STEPPERTOOL_PATH, "--port", simulator->devicePath(), "--restore", wanted});
+    QVERIFY(shell.waitForFinished(30000));
+    QVERIFY2(shell.exitCode() == 0, shell.readAllStandardError().constData());
+    const QString log = simulatorLog();
+    QCOMPARE(writesIn(log), 4);
+    QVERIFY(log.contains(QStringLiteral("write 0x0030 <- 9")));
+}
+
 QTEST_MAIN(TestParamSets)
 #include "tst_paramsets.moc"
 
@@ -872,4 +929,17 @@ void TestParamSets::typedRowsBackupAndRestoreWhole()
     QCOMPARE(dataLines(block), saved);
     log = simulatorLog();
     QVERIFY2(log.contains(QStringLiteral("read 0x0014 x2 -> 65535 64336\n")), qPrintable(log));
+
+    // A row of its own inside a 32-bit row: neither is written, as either
+    // would change half of the other.
+    writeFile(work.path() + QStringLiteral("/RegisterInfo"),
+              typedMap("wordOrder:hl")
+                  + "indexes:0x0013,permission:RW,defaultValue:0x0000,rangeValue:0~65535,name:Count low,remarks:\n");
+    const QString halves = work.path() + QStringLiteral("/halves.csv");
+    writeFile(halves, "address,value,type\n0x0013,7,u16\n0x0012,70000,u32\n");
+    run = steppertool({"--port", simulator->devicePath(), "--restore", halves});
+    QCOMPARE(run.status, 1);
+    QVERIFY2(run.err.contains(QStringLiteral("line 4: 32-bit register 0x0012 also takes 0x0013, which line 10 has")),
+             qPrintable(run.err));
+    QCOMPARE(writesIn(simulatorLog()), 0);
 }

@@ -113,12 +113,13 @@ void TestRegisterFormat::loadProblems_data()
     const QByteArray row = "permission:RW,defaultValue:0,rangeValue:0~9,remarks:,";
     const QByteArray usual = "slaveAddress:1\n";
     const QStringList first{"First"};
+    // Either row written alone would change half of the other's value.
     QTest::newRow("32-bit row over another row")
         << usual << "indexes:0x10," + row + "name:First,type:u32\nindexes:0x11," + row + "name:Second\n"
-        << "line 2: 32-bit register 0x0010 also takes 0x0011, which line 3 has" << first;
+        << "line 2: 32-bit register 0x0010 also takes 0x0011, which line 3 has" << QStringList{"First", "Second"};
     QTest::newRow("32-bit row under another 32-bit row")
         << usual << "indexes:0x11," + row + "name:Second,type:s32\nindexes:0x10," + row + "name:First,type:s32\n"
-        << "line 3: 32-bit register 0x0010 also takes 0x0011, which line 2 has" << first;
+        << "line 3: 32-bit register 0x0010 also takes 0x0011, which line 2 has" << QStringList{"Second", "First"};
     QTest::newRow("32-bit row at the last address")
         << usual << "indexes:0xFFFF," + row + "name:First,type:s32\n" << "line 2: a 32-bit register at 0xFFFF"
         << first;
@@ -157,6 +158,19 @@ void TestRegisterFormat::loadProblems_data()
     QTest::newRow("write function 5")
         << QByteArray("slaveAddress:1,writeFunction:5\n") << "indexes:0x10," + row + "name:First\n"
         << "line 1: writeFunction \"5\" is neither 6 nor 16" << QStringList();
+    // Cut to 8 bits, these would reach another driver or all of them.
+    for (const char *address : {"257", "256", "0", "-1", "248", "abc", ""})
+        QTest::newRow((QByteArray("slave address ") + address).constData())
+            << "slaveAddress:" + QByteArray(address) + "\n" << "indexes:0x10," + row + "name:First\n"
+            << QStringLiteral("line 1: slaveAddress \"%1\" is no address from 1 to 247").arg(address) << QStringList();
+    QTest::newRow("txTime no number") << QByteArray("slaveAddress:1,txTime:abc\n") << "indexes:0x10," + row + "name:First\n"
+                                      << "line 1: txTime \"abc\" is no whole number of milliseconds from 1 up; 1 is used"
+                                      << QStringList();
+    for (const char *count : {"0", "-1", "126", "500", "abc"})
+        QTest::newRow((QByteArray("blockRead ") + count).constData())
+            << "slaveAddress:1,blockRead:" + QByteArray(count) + "\n" << "indexes:0x10," + row + "name:First\n"
+            << QStringLiteral("line 1: blockRead \"%1\" is no number of registers from 1 to 125").arg(count)
+            << QStringList();
 }
 
 void TestRegisterFormat::loadProblems()
@@ -171,6 +185,8 @@ void TestRegisterFormat::loadProblems()
     QVERIFY(map.formatProblems > 0);
     QCOMPARE(map.skippedLines, 0);
     QCOMPARE(map.invalidAddresses, 0);
+    QCOMPARE(map.slaveAddress, 1u);
+    QCOMPARE(map.slaveAddressValid, !problem.contains(QLatin1String("slaveAddress")));
     QStringList neverUsed;
     for (const RegisterInfo &info : map.registers) {
         if (!info.addressValid)

@@ -487,6 +487,22 @@ See the log for details</translation>
         <source>无法读取 %1</source>
         <translation>cannot read %1</translation>
     </message>
+    <message>
+        <source>引号只能括住整个字段</source>
+        <translation>a quote may only enclose a whole field</translation>
+    </message>
+    <message>
+        <source>引号在行尾之前没有闭合</source>
+        <translation>a quote does not close before the end of the line</translation>
+    </message>
+    <message>
+        <source>标题行有两个 %1 列</source>
+        <translation>the header has two %1 columns</translation>
+    </message>
+    <message>
+        <source>不是普通文件</source>
+        <translation>not a regular file</translation>
+    </message>
 </context>
 <context>
     <name>ParameterSetsPanel</name>
