@@ -12,6 +12,7 @@
 #include <QTableWidget>
 
 #include "ui/monitor/monitordock.h"
+#include "protocol/requestscheduler.h"
 #include "serial/serial.h"
 #include "support/lamps.h"
 #include "support/logview.h"
@@ -490,8 +491,20 @@ void TestEndToEnd::handSentReplyDuringPollingShiftsNoRow()
     window->findChild<QCheckBox *>("checkBox")->setChecked(true);
     window->findChild<QTextEdit *>("textEdit_send")->setPlainText(QStringLiteral("01 03 00 10 00 01 85 CF"));
     QTest::qWait(300);
+    // Once while a poll is awaited, once just after a poll's answer, before
+    // the next poll leaves: its delayed reply must meet neither.
     QTest::mouseClick(button("pushButton_send"), Qt::LeftButton);
-    QTest::qWait(2000);
+    QTest::qWait(1000);
+    auto *scheduler = window->findChild<RequestScheduler *>();
+    QVERIFY(scheduler);
+    bool armed = true;
+    const auto clickAfterAnswer = connect(scheduler, &RequestScheduler::completed, window, [&] {
+        if (std::exchange(armed, false))
+            QTest::mouseClick(button("pushButton_send"), Qt::LeftButton);
+    });
+    QTest::qWait(1500);
+    disconnect(clickAfterAnswer);
+    QVERIFY(!armed);
     window->findChild<QCheckBox *>("checkBox_continuous")->setChecked(false);
     QVERIFY2(seen.isEmpty(), qPrintable(seen.join(QLatin1String("; "))));
 }
