@@ -1,7 +1,6 @@
 #include "registermap/registerstore.h"
 
 #include "registermap/refreshplan.h"
-#include "registermap/registermap.h"
 #include "registermap/rowvalue.h"
 
 RegisterStore::RegisterStore(QObject *parent)
@@ -22,27 +21,20 @@ void RegisterStore::clear()
 {
     emit aboutToClear();
     registers.clear();
-    const RegisterMap defaults;
-    address = defaults.slaveAddress;
-    txMs = defaults.txTime;
-    rxOutMs = defaults.rxOutTime;
-    blockRegisters = defaults.blockRead;
-    writeFunctionCode = defaults.writeFunction;
+    settings = RegisterMap();
     mapFile.clear();
 }
 
 bool RegisterStore::read(const QString &fileName, RegisterMap *map)
 {
-    map->slaveAddress = address;
-    map->txTime = txMs;
-    map->rxOutTime = rxOutMs;
+    map->slaveAddress = settings.slaveAddress;
+    map->txTime = settings.txTime;
+    map->rxOutTime = settings.rxOutTime;
     const bool readable = loadRegisterMap(fileName, map);
     if (readable) {
-        address = map->slaveAddress;
-        txMs = map->txTime;
-        rxOutMs = map->rxOutTime;
-        blockRegisters = map->blockRead;
-        writeFunctionCode = map->writeFunction;
+        settings = *map;
+        settings.registers.clear();
+        settings.problems.clear();
         mapFile = fileName;
         // A map read at start-up fills an empty list: sharing it costs nothing.
         const int first = registers.size();

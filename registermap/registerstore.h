@@ -8,6 +8,7 @@
 
 #include "protocol/pendingcommand.h"
 #include "registermap/registerinfo.h"
+#include "registermap/registermap.h"
 
 struct RegisterMap;
 
@@ -26,12 +27,12 @@ public:
     bool hasRow(int row) const { return row >= 0 && row < registers.size(); }
 
     // The device address in use: the map's, until the user types another.
-    quint32 slaveAddress() const { return address; }
-    void setSlaveAddress(quint32 slave) { address = slave; }
-    int txTime() const { return txMs; }
-    quint32 rxOutTime() const { return rxOutMs; }
-    int blockRead() const { return blockRegisters; }
-    int writeFunction() const { return writeFunctionCode; }
+    quint32 slaveAddress() const { return settings.slaveAddress; }
+    void setSlaveAddress(quint32 slave) { settings.slaveAddress = slave; }
+    int txTime() const { return settings.txTime; }
+    quint32 rxOutTime() const { return settings.rxOutTime; }
+    int blockRead() const { return settings.blockRead; }
+    int writeFunction() const { return settings.writeFunction; }
     QString fileName() const { return mapFile; }
 
     // Forgets the rows, and the settings go back to what a map without them
@@ -60,11 +61,8 @@ signals:
 
 private:
     QList<RegisterInfo> registers;
-    quint32 address = 1;
-    int txMs = 100;
-    quint32 rxOutMs = 1000;
-    int blockRegisters = 1;
-    int writeFunctionCode = 6;
+    // The loaded map's first-line settings; its rows live in `registers`.
+    RegisterMap settings;
     QString mapFile;
 };
 

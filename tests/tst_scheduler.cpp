@@ -66,53 +66,67 @@ void TestScheduler::batchRequestsLeaveWithoutWaitingForTicks()
     QCOMPARE(done, (QList<int>{0, 1, 2, 3}));
 }
 
+namespace {
+
+// A started scheduler and the kinds of outcome its requests got, in order.
+struct OutcomeRecorder
+{
+    OutcomeRecorder(int txTimeMs, quint32 rxOutTimeMs)
+    {
+        scheduler.setTiming(txTimeMs, rxOutTimeMs);
+        scheduler.start();
+        QObject::connect(&scheduler, &RequestScheduler::completed, &owner,
+                         [this](const PendingCommand &, const RequestOutcome &outcome) { kinds.append(outcome.kind); });
+    }
+    PendingCommand read(quint16 address) { return {ModbusMaster::instance()->readCmd(1, address, 1), address, 1, &owner, 0}; }
+
+    RequestScheduler scheduler{Serial::instance()};
+    QObject owner;
+    QList<OutcomeKind> kinds;
+};
+
+// A one-register read reply of slave 1.
+QByteArray readReply(quint16 value)
+{
+    QByteArray reply = QByteArray::fromHex("010302");
+    reply.append(char(value >> 8)).append(char(value & 0xFF));
+    ModbusMaster::instance()->appendCrc(reply);
+    return reply;
+}
+
+} // namespace
+
 // A loaded event loop may hand a reply over before the deadline's timer
 // fires; the clock, not the order of events, decides that it came late.
 void TestScheduler::aReplyAfterItsWaitIsLateWhenHandedOverEarly()
 {
-    RequestScheduler scheduler(Serial::instance());
     qint64 clockMs = 0;
-    scheduler.setClock([&clockMs] { return clockMs; });
-    scheduler.setTiming(5, 20);
-    scheduler.start();
-    QObject owner;
-    QList<OutcomeKind> outcomes;
-    connect(&scheduler, &RequestScheduler::completed, &owner,
-            [&outcomes](const PendingCommand &, const RequestOutcome &outcome) { outcomes.append(outcome.kind); });
-    PendingCommand read{ModbusMaster::instance()->readCmd(1, 0x10, 1), 0x10, 1, &owner, 0};
+    OutcomeRecorder line(5, 20);
+    line.scheduler.setClock([&clockMs] { return clockMs; });
+    PendingCommand read = line.read(0x10);
     read.lineSpeed = true;
-    scheduler.enqueue(read);
-    QTRY_VERIFY(scheduler.isAwaiting());
-    QByteArray reply = QByteArray::fromHex("01030200 05");
-    ModbusMaster::instance()->appendCrc(reply);
+    line.scheduler.enqueue(read);
+    QTRY_VERIFY(line.scheduler.isAwaiting());
     clockMs += 1000;
-    scheduler.takeBlock(reply);
-    QCOMPARE(outcomes, QList<OutcomeKind>{OutcomeKind::TimedOut});
-    QCOMPARE(scheduler.statistics().validReplies, 0u);
+    line.scheduler.takeBlock(readReply(5));
+    QCOMPARE(line.kinds, QList<OutcomeKind>{OutcomeKind::TimedOut});
+    QCOMPARE(line.scheduler.statistics().validReplies, 0u);
 }
 
 // The reply to a frame sent by hand may come after the next request has
 // left; it must not be taken as that request's answer.
 void TestScheduler::aHandSentFramesReplyAnswersNoRequest()
 {
-    RequestScheduler scheduler(Serial::instance());
-    scheduler.setTiming(5, 1000);
-    scheduler.start();
-    QObject owner;
-    QList<OutcomeKind> outcomes;
-    connect(&scheduler, &RequestScheduler::completed, &owner,
-            [&outcomes](const PendingCommand &, const RequestOutcome &outcome) { outcomes.append(outcome.kind); });
-    QByteArray reply = QByteArray::fromHex("0103020BB8");
-    ModbusMaster::instance()->appendCrc(reply);
+    OutcomeRecorder line(5, 1000);
     for (const bool crossed : {false, true}) {
         if (crossed)
-            scheduler.noteHandSent();
-        scheduler.enqueue({ModbusMaster::instance()->readCmd(1, 0x11, 1), 0x11, 1, &owner, 0});
-        scheduler.tick();
-        QVERIFY(scheduler.isAwaiting());
-        scheduler.takeBlock(reply);
+            line.scheduler.noteHandSent();
+        line.scheduler.enqueue(line.read(0x11));
+        line.scheduler.tick();
+        QVERIFY(line.scheduler.isAwaiting());
+        line.scheduler.takeBlock(readReply(3000));
     }
-    QCOMPARE(outcomes, (QList<OutcomeKind>{OutcomeKind::Answered, OutcomeKind::Garbled}));
+    QCOMPARE(line.kinds, (QList<OutcomeKind>{OutcomeKind::Answered, OutcomeKind::Garbled}));
 }
 
 QTEST_MAIN(TestScheduler)
