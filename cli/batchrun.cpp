@@ -116,9 +116,10 @@ void BatchRun::onRead(const RowValues &values, RunEnd end)
         err << "steppertool: interrupted; nothing was written or saved" << Qt::endl;
         return finish(NotEqual);
     }
-    if (run->readWasDoubtful())
-        err << "steppertool: data came that no request asked for (a second device at address "
-            << scheduler->slaveAddress() << ", or a line that echoes): no value read is trusted" << Qt::endl;
+    if (end == RunEnd::UnaskedReply) {
+        err << unaskedReplyText() << " No value read is trusted; nothing was written or saved" << Qt::endl;
+        return finish(NoDriver);
+    }
     // Replies that fitted no request are no silence: the driver answered,
     // late or wrongly, and every register it did not answer is named.
     if (driver.isEmpty() && driverSilent()) {
@@ -321,8 +322,20 @@ void BatchRun::onWriteOutcome(const ParameterEntry &write, WriteResult result, c
     }
 }
 
+// Which write a read back confirmed cannot be told once a reply came that
+// no request asked for: every write sent is only possibly applied.
 void BatchRun::onWritesFinished(RunEnd end)
 {
+    const bool doubtful = end == RunEnd::UnaskedReply;
+    if (doubtful) {
+        err << unaskedReplyText() << " No write is confirmed" << Qt::endl;
+        for (const ParameterEntry &write : qAsConst(writes)) {
+            if (!notSent.contains(registerLabel(write.address, write.name)))
+                unconfirmed.append(registerLabel(write.address, write.name));
+        }
+        failed.clear();
+        confirmed = 0;
+    }
     out << "restore: " << confirmed << " of " << writes.size() << " registers written and confirmed";
     if (end == RunEnd::Cancelled)
         out << "; interrupted";
@@ -342,7 +355,14 @@ void BatchRun::onWritesFinished(RunEnd end)
         out << "; undo with --restore " << undoPath;
     out << Qt::endl;
     const bool clean = end == RunEnd::Completed && confirmed == writes.size() && unread.isEmpty();
-    finish(clean ? Done : NotEqual);
+    finish(doubtful ? NoDriver : clean ? Done : NotEqual);
+}
+
+QString BatchRun::unaskedReplyText() const
+{
+    return QStringLiteral("steppertool: a reply came that no request asked for: another master or a second device "
+                          "at address %1?")
+        .arg(scheduler->slaveAddress());
 }
 
 void BatchRun::finish(int status)

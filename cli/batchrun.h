@@ -17,7 +17,8 @@ class RequestScheduler;
 // A window-less backup, compare or restore: its own serial connection and
 // scheduler, one line per register on stdout, a summary last, problems on
 // stderr. finished() carries the exit status:
-// 0 done, 1 bad map or file (nothing written), 2 port or driver silent,
+// 0 done, 1 bad map or file (nothing written), 2 port or driver silent, or
+// a reply that no request asked for (no value kept, no write confirmed),
 // 3 differences, registers unread, values a dry run would write, writes not
 // confirmed, or an interrupted run.
 class BatchRun : public QObject
@@ -56,6 +57,7 @@ private:
     void printRow(const CompareRow &row, const QString &word);
     // The value as the map's row shows it: "48.0 V", "-1200".
     QString shownValue(quint16 address, qint64 raw) const;
+    QString unaskedReplyText() const;
     void finish(int status);
 
     const CommandLine &options;

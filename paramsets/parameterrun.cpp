@@ -23,7 +23,7 @@ ParameterRun::ParameterRun(RequestScheduler *scheduler, QObject *parent)
     , scheduler(scheduler)
 {
     connect(scheduler, &RequestScheduler::completed, this, &ParameterRun::onCompleted);
-    connect(scheduler, &RequestScheduler::extraReply, this, [this] { readsDoubtful |= phase == Phase::Reading; });
+    connect(scheduler, &RequestScheduler::unaskedReply, this, [this] { doubtful |= phase != Phase::Idle; });
 }
 
 void ParameterRun::setMap(const QList<RegisterInfo> &registers, int blockRead, int writeFunction)
@@ -41,14 +41,14 @@ void ParameterRun::readMap()
     ending = RunEnd::Completed;
     readValues.clear();
     failures.clear();
-    readsDoubtful = false;
+    doubtful = false;
     readsDone = 0;
     QList<int> all;
     for (int row = 0; row < rows.size(); ++row)
         all.append(row);
     sendReads(all);
     if (outstanding == 0)
-        endReading();
+        finishReading();
 }
 
 void ParameterRun::writeValues(const QList<ParameterEntry> &values)
@@ -57,6 +57,8 @@ void ParameterRun::writeValues(const QList<ParameterEntry> &values)
     slave = scheduler->slaveAddress();
     ending = RunEnd::Completed;
     silentInRow = 0;
+    doubtful = false;
+    anyWriteSent = false;
     writes.clear();
     writeRows.clear();
     const QHash<quint16, const RegisterInfo *> index = mapIndex(rows);
@@ -87,6 +89,10 @@ void ParameterRun::cancel()
         return;
     ending = RunEnd::Cancelled;
     scheduler->cancel(this);
+    if (listening) {
+        listening = false;
+        return phase == Phase::Reading ? endReading() : endWriting();
+    }
     if (phase == Phase::Reading && outstanding == 0)
         endReading();
 }
@@ -155,17 +161,41 @@ void ParameterRun::onReadOutcome(const PendingCommand &request, const RequestOut
         emit readProgress(readsDone, rows.size());
     }
     if (outstanding == 0)
-        endReading();
+        finishReading();
+}
+
+// The last reply may have been an earlier request's, and the true one still
+// on its way: values are kept only once that time has passed in silence.
+void ParameterRun::finishReading()
+{
+    if (ending == RunEnd::Completed && !readValues.isEmpty())
+        return listenForLateReplies(&ParameterRun::endReading);
+    endReading();
+}
+
+void ParameterRun::listenForLateReplies(void (ParameterRun::*end)())
+{
+    listening = true;
+    scheduler->afterLateReplies(this, [this, end] {
+        if (!listening)
+            return;
+        listening = false;
+        if (!scheduler->isRunning() && ending == RunEnd::Completed)
+            ending = RunEnd::Stopped;
+        (this->*end)();
+    });
 }
 
 // Which reply answered which request cannot be told once an extra one came:
 // no value read in this run is trusted.
 void ParameterRun::endReading()
 {
-    if (readsDoubtful) {
+    if (doubtful) {
         for (auto read = readValues.cbegin(); read != readValues.cend(); ++read)
             failures.insert(read.key(), RequestOutcome{OutcomeKind::Garbled});
         readValues.clear();
+        if (ending == RunEnd::Completed)
+            ending = RunEnd::UnaskedReply;
     }
     phase = Phase::Idle;
     emit readFinished(readValues, ending);
@@ -174,6 +204,7 @@ void ParameterRun::endReading()
 void ParameterRun::sendWrite()
 {
     const RegisterInfo &row = writeRow();
+    anyWriteSent = true;
     send({writeRowCmd(slave, row, writeFunction), row.address, quint16(row.format.wordCount()), this,
           writeIndex * 2 + WriteStep});
 }
@@ -223,12 +254,22 @@ void ParameterRun::finishWrite(WriteResult result, const QString &reason)
     emit writeProgress(writeIndex, writes.size());
     if (writeIndex < writes.size() && ending == RunEnd::Completed)
         return sendWrite();
+    finishWriting();
+}
+
+// A read back may have had an earlier request's reply, like any read.
+void ParameterRun::finishWriting()
+{
+    if (ending == RunEnd::Completed && anyWriteSent)
+        return listenForLateReplies(&ParameterRun::endWriting);
     endWriting();
 }
 
 // Whatever was left is reported as not sent, so every write has an outcome.
 void ParameterRun::endWriting()
 {
+    if (doubtful && ending == RunEnd::Completed)
+        ending = RunEnd::UnaskedReply;
     for (; writeIndex < writes.size(); ++writeIndex)
         emit writeOutcome(writes.at(writeIndex), WriteResult::NotSent, QString());
     phase = Phase::Idle;

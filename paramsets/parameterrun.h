@@ -27,6 +27,11 @@ enum class RunEnd {
     Cancelled,     // by its user
     Stopped,       // the line's session ended: port closed, device gone, a scan
     DriverSilent,  // three requests in a row went unanswered
+    // A reply came that no request asked for, during the run or in the time
+    // after it that a late reply could still come: any reply of the run may
+    // have been another request's. A read keeps no value; a write's
+    // confirmations cannot be trusted.
+    UnaskedReply,
 };
 
 // Reads a driver's map rows, and writes values to them, through the line's
@@ -64,8 +69,6 @@ public:
     // What the rows of the last read that brought no value got instead, by
     // row address.
     const QHash<quint16, RequestOutcome> &readFailures() const { return failures; }
-    // The last read saw a reply that no request asked for, so it kept no value.
-    bool readWasDoubtful() const { return readsDoubtful; }
 
 signals:
     void readProgress(int done, int total);
@@ -86,10 +89,13 @@ private:
     void onWriteOutcome(const PendingCommand &request, const RequestOutcome &outcome);
     void onReadBackOutcome(const RequestOutcome &outcome);
     void noteSilence(const RequestOutcome &outcome);
+    void finishReading();
+    void listenForLateReplies(void (ParameterRun::*end)());
     void endReading();
     void send(PendingCommand request);
     void sendWrite();
     void finishWrite(WriteResult result, const QString &reason);
+    void finishWriting();
     void endWriting();
 
     RequestScheduler *scheduler;
@@ -105,7 +111,10 @@ private:
     int writeFunction = 6;
     QHash<quint16, qint64> readValues;
     QHash<quint16, RequestOutcome> failures;
-    bool readsDoubtful = false;
+    bool doubtful = false;
+    // The requests are done; a late reply may still come.
+    bool listening = false;
+    bool anyWriteSent = false;
     int readsDone = 0;
     QList<ParameterEntry> writes;
     QList<RegisterInfo> writeRows;  // each write's row, holding its words

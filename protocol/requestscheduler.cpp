@@ -61,6 +61,8 @@ void RequestScheduler::start()
 {
     QList<PendingCommand> leftOver;
     leftOver.swap(queue);
+    serial->discardInput();
+    longestRoundTripMs = -1;
     running = true;
     ++sessionNumber;
     // A reply to a request cut off by the end of the last session may
@@ -307,6 +309,7 @@ void RequestScheduler::takeBlock(const QByteArray &block)
     if (outcome.answered()) {
         ++stats.validReplies;
         stats.lastRoundTripMs = now() - sentAtMs;
+        longestRoundTripMs = qMax(longestRoundTripMs, stats.lastRoundTripMs);
     } else if (!ModbusMaster::instance()->checkCrc(block)) {
         ++stats.crcErrors;
     } else if (outcome.kind == OutcomeKind::Garbled) {
@@ -329,8 +332,7 @@ void RequestScheduler::noteStray(const QByteArray &block)
     }
     if (!running)
         return;
-    if (lastReplyAccepted && !settling)
-        emit extraReply();
+    emit unaskedReply(block);
     if (!ModbusMaster::instance()->checkCrc(block)) {
         ++stats.crcErrors;
         emit lineError(QStringLiteral("Data CRC Error!"));
@@ -363,7 +365,6 @@ void RequestScheduler::ageSuspicion()
 void RequestScheduler::finishAwaited(const RequestOutcome &outcome, const QString &logText)
 {
     const PendingCommand request = awaited;
-    lastReplyAccepted = outcome.kind == OutcomeKind::Answered || outcome.kind == OutcomeKind::Refused;
     waitElapsedMs = 0;
     deadlineTimer.stop();
     lineActiveAtMs = now();
@@ -384,4 +385,29 @@ void RequestScheduler::finishAwaited(const RequestOutcome &outcome, const QStrin
     emit statisticsChanged();
     emit completed(request, outcome);
     scheduleLineSpeed();
+}
+
+double RequestScheduler::lateReplyWindowMs() const
+{
+    const double whole = replyWaitMs(awaited);
+    if (longestRoundTripMs < 0)
+        return whole;
+    // A few milliseconds for the event loop to hand on bytes already here.
+    constexpr double handOverMs = 5;
+    return qMin(whole, 2.0 * double(longestRoundTripMs) + interFrameGapMs() + handOverMs);
+}
+
+void RequestScheduler::afterLateReplies(QObject *context, std::function<void()> then)
+{
+    const int windowMs = int(std::ceil(lateReplyWindowMs()));
+    QTimer::singleShot(windowMs, Qt::PreciseTimer, context, [this, context, then] { whenQuiet(context, then); });
+}
+
+// Bytes still arriving, or a quiet still owed after a timeout, may yet
+// bring a late reply.
+void RequestScheduler::whenQuiet(QObject *context, std::function<void()> then)
+{
+    if (running && (serial->isReceiving() || (settling && !settled(false))))
+        return QTimer::singleShot(1, Qt::PreciseTimer, context, [this, context, then] { whenQuiet(context, then); });
+    then();
 }

@@ -73,6 +73,15 @@ public:
     // answer either, so neither takes it.
     void noteHandSent();
 
+    // How long after an outcome a reply may still come: twice the longest
+    // round trip seen in this session, or a whole reply wait before any was
+    // seen, and never more than that.
+    double lateReplyWindowMs() const;
+    // Calls `then` once that window has passed after now and the line is
+    // quiet; a block that comes meanwhile is an unaskedReply. At once when
+    // the session has ended.
+    void afterLateReplies(QObject *context, std::function<void()> then);
+
     const LineStatistics &statistics() const { return stats; }
     void resetStatistics();
 
@@ -88,10 +97,11 @@ signals:
     void idle();
     void sessionEnded();
     void statisticsChanged();
-    // Bytes came although the request before had its answer and nothing was
-    // sent since: a second device at the address or an echoing line, either
-    // of which may have answered one request with another's reply.
-    void extraReply();
+    // A block came that no request awaited (a frame sent by hand aside): a
+    // reply owed from before the session, another master, a second device
+    // at the address or an echoing line. Any of them may have answered one
+    // request with another's reply.
+    void unaskedReply(const QByteArray &block);
 
 private:
     void sendNext();
@@ -108,6 +118,7 @@ private:
     bool mayAnswerTheOneBefore(const QByteArray &block);
     void ageSuspicion();
     void cancelAll(QList<PendingCommand> commands);
+    void whenQuiet(QObject *context, std::function<void()> then);
 
     Serial *serial;
     QTimer tickTimer;
@@ -144,7 +155,7 @@ private:
     quint32 suspectTicksMs = 0;
     qint64 suspectSinceMs = 0;
     PendingCommand timedOutBefore;
-    bool lastReplyAccepted = false;
+    qint64 longestRoundTripMs = -1;
     bool handReplyExpected = false;
     bool handFrameCrossed = false;
     bool interruptedInFlight = false;

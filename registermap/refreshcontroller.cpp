@@ -12,6 +12,7 @@ RefreshController::RefreshController(RegisterStore *store, RequestScheduler *sch
     connect(scheduler, &RequestScheduler::completed, this, &RefreshController::onCompleted);
     connect(scheduler, &RequestScheduler::idle, this, &RefreshController::onIdle);
     connect(store, &RegisterStore::rowsReplaced, this, [this] { plan.setBlockSize(this->store->blockRead()); });
+    connect(scheduler, &RequestScheduler::unaskedReply, this, &RefreshController::distrustRecentReads);
 }
 
 void RefreshController::refreshAll()
@@ -23,6 +24,9 @@ void RefreshController::start(const QList<int> &rows)
 {
     emit refreshAvailable(false);
     inProgress = true;
+    answeredBefore.swap(answeredNow);
+    answeredNow.clear();
+    doubtful = false;
     queue(rows);
 }
 
@@ -51,6 +55,21 @@ void RefreshController::stop()
 {
     plan.forgetRefusals();
     inProgress = false;
+    answeredNow.clear();
+    answeredBefore.clear();
+}
+
+// The values those reads showed are no longer live, and the rest of this
+// refresh brings none.
+void RefreshController::distrustRecentReads()
+{
+    for (const QList<PendingCommand> *reads : {&answeredBefore, &answeredNow}) {
+        for (const PendingCommand &read : *reads)
+            store->markReadFailed(read);
+    }
+    answeredBefore.clear();
+    answeredNow.clear();
+    doubtful = inProgress;
 }
 
 void RefreshController::resetCount()
@@ -87,7 +106,11 @@ void RefreshController::onCompleted(const PendingCommand &request, const Request
     if (request.owner != this || request.isWrite())
         return;
     switch (outcome.kind) {
-    case OutcomeKind::Answered: return storeReadValues(request, outcome.values);
+    case OutcomeKind::Answered:
+        if (doubtful)
+            return store->markReadFailed(request);
+        answeredNow.append(request);
+        return storeReadValues(request, outcome.values);
     case OutcomeKind::Refused: return onBlockRefused(request, outcome.exceptionCode);
     case OutcomeKind::Cancelled: return;
     default: return store->markReadFailed(request);

@@ -60,6 +60,7 @@ private:
     void onIdle();
     void onBlockRefused(const PendingCommand &request, quint8 code);
     void start(const QList<int> &rows);
+    void distrustRecentReads();
     void queue(const QList<int> &rows);
     QList<int> allRows() const;
 
@@ -72,6 +73,11 @@ private:
     // timed out.
     bool inProgress = false;
     int refreshCount = 0;
+    // The reads answered in this refresh and the one before: a reply that
+    // no request asked for may mean any of them had another's reply.
+    QList<PendingCommand> answeredNow;
+    QList<PendingCommand> answeredBefore;
+    bool doubtful = false;
 };
 
 #endif // REFRESHCONTROLLER_H

@@ -11,6 +11,9 @@ namespace {
 
 // What a shell reports for a program ended by SIGINT.
 constexpr int interruptedStatus = 130;
+// Drivers answered, but replies that no request asked for mean the list may
+// lack one.
+constexpr int incompleteStatus = 3;
 
 } // namespace
 
@@ -19,6 +22,13 @@ int runScanCommand(const ScanRequest &request, QTextStream &out, QTextStream &er
     ScanRun scan(Serial::instance());
     QObject::connect(&scan, &ScanRun::hitFound, [&out](const ScanHit &hit) {
         out << "found: address " << hit.address << ", " << hit.baud << " baud" << Qt::endl;
+    });
+    bool unasked = false;
+    QObject::connect(&scan, &ScanRun::unaskedReplies, [&err, &unasked](qint64 baud, int count, int from) {
+        unasked = true;
+        err << "scan: at " << baud << " baud " << count << " replies came that no request asked for (the first from "
+            << "address " << from << "): a driver slower than the scan timeout, or another master; a driver may "
+            << "have been missed: raise --scan-timeout" << Qt::endl;
     });
     QEventLoop loop;
     bool interrupted = false;
@@ -44,5 +54,7 @@ int runScanCommand(const ScanRequest &request, QTextStream &out, QTextStream &er
     }
     out << "scan: " << scan.hits().size() << " found, " << scan.total() << " addresses and baud rates asked on "
         << request.port << Qt::endl;
-    return scan.hits().isEmpty() ? 2 : 0;
+    if (scan.hits().isEmpty())
+        return 2;
+    return unasked ? incompleteStatus : 0;
 }

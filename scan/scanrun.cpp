@@ -23,6 +23,10 @@ ScanRun::ScanRun(Serial *serial, RequestScheduler *lineScheduler, QObject *paren
     connect(serial, &Serial::haveReceive, scheduler, &RequestScheduler::takeBlock);
     connect(scheduler, &RequestScheduler::completed, this, &ScanRun::onCompleted);
     connect(scheduler, &RequestScheduler::idle, this, &ScanRun::onBaudDone);
+    connect(scheduler, &RequestScheduler::unaskedReply, this, [this](const QByteArray &block) {
+        if (unaskedAtBaud++ == 0)
+            firstUnaskedFrom = quint8(block.at(0));
+    });
     // A pulled adapter ends the scan; nothing would answer any more.
     connect(serial, &Serial::portLost, this, [this](const QString &reason) {
         if (!running)
@@ -78,6 +82,8 @@ void ScanRun::scanBaud(int index)
         return;
     }
     answeredAtBaud = 0;
+    unaskedAtBaud = 0;
+    listening = false;
     scheduler->start();
     ModbusMaster *master = ModbusMaster::instance();
     for (int address = request.firstAddress; address <= request.lastAddress; ++address) {
@@ -112,9 +118,20 @@ void ScanRun::countAsked()
 // delivered.
 void ScanRun::onBaudDone()
 {
-    if (!running || !serial->serialPort->isOpen())
+    if (!running || listening || !serial->serialPort->isOpen())
         return;
+    listening = true;
+    scheduler->afterLateReplies(this, [this] { endBaud(); });
+}
+
+void ScanRun::endBaud()
+{
+    if (!running || !listening || !serial->serialPort->isOpen())
+        return;
+    listening = false;
     scheduler->stop();
+    if (unaskedAtBaud > 0)
+        emit unaskedReplies(request.bauds.at(baudIndex), unaskedAtBaud, firstUnaskedFrom);
     askedCount = (baudIndex + 1) * request.addressCount();
     emit progressed(askedCount, total());
     emit baudScanned(request.bauds.at(baudIndex), request.addressCount(), answeredAtBaud);

@@ -47,6 +47,10 @@ signals:
     void hitFound(const ScanHit &hit);
     void progressed(int asked, int total);
     void baudScanned(qint64 baud, int asked, int answered);
+    // Replies came at this baud rate that no request asked for, the first
+    // from `fromAddress`: a driver slower than the timeout, or another
+    // master. A driver may have been missed.
+    void unaskedReplies(qint64 baud, int count, int fromAddress);
     // errorText() is set when a later baud rate would not open.
     void finished(bool cancelled);
 
@@ -55,6 +59,7 @@ private:
     void onCompleted(const PendingCommand &request, const RequestOutcome &outcome);
     void countAsked();
     void onBaudDone();
+    void endBaud();
     void finish(bool cancelled);
     void restoreLine();
 
@@ -66,6 +71,10 @@ private:
     int baudIndex = 0;
     int askedCount = 0;
     int answeredAtBaud = 0;
+    int unaskedAtBaud = 0;
+    int firstUnaskedFrom = 0;
+    // Every address had its outcome; a late reply may still come.
+    bool listening = false;
     QList<ScanHit> found;
     QString error;
 

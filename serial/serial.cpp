@@ -58,6 +58,16 @@ void Serial::closeReceiveBlock()
     emit haveReceive(serialPort->readAll());
 }
 
+void Serial::discardInput()
+{
+    receiveTimer.stop();
+    expected = ExpectedReply();
+    if (!serialPort->isOpen())
+        return;
+    serialPort->clear(QSerialPort::Input);
+    serialPort->readAll();
+}
+
 void Serial::expectReply(quint8 slave, quint8 function, int length)
 {
     expected = ExpectedReply{slave, function, length};

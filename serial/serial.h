@@ -39,6 +39,9 @@ public:
     void expectReply(quint8 slave, quint8 function, int length);
     // Bytes have arrived that are not yet handed on as a block.
     bool isReceiving() const;
+    // Drops whatever the line holds unread, in the system's buffer too: a
+    // reply owed to an earlier request, perhaps another program's.
+    void discardInput();
 
     // Public so that the window can see whether the line is open and close it.
     QSerialPort *serialPort;

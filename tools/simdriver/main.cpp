@@ -59,6 +59,9 @@ void printUsage(FILE *to)
             "  --short-read    answer a read of several registers with the first alone\n"
             "  --repeat-reply MS  send every reply again MS milliseconds later, as a\n"
             "                  second device at the same address would\n"
+            "  --owed-reply    before the first read's own reply, send the one a read of\n"
+            "                  the register after would get, as a reply still owed to\n"
+            "                  another program's request\n"
             "  --pace          keep the line's time at the --baud rate, 10 bits a byte:\n"
             "                  the reply starts a turnaround after the request's last\n"
             "                  byte would have arrived (plus --delay), and each byte\n"
@@ -95,7 +98,7 @@ bool parseNumberOption(const char *name, long min, long max, int &number)
 bool parseOptions(int argc, char **argv, Options &options)
 {
     enum { Map = 1, Address, Baud, Delay, Silent, Device, Help, Exception, ReplyAddress, BadCrc, ByteGap,
-           Pace, Turnaround, SilentAfter, WrongKind, ShortRead, RefuseFunction, RepeatReply };
+           Pace, Turnaround, SilentAfter, WrongKind, ShortRead, RefuseFunction, RepeatReply, OwedReply };
     static const struct option longOptions[] = {
         {"map", required_argument, nullptr, Map},
         {"address", required_argument, nullptr, Address},
@@ -114,6 +117,7 @@ bool parseOptions(int argc, char **argv, Options &options)
         {"wrong-kind", no_argument, nullptr, WrongKind},
         {"short-read", no_argument, nullptr, ShortRead},
         {"repeat-reply", required_argument, nullptr, RepeatReply},
+        {"owed-reply", no_argument, nullptr, OwedReply},
         {"refuse-function", required_argument, nullptr, RefuseFunction},
         {nullptr, 0, nullptr, 0},
     };
@@ -134,6 +138,7 @@ bool parseOptions(int argc, char **argv, Options &options)
         case BadCrc: options.server.badCrc = true; break;
         case WrongKind: options.server.wrongKind = true; break;
         case ShortRead: options.server.shortRead = true; break;
+        case OwedReply: options.server.owedReply = true; break;
         case RepeatReply: valid = parseNumberOption("repeat-reply", 1, 10000, options.server.repeatMs); break;
         case SilentAfter: valid = parseNumberOption("silent-after", 0, 1000000, options.server.silentAfter); break;
         case ByteGap: valid = parseNumberOption("byte-gap", 1, 10000, options.server.byteGapMs); break;

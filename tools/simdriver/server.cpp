@@ -23,6 +23,7 @@ struct Server
     modbus_mapping_t *registers;
     modbus_t *ctx;
     int answered = 0;
+    bool owedSent = false;
 };
 
 uint16_t wordAt(const uint8_t *bytes)
@@ -309,8 +310,30 @@ bool sendOnLine(const Server &server, const std::vector<uint8_t> &reply, int64_t
     return true;
 }
 
+// The reply an earlier read, one register further on, would have had.
+void sendOwedReply(Server &server, const uint8_t *request, int length)
+{
+    server.owedSent = true;
+    const int header = modbus_get_header_length(server.ctx);
+    if (length < header + 5 || request[header] != 3)
+        return;
+    std::vector<uint8_t> earlier(request, request + length - 2);
+    const uint16_t address = static_cast<uint16_t>(wordAt(&earlier[header + 1]) + 1);
+    earlier[header + 1] = static_cast<uint8_t>(address >> 8);
+    earlier[header + 2] = static_cast<uint8_t>(address & 0xFF);
+    appendCrc(earlier);
+    std::vector<uint8_t> reply = capturedReply(server, [&] {
+        modbus_reply(server.ctx, earlier.data(), static_cast<int>(earlier.size()), server.registers);
+    });
+    fprintf(stderr, "simdriver: owed reply for address 0x%04X sent first\n", address);
+    if (write(server.line.fd, reply.data(), reply.size()) != static_cast<ssize_t>(reply.size()))
+        fprintf(stderr, "simdriver: owed reply not sent in full\n");
+}
+
 void answer(Server &server, const uint8_t *request, int length, int64_t requestEndNs)
 {
+    if (server.settings.owedReply && !server.owedSent)
+        sendOwedReply(server, request, length);
     const uint8_t *pdu = request + modbus_get_header_length(server.ctx);
     const int silentAfter = server.settings.silentAfter;
     if (server.settings.silent || (silentAfter >= 0 && server.answered++ >= silentAfter)) {

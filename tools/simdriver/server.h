@@ -22,6 +22,9 @@ struct ServerSettings
     bool wrongKind = false; // a read reply to a write, a write echo to a read
     bool shortRead = false; // answer a read of several registers with one
     int repeatMs = 0; // send every reply again this much later, as a second device would; 0: once
+    // Before the first read's reply, send the reply it would have had one
+    // register further on: a reply still owed to an earlier request.
+    bool owedReply = false;
     // Keep the time a real line at `baud` would take (10 bits a byte): the
     // reply starts turnaroundMs (+ delayMs) after the request's last byte
     // would have arrived, and each byte goes out when it would be complete.

@@ -161,7 +161,9 @@ void CompareDialog::showWritesFinished(RunEnd end)
 {
     setWriting(false);
     QString text = tr("已写入并确认 %1 个参数").arg(confirmed);
-    if (end == RunEnd::Cancelled)
+    if (end == RunEnd::UnaskedReply)
+        text = tr("收到无人请求的应答（另一主站，或同一地址上的第二台设备？）：所有写入均未确认，可能已写入");
+    else if (end == RunEnd::Cancelled)
         text += tr("，已取消");
     else if (end == RunEnd::Stopped)
         text += tr("，连接已断开，其余未写入");

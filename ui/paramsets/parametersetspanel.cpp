@@ -100,16 +100,16 @@ void ParameterSetsPanel::readDriver(const DriverContext &driver)
 // nor written.
 void ParameterSetsPanel::onRead(const QHash<quint16, qint64> &values, RunEnd end)
 {
-    if (end != RunEnd::Completed) {
-        if (purpose == Purpose::Verify && compareDialog)
-            compareDialog->showRefusal(tr("读取驱动器参数未完成，未写入任何参数"));
-        return;
-    }
-    if (run->readWasDoubtful()) {
+    if (end == RunEnd::UnaskedReply) {
         const QString text = tr("收到无人请求的应答（此地址可能有两台设备），读到的值均不可信");
         if (purpose == Purpose::Verify && compareDialog)
             return compareDialog->showRefusal(text);
         return emit notice(text);
+    }
+    if (end != RunEnd::Completed) {
+        if (purpose == Purpose::Verify && compareDialog)
+            compareDialog->showRefusal(tr("读取驱动器参数未完成，未写入任何参数"));
+        return;
     }
     if (purpose == Purpose::Verify)
         return writeIfUnchanged(values);

@@ -180,6 +180,12 @@ void PortSession::scan()
         parts.log->append(LogColour::Normal, QStringLiteral("Scan at %1 baud: %2 addresses asked, %3 answered")
                                                  .arg(baud).arg(asked).arg(answered));
     });
+    connect(dialog->run(), &ScanRun::unaskedReplies, this, [this](qint64 baud, int count, int from) {
+        parts.log->append(LogColour::Error,
+                          QStringLiteral("Scan at %1 baud: %2 replies that no request asked for (the first from "
+                                         "address %3): a driver slower than the reply timeout may have been missed")
+                              .arg(baud).arg(count).arg(from));
+    });
     parts.saveParams->setEnabled(false);
     parts.loadParams->setEnabled(false);
     dialog->open();
