@@ -358,11 +358,17 @@ void BatchRun::onWritesFinished(RunEnd end)
     finish(doubtful ? NoDriver : clean ? Done : NotEqual);
 }
 
+// After a timeout the likeliest cause is the driver's own late reply.
 QString BatchRun::unaskedReplyText() const
 {
+    const QString slow = scheduler->statistics().timeouts > 0
+                             ? QStringLiteral(", or a driver slower than its reply wait (rxOutTime %1 ms)")
+                                   .arg(scheduler->rxOutTime())
+                             : QString();
     return QStringLiteral("steppertool: a reply came that no request asked for: another master or a second device "
-                          "at address %1?")
-        .arg(scheduler->slaveAddress());
+                          "at address %1%2?")
+        .arg(scheduler->slaveAddress())
+        .arg(slow);
 }
 
 void BatchRun::finish(int status)

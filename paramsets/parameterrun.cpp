@@ -58,7 +58,7 @@ void ParameterRun::writeValues(const QList<ParameterEntry> &values)
     ending = RunEnd::Completed;
     silentInRow = 0;
     doubtful = false;
-    anyWriteSent = false;
+    anyConfirmed = false;
     writes.clear();
     writeRows.clear();
     const QHash<quint16, const RegisterInfo *> index = mapIndex(rows);
@@ -204,7 +204,6 @@ void ParameterRun::endReading()
 void ParameterRun::sendWrite()
 {
     const RegisterInfo &row = writeRow();
-    anyWriteSent = true;
     send({writeRowCmd(slave, row, writeFunction), row.address, quint16(row.format.wordCount()), this,
           writeIndex * 2 + WriteStep});
 }
@@ -249,6 +248,7 @@ void ParameterRun::onReadBackOutcome(const RequestOutcome &outcome)
 
 void ParameterRun::finishWrite(WriteResult result, const QString &reason)
 {
+    anyConfirmed |= result == WriteResult::Confirmed;
     emit writeOutcome(writes.at(writeIndex), result, reason);
     ++writeIndex;
     emit writeProgress(writeIndex, writes.size());
@@ -260,7 +260,7 @@ void ParameterRun::finishWrite(WriteResult result, const QString &reason)
 // A read back may have had an earlier request's reply, like any read.
 void ParameterRun::finishWriting()
 {
-    if (ending == RunEnd::Completed && anyWriteSent)
+    if (ending == RunEnd::Completed && anyConfirmed)
         return listenForLateReplies(&ParameterRun::endWriting);
     endWriting();
 }

@@ -114,7 +114,7 @@ private:
     bool doubtful = false;
     // The requests are done; a late reply may still come.
     bool listening = false;
-    bool anyWriteSent = false;
+    bool anyConfirmed = false;
     int readsDone = 0;
     QList<ParameterEntry> writes;
     QList<RegisterInfo> writeRows;  // each write's row, holding its words

@@ -21,11 +21,13 @@ cd "$root"
 
 tool_options=()
 if [ "$simulate" -eq 1 ]; then
-    sim_out="$root/build/simdriver.port"
-    sim_log="$root/build/simdriver.log"
+    # Named by this script's process, so that two runs, or a run and the
+    # tests, never share a simulator's files.
+    sim_out="$root/build/simdriver.$$.port"
+    sim_log="$root/build/simdriver.$$.log"
     "$root/build/tools/simdriver/simdriver" --map "$root/RegisterInfo" >"$sim_out" 2>"$sim_log" &
     sim_pid=$!
-    trap 'kill "$sim_pid" 2>/dev/null || true; wait "$sim_pid" 2>/dev/null || true' EXIT
+    trap 'kill "$sim_pid" 2>/dev/null || true; wait "$sim_pid" 2>/dev/null || true; rm -f "$sim_out" "$sim_log"' EXIT
     for _ in $(seq 100); do
         [ -s "$sim_out" ] && break
         sleep 0.1

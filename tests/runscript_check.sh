@@ -33,7 +33,10 @@ lamp_pixels() {
         -format "%[fx:round(mean*w*h)]" info:
 }
 
-simulator_reads() { grep -c 'simdriver: read ' "$root/build/simdriver.log" 2>/dev/null || true; }
+# The log of this run's own simulator, as run.sh names it: another run.sh
+# may have its window open meanwhile.
+simulator_log() { sed -n 's/^== simulated driver (its requests are logged to \(.*\)) on:$/\1/p' "$work/run.out"; }
+simulator_reads() { grep -c 'simdriver: read ' "$(simulator_log)" 2>/dev/null || true; }
 
 Xvfb -displayfd 3 -screen 0 1400x1000x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
 xvfb_pid=$!
@@ -61,8 +64,9 @@ lit=$(lamp_pixels)
 run_ended() { ! kill -0 "$run_pid" 2>/dev/null; }
 wait_for 20 run_ended || fail "the tool did not exit when its window was closed"
 wait "$run_pid" || fail "run.sh exited with $?"
-run_pid=""
-if pgrep -f "$root/build/tools/simdriver/simdriver" >/dev/null; then
+# Only what this run started, in the session setsid gave it.
+if pgrep -s "$run_pid" -f "$root/build/tools/simdriver/simdriver" >/dev/null; then
     fail "a simulator was left running"
 fi
+run_pid=""
 echo "run.sh check passed: $registers registers read, $lit lamp pixels lit, nothing left running"

@@ -20,6 +20,7 @@ private slots:
     void batchRequestsLeaveWithoutWaitingForTicks();
     void aReplyAfterItsWaitIsLateWhenHandedOverEarly();
     void aHandSentFramesReplyAnswersNoRequest();
+    void everyUnaskedBlockIsReportedAndLateOnesAreAwaited();
 };
 
 void TestScheduler::everyRequestGetsExactlyOneFittingOutcome()
@@ -127,6 +128,50 @@ void TestScheduler::aHandSentFramesReplyAnswersNoRequest()
         line.scheduler.takeBlock(readReply(3000));
     }
     QCOMPARE(line.kinds, (QList<OutcomeKind>{OutcomeKind::Answered, OutcomeKind::Garbled}));
+}
+
+// A reply no request awaits is reported wherever it comes: after an answer,
+// while the line settles after a timeout. The time a client listens for one
+// after its last outcome follows the round trips seen, never beyond a whole
+// reply wait, and a client waiting meanwhile hears of it before it is done.
+void TestScheduler::everyUnaskedBlockIsReportedAndLateOnesAreAwaited()
+{
+    qint64 clockMs = 0;
+    OutcomeRecorder line(5, 1000);
+    line.scheduler.setClock([&clockMs] { return clockMs; });
+    QSignalSpy unasked(&line.scheduler, &RequestScheduler::unaskedReply);
+    QVERIFY(line.scheduler.lateReplyWindowMs() >= 1000);
+
+    auto roundTrip = [&](qint64 ms) {
+        line.scheduler.enqueue(line.read(0x10));
+        line.scheduler.tick();
+        clockMs += ms;
+        line.scheduler.takeBlock(readReply(7));
+    };
+    roundTrip(4);
+    QVERIFY(line.scheduler.lateReplyWindowMs() >= 8);
+    QVERIFY(line.scheduler.lateReplyWindowMs() < 30);
+    roundTrip(900);
+    QVERIFY(line.scheduler.lateReplyWindowMs() < 1100);
+    QCOMPARE(unasked.count(), 0);
+
+    line.scheduler.takeBlock(readReply(7));
+    QCOMPARE(unasked.count(), 1);
+    line.scheduler.enqueue(line.read(0x11));
+    line.scheduler.tick();
+    clockMs += 5000;
+    line.scheduler.tick();
+    QCOMPARE(line.kinds.last(), OutcomeKind::TimedOut);
+    line.scheduler.takeBlock(readReply(7));
+    QCOMPARE(unasked.count(), 2);
+
+    bool done = false;
+    line.scheduler.afterLateReplies(&line.owner, [&] { done = unasked.count() == 3; });
+    line.scheduler.takeBlock(readReply(7));
+    QTest::qWait(50);
+    QVERIFY2(!done, "the line owes a quiet after the timeout");
+    clockMs += 5000;
+    QTRY_VERIFY_WITH_TIMEOUT(done, 5000);
 }
 
 QTEST_MAIN(TestScheduler)
