@@ -314,6 +314,10 @@ void RequestScheduler::takeBlock(const QByteArray &block)
         ++stats.crcErrors;
     } else if (outcome.kind == OutcomeKind::Garbled) {
         ++stats.unmatched;
+        // Another slave's reply answers no request of ours: a late one of
+        // a driver asked before, or another master's.
+        if (quint8(block.at(0)) != awaited.slave())
+            emit unaskedReply(block);
     }
     finishAwaited(outcome, logText);
 }

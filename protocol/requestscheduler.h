@@ -97,7 +97,8 @@ signals:
     void idle();
     void sessionEnded();
     void statisticsChanged();
-    // A block came that no request awaited (a frame sent by hand aside): a
+    // A block came that no request awaited (a frame sent by hand aside), or
+    // a whole reply from another slave than the awaited one's: a
     // reply owed from before the session, another master, a second device
     // at the address or an echoing line. Any of them may have answered one
     // request with another's reply.

@@ -71,7 +71,8 @@ void TestScan::cleanup()
 }
 
 // The real command line without a display: 0 and the hit when the driver
-// answers, 2 when nothing does, 1 for a value it does not take.
+// answers, 2 when nothing does, 3 when replies came that no request asked
+// for, 1 for a value it does not take.
 void TestScan::commandLineExitStatuses()
 {
     const QStringList scan = {QStringLiteral("--port"), simulator->devicePath(), QStringLiteral("--scan"),
@@ -92,6 +93,16 @@ void TestScan::commandLineExitStatuses()
                                                   "--addresses", "1-3"});
     QCOMPARE(slow.status, 0);
     QVERIFY2(slow.out.contains(QStringLiteral("found: address 2, 1200 baud")), qPrintable(slow.out));
+    // A reply that comes again while the next address is asked: the hit
+    // stands, but the scan does not claim the list is whole.
+    Simulator twice;
+    QVERIFY(twice.start(folder->path() + QStringLiteral("/RegisterInfo"), {"--address", "2", "--repeat-reply", "5"}));
+    const ToolRun doubtful = runTool(folder->path(), {"--port", twice.devicePath(), "--scan", "--bauds", "9600",
+                                                      "--addresses", "1-3"});
+    QCOMPARE(doubtful.status, 3);
+    QVERIFY2(doubtful.out.contains(QStringLiteral("found: address 2, 9600 baud")), qPrintable(doubtful.out));
+    QVERIFY2(doubtful.err.contains(QStringLiteral("replies came that no request asked for (the first from address 2)")),
+             qPrintable(doubtful.err));
     const ToolRun refused = runTool(folder->path(), scan + QStringList{QStringLiteral("--scan-timeout"), QStringLiteral("x")});
     QCOMPARE(refused.status, 1);
     QVERIFY(refused.err.contains(QStringLiteral("--scan-timeout")));
