@@ -93,7 +93,7 @@ bool BatchRun::openLine()
     scheduler = new RequestScheduler(serial, this);
     scheduler->setSlaveAddress(slave);
     scheduler->setTiming(map.txTime, map.rxOutTime);
-    scheduler->setMinimumGap(options.gapMs);
+    scheduler->setGap(options.gapMs);
     connect(serial, &Serial::haveReceive, scheduler, &RequestScheduler::takeBlock);
     connect(serial, &Serial::portLost, this, &BatchRun::onLineLost);
     run = new ParameterRun(scheduler, this);

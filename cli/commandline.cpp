@@ -29,8 +29,9 @@ const struct OptionRow
     {"restore", "FILE", "Write the values of FILE that differ from the driver's."},
     {"dry-run", nullptr, "With --restore: show what would be written, write nothing."},
     {"skip", "ADDR[,ADDR...]", "With --restore: never write these registers."},
-    {"gap", "MS", "Batch runs: at least MS milliseconds of silence between a reply and the next request "
-                  "(default: the Modbus RTU gap of 3.5 characters, 1.75 ms above 19200 baud)."},
+    {"gap", "MS", "Batch runs: MS milliseconds of silence between a reply and the next request, from 0 "
+                  "(default: the Modbus RTU gap of 3.5 characters, 1.75 ms above 19200 baud; less breaks RTU "
+                  "framing and is only for drivers known to cope)."},
     {"use-map-timing", nullptr, "With --backup, --compare, --restore: pace requests by the map's txTime "
                                 "instead of at line speed."},
     {"scan", nullptr, "Ask every address at every baud rate for one register; list who answers."},

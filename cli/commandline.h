@@ -39,9 +39,9 @@ public:
     QString parameterFile;
     bool dryRun = false;
     // Batch runs go at line speed unless the map's txTime is asked for; a
-    // gap of 0 leaves the Modbus RTU gap.
+    // negative gap (none given) leaves the Modbus RTU gap.
     bool useMapTiming = false;
-    double gapMs = 0;
+    double gapMs = -1;
     QList<quint16> skipped;
     QString language;  // "zh", "en", or empty for the system's
     ScanRequest scan;

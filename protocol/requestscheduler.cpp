@@ -29,7 +29,7 @@ RequestScheduler::RequestScheduler(Serial *serial, QObject *parent)
     , serial(serial)
 {
     monotonic.start();
-    now = [this] { return monotonic.elapsed(); };
+    now = [this] { return double(monotonic.nsecsElapsed()) / 1e6; };
     tickTimer.setInterval(txTimeMs);
     // A coarse timer may fire a tick late by a good part of a short txTime.
     tickTimer.setTimerType(Qt::PreciseTimer);
@@ -44,7 +44,7 @@ RequestScheduler::RequestScheduler(Serial *serial, QObject *parent)
 
 double RequestScheduler::interFrameGapMs() const
 {
-    return qMax(minimumGapMs, WireTime::of(*serial->serialPort).interFrameGapMs());
+    return givenGapMs >= 0 ? givenGapMs : WireTime::of(*serial->serialPort).interFrameGapMs();
 }
 
 void RequestScheduler::setTiming(int txTime, quint32 rxOutTime)
@@ -183,12 +183,22 @@ double RequestScheduler::replyWaitMs(const PendingCommand &request) const
     return rxOutTimeMs + wire.frameMs(request.frame.size()) + wire.frameMs(expectedReplyLength(request));
 }
 
+// A reply whose bytes are still arriving may be stretched by the pauses
+// Modbus RTU allows between them, up to 1.5 characters each.
+double RequestScheduler::replyDeadlineMs(const PendingCommand &request, bool receiving) const
+{
+    if (!receiving)
+        return replyWaitMs(request);
+    const WireTime wire = WireTime::of(*serial->serialPort);
+    return replyWaitMs(request) + 1.5 * wire.characterMs() * expectedReplyLength(request) + wire.frameEndMs();
+}
+
 // A request that left between two ticks is judged by the clock alone.
 void RequestScheduler::waitLonger()
 {
     waitElapsedMs += quint32(txTimeMs);
     const double counted = awaited.lineSpeed ? 0 : double(waitElapsedMs);
-    if (qMax<double>(counted, double(now() - sentAtMs)) > replyWaitMs(awaited))
+    if (qMax<double>(counted, now() - sentAtMs) > replyDeadlineMs(awaited, serial->isReceiving()))
         timeOut();
 }
 
@@ -203,7 +213,7 @@ void RequestScheduler::checkDeadline()
 {
     if (!isAwaiting())
         return;
-    const double left = replyWaitMs(awaited) - double(now() - sentAtMs);
+    const double left = replyDeadlineMs(awaited, serial->isReceiving()) - (now() - sentAtMs);
     if (left < 0)
         timeOut();
     else
@@ -221,10 +231,17 @@ void RequestScheduler::scheduleLineSpeed()
 {
     if (isAwaiting() || !headLeavesAtLineSpeed())
         return;
-    double wait = interFrameGapMs() - double(now() - lineActiveAtMs);
+    double wait = interFrameGapMs() - (now() - lineActiveAtMs);
     if (settling && !driverSilent)
-        wait = qMax(wait, double(quietNeededMs) - double(now() - quietSinceMs));
-    paceTimer.start(qMax(0, int(std::ceil(wait))));
+        wait = qMax(wait, double(quietNeededMs) - (now() - quietSinceMs));
+    armPaceTimer(wait);
+}
+
+// Whole milliseconds by the timer, never past the moment; the last fraction
+// by turns of the event loop, so that the gap is neither short nor long.
+void RequestScheduler::armPaceTimer(double waitMs)
+{
+    paceTimer.start(waitMs >= 1 ? int(waitMs) : 0);
 }
 
 void RequestScheduler::sendAtLineSpeed()
@@ -233,7 +250,10 @@ void RequestScheduler::sendAtLineSpeed()
         return;
     // Bytes still arriving mean the line is not silent: they become a block
     // (and count as a stray) before the next request may leave.
-    if ((settling && !settled(false)) || now() - lineActiveAtMs < interFrameGapMs() || serial->isReceiving()) {
+    const double gapLeft = interFrameGapMs() - (now() - lineActiveAtMs);
+    if (gapLeft > 0 && !serial->isReceiving() && !settling)
+        return armPaceTimer(gapLeft);
+    if ((settling && !settled(false)) || gapLeft > 0 || serial->isReceiving()) {
         paceTimer.start(1);
         return;
     }
@@ -252,8 +272,8 @@ bool RequestScheduler::settled(bool ticked)
     if (ticked)
         quietTicksMs += quint32(txTimeMs);
     const quint32 needed = driverSilent ? 0 : quietNeededMs;
-    const qint64 quiet = qMax<qint64>(quietTicksMs, now() - quietSinceMs);
-    if (quiet < qint64(needed) || serial->isReceiving())
+    const double quiet = qMax<double>(quietTicksMs, now() - quietSinceMs);
+    if (quiet < double(needed) || serial->isReceiving())
         return false;
     settling = false;
     driverSilent = !heardSinceSend;
@@ -282,7 +302,7 @@ void RequestScheduler::takeBlock(const QByteArray &block)
         return;
     // A block that comes after its request's wait is late, even when a busy
     // event loop hands it over before the deadline's own check runs.
-    if (isAwaiting() && double(now() - sentAtMs) > replyWaitMs(awaited))
+    if (isAwaiting() && now() - sentAtMs > replyDeadlineMs(awaited, true))
         timeOut();
     emit received(block);
     lineActiveAtMs = now();
@@ -308,8 +328,9 @@ void RequestScheduler::takeBlock(const QByteArray &block)
     const RequestOutcome outcome = judgeReply(awaited, block, &logText);
     if (outcome.answered()) {
         ++stats.validReplies;
-        stats.lastRoundTripMs = now() - sentAtMs;
-        longestRoundTripMs = qMax(longestRoundTripMs, stats.lastRoundTripMs);
+        const double roundTripMs = now() - sentAtMs;
+        stats.lastRoundTripMs = qRound64(roundTripMs);
+        longestRoundTripMs = qMax(longestRoundTripMs, roundTripMs);
     } else if (!ModbusMaster::instance()->checkCrc(block)) {
         ++stats.crcErrors;
     } else if (outcome.kind == OutcomeKind::Garbled) {
@@ -362,7 +383,7 @@ void RequestScheduler::ageSuspicion()
     if (!suspectOpen)
         return;
     suspectTicksMs += quint32(txTimeMs);
-    if (qMax<qint64>(suspectTicksMs, now() - suspectSinceMs) >= qint64(rxOutTimeMs))
+    if (qMax<double>(suspectTicksMs, now() - suspectSinceMs) >= double(rxOutTimeMs))
         suspectOpen = false;
 }
 
@@ -398,7 +419,7 @@ double RequestScheduler::lateReplyWindowMs() const
         return whole;
     // A few milliseconds for the event loop to hand on bytes already here.
     constexpr double handOverMs = 5;
-    return qMin(whole, 2.0 * double(longestRoundTripMs) + interFrameGapMs() + handOverMs);
+    return qMin(whole, 2.0 * longestRoundTripMs + interFrameGapMs() + handOverMs);
 }
 
 void RequestScheduler::afterLateReplies(QObject *context, std::function<void()> then)

@@ -40,12 +40,14 @@ public:
 
     void setTiming(int txTimeMs, quint32 rxOutTimeMs);
     // The silence between frames for line-speed requests: the Modbus RTU gap
-    // at the port's baud rate, or more for a driver that needs it.
-    void setMinimumGap(double ms) { minimumGapMs = ms; }
+    // at the port's baud rate unless a gap is given (negative: none given).
+    // A gap below 3.5 characters breaks RTU framing; it is for drivers known
+    // to take requests back to back.
+    void setGap(double ms) { givenGapMs = ms; }
     double interFrameGapMs() const;
-    // Milliseconds from any fixed point; a monotonic clock unless a test
-    // brings its own.
-    void setClock(std::function<qint64()> clock) { now = std::move(clock); }
+    // Milliseconds, to a fraction, from any fixed point; a monotonic clock
+    // unless a test brings its own.
+    void setClock(std::function<double()> clock) { now = std::move(clock); }
     int txTime() const { return txTimeMs; }
     quint32 rxOutTime() const { return rxOutTimeMs; }
 
@@ -114,6 +116,8 @@ private:
     void sendAtLineSpeed();
     void checkDeadline();
     double replyWaitMs(const PendingCommand &request) const;
+    double replyDeadlineMs(const PendingCommand &request, bool receiving) const;
+    void armPaceTimer(double waitMs);
     void finishAwaited(const RequestOutcome &outcome, const QString &logText);
     void noteStray(const QByteArray &block);
     bool mayAnswerTheOneBefore(const QByteArray &block);
@@ -125,8 +129,8 @@ private:
     QTimer tickTimer;
     QTimer paceTimer;
     QTimer deadlineTimer;
-    double minimumGapMs = 0;
-    qint64 lineActiveAtMs = -1000000;
+    double givenGapMs = -1;
+    double lineActiveAtMs = -1000000;
     QList<PendingCommand> queue;
     PendingCommand awaited;
     bool running = false;
@@ -138,13 +142,13 @@ private:
     // clock takes over when ticks come late.
     quint32 waitElapsedMs = 0;
     QElapsedTimer monotonic;
-    std::function<qint64()> now;
-    qint64 sentAtMs = 0;
+    std::function<double()> now;
+    double sentAtMs = 0;
     // The quiet the line needs after a timeout or a garbled reply.
     bool settling = false;
     quint32 quietNeededMs = 0;
     quint32 quietTicksMs = 0;
-    qint64 quietSinceMs = 0;
+    double quietSinceMs = 0;
     // Nothing came through a request's wait and the quiet after it: a driver
     // that is simply absent, whose timeouts need no quiet until it sends.
     bool heardSinceSend = false;
@@ -154,9 +158,9 @@ private:
     // taken by no request.
     bool suspectOpen = false;
     quint32 suspectTicksMs = 0;
-    qint64 suspectSinceMs = 0;
+    double suspectSinceMs = 0;
     PendingCommand timedOutBefore;
-    qint64 longestRoundTripMs = -1;
+    double longestRoundTripMs = -1;
     bool handReplyExpected = false;
     bool handFrameCrossed = false;
     bool interruptedInFlight = false;

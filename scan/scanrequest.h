@@ -14,7 +14,7 @@ struct ScanRequest
     int firstAddress = 1;
     int lastAddress = 247;
     int timeoutMs = 50;
-    double gapMs = 0;  // more silence between requests than the line needs
+    double gapMs = -1;  // the silence between requests; negative: the Modbus RTU gap
     quint16 registerAddress = 0;
     QSerialPort::Parity parity = QSerialPort::NoParity;
     QSerialPort::StopBits stopBits = QSerialPort::OneStop;

@@ -53,7 +53,7 @@ bool ScanRun::start(const ScanRequest &scan)
     if (lineScheduler)
         lineScheduler->stop();
     scheduler->setTiming(scanTickMs, quint32(request.timeoutMs));
-    scheduler->setMinimumGap(request.gapMs);
+    scheduler->setGap(request.gapMs);
     if (request.bauds.isEmpty() || request.addressCount() < 1) {
         QTimer::singleShot(0, this, [this] { finish(false); });
         return true;

@@ -1,15 +1,14 @@
 #include "serial.h"
 
+#include "serial/wiretime.h"
 #include "util/hextext.h"
+
+#include <cmath>
 
 #include <QSerialPort>
 #include <QSerialPortInfo>
 
 namespace {
-
-// A pause this long in the incoming stream ends a block: a reply is sent in
-// one piece, and the next one is a polling interval away.
-constexpr int receiveGapMs = 12;
 
 bool isOfferedBaudRate(qint64 baud)
 {
@@ -46,7 +45,7 @@ void Serial::extendReceiveBlock()
         closeReceiveBlock();
         return;
     }
-    receiveTimer.setInterval(receiveGapMs);
+    receiveTimer.setInterval(int(std::ceil(WireTime::of(*serialPort).frameEndMs())));
     if (!receiveTimer.isActive())
         receiveTimer.start();
 }

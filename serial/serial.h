@@ -9,7 +9,8 @@
 #include <QTimer>
 
 // The one serial line of the program. Incoming bytes are handed on in
-// blocks: a block ends at the first pause of 12 ms in the stream, or, for
+// blocks: a block ends at the first pause of 3.5 characters in the stream
+// after the last byte's own time (12 ms at least, for USB adapters), or, for
 // the reply a request expects, as soon as it is complete. Every
 // transmission is reported as log text, successful or not. A device that
 // goes away while open (a pulled adapter, a killed pty peer) is reported

@@ -26,3 +26,10 @@ double WireTime::interFrameGapMs() const
 {
     return baud > 19200 ? 1.75 : 3.5 * characterMs();
 }
+
+double WireTime::frameEndMs() const
+{
+    // USB serial adapters hand bytes on in bursts a few milliseconds apart.
+    constexpr double adapterLatencyMs = 12;
+    return qMax(adapterLatencyMs, 4.5 * characterMs());
+}

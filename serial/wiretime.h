@@ -19,6 +19,10 @@ struct WireTime
     // The silence that separates two Modbus RTU frames: 3.5 character times,
     // and a fixed 1.75 ms above 19200 baud.
     double interFrameGapMs() const;
+    // How long after a byte's arrival the line must stay quiet to end a
+    // frame: 3.5 characters of silence and the next byte's own time, but no
+    // less than a USB adapter may hold bytes back before handing them on.
+    double frameEndMs() const;
 };
 
 #endif // WIRETIME_H

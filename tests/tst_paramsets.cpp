@@ -114,6 +114,7 @@ private slots:
     void progressShowsOnlyOnATerminal();
     void typedRowsBackupAndRestoreWhole();
     void readerOfStdoutGoesAway();
+    void slowLineWithPausesInRepliesIsReadWhole();
 
 private:
     Run steppertool(const QStringList &arguments);
@@ -954,4 +955,17 @@ void TestParamSets::typedRowsBackupAndRestoreWhole()
     QVERIFY2(run.err.contains(QStringLiteral("line 4: 32-bit register 0x0012 also takes 0x0013, which line 10 has")),
              qPrintable(run.err));
     QCOMPARE(writesIn(simulatorLog()), 0);
+}
+
+// At 1200 baud a character takes over 8 ms: a driver that pauses 4 ms
+// between the bytes of its replies, as Modbus RTU allows, is read whole.
+void TestParamSets::slowLineWithPausesInRepliesIsReadWhole()
+{
+    WorkFolder work(driverMap);
+    folder = &work;
+    const QString saved = work.path() + QStringLiteral("/saved.csv");
+    QVERIFY(startSimulator({"--pace", "--baud", "1200", "--byte-gap", "4"}));
+    const Run run = steppertool({"--port", simulator->devicePath(), "--baud", "1200", "--backup", saved});
+    QVERIFY2(run.status == 0, qPrintable(run.out + run.err));
+    QVERIFY2(run.out.contains(QStringLiteral("backup: 6 registers saved")), qPrintable(run.out));
 }

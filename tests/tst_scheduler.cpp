@@ -5,6 +5,7 @@
 #include "protocol/modbusmaster.h"
 #include "protocol/requestscheduler.h"
 #include "serial/serial.h"
+#include "serial/wiretime.h"
 #include "support/schedulermodel.h"
 
 // The scheduler's one promise, under every interleaving the model can make:
@@ -21,6 +22,8 @@ private slots:
     void aReplyAfterItsWaitIsLateWhenHandedOverEarly();
     void aHandSentFramesReplyAnswersNoRequest();
     void everyUnaskedBlockIsReportedAndLateOnesAreAwaited();
+    void noSilenceIsShorterThanPromised_data();
+    void noSilenceIsShorterThanPromised();
 };
 
 void TestScheduler::everyRequestGetsExactlyOneFittingOutcome()
@@ -172,6 +175,71 @@ void TestScheduler::everyUnaskedBlockIsReportedAndLateOnesAreAwaited()
     QVERIFY2(!done, "the line owes a quiet after the timeout");
     clockMs += 5000;
     QTRY_VERIFY_WITH_TIMEOUT(done, 5000);
+}
+
+void TestScheduler::noSilenceIsShorterThanPromised_data()
+{
+    QTest::addColumn<qint32>("baud");
+    QTest::newRow("1200") << 1200;
+    QTest::newRow("9600") << 9600;
+    QTest::newRow("115200") << 115200;
+}
+
+// A clock in steps of a twentieth of a millisecond: the gap after an
+// answer, the quiet after a garbled reply and the wait before a timeout are
+// each at least what the line promises, never a rounded millisecond less.
+void TestScheduler::noSilenceIsShorterThanPromised()
+{
+    QFETCH(qint32, baud);
+    Serial::instance()->serialPort->setBaudRate(baud);
+    double clockMs = 0.37;
+    OutcomeRecorder line(5, 30);
+    line.scheduler.setClock([&clockMs] { return clockMs; });
+    double sentAtMs = -1;
+    QObject probe;
+    connect(Serial::instance(), &Serial::sendDataShow, &probe, [&] { sentAtMs = clockMs; });
+    auto send = [&] {
+        PendingCommand read = line.read(0x10);
+        read.lineSpeed = true;
+        sentAtMs = -1;
+        line.scheduler.enqueue(read);
+    };
+    auto runUntil = [&](const std::function<bool()> &done) {
+        QElapsedTimer guard;
+        guard.start();
+        // The clock never runs ahead of the real one that drives the timers.
+        while (!done() && guard.elapsed() < 20000) {
+            clockMs += 0.05;
+            QThread::usleep(50);
+            QCoreApplication::processEvents();
+        }
+        QVERIFY(done());
+    };
+    const double gap = line.scheduler.interFrameGapMs();
+
+    send();
+    runUntil([&] { return sentAtMs >= 0; });
+    clockMs += 2.03;
+    line.scheduler.takeBlock(readReply(9));
+    const double answeredAtMs = clockMs;
+    send();
+    runUntil([&] { return sentAtMs >= 0; });
+    QVERIFY2(sentAtMs - answeredAtMs >= gap, qPrintable(QString::number(sentAtMs - answeredAtMs)));
+
+    const WireTime wire = WireTime::of(*Serial::instance()->serialPort);
+    const double replyWait = 30 + wire.frameMs(8) + wire.frameMs(7);
+    clockMs += 1.51;
+    line.scheduler.takeBlock(QByteArray::fromHex("0103"));
+    const double garbledAtMs = clockMs;
+    send();
+    runUntil([&] { return sentAtMs >= 0; });
+    QVERIFY2(sentAtMs - garbledAtMs >= 30 + replyWait, qPrintable(QString::number(sentAtMs - garbledAtMs)));
+
+    const int outcomes = line.kinds.size();
+    runUntil([&] { return line.kinds.size() > outcomes; });
+    QCOMPARE(line.kinds.last(), OutcomeKind::TimedOut);
+    QVERIFY2(clockMs - sentAtMs >= replyWait, qPrintable(QString::number(clockMs - sentAtMs)));
+    Serial::instance()->serialPort->setBaudRate(9600);
 }
 
 QTEST_MAIN(TestScheduler)
