@@ -60,9 +60,12 @@ void RefreshController::stop()
 }
 
 // The values those reads showed are no longer live, and the rest of this
-// refresh brings none.
+// refresh brings none. Long after a refresh, a stray says nothing of it.
 void RefreshController::distrustRecentReads()
 {
+    if (!inProgress && sinceRefreshEnded.isValid()
+        && double(sinceRefreshEnded.elapsed()) > scheduler->lateReplyWindowMs())
+        return;
     for (const QList<PendingCommand> *reads : {&answeredBefore, &answeredNow}) {
         for (const PendingCommand &read : *reads)
             store->markReadFailed(read);
@@ -84,6 +87,7 @@ void RefreshController::onIdle()
 {
     if (inProgress) {
         inProgress = false;
+        sinceRefreshEnded.start();
         emit refreshFinished();
         emit countChanged(++refreshCount);
     }

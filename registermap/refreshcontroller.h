@@ -1,6 +1,7 @@
 #ifndef REFRESHCONTROLLER_H
 #define REFRESHCONTROLLER_H
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 
@@ -78,6 +79,7 @@ private:
     QList<PendingCommand> answeredNow;
     QList<PendingCommand> answeredBefore;
     bool doubtful = false;
+    QElapsedTimer sinceRefreshEnded;
 };
 
 #endif // REFRESHCONTROLLER_H
