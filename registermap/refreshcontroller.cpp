@@ -72,6 +72,10 @@ void RefreshController::distrustRecentReads()
     }
     answeredBefore.clear();
     answeredNow.clear();
+    if (inProgress && !doubtful)
+        emit lineNote(QStringLiteral("A reply came that no request asked for (another master or a second device at "
+                                     "address %1?): the values of this refresh are not live")
+                          .arg(scheduler->slaveAddress()));
     doubtful = inProgress;
 }
 
