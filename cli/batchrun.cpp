@@ -87,7 +87,7 @@ bool BatchRun::openLine()
     const quint8 slave = quint8(options.slaveAddress ? quint32(options.slaveAddress) : map.slaveAddress);
     Serial *serial = Serial::instance();
     if (!serial->openPort(options.port, options.baud, options.parity, options.stopBits)) {
-        err << "steppertool: cannot open " << options.port << ": " << serial->serialPort->errorString() << Qt::endl;
+        err << "steppertool: cannot open " << options.port << ": " << serial->openFailure().text() << Qt::endl;
         return false;
     }
     scheduler = new RequestScheduler(serial, this);

@@ -1,6 +1,7 @@
 #include "registermap/registerformat.h"
 #include "registermap/decimalnumber.h"
 #include "registermap/registerinfo.h"
+#include "registermap/registervalue.h"
 
 #include <QVector>
 
@@ -96,6 +97,34 @@ void parseRange(const QString &rangeText, RegisterFormat *format)
         && toUnits(high, format->decimals, Rounding::Down, &format->rangeHigh);
 }
 
+QString typeName(ValueType type)
+{
+    switch (type) {
+    case ValueType::S16: return QStringLiteral("s16");
+    case ValueType::U32: return QStringLiteral("u32");
+    case ValueType::S32: return QStringLiteral("s32");
+    default: return QStringLiteral("u16");
+    }
+}
+
+// A range the row's type cannot hold means the type is not the one the
+// driver has (-3000~3000 on a u16): every value shown would be wrong.
+void checkRangeFitsType(const RegisterFormat &format, const QString &rangeText, QStringList *problems)
+{
+    if (!format.hasRange)
+        return;
+    if (format.rangeLow > format.rangeHigh) {
+        *problems << QStringLiteral("range \"%1\" holds no value (its minimum is above its maximum)").arg(rangeText);
+        return;
+    }
+    if (format.rangeLow >= format.minRaw() * format.scaleUnits && format.rangeHigh <= format.maxRaw() * format.scaleUnits)
+        return;
+    const RegisterValue value(format);
+    *problems << QStringLiteral("range \"%1\" goes beyond what a %2 register holds (%3~%4)")
+                     .arg(rangeText, typeName(format.type), value.numberText(format.minRaw()),
+                          value.numberText(format.maxRaw()));
+}
+
 } // namespace
 
 qint64 RegisterFormat::minRaw() const
@@ -174,5 +203,6 @@ RegisterFormat parseRegisterFormat(const FormatKeys &keys, const RegisterInfo &i
     if (!keys.bits.isNull() && (!keys.states.isNull() || !keys.scale.isNull()))
         *problems << QStringLiteral("bits name the bits of the raw value: no enum or scale beside them");
     parseRange(info.rangeText, &format);
+    checkRangeFitsType(format, info.rangeText, problems);
     return format;
 }

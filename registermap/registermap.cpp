@@ -1,5 +1,6 @@
 #include "registermap/registermap.h"
 #include "registermap/mapformats.h"
+#include "registermap/mapkeys.h"
 #include "registermap/refreshplan.h"
 #include "util/hextext.h"
 
@@ -98,15 +99,41 @@ void readSlaveAddress(const QStringRef &value, RegisterMap *map, QStringList *fa
                        .arg(value).arg(map->slaveAddress);
 }
 
-// The tick must advance the reply timeout and must not spin a core.
+// The tick must advance the reply timeout and must not spin a core. Text
+// that is no number ("100ms") keeps the pace the map had.
 void readTxTime(const QStringRef &value, RegisterMap *map, QStringList *faults)
 {
     bool ok = false;
     const int given = value.toInt(&ok, 10);
-    map->txTime = qMax(given, 1);
+    if (ok)
+        map->txTime = qMax(given, 1);
     if (!ok || given < 1)
         *faults << QStringLiteral("txTime \"%1\" is no whole number of milliseconds from 1 up; %2 is used")
                        .arg(value).arg(map->txTime);
+}
+
+// "1000ms" read as 0 would give up on every reply at once: text that is no
+// number keeps the timeout the map had.
+void readRxOutTime(const QStringRef &value, RegisterMap *map, QStringList *faults)
+{
+    bool ok = false;
+    const quint32 given = value.toUInt(&ok, 10);
+    if (ok)
+        map->rxOutTime = given;
+    else
+        *faults << QStringLiteral("rxOutTime \"%1\" is no whole number of milliseconds; %2 is used")
+                       .arg(value).arg(map->rxOutTime);
+}
+
+// A key line 1 does not know is a fault; one that looks like slaveAddress
+// means the driver's address is not known, which the command line refuses.
+void noteUnknownSetting(const QStringRef &key, RegisterMap *map, QStringList *unknownKeys)
+{
+    if (key.isEmpty())
+        return;
+    *unknownKeys << unknownKeyProblem(key.toString(), settingsKeys());
+    if (likelyKey(key.toString(), settingsKeys()) == QLatin1String("slaveAddress"))
+        map->slaveAddressValid = false;
 }
 
 // The refresh plan holds block reads to what one Modbus request can read.
@@ -185,6 +212,7 @@ bool loadRegisterMap(const QString &path, RegisterMap *map)
     QString wordOrder;
     QString writeFunction;
     QStringList settingFaults;
+    QStringList unknownSettings;
     for (const QString &part : settings) {
         const QStringRef key = keyOf(part);
         const QStringRef value = rawValue(part).trimmed();
@@ -193,18 +221,23 @@ bool loadRegisterMap(const QString &path, RegisterMap *map)
         else if (key == QLatin1String("txTime"))
             readTxTime(value, map, &settingFaults);
         else if (key == QLatin1String("rxOutTime"))
-            map->rxOutTime = value.toUInt(nullptr, 10);
+            readRxOutTime(value, map, &settingFaults);
         else if (key == QLatin1String("blockRead"))
             readBlockRead(value, map, &settingFaults);
         else if (key == QLatin1String("wordOrder"))
             wordOrder = givenValue(value);
         else if (key == QLatin1String("writeFunction"))
             writeFunction = givenValue(value);
+        else
+            noteUnknownSetting(key, map, &unknownSettings);
     }
     const bool mapOrderValid = readFormatSettings(wordOrder, writeFunction, map, &settingFaults);
     for (const QString &fault : qAsConst(settingFaults))
         map->problems << QStringLiteral("line 1: ") + fault;
     map->formatProblems += settingFaults.isEmpty() ? 0 : 1;
+    for (const QString &fault : qAsConst(unknownSettings))
+        map->problems << QStringLiteral("line 1: ") + fault + QStringLiteral("; the setting is not used");
+    map->unknownKeyLines += unknownSettings.isEmpty() ? 0 : 1;
     ProblemList problems(map);
     QVector<int> lineNumbers;
     QVector<int> wideRows;
@@ -213,18 +246,27 @@ bool loadRegisterMap(const QString &path, RegisterMap *map)
         if (line.isEmpty())
             continue;
         QStringList formatFaults;
-        RegisterInfo info = parseRegisterLine(line, &formatFaults);
+        QStringList unknownKeys;
+        RegisterInfo info = parseRegisterLine(line, &formatFaults, &unknownKeys);
         if (info.name.isEmpty()) {
             ++map->skippedLines;
-            problems.add(QStringLiteral("line %1 skipped: no register (five fields or more, one of them name)")
-                             .arg(lineNumber));
+            // "Name:A" is why such a line has no name.
+            const QString skipped = QStringLiteral("line %1 skipped: no register (five fields or more, one of them "
+                                                   "name)").arg(lineNumber);
+            problems.add((QStringList(skipped) + unknownKeys).join(QStringLiteral("; ")));
             continue;
         }
         problems.checkRow(info, lineNumber);
         useMapWordOrder(info, *map, mapOrderValid, &formatFaults);
+        // A misspelt key leaves the row in a format nobody meant ("Type:s32"
+        // read as one unsigned word): it is counted as such, not as a format.
+        if (!unknownKeys.isEmpty())
+            ++map->unknownKeyLines;
+        else if (!formatFaults.isEmpty())
+            ++map->formatProblems;
+        formatFaults = unknownKeys + formatFaults;
         if (!formatFaults.isEmpty()) {
             info.addressValid = false;
-            ++map->formatProblems;
             for (const QString &fault : qAsConst(formatFaults))
                 problems.add(QStringLiteral("line %1: %2; the row is neither read nor written").arg(lineNumber).arg(fault));
         }
@@ -246,7 +288,7 @@ RegisterInfo parseRegisterLine(const QString &line)
     return info;
 }
 
-RegisterInfo parseRegisterLine(const QString &line, QStringList *formatProblems)
+RegisterInfo parseRegisterLine(const QString &line, QStringList *formatProblems, QStringList *unknownKeys)
 {
     RegisterInfo info;
     const QStringList parts = line.trimmed().split(QLatin1Char(','));
@@ -272,8 +314,8 @@ RegisterInfo parseRegisterLine(const QString &line, QStringList *formatProblems)
             info.name = value;
         } else if (key == QLatin1String("remarks")) {
             info.remarks = value;
-        } else {
-            formatKeys.take(key, value);
+        } else if (!formatKeys.take(key, value) && !key.isEmpty()) {
+            *(unknownKeys ? unknownKeys : formatProblems) << unknownKeyProblem(key.toString(), registerKeys());
         }
     }
     info.format = parseRegisterFormat(formatKeys, info, formatProblems);

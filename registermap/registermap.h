@@ -34,9 +34,12 @@ struct RegisterMap
     int repeatedAddresses = 0;
     int unreadableRanges = 0;
     // Lines with a faulty setting or value format: line 1 (once, for any of
-    // its settings), a register line's format keys, or a 32-bit row over
-    // another row.
+    // its settings), a register line's format keys or range, or a 32-bit row
+    // over another row.
     int formatProblems = 0;
+    // Lines with a key that no line of its kind has (line 1 included); such
+    // a register row is neither read nor written.
+    int unknownKeyLines = 0;
     QStringList problems;
 };
 
@@ -48,7 +51,10 @@ bool loadRegisterMap(const QString &path, RegisterMap *map);
 // is no register. A record whose format is faulty is never read or written.
 RegisterInfo parseRegisterLine(const QString &line);
 // The same, saying what is wrong with the line's format keys in
-// `formatProblems` and leaving addressValid to the caller.
-RegisterInfo parseRegisterLine(const QString &line, QStringList *formatProblems);
+// `formatProblems` and which keys it has that no register line has in
+// `unknownKeys` (with the format problems when null), and leaving
+// addressValid to the caller.
+RegisterInfo parseRegisterLine(const QString &line, QStringList *formatProblems,
+                               QStringList *unknownKeys = nullptr);
 
 #endif // REGISTERMAP_H

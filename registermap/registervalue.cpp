@@ -120,7 +120,7 @@ QString RegisterValue::hexText(qint64 raw) const
 
 // What text() shows comes first, then a number, and a name only when the
 // text is no number: a state named "400" does not hide the value 400.
-RegisterValue::Input RegisterValue::parse(const QString &typed) const
+RegisterValue::Input RegisterValue::parse(const QString &typed, qint64 current) const
 {
     const QString text = typed.trimmed();
     if (text.isEmpty())
@@ -139,7 +139,7 @@ RegisterValue::Input RegisterValue::parse(const QString &typed) const
         if (text == state.value())
             return {InputError::None, state.key()};
     }
-    return bits ? parseBitNames(text) : number;
+    return bits ? parseBitNames(text, current) : number;
 }
 
 RegisterValue::Input RegisterValue::parseHex(const QString &typed) const
@@ -236,8 +236,8 @@ RegisterValue::Input RegisterValue::parseBitsHex(const QString &typed) const
     return {InputError::None, fromPattern(quint32(bits))};
 }
 
-// "使能|运行": these named bits set, every other bit clear.
-RegisterValue::Input RegisterValue::parseBitNames(const QString &typed) const
+// "使能|运行": these named bits set, the other named ones clear.
+RegisterValue::Input RegisterValue::parseBitNames(const QString &typed, qint64 current) const
 {
     QList<int> named;
     for (const QString &name : typed.split(QLatin1Char('|'))) {
@@ -246,5 +246,5 @@ RegisterValue::Input RegisterValue::parseBitNames(const QString &typed) const
             return {InputError::NotANumber, 0};
         named << bit;
     }
-    return {InputError::None, withNamedBits(0, named)};
+    return {InputError::None, withNamedBits(current, named)};
 }

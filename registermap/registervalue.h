@@ -50,8 +50,10 @@ public:
     // A typed value in shown units: a number (the unit may follow), a state
     // name or what text() shows for a state, for bits also "name|name" or
     // the hexadecimal value. A number that the scale cannot give exactly is
-    // refused, not rounded.
-    Input parse(const QString &typed) const;
+    // refused, not rounded. Typed bit names set those named bits and clear
+    // the other named ones; the bits without a name keep what `current`
+    // holds, as ticking them does.
+    Input parse(const QString &typed, qint64 current = 0) const;
     // The register contents as hexText() writes them, one group per word.
     Input parseHex(const QString &typed) const;
     // Always true for a row whose rangeValue gives no two numbers.
@@ -68,7 +70,7 @@ private:
     QString patternText(qint64 raw) const;
     Input parseNumber(QString typed) const;
     Input parseBitsHex(const QString &typed) const;
-    Input parseBitNames(const QString &typed) const;
+    Input parseBitNames(const QString &typed, qint64 current) const;
 
     RegisterFormat format;
 };

@@ -123,13 +123,10 @@ bool Serial::openPort(const QString &name, qint64 baud, QSerialPort::Parity pari
         serialPort->close();
     serialPort->setPortName(name);
     if (!serialPort->open(QIODevice::ReadWrite)) {
-        openErrorText = serialPort->errorString();
-        // Debian gives serial adapters to the dialout group.
-        if (serialPort->error() == QSerialPort::PermissionError)
-            openErrorText += tr("（请把用户加入 dialout 组，然后重新登录）");
+        lastFailure = classifyOpenFailure(serialPort->error(), serialPort->errorString(), name);
         return false;
     }
-    openErrorText.clear();
+    lastFailure = OpenFailure();
     lossReported = false;
     expected = ExpectedReply();
     if (isOfferedBaudRate(baud))
@@ -139,6 +136,26 @@ bool Serial::openPort(const QString &name, qint64 baud, QSerialPort::Parity pari
     serialPort->setStopBits(stopBits);
     serialPort->setFlowControl(QSerialPort::NoFlowControl);
     return true;
+}
+
+QString Serial::openError() const
+{
+    const OpenFailure &failure = lastFailure;
+    switch (failure.kind) {
+    case OpenFailure::Kind::InUse:
+        if (failure.holderPid > 0)
+            return tr("串口被其他程序占用（进程 %1，%2），请先关闭该程序")
+                .arg(failure.holderPid)
+                .arg(failure.holderName.isEmpty() ? tr("名称未知") : failure.holderName);
+        return tr("串口被其他程序占用，请先关闭该程序");
+    case OpenFailure::Kind::StaleLock:
+        return tr("锁文件 %1 未指向正在运行的程序；若无程序使用此串口，请删除该文件").arg(failure.lockFile);
+    case OpenFailure::Kind::NoPermission:
+        // Debian gives serial adapters to the dialout group.
+        return failure.systemText + tr("（请把用户加入 dialout 组，然后重新登录）");
+    default:
+        return failure.systemText;
+    }
 }
 
 bool Serial::sendData(QByteArray frame)

@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QTimer>
 
+#include "serial/openfailure.h"
+
 // The one serial line of the program. Incoming bytes are handed on in
 // blocks: a block ends at the first pause of 3.5 characters in the stream
 // after the last byte's own time (12 ms at least, for USB adapters), or, for
@@ -31,7 +33,9 @@ public:
     {
         return openPort(name, baud, QSerialPort::NoParity, QSerialPort::OneStop);
     }
-    QString openError() const { return openErrorText; }
+    // For the window; openFailure().text() says it in English.
+    QString openError() const;
+    const OpenFailure &openFailure() const { return lastFailure; }
     bool sendData(QByteArray frame);
     bool sendText(QString text);
     QStringList portList();
@@ -60,7 +64,7 @@ private:
     bool expectedReplyComplete() const;
 
     QTimer receiveTimer;
-    QString openErrorText;
+    OpenFailure lastFailure;
     bool lossReported = false;
     struct ExpectedReply
     {

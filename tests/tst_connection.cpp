@@ -17,6 +17,7 @@
 #include "support/ptypair.h"
 #include "support/simulator.h"
 #include "support/temporarysettings.h"
+#include "support/toolprocess.h"
 #include "support/toasts.h"
 #include "support/windowinternals.h"
 #include "support/workfolder.h"
@@ -67,6 +68,7 @@ private slots:
     void portThatWillNotOpenSaysWhy();
     void anotherMapReplacesTheTableAndABadOneLeavesIt();
     void gb18030MapReadsItsChineseNames();
+    void misspeltMapKeyReachesNoDriverNorBackup();
 
 private:
     template<typename T> T *child(MainWindow &window, const char *name) { return window.findChild<T *>(name); }
@@ -244,6 +246,37 @@ void TestConnection::gb18030MapReadsItsChineseNames()
         QCOMPARE(Inspect::registerList(window).first().name, QStringLiteral("运行电流"));
         QCOMPARE(Inspect::registerList(window).first().remarks, QStringLiteral("毫安"));
     }
+}
+
+// "Type:s32" would read one word of a 32-bit value: the window and the
+// command line both name the line, and neither reads nor saves the row.
+void TestConnection::misspeltMapKeyReachesNoDriverNorBackup()
+{
+    const QString faultyMap = folder->path() + QStringLiteral("/Faulty");
+    QVERIFY(writeFile(faultyMap, QByteArray(firstMap).replace("remarks:mA", "remarks:mA,Type:s32")));
+    const QString problem = QStringLiteral("line 2: unknown key 'Type' (did you mean 'type'?)");
+
+    MainWindow window;
+    QVERIFY(window.loadRegisterMap(faultyMap));
+    QVERIFY(toastSays(QStringLiteral("1 行有无法识别的键")));
+    const QList<LogLine> lines = logLines(window);
+    QCOMPARE(lines.size(), 1);
+    QVERIFY2(lines.first().text.contains(problem), qPrintable(lines.first().text));
+    Inspect::clickDataRefresh(window);
+    QCOMPARE(Inspect::cmdQueue(window).size(), 1);
+    QCOMPARE(Inspect::cmdQueue(window).first().address, quint16(0x12));
+
+    Simulator simulator;
+    QVERIFY(simulator.start(folder->path() + QStringLiteral("/RegisterInfo"), {QStringLiteral("--address"), QStringLiteral("3")}));
+    const QString saved = folder->path() + QStringLiteral("/saved.csv");
+    const ToolRun run = runTool(folder->path(), {QStringLiteral("--port"), simulator.devicePath(), QStringLiteral("--map"),
+                                                 faultyMap, QStringLiteral("--backup"), saved});
+    QVERIFY2(run.err.contains(problem), qPrintable(run.err));
+    QFile backup(saved);
+    QVERIFY(backup.open(QIODevice::ReadOnly));
+    const QString savedText = QString::fromUtf8(backup.readAll());
+    QVERIFY2(savedText.contains(QStringLiteral("Microsteps")) && !savedText.contains(QStringLiteral("Run current")),
+             qPrintable(savedText));
 }
 
 QTEST_MAIN_WITH_TEMPORARY_SETTINGS(TestConnection)

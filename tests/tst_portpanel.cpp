@@ -95,6 +95,7 @@ private slots:
     void vanishedDeviceClosesThePanel_data();
     void vanishedDeviceClosesThePanel();
     void refusedAddressNeverOpensThePort();
+    void broadcastAddressReachesNoDriver();
     void editorAndLampsFollowTheConnection();
 
 private:
@@ -189,10 +190,12 @@ void TestPortPanel::deviceAddress_data()
 {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<bool>("accepted");
-    QTest::newRow("0") << "0" << true;
+    // 0 is broadcast: every driver on the bus would take a write.
+    QTest::newRow("0") << "0" << false;
     QTest::newRow("1") << "1" << true;
     QTest::newRow("247") << "247" << true;
-    QTest::newRow("255") << "255" << true;
+    QTest::newRow("248") << "248" << false;
+    QTest::newRow("255") << "255" << false;
     QTest::newRow("256") << "256" << false;
     QTest::newRow("-1") << "-1" << false;
     QTest::newRow("empty") << "" << false;
@@ -218,7 +221,7 @@ void TestPortPanel::deviceAddress()
         QCOMPARE(field->styleSheet(), QStringLiteral("QLineEdit{border:1px solid red }"));
         // The last accepted text on the way there may have been applied
         // ("25" while typing "256"); the bad one never is.
-        QVERIFY(Inspect::slaveAddress(window) <= 255);
+        QVERIFY(Inspect::slaveAddress(window) >= 1 && Inspect::slaveAddress(window) <= 247);
         QCOMPARE(quint32(Inspect::sessionSlave(window)), Inspect::slaveAddress(window));
     }
 }
@@ -364,7 +367,7 @@ void TestPortPanel::refusedAddressNeverOpensThePort()
     QVERIFY(Inspect::cmdQueue(window).isEmpty());
     QVERIFY(!Inspect::pollTimer(window).isActive());
     QCOMPARE(toastFrames().size(), 1);
-    QCOMPARE(toastText(toastFrames().first()), QStringLiteral("\n设备地址无效 !\n"));
+    QCOMPARE(toastText(toastFrames().first()), QStringLiteral("\n设备地址无效 !\n设备地址须为 1–247（0 为广播）\n"));
 
     QTest::keyClick(field, Qt::Key_Backspace);
     QTest::keyClick(field, Qt::Key_Backspace);
@@ -372,6 +375,26 @@ void TestPortPanel::refusedAddressNeverOpensThePort()
     QVERIFY(Serial::instance()->serialPort->isOpen());
     QCOMPARE(Inspect::cmdQueue(window).first().frame.at(0), char(3));
     QTRY_VERIFY_WITH_TIMEOUT(toastFrames().isEmpty(), 5000);
+}
+
+// Address 0 would be obeyed by every driver on the bus: the field refuses
+// it, and neither the refresh nor the port uses it.
+void TestPortPanel::broadcastAddressReachesNoDriver()
+{
+    WorkFolder folder(threeRegisters);
+    MainWindow window;
+    choosePort(window, line.appSide());
+    auto *field = window.findChild<QLineEdit *>("lineEdit_deviceAddr");
+    field->setText(QStringLiteral("0"));
+    QCOMPARE(field->styleSheet(), QStringLiteral("QLineEdit{border:1px solid red }"));
+    Inspect::clickDataRefresh(window);
+    QVERIFY(!Inspect::cmdQueue(window).isEmpty());
+    for (const PendingCommand &command : Inspect::cmdQueue(window))
+        QCOMPARE(int(command.frame.at(0)), 1);
+    clickOpen(window);
+    QVERIFY(!Serial::instance()->serialPort->isOpen());
+    QVERIFY(toastText(toastFrames().first()).contains(QStringLiteral("1–247")));
+    qDeleteAll(toastFrames());
 }
 
 // Only a reply of the session now open makes a value look live; the editor

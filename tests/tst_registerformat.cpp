@@ -50,6 +50,7 @@ private slots:
     void mapKeysLoad();
     void loadProblems_data();
     void loadProblems();
+    void unknownKeysAreProblemsWithASuggestion();
     void shownValues_data();
     void shownValues();
     void shownTextParsesBackForEveryType();
@@ -164,8 +165,25 @@ void TestRegisterFormat::loadProblems_data()
             << "slaveAddress:" + QByteArray(address) + "\n" << "indexes:0x10," + row + "name:First\n"
             << QStringLiteral("line 1: slaveAddress \"%1\" is no address from 1 to 247").arg(address) << QStringList();
     QTest::newRow("txTime no number") << QByteArray("slaveAddress:1,txTime:abc\n") << "indexes:0x10," + row + "name:First\n"
-                                      << "line 1: txTime \"abc\" is no whole number of milliseconds from 1 up; 1 is used"
+                                      << "line 1: txTime \"abc\" is no whole number of milliseconds from 1 up; 100 is used"
                                       << QStringList();
+    QTest::newRow("rxOutTime with a unit") << QByteArray("slaveAddress:1,rxOutTime:1000ms\n")
+                                           << "indexes:0x10," + row + "name:First\n"
+                                           << "line 1: rxOutTime \"1000ms\" is no whole number of milliseconds; 1000 is used"
+                                           << QStringList();
+    // A typed row's range must fit its type; a plain row's range is not
+    // checked against it (tst_registermap).
+    const QByteArray typed = "indexes:0x10,permission:RW,defaultValue:0,remarks:,name:First,";
+    QTest::newRow("signed range on u16") << usual << typed + "rangeValue:-3000~3000,unit:mA\n"
+                                         << "line 2: range \"-3000~3000\" goes beyond what a u16 register holds (0~65535)"
+                                         << first;
+    QTest::newRow("range beyond 16 bits") << usual << typed + "rangeValue:0~70000,type:s16\n"
+                                          << "range \"0~70000\" goes beyond what a s16 register holds (-32768~32767)"
+                                          << first;
+    QTest::newRow("scaled range beyond 16 bits") << usual << typed + "rangeValue:0~7000.0,scale:0.1\n"
+                                                 << "goes beyond what a u16 register holds (0.0~6553.5)" << first;
+    QTest::newRow("inverted range on a typed row") << usual << typed + "rangeValue:1~0,type:s32\n"
+                                                   << "line 2: range \"1~0\" holds no value" << first;
     for (const char *count : {"0", "-1", "126", "500", "abc"})
         QTest::newRow((QByteArray("blockRead ") + count).constData())
             << "slaveAddress:1,blockRead:" + QByteArray(count) + "\n" << "indexes:0x10," + row + "name:First\n"
@@ -193,6 +211,44 @@ void TestRegisterFormat::loadProblems()
             neverUsed << info.name;
     }
     QCOMPARE(neverUsed, unusable);
+}
+
+// A misspelt key would leave its row in a format nobody meant ("Type:s32"
+// read as one unsigned word): it is named with a likely key, and its row is
+// neither read nor written.
+void TestRegisterFormat::unknownKeysAreProblemsWithASuggestion()
+{
+    const QByteArray row = "permission:RW,defaultValue:0,rangeValue:-100000~100000,remarks:,";
+    const RegisterMap map = loadedMap("SlaveAdress:5,RxOutTime:500,note:x\n"
+                                      "indexes:0x10," + row + "name:Position,Type:s32\n"
+                                      "indexes:0x20," + row + "name:Wide,type:s32,wordorder:lh\n"
+                                      "indexes:0x30,permission:R,defaultValue:0,rangeValue:0~60,name:Volts,remarks:,"
+                                      "sacle:0.1,unit:V\n"
+                                      "indexes:0x40," + row + "name:Plain\n"
+                                      "indexes:0x50," + row + "Name:Nameless\n");
+    const QStringList expected = {
+        "line 1: unknown key 'SlaveAdress' (did you mean 'slaveAddress'?); the setting is not used",
+        "line 1: unknown key 'RxOutTime' (did you mean 'rxOutTime'?); the setting is not used",
+        "line 1: unknown key 'note' (known keys: slaveAddress, txTime, rxOutTime, blockRead, wordOrder, writeFunction); the setting is not used",
+        "line 2: unknown key 'Type' (did you mean 'type'?); the row is neither read nor written",
+        "line 3: unknown key 'wordorder' (did you mean 'wordOrder'?); the row is neither read nor written",
+        "line 4: unknown key 'sacle' (did you mean 'scale'?); the row is neither read nor written",
+        "line 6 skipped: no register (five fields or more, one of them name); unknown key 'Name' (did you mean 'name'?)"};
+    for (const QString &problem : expected)
+        QVERIFY2(map.problems.contains(problem), qPrintable(problem + "\n---\n" + map.problems.join('\n')));
+    QCOMPARE(map.unknownKeyLines, 4);
+    QCOMPARE(map.skippedLines, 1);
+    // A guessed slaveAddress is no address: the one the map had is kept
+    // and marked as unknown; a guessed timeout is not used.
+    QVERIFY(!map.slaveAddressValid);
+    QCOMPARE(map.slaveAddress, 1u);
+    QCOMPARE(map.rxOutTime, 1000u);
+    QStringList usable;
+    for (const RegisterInfo &info : map.registers) {
+        if (info.addressValid)
+            usable << info.name;
+    }
+    QCOMPARE(usable, QStringList{"Plain"});
 }
 
 // Words in address order, what the table shows, then a typed text and the

@@ -9,6 +9,7 @@
 
 #include <memory>
 
+#include "serial/openfailure.h"
 #include "serial/serial.h"
 #include "support/ptypair.h"
 
@@ -29,6 +30,7 @@ private slots:
     void reopeningKeepsTheRateWhenTheNewOneIsNotOffered();
     void reopeningResetsStopBitsAndFlowControl();
     void missingPortDoesNotOpen();
+    void portInUseIsToldFromMissingPermission();
     void portListHoldsOnlyEnumeratedPorts();
     void portListLeavesOutAPortInUse();
     void vanishedDeviceIsReportedOncePerOpening();
@@ -241,6 +243,51 @@ void TestSerial::missingPortDoesNotOpen()
     QVERIFY(serial->openPort(line->appSide(), 9600));
     QVERIFY(!serial->openPort(line->appSide() + QStringLiteral("-missing"), 9600));
     QVERIFY(!serial->serialPort->isOpen());
+}
+
+// A lock file naming a live program means the port is in use, whatever
+// Qt's "permission error" says; the dialout advice is kept for real
+// permission problems.
+void TestSerial::portInUseIsToldFromMissingPermission()
+{
+    QProcess holder;
+    holder.start(QStringLiteral("sleep"), {QStringLiteral("30")});
+    QVERIFY(holder.waitForStarted());
+    // As QLockFile writes it: pid, program, host. Qt looks in /var/lock
+    // first and names the lock after the device path.
+    const QString lockPath = QStringLiteral("/var/lock/LCK..") + QString(line->appSide()).replace('/', '_');
+    QFile lock(lockPath);
+    QVERIFY(lock.open(QIODevice::WriteOnly));
+    lock.write(QStringLiteral("%1\nsleep\n%2\n").arg(holder.processId()).arg(QSysInfo::machineHostName()).toUtf8());
+    lock.close();
+    const auto removeLock = qScopeGuard([&lockPath] { QFile::remove(lockPath); });
+
+    Serial *serial = Serial::instance();
+    QVERIFY(!serial->openPort(line->appSide(), 9600));
+    const OpenFailure held = serial->openFailure();
+    QCOMPARE(held.kind, OpenFailure::Kind::InUse);
+    QCOMPARE(held.holderPid, holder.processId());
+    QCOMPARE(held.text(), QStringLiteral("in use by another program (pid %1, sleep); close it and try again")
+                              .arg(holder.processId()));
+    QVERIFY2(serial->openError().contains(QStringLiteral("sleep")) && !serial->openError().contains("dialout"),
+             qPrintable(serial->openError()));
+
+    // Once the holder has ended, its lock is stale and the port opens.
+    holder.kill();
+    QVERIFY(holder.waitForFinished());
+    QVERIFY(serial->openPort(line->appSide(), 9600));
+    serial->serialPort->close();
+
+    const QString noLock = line->appSide() + QStringLiteral("-unlocked");
+    const OpenFailure denied = classifyOpenFailure(QSerialPort::PermissionError, QStringLiteral("Permission denied"), noLock);
+    QCOMPARE(denied.kind, OpenFailure::Kind::NoPermission);
+    QVERIFY(denied.text().contains(QStringLiteral("dialout")));
+    const OpenFailure exclusive = classifyOpenFailure(QSerialPort::PermissionError,
+                                                      QString::fromLocal8Bit(strerror(EBUSY)), noLock);
+    QCOMPARE(exclusive.kind, OpenFailure::Kind::InUse);
+    QCOMPARE(exclusive.holderPid, 0);
+    QCOMPARE(classifyOpenFailure(QSerialPort::DeviceNotFoundError, QStringLiteral("No such file or directory"), noLock)
+                 .text(), QStringLiteral("No such file or directory"));
 }
 
 // Only ports that Qt enumerates, by name and in Qt's order (ptys are never

@@ -144,6 +144,7 @@ private slots:
     void typedValueRoundTrip();
     void scaledRangeIsInShownUnits();
     void stateChoiceAndBitTicks();
+    void typedBitNamesKeepTheUnnamedBits();
     void writeFunction16ForSingleRegisters();
 };
 
@@ -637,6 +638,32 @@ void TestValueEditWin::stateChoiceAndBitTicks()
     // Typing the value ticks the boxes it names.
     enter(form.dec, QStringLiteral("4"));
     QVERIFY(!ticks.at(0)->isChecked() && !ticks.at(1)->isChecked() && ticks.at(2)->isChecked());
+}
+
+// Typed names change the named bits of the value as read, as ticks do:
+// the unnamed bits 15 and 2 of 0x8004 stay set.
+void TestValueEditWin::typedBitNamesKeepTheUnnamedBits()
+{
+    ValueEditWin window;
+    Form form(window);
+    window.showRegister(typedRegister(QStringLiteral("bits:0=使能;1=运行"), QStringLiteral("0x8004"),
+                                      QStringLiteral("0~65535")), 0, 1);
+    QSignalSpy written(&window, &ValueEditWin::writeCurrentValue);
+    // Key clicks carry no Chinese: the names are pasted in.
+    const auto enter = [](QLineEdit *field, const QString &text) {
+        field->setText(text);
+        emit field->editingFinished();
+    };
+    enter(form.dec, QStringLiteral("使能"));
+    QCOMPARE(form.hex->text(), QStringLiteral("0x8005"));
+    QTest::mouseClick(form.write, Qt::LeftButton);
+    QCOMPARE(writtenFrame(written), QByteArray("010600188005"));
+    // The written value is the new base: 运行 alone clears 使能.
+    enter(form.dec, QStringLiteral("运行"));
+    QTest::mouseClick(form.write, Qt::LeftButton);
+    QCOMPARE(writtenFrame(written), QByteArray("010600188006"));
+    enter(form.dec, QStringLiteral("运行|停止"));
+    QCOMPARE(form.dec->styleSheet(), redBorder);
 }
 
 void TestValueEditWin::writeFunction16ForSingleRegisters()

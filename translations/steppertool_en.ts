@@ -326,6 +326,10 @@ See the log for details</translation>
         <source>打开映射</source>
         <translation>Open map</translation>
     </message>
+    <message>
+        <source>%1 行有无法识别的键（拼写或大小写有误？）</source>
+        <translation>%1 lines with an unknown key (misspelt or in the wrong case?)</translation>
+    </message>
 </context>
 <context>
     <name>MonitorDock</name>
@@ -602,14 +606,6 @@ See the log for details</translation>
     <name>PortSession</name>
     <message>
         <source>
-设备地址无效 !
-</source>
-        <translation>
-Invalid device address!
-</translation>
-    </message>
-    <message>
-        <source>
 串口 %1 打开失败：
 %2
 </source>
@@ -644,6 +640,16 @@ This register is no longer in the map!
 </source>
         <translation>
 The slave address has changed: open the editor again!
+</translation>
+    </message>
+    <message>
+        <source>
+设备地址无效 !
+设备地址须为 1–247（0 为广播）
+</source>
+        <translation>
+Invalid device address!
+The device address must be 1–247 (0 is broadcast)
 </translation>
     </message>
 </context>
@@ -796,6 +802,22 @@ This register cannot be written!
     <message>
         <source>（请把用户加入 dialout 组，然后重新登录）</source>
         <translation> (add the user to the dialout group, then log in again)</translation>
+    </message>
+    <message>
+        <source>串口被其他程序占用（进程 %1，%2），请先关闭该程序</source>
+        <translation>in use by another program (pid %1, %2); close it and try again</translation>
+    </message>
+    <message>
+        <source>名称未知</source>
+        <translation>name unknown</translation>
+    </message>
+    <message>
+        <source>串口被其他程序占用，请先关闭该程序</source>
+        <translation>in use by another program; close it and try again</translation>
+    </message>
+    <message>
+        <source>锁文件 %1 未指向正在运行的程序；若无程序使用此串口，请删除该文件</source>
+        <translation>locked by %1, which names no running program; remove that file if nothing uses the port</translation>
     </message>
 </context>
 <context>

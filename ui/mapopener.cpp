@@ -100,6 +100,8 @@ void MapOpener::reportProblems(const QString &fileName, const RegisterMap &map)
         parts << tr("%1 行的范围无法识别，不检查范围").arg(map.unreadableRanges);
     if (map.formatProblems > 0)
         parts << tr("%1 行数值格式有误").arg(map.formatProblems);
+    if (map.unknownKeyLines > 0)
+        parts << tr("%1 行有无法识别的键（拼写或大小写有误？）").arg(map.unknownKeyLines);
     emit refused(tr("映射文件 %1：\n%2\n详见日志").arg(name, parts.join(tr("；"))));
 }
 

@@ -116,7 +116,8 @@ bool ValueEditWin::decimalRaw(const QString &text, qint64 *raw) const
         *raw = word;
         return ok;
     }
-    const RegisterValue::Input input = value().parse(text);
+    // Typed bit names change the value as read, as the ticks do.
+    const RegisterValue::Input input = value().parse(text, rowRaw(registerInfo));
     *raw = input.raw;
     return input.ok();
 }

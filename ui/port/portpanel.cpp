@@ -21,12 +21,13 @@ QIcon rowSpacer()
     return QIcon(spacer);
 }
 
-// A device address is decimal 0..255.
+// A device address is decimal 1..247: 0 is broadcast, which every driver on
+// the bus would obey, and 248..255 are reserved.
 bool toDeviceAddress(const QString &text, quint32 *address)
 {
     bool ok = false;
     const int number = text.toInt(&ok, 10);
-    if (!ok || number < 0 || number > 255)
+    if (!ok || number < 1 || number > 247)
         return false;
     *address = quint32(number);
     return true;

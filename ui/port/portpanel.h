@@ -38,7 +38,7 @@ public:
     QString baudText() const;
     QSerialPort::Parity parity() const;
     QSerialPort::StopBits stopBits() const;
-    // False when the field does not hold a decimal 0..255; a refused
+    // False when the field does not hold a decimal 1..247; a refused
     // address is marked red.
     bool address(quint32 *address) const;
     bool acceptAddress(const QString &text, quint32 *address);

@@ -50,7 +50,7 @@ void PortSession::open()
     // polling must not go to a driver the user cannot see.
     quint32 address = 0;
     if (!parts.panel->address(&address)) {
-        emit refused(tr("\n设备地址无效 !\n"));
+        emit refused(tr("\n设备地址无效 !\n设备地址须为 1–247（0 为广播）\n"));
         return;
     }
     Serial *serial = Serial::instance();
