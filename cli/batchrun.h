@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QSet>
 #include <QTextStream>
 
 #include "cli/commandline.h"
@@ -40,6 +41,7 @@ signals:
 
 private:
     bool loadInputs();
+    QStringList optionProblems();
     bool openLine();
     void onRead(const RowValues &values, RunEnd end);
     bool driverSilent() const;
@@ -75,6 +77,9 @@ private:
     QStringList failed;
     QStringList unconfirmed;
     QStringList notSent;
+    QStringList writeOnlyLeft;
+    // --skip's rows, by their first address.
+    QSet<quint16> skipped;
     QList<ParameterEntry> writes;
     int confirmed = 0;
 };

@@ -4,6 +4,8 @@
 #include "mapfile.h"
 #include "serialline.h"
 
+#include <set>
+
 struct ServerSettings
 {
     int slaveAddress = 1;
@@ -21,6 +23,7 @@ struct ServerSettings
     int byteGapMs = 0; // send replies one byte at a time, this far apart
     bool wrongKind = false; // a read reply to a write, a write echo to a read
     bool shortRead = false; // answer a read of several registers with one
+    std::set<int> writeOnly; // reads that take in one of these get exception 2, as a command register's do
     int repeatMs = 0; // send every reply again this much later, as a second device would; 0: once
     // Keep the time a real line at `baud` would take (10 bits a byte): the
     // reply starts turnaroundMs (+ delayMs) after the request's last byte
