@@ -1053,6 +1053,9 @@ void TestParamSets::dialogAsksBeforeOutOfRangeAndCommands()
     QVERIFY(log.contains(QStringLiteral("write 0x0020 <- 1")));
     QVERIFY2(!log.contains(QStringLiteral("read 0x0020")) && !log.contains(QStringLiteral("address 0x0020")),
              qPrintable(log));
+    // The value editor's write still reaches the command register.
+    MainWindowInspector::requestWrite(window, 3, ModbusMaster::instance()->writeCmd(1, 0x0020, 0));
+    QTRY_VERIFY_WITH_TIMEOUT(simulatorLog().contains(QStringLiteral("write 0x0020 <- 0")), 5000);
     QTest::mouseClick(window.findChild<QPushButton *>("pushButton_open"), Qt::LeftButton);
 }
 
