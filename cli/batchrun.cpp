@@ -11,6 +11,8 @@
 #include <QSerialPort>
 #include <QSet>
 
+#include <algorithm>
+
 
 BatchRun::BatchRun(const CommandLine &options, QObject *parent)
     : QObject(parent)
@@ -96,15 +98,17 @@ QStringList BatchRun::optionProblems()
     for (const ParameterEntry &entry : qAsConst(file.entries))
         inFile.insert(entry.address);
     QStringList problems;
+    const QList<RegisterInfo> rows = mapRows(map.registers);
     for (quint16 address : options.skipped) {
-        quint16 row = address;
-        for (const RegisterInfo &info : mapRows(map.registers)) {
-            if (info.address == address || (info.format.wordCount() == 2 && info.address + 1 == address))
-                row = info.address;
-        }
-        if (row == address && !mapIndex(map.registers).contains(address) && !inFile.contains(address))
+        const auto holder = std::find_if(rows.cbegin(), rows.cend(), [address](const RegisterInfo &info) {
+            return address >= info.address && address < info.address + info.format.wordCount();
+        });
+        if (holder != rows.cend())
+            skipped.insert(holder->address);
+        else if (inFile.contains(address))
+            skipped.insert(address);
+        else
             problems.append(QStringLiteral("--skip %1 names no register of the map or of the file").arg(addressText(address)));
-        skipped.insert(row);
     }
     const QHash<quint16, const RegisterInfo *> index = mapIndex(map.registers);
     for (quint16 address : options.includedWriteOnly) {
