@@ -11,6 +11,8 @@
 #include <QSerialPort>
 #include <QSet>
 
+#include <algorithm>
+
 
 BatchRun::BatchRun(const CommandLine &options, QObject *parent)
     : QObject(parent)
@@ -72,13 +74,50 @@ bool BatchRun::loadInputs()
     if (options.action() == CommandLine::Action::Backup)
         return true;
     readParameterFile(options.parameterFile, &file);
+    // A compare still shows what it can of a file the map refuses; a
+    // restore writes none of it.
+    const QStringList mapProblems = restoreProblems(file.entries, map.registers);
     if (options.action() == CommandLine::Action::Restore)
-        file.problems += restoreProblems(file.entries, map.registers);
+        file.problems += mapProblems + optionProblems();
+    else
+        for (const QString &problem : mapProblems)
+            err << options.parameterFile << ": " << problem << Qt::endl;
     for (const QString &problem : qAsConst(file.problems))
         err << options.parameterFile << ": " << problem << Qt::endl;
     if (!file.problems.isEmpty() && options.action() == CommandLine::Action::Restore)
         err << "steppertool: nothing was written" << Qt::endl;
     return file.problems.isEmpty();
+}
+
+// --skip names a row of the map or of the file (either word of a 32-bit
+// row stands for the row); --include-write-only a write-only row the file
+// sets. A typo would otherwise protect, or write, nothing it seemed to.
+QStringList BatchRun::optionProblems()
+{
+    QSet<quint16> inFile;
+    for (const ParameterEntry &entry : qAsConst(file.entries))
+        inFile.insert(entry.address);
+    QStringList problems;
+    const QList<RegisterInfo> rows = mapRows(map.registers);
+    for (quint16 address : options.skipped) {
+        const auto holder = std::find_if(rows.cbegin(), rows.cend(), [address](const RegisterInfo &info) {
+            return address >= info.address && address < info.address + info.format.wordCount();
+        });
+        if (holder != rows.cend())
+            skipped.insert(holder->address);
+        else if (inFile.contains(address))
+            skipped.insert(address);
+        else
+            problems.append(QStringLiteral("--skip %1 names no register of the map or of the file").arg(addressText(address)));
+    }
+    const QHash<quint16, const RegisterInfo *> index = mapIndex(map.registers);
+    for (quint16 address : options.includedWriteOnly) {
+        const RegisterInfo *info = index.value(address);
+        if (!info || !isWriteOnly(info->permission) || !inFile.contains(address))
+            problems.append(QStringLiteral("--include-write-only %1 names no write-only register that the file sets")
+                                .arg(addressText(address)));
+    }
+    return problems;
 }
 
 bool BatchRun::openLine()
@@ -148,7 +187,8 @@ bool BatchRun::driverSilent() const
 bool BatchRun::reportUnread()
 {
     for (const RegisterInfo &info : qAsConst(map.registers)) {
-        if (!info.addressValid || driver.contains(info.address) || unread.contains(registerLabel(info.address, info.name)))
+        if (!info.addressValid || isWriteOnly(info.permission) || driver.contains(info.address)
+            || unread.contains(registerLabel(info.address, info.name)))
             continue;
         unread.append(registerLabel(info.address, info.name));
         err << "steppertool: " << unread.last() << " unread: " << unreadWord(info.address) << Qt::endl;
@@ -224,29 +264,45 @@ void BatchRun::compare()
 {
     int differences = 0;
     int notWritable = 0;
+    int writeOnly = 0;
     const QList<CompareRow> rows = compareParameters(file.entries, map.registers, driver);
     for (const CompareRow &row : rows) {
         printRow(row, stateWord(row.state));
         if (row.state == CompareState::NotWritable)
             ++notWritable;
+        else if (row.state == CompareState::WriteOnly)
+            ++writeOnly;
         else if (row.state != CompareState::Same)
             ++differences;
     }
     out << "compare: " << rows.size() << " registers, " << differences << " differ";
     if (notWritable)
-        out << " (and " << notWritable << " read-only or write-only ones differ)";
+        out << " (and " << notWritable << " read-only ones differ)";
+    if (writeOnly)
+        out << " (" << writeOnly << " write-only, not read)";
     out << Qt::endl;
     finish(differences ? NotEqual : Done);
 }
 
 void BatchRun::restore()
 {
-    const QSet<quint16> skip(options.skipped.cbegin(), options.skipped.cend());
+    const QSet<quint16> included(options.includedWriteOnly.cbegin(), options.includedWriteOnly.cend());
+    // An undo file holds what the driver had: it goes back as it was.
+    const bool anyRange = options.allowOutOfRange || file.undo;
     QSet<quint16> planned;
+    QList<CompareRow> outOfRange;
     for (const CompareRow &row : compareParameters(file.entries, map.registers, driver)) {
-        if (skip.contains(row.entry.address)) {
+        const bool toWrite = row.state == CompareState::Differs || (row.outsideMapRange && anyRange)
+                             || (row.state == CompareState::WriteOnly && included.contains(row.entry.address));
+        if (skipped.contains(row.entry.address)) {
             printRow(row, QStringLiteral("skipped"));
-        } else if (row.state == CompareState::Differs) {
+        } else if (row.state == CompareState::WriteOnly && !toWrite) {
+            writeOnlyLeft.append(registerLabel(row.entry.address, row.info.name));
+            printRow(row, QStringLiteral("skipped, write-only"));
+        } else if (row.outsideMapRange && !toWrite) {
+            outOfRange.append(row);
+            printRow(row, stateWord(row.state));
+        } else if (toWrite) {
             if (!planned.contains(row.entry.address)) {
                 planned.insert(row.entry.address);
                 ParameterEntry write = row.entry;
@@ -261,6 +317,11 @@ void BatchRun::restore()
         } else {
             printRow(row, stateWord(row.state));
         }
+    }
+    if (!outOfRange.isEmpty()) {
+        err << "steppertool: outside the map's range: " << outOfRangeLabels(outOfRange).join(QLatin1String(", "))
+            << "; nothing was written; give --allow-out-of-range to write them" << Qt::endl;
+        return finish(BadInput);
     }
     if (options.dryRun) {
         out << "dry run: " << writes.size() << " registers would be written, nothing was written";
@@ -349,6 +410,9 @@ void BatchRun::onWritesFinished(RunEnd end)
         out << "; failed: " << failed.join(QLatin1String(", "));
     if (!notSent.isEmpty())
         out << "; not written: " << notSent.join(QLatin1String(", "));
+    if (!writeOnlyLeft.isEmpty())
+        out << "; write-only, not written (name them with --include-write-only): "
+            << writeOnlyLeft.join(QLatin1String(", "));
     if (!unread.isEmpty())
         out << "; unread: " << unread.join(QLatin1String(", "));
     if (!undoPath.isEmpty())

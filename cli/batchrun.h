@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QSet>
 #include <QTextStream>
 
 #include "cli/commandline.h"
@@ -41,6 +42,7 @@ signals:
 
 private:
     bool loadInputs();
+    QStringList optionProblems();
     bool openLine();
     void onRead(const RowValues &values, RunEnd end);
     bool driverSilent() const;
@@ -77,6 +79,9 @@ private:
     QStringList failed;
     QStringList unconfirmed;
     QStringList notSent;
+    QStringList writeOnlyLeft;
+    // --skip's rows, by their first address.
+    QSet<quint16> skipped;
     QList<ParameterEntry> writes;
     int confirmed = 0;
 };

@@ -28,7 +28,11 @@ const struct OptionRow
     {"compare", "FILE", "Compare FILE with the driver's values."},
     {"restore", "FILE", "Write the values of FILE that differ from the driver's."},
     {"dry-run", nullptr, "With --restore: show what would be written, write nothing."},
-    {"skip", "ADDR[,ADDR...]", "With --restore: never write these registers."},
+    {"skip", "ADDR[,ADDR...]", "With --restore: never write these registers (either word of a 32-bit one "
+                               "skips it whole)."},
+    {"allow-out-of-range", nullptr, "With --restore: write values outside the map's range too."},
+    {"include-write-only", "ADDR[,ADDR...]", "With --restore: also write these write-only (command) registers "
+                                             "that the file sets."},
     {"gap", "MS", "Batch runs: MS milliseconds of silence between a reply and the next request, from 0 "
                   "(default: the Modbus RTU gap of 3.5 characters, 1.75 ms above 19200 baud; less breaks RTU "
                   "framing and is only for drivers known to cope)."},
@@ -86,7 +90,8 @@ void CommandLine::parse(const QStringList &arguments)
     readLineOptions();
     if (chosen == Action::Invalid)
         return;
-    const QStringList restoreOnly = {QStringLiteral("dry-run"), QStringLiteral("skip")};
+    const QStringList restoreOnly = {QStringLiteral("dry-run"), QStringLiteral("skip"),
+                                     QStringLiteral("allow-out-of-range"), QStringLiteral("include-write-only")};
     const QStringList scanOnly = {QStringLiteral("bauds"), QStringLiteral("addresses"), QStringLiteral("scan-timeout")};
     const bool parameterRun = chosen == Action::Backup || chosen == Action::Compare || chosen == Action::Restore;
     if (refuseOutside(restoreOnly, chosen == Action::Restore ? QString() : QStringLiteral("--restore"))
@@ -205,14 +210,24 @@ bool CommandLine::readPacing()
 void CommandLine::readRestoreOptions()
 {
     dryRun = parser.isSet(QStringLiteral("dry-run"));
-    for (const QString &text : parser.values(QStringLiteral("skip"))) {
+    allowOutOfRange = parser.isSet(QStringLiteral("allow-out-of-range"));
+    if (readAddresses(QStringLiteral("skip"), &skipped))
+        readAddresses(QStringLiteral("include-write-only"), &includedWriteOnly);
+}
+
+bool CommandLine::readAddresses(const QString &option, QList<quint16> *addresses)
+{
+    for (const QString &text : parser.values(option)) {
         for (const QString &part : text.split(QLatin1Char(','))) {
             quint16 address = 0;
-            if (!parseRegisterAddress(part, &address))
-                return refuse(QStringLiteral("--skip: '%1' is not a register address").arg(part));
-            skipped.append(address);
+            if (!parseRegisterAddress(part, &address)) {
+                refuse(QStringLiteral("--%1: '%2' is not a register address").arg(option, part));
+                return false;
+            }
+            addresses->append(address);
         }
     }
+    return true;
 }
 
 StartOptions CommandLine::startOptions() const

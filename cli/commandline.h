@@ -43,6 +43,8 @@ public:
     bool useMapTiming = false;
     double gapMs = -1;
     QList<quint16> skipped;
+    bool allowOutOfRange = false;
+    QList<quint16> includedWriteOnly;
     QString language;  // "zh", "en", or empty for the system's
     ScanRequest scan;
 
@@ -52,6 +54,7 @@ private:
     void readLineOptions();
     void readScanOptions();
     void readRestoreOptions();
+    bool readAddresses(const QString &option, QList<quint16> *addresses);
     bool readPacing();
     bool refuseOutside(const QStringList &names, const QString &where);
 

@@ -39,25 +39,57 @@ bool sameWidth(const ParameterEntry &entry, const RegisterInfo &info)
     return (wide ? 2 : 1) == info.format.wordCount();
 }
 
-// Why a row of the address refuses the saved value, or empty when none does;
-// a map that lists an address twice allows only what both of its lines allow.
+bool untypedOutsideWord(const ParameterEntry &entry)
+{
+    return entry.type.isEmpty() && (entry.value < 0 || entry.value > 0xFFFF);
+}
+
+// An entry without a type for a 32-bit row: its value cannot tell whether
+// it is the row's value or one of its words.
+bool untypedOnWideRow(const RowsByAddress &rows, const ParameterEntry &entry)
+{
+    for (auto it = rows.constFind(entry.address); it != rows.cend() && it.key() == entry.address; ++it) {
+        if (entry.type.isEmpty() && (*it)->format.wordCount() == 2)
+            return true;
+    }
+    return false;
+}
+
+// Why a row of the address cannot take the saved value at all, or empty when
+// every row can; a map that lists an address twice allows only what both of
+// its lines allow. The map's range is no such reason: values outside it are
+// asked about when they are to be written.
 QString refusal(const RowsByAddress &rows, const ParameterEntry &entry)
 {
     for (auto it = rows.constFind(entry.address); it != rows.cend() && it.key() == entry.address; ++it) {
         const RegisterInfo &info = **it;
         qint64 raw = 0;
+        const QString type = valueTypeName(info.format.type);
+        if (entry.type.isEmpty() && info.format.wordCount() == 2)
+            return info.format.type == ValueType::S32
+                       ? QCoreApplication::translate("ParameterCompare", "行是 s32 类型：请给出 type 列，如本工具保存的文件")
+                       : QCoreApplication::translate("ParameterCompare", "行是 u32 类型：请给出 type 列，如本工具保存的文件");
         if (!sameWidth(entry, info))
             return QCoreApplication::translate("ParameterCompare", "类型 %1 与映射表的 %2 不符")
-                .arg(entry.type.isEmpty() ? valueTypeName(ValueType::U16) : entry.type,
-                     valueTypeName(info.format.type));
+                .arg(entry.type.isEmpty() ? valueTypeName(ValueType::U16) : entry.type, type);
         if (!savedRaw(info, entry.value, &raw))
-            return QCoreApplication::translate("ParameterCompare", "值 %1 不是 %2 类型的值")
-                .arg(entry.value).arg(valueTypeName(info.format.type));
-        if (!inRowRange(info, raw))
-            return QCoreApplication::translate("ParameterCompare", "值 %1 超出映射表的范围 %2")
-                .arg(RegisterValue(info.format).text(raw), info.rangeText);
+            return QCoreApplication::translate("ParameterCompare", "值 %1 不是 %2 类型的值").arg(entry.value).arg(type);
+        const QString shown = RegisterValue(info.format).text(raw);
+        if (!entry.shown.isEmpty() && entry.shown != shown)
+            return QCoreApplication::translate("ParameterCompare", "shown 列“%1”与值 %2 不符（映射表显示为“%3”）")
+                .arg(entry.shown).arg(entry.value).arg(shown);
     }
     return QString();
+}
+
+// The map's line for the address whose range leaves out `raw`, if any.
+const RegisterInfo *rangeRefusing(const RowsByAddress &rows, quint16 address, qint64 raw)
+{
+    for (auto it = rows.constFind(address); it != rows.cend() && it.key() == address; ++it) {
+        if (!inRowRange(**it, raw))
+            return *it;
+    }
+    return nullptr;
 }
 
 } // namespace
@@ -110,6 +142,8 @@ QList<ParameterEntry> answeredEntries(const QList<RegisterInfo> &registers, cons
 {
     QList<ParameterEntry> entries;
     for (const RegisterInfo &info : mapRows(registers)) {
+        if (isWriteOnly(info.permission))
+            continue;
         if (driver.contains(info.address))
             entries.append(entryFor(info, driver.value(info.address)));
         else if (silent)
@@ -133,6 +167,10 @@ QStringList restoreProblems(const QList<ParameterEntry> &entries, const QList<Re
         const QString refused = refusal(rows, entry);
         if (!rows.contains(entry.address))
             problems.append(QCoreApplication::translate("ParameterCompare", "第 %1 行：%2 不在映射表中").arg(entry.line).arg(address));
+        else if (untypedOutsideWord(entry) && !untypedOnWideRow(rows, entry))
+            problems.append(QCoreApplication::translate("ParameterFile", "第 %1 行：%2")
+                                .arg(entry.line)
+                                .arg(QCoreApplication::translate("ParameterFile", "值 %1 超出 0..65535").arg(entry.value)));
         else if (!refused.isEmpty())
             problems.append(QCoreApplication::translate("ParameterCompare", "第 %1 行：%2 的%3")
                                 .arg(entry.line).arg(address).arg(refused));
@@ -162,16 +200,28 @@ QList<CompareRow> compareParameters(const QList<ParameterEntry> &entries,
             row.info = *info;
         row.answered = driver.contains(entry.address);
         row.driverValue = driver.value(entry.address);
+        // Values are compared as the row's type holds them: a file may give
+        // an s16's register pattern (65529 for -7).
         if (!row.inMap)
             row.state = CompareState::NotInMap;
-        else if (!refusal(byAddress, entry).isEmpty() || !savedRaw(row.info, entry.value, &row.entry.value))
+        else if (!refusal(byAddress, entry).isEmpty() || untypedOutsideWord(entry)
+                 || !savedRaw(row.info, entry.value, &row.entry.value))
             row.state = CompareState::OutOfRange;
+        else if (isWriteOnly(row.info.permission))
+            row.state = CompareState::WriteOnly;
         else if (!row.answered)
             row.state = CompareState::NoAnswer;
-        else if (row.driverValue == entry.value)
+        else if (row.driverValue == row.entry.value)
             row.state = CompareState::Same;
-        else
-            row.state = isWritable(row.info.permission) ? CompareState::Differs : CompareState::NotWritable;
+        else if (!isWritable(row.info.permission))
+            row.state = CompareState::NotWritable;
+        else if (const RegisterInfo *refusing = rangeRefusing(byAddress, entry.address, row.entry.value)) {
+            row.info = *refusing;
+            row.outsideMapRange = true;
+            row.state = CompareState::OutOfRange;
+        } else {
+            row.state = CompareState::Differs;
+        }
         rows.append(row);
     }
     return rows;
@@ -187,6 +237,17 @@ QString CompareRow::driverText() const
     return inMap ? RegisterValue(info.format).text(driverValue) : QString::number(driverValue);
 }
 
+QStringList outOfRangeLabels(const QList<CompareRow> &rows)
+{
+    QStringList labels;
+    for (const CompareRow &row : rows) {
+        if (row.outsideMapRange)
+            labels.append(QCoreApplication::translate("ParameterCompare", "%1 值 %2（范围 %3）")
+                              .arg(registerLabel(row.entry.address, row.name()), row.fileText(), row.info.rangeText));
+    }
+    return labels;
+}
+
 QString stateWord(CompareState state)
 {
     switch (state) {
@@ -196,6 +257,7 @@ QString stateWord(CompareState state)
     case CompareState::NotInMap: return QStringLiteral("not in the map");
     case CompareState::OutOfRange: return QStringLiteral("out of range");
     case CompareState::NoAnswer: return QStringLiteral("no answer");
+    case CompareState::WriteOnly: return QStringLiteral("write-only, not read");
     }
     return QString();
 }
@@ -209,6 +271,7 @@ QString stateText(CompareState state)
     case CompareState::NotInMap: return QCoreApplication::translate("ParameterCompare", "不在映射表中");
     case CompareState::OutOfRange: return QCoreApplication::translate("ParameterCompare", "超出范围");
     case CompareState::NoAnswer: return QCoreApplication::translate("ParameterCompare", "无应答");
+    case CompareState::WriteOnly: return QCoreApplication::translate("ParameterCompare", "只写，未读取");
     }
     return QString();
 }

@@ -9,7 +9,10 @@
 #include "registermap/registerinfo.h"
 
 // How a register of a parameter file stands against the map and the driver.
-enum class CompareState { Same, Differs, NotWritable, NotInMap, OutOfRange, NoAnswer };
+// OutOfRange: a value no row of the map can take (its type, its width), or
+// a differing value of a writable row that lies outside the map's range,
+// written only when the user agrees. WriteOnly rows are never read.
+enum class CompareState { Same, Differs, NotWritable, NotInMap, OutOfRange, NoAnswer, WriteOnly };
 
 // Values are raw integers in the map row's type; the file's value is taken
 // in the row's type (a file saved before the row had a signed type holds
@@ -22,6 +25,9 @@ struct CompareRow
     bool answered = false;
     qint64 driverValue = 0;
     CompareState state = CompareState::Same;
+    // Writable, differs, and outside the map's range: written only when
+    // the user agrees.
+    bool outsideMapRange = false;
 
     QString name() const { return inMap ? info.name : entry.name; }
     // As the table shows them: "48.0 V", "过流 (1)"; plain numbers when the
@@ -47,8 +53,9 @@ QList<RegisterInfo> mapRows(const QList<RegisterInfo> &registers);
 // neither.
 bool savedRaw(const RegisterInfo &info, qint64 saved, qint64 *raw);
 
-// The driver's values as file entries, in map order, each address once;
-// `silent` gets "0x0011 name" for each row that did not answer.
+// The driver's values as file entries, in map order, each address once,
+// without write-only rows; `silent` gets "0x0011 name" for each row that did
+// not answer.
 QList<ParameterEntry> answeredEntries(const QList<RegisterInfo> &registers,
                                       const RowValues &driver, QStringList *silent = nullptr);
 
@@ -56,8 +63,10 @@ QList<ParameterEntry> answeredEntries(const QList<RegisterInfo> &registers,
 QString registerLabel(quint16 address, const QString &name);
 
 // Problems that forbid writing any of the file: addresses not in the map,
-// values outside the map's range or the row's type, a type other than the
-// map's, one address given two values. Each names its line.
+// values outside the row's type, a type other than the map's (or none for a
+// 32-bit row), a shown column that is not what the row makes of the value,
+// one address given two values. Each names its line. Values outside the
+// map's range are no such problem: see outOfRangeLabels().
 QStringList restoreProblems(const QList<ParameterEntry> &entries, const QList<RegisterInfo> &registers);
 
 // One row per entry, in file order, the entry's value in its row's type;
@@ -65,6 +74,10 @@ QStringList restoreProblems(const QList<ParameterEntry> &entries, const QList<Re
 QList<CompareRow> compareParameters(const QList<ParameterEntry> &entries,
                                     const QList<RegisterInfo> &registers,
                                     const RowValues &driver);
+
+// "0x0011 Hold current 5 (range 10~100)" for each answered row whose file
+// value, to be written, lies outside the map's range.
+QStringList outOfRangeLabels(const QList<CompareRow> &rows);
 
 // English word for the command line, Chinese text for the dialog.
 QString stateWord(CompareState state);

@@ -87,15 +87,14 @@ CsvRecord csvRecord(const QString &line, int number)
 }
 
 // One record per line; lines starting with '#' are comments, blank lines
-// hold nothing.
+// hold nothing. CR alone ends a line too, as some spreadsheets export.
 QList<CsvRecord> csvRecords(const QString &text)
 {
     QList<CsvRecord> records;
-    const QVector<QStringRef> lines = text.splitRef(QLatin1Char('\n'));
+    static const QRegularExpression lineEnd(QStringLiteral("\r\n|\r|\n"));
+    const QVector<QStringRef> lines = text.splitRef(lineEnd);
     for (int i = 0; i < lines.size(); ++i) {
-        QStringRef line = lines.at(i);
-        if (line.endsWith(QLatin1Char('\r')))
-            line.chop(1);
+        const QStringRef line = lines.at(i);
         if (!line.startsWith(QLatin1Char('#')) && !line.trimmed().isEmpty())
             records.append(csvRecord(line.toString(), i + 1));
     }
@@ -104,20 +103,21 @@ QList<CsvRecord> csvRecords(const QString &text)
 
 // Problem texts are Chinese in the window; the command line shows their
 // English translation.
-// A file without a type column holds one register per entry, as files
-// always did. A typed entry may hold its raw value or its register pattern
-// (65535 for -1 in an s16 row); the map's row decides the rest.
+// A typed entry may hold its raw value or its register pattern (65535 for
+// -1 in an s16 row). An entry without a type is checked against its map
+// row, which alone can say whether it is one register (0..65535) or a
+// 32-bit row that needs the type column.
 bool valueBounds(const QString &type, qint64 *lowest, qint64 *highest)
 {
-    const bool wide = type == QLatin1String("u32") || type == QLatin1String("s32");
+    const bool wide = type.isEmpty() || type == QLatin1String("u32") || type == QLatin1String("s32");
     *highest = wide ? std::numeric_limits<quint32>::max() : std::numeric_limits<quint16>::max();
     if (type == QLatin1String("s16"))
         *lowest = std::numeric_limits<qint16>::min();
-    else if (type == QLatin1String("s32"))
+    else if (type == QLatin1String("s32") || type.isEmpty())
         *lowest = std::numeric_limits<qint32>::min();
     else
         *lowest = 0;
-    return wide || type.isEmpty() || type == QLatin1String("u16") || type == QLatin1String("s16");
+    return wide || type == QLatin1String("u16") || type == QLatin1String("s16");
 }
 
 bool parseValue(const QString &text, const QString &type, qint64 *value, QString *why)
@@ -204,11 +204,16 @@ void readRecords(const QList<CsvRecord> &records, ParameterFile *file)
             file->problems.append(problem(record.line, why));
             continue;
         }
+        entry.shown = column(record.fields, "shown");
         entry.name = column(record.fields, "name");
         entry.permission = column(record.fields, "permission");
         entry.range = column(record.fields, "range");
         file->entries.append(entry);
     }
+    // A file whose lines all fell through would otherwise read as a driver
+    // that already holds every value.
+    if (file->entries.isEmpty() && file->problems.isEmpty())
+        file->problems.append(QCoreApplication::translate("ParameterFile", "文件中没有寄存器值"));
 }
 
 } // namespace
@@ -224,6 +229,7 @@ bool readParameterFile(const QString &path, ParameterFile *file)
     if (text.startsWith(QChar(0xFEFF)))
         text.remove(0, 1);
     readRecords(csvRecords(text), file);
+    file->undo = text.contains(QLatin1String("\n# ") + undoComment() + QLatin1Char('\n'));
     return true;
 }
 
@@ -316,6 +322,11 @@ QStringList parameterFileComments(const QString &port, quint32 slaveAddress, con
             QStringLiteral("map %1").arg(QFileInfo(mapPath).absoluteFilePath())};
 }
 
+QString undoComment()
+{
+    return QStringLiteral("undo file: the driver's values before a restore");
+}
+
 QString saveUndoFile(const QList<ParameterEntry> &entries, const QString &port,
                      quint32 slaveAddress, const QString &mapPath, QString *error)
 {
@@ -332,7 +343,8 @@ QString saveUndoFile(const QList<ParameterEntry> &entries, const QString &port,
                              .arg(folder, QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz")),
                                   portName)
                              .arg(slaveAddress);
-    if (!writeParameterFile(path, parameterFileComments(port, slaveAddress, mapPath), entries, error))
+    const QStringList comments = parameterFileComments(port, slaveAddress, mapPath) << undoComment();
+    if (!writeParameterFile(path, comments, entries, error))
         return QString();
     return path;
 }

@@ -18,8 +18,8 @@ struct ParameterEntry
     // The row's type as the file names it ("u16", "s32"); empty in files
     // written before rows had types.
     QString type;
-    // The value as the table shows it, with its unit: for people only,
-    // loading ignores it.
+    // The value as the table shows it, with its unit: for people, and a
+    // check that the value says what they read.
     QString shown;
     QString name;
     QString permission;
@@ -33,6 +33,9 @@ struct ParameterFile
     QList<ParameterEntry> entries;
     // "line N: why", for every line that does not hold a register value.
     QStringList problems;
+    // Saved before a restore: the values the driver held, to be written back
+    // as they were, whatever the map's ranges say.
+    bool undo = false;
 };
 
 // Reads `path`; problems lists every fault. False when the file cannot be
@@ -60,6 +63,9 @@ QString valueTypeName(ValueType type);
 
 // The comment lines a saved file starts with.
 QStringList parameterFileComments(const QString &port, quint32 slaveAddress, const QString &mapPath);
+
+// The comment line that marks an undo file.
+QString undoComment();
 
 // Saves the driver's values before a restore writes to it, in the undo
 // folder under the user's data folder, named by date, time, port and slave

@@ -43,10 +43,13 @@ void ParameterRun::readMap()
     failures.clear();
     doubtful = false;
     readsDone = 0;
-    QList<int> all;
-    for (int row = 0; row < rows.size(); ++row)
-        all.append(row);
-    sendReads(all);
+    QList<int> readable;
+    for (int row = 0; row < rows.size(); ++row) {
+        if (!isWriteOnly(rows.at(row).permission))
+            readable.append(row);
+    }
+    readTotal = readable.size();
+    sendReads(readable);
     if (outstanding == 0)
         finishReading();
 }
@@ -158,7 +161,7 @@ void ParameterRun::onReadOutcome(const PendingCommand &request, const RequestOut
     }
     if (outcome.kind != OutcomeKind::Cancelled) {
         readsDone += covered.size();
-        emit readProgress(readsDone, rows.size());
+        emit readProgress(readsDone, readTotal);
     }
     if (outstanding == 0)
         finishReading();
@@ -212,6 +215,9 @@ void ParameterRun::onWriteOutcome(const PendingCommand &request, const RequestOu
 {
     switch (outcome.kind) {
     case OutcomeKind::Answered:
+        // A command register cannot be read back: its echo is all there is.
+        if (isWriteOnly(writeRow().permission))
+            return finishWrite(WriteResult::Confirmed, QString());
         if (ending != RunEnd::Completed)
             return finishWrite(WriteResult::Unconfirmed, QStringLiteral("echoed, not read back"));
         send({readRegisterCmd(slave, writeRow()), writeRow().address, quint16(writeRow().format.wordCount()), this,

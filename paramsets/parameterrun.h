@@ -51,7 +51,8 @@ public:
     // The map the next runs read and write: its rows' types, its blockRead
     // and its writeFunction (16 when the driver has no function 6).
     void setMap(const QList<RegisterInfo> &registers, int blockRead, int writeFunction);
-    // Every row of the map; readFinished once each has its outcome. With
+    // Every row of the map but the write-only ones; readFinished once each
+    // has its outcome. With
     // blockRead, consecutive rows share a request; a block the driver
     // refuses is read row by row.
     void readMap();
@@ -116,6 +117,7 @@ private:
     bool listening = false;
     bool anyConfirmed = false;
     int readsDone = 0;
+    int readTotal = 0;
     QList<ParameterEntry> writes;
     QList<RegisterInfo> writeRows;  // each write's row, holding its words
     int writeIndex = 0;

@@ -19,7 +19,8 @@ QList<PendingCommand> RefreshPlan::requests(const QList<RegisterInfo> &registers
     QList<PendingCommand> planned;
     int lastRow = -1;
     for (int row : rows) {
-        if (row < 0 || row >= registers.size() || !registers.at(row).addressValid)
+        if (row < 0 || row >= registers.size() || !registers.at(row).addressValid
+            || isWriteOnly(registers.at(row).permission))
             continue;
         const quint16 words = quint16(registers.at(row).format.wordCount());
         const bool joins = !planned.isEmpty() && row == lastRow + 1 && joinsRun(registers, planned.last(), row);

@@ -10,7 +10,7 @@
 // The read requests of one refresh: one per row (two registers for a 32-bit
 // row), or, where the map allows block reads, one per run of table rows with
 // consecutive addresses. A run the driver refused is read row by row from
-// then on.
+// then on. Write-only rows are never read.
 class RefreshPlan
 {
 public:

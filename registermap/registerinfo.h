@@ -32,4 +32,12 @@ struct RegisterInfo
     RegisterFormat format;
 };
 
+// A permission with W but no R: a command register, written when the user
+// asks and never read (a driver may refuse the read).
+inline bool isWriteOnly(const QString &permission)
+{
+    return permission.contains(QLatin1Char('w'), Qt::CaseInsensitive)
+        && !permission.contains(QLatin1Char('r'), Qt::CaseInsensitive);
+}
+
 #endif // REGISTERINFO_H

@@ -53,12 +53,15 @@ run_pid=$!
 wait_for 600 grep -q '^/dev/' "$work/run.out" || fail "run.sh printed no simulator port"
 wait_for 30 xdotool search --name '开闭环步进驱动器' >/dev/null || fail "no main window"
 window="$(xdotool search --name '开闭环步进驱动器' | head -n 1)"
-registers=$(grep -c 'name:' "$root/RegisterInfo")
+# Write-only rows (commands) are never read.
+registers=$(grep 'name:' "$root/RegisterInfo" | grep -vcE 'permission:[Ww],')
 all_read() { [ "$(simulator_reads)" -ge "$registers" ]; }
 wait_for 30 all_read || fail "the simulator served $(simulator_reads) reads"
 sleep 1
 lit=$(lamp_pixels)
-[ "$lit" -gt $((registers * 100)) ] || fail "only $lit lamp pixels lit after the values arrived"
+# Five rows of the sample map get values other than their defaults, each a
+# blue lamp of about 256 pixels; losing one falls below this.
+[ "$lit" -gt $((registers * 90)) ] || fail "only $lit lamp pixels lit after the values arrived"
 
 /usr/bin/python3 "$root/tests/support/closewindow.py" "$window"
 run_ended() { ! kill -0 "$run_pid" 2>/dev/null; }

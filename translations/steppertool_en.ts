@@ -113,6 +113,20 @@ Undo file: </translation>
         <translation>
 The port was closed: open it and load the parameters again before writing</translation>
     </message>
+    <message>
+        <source>未写入任何参数</source>
+        <translation>nothing was written</translation>
+    </message>
+    <message>
+        <source>超出范围</source>
+        <translation>Out of range</translation>
+    </message>
+    <message>
+        <source>以下参数的值超出映射表的范围，仍然写入吗？
+</source>
+        <translation>These values are outside the map&apos;s range. Write them anyway?
+</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>
@@ -437,10 +451,6 @@ See the log for details</translation>
         <translation>line %1: %2 %3</translation>
     </message>
     <message>
-        <source>值 %1 超出映射表的范围 %2</source>
-        <translation>value %1 is outside the map&apos;s range %2</translation>
-    </message>
-    <message>
         <source>值 %1 不是 %2 类型的值</source>
         <translation>value %1 is no %2 value</translation>
     </message>
@@ -451,6 +461,26 @@ See the log for details</translation>
     <message>
         <source>第 %1 行：%2 的值 %3 与第 %5 行的 %4 不同</source>
         <translation>line %1: %2 value %3 differs from %4 on line %5</translation>
+    </message>
+    <message>
+        <source>行是 s32 类型：请给出 type 列，如本工具保存的文件</source>
+        <translation>is an s32 row: give the type column, as the tool&apos;s own files do</translation>
+    </message>
+    <message>
+        <source>行是 u32 类型：请给出 type 列，如本工具保存的文件</source>
+        <translation>is a u32 row: give the type column, as the tool&apos;s own files do</translation>
+    </message>
+    <message>
+        <source>shown 列“%1”与值 %2 不符（映射表显示为“%3”）</source>
+        <translation>shown &apos;%1&apos; is not value %2 (the map shows it as &apos;%3&apos;)</translation>
+    </message>
+    <message>
+        <source>%1 值 %2（范围 %3）</source>
+        <translation>%1 value %2 (range %3)</translation>
+    </message>
+    <message>
+        <source>只写，未读取</source>
+        <translation>write-only, not read</translation>
     </message>
 </context>
 <context>
@@ -507,6 +537,10 @@ See the log for details</translation>
         <source>不是普通文件</source>
         <translation>not a regular file</translation>
     </message>
+    <message>
+        <source>文件中没有寄存器值</source>
+        <translation>the file holds no register value</translation>
+    </message>
 </context>
 <context>
     <name>ParameterSetsPanel</name>
@@ -561,10 +595,6 @@ See the log for details</translation>
     <message>
         <source>驱动器的参数在比较后已变化：已重新比较，请确认后再写入</source>
         <translation>The driver&apos;s values changed since the comparison: compared again, confirm before writing</translation>
-    </message>
-    <message>
-        <source>没有寄存器值</source>
-        <translation>no register values</translation>
     </message>
     <message>
         <source>收到无人请求的应答（此地址可能有两台设备），读到的值均不可信</source>

@@ -51,6 +51,8 @@ void printUsage(FILE *to)
             "                  the function code with bit 7 set, then N\n"
             "  --refuse-function N  answer function N (1..127) with exception 1\n"
             "                  (illegal function), as a driver without it does\n"
+            "  --write-only ADDR  answer a read that takes in register ADDR (hexadecimal,\n"
+            "                  may be given again) with exception 2, as a command register\n"
             "  --reply-address N  send every reply as slave N (0..255), CRC fixed up\n"
             "  --bad-crc       flip the last CRC byte of every reply\n"
             "  --byte-gap MS   send replies one byte at a time, MS milliseconds apart\n"
@@ -94,11 +96,25 @@ bool parseNumberOption(const char *name, long min, long max, int &number)
     return false;
 }
 
+// A register address in hexadecimal, "0x0020" or "20", added to `addresses`.
+bool parseAddressOption(const char *name, std::set<int> &addresses)
+{
+    char *end = nullptr;
+    errno = 0;
+    const long value = strtol(optarg, &end, 16);
+    if (errno != 0 || end == optarg || *end != '\0' || value < 0 || value > 0xFFFF) {
+        fprintf(stderr, "simdriver: bad value '%s' for --%s\n", optarg, name);
+        return false;
+    }
+    addresses.insert(static_cast<int>(value));
+    return true;
+}
+
 // False for anything that is not a valid option list.
 bool parseOptions(int argc, char **argv, Options &options)
 {
     enum { Map = 1, Address, Baud, Delay, Silent, Device, Help, Exception, ReplyAddress, BadCrc, ByteGap,
-           Pace, Turnaround, SilentAfter, WrongKind, ShortRead, RefuseFunction, RepeatReply, OwedReply };
+           Pace, Turnaround, SilentAfter, WrongKind, ShortRead, RefuseFunction, RepeatReply, OwedReply, WriteOnly };
     static const struct option longOptions[] = {
         {"map", required_argument, nullptr, Map},
         {"address", required_argument, nullptr, Address},
@@ -119,6 +135,7 @@ bool parseOptions(int argc, char **argv, Options &options)
         {"repeat-reply", required_argument, nullptr, RepeatReply},
         {"owed-reply", no_argument, nullptr, OwedReply},
         {"refuse-function", required_argument, nullptr, RefuseFunction},
+        {"write-only", required_argument, nullptr, WriteOnly},
         {nullptr, 0, nullptr, 0},
     };
     for (int option; (option = getopt_long(argc, argv, "", longOptions, nullptr)) != -1;) {
@@ -134,6 +151,7 @@ bool parseOptions(int argc, char **argv, Options &options)
         case RefuseFunction:
             valid = parseNumberOption("refuse-function", 1, 127, options.server.refusedFunction);
             break;
+        case WriteOnly: valid = parseAddressOption("write-only", options.server.writeOnly); break;
         case ReplyAddress: valid = parseNumberOption("reply-address", 0, 255, options.server.replyAddress); break;
         case BadCrc: options.server.badCrc = true; break;
         case WrongKind: options.server.wrongKind = true; break;

@@ -120,6 +120,8 @@ int exceptionFor(const Server &server, const uint8_t *pdu)
     case MODBUS_FC_READ_HOLDING_REGISTERS:
         if (count < 1 || count > MODBUS_MAX_READ_REGISTERS)
             return MODBUS_EXCEPTION_ILLEGAL_DATA_VALUE;
+        if (server.settings.writeOnly.lower_bound(address) != server.settings.writeOnly.lower_bound(address + count))
+            return MODBUS_EXCEPTION_ILLEGAL_DATA_ADDRESS;
         return allListed(server, address, count) ? 0 : MODBUS_EXCEPTION_ILLEGAL_DATA_ADDRESS;
     case MODBUS_FC_WRITE_SINGLE_REGISTER:
         return allListed(server, address, 1) ? 0 : MODBUS_EXCEPTION_ILLEGAL_DATA_ADDRESS;

@@ -4,6 +4,8 @@
 #include "mapfile.h"
 #include "serialline.h"
 
+#include <set>
+
 struct ServerSettings
 {
     int slaveAddress = 1;
@@ -21,6 +23,7 @@ struct ServerSettings
     int byteGapMs = 0; // send replies one byte at a time, this far apart
     bool wrongKind = false; // a read reply to a write, a write echo to a read
     bool shortRead = false; // answer a read of several registers with one
+    std::set<int> writeOnly; // reads that take in one of these get exception 2, as a command register's do
     int repeatMs = 0; // send every reply again this much later, as a second device would; 0: once
     // Before the first read's reply, send the reply it would have had one
     // register further on: a reply still owed to an earlier request.

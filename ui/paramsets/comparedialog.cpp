@@ -2,6 +2,7 @@
 #include "ui_comparedialog.h"
 
 #include <QHeaderView>
+#include <QMessageBox>
 
 namespace {
 
@@ -28,6 +29,8 @@ CompareDialog::CompareDialog(QWidget *parent)
         const QList<ParameterEntry> writes = tickedWrites();
         if (writes.isEmpty())
             return showRefusal(tr("没有选中要写入的参数"));
+        if (!outOfRangeAgreed())
+            return showRefusal(tr("未写入任何参数"));
         emit writeRequested(writes);
     });
     connect(ui->pushButton_cancel, &QPushButton::clicked, this, &CompareDialog::cancelRequested);
@@ -41,9 +44,10 @@ CompareDialog::~CompareDialog()
 }
 
 void CompareDialog::showComparison(const QString &fileName, const QList<CompareRow> &compared,
-                                   const QStringList &problems)
+                                   const QStringList &problems, bool undoFile)
 {
     rows = compared;
+    fromUndoFile = undoFile;
     writable = problems.isEmpty();
     ui->label_file->setText(fileName);
     QTableWidget *table = ui->tableWidget_compare;
@@ -52,9 +56,11 @@ void CompareDialog::showComparison(const QString &fileName, const QList<CompareR
         const CompareRow &row = rows.at(r);
         auto *tick = new QTableWidgetItem;
         tick->setFlags(Qt::ItemIsEnabled);
-        if (row.state == CompareState::Differs && writable) {
+        // Commands are sent only when ticked by hand.
+        const bool command = row.state == CompareState::WriteOnly;
+        if ((row.state == CompareState::Differs || row.outsideMapRange || command) && writable) {
             tick->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
-            tick->setCheckState(Qt::Checked);
+            tick->setCheckState(command ? Qt::Unchecked : Qt::Checked);
         }
         table->setItem(r, TickColumn, tick);
         table->setItem(r, AddressColumn, textItem(addressText(row.entry.address)));
@@ -72,14 +78,39 @@ void CompareDialog::showComparison(const QString &fileName, const QList<CompareR
     setWriting(false);
 }
 
+// Values outside the map's range are written only once the user has seen
+// them named; an undo file puts back what the driver had, and is not asked
+// about.
+bool CompareDialog::outOfRangeAgreed()
+{
+    QList<CompareRow> ticked;
+    for (int r = 0; r < rows.size(); ++r) {
+        if (isTicked(r) && rows.at(r).outsideMapRange)
+            ticked.append(rows.at(r));
+    }
+    if (ticked.isEmpty() || fromUndoFile)
+        return true;
+    QMessageBox question(QMessageBox::Question, tr("超出范围"),
+                         tr("以下参数的值超出映射表的范围，仍然写入吗？\n") + outOfRangeLabels(ticked).join(QLatin1Char('\n')),
+                         QMessageBox::Yes | QMessageBox::No, this);
+    question.setObjectName(QStringLiteral("outOfRangeQuestion"));
+    question.setDefaultButton(QMessageBox::No);
+    return question.exec() == QMessageBox::Yes;
+}
+
+bool CompareDialog::isTicked(int row) const
+{
+    const QTableWidgetItem *tick = ui->tableWidget_compare->item(row, TickColumn);
+    return (tick->flags() & Qt::ItemIsUserCheckable) && tick->checkState() == Qt::Checked;
+}
+
 QList<ParameterEntry> CompareDialog::tickedWrites() const
 {
     QList<ParameterEntry> writes;
     if (!writable)
         return writes;
     for (int r = 0; r < rows.size(); ++r) {
-        const QTableWidgetItem *tick = ui->tableWidget_compare->item(r, TickColumn);
-        if ((tick->flags() & Qt::ItemIsUserCheckable) && tick->checkState() == Qt::Checked) {
+        if (isTicked(r)) {
             ParameterEntry write = rows.at(r).entry;
             write.name = rows.at(r).name();
             writes.append(write);

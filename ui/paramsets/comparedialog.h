@@ -10,7 +10,9 @@
 namespace Ui { class CompareDialog; }
 
 // A parameter file beside the driver's values, one row per register of the
-// file. Differing writable rows carry a tick box (ticked at first); the
+// file. Differing writable rows carry a tick box (ticked at first; values
+// outside the map's range are asked about before writing), write-only rows
+// one that starts unticked; the
 // ticked ones are handed on by writeRequested, and each outcome shows in its
 // row. The writing itself is done by whoever listens.
 class CompareDialog : public QDialog
@@ -23,7 +25,7 @@ public:
 
     // `problems` forbid any write; they are listed instead.
     void showComparison(const QString &fileName, const QList<CompareRow> &rows,
-                        const QStringList &problems);
+                        const QStringList &problems, bool undoFile = false);
     QList<ParameterEntry> tickedWrites() const;
 
 public slots:
@@ -42,12 +44,15 @@ signals:
 
 private:
     void applyFilter();
+    bool isTicked(int row) const;
+    bool outOfRangeAgreed();
     void setWriting(bool writing);
     int rowOf(quint16 address) const;
 
     Ui::CompareDialog *ui;
     QList<CompareRow> rows;
     bool writable = false;
+    bool fromUndoFile = false;
     int confirmed = 0;
     QStringList failed;
     QStringList unconfirmed;

@@ -57,12 +57,10 @@ void ParameterSetsPanel::loadFrom(const DriverContext &driver, const QString &pa
 {
     file = ParameterFile();
     const bool readable = readParameterFile(path, &file);
-    if (!readable || !file.problems.isEmpty() || file.entries.isEmpty()) {
+    if (!readable || !file.problems.isEmpty()) {
         QStringList problems = file.problems;
         if (readable)
             problems += restoreProblems(file.entries, driver.registers);
-        if (problems.isEmpty())
-            problems.append(tr("没有寄存器值"));
         emit fileRefused(path, problems);
         return;
     }
@@ -158,7 +156,7 @@ void ParameterSetsPanel::showComparison(const QHash<quint16, qint64> &values)
     comparedSession = scheduler->session();
     comparedValues = values;
     compareDialog->showComparison(filePath, compareParameters(file.entries, context.registers, values),
-                                  restoreProblems(file.entries, context.registers));
+                                  restoreProblems(file.entries, context.registers), file.undo);
     compareDialog->show();
     compareDialog->raise();
 }
