@@ -186,12 +186,18 @@ bool BatchRun::driverSilent() const
 // reply", or the driver's exception.
 bool BatchRun::reportUnread()
 {
+    // A row its map line leaves unusable is not in the backup either: the
+    // backup is not whole.
     for (const RegisterInfo &info : qAsConst(map.registers)) {
-        if (!info.addressValid || isWriteOnly(info.permission) || driver.contains(info.address)
-            || unread.contains(registerLabel(info.address, info.name)))
+        const QString label = info.addressValid ? registerLabel(info.address, info.name)
+                                                : info.addressText + QLatin1Char(' ') + info.name;
+        if (isWriteOnly(info.permission) || (info.addressValid && driver.contains(info.address))
+            || unread.contains(label))
             continue;
-        unread.append(registerLabel(info.address, info.name));
-        err << "steppertool: " << unread.last() << " unread: " << unreadWord(info.address) << Qt::endl;
+        unread.append(label);
+        err << "steppertool: " << unread.last() << " unread: "
+            << (info.addressValid ? unreadWord(info.address) : QStringLiteral("its map line has a problem"))
+            << Qt::endl;
     }
     return !unread.isEmpty();
 }

@@ -272,6 +272,9 @@ void TestConnection::misspeltMapKeyReachesNoDriverNorBackup()
     const ToolRun run = runTool(folder->path(), {QStringLiteral("--port"), simulator.devicePath(), QStringLiteral("--map"),
                                                  faultyMap, QStringLiteral("--backup"), saved});
     QVERIFY2(run.err.contains(problem), qPrintable(run.err));
+    // The backup lacks a row: it is no whole backup.
+    QCOMPARE(run.status, 3);
+    QVERIFY2(run.err.contains(QStringLiteral("Run current unread: its map line has a problem")), qPrintable(run.err));
     QFile backup(saved);
     QVERIFY(backup.open(QIODevice::ReadOnly));
     const QString savedText = QString::fromUtf8(backup.readAll());
