@@ -2,7 +2,6 @@
 #include "registermap/mapformats.h"
 #include "registermap/mapkeys.h"
 #include "registermap/refreshplan.h"
-#include "util/hextext.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -10,62 +9,102 @@
 #include <QStringList>
 #include <QTextCodec>
 
+#include <climits>
+#include <cstring>
+
 namespace {
 
-bool isValidUtf8(const QByteArray &bytes)
+// A line's bytes count up to the first NUL, if any, without the blanks
+// around them. Drive makers often write their maps in GBK: a line that is
+// not valid UTF-8 is read as GB18030, which contains GBK.
+QString lineText(const char *begin, const char *end)
 {
-    QTextCodec::ConverterState state;
-    QTextCodec::codecForName("UTF-8")->toUnicode(bytes.constData(), bytes.size(), &state);
-    return state.invalidChars == 0 && state.remainingChars == 0;
+    if (const void *nul = memchr(begin, '\0', size_t(end - begin)))
+        end = static_cast<const char *>(nul);
+    while (begin < end && isspace(uchar(*begin)))
+        ++begin;
+    while (end > begin && isspace(uchar(end[-1])))
+        --end;
+    static QTextCodec *const utf8 = QTextCodec::codecForName("UTF-8");
+    QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);
+    const QString text = utf8->toUnicode(begin, int(end - begin), &state);
+    if (state.invalidChars == 0 && state.remainingChars == 0)
+        return text;
+    static QTextCodec *const gb18030 = QTextCodec::codecForName("GB18030");
+    return gb18030->toUnicode(begin, int(end - begin));
 }
 
-// A line's bytes count up to the first NUL, if any. Drive makers often
-// write their maps in GBK: a line that is not valid UTF-8 is read as
-// GB18030, which contains GBK. Only a line that decodes to a replacement
-// character is checked, so UTF-8 maps cost no more than before.
-QString lineText(const QByteArray &bytes)
+int digitValue(QChar c)
 {
-    const int nul = bytes.indexOf('\0');
-    const QByteArray text = nul < 0 ? bytes : bytes.left(nul);
-    const QString utf8 = QString::fromUtf8(text);
-    if (!utf8.contains(QChar::ReplacementCharacter) || isValidUtf8(text))
-        return utf8;
-    static QTextCodec *const gb18030 = QTextCodec::codecForName("GB18030");
-    return gb18030->toUnicode(text);
+    const ushort u = c.unicode();
+    if (u >= '0' && u <= '9')
+        return u - '0';
+    if (u >= 'a' && u <= 'f')
+        return u - 'a' + 10;
+    if (u >= 'A' && u <= 'F')
+        return u - 'A' + 10;
+    return 99;
+}
+
+// Numbers as QStringRef::toLongLong reads them; the plain ones a map is made
+// of ("0x0BB8", "6000", "-10") without its detour through the locale, which
+// would cost a map of 100,000 lines most of its load time.
+qlonglong toNumber(const QStringRef &text, int base, bool *ok)
+{
+    QStringRef digits = text;
+    const bool negative = base == 10 && digits.startsWith(QLatin1Char('-'));
+    if (negative)
+        digits = digits.mid(1);
+    else if (base == 16 && (digits.startsWith(QLatin1String("0x")) || digits.startsWith(QLatin1String("0X"))))
+        digits = digits.mid(2);
+    qlonglong number = 0;
+    bool plain = !digits.isEmpty() && digits.size() <= 7;
+    for (int i = 0; plain && i < digits.size(); ++i) {
+        const int digit = digitValue(digits.at(i));
+        plain = digit < base;
+        number = number * base + digit;
+    }
+    if (!plain)
+        return text.toLongLong(ok, base);
+    *ok = true;
+    return negative ? -number : number;
 }
 
 // The text after the first colon (the whole part without one).
-QStringRef rawValue(const QString &part)
+QStringRef rawValue(const QStringRef &part)
 {
     const int colon = part.indexOf(QLatin1Char(':'));
-    return colon < 0 ? QStringRef(&part) : part.midRef(colon + 1);
+    return colon < 0 ? part : part.mid(colon + 1);
 }
 
 // The text before the first colon, without blanks or a byte-order mark
 // around it; empty for a part without a colon, which names no key.
-QStringRef keyOf(const QString &part)
+QStringRef keyOf(const QStringRef &part)
 {
     const int colon = part.indexOf(QLatin1Char(':'));
     if (colon < 0)
         return QStringRef();
-    QStringRef key = part.leftRef(colon).trimmed();
+    QStringRef key = part.left(colon).trimmed();
     while (key.startsWith(QChar(0xFEFF)))
         key = key.mid(1).trimmed();
     return key;
 }
 
-// Hexadecimal text as a 16-bit register number; 0 when it does not fit.
-quint16 hexToRegisterNumber(const QString &text)
+// Hexadecimal text ("0x0BB8" or "BB8") as a 16-bit register number; 0 when
+// it is no number or does not fit.
+quint16 hexToRegisterNumber(const QStringRef &text)
 {
-    return hexStringToDecString(text).toUShort(nullptr, 10);
+    bool ok = false;
+    const qlonglong number = toNumber(text, 16, &ok);
+    return ok && number >= 0 && number <= 0xFFFF ? quint16(number) : 0;
 }
 
 // A register address is hexadecimal text that fits 16 bits; anything else
 // would send the row's reads and writes to some other register.
-bool toRegisterAddress(const QString &text, quint16 *address)
+bool toRegisterAddress(const QStringRef &text, quint16 *address)
 {
     bool ok = false;
-    const qlonglong number = text.toLatin1().toLongLong(&ok, 16);
+    const qlonglong number = toNumber(text, 16, &ok);
     ok = ok && number >= 0 && number <= 0xFFFF;
     *address = ok ? quint16(number) : 0;
     return ok;
@@ -74,13 +113,17 @@ bool toRegisterAddress(const QString &text, quint16 *address)
 void setRange(RegisterInfo &info, const QStringRef &raw)
 {
     info.rangeText = raw.trimmed().toString();
-    const QVector<QStringRef> bounds = raw.split(QLatin1Char('~'));
-    if (bounds.size() != 2)
+    const int tilde = raw.indexOf(QLatin1Char('~'));
+    if (tilde < 0 || raw.indexOf(QLatin1Char('~'), tilde + 1) >= 0)
         return;
     bool minOk = false;
     bool maxOk = false;
-    info.rangeMin = bounds.at(0).toInt(&minOk, 10);
-    info.rangeMax = bounds.at(1).toInt(&maxOk, 10);
+    const qlonglong low = toNumber(raw.left(tilde), 10, &minOk);
+    const qlonglong high = toNumber(raw.mid(tilde + 1), 10, &maxOk);
+    minOk = minOk && low >= INT_MIN && low <= INT_MAX;
+    maxOk = maxOk && high >= INT_MIN && high <= INT_MAX;
+    info.rangeMin = minOk ? int(low) : 0;
+    info.rangeMax = maxOk ? int(high) : 0;
     // A minimum above its maximum would refuse every value, the driver's own.
     info.hasRange = minOk && maxOk && info.rangeMin <= info.rangeMax;
 }
@@ -160,11 +203,14 @@ public:
 
     void add(const QString &text)
     {
-        if (map->problems.size() < listedProblems)
+        if (listing())
             map->problems << text;
         else
             ++unlisted;
     }
+
+    // Texts past the listed ones are only counted, so they need not be made.
+    bool listing() const { return map->problems.size() < listedProblems; }
 
     void checkRow(const RegisterInfo &info, int lineNumber)
     {
@@ -174,8 +220,11 @@ public:
                                "read nor written").arg(lineNumber).arg(info.addressText));
         } else if (const int earlier = firstLines.value(info.address); earlier > 0) {
             ++map->repeatedAddresses;
-            add(QStringLiteral("line %1: address %2 is already on line %3; values written there are checked "
-                               "against both lines").arg(lineNumber).arg(info.addressText).arg(earlier));
+            if (listing())
+                add(QStringLiteral("line %1: address %2 is already on line %3; values written there are checked "
+                                   "against both lines").arg(lineNumber).arg(info.addressText).arg(earlier));
+            else
+                ++unlisted;
         } else {
             firstLines.insert(info.address, lineNumber);
         }
@@ -208,12 +257,24 @@ bool loadRegisterMap(const QString &path, RegisterMap *map)
     // Only a regular file is a map: opening a pipe would block start-up.
     if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
         return false;
-    const QStringList settings = lineText(file.readLine()).split(QLatin1Char(','));
+    const QByteArray bytes = file.readAll();
+    const char *next = bytes.constData();
+    const char *const fileEnd = next + bytes.size();
+    // One line of the file at a time, as readLine would give it.
+    auto nextLine = [&next, fileEnd] {
+        const char *begin = next;
+        const void *newline = memchr(begin, '\n', size_t(fileEnd - begin));
+        const char *end = newline ? static_cast<const char *>(newline) : fileEnd;
+        next = newline ? end + 1 : fileEnd;
+        return lineText(begin, end);
+    };
+    const QString settingsLine = nextLine();
+    const QVector<QStringRef> settings = settingsLine.splitRef(QLatin1Char(','));
     QString wordOrder;
     QString writeFunction;
     QStringList settingFaults;
     QStringList unknownSettings;
-    for (const QString &part : settings) {
+    for (const QStringRef &part : settings) {
         const QStringRef key = keyOf(part);
         const QStringRef value = rawValue(part).trimmed();
         if (key == QLatin1String("slaveAddress"))
@@ -241,8 +302,8 @@ bool loadRegisterMap(const QString &path, RegisterMap *map)
     ProblemList problems(map);
     QVector<int> lineNumbers;
     QVector<int> wideRows;
-    for (int lineNumber = 2; !file.atEnd(); ++lineNumber) {
-        const QString line = lineText(file.readLine().trimmed());
+    for (int lineNumber = 2; next < fileEnd; ++lineNumber) {
+        const QString line = nextLine();
         if (line.isEmpty())
             continue;
         QStringList formatFaults;
@@ -291,30 +352,32 @@ RegisterInfo parseRegisterLine(const QString &line)
 RegisterInfo parseRegisterLine(const QString &line, QStringList *formatProblems, QStringList *unknownKeys)
 {
     RegisterInfo info;
-    const QStringList parts = line.trimmed().split(QLatin1Char(','));
+    // References into the line: a map of 100,000 lines makes no copy of a
+    // part it does not keep.
+    const QVector<QStringRef> parts = line.splitRef(QLatin1Char(','));
     if (parts.size() <= 4)
         return info;
 
     FormatKeys formatKeys;
-    for (const QString &part : parts) {
+    for (const QStringRef &part : parts) {
         const QStringRef key = keyOf(part);
         const QStringRef raw = rawValue(part);
-        const QString value = raw.trimmed().toString();
+        const QStringRef value = raw.trimmed();
         if (key == QLatin1String("indexes")) {
-            info.addressText = value;
+            info.addressText = value.toString();
             info.addressValid = toRegisterAddress(value, &info.address);
         } else if (key == QLatin1String("permission")) {
-            info.permission = value;
+            info.permission = value.toString();
         } else if (key == QLatin1String("defaultValue")) {
-            info.valueText = value;
+            info.valueText = value.toString();
             info.value = hexToRegisterNumber(value);
         } else if (key == QLatin1String("rangeValue")) {
             setRange(info, raw);
         } else if (key == QLatin1String("name")) {
-            info.name = value;
+            info.name = value.toString();
         } else if (key == QLatin1String("remarks")) {
-            info.remarks = value;
-        } else if (!formatKeys.take(key, value) && !key.isEmpty()) {
+            info.remarks = value.toString();
+        } else if (!formatKeys.take(key, value.toString()) && !key.isEmpty()) {
             *(unknownKeys ? unknownKeys : formatProblems) << unknownKeyProblem(key.toString(), registerKeys());
         }
     }
