@@ -62,7 +62,7 @@ void RequestScheduler::start()
     QList<PendingCommand> leftOver;
     leftOver.swap(queue);
     serial->discardInput();
-    longestRoundTripMs = -1;
+    longestTurnaroundMs = -1;
     running = true;
     ++sessionNumber;
     // A reply to a request cut off by the end of the last session may
@@ -330,7 +330,9 @@ void RequestScheduler::takeBlock(const QByteArray &block)
         ++stats.validReplies;
         const double roundTripMs = now() - sentAtMs;
         stats.lastRoundTripMs = qRound64(roundTripMs);
-        longestRoundTripMs = qMax(longestRoundTripMs, roundTripMs);
+        const WireTime wire = WireTime::of(*serial->serialPort);
+        const double onWireMs = wire.frameMs(awaited.frame.size()) + wire.frameMs(expectedReplyLength(awaited));
+        longestTurnaroundMs = qMax(longestTurnaroundMs, qMax(0.0, roundTripMs - onWireMs));
     } else if (!ModbusMaster::instance()->checkCrc(block)) {
         ++stats.crcErrors;
     } else if (outcome.kind == OutcomeKind::Garbled) {
@@ -412,14 +414,20 @@ void RequestScheduler::finishAwaited(const RequestOutcome &outcome, const QStrin
     scheduleLineSpeed();
 }
 
+// Counted from the last outcome: if each reply met the request after its
+// own, the last one's true reply is still to come, a reply's wire time and
+// the driver's turnaround later; a second device's reply comes within its
+// own turnaround. Twice the longest turnaround seen allows for either.
 double RequestScheduler::lateReplyWindowMs() const
 {
     const double whole = replyWaitMs(awaited);
-    if (longestRoundTripMs < 0)
+    if (longestTurnaroundMs < 0)
         return whole;
     // A few milliseconds for the event loop to hand on bytes already here.
-    constexpr double handOverMs = 5;
-    return qMin(whole, 2.0 * longestRoundTripMs + interFrameGapMs() + handOverMs);
+    constexpr double handOverMs = 3;
+    const double replyMs = WireTime::of(*serial->serialPort).frameMs(expectedReplyLength(awaited));
+    const double lateUntilMs = lineActiveAtMs + replyMs + 2.0 * longestTurnaroundMs + interFrameGapMs() + handOverMs;
+    return qBound(0.0, lateUntilMs - now(), whole);
 }
 
 void RequestScheduler::afterLateReplies(QObject *context, std::function<void()> then)

@@ -75,9 +75,10 @@ public:
     // answer either, so neither takes it.
     void noteHandSent();
 
-    // How long after an outcome a reply may still come: twice the longest
-    // round trip seen in this session, or a whole reply wait before any was
-    // seen, and never more than that.
+    // How long from now a reply may still come after the last outcome: a
+    // reply's wire time and twice the longest turnaround (round trip less
+    // wire time) seen in this session, or a whole reply wait before any
+    // reply was seen, and never more than that.
     double lateReplyWindowMs() const;
     // Calls `then` once that window has passed after now and the line is
     // quiet; a block that comes meanwhile is an unaskedReply. At once when
@@ -160,7 +161,7 @@ private:
     quint32 suspectTicksMs = 0;
     double suspectSinceMs = 0;
     PendingCommand timedOutBefore;
-    double longestRoundTripMs = -1;
+    double longestTurnaroundMs = -1;
     bool handReplyExpected = false;
     bool handFrameCrossed = false;
     bool interruptedInFlight = false;
