@@ -165,18 +165,18 @@ struct LineSpeedRounds
 
 LineSpeedRounds runRounds()
 {
-    LineSpeedRounds r;
+    LineSpeedRounds measured;
     const QByteArray single = mapWithBlockRead(backupRegisters, 1, 1);
     const QByteArray block = mapWithBlockRead(backupRegisters, 1, 100);
     for (int round = 0; round < rounds; ++round) {
-        r.libmodbus.add(libmodbusRate());
+        measured.libmodbus.add(libmodbusRate());
         const Backup withGap = runBackup(single, baud);
-        r.gapDefault.add(withGap.ms);
-        r.silenceDefault.add(withGap);
-        r.gapZero.add(runBackup(single, baud, {QStringLiteral("--gap"), QStringLiteral("0")}).ms);
-        r.blocks.add(runBackup(block, baud).ms);
+        measured.gapDefault.add(withGap.ms);
+        measured.silenceDefault.add(withGap);
+        measured.gapZero.add(runBackup(single, baud, {QStringLiteral("--gap"), QStringLiteral("0")}).ms);
+        measured.blocks.add(runBackup(block, baud).ms);
     }
-    return r;
+    return measured;
 }
 
 QString notMeasured()
@@ -327,17 +327,17 @@ void compareBlockRefreshes()
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    const LineSpeedRounds r = runRounds();
-    const double libmodbus = r.libmodbus.median();
+    const LineSpeedRounds measured = runRounds();
+    const double libmodbus = measured.libmodbus.median();
     bench::printFigure(QStringLiteral("libmodbus back to back, 1 register, 115200 paced"),
                        libmodbus > 0 ? QStringLiteral("%1 reg/s (line and turnaround allow %2)")
                                            .arg(libmodbus, 0, 'f', 1)
                                            .arg(1000.0 / readTransactionMs(1, 0), 0, 'f', 1)
                                      : notMeasured());
-    printGapDefault(r.gapDefault);
-    printGapZero(r.gapZero, libmodbus);
-    printBlocks(r.blocks);
-    measureSilences(r.silenceDefault);
+    printGapDefault(measured.gapDefault);
+    printGapZero(measured.gapZero, libmodbus);
+    printBlocks(measured.blocks);
+    measureSilences(measured.silenceDefault);
     printRefreshFigure(libmodbus);
     compareBlockRefreshes();
     return 0;
