@@ -1,16 +1,19 @@
-// Line speed: the tool against libmodbus on a line that keeps time.
+// Line speed: the tool against the line's own time and against libmodbus.
 // tools/simdriver --pace at 115200 baud (10 bits a byte, 1 ms turnaround)
 // answers
-//   (a) bench_peer: libmodbus reading one register back to back for 3 s;
-//   (b) the tool refreshing 50 registers at txTime 1, one register a
-//       request (blockRead:1), from pressing 打开串口 to the refresh's end;
-//   (c) the tool refreshing 100 consecutive registers with blockRead:100
-//       against blockRead:1;
-//   (d) the command line backing up 300 registers at line speed, from the
-//       start of its process to its end, against libmodbus's rate, one
-//       register a request and with blockRead:100.
-// A refresh counts only when every request it sent got its reply; each
-// figure is the median of 5 refreshes, the port closed and opened between.
+//   (a) bench_peer: libmodbus reading one register back to back;
+//   (b) the command line backing up 300 registers, one a request, from the
+//       start of its process to its end (the listening for late replies
+//       after the last answer included): with the default gap against the
+//       wire-time bound with that gap, and with --gap 0 against libmodbus;
+//   (c) the same backup with blockRead:100 against its wire-time bound;
+//   (d) the shortest silence before a request, as the simulator saw it
+//       (--log-silence), at 115200 and 9600 baud and with --gap 10;
+//   (e) the window's refresh at txTime 1, for a figure: it is paced by
+//       txTime, not by the line; and 100 registers with blockRead:100
+//       against blockRead:1.
+// Backups and libmodbus take turns, so that a change in the machine's load
+// falls on all of them; each figure is the median of its rounds.
 #include "ui/mainwindow.h"
 #include "benchsupport.h"
 #include "serial/serial.h"
@@ -25,10 +28,28 @@ namespace {
 
 constexpr int baud = 115200;
 constexpr int turnaroundMs = 1;
-// A one-register read: an 8-byte request and a 7-byte reply, ten bits a byte.
-constexpr double singleReadMs = (8 + 7) * 10 * 1000.0 / baud + turnaroundMs;
+constexpr int backupRegisters = 300;
+constexpr int rounds = 7;
 const QStringList pacedLine = {QStringLiteral("--pace"), QStringLiteral("--turnaround"),
-                               QString::number(turnaroundMs)};
+                               QString::number(turnaroundMs), QStringLiteral("--log-silence")};
+
+double byteMs(int lineBaud)
+{
+    return 10 * 1000.0 / lineBaud;
+}
+
+// The Modbus RTU gap: 3.5 characters, 1.75 ms above 19200 baud.
+double defaultGapMs(int lineBaud)
+{
+    return lineBaud > 19200 ? 1.75 : 3.5 * byteMs(lineBaud);
+}
+
+// One read of `registers` on the wire: an 8-byte request, the turnaround, a
+// reply of 5 + 2 x registers bytes and the gap after it.
+double readTransactionMs(int registers, double gapMs, int lineBaud = baud)
+{
+    return (8 + 5 + 2 * registers) * byteMs(lineBaud) + turnaroundMs + gapMs;
+}
 
 QByteArray mapWithBlockRead(int registers, int txTime, int blockRead)
 {
@@ -37,9 +58,7 @@ QByteArray mapWithBlockRead(int registers, int txTime, int blockRead)
     return map;
 }
 
-// libmodbus's rate from bench_peer's "<n> reads in <s> s: <rate> registers/s";
-// 0 when it failed.
-double peerRate()
+double libmodbusRate()
 {
     ServedMap simulator(mapWithBlockRead(50, 1, 1), baud, pacedLine);
     if (!simulator.started)
@@ -48,7 +67,7 @@ double peerRate()
     peer.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     peer.start(QStringLiteral(BENCH_PEER_PATH),
                {QStringLiteral("--device"), simulator.line.path(), QStringLiteral("--baud"),
-                QString::number(baud), QStringLiteral("--seconds"), QStringLiteral("3")});
+                QString::number(baud), QStringLiteral("--seconds"), QStringLiteral("2")});
     if (!peer.waitForFinished(30000) || peer.exitStatus() != QProcess::NormalExit || peer.exitCode() != 0)
         return 0;
     const QString output = QString::fromLocal8Bit(peer.readAllStandardOutput());
@@ -57,20 +76,201 @@ double peerRate()
     return match.hasMatch() ? match.captured(1).toDouble() : 0;
 }
 
-struct Refreshes
+struct Backup
 {
-    double medianMs = 0;
-    int requests = 0; // in the last refresh
-    int replies = 0;
-    bool complete = false; // every refresh ended and each request got a reply
+    double ms = 0;          // process start to end; 0 when it failed
+    double shortestSilenceMs = -1; // from the simulator's log; -1 when none
+    double medianSilenceMs = -1;
 };
 
-Refreshes timeRefreshes(const QByteArray &map)
+// The simulator's closing summary of --log-silence.
+void readSilences(const QString &logPath, Backup &backup)
 {
-    Refreshes result;
+    QFile log(logPath);
+    if (!log.open(QIODevice::ReadOnly))
+        return;
+    const QRegularExpressionMatch match =
+        QRegularExpression(QStringLiteral("silence before (\\d+) requests: shortest (-?[0-9.]+) ms, "
+                                          "median (-?[0-9.]+) ms"))
+            .match(QString::fromLocal8Bit(log.readAll()));
+    if (match.hasMatch() && match.captured(1).toInt() == backupRegisters - 1) {
+        backup.shortestSilenceMs = match.captured(2).toDouble();
+        backup.medianSilenceMs = match.captured(3).toDouble();
+    }
+}
+
+// A backup counts when the tool ends well and its file holds every register.
+bool backupComplete(const QString &file)
+{
+    QFile saved(file);
+    return saved.open(QIODevice::ReadOnly) && saved.readAll().count('\n') >= backupRegisters;
+}
+
+Backup runBackup(const QByteArray &map, int lineBaud, const QStringList &toolOptions = {})
+{
+    Backup backup;
+    ServedMap simulator(map, lineBaud, pacedLine, true);
+    if (!simulator.started)
+        return backup;
+    const QString file = simulator.dir.filePath(QStringLiteral("backup.csv"));
+    QProcess tool;
+    tool.setWorkingDirectory(simulator.dir.path());
+    const qint64 start = bench::monotonicNs();
+    tool.start(QStringLiteral(STEPPERTOOL_PATH),
+               QStringList{QStringLiteral("--port"), simulator.line.path(), QStringLiteral("--baud"),
+                           QString::number(lineBaud), QStringLiteral("--backup"), file}
+                   + toolOptions);
+    const bool done = tool.waitForFinished(120000) && tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0;
+    const double ms = (bench::monotonicNs() - start) / 1e6;
+    if (done && backupComplete(file))
+        backup.ms = ms;
+    simulator.line.stop();
+    readSilences(simulator.logPath(), backup);
+    return backup;
+}
+
+struct Series
+{
+    QVector<double> values;
+    bool complete = true; // every round measured
+
+    void add(double value)
+    {
+        complete = complete && value > 0;
+        values << value;
+    }
+    double median() const { return complete ? bench::median(values) : 0; }
+};
+
+// Shortest silence over every round: a single short gap is a fault.
+struct SilenceSeries
+{
+    double shortestMs = 1e9;
+    QVector<double> medians;
+    bool complete = true;
+
+    void add(const Backup &backup)
+    {
+        complete = complete && backup.ms > 0 && backup.shortestSilenceMs >= 0;
+        shortestMs = qMin(shortestMs, backup.shortestSilenceMs);
+        medians << backup.medianSilenceMs;
+    }
+};
+
+struct LineSpeedRounds
+{
+    Series libmodbus, gapDefault, gapZero, blocks;
+    SilenceSeries silenceDefault;
+};
+
+LineSpeedRounds runRounds()
+{
+    LineSpeedRounds measured;
+    const QByteArray single = mapWithBlockRead(backupRegisters, 1, 1);
+    const QByteArray block = mapWithBlockRead(backupRegisters, 1, 100);
+    for (int round = 0; round < rounds; ++round) {
+        measured.libmodbus.add(libmodbusRate());
+        const Backup withGap = runBackup(single, baud);
+        measured.gapDefault.add(withGap.ms);
+        measured.silenceDefault.add(withGap);
+        measured.gapZero.add(runBackup(single, baud, {QStringLiteral("--gap"), QStringLiteral("0")}).ms);
+        measured.blocks.add(runBackup(block, baud).ms);
+    }
+    return measured;
+}
+
+QString notMeasured()
+{
+    return QStringLiteral("not measured");
+}
+
+void printGapDefault(const Series &times)
+{
+    const double boundMs = backupRegisters * readTransactionMs(1, defaultGapMs(baud));
+    const double ms = times.median();
+    const double share = ms > 0 ? boundMs / ms : 0;
+    bench::printResult(
+        QStringLiteral("command-line backup, 300 registers one a request, default gap, process start and "
+                       "late-reply listening included"),
+        ms > 0 ? QStringLiteral("%1 ms = %2 of the wire-time bound %3 ms (%4 reg/s)")
+                     .arg(ms, 0, 'f', 1)
+                     .arg(share, 0, 'f', 3)
+                     .arg(boundMs, 0, 'f', 1)
+                     .arg(backupRegisters / (ms / 1000), 0, 'f', 1)
+               : notMeasured(),
+        QStringLiteral(">= 0.92 of the bound (%1 ms a register: 15 bytes, turnaround, 1.75 ms gap)")
+            .arg(readTransactionMs(1, defaultGapMs(baud)), 0, 'f', 3),
+        share >= 0.92);
+}
+
+void printGapZero(const Series &times, double libmodbus)
+{
+    const double ms = times.median();
+    const double rate = ms > 0 ? backupRegisters / (ms / 1000) : 0;
+    const bool measured = rate > 0 && libmodbus > 0;
+    bench::printResult(QStringLiteral("command-line backup, 300 registers one a request, --gap 0, process start "
+                                      "and late-reply listening included"),
+                       measured ? QStringLiteral("%1 ms = %2 reg/s = %3 x libmodbus's %4 reg/s")
+                                      .arg(ms, 0, 'f', 1)
+                                      .arg(rate, 0, 'f', 1)
+                                      .arg(rate / libmodbus, 0, 'f', 3)
+                                      .arg(libmodbus, 0, 'f', 1)
+                                : notMeasured(),
+                       QStringLiteral(">= 0.95 x libmodbus"), measured && rate >= 0.95 * libmodbus);
+}
+
+void printBlocks(const Series &times)
+{
+    const double boundMs = 3 * readTransactionMs(100, defaultGapMs(baud));
+    const double ms = times.median();
+    const double ratio = ms > 0 ? ms / boundMs : 0;
+    bench::printResult(QStringLiteral("command-line backup, 300 registers, blockRead:100, process start and "
+                                      "late-reply listening included"),
+                       ms > 0 ? QStringLiteral("%1 ms = %2 x the wire-time bound %3 ms")
+                                    .arg(ms, 0, 'f', 1)
+                                    .arg(ratio, 0, 'f', 2)
+                                    .arg(boundMs, 0, 'f', 1)
+                              : notMeasured(),
+                       QStringLiteral("<= 1.15 x the bound (3 x (8 + 205 bytes, turnaround, gap))"),
+                       ms > 0 && ratio <= 1.15);
+}
+
+void printSilence(const QString &setting, const SilenceSeries &silences, double promisedMs)
+{
+    const bool measured = silences.complete && !silences.medians.isEmpty();
+    bench::printResult(QStringLiteral("shortest silence before a request, 300-register backup, %1").arg(setting),
+                       measured ? QStringLiteral("%1 ms (median %2 ms, %3 backups)")
+                                      .arg(silences.shortestMs, 0, 'f', 3)
+                                      .arg(bench::median(silences.medians), 0, 'f', 3)
+                                      .arg(silences.medians.size())
+                                : notMeasured(),
+                       QStringLiteral(">= %1 ms").arg(promisedMs, 0, 'f', 3),
+                       measured && silences.shortestMs >= promisedMs);
+}
+
+// The gap at a slow rate and a given one, three backups each.
+void measureSilences(const SilenceSeries &atLineSpeed)
+{
+    constexpr int slowBaud = 9600;
+    const QByteArray single = mapWithBlockRead(backupRegisters, 1, 1);
+    SilenceSeries slow, given;
+    for (int round = 0; round < 3; ++round) {
+        slow.add(runBackup(single, slowBaud));
+        given.add(runBackup(single, baud, {QStringLiteral("--gap"), QStringLiteral("10")}));
+    }
+    printSilence(QStringLiteral("9600 baud, default gap"), slow, defaultGapMs(slowBaud));
+    printSilence(QStringLiteral("115200 baud, default gap"), atLineSpeed, defaultGapMs(baud));
+    printSilence(QStringLiteral("115200 baud, --gap 10"), given, 10);
+}
+
+// Median time of 5 window refreshes, from pressing 打开串口 to the
+// refresh's end, the port closed between; 0 unless every request of every
+// refresh got its reply.
+double refreshMs(const QByteArray &map, int registers, int blockRead)
+{
     ServedMap simulator(map, baud, pacedLine);
     if (!simulator.started)
-        return result;
+        return 0;
     MainWindow window;
     window.show();
     int requests = 0;
@@ -78,122 +278,48 @@ Refreshes timeRefreshes(const QByteArray &map)
     QObject::connect(Serial::instance(), &Serial::sendDataShow, &window, [&requests] { ++requests; });
     QObject::connect(Serial::instance(), &Serial::haveReceive, &window, [&replies] { ++replies; });
     auto *openButton = window.findChild<QPushButton *>(QStringLiteral("pushButton_open"));
-
-    QVector<double> times;
-    result.complete = true;
+    const int expected = (registers + blockRead - 1) / blockRead;
+    Series times;
     for (int run = 0; run < 5; ++run) {
         requests = replies = 0;
         const qint64 start = bench::monotonicNs();
         SimulatedLine::openPort(window, simulator.line.path(), baud);
         const bool ended = SimulatedLine::waitForRefreshEnd(window, 60000);
-        times << (bench::monotonicNs() - start) / 1e6;
-        result.complete = result.complete && ended && requests > 0 && replies == requests;
+        const double ms = (bench::monotonicNs() - start) / 1e6;
+        times.add(ended && requests == expected && replies == requests ? ms : 0);
         openButton->click();
     }
-    result.medianMs = bench::median(times);
-    result.requests = requests;
-    result.replies = replies;
-    return result;
+    return times.median();
 }
 
-QString describe(const Refreshes &refreshes)
+// A figure only: the refresh's requests leave on the ticks of txTime, not at
+// line speed.
+void printRefreshFigure(double libmodbus)
 {
-    return QStringLiteral("%1 ms, %2 requests, %3 replies%4")
-        .arg(refreshes.medianMs, 0, 'f', 1)
-        .arg(refreshes.requests)
-        .arg(refreshes.replies)
-        .arg(refreshes.complete ? QString() : QStringLiteral(" (incomplete)"));
+    const double ms = refreshMs(mapWithBlockRead(50, 1, 1), 50, 1);
+    const double rate = ms > 0 ? 50 / (ms / 1000) : 0;
+    bench::printFigure(QStringLiteral("tool read rate, txTime 1, against libmodbus (window's refresh of 50 "
+                                      "registers, paced by txTime)"),
+                       rate > 0 && libmodbus > 0 ? QStringLiteral("%1 reg/s = %2 x libmodbus's %3 reg/s")
+                                                       .arg(rate, 0, 'f', 1)
+                                                       .arg(rate / libmodbus, 0, 'f', 3)
+                                                       .arg(libmodbus, 0, 'f', 1)
+                                                 : notMeasured());
 }
 
-// "274.0 reg/s = 66.2 % of 414.0 reg/s"
-QString shareOfLibmodbus(double rate, double libmodbusRate, const QString &whose)
+void compareBlockRefreshes()
 {
-    return QStringLiteral("%1 reg/s = %2 % of %3%4 reg/s")
-        .arg(rate, 0, 'f', 1)
-        .arg(100 * rate / libmodbusRate, 0, 'f', 1)
-        .arg(whose)
-        .arg(libmodbusRate, 0, 'f', 1);
-}
-
-void compareSingleReads(double libmodbusRate)
-{
-    bench::printFigure(QStringLiteral("libmodbus back to back, 1 register, 115200 paced"),
-                       QStringLiteral("%1 reg/s (line and turnaround allow %2)")
-                           .arg(libmodbusRate, 0, 'f', 1)
-                           .arg(1000.0 / singleReadMs, 0, 'f', 1));
-    const Refreshes refreshes = timeRefreshes(mapWithBlockRead(50, 1, 1));
-    bench::printFigure(QStringLiteral("tool refresh, 50 registers, txTime 1"), describe(refreshes));
-    const double rate = refreshes.complete ? 50 / (refreshes.medianMs / 1000) : 0;
-    const bool measured = refreshes.complete && libmodbusRate > 0;
-    bench::printResult(QStringLiteral("tool read rate, txTime 1, against libmodbus"),
-                       measured ? shareOfLibmodbus(rate, libmodbusRate, QString()) : QStringLiteral("not measured"),
-                       QStringLiteral(">= 80 %"), measured && rate >= 0.8 * libmodbusRate);
-}
-
-void compareBlockReads()
-{
-    const Refreshes single = timeRefreshes(mapWithBlockRead(100, 1, 1));
-    const Refreshes block = timeRefreshes(mapWithBlockRead(100, 1, 100));
-    bench::printFigure(QStringLiteral("refresh of 100 registers, blockRead:1"), describe(single));
-    bench::printFigure(QStringLiteral("refresh of 100 registers, blockRead:100"), describe(block));
-    const bool measured = single.complete && block.complete;
-    const double speedUp = measured ? single.medianMs / block.medianMs : 0;
+    const double single = refreshMs(mapWithBlockRead(100, 1, 1), 100, 1);
+    const double block = refreshMs(mapWithBlockRead(100, 1, 100), 100, 100);
+    const bool measured = single > 0 && block > 0;
+    const double speedUp = measured ? single / block : 0;
     bench::printResult(QStringLiteral("refresh of 100 registers, blockRead:100 against blockRead:1"),
-                       measured ? QStringLiteral("%1 x faster").arg(speedUp, 0, 'f', 2)
-                                : QStringLiteral("not measured"),
+                       measured ? QStringLiteral("%1 x faster (%2 against %3 ms)")
+                                      .arg(speedUp, 0, 'f', 2)
+                                      .arg(block, 0, 'f', 1)
+                                      .arg(single, 0, 'f', 1)
+                                : notMeasured(),
                        QStringLiteral(">= 10 x"), measured && speedUp >= 10);
-}
-
-// Registers a second of one command-line backup, from the start of its
-// process to its end; 0 when it did not complete.
-double backupRate(const QByteArray &map, int registers)
-{
-    ServedMap simulator(map, baud, pacedLine);
-    if (!simulator.started)
-        return 0;
-    QProcess tool;
-    tool.setWorkingDirectory(simulator.dir.path());
-    const qint64 start = bench::monotonicNs();
-    tool.start(QStringLiteral(STEPPERTOOL_PATH),
-               {QStringLiteral("--port"), simulator.line.path(), QStringLiteral("--baud"), QString::number(baud),
-                QStringLiteral("--backup"), simulator.dir.filePath(QStringLiteral("backup.csv"))});
-    const bool done = tool.waitForFinished(120000) && tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0;
-    const double seconds = (bench::monotonicNs() - start) / 1e9;
-    return done ? registers / seconds : 0;
-}
-
-void compareBackup(double libmodbusRate)
-{
-    constexpr int registers = 300;
-    const double rate = backupRate(bench::generatedMap(registers, 1), registers);
-    const bool measured = rate > 0 && libmodbusRate > 0;
-    bench::printResult(QStringLiteral("command-line backup, 300 registers one a request, process start included"),
-                       measured ? shareOfLibmodbus(rate, libmodbusRate, QStringLiteral("libmodbus's "))
-                                : QStringLiteral("not measured"),
-                       QStringLiteral(">= 90 %"), measured && rate >= 0.9 * libmodbusRate);
-}
-
-// Three requests of 100 registers: a 8-byte request and a 205-byte reply
-// each, plus turnaround and the 1.75 ms gap, whatever the process costs.
-void compareBlockBackup(double libmodbusRate)
-{
-    constexpr int registers = 300;
-    constexpr int blocks = 3;
-    const double wireMs = blocks * ((8 + 5 + 2 * 100) * 10 * 1000.0 / baud + turnaroundMs + 1.75);
-    bench::printFigure(QStringLiteral("command-line backup, 300 registers, blockRead:100: wire-time bound"),
-                       QStringLiteral("%1 ms = %2 reg/s = %3 x libmodbus's single-register rate")
-                           .arg(wireMs, 0, 'f', 1)
-                           .arg(registers / (wireMs / 1000), 0, 'f', 0)
-                           .arg(libmodbusRate > 0 ? registers / (wireMs / 1000) / libmodbusRate : 0, 0, 'f', 1));
-    const double rate = backupRate(mapWithBlockRead(registers, 1, 100), registers);
-    const bool measured = rate > 0 && libmodbusRate > 0;
-    bench::printResult(QStringLiteral("command-line backup, 300 registers, blockRead:100, process start included"),
-                       measured ? QStringLiteral("%1 reg/s = %2 x libmodbus's %3 reg/s")
-                                      .arg(rate, 0, 'f', 1)
-                                      .arg(rate / libmodbusRate, 0, 'f', 2)
-                                      .arg(libmodbusRate, 0, 'f', 1)
-                                : QStringLiteral("not measured"),
-                       QStringLiteral(">= 20 x"), measured && rate >= 20 * libmodbusRate);
 }
 
 } // namespace
@@ -201,10 +327,18 @@ void compareBlockBackup(double libmodbusRate)
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    const double libmodbusRate = peerRate();
-    compareSingleReads(libmodbusRate);
-    compareBlockReads();
-    compareBackup(libmodbusRate);
-    compareBlockBackup(libmodbusRate);
+    const LineSpeedRounds measured = runRounds();
+    const double libmodbus = measured.libmodbus.median();
+    bench::printFigure(QStringLiteral("libmodbus back to back, 1 register, 115200 paced"),
+                       libmodbus > 0 ? QStringLiteral("%1 reg/s (line and turnaround allow %2)")
+                                           .arg(libmodbus, 0, 'f', 1)
+                                           .arg(1000.0 / readTransactionMs(1, 0), 0, 'f', 1)
+                                     : notMeasured());
+    printGapDefault(measured.gapDefault);
+    printGapZero(measured.gapZero, libmodbus);
+    printBlocks(measured.blocks);
+    measureSilences(measured.silenceDefault);
+    printRefreshFigure(libmodbus);
+    compareBlockRefreshes();
     return 0;
 }

@@ -19,18 +19,15 @@
 class SimulatedLine
 {
 public:
-    ~SimulatedLine()
-    {
-        simulator.terminate();
-        if (!simulator.waitForFinished(5000))
-            simulator.kill();
-    }
+    ~SimulatedLine() { stop(); }
 
     // Starts the simulator on the map, with further options such as --pace;
-    // false when it does not report its port.
-    bool start(const QString &mapFile, int baud, const QStringList &options = {})
+    // false when it does not report its port. Its log goes to logFile when
+    // one is given.
+    bool start(const QString &mapFile, int baud, const QStringList &options = {},
+               const QString &logFile = QString())
     {
-        simulator.setStandardErrorFile(QProcess::nullDevice());
+        simulator.setStandardErrorFile(logFile.isEmpty() ? QProcess::nullDevice() : logFile);
         simulator.start(QStringLiteral(SIMDRIVER_PATH),
                         QStringList{QStringLiteral("--map"), mapFile, QStringLiteral("--baud"),
                                     QString::number(baud)} + options);
@@ -76,6 +73,14 @@ public:
 
     QString path() const { return devicePath; }
 
+    // Stops the simulator, so that its log is complete.
+    void stop()
+    {
+        simulator.terminate();
+        if (!simulator.waitForFinished(5000))
+            simulator.kill();
+    }
+
 private:
     class EnabledWatch : public QObject
     {
@@ -102,14 +107,17 @@ private:
 // folder is made the working folder, so a window built now reads the map.
 struct ServedMap
 {
-    ServedMap(const QByteArray &map, int baud, const QStringList &options = {})
+    ServedMap(const QByteArray &map, int baud, const QStringList &options = {}, bool keepLog = false)
     {
         const QString mapFile = dir.filePath(QStringLiteral("RegisterInfo"));
         QDir::setCurrent(dir.path());
-        started = bench::writeFile(mapFile, map) && line.start(mapFile, baud, options);
+        const QString log = keepLog ? logPath() : QString();
+        started = bench::writeFile(mapFile, map) && line.start(mapFile, baud, options, log);
         if (!started)
             std::fprintf(stderr, "the simulator did not start\n");
     }
+
+    QString logPath() const { return dir.filePath(QStringLiteral("simdriver.log")); }
 
     QTemporaryDir dir;
     SimulatedLine line;

@@ -1,11 +1,14 @@
 // The tool's window as app/main.cpp starts it, with the command line it is
-// given (--port PATH --open), stopped once every register of the map shows a
-// value read from the driver. It reports the time since its launcher spawned
-// it (BENCH_SPAWN_NS, a CLOCK_MONOTONIC reading), then quits.
+// given (--port PATH --open), stopped once every readable row of the map has
+// its first value read from the driver and the table has been painted. It
+// reports the time since its launcher spawned it (BENCH_SPAWN_NS, a
+// CLOCK_MONOTONIC reading) and the requests sent until then, then quits.
 #include "ui/mainwindow.h"
 #include "app/translation.h"
 #include "benchsupport.h"
 #include "cli/commandline.h"
+#include "registermap/registerstore.h"
+#include "serial/serial.h"
 
 #include <QApplication>
 #include <QSet>
@@ -16,22 +19,36 @@
 
 namespace {
 
-// Waits until each row's value cell has changed once, then for the table's
-// next paint, so the values are on the screen, and reports at the pass after.
+// The rows a refresh has to read: valid addresses the map lets the tool read.
+QSet<int> readableRows(const RegisterStore &store)
+{
+    QSet<int> rows;
+    for (int row = 0; row < store.rows().size(); ++row) {
+        const RegisterInfo &info = store.rows().at(row);
+        if (info.addressValid && info.permission.contains(QLatin1Char('R'), Qt::CaseInsensitive))
+            rows.insert(row);
+    }
+    return rows;
+}
+
+// Waits until each readable row has had its first value read, then for the
+// table's next paint, so the values are on the screen, and reports at the
+// pass after. A row whose value equals the text it shows already still
+// counts when its read comes in.
 class FirstValues : public QObject
 {
 public:
-    explicit FirstValues(QTableWidget *table) : QObject(table), table(table)
+    FirstValues(RegisterStore *store, QTableWidget *table)
+        : QObject(table), table(table), awaited(readableRows(*store))
     {
-        connect(table, &QTableWidget::itemChanged, this, [this](QTableWidgetItem *item) {
-            if (item->column() != 1)
-                return;
-            changedRows.insert(item->row());
-            if (changedRows.size() == this->table->rowCount() && !allShown) {
-                allShown = true;
-                this->table->viewport()->installEventFilter(this);
-                this->table->viewport()->update();
-            }
+        connect(store, &RegisterStore::rowsReplaced, this, [this, store] { awaited = readableRows(*store); });
+        connect(store, &RegisterStore::valueRead, this, [this](int row) {
+            if (awaited.remove(row) && awaited.isEmpty())
+                showValues();
+        });
+        connect(Serial::instance(), &Serial::sendDataShow, this, [this] {
+            if (!awaited.isEmpty())
+                ++requestsSent;
         });
     }
 
@@ -40,25 +57,31 @@ protected:
     {
         if (event->type() == QEvent::Paint) {
             watched->removeEventFilter(this);
-            QTimer::singleShot(0, [] { report(); });
+            QTimer::singleShot(0, this, [this] { report(); });
         }
         return false;
     }
 
 private:
-    static void report()
+    void showValues()
+    {
+        table->viewport()->installEventFilter(this);
+        table->viewport()->update();
+    }
+
+    void report()
     {
         const qint64 shown = bench::monotonicNs();
         const char *spawned = std::getenv("BENCH_SPAWN_NS");
         const qint64 start = spawned ? std::atoll(spawned) : shown;
-        std::printf("values_ms %.3f\n", (shown - start) / 1e6);
+        std::printf("values_ms %.3f\nrequests %d\n", (shown - start) / 1e6, requestsSent);
         std::fflush(stdout);
         QCoreApplication::quit();
     }
 
     QTableWidget *table;
-    QSet<int> changedRows;
-    bool allShown = false;
+    QSet<int> awaited;
+    int requestsSent = 0;
 };
 
 } // namespace
@@ -76,10 +99,11 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("steppertool"));
     QCoreApplication::setOrganizationName(QStringLiteral("steppertool"));
     MainWindow window;
-    new FirstValues(window.findChild<QTableWidget *>(QStringLiteral("tableWidget")));
+    auto *store = window.findChild<RegisterStore *>();
+    new FirstValues(store, window.findChild<QTableWidget *>(QStringLiteral("tableWidget")));
     window.show();
     window.applyStartOptions(commandLine.startOptions());
-    // A register that never answers ends the run without a figure.
-    QTimer::singleShot(60000, [] { QCoreApplication::exit(1); });
+    // A row that never gets its value ends the run without a figure.
+    QTimer::singleShot(20000, [] { QCoreApplication::exit(1); });
     return app.exec();
 }

@@ -1,7 +1,9 @@
 #include <QtTest>
 
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSerialPort>
+#include <QThread>
 #include <QTemporaryDir>
 
 #include <signal.h>
@@ -130,6 +132,7 @@ private slots:
     void byteGapSpreadsTheReply();
     void paceKeepsTheLinesTime_data();
     void paceKeepsTheLinesTime();
+    void logsTheSilenceBeforeEachRequest();
     void recoversFromABrokenFrameAndAReopenedPort();
     void stopsCleanlyOnSignals_data();
     void stopsCleanlyOnSignals();
@@ -396,6 +399,38 @@ void TestSimDriver::paceKeepsTheLinesTime()
         QVERIFY2(median < 10, figures.constData());
     else
         QVERIFY2(qAbs(median - expectedMs) <= 0.2 * expectedMs, figures.constData());
+}
+
+// The master pauses 30 ms, then 120 ms, after a reply is complete: the
+// simulator logs a silence at least that long before each later request
+// (none before the first), and the shortest and median of the two at the end.
+void TestSimDriver::logsTheSilenceBeforeEachRequest()
+{
+    Simulator simulator(kMap, {"--pace", "--baud", "115200", "--log-silence"});
+    QVERIFY(simulator.openPort());
+    const QByteArray read = frame(1, "0300100001");
+    QCOMPARE(simulator.exchange(read, 7).size(), 7);
+    for (const int pauseMs : {30, 120}) {
+        QThread::msleep(pauseMs);
+        QCOMPARE(simulator.exchange(read, 7).size(), 7);
+    }
+    QCOMPARE(simulator.stop(), 0);
+    const QRegularExpression silence(QStringLiteral("silence ([0-9.]+) ms before request (\\d+)"));
+    QVector<double> silencesMs;
+    for (auto match = silence.globalMatch(QString::fromUtf8(simulator.log)); match.hasNext();) {
+        const QRegularExpressionMatch one = match.next();
+        QCOMPARE(one.captured(2).toInt(), silencesMs.size() + 2);
+        silencesMs << one.captured(1).toDouble();
+    }
+    QCOMPARE(silencesMs.size(), 2);
+    QVERIFY2(silencesMs[0] >= 30 && silencesMs[0] < 100, simulator.log.constData());
+    QVERIFY2(silencesMs[1] >= 120 && silencesMs[1] < 190, simulator.log.constData());
+    const QRegularExpressionMatch summary =
+        QRegularExpression(QStringLiteral("silence before 2 requests: shortest ([0-9.]+) ms, median ([0-9.]+) ms"))
+            .match(QString::fromUtf8(simulator.log));
+    QVERIFY2(summary.hasMatch(), simulator.log.constData());
+    QVERIFY(qAbs(summary.captured(1).toDouble() - silencesMs[0]) < 0.002);
+    QVERIFY(qAbs(summary.captured(2).toDouble() - (silencesMs[0] + silencesMs[1]) / 2) < 0.002);
 }
 
 void TestSimDriver::recoversFromABrokenFrameAndAReopenedPort()

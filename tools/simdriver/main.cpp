@@ -71,6 +71,11 @@ void printUsage(FILE *to)
             "                  of silence between bytes). For a pseudo-terminal: a real\n"
             "                  device keeps its own time\n"
             "  --turnaround MS the turnaround for --pace (default: 1)\n"
+            "  --log-silence   log the silence before each request: from the moment the\n"
+            "                  previous reply's last byte was complete on the line (with\n"
+            "                  --pace its wire time, or the write's when that came\n"
+            "                  later; without, the write's) to the request's first\n"
+            "                  byte; at the end, the shortest and the median\n"
             "  --device PATH   serve on PATH instead of a new pseudo-terminal\n"
             "  --help          show this help\n");
 }
@@ -114,7 +119,8 @@ bool parseAddressOption(const char *name, std::set<int> &addresses)
 bool parseOptions(int argc, char **argv, Options &options)
 {
     enum { Map = 1, Address, Baud, Delay, Silent, Device, Help, Exception, ReplyAddress, BadCrc, ByteGap,
-           Pace, Turnaround, SilentAfter, WrongKind, ShortRead, RefuseFunction, RepeatReply, OwedReply, WriteOnly };
+           Pace, Turnaround, SilentAfter, WrongKind, ShortRead, RefuseFunction, RepeatReply, OwedReply, WriteOnly,
+           LogSilence };
     static const struct option longOptions[] = {
         {"map", required_argument, nullptr, Map},
         {"address", required_argument, nullptr, Address},
@@ -134,6 +140,7 @@ bool parseOptions(int argc, char **argv, Options &options)
         {"short-read", no_argument, nullptr, ShortRead},
         {"repeat-reply", required_argument, nullptr, RepeatReply},
         {"owed-reply", no_argument, nullptr, OwedReply},
+        {"log-silence", no_argument, nullptr, LogSilence},
         {"refuse-function", required_argument, nullptr, RefuseFunction},
         {"write-only", required_argument, nullptr, WriteOnly},
         {nullptr, 0, nullptr, 0},
@@ -161,6 +168,7 @@ bool parseOptions(int argc, char **argv, Options &options)
         case SilentAfter: valid = parseNumberOption("silent-after", 0, 1000000, options.server.silentAfter); break;
         case ByteGap: valid = parseNumberOption("byte-gap", 1, 10000, options.server.byteGapMs); break;
         case Pace: options.server.pace = true; break;
+        case LogSilence: options.server.logSilence = true; break;
         case Turnaround: valid = parseNumberOption("turnaround", 0, 10000, options.server.turnaroundMs); break;
         case Help: printUsage(stdout); exit(0);
         default: valid = false;

@@ -24,6 +24,9 @@ struct Server
     modbus_t *ctx;
     int answered = 0;
     bool owedSent = false;
+    // When the last reply's last byte was complete on the line; -1: no reply yet.
+    int64_t lastReplyEndNs = -1;
+    std::vector<int64_t> silencesNs;
 };
 
 uint16_t wordAt(const uint8_t *bytes)
@@ -277,7 +280,7 @@ void applyFaults(const ServerSettings &settings, std::vector<uint8_t> &reply)
 // Byte i goes out when it would be complete on the line, after i gaps of
 // --byte-gap silence. Bytes already due leave in one write, so that a late
 // wake-up does not stretch the whole reply.
-bool sendPaced(const Server &server, const std::vector<uint8_t> &reply, int64_t startNs)
+bool sendPaced(Server &server, const std::vector<uint8_t> &reply, int64_t startNs)
 {
     const int64_t byte = byteNs(server.settings);
     const int64_t gap = int64_t(server.settings.byteGapMs) * 1000000;
@@ -289,27 +292,42 @@ bool sendPaced(const Server &server, const std::vector<uint8_t> &reply, int64_t 
         for (end = sent + 1; end < reply.size() && dueNs(end) <= now; ++end) {}
         if (write(server.line.fd, &reply[sent], end - sent) != static_cast<ssize_t>(end - sent))
             return false;
+        // The last byte's wire time, or later when the write came late: the
+        // master cannot have seen it before.
+        server.lastReplyEndNs = now;
     }
     return true;
 }
 
 // Paced from the request's end on the line, in one write, or byte by byte;
 // false when a stop signal came meanwhile.
-bool sendOnLine(const Server &server, const std::vector<uint8_t> &reply, int64_t requestEndNs)
+bool sendOnLine(Server &server, const std::vector<uint8_t> &reply, int64_t requestEndNs)
 {
     const ServerSettings &settings = server.settings;
     if (settings.pace)
         return sendPaced(server, reply,
                          requestEndNs + int64_t(settings.turnaroundMs + settings.delayMs) * 1000000);
-    if (server.settings.byteGapMs <= 0)
+    if (server.settings.byteGapMs <= 0) {
+        // Unpaced, the whole reply is there at once.
+        server.lastReplyEndNs = monotonicNs();
         return write(server.line.fd, reply.data(), reply.size()) == static_cast<ssize_t>(reply.size());
+    }
     for (size_t i = 0; i < reply.size(); ++i) {
         if (i > 0 && waitForStop(server.stopFd, server.settings.byteGapMs))
             return false;
+        server.lastReplyEndNs = monotonicNs();
         if (write(server.line.fd, &reply[i], 1) != 1)
             return false;
     }
     return true;
+}
+
+// The second device's copy: the line's last activity before the next request.
+void sendRepeat(Server &server, const std::vector<uint8_t> &reply)
+{
+    server.lastReplyEndNs = monotonicNs();
+    if (write(server.line.fd, reply.data(), reply.size()) != static_cast<ssize_t>(reply.size()))
+        fprintf(stderr, "simdriver: repeated reply not sent in full\n");
 }
 
 // The reply an earlier read, one register further on, would have had.
@@ -366,9 +384,8 @@ void answer(Server &server, const uint8_t *request, int length, int64_t requestE
     applyFaults(server.settings, reply);
     if (!reply.empty() && !sendOnLine(server, reply, requestEndNs))
         fprintf(stderr, "simdriver: reply not sent in full\n");
-    else if (!reply.empty() && server.settings.repeatMs > 0 && !waitForStop(server.stopFd, server.settings.repeatMs)
-             && write(server.line.fd, reply.data(), reply.size()) != static_cast<ssize_t>(reply.size()))
-        fprintf(stderr, "simdriver: repeated reply not sent in full\n");
+    else if (!reply.empty() && server.settings.repeatMs > 0 && !waitForStop(server.stopFd, server.settings.repeatMs))
+        sendRepeat(server, reply);
 }
 
 // libmodbus takes the frame after a request for another slave to be that
@@ -383,11 +400,37 @@ void forgetOtherSlave(Server &server)
     server.ctx = fresh;
 }
 
+// Requests before any reply have no silence to measure.
+void noteSilence(Server &server, int64_t arrivedNs)
+{
+    if (server.lastReplyEndNs < 0)
+        return;
+    const int64_t silenceNs = arrivedNs - server.lastReplyEndNs;
+    server.silencesNs.push_back(silenceNs);
+    fprintf(stderr, "simdriver: silence %.3f ms before request %zu\n", silenceNs / 1e6,
+            server.silencesNs.size() + 1);
+}
+
+void summarizeSilences(std::vector<int64_t> silencesNs)
+{
+    if (silencesNs.empty()) {
+        fprintf(stderr, "simdriver: silence: no request after a reply\n");
+        return;
+    }
+    std::sort(silencesNs.begin(), silencesNs.end());
+    const size_t n = silencesNs.size();
+    const double medianNs = n % 2 ? silencesNs[n / 2] : (silencesNs[n / 2 - 1] + silencesNs[n / 2]) / 2.0;
+    fprintf(stderr, "simdriver: silence before %zu requests: shortest %.3f ms, median %.3f ms\n", n,
+            silencesNs.front() / 1e6, medianNs / 1e6);
+}
+
 // arrivedNs: when the request's first bytes were seen. A pseudo-terminal
 // hands over a whole write at once; on a real line its last byte would come
 // length byte times later.
 void receiveOne(Server &server, int64_t arrivedNs)
 {
+    if (server.settings.logSilence)
+        noteSilence(server, arrivedNs);
     // Zeroed, so that the address and count of a short request read as 0.
     uint8_t request[MODBUS_RTU_MAX_ADU_LENGTH] = {};
     const int length = modbus_receive(server.ctx, request);
@@ -433,6 +476,8 @@ bool serve(const SerialLine &line, const RegisterMap &map, const ServerSettings 
         else if (watched[0].revents & POLLIN)
             receiveOne(server, monotonicNs());
     }
+    if (settings.logSilence)
+        summarizeSilences(server.silencesNs);
     if (server.registers)
         modbus_mapping_free(server.registers);
     if (server.ctx)

@@ -34,6 +34,10 @@ struct ServerSettings
     // byteGapMs is then idle time between those bytes.
     bool pace = false;
     int turnaroundMs = 1;
+    // Log the silence before each request: from the moment the previous
+    // reply's last byte was complete on the line to the request's first
+    // byte, and the shortest and median at the end.
+    bool logSilence = false;
 };
 
 // Answers the requests that arrive on the line from the map's registers until
