@@ -255,6 +255,9 @@ void ParameterRun::onReadBackOutcome(const RequestOutcome &outcome)
 void ParameterRun::finishWrite(WriteResult result, const QString &reason)
 {
     anyConfirmed |= result == WriteResult::Confirmed;
+    // Once a reply came that no request asked for, no further write is sent.
+    if (doubtful && ending == RunEnd::Completed)
+        ending = RunEnd::UnaskedReply;
     emit writeOutcome(writes.at(writeIndex), result, reason);
     ++writeIndex;
     emit writeProgress(writeIndex, writes.size());

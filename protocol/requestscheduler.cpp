@@ -63,6 +63,7 @@ void RequestScheduler::start()
     leftOver.swap(queue);
     serial->discardInput();
     longestTurnaroundMs = -1;
+    answeredInSession = 0;
     running = true;
     ++sessionNumber;
     // A reply to a request cut off by the end of the last session may
@@ -314,6 +315,7 @@ void RequestScheduler::takeBlock(const QByteArray &block)
     }
     if (mayAnswerTheOneBefore(block)) {
         ++stats.unmatched;
+        emit unaskedReply(block);
         finishAwaited(outcomeOf(OutcomeKind::Garbled, true),
                       QStringLiteral("Reply ignored: it may answer the request before, which timed out"));
         return;
@@ -333,6 +335,7 @@ void RequestScheduler::takeBlock(const QByteArray &block)
         const WireTime wire = WireTime::of(*serial->serialPort);
         const double onWireMs = wire.frameMs(awaited.frame.size()) + wire.frameMs(expectedReplyLength(awaited));
         longestTurnaroundMs = qMax(longestTurnaroundMs, qMax(0.0, roundTripMs - onWireMs));
+        ++answeredInSession;
     } else if (!ModbusMaster::instance()->checkCrc(block)) {
         ++stats.crcErrors;
     } else if (outcome.kind == OutcomeKind::Garbled) {
@@ -421,7 +424,9 @@ void RequestScheduler::finishAwaited(const RequestOutcome &outcome, const QStrin
 double RequestScheduler::lateReplyWindowMs() const
 {
     const double whole = replyWaitMs(awaited);
-    if (longestTurnaroundMs < 0)
+    // With one answer only, that answer may itself have been a reply owed
+    // from before, its turnaround says nothing: the whole wait is listened.
+    if (longestTurnaroundMs < 0 || answeredInSession < 2)
         return whole;
     // A few milliseconds for the event loop to hand on bytes already here.
     constexpr double handOverMs = 3;

@@ -162,6 +162,7 @@ private:
     double suspectSinceMs = 0;
     PendingCommand timedOutBefore;
     double longestTurnaroundMs = -1;
+    int answeredInSession = 0;
     bool handReplyExpected = false;
     bool handFrameCrossed = false;
     bool interruptedInFlight = false;

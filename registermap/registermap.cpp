@@ -170,13 +170,16 @@ void readRxOutTime(const QStringRef &value, RegisterMap *map, QStringList *fault
 
 // A key line 1 does not know is a fault; one that looks like slaveAddress
 // means the driver's address is not known, which the command line refuses.
-void noteUnknownSetting(const QStringRef &key, RegisterMap *map, QStringList *unknownKeys)
+// Returns the key it looks like, if any.
+QString noteUnknownSetting(const QStringRef &key, RegisterMap *map, QStringList *unknownKeys)
 {
     if (key.isEmpty())
-        return;
+        return QString();
     *unknownKeys << unknownKeyProblem(key.toString(), settingsKeys());
-    if (likelyKey(key.toString(), settingsKeys()) == QLatin1String("slaveAddress"))
+    const QString likely = likelyKey(key.toString(), settingsKeys());
+    if (likely == QLatin1String("slaveAddress"))
         map->slaveAddressValid = false;
+    return likely;
 }
 
 // The refresh plan holds block reads to what one Modbus request can read.
@@ -274,6 +277,7 @@ bool loadRegisterMap(const QString &path, RegisterMap *map)
     QString writeFunction;
     QStringList settingFaults;
     QStringList unknownSettings;
+    bool orderMisspelt = false;
     for (const QStringRef &part : settings) {
         const QStringRef key = keyOf(part);
         const QStringRef value = rawValue(part).trimmed();
@@ -289,10 +293,12 @@ bool loadRegisterMap(const QString &path, RegisterMap *map)
             wordOrder = givenValue(value);
         else if (key == QLatin1String("writeFunction"))
             writeFunction = givenValue(value);
-        else
-            noteUnknownSetting(key, map, &unknownSettings);
+        else if (noteUnknownSetting(key, map, &unknownSettings) == QLatin1String("wordOrder"))
+            orderMisspelt = true;
     }
-    const bool mapOrderValid = readFormatSettings(wordOrder, writeFunction, map, &settingFaults);
+    // A misspelt wordOrder leaves the map's 32-bit rows in an order nobody
+    // meant: they are treated as under a faulty one.
+    const bool mapOrderValid = readFormatSettings(wordOrder, writeFunction, map, &settingFaults) && !orderMisspelt;
     for (const QString &fault : qAsConst(settingFaults))
         map->problems << QStringLiteral("line 1: ") + fault;
     map->formatProblems += settingFaults.isEmpty() ? 0 : 1;
