@@ -372,8 +372,10 @@ void BatchRun::onWriteOutcome(const ParameterEntry &write, WriteResult result, c
     const QString because = QStringLiteral(" (") + reason + QLatin1Char(')');
     switch (result) {
     case WriteResult::Confirmed:
+        // Said once the run has listened for late replies, which may still
+        // withdraw it.
         ++confirmed;
-        out << addressText(write.address) << "\twritten\t" << shownValue(write.address, write.value) << '\t' << write.name << Qt::endl;
+        confirmedWrites.append(write);
         return;
     case WriteResult::Unconfirmed:
         unconfirmed.append(label + because);
@@ -394,6 +396,9 @@ void BatchRun::onWriteOutcome(const ParameterEntry &write, WriteResult result, c
 void BatchRun::onWritesFinished(RunEnd end)
 {
     const bool doubtful = end == RunEnd::UnaskedReply;
+    for (const ParameterEntry &write : qAsConst(confirmedWrites))
+        out << addressText(write.address) << (doubtful ? "\tUNCONFIRMED\t" : "\twritten\t")
+            << shownValue(write.address, write.value) << '\t' << write.name << Qt::endl;
     if (doubtful) {
         err << unaskedReplyText() << " No write is confirmed" << Qt::endl;
         for (const ParameterEntry &write : qAsConst(writes)) {

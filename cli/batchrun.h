@@ -83,6 +83,7 @@ private:
     // --skip's rows, by their first address.
     QSet<quint16> skipped;
     QList<ParameterEntry> writes;
+    QList<ParameterEntry> confirmedWrites;
     int confirmed = 0;
 };
 
