@@ -131,6 +131,10 @@ The port was closed: open it and load the parameters again before writing</trans
         <source>收到无人请求的应答（另一主站，或同一地址上的第二台设备？）：所有写入均未确认，可能已写入</source>
         <translation>A reply came that no request asked for (another master, or a second device at the same address?): no write is confirmed; they may have been applied</translation>
     </message>
+    <message>
+        <source>收到无人请求的应答</source>
+        <translation>a reply came that no request asked for</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>

@@ -192,8 +192,10 @@ void CompareDialog::showWritesFinished(RunEnd end)
 {
     setWriting(false);
     QString text = tr("已写入并确认 %1 个参数").arg(confirmed);
-    if (end == RunEnd::UnaskedReply)
+    if (end == RunEnd::UnaskedReply) {
         text = tr("收到无人请求的应答（另一主站，或同一地址上的第二台设备？）：所有写入均未确认，可能已写入");
+        withdrawConfirmations();
+    }
     else if (end == RunEnd::Cancelled)
         text += tr("，已取消");
     else if (end == RunEnd::Stopped)
@@ -206,6 +208,21 @@ void CompareDialog::showWritesFinished(RunEnd end)
         text += tr("；失败: ") + failed.join(QLatin1String(", "));
     text += tr("\n撤销文件: ") + undoFile;
     ui->label_status->setText(text);
+}
+
+// A read back may have been another request's reply: no row stays
+// written, each may have been applied.
+void CompareDialog::withdrawConfirmations()
+{
+    QTableWidget *table = ui->tableWidget_compare;
+    for (int r = 0; r < table->rowCount(); ++r) {
+        QTableWidgetItem *state = table->item(r, StateColumn);
+        if (state->text() != tr("已写入"))
+            continue;
+        state->setText(tr("未确认（可能已写入）: ") + tr("收到无人请求的应答"));
+        state->setBackground(QColor(255, 220, 150));
+    }
+    confirmed = 0;
 }
 
 void CompareDialog::showSessionEnded()

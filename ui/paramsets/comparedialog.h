@@ -43,6 +43,7 @@ signals:
     void cancelRequested();
 
 private:
+    void withdrawConfirmations();
     void applyFilter();
     bool isTicked(int row) const;
     bool outOfRangeAgreed();
