@@ -46,7 +46,9 @@ const QStringList &registerKeys()
         QStringLiteral("indexes"), QStringLiteral("permission"), QStringLiteral("defaultValue"),
         QStringLiteral("rangeValue"), QStringLiteral("name"), QStringLiteral("remarks"),
         QStringLiteral("type"), QStringLiteral("wordOrder"), QStringLiteral("scale"),
-        QStringLiteral("unit"), QStringLiteral("enum"), QStringLiteral("bits")};
+        QStringLiteral("unit"), QStringLiteral("enum"), QStringLiteral("bits"), QStringLiteral("role"),
+        QStringLiteral("alarmBit"), QStringLiteral("command"), QStringLiteral("confirm"), QStringLiteral("danger"),
+        QStringLiteral("save")};
     return keys;
 }
 

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QtGlobal>
 
+#include "registermap/driverroles.h"
 #include "registermap/registerformat.h"
 
 // One holding register of the driver, as the register map describes it and
@@ -30,6 +31,8 @@ struct RegisterInfo
     QString remarks;
     // Type, scale, unit, named states or bits (RegisterValue converts).
     RegisterFormat format;
+    // Identity, alarm or status role, and the commands a write-only row takes.
+    RowRoles roles;
 };
 
 // A permission with W but no R: a command register, written when the user

@@ -343,6 +343,10 @@ bool loadRegisterMap(const QString &path, RegisterMap *map)
         map->registers.append(info);
     }
     checkWideRows(map, lineNumbers, wideRows);
+    QStringList roleProblems;
+    driverProfile(map->registers, &roleProblems);
+    for (const QString &problem : qAsConst(roleProblems))
+        problems.add(problem);
     problems.finish();
     return true;
 }
@@ -365,6 +369,7 @@ RegisterInfo parseRegisterLine(const QString &line, QStringList *formatProblems,
         return info;
 
     FormatKeys formatKeys;
+    RoleKeys roleKeys;
     for (const QStringRef &part : parts) {
         const QStringRef key = keyOf(part);
         const QStringRef raw = rawValue(part);
@@ -383,11 +388,13 @@ RegisterInfo parseRegisterLine(const QString &line, QStringList *formatProblems,
             info.name = value.toString();
         } else if (key == QLatin1String("remarks")) {
             info.remarks = value.toString();
-        } else if (!formatKeys.take(key, value.toString()) && !key.isEmpty()) {
+        } else if (!formatKeys.take(key, value.toString()) && !roleKeys.take(key, value.toString())
+                   && !key.isEmpty()) {
             *(unknownKeys ? unknownKeys : formatProblems) << unknownKeyProblem(key.toString(), registerKeys());
         }
     }
     info.format = parseRegisterFormat(formatKeys, info, formatProblems);
+    info.roles = parseRowRoles(roleKeys, info, formatProblems);
     setWideDefault(info);
     return info;
 }

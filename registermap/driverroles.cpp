@@ -1,0 +1,299 @@
+#include "registermap/driverroles.h"
+
+#include "registermap/registerinfo.h"
+#include "registermap/registerrange.h"
+#include "registermap/registervalue.h"
+
+#include <QSet>
+
+namespace {
+
+bool isPlain(const RegisterFormat &format)
+{
+    return format.type == ValueType::U16 && format.scaleUnits == 1 && format.decimals == 0
+        && format.states.isEmpty() && format.bitNames.isEmpty() && format.unit.isEmpty();
+}
+
+// "1" or "0x5AA5": command values are often magic numbers given in hex.
+bool parseCommandValue(const QString &text, qint64 *value)
+{
+    bool ok = false;
+    const QString trimmed = text.trimmed();
+    *value = trimmed.startsWith(QLatin1String("0x"), Qt::CaseInsensitive) ? trimmed.mid(2).toLongLong(&ok, 16)
+                                                                            : trimmed.toLongLong(&ok, 10);
+    return ok && !trimmed.isEmpty();
+}
+
+RowRole parseRole(const QString &text, bool *ok)
+{
+    static const QMap<QString, RowRole> roles = {{QStringLiteral("identity"), RowRole::Identity},
+                                                 {QStringLiteral("serial"), RowRole::Serial},
+                                                 {QStringLiteral("alarm"), RowRole::Alarm},
+                                                 {QStringLiteral("status"), RowRole::Status}};
+    *ok = roles.contains(text.trimmed());
+    return roles.value(text.trimmed(), RowRole::None);
+}
+
+void readRole(const RoleKeys &keys, const RegisterInfo &info, RowRoles *roles, QStringList *problems)
+{
+    if (!keys.role.isNull()) {
+        bool ok = false;
+        roles->role = parseRole(keys.role, &ok);
+        if (!ok)
+            *problems << QStringLiteral("role \"%1\" is none of identity, serial, alarm, status").arg(keys.role);
+        else if (roles->role != RowRole::None && isWriteOnly(info.permission))
+            *problems << QStringLiteral("role:%1 is on a row that cannot be read").arg(keys.role.trimmed());
+    }
+    if (roles->role == RowRole::Status) {
+        bool ok = false;
+        const int bit = keys.alarmBit.toInt(&ok, 10);
+        if (keys.alarmBit.isNull() || !ok || !info.format.bitNames.contains(bit))
+            *problems << QStringLiteral("role:status needs alarmBit:N naming one of the row's bits");
+        else
+            roles->alarmBit = bit;
+    } else if (!keys.alarmBit.isNull()) {
+        *problems << QStringLiteral("alarmBit belongs on a role:status row");
+    }
+}
+
+void readCommands(const RoleKeys &keys, const RegisterInfo &info, RowRoles *roles, QStringList *problems)
+{
+    const bool writeOnly = isWriteOnly(info.permission);
+    if (!keys.confirm.isNull() && !writeOnly)
+        *problems << QStringLiteral("confirm is on a row that can be read; commands go to write-only rows");
+    if (keys.command.isNull()) {
+        if (!keys.confirm.isNull() || !keys.danger.isNull() || !keys.save.isNull())
+            *problems << QStringLiteral("confirm, danger and save need a command on the same line");
+        return;
+    }
+    if (!writeOnly) {
+        *problems << QStringLiteral("command is on a row that can be read; commands go to write-only rows");
+        return;
+    }
+    if (info.format.wordCount() != 1) {
+        *problems << QStringLiteral("command is on a 32-bit row; commands are one register");
+        return;
+    }
+    const RegisterValue value(info.format);
+    QSet<QString> names;
+    for (const QString &piece : keys.command.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        const int equals = piece.indexOf(QLatin1Char('='));
+        RowCommand command;
+        command.name = piece.left(equals).trimmed();
+        qint64 raw = 0;
+        if (equals < 0 || command.name.isEmpty() || !parseCommandValue(piece.mid(equals + 1), &raw)) {
+            *problems << QStringLiteral("command \"%1\" is no NAME=VALUE").arg(piece.trimmed());
+            continue;
+        }
+        if (!value.fitsType(raw) || !isWithinRange(info, value.toWords(raw).first())) {
+            *problems << QStringLiteral("command \"%1\": %2 is outside the register's range %3")
+                             .arg(command.name).arg(raw).arg(info.rangeText);
+            continue;
+        }
+        if (names.contains(command.name)) {
+            *problems << QStringLiteral("command \"%1\" is named twice").arg(command.name);
+            continue;
+        }
+        names.insert(command.name);
+        command.value = value.toWords(raw).first();
+        roles->commands << command;
+    }
+    if (roles->commands.isEmpty() && problems->isEmpty())
+        *problems << QStringLiteral("command names no command");
+    for (const QString &name : keys.danger.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        if (names.contains(name.trimmed()))
+            roles->danger << name.trimmed();
+        else
+            *problems << QStringLiteral("danger \"%1\" is no command of this line").arg(name.trimmed());
+    }
+    if (!keys.save.isNull()) {
+        if (names.contains(keys.save.trimmed()))
+            roles->save = keys.save.trimmed();
+        else
+            *problems << QStringLiteral("save \"%1\" is no command of this line").arg(keys.save.trimmed());
+    }
+    roles->confirm = keys.confirm.trimmed();
+}
+
+void noteSecond(const char *what, const RegisterInfo &row, QStringList *problems)
+{
+    if (problems)
+        *problems << QStringLiteral("register %1: a second %2 row; the first one is used")
+                         .arg(row.addressText, QLatin1String(what));
+}
+
+} // namespace
+
+const QStringList &roleKeyNames()
+{
+    static const QStringList names = {QStringLiteral("role"),    QStringLiteral("alarmBit"),
+                                      QStringLiteral("command"), QStringLiteral("confirm"),
+                                      QStringLiteral("danger"),  QStringLiteral("save")};
+    return names;
+}
+
+bool RoleKeys::take(const QStringRef &key, const QString &value)
+{
+    QString *const fields[] = {&role, &alarmBit, &command, &confirm, &danger, &save};
+    const int index = roleKeyNames().indexOf(key.toString());
+    if (index < 0)
+        return false;
+    // An empty value is given all the same: "role:" is a fault.
+    *fields[index] = value.isNull() ? QString(QLatin1String("")) : value;
+    return true;
+}
+
+RowRoles parseRowRoles(const RoleKeys &keys, const RegisterInfo &info, QStringList *problems)
+{
+    RowRoles roles;
+    QStringList found;
+    readRole(keys, info, &roles, &found);
+    readCommands(keys, info, &roles, &found);
+    *problems << found;
+    // A row whose role keys are faulty takes no part in what they describe.
+    return found.isEmpty() ? roles : RowRoles();
+}
+
+const DriverCommand *DriverProfile::command(const QString &name) const
+{
+    for (const DriverCommand &command : commands) {
+        if (command.name == name)
+            return &command;
+    }
+    return nullptr;
+}
+
+const DriverCommand *DriverProfile::saveCommand() const
+{
+    for (const DriverCommand &command : commands) {
+        if (command.save)
+            return &command;
+    }
+    return nullptr;
+}
+
+DriverProfile driverProfile(const QList<RegisterInfo> &rows, QStringList *problems)
+{
+    DriverProfile profile;
+    for (const RegisterInfo &row : rows) {
+        if (!row.addressValid)
+            continue;
+        switch (row.roles.role) {
+        case RowRole::Identity: profile.identity << row.address; break;
+        case RowRole::Serial: profile.identity << row.address; profile.serial << row.address; break;
+        case RowRole::Alarm:
+            if (profile.alarmAddress >= 0)
+                noteSecond("role:alarm", row, problems);
+            else
+                profile.alarmAddress = row.address;
+            break;
+        case RowRole::Status:
+            if (profile.statusAddress >= 0) {
+                noteSecond("role:status", row, problems);
+            } else {
+                profile.statusAddress = row.address;
+                profile.alarmBit = row.roles.alarmBit;
+            }
+            break;
+        case RowRole::None: break;
+        }
+        for (const RowCommand &rowCommand : row.roles.commands) {
+            if (profile.command(rowCommand.name)) {
+                if (problems)
+                    *problems << QStringLiteral("register %1: command \"%2\" is already a command of another "
+                                                "row; the first one is used").arg(row.addressText, rowCommand.name);
+                continue;
+            }
+            DriverCommand command;
+            command.name = rowCommand.name;
+            command.address = row.address;
+            command.value = rowCommand.value;
+            command.confirm = row.roles.confirm;
+            command.danger = row.roles.danger.contains(rowCommand.name);
+            command.save = row.roles.save == rowCommand.name && !profile.saveCommand();
+            if (row.roles.save == rowCommand.name && !command.save && problems)
+                *problems << QStringLiteral("register %1: a second save command; the first one is used")
+                                 .arg(row.addressText);
+            profile.commands << command;
+        }
+    }
+    return profile;
+}
+
+QString DriverIdentity::comment() const
+{
+    QStringList parts;
+    for (auto it = values.constBegin(); it != values.constEnd(); ++it)
+        parts << QStringLiteral("0x%1=%2").arg(it.key(), 4, 16, QLatin1Char('0')).arg(it.value());
+    return QStringLiteral("identity ") + parts.join(QLatin1Char(' '));
+}
+
+bool DriverIdentity::fromComment(const QString &comment, DriverIdentity *identity)
+{
+    if (!comment.startsWith(QLatin1String("identity ")))
+        return false;
+    DriverIdentity read;
+    for (const QString &part : comment.mid(9).split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        const int equals = part.indexOf(QLatin1Char('='));
+        bool addressOk = false;
+        bool valueOk = false;
+        const uint address = part.left(equals).toUInt(&addressOk, 16);
+        const qint64 value = part.mid(equals + 1).toLongLong(&valueOk, 10);
+        if (equals < 0 || !addressOk || !valueOk || address > 0xFFFF)
+            return false;
+        read.values.insert(quint16(address), value);
+    }
+    *identity = read;
+    return !read.isEmpty();
+}
+
+namespace {
+
+const RegisterInfo *rowAt(const QList<RegisterInfo> &rows, quint16 address)
+{
+    for (const RegisterInfo &row : rows) {
+        if (row.addressValid && row.address == address)
+            return &row;
+    }
+    return nullptr;
+}
+
+QString identityValueText(const RegisterInfo *row, qint64 raw)
+{
+    if (!row || isPlain(row->format))
+        return QStringLiteral("0x") + QStringLiteral("%1").arg(quint16(raw), 4, 16, QLatin1Char('0')).toUpper();
+    const QString text = RegisterValue(row->format).text(raw);
+    return row->format.unit.isEmpty() ? text : text + QLatin1Char(' ') + row->format.unit;
+}
+
+} // namespace
+
+QString identityText(const DriverIdentity &identity, const QList<RegisterInfo> &rows)
+{
+    QStringList parts;
+    for (auto it = identity.values.constBegin(); it != identity.values.constEnd(); ++it) {
+        const RegisterInfo *row = rowAt(rows, it.key());
+        const QString name = row ? row->name : QStringLiteral("0x%1").arg(it.key(), 4, 16, QLatin1Char('0'));
+        parts << name + QLatin1Char(' ') + identityValueText(row, it.value());
+    }
+    return parts.join(QStringLiteral(" · "));
+}
+
+QStringList identityDifferences(const DriverIdentity &file, const DriverIdentity &driver,
+                                const QList<RegisterInfo> &rows)
+{
+    const DriverProfile profile = driverProfile(rows);
+    QStringList differences;
+    for (quint16 address : profile.identity) {
+        if (profile.serial.contains(address) || !file.values.contains(address))
+            continue;
+        const RegisterInfo *row = rowAt(rows, address);
+        const qint64 fileValue = file.values.value(address);
+        const QString driverText = driver.values.contains(address)
+                                       ? identityValueText(row, driver.values.value(address))
+                                       : QStringLiteral("?");
+        if (!driver.values.contains(address) || driver.values.value(address) != fileValue)
+            differences << QStringLiteral("%1 %2 ≠ %3").arg(row->name, identityValueText(row, fileValue), driverText);
+    }
+    return differences;
+}
