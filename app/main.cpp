@@ -3,6 +3,7 @@
 
 #include "cli/batchrun.h"
 #include "cli/commandline.h"
+#include "cli/commandsend.h"
 #include "util/interruptwatch.h"
 #include "registermap/registermap.h"
 #include "scan/scancommand.h"
@@ -44,8 +45,17 @@ int runScan(CommandLine &commandLine)
     return runScanCommand(commandLine.scan, out, err);
 }
 
-// Help, version, refusals, backup/compare/restore and the scan: no display
-// needed.
+// One request: no interrupt handling beyond the default, which ends it.
+int runCommand(const CommandLine &commandLine)
+{
+    CommandSend send(commandLine);
+    QObject::connect(&send, &CommandSend::finished, QCoreApplication::instance(), &QCoreApplication::exit);
+    QTimer::singleShot(0, &send, &CommandSend::start);
+    return QCoreApplication::exec();
+}
+
+// Help, version, refusals, backup/compare/restore, the scan and a command:
+// no display needed.
 int runWithoutWindow(int argc, char *argv[], CommandLine &commandLine)
 {
     QCoreApplication app(argc, argv);
@@ -72,6 +82,8 @@ int runWithoutWindow(int argc, char *argv[], CommandLine &commandLine)
         return 1;
     case CommandLine::Action::Scan:
         return runScan(commandLine);
+    case CommandLine::Action::Command:
+        return runCommand(commandLine);
     default:
         break;
     }

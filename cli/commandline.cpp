@@ -42,20 +42,27 @@ const struct OptionRow
     {"bauds", "LIST", "With --scan: baud rates to try, e.g. 9600,19200 (default all seven)."},
     {"addresses", "A-B", "With --scan: addresses to ask (default 1-247)."},
     {"scan-timeout", "MS", "With --scan: reply timeout per address (default 50)."},
+    {"command", "NAME", "Send the map's command NAME (as the map spells it; quote a name with blanks) and "
+                        "report whether the driver's echo confirmed it."},
+    {"yes", nullptr, "With --command: send a command that changes the driver's settings (one the map names in "
+                     "danger)."},
 };
 
 const QStringList batchActions = {QStringLiteral("backup"), QStringLiteral("compare"), QStringLiteral("restore"),
-                                  QStringLiteral("scan")};
+                                  QStringLiteral("scan"), QStringLiteral("command")};
 
 } // namespace
 
 CommandLine::CommandLine()
 {
     parser.setApplicationDescription(QStringLiteral(
-        "Modbus RTU tool for stepper-motor drivers. Without --backup, --compare, --restore\n"
-        "or --scan it opens the window; with one of them it runs without one.\n"
+        "Modbus RTU tool for stepper-motor drivers. Without --backup, --compare, --restore,\n"
+        "--scan or --command it opens the window; with one of them it runs without one.\n"
         "Exit status: 0 done, 1 bad usage or file, 2 port or driver not answering,\n"
-        "3 differences found, values to write, or writes not confirmed."));
+        "3 differences found, values to write, or writes not confirmed.\n"
+        "--command: 0 only when the driver's echo confirmed it; 1 unknown name, or a\n"
+        "danger command without --yes (nothing sent); 2 no answer, refused, or a reply\n"
+        "that no request asked for."));
     parser.addHelpOption();
     parser.addVersionOption();
     for (const OptionRow &row : optionTable) {
@@ -98,6 +105,7 @@ void CommandLine::parse(const QStringList &arguments)
         || refuseOutside(scanOnly, chosen == Action::Scan ? QString() : QStringLiteral("--scan"))
         || refuseOutside({QStringLiteral("use-map-timing")},
                          parameterRun ? QString() : QStringLiteral("--backup, --compare or --restore"))
+        || refuseOutside({QStringLiteral("yes")}, chosen == Action::Command ? QString() : QStringLiteral("--command"))
         || refuseOutside({QStringLiteral("gap")}, chosen != Action::Window ? QString() : QStringLiteral("a batch run"))
         || refuseOutside({QStringLiteral("open"), QStringLiteral("lang")},
                          chosen == Action::Window ? QString() : QStringLiteral("the window")))
@@ -123,14 +131,16 @@ bool CommandLine::chooseAction()
             given.append(name);
     }
     if (given.size() > 1) {
-        refuse(QStringLiteral("give only one of --backup, --compare, --restore and --scan"));
+        refuse(QStringLiteral("give only one of --backup, --compare, --restore, --scan and --command"));
         return false;
     }
     if (given.isEmpty())
         return true;
-    const Action actions[] = {Action::Backup, Action::Compare, Action::Restore, Action::Scan};
+    const Action actions[] = {Action::Backup, Action::Compare, Action::Restore, Action::Scan, Action::Command};
     chosen = actions[batchActions.indexOf(given.first())];
-    if (chosen != Action::Scan)
+    if (chosen == Action::Command)
+        readCommandOptions();
+    else if (chosen != Action::Scan)
         parameterFile = parser.value(given.first());
     return true;
 }
@@ -172,6 +182,12 @@ void CommandLine::readLineOptions()
     if (parser.isSet(QStringLiteral("stop-bits"))
         && !(why = parseStopBits(parser.value(QStringLiteral("stop-bits")), stopBits)).isEmpty())
         return refuse(QStringLiteral("--stop-bits: ") + why);
+}
+
+void CommandLine::readCommandOptions()
+{
+    commandName = parser.value(QStringLiteral("command")).trimmed();
+    assumeYes = parser.isSet(QStringLiteral("yes"));
 }
 
 void CommandLine::readScanOptions()

@@ -16,7 +16,7 @@
 class CommandLine
 {
 public:
-    enum class Action { Window, Help, Version, Backup, Compare, Restore, Scan, Invalid };
+    enum class Action { Window, Help, Version, Backup, Compare, Restore, Scan, Command, Invalid };
 
     CommandLine();
     // Reads `arguments` (program name first) and checks the values.
@@ -47,12 +47,16 @@ public:
     QList<quint16> includedWriteOnly;
     QString language;  // "zh", "en", or empty for the system's
     ScanRequest scan;
+    // --command's name, and --yes for a command that changes settings.
+    QString commandName;
+    bool assumeYes = false;
 
 private:
     void refuse(const QString &why);
     bool chooseAction();
     void readLineOptions();
     void readScanOptions();
+    void readCommandOptions();
     void readRestoreOptions();
     bool readAddresses(const QString &option, QList<quint16> *addresses);
     bool readPacing();

@@ -5,6 +5,9 @@
 #include "ui/mapopener.h"
 #include "ui/problemlist.h"
 #include "ui/toast.h"
+#include "ui/commands/commandpanel.h"
+#include "ui/commands/drivercommands.h"
+#include "ui/commands/savebeforeleave.h"
 #include "ui/log/manualsendbox.h"
 #include "ui/log/trafficlogview.h"
 #include "ui/paramsets/parametersetspanel.h"
@@ -20,6 +23,7 @@
 #include "protocol/requestscheduler.h"
 #include "serial/serial.h"
 
+#include <QCloseEvent>
 #include <QFileInfo>
 #include <QIcon>
 #include <QLabel>
@@ -38,6 +42,7 @@ MainWindow::MainWindow(QWidget *parent)
     refresh = new RefreshController(store, scheduler, this);
     connectParameterSets();
     buildViews();
+    connectCommands();
     buildStatusBar();
     connectRefresh();
     readRegisterInfo(QStringLiteral("RegisterInfo"));
@@ -62,6 +67,8 @@ MainWindow::~MainWindow()
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    if (!saveBeforeLeave->allowsLeaving([this] { close(); }))
+        return event->ignore();
     WindowSettings::save(this, ui);
     QMainWindow::closeEvent(event);
 }
@@ -122,6 +129,20 @@ void MainWindow::buildViews()
     mapOpener->setLine(session, portPanel, scheduler, logView);
     connect(mapOpener, &MapOpener::refused, this, &MainWindow::showRefusal);
     ui->checkBox_2->setChecked(true);
+}
+
+// The map's commands sit under the parameter buttons; they and the save
+// before leaving follow the port and the runs that hold the line.
+void MainWindow::connectCommands()
+{
+    auto *commands = new DriverCommands({this, scheduler, store, logView});
+    ui->verticalLayout_3->insertWidget(ui->verticalLayout_3->indexOf(ui->tableWidget), commands->panel());
+    connect(commands, &DriverCommands::notice, this, &MainWindow::showRefusal);
+    connect(session, &PortSession::portStateShown, commands, &DriverCommands::setPortOpen);
+    connect(session, &PortSession::lineTakenByScan, commands, &DriverCommands::setLineTaken);
+    connect(parameterSets, &ParameterSetsPanel::busyChanged, commands, &DriverCommands::setRunBusy);
+    saveBeforeLeave = new SaveBeforeLeave(commands, this);
+    connect(saveBeforeLeave, &SaveBeforeLeave::notice, this, &MainWindow::showRefusal);
 }
 
 void MainWindow::buildStatusBar()
@@ -257,6 +278,8 @@ void MainWindow::on_serialReceive(const QByteArray &data)
 
 void MainWindow::on_pushButton_open_clicked()
 {
+    if (session->isOpen() && !saveBeforeLeave->allowsLeaving([this] { session->close(); }))
+        return;
     session->toggle();
 }
 

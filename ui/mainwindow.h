@@ -17,6 +17,7 @@ class PortPanel;
 class PortSession;
 class ParameterSetsPanel;
 class RequestScheduler;
+class SaveBeforeLeave;
 struct StartOptions;
 
 QT_BEGIN_NAMESPACE
@@ -74,6 +75,7 @@ private:
     void buildStatusBar();
     void connectParameterSets();
     void connectRefresh();
+    void connectCommands();
     void showRefusal(const QString &text);
 
     Ui::MainWindow *ui;
@@ -90,6 +92,7 @@ private:
     ParameterSetsPanel *parameterSets = nullptr;
     LiveMonitor *liveMonitor = nullptr;
     QLabel *refreshCountLabel = nullptr;
+    SaveBeforeLeave *saveBeforeLeave = nullptr;
 
     // Lets the tests look at the state that the window keeps to itself.
     friend struct MainWindowInspector;

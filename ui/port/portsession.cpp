@@ -103,6 +103,7 @@ void PortSession::showState(bool open)
     parts.loadParams->setEnabled(open);
     if (!open)
         parts.parameterSets->stop();
+    emit portStateShown(open);
 }
 
 // Every idle tick asks for the enabled face; setting a style sheet repolishes
@@ -188,6 +189,7 @@ void PortSession::scan()
     });
     parts.saveParams->setEnabled(false);
     parts.loadParams->setEnabled(false);
+    emit lineTakenByScan();
     dialog->open();
 }
 

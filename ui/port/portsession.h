@@ -62,6 +62,10 @@ public:
 
 signals:
     void refused(const QString &text);
+    // The port opened or closed, or came back from a scan.
+    void portStateShown(bool open);
+    // A scan has the line until the port state is shown again.
+    void lineTakenByScan();
 
 private:
     void showState(bool open);

@@ -1,0 +1,134 @@
+#include "cli/commandsend.h"
+
+#include "paramsets/parameterfile.h"
+#include "protocol/requestscheduler.h"
+#include "serial/serial.h"
+#include "util/hextext.h"
+
+#include <QSerialPort>
+
+CommandSend::CommandSend(const CommandLine &options, QObject *parent)
+    : QObject(parent)
+    , options(options)
+    , out(stdout)
+    , err(stderr)
+{
+    // Command names are Chinese whatever the locale of the terminal.
+    out.setCodec("UTF-8");
+    err.setCodec("UTF-8");
+}
+
+CommandSend::~CommandSend()
+{
+    if (scheduler)
+        scheduler->stop();
+    if (Serial::instance()->serialPort->isOpen())
+        Serial::instance()->serialPort->close();
+}
+
+void CommandSend::start()
+{
+    if (!chooseCommand())
+        return finish(BadInput);
+    if (!openLine())
+        return finish(NotConfirmed);
+    const quint8 slave = scheduler->slaveAddress();
+    out << "command \"" << command.name << "\": sending "
+        << byteArrayToHexString(CommandRun::frame(command, slave, map.writeFunction)).trimmed() << " (register "
+        << addressText(command.address)
+        << " <- " << commandValueText(command.value) << ", address " << slave << ')' << Qt::endl;
+    run->send(command, map.writeFunction);
+}
+
+// Nothing is sent for a name the map lacks, nor, without --yes, for a
+// command that changes the driver's settings.
+bool CommandSend::chooseCommand()
+{
+    if (!loadRegisterMap(options.mapPath, &map)) {
+        err << "steppertool: cannot read the register map " << options.mapPath << "; nothing was sent" << Qt::endl;
+        return false;
+    }
+    for (const QString &problem : qAsConst(map.problems))
+        err << "steppertool: " << options.mapPath << ": " << problem << Qt::endl;
+    QStringList problems;
+    profile = driverProfile(map.registers, &problems);
+    for (const QString &problem : qAsConst(problems))
+        err << "steppertool: " << options.mapPath << ": " << problem << Qt::endl;
+    const DriverCommand *chosen = profile.command(options.commandName);
+    if (!chosen) {
+        err << "steppertool: the map " << options.mapPath << " has no command \"" << options.commandName << "\"; "
+            << commandList() << "; nothing was sent" << Qt::endl;
+        return false;
+    }
+    command = *chosen;
+    if (command.danger && !options.assumeYes) {
+        err << "steppertool: \"" << command.name << "\" changes the driver's settings";
+        if (!command.confirm.isEmpty())
+            err << " (" << command.confirm << ')';
+        err << "; give --yes to send it; nothing was sent" << Qt::endl;
+        return false;
+    }
+    if (!map.slaveAddressValid && options.slaveAddress == 0) {
+        err << "steppertool: the register map's slaveAddress is faulty; give the driver's address with --address; "
+               "nothing was sent" << Qt::endl;
+        return false;
+    }
+    return true;
+}
+
+QString CommandSend::commandList() const
+{
+    if (profile.commands.isEmpty())
+        return QStringLiteral("it names no commands");
+    QStringList names;
+    for (const DriverCommand &each : profile.commands)
+        names << QLatin1Char('"') + each.name + QLatin1Char('"') + (each.danger ? QStringLiteral(" (needs --yes)") : QString());
+    return QStringLiteral("its commands: ") + names.join(QLatin1String(", "));
+}
+
+bool CommandSend::openLine()
+{
+    const quint8 slave = quint8(options.slaveAddress ? quint32(options.slaveAddress) : map.slaveAddress);
+    Serial *serial = Serial::instance();
+    if (!serial->openPort(options.port, options.baud, options.parity, options.stopBits)) {
+        err << "steppertool: cannot open " << options.port << ": " << serial->openFailure().text()
+            << "; nothing was sent" << Qt::endl;
+        return false;
+    }
+    scheduler = new RequestScheduler(serial, this);
+    scheduler->setSlaveAddress(slave);
+    scheduler->setTiming(map.txTime, map.rxOutTime);
+    scheduler->setGap(options.gapMs);
+    connect(serial, &Serial::haveReceive, scheduler, &RequestScheduler::takeBlock);
+    connect(serial, &Serial::portLost, this, &CommandSend::onLineLost);
+    run = new CommandRun(scheduler, this);
+    connect(run, &CommandRun::finished, this, &CommandSend::onFinished);
+    scheduler->start();
+    return true;
+}
+
+void CommandSend::onFinished(const DriverCommand &sent, CommandResult result, const QString &reason)
+{
+    out << "command \"" << sent.name << "\": " << commandResultText(result, reason) << Qt::endl;
+    finish(result == CommandResult::Confirmed ? Confirmed : NotConfirmed);
+}
+
+// The command's outcome follows: its request is cancelled with the session.
+void CommandSend::onLineLost(const QString &reason)
+{
+    err << "steppertool: the line to " << options.port << " failed: " << reason << Qt::endl;
+    scheduler->stop();
+    Serial::instance()->serialPort->close();
+}
+
+void CommandSend::finish(int status)
+{
+    if (finishedOnce)
+        return;
+    finishedOnce = true;
+    out.flush();
+    err.flush();
+    if (scheduler)
+        scheduler->stop();
+    emit finished(status);
+}

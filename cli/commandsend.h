@@ -1,0 +1,54 @@
+#ifndef COMMANDSEND_H
+#define COMMANDSEND_H
+
+#include <QObject>
+#include <QTextStream>
+
+#include "cli/commandline.h"
+#include "paramsets/commandrun.h"
+#include "registermap/driverroles.h"
+#include "registermap/registermap.h"
+
+class RequestScheduler;
+
+// --command: one command of the map sent to the driver over its own serial
+// connection, its outcome on stdout, problems on stderr. finished() carries
+// the exit status: 0 when the driver's echo confirmed it; 1 for a map that
+// cannot be read, a name it lacks, or a danger command without --yes
+// (nothing sent); 2 when the port would not open or the command was not
+// confirmed (no answer, refused, a reply that no request asked for).
+class CommandSend : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum Status { Confirmed = 0, BadInput = 1, NotConfirmed = 2 };
+
+    explicit CommandSend(const CommandLine &options, QObject *parent = nullptr);
+    ~CommandSend() override;
+
+    void start();
+
+signals:
+    void finished(int status);
+
+private:
+    bool chooseCommand();
+    QString commandList() const;
+    bool openLine();
+    void onFinished(const DriverCommand &command, CommandResult result, const QString &reason);
+    void onLineLost(const QString &reason);
+    void finish(int status);
+
+    const CommandLine &options;
+    RegisterMap map;
+    DriverProfile profile;
+    DriverCommand command;
+    RequestScheduler *scheduler = nullptr;
+    CommandRun *run = nullptr;
+    QTextStream out;
+    QTextStream err;
+    bool finishedOnce = false;
+};
+
+#endif // COMMANDSEND_H

@@ -1,0 +1,84 @@
+#include "paramsets/commandrun.h"
+
+#include "protocol/requestscheduler.h"
+#include "registermap/registerframes.h"
+
+CommandRun::CommandRun(RequestScheduler *scheduler, QObject *parent)
+    : QObject(parent)
+    , scheduler(scheduler)
+{
+    connect(scheduler, &RequestScheduler::completed, this, &CommandRun::onCompleted);
+    connect(scheduler, &RequestScheduler::unaskedReply, this, [this] { doubtful |= running; });
+}
+
+QByteArray CommandRun::frame(const DriverCommand &command, quint8 slave, int writeFunction)
+{
+    RegisterInfo row;
+    row.address = command.address;
+    row.value = command.value;
+    return writeRowCmd(slave, row, writeFunction);
+}
+
+bool CommandRun::send(const DriverCommand &command, int writeFunction)
+{
+    if (running)
+        return false;
+    current = command;
+    running = true;
+    doubtful = false;
+    if (!scheduler->isRunning()) {
+        finish(CommandResult::NotSent, QStringLiteral("the port is not open"));
+        return true;
+    }
+    scheduler->enqueueFirst({frame(command, scheduler->slaveAddress(), writeFunction), command.address, 1, this, 0});
+    return true;
+}
+
+void CommandRun::onCompleted(const PendingCommand &request, const RequestOutcome &outcome)
+{
+    if (request.owner != this || !running)
+        return;
+    if (outcome.kind == OutcomeKind::Cancelled && !outcome.frameSent)
+        return finish(CommandResult::NotSent, QStringLiteral("the port closed before it was sent"));
+    // The echo may be the late reply of a request before it: it counts once
+    // no further reply has come in the time one still could.
+    if (outcome.answered()) {
+        scheduler->afterLateReplies(this, [this] {
+            finish(doubtful ? CommandResult::Doubtful : CommandResult::Confirmed, QString());
+        });
+        return;
+    }
+    if (doubtful)
+        return finish(CommandResult::Doubtful, outcome.reason());
+    if (outcome.kind == OutcomeKind::Refused)
+        return finish(CommandResult::Refused, outcome.reason());
+    finish(CommandResult::NoAnswer, outcome.reason());
+}
+
+void CommandRun::finish(CommandResult result, const QString &reason)
+{
+    running = false;
+    emit finished(current, result, reason);
+}
+
+QString commandResultText(CommandResult result, const QString &reason)
+{
+    switch (result) {
+    case CommandResult::Confirmed: return QStringLiteral("confirmed by the driver's echo");
+    case CommandResult::Refused: return QStringLiteral("refused by the driver (%1); not applied").arg(reason);
+    case CommandResult::NoAnswer:
+        return QStringLiteral("not confirmed (%1); it may have been applied").arg(reason);
+    case CommandResult::Doubtful:
+        return QStringLiteral("not confirmed: a reply came that no request asked for (another master or a second "
+                              "device at the address?); it may or may not have been applied");
+    case CommandResult::NotSent: return QStringLiteral("not sent (%1)").arg(reason);
+    }
+    return QString();
+}
+
+QString commandValueText(quint16 value)
+{
+    if (value < 10)
+        return QString::number(value);
+    return QStringLiteral("%1 (0x%2)").arg(value).arg(QString::number(value, 16).toUpper().rightJustified(4, QLatin1Char('0')));
+}

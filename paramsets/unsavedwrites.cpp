@@ -1,0 +1,64 @@
+#include "paramsets/unsavedwrites.h"
+
+#include "protocol/requestscheduler.h"
+
+UnsavedWrites::UnsavedWrites(RequestScheduler *scheduler, QObject *parent)
+    : QObject(parent)
+{
+    connect(scheduler, &RequestScheduler::completed, this, &UnsavedWrites::onCompleted);
+}
+
+void UnsavedWrites::setCommands(const QList<DriverCommand> &commands)
+{
+    this->commands = commands;
+}
+
+void UnsavedWrites::forget()
+{
+    unsaved = false;
+    saveEchoed = false;
+    writtenSinceSaveEcho = false;
+}
+
+// A single-register write of a command's value to its register.
+const DriverCommand *UnsavedWrites::commandOf(const PendingCommand &request) const
+{
+    const QByteArray &frame = request.frame;
+    const int valueAt = request.function() == 0x10 ? 7 : 4;
+    if (request.function() == 0x10 && (frame.size() < 9 || quint8(frame.at(5)) != 1))
+        return nullptr;
+    if (frame.size() < valueAt + 2)
+        return nullptr;
+    auto wordAt = [&frame](int index) { return quint16(quint8(frame.at(index)) << 8 | quint8(frame.at(index + 1))); };
+    for (const DriverCommand &command : commands) {
+        if (command.address == wordAt(2) && command.value == wordAt(valueAt))
+            return &command;
+    }
+    return nullptr;
+}
+
+// A refused write was not applied; any other that left may have been.
+void UnsavedWrites::onCompleted(const PendingCommand &request, const RequestOutcome &outcome)
+{
+    if (!request.isWrite() || !outcome.frameSent || outcome.kind == OutcomeKind::Refused)
+        return;
+    const DriverCommand *command = commandOf(request);
+    if (command && command->save && outcome.answered()) {
+        saveEchoed = true;
+        writtenSinceSaveEcho = false;
+        return;
+    }
+    if (command && !command->danger)
+        return;
+    unsaved = true;
+    writtenSinceSaveEcho = true;
+}
+
+void UnsavedWrites::commandFinished(const DriverCommand &command, CommandResult result)
+{
+    if (!command.save)
+        return;
+    if (result == CommandResult::Confirmed && saveEchoed)
+        unsaved = writtenSinceSaveEcho;
+    saveEchoed = false;
+}

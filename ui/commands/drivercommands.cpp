@@ -1,0 +1,119 @@
+#include "ui/commands/drivercommands.h"
+
+#include "ui/commands/commandpanel.h"
+#include "ui/log/logcolours.h"
+#include "ui/log/trafficlogview.h"
+#include "paramsets/parameterfile.h"
+#include "paramsets/unsavedwrites.h"
+#include "protocol/requestscheduler.h"
+#include "registermap/registerstore.h"
+#include "util/hextext.h"
+
+#include <QMessageBox>
+#include <QPushButton>
+
+DriverCommands::DriverCommands(const DriverCommandsParts &parts)
+    : QObject(parts.window)
+    , parts(parts)
+    , commandPanel(new CommandPanel(parts.window))
+    , run(new CommandRun(parts.scheduler, this))
+    , unsaved(new UnsavedWrites(parts.scheduler, this))
+{
+    connect(parts.store, &RegisterStore::rowsReplaced, this, &DriverCommands::useMap);
+    connect(commandPanel, &CommandPanel::commandPressed, this, &DriverCommands::ask);
+    connect(run, &CommandRun::finished, unsaved, &UnsavedWrites::commandFinished);
+    connect(run, &CommandRun::finished, this, &DriverCommands::showOutcome);
+    connect(run, &CommandRun::finished, this, &DriverCommands::finished);
+    useMap();
+}
+
+void DriverCommands::useMap()
+{
+    profile = driverProfile(parts.store->rows());
+    commandPanel->setCommands(profile.commands);
+    unsaved->setCommands(profile.commands);
+    showLineState();
+}
+
+bool DriverCommands::canSend() const
+{
+    return portOpen && !lineTaken && !runBusy && !run->isRunning();
+}
+
+void DriverCommands::setPortOpen(bool open)
+{
+    portOpen = open;
+    lineTaken = false;
+    // The next connection may lead to another driver, or to this one after
+    // a restart that lost what was not saved.
+    if (!open) {
+        unsaved->forget();
+        commandPanel->clearTick();
+    }
+    showLineState();
+}
+
+void DriverCommands::setLineTaken()
+{
+    lineTaken = true;
+    showLineState();
+}
+
+void DriverCommands::setRunBusy(bool busy)
+{
+    runBusy = busy;
+    showLineState();
+}
+
+void DriverCommands::showLineState()
+{
+    commandPanel->setLineFree(canSend());
+}
+
+// The question names the command and shows the very frame it sends; No is
+// the default, so that Enter sends nothing.
+void DriverCommands::ask(const DriverCommand &command)
+{
+    const QByteArray frame = CommandRun::frame(command, parts.scheduler->slaveAddress(), parts.store->writeFunction());
+    QMessageBox box(command.danger ? QMessageBox::Warning : QMessageBox::Question, tr("发送命令"),
+                    command.confirm.isEmpty() ? tr("发送命令“%1”？").arg(command.name) : command.confirm,
+                    QMessageBox::Yes | QMessageBox::No, parts.window);
+    box.setInformativeText(tr("命令“%1”：寄存器 %2 ← %3\n将发送的帧：%4")
+                               .arg(command.name, addressText(command.address), commandValueText(command.value),
+                                    byteArrayToHexString(frame).trimmed()));
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    const bool yes = box.exec() == QMessageBox::Yes;
+    commandPanel->clearTick();
+    if (yes)
+        send(command);
+}
+
+bool DriverCommands::send(const DriverCommand &command)
+{
+    if (!canSend()) {
+        emit notice(portOpen ? tr("线路正忙，命令“%1”未发送").arg(command.name)
+                             : tr("串口未打开，命令“%1”未发送").arg(command.name));
+        return false;
+    }
+    run->send(command, parts.store->writeFunction());
+    showLineState();
+    return true;
+}
+
+void DriverCommands::showOutcome(const DriverCommand &command, CommandResult result, const QString &reason)
+{
+    showLineState();
+    const QString logLine = QStringLiteral("Command \"%1\": %2").arg(command.name, commandResultText(result, reason));
+    parts.log->append(result == CommandResult::Confirmed ? LogColour::Normal : LogColour::Error, logLine);
+    switch (result) {
+    case CommandResult::Confirmed: return emit notice(tr("命令“%1”已由驱动器确认").arg(command.name));
+    case CommandResult::Refused: return emit notice(tr("驱动器拒绝了命令“%1”（%2），未执行").arg(command.name, reason));
+    case CommandResult::NoAnswer:
+        return emit notice(tr("命令“%1”未得到确认（%2），可能已执行").arg(command.name, reason));
+    case CommandResult::Doubtful:
+        return emit notice(tr("命令“%1”未得到确认：收到无人请求的应答（此地址可能有两台设备），可能已执行，也可能未执行")
+                               .arg(command.name));
+    case CommandResult::NotSent: return emit notice(tr("命令“%1”未发送：串口已关闭").arg(command.name));
+    }
+}

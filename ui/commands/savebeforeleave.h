@@ -1,0 +1,40 @@
+#ifndef SAVEBEFORELEAVE_H
+#define SAVEBEFORELEAVE_H
+
+#include <QObject>
+
+#include <functional>
+
+#include "paramsets/commandrun.h"
+
+class DriverCommands;
+class QWidget;
+
+// Before the port or the window closes: when the map names a save command
+// and values written on this connection have not been saved by it, asks
+// whether to save them to the driver's memory first. Yes sends the save and
+// leaves only once the driver has confirmed it; No leaves; Cancel (the
+// default) stays.
+class SaveBeforeLeave : public QObject
+{
+    Q_OBJECT
+
+public:
+    SaveBeforeLeave(DriverCommands *commands, QWidget *window);
+
+    // True when leaving may go ahead now. Otherwise `leave` runs later, once
+    // the save it asked for is confirmed, or never.
+    bool allowsLeaving(std::function<void()> leave);
+
+signals:
+    void notice(const QString &text);
+
+private:
+    void onFinished(const DriverCommand &command, CommandResult result, const QString &reason);
+
+    DriverCommands *commands;
+    QWidget *window;
+    std::function<void()> pendingLeave;
+};
+
+#endif // SAVEBEFORELEAVE_H
