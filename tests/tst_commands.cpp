@@ -1,0 +1,293 @@
+#include <QtTest>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSerialPort>
+
+#include <memory>
+
+#include "ui/mainwindow.h"
+#include "ui/commands/commandpanel.h"
+#include "ui/paramsets/parametersetspanel.h"
+#include "protocol/modbusmaster.h"
+#include "serial/serial.h"
+#include "support/logview.h"
+#include "support/refreshwait.h"
+#include "support/simulator.h"
+#include "support/toolprocess.h"
+#include "support/windowinternals.h"
+#include "support/workfolder.h"
+
+namespace {
+
+const QByteArray commandMap(
+    "slaveAddress:1,txTime:5,rxOutTime:300\n"
+    "indexes:0x0000,permission:R,defaultValue:0x0001,rangeValue:0~65535,name:Status,remarks:\n"
+    "indexes:0x0010,permission:RW,defaultValue:0x0BB8,rangeValue:100~6000,name:Run current,remarks:\n"
+    "indexes:0x0011,permission:RW,defaultValue:0x0032,rangeValue:10~100,name:Hold current,remarks:\n"
+    "indexes:0x0020,permission:W,defaultValue:0x0000,rangeValue:0~1,name:Alarm reset,remarks:,"
+    "command:Alarm reset=1,confirm:Clear the alarm?\n"
+    "indexes:0x0021,permission:W,defaultValue:0x0000,rangeValue:0~1,name:Save,remarks:,"
+    "command:Save=1,save:Save,confirm:Save to memory?\n"
+    "indexes:0x0022,permission:W,defaultValue:0x0000,rangeValue:0~65535,name:Factory reset,remarks:,"
+    "command:Factory reset=0x5AA5,danger:Factory reset,confirm:Every setting is lost!\n");
+
+// Answers the next question box with `answer`, keeping what it said.
+struct QuestionAnswer
+{
+    explicit QuestionAnswer(QMessageBox::StandardButton answer)
+    {
+        QObject::connect(&poll, &QTimer::timeout, [this, answer] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            poll.stop();
+            text = box->text() + QLatin1Char('\n') + box->informativeText();
+            defaultButton = box->standardButton(box->defaultButton());
+            box->button(answer)->click();
+        });
+        poll.start(20);
+    }
+
+    QTimer poll;
+    QString text;
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+};
+
+bool portOpen()
+{
+    return Serial::instance()->serialPort->isOpen();
+}
+
+} // namespace
+
+// The map's commands as a technician sends them: the window's buttons and
+// the command line, against tools/simdriver.
+class TestCommands : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void buttonsSendOnlyWhatWasConfirmedOnAFreeLine();
+    void commandLineSendsByName();
+    void closingAsksToSaveWhatWasWritten();
+
+private:
+    void openWindow(MainWindow &window, const QStringList &simulatorOptions = {});
+    QPushButton *button(MainWindow &window, const QString &text);
+    // How often the simulator took the write, once the tool is done.
+    int writesOf(const QString &line);
+
+    bool startSimulator(const QStringList &options = {});
+
+    WorkFolder *folder = nullptr;
+    std::unique_ptr<Simulator> simulator;
+};
+
+bool TestCommands::startSimulator(const QStringList &options)
+{
+    simulator = std::make_unique<Simulator>();
+    return simulator->start(folder->path() + QStringLiteral("/RegisterInfo"), options);
+}
+
+static QString logText(const QWidget &window)
+{
+    QStringList texts;
+    for (const LogLine &line : logLines(window))
+        texts << line.text;
+    return texts.join(QLatin1Char('\n'));
+}
+
+void TestCommands::openWindow(MainWindow &window, const QStringList &simulatorOptions)
+{
+    QVERIFY(startSimulator(simulatorOptions));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.findChild<QComboBox *>("comboBox_port")->lineEdit()->setText(simulator->devicePath());
+    QTest::mouseClick(window.findChild<QPushButton *>("pushButton_open"), Qt::LeftButton);
+    QVERIFY(portOpen());
+    QVERIFY(waitForRefreshDone(window, 15000));
+}
+
+QPushButton *TestCommands::button(MainWindow &window, const QString &text)
+{
+    for (QPushButton *each : window.findChild<CommandPanel *>()->findChildren<QPushButton *>()) {
+        if (each->text().endsWith(text))
+            return each;
+    }
+    return nullptr;
+}
+
+int TestCommands::writesOf(const QString &line)
+{
+    QTest::qWait(100);
+    return simulator->log().count(line);
+}
+
+void TestCommands::buttonsSendOnlyWhatWasConfirmedOnAFreeLine()
+{
+    WorkFolder work(commandMap);
+    folder = &work;
+    MainWindow window;
+    auto *panel = window.findChild<CommandPanel *>();
+    QVERIFY(panel);
+    QPushButton *reset = button(window, QStringLiteral("Alarm reset"));
+    QPushButton *factory = button(window, QStringLiteral("Factory reset"));
+    auto *tick = panel->findChild<QCheckBox *>("dangerTick");
+    QVERIFY(reset && factory && tick);
+    QVERIFY(!reset->isEnabled());
+    openWindow(window, {"--delay", "40"});
+    QVERIFY(panel->isVisible());
+    QVERIFY(reset->isEnabled());
+
+    // No, the default, sends nothing; the question shows the exact frame.
+    {
+        QuestionAnswer no(QMessageBox::No);
+        QTest::mouseClick(reset, Qt::LeftButton);
+        QVERIFY2(no.text.contains(QStringLiteral("Clear the alarm?")) && no.text.contains(QStringLiteral("01 06 00 20 00 01 49 C0")),
+                 qPrintable(no.text));
+        QCOMPARE(no.defaultButton, QMessageBox::No);
+    }
+    QCOMPARE(writesOf(QStringLiteral("write 0x0020")), 0);
+    {
+        QuestionAnswer yes(QMessageBox::Yes);
+        QTest::mouseClick(reset, Qt::LeftButton);
+    }
+    QTRY_COMPARE(writesOf(QStringLiteral("write 0x0020 <- 1")), 1);
+    QTRY_VERIFY(logText(window).contains(QStringLiteral("Command \"Alarm reset\": confirmed")));
+
+    // The danger command waits for the tick, which one send uses up.
+    QVERIFY(!factory->isEnabled());
+    tick->setChecked(true);
+    QTRY_VERIFY(factory->isEnabled());
+    {
+        QuestionAnswer yes(QMessageBox::Yes);
+        QTest::mouseClick(factory, Qt::LeftButton);
+        QVERIFY(yes.text.contains(QStringLiteral("01 06 00 22 5A A5 D3 1B")));
+    }
+    QTRY_COMPARE(writesOf(QStringLiteral("write 0x0022 <- 23205")), 1);
+    QVERIFY(!tick->isChecked());
+    QTRY_VERIFY(reset->isEnabled());
+    QVERIFY(!factory->isEnabled());
+
+    // A backup holds the line: no command goes in between its requests.
+    auto *sets = window.findChild<ParameterSetsPanel *>();
+    tick->setChecked(true);
+    sets->backupTo(DriverContext{MainWindowInspector::registerList(window), simulator->devicePath(), 1,
+                                 QStringLiteral("RegisterInfo")},
+                   work.path() + QStringLiteral("/backup.csv"));
+    QVERIFY(sets->isBusy());
+    QVERIFY(!reset->isEnabled() && !factory->isEnabled());
+    QTest::mouseClick(reset, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!sets->isBusy(), 10000);
+    QVERIFY(reset->isEnabled() && factory->isEnabled());
+    QCOMPARE(writesOf(QStringLiteral("write 0x0020")), 1);
+
+    // The factory reset changed the settings: closing asks to save them;
+    // No closes, disables the buttons and takes the tick back.
+    {
+        QuestionAnswer no(QMessageBox::No);
+        QTest::mouseClick(window.findChild<QPushButton *>("pushButton_open"), Qt::LeftButton);
+        QVERIFY(no.text.contains(QStringLiteral("Save")));
+    }
+    QVERIFY(!portOpen());
+    QCOMPARE(writesOf(QStringLiteral("write 0x0021")), 0);
+    QVERIFY(!reset->isEnabled() && !factory->isEnabled() && !tick->isChecked());
+}
+
+void TestCommands::commandLineSendsByName()
+{
+    WorkFolder work(commandMap);
+    folder = &work;
+    QVERIFY(startSimulator());
+    const QString port = simulator->devicePath();
+
+    ToolRun run = runTool(work.path(), {"--port", port, "--command", "Alarm reset"});
+    QVERIFY2(run.status == 0, qPrintable(run.out + run.err));
+    QVERIFY(run.out.contains(QStringLiteral("confirmed")));
+    QCOMPARE(writesOf(QStringLiteral("write 0x0020 <- 1")), 1);
+
+    run = runTool(work.path(), {"--port", port, "--command", "Factory reset"});
+    QCOMPARE(run.status, 1);
+    QVERIFY2(run.err.contains(QStringLiteral("--yes")), qPrintable(run.err));
+    run = runTool(work.path(), {"--port", port, "--command", "Reboot"});
+    QCOMPARE(run.status, 1);
+    QVERIFY2(run.err.contains(QStringLiteral("\"Alarm reset\", \"Save\", \"Factory reset\"")), qPrintable(run.err));
+    QCOMPARE(writesOf(QStringLiteral("write 0x0022")), 0);
+
+    run = runTool(work.path(), {"--port", port, "--command", "Factory reset", "--yes"});
+    QVERIFY2(run.status == 0, qPrintable(run.out + run.err));
+    QCOMPARE(writesOf(QStringLiteral("write 0x0022 <- 23205")), 1);
+
+    // A driver that refuses the command: never reported as done.
+    QVERIFY(startSimulator({"--exception", "4"}));
+    run = runTool(work.path(), {"--port", simulator->devicePath(), "--command", "Alarm reset"});
+    QCOMPARE(run.status, 2);
+    QVERIFY2(run.out.contains(QStringLiteral("refused")), qPrintable(run.out));
+}
+
+void TestCommands::closingAsksToSaveWhatWasWritten()
+{
+    WorkFolder work(commandMap);
+    folder = &work;
+    MainWindow window;
+    openWindow(window);
+    auto *openButton = window.findChild<QPushButton *>("pushButton_open");
+
+    // An alarm reset changes no setting: nothing to save, no question.
+    {
+        QuestionAnswer yes(QMessageBox::Yes);
+        QTest::mouseClick(button(window, QStringLiteral("Alarm reset")), Qt::LeftButton);
+    }
+    QTRY_COMPARE(writesOf(QStringLiteral("write 0x0020 <- 1")), 1);
+    QTest::mouseClick(openButton, Qt::LeftButton);
+    QVERIFY(!portOpen());
+    QTest::mouseClick(openButton, Qt::LeftButton);
+    QVERIFY(portOpen());
+
+    auto writeRunCurrent = [&](quint16 value, int count) {
+        MainWindowInspector::requestWrite(window, 1, ModbusMaster::instance()->writeCmd(1, 0x0010, value));
+        QTRY_COMPARE(writesOf(QStringLiteral("write 0x0010 <- %1").arg(value)), count);
+        QVERIFY(waitForRefreshDone(window, 5000));
+    };
+    writeRunCurrent(2500, 1);
+    {
+        QuestionAnswer cancel(QMessageBox::Cancel);
+        QTest::mouseClick(openButton, Qt::LeftButton);
+        QVERIFY2(cancel.text.contains(QStringLiteral("Save")), qPrintable(cancel.text));
+        QCOMPARE(cancel.defaultButton, QMessageBox::Cancel);
+    }
+    QVERIFY(portOpen());
+    QCOMPARE(writesOf(QStringLiteral("write 0x0021")), 0);
+
+    // Saved with its button: nothing is left to ask about.
+    {
+        QuestionAnswer yes(QMessageBox::Yes);
+        QTest::mouseClick(button(window, QStringLiteral("Save")), Qt::LeftButton);
+    }
+    QTRY_VERIFY(logText(window).contains(QStringLiteral("Command \"Save\": confirmed")));
+    {
+        QuestionAnswer unexpected(QMessageBox::Cancel);
+        QTest::mouseClick(openButton, Qt::LeftButton);
+        QVERIFY2(unexpected.text.isEmpty(), qPrintable(unexpected.text));
+    }
+    QVERIFY(!portOpen());
+
+    // Yes saves first, and the port closes once the driver confirmed it.
+    QTest::mouseClick(openButton, Qt::LeftButton);
+    QVERIFY(portOpen());
+    QVERIFY(waitForRefreshDone(window, 5000));
+    writeRunCurrent(2600, 1);
+    {
+        QuestionAnswer yes(QMessageBox::Yes);
+        QTest::mouseClick(openButton, Qt::LeftButton);
+    }
+    QTRY_VERIFY(!portOpen());
+    QCOMPARE(writesOf(QStringLiteral("write 0x0021 <- 1")), 2);
+}
+
+QTEST_MAIN(TestCommands)
+#include "tst_commands.moc"
