@@ -287,6 +287,23 @@ void TestCommands::closingAsksToSaveWhatWasWritten()
     }
     QTRY_VERIFY(!portOpen());
     QCOMPARE(writesOf(QStringLiteral("write 0x0021 <- 1")), 2);
+
+    // The window asks alike: Cancel keeps it, Yes closes it once saved.
+    QTest::mouseClick(openButton, Qt::LeftButton);
+    QVERIFY(waitForRefreshDone(window, 5000));
+    writeRunCurrent(2700, 1);
+    {
+        QuestionAnswer cancel(QMessageBox::Cancel);
+        QVERIFY(!window.close());
+        QVERIFY(!cancel.text.isEmpty());
+    }
+    QVERIFY(window.isVisible());
+    {
+        QuestionAnswer yes(QMessageBox::Yes);
+        window.close();
+    }
+    QTRY_VERIFY(!window.isVisible());
+    QCOMPARE(writesOf(QStringLiteral("write 0x0021 <- 1")), 3);
 }
 
 QTEST_MAIN(TestCommands)

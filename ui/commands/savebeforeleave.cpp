@@ -46,5 +46,6 @@ void SaveBeforeLeave::onFinished(const DriverCommand &command, CommandResult res
     pendingLeave = nullptr;
     if (result == CommandResult::Confirmed)
         return leave();
-    emit notice(tr("保存未得到确认，仍保持连接：请检查驱动器后重试"));
+    emit notice(commands->isPortOpen() ? tr("保存未得到确认，串口保持打开：请检查驱动器后重试")
+                                       : tr("保存未得到确认"));
 }
