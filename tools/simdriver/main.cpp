@@ -76,6 +76,15 @@ void printUsage(FILE *to)
             "                  --pace its wire time, or the write's when that came\n"
             "                  later; without, the write's) to the request's first\n"
             "                  byte; at the end, the shortest and the median\n"
+            "  --set ADDR=VALUE  register ADDR (hexadecimal) holds VALUE (decimal or 0x..)\n"
+            "                  from the start instead of its defaultValue; may be given\n"
+            "                  again (another model number, a preset setting)\n"
+            "  --alarm CODE[@MS]  go into alarm CODE (1..65535) at start, or MS\n"
+            "                  milliseconds after: the map's role:alarm row holds CODE\n"
+            "                  and its role:status row's alarmBit is set. Commands of\n"
+            "                  the map act when written: the save command logs \"saved\n"
+            "                  to memory\", a danger command restores every RW row's\n"
+            "                  default, any other clears the alarm\n"
             "  --device PATH   serve on PATH instead of a new pseudo-terminal\n"
             "  --help          show this help\n");
 }
@@ -115,14 +124,48 @@ bool parseAddressOption(const char *name, std::set<int> &addresses)
     return true;
 }
 
+// "0x0040=0x2305" or "40=8965".
+bool parsePresetOption(std::vector<std::pair<uint16_t, uint16_t>> &presets)
+{
+    const std::string text = optarg;
+    const size_t equals = text.find('=');
+    char *end = nullptr;
+    errno = 0;
+    const long address = equals == std::string::npos ? -1 : strtol(text.substr(0, equals).c_str(), &end, 16);
+    const bool addressOk = errno == 0 && end && *end == '\0' && address >= 0 && address <= 0xFFFF && equals > 0;
+    const std::string valueText = equals == std::string::npos ? std::string() : text.substr(equals + 1);
+    const long value = strtol(valueText.c_str(), &end, 0);
+    if (!addressOk || valueText.empty() || *end != '\0' || errno != 0 || value < 0 || value > 0xFFFF) {
+        fprintf(stderr, "simdriver: bad value '%s' for --set (ADDR=VALUE, ADDR hexadecimal)\n", optarg);
+        return false;
+    }
+    presets.emplace_back(static_cast<uint16_t>(address), static_cast<uint16_t>(value));
+    return true;
+}
+
+// "2" or "2@1500".
+bool parseAlarmOption(ServerSettings &settings)
+{
+    const std::string text = optarg;
+    const size_t at = text.find('@');
+    if (!parseNumber(text.substr(0, at).c_str(), 1, 65535, settings.alarmCode)
+        || (at != std::string::npos && !parseNumber(text.substr(at + 1).c_str(), 0, 3600000, settings.alarmAfterMs))) {
+        fprintf(stderr, "simdriver: bad value '%s' for --alarm (CODE or CODE@MS)\n", optarg);
+        return false;
+    }
+    return true;
+}
+
 // False for anything that is not a valid option list.
 bool parseOptions(int argc, char **argv, Options &options)
 {
     enum { Map = 1, Address, Baud, Delay, Silent, Device, Help, Exception, ReplyAddress, BadCrc, ByteGap,
            Pace, Turnaround, SilentAfter, WrongKind, ShortRead, RefuseFunction, RepeatReply, OwedReply, WriteOnly,
-           LogSilence };
+           LogSilence, Set, Alarm };
     static const struct option longOptions[] = {
         {"map", required_argument, nullptr, Map},
+        {"set", required_argument, nullptr, Set},
+        {"alarm", required_argument, nullptr, Alarm},
         {"address", required_argument, nullptr, Address},
         {"baud", required_argument, nullptr, Baud},
         {"delay", required_argument, nullptr, Delay},
@@ -149,6 +192,8 @@ bool parseOptions(int argc, char **argv, Options &options)
         bool valid = true;
         switch (option) {
         case Map: options.mapFile = optarg; break;
+        case Set: valid = parsePresetOption(options.server.presets); break;
+        case Alarm: valid = parseAlarmOption(options.server); break;
         case Device: options.device = optarg; break;
         case Silent: options.server.silent = true; break;
         case Address: valid = parseNumberOption("address", 1, 247, options.slaveAddress); break;
@@ -231,6 +276,12 @@ int main(int argc, char **argv)
         fprintf(stderr, "simdriver: slaveAddress '%s' in %s is not 1..247; use --address\n",
                 map->slaveAddressText->c_str(), options.mapFile.c_str());
         return 1;
+    }
+    for (const auto &preset : options.server.presets) {
+        if (map->defaultValues.count(preset.first) == 0) {
+            fprintf(stderr, "simdriver: --set 0x%04X: the map has no such register\n", preset.first);
+            return 1;
+        }
     }
     const int stopFd = stopSignalDescriptor();
     SerialLine line;

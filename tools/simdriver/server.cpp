@@ -27,6 +27,8 @@ struct Server
     // When the last reply's last byte was complete on the line; -1: no reply yet.
     int64_t lastReplyEndNs = -1;
     std::vector<int64_t> silencesNs;
+    // When the alarm is due; -1: none pending.
+    int64_t alarmDueNs = -1;
 };
 
 uint16_t wordAt(const uint8_t *bytes)
@@ -109,6 +111,61 @@ bool allListed(const Server &server, int address, int count)
 uint16_t servedValue(const Server &server, int address)
 {
     return server.registers->tab_registers[address - server.registers->start_registers];
+}
+
+void setServed(Server &server, int address, uint16_t value)
+{
+    if (allListed(server, address, 1))
+        server.registers->tab_registers[address - server.registers->start_registers] = value;
+}
+
+void setAlarm(Server &server, int code)
+{
+    const RegisterMap &map = server.map;
+    if (map.alarmAddress >= 0)
+        setServed(server, map.alarmAddress, static_cast<uint16_t>(code));
+    if (map.statusAddress >= 0 && map.alarmBit >= 0 && map.alarmBit < 16) {
+        const uint16_t bit = static_cast<uint16_t>(1u << map.alarmBit);
+        const uint16_t status = servedValue(server, map.statusAddress);
+        setServed(server, map.statusAddress, code ? status | bit : status & ~bit);
+    }
+    fprintf(stderr, "simdriver: alarm %d\n", code);
+}
+
+void factoryReset(Server &server)
+{
+    for (uint16_t address : server.map.settingRows) {
+        setServed(server, address, server.map.defaultValues.at(address));
+        if (server.map.wideRegisters.count(address) && address < 0xFFFF)
+            setServed(server, address + 1, server.map.defaultValues.at(static_cast<uint16_t>(address + 1)));
+    }
+}
+
+// What the driver does on a write to a command register.
+void actOnCommand(Server &server, int address, uint16_t value)
+{
+    const auto row = server.map.commands.find(static_cast<uint16_t>(address));
+    if (row == server.map.commands.end())
+        return;
+    const auto command = row->second.find(value);
+    if (command == row->second.end())
+        return;
+    fprintf(stderr, "simdriver: command %s\n", command->second.name.c_str());
+    switch (command->second.effect) {
+    case Command::Effect::ClearAlarm: setAlarm(server, 0); break;
+    case Command::Effect::Save: fprintf(stderr, "simdriver: saved to memory\n"); break;
+    case Command::Effect::FactoryReset: factoryReset(server); fprintf(stderr, "simdriver: factory settings\n"); break;
+    }
+}
+
+void actOnWrites(Server &server, const uint8_t *pdu)
+{
+    const int address = wordAt(pdu + 1);
+    if (pdu[0] == MODBUS_FC_WRITE_SINGLE_REGISTER)
+        actOnCommand(server, address, wordAt(pdu + 3));
+    else if (pdu[0] == MODBUS_FC_WRITE_MULTIPLE_REGISTERS)
+        for (int i = 0; i < wordAt(pdu + 3); ++i)
+            actOnCommand(server, address + i, wordAt(pdu + 6 + 2 * i));
 }
 
 // The exception a request gets, or 0 when it may go to libmodbus. Value
@@ -380,6 +437,8 @@ void answer(Server &server, const uint8_t *request, int length, int64_t requestE
         else
             modbus_reply(server.ctx, request, length, server.registers);
     });
+    if (!exception)
+        actOnWrites(server, pdu);
     misshape(server, pdu, reply);
     applyFaults(server.settings, reply);
     if (!reply.empty() && !sendOnLine(server, reply, requestEndNs))
@@ -458,10 +517,20 @@ bool serve(const SerialLine &line, const RegisterMap &map, const ServerSettings 
     const bool ready = server.ctx && server.registers;
     if (!ready)
         fprintf(stderr, "simdriver: libmodbus could not be set up: %s\n", modbus_strerror(errno));
+    for (const auto &[address, value] : settings.presets)
+        if (ready)
+            setServed(server, address, value);
+    if (settings.alarmCode)
+        server.alarmDueNs = monotonicNs() + int64_t(settings.alarmAfterMs) * 1000000;
     struct pollfd watched[] = {{line.fd, POLLIN, 0}, {stopFd, POLLIN, 0}};
     bool hungUp = false;
     while (ready) {
-        const int events = poll(watched, 2, -1);
+        if (server.alarmDueNs >= 0 && monotonicNs() >= server.alarmDueNs) {
+            setAlarm(server, settings.alarmCode);
+            server.alarmDueNs = -1;
+        }
+        const int timeoutMs = server.alarmDueNs < 0 ? -1 : int((server.alarmDueNs - monotonicNs()) / 1000000 + 1);
+        const int events = poll(watched, 2, timeoutMs);
         if (events < 0 && errno == EINTR)
             continue;
         if (events < 0 || watched[1].revents)

@@ -5,6 +5,8 @@
 #include "serialline.h"
 
 #include <set>
+#include <utility>
+#include <vector>
 
 struct ServerSettings
 {
@@ -38,6 +40,12 @@ struct ServerSettings
     // reply's last byte was complete on the line to the request's first
     // byte, and the shortest and median at the end.
     bool logSilence = false;
+    // Registers that hold another value than the map's from the start.
+    std::vector<std::pair<uint16_t, uint16_t>> presets;
+    // Go into alarm with this code (alarm row, status alarm bit), alarmAfterMs
+    // after start; 0: no alarm.
+    int alarmCode = 0;
+    int alarmAfterMs = 0;
 };
 
 // Answers the requests that arrive on the line from the map's registers until
