@@ -82,6 +82,9 @@ void printUsage(FILE *to)
             "                  or 0x..) from the start instead of its defaultValue, on\n"
             "                  driver SLAVE only or on every one; may be given again\n"
             "                  (another model number, a preset setting)\n"
+            "  --refuse-write [SLAVE:]ADDR  answer writes to register ADDR (hexadecimal)\n"
+            "                  with exception 3 (illegal data value), on driver SLAVE\n"
+            "                  only or on every one; may be given again\n"
             "  --alarm [SLAVE:]CODE[@MS]  go into alarm CODE (1..65535) at start, or MS\n"
             "                  milliseconds after: the map's role:alarm row holds CODE\n"
             "                  and its role:status row's alarmBit is set. Commands of\n"
@@ -190,6 +193,24 @@ bool parsePresetOption(std::vector<Preset> &presets)
     return true;
 }
 
+// "0x0010" or "2:0x0010".
+bool parseRefusedWrite(std::vector<Preset> &refused)
+{
+    std::string text = optarg;
+    Preset write;
+    const bool slaveOk = takeSlavePrefix(text, write.slave);
+    char *end = nullptr;
+    errno = 0;
+    const long address = strtol(text.c_str(), &end, 16);
+    if (!slaveOk || text.empty() || *end != '\0' || errno != 0 || address < 0 || address > 0xFFFF) {
+        fprintf(stderr, "simdriver: bad value '%s' for --refuse-write ([SLAVE:]ADDR, ADDR hexadecimal)\n", optarg);
+        return false;
+    }
+    write.address = static_cast<uint16_t>(address);
+    refused.push_back(write);
+    return true;
+}
+
 // "2", "2@1500" or "3:2@1500".
 bool parseAlarmOption(ServerSettings &settings)
 {
@@ -209,10 +230,11 @@ bool parseOptions(int argc, char **argv, Options &options)
 {
     enum { Map = 1, Address, Baud, Delay, Silent, Device, Help, Exception, ReplyAddress, BadCrc, ByteGap,
            Pace, Turnaround, SilentAfter, WrongKind, ShortRead, RefuseFunction, RepeatReply, OwedReply, WriteOnly,
-           LogSilence, Set, Alarm };
+           LogSilence, Set, Alarm, RefuseWrite };
     static const struct option longOptions[] = {
         {"map", required_argument, nullptr, Map},
         {"set", required_argument, nullptr, Set},
+        {"refuse-write", required_argument, nullptr, RefuseWrite},
         {"alarm", required_argument, nullptr, Alarm},
         {"address", required_argument, nullptr, Address},
         {"baud", required_argument, nullptr, Baud},
@@ -242,6 +264,7 @@ bool parseOptions(int argc, char **argv, Options &options)
         case Map: options.mapFile = optarg; break;
         case Set: valid = parsePresetOption(options.server.presets); break;
         case Alarm: valid = parseAlarmOption(options.server); break;
+        case RefuseWrite: valid = parseRefusedWrite(options.server.refusedWrites); break;
         case Device: options.device = optarg; break;
         case Silent: options.server.silent = true; break;
         case Address:

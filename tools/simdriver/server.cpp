@@ -194,6 +194,17 @@ void actOnWrites(Server &server, const uint8_t *pdu)
             actOnCommand(server, address + i, wordAt(pdu + 6 + 2 * i));
 }
 
+bool refusesWrite(const Server &server, int address, int count)
+{
+    const int slave = modbus_get_slave(server.ctx);
+    for (const Preset &refused : server.settings.refusedWrites) {
+        if ((refused.slave == 0 || refused.slave == slave) && refused.address >= address
+            && refused.address < address + count)
+            return true;
+    }
+    return false;
+}
+
 // The exception a request gets, or 0 when it may go to libmodbus. Value
 // checks come before address checks, in the order libmodbus makes them.
 int exceptionFor(const Server &server, const uint8_t *pdu)
@@ -210,9 +221,11 @@ int exceptionFor(const Server &server, const uint8_t *pdu)
             return MODBUS_EXCEPTION_ILLEGAL_DATA_ADDRESS;
         return allListed(server, address, count) ? 0 : MODBUS_EXCEPTION_ILLEGAL_DATA_ADDRESS;
     case MODBUS_FC_WRITE_SINGLE_REGISTER:
+        if (refusesWrite(server, address, 1))
+            return MODBUS_EXCEPTION_ILLEGAL_DATA_VALUE;
         return allListed(server, address, 1) ? 0 : MODBUS_EXCEPTION_ILLEGAL_DATA_ADDRESS;
     case MODBUS_FC_WRITE_MULTIPLE_REGISTERS:
-        if (count < 1 || count > MODBUS_MAX_WRITE_REGISTERS || pdu[5] != 2 * count)
+        if (count < 1 || count > MODBUS_MAX_WRITE_REGISTERS || pdu[5] != 2 * count || refusesWrite(server, address, count))
             return MODBUS_EXCEPTION_ILLEGAL_DATA_VALUE;
         return allListed(server, address, count) ? 0 : MODBUS_EXCEPTION_ILLEGAL_DATA_ADDRESS;
     case MODBUS_FC_MASK_WRITE_REGISTER:
@@ -448,7 +461,7 @@ void answer(Server &server, const uint8_t *request, int length, int64_t requestE
     const int exception = server.settings.exceptionCode ? server.settings.exceptionCode
                                                         : exceptionFor(server, pdu);
     if (exception)
-        fprintf(stderr, "simdriver: exception 0x%02X for function %d address 0x%04X\n", exception,
+        fprintf(stderr, "%sexception 0x%02X for function %d address 0x%04X\n", speaker(server), exception,
                 pdu[0], wordAt(pdu + 1));
     else
         logServed(server, pdu);

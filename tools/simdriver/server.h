@@ -51,6 +51,9 @@ struct ServerSettings
     // byte, and the shortest and median at the end.
     bool logSilence = false;
     std::vector<Preset> presets;
+    // Writes that take in one of these registers get exception 3 (illegal
+    // data value); the preset's value is unused.
+    std::vector<Preset> refusedWrites;
     // Go into alarm with this code (alarm row, status alarm bit), alarmAfterMs
     // after start, on driver alarmSlave (0: every driver); code 0: no alarm.
     int alarmCode = 0;
