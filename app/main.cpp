@@ -2,6 +2,7 @@
 #include "translation.h"
 
 #include "cli/batchrun.h"
+#include "cli/busbatch.h"
 #include "cli/commandline.h"
 #include "cli/commandsend.h"
 #include "util/interruptwatch.h"
@@ -26,6 +27,18 @@ void nameApplication()
 }
 
 // The scan asks for the map's first register, or register 0 without a map.
+// One run until it finishes; the first Ctrl+C asks it to stop.
+template <typename Run>
+int runInTurn(const CommandLine &commandLine, QCoreApplication &app)
+{
+    Run run(commandLine);
+    InterruptWatch interrupts;
+    QObject::connect(&interrupts, &InterruptWatch::interrupted, &run, &Run::interrupt);
+    QObject::connect(&run, &Run::finished, &app, &QCoreApplication::exit);
+    QTimer::singleShot(0, &run, &Run::start);
+    return app.exec();
+}
+
 int runScan(CommandLine &commandLine)
 {
     QTextStream out(stdout);
@@ -87,12 +100,9 @@ int runWithoutWindow(int argc, char *argv[], CommandLine &commandLine)
     default:
         break;
     }
-    BatchRun run(commandLine);
-    InterruptWatch interrupts;
-    QObject::connect(&interrupts, &InterruptWatch::interrupted, &run, &BatchRun::interrupt);
-    QObject::connect(&run, &BatchRun::finished, &app, &QCoreApplication::exit);
-    QTimer::singleShot(0, &run, &BatchRun::start);
-    return app.exec();
+    if (commandLine.slaveAddresses.size() > 1)
+        return runInTurn<BusBatch>(commandLine, app);
+    return runInTurn<BatchRun>(commandLine, app);
 }
 
 QStringList argumentList(int argc, char *argv[])

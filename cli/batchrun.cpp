@@ -7,16 +7,19 @@
 #include "registermap/registervalue.h"
 #include "serial/serial.h"
 
+#include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSerialPort>
 #include <QSet>
 
 #include <algorithm>
 
 
-BatchRun::BatchRun(const CommandLine &options, QObject *parent)
+BatchRun::BatchRun(const CommandLine &options, int slave, QObject *parent)
     : QObject(parent)
     , options(options)
+    , slave(slave ? slave : options.slaveAddress)
     , out(stdout)
     , err(stderr)
 {
@@ -59,14 +62,14 @@ bool BatchRun::loadInputs()
         err << "steppertool: cannot read the register map " << options.mapPath << Qt::endl;
         return false;
     }
-    for (const QString &problem : qAsConst(map.problems))
+    for (const QString &problem : quietInputs ? QStringList() : map.problems)
         err << "steppertool: " << options.mapPath << ": " << problem << Qt::endl;
     if (mapIndex(map.registers).isEmpty()) {
         err << "steppertool: the register map " << options.mapPath << " names no register" << Qt::endl;
         return false;
     }
     // Another address than the map's would be another driver's registers.
-    if (!map.slaveAddressValid && options.slaveAddress == 0) {
+    if (!map.slaveAddressValid && slave == 0) {
         err << "steppertool: the register map's slaveAddress is faulty; give the driver's address with --address; "
                "nothing was read or written" << Qt::endl;
         return false;
@@ -80,7 +83,7 @@ bool BatchRun::loadInputs()
     if (options.action() == CommandLine::Action::Restore)
         file.problems += mapProblems + optionProblems();
     else
-        for (const QString &problem : mapProblems)
+        for (const QString &problem : quietInputs ? QStringList() : mapProblems)
             err << options.parameterFile << ": " << problem << Qt::endl;
     for (const QString &problem : qAsConst(file.problems))
         err << options.parameterFile << ": " << problem << Qt::endl;
@@ -123,14 +126,14 @@ QStringList BatchRun::optionProblems()
 bool BatchRun::openLine()
 {
     // Both are 1..247: the command line and the map loader refuse others.
-    const quint8 slave = quint8(options.slaveAddress ? quint32(options.slaveAddress) : map.slaveAddress);
+    const quint8 address = quint8(slave ? quint32(slave) : map.slaveAddress);
     Serial *serial = Serial::instance();
     if (!serial->openPort(options.port, options.baud, options.parity, options.stopBits)) {
         err << "steppertool: cannot open " << options.port << ": " << serial->openFailure().text() << Qt::endl;
         return false;
     }
     scheduler = new RequestScheduler(serial, this);
-    scheduler->setSlaveAddress(slave);
+    scheduler->setSlaveAddress(address);
     scheduler->setTiming(map.txTime, map.rxOutTime);
     scheduler->setGap(options.gapMs);
     connect(serial, &Serial::haveReceive, scheduler, &RequestScheduler::takeBlock);
@@ -219,9 +222,13 @@ void BatchRun::backup()
     }
     QString error;
     const QString path = backupPath();
-    if (path != options.parameterFile)
-        err << "steppertool: " << options.parameterFile << " is kept as it was, as registers were unread; "
+    if (path != backupTarget())
+        err << "steppertool: " << backupTarget() << " is kept as it was, as registers were unread; "
             << "this backup goes to " << path << Qt::endl;
+    if (!QDir().mkpath(QFileInfo(path).absolutePath())) {
+        err << "steppertool: cannot make the folder " << QFileInfo(path).absolutePath() << Qt::endl;
+        return finish(BadInput);
+    }
     const QStringList comments = parameterFileComments(options.port, scheduler->slaveAddress(), options.mapPath);
     if (!writeParameterFile(path, comments, entries, &error)) {
         err << "steppertool: cannot write " << path << ": " << error << Qt::endl;
@@ -238,7 +245,7 @@ void BatchRun::backup()
 // may be the only whole one: it goes beside it, "name.partial.csv".
 QString BatchRun::backupPath() const
 {
-    const QString &path = options.parameterFile;
+    const QString path = backupTarget();
     const QFileInfo target(path);
     if (unread.isEmpty() || !target.isFile())
         return path;
@@ -247,6 +254,44 @@ QString BatchRun::backupPath() const
     if (suffix.isEmpty() || target.completeBaseName().isEmpty())
         return path + QStringLiteral(".partial");
     return folder + target.completeBaseName() + QStringLiteral(".partial.") + suffix;
+}
+
+// A folder (an existing one, or a path ending in "/") takes one file per
+// driver, named by its address and, where the map names them, its model
+// and serial number: addr03-m2304-s81234.csv.
+QString BatchRun::backupTarget() const
+{
+    const QString &path = options.parameterFile;
+    if (!path.endsWith(QLatin1Char('/')) && !QFileInfo(path).isDir())
+        return path;
+    return QDir(path).filePath(driverFileName());
+}
+
+QString BatchRun::driverFileName() const
+{
+    const DriverProfile profile = driverProfile(map.registers);
+    QString name = QStringLiteral("addr%1").arg(scheduler->slaveAddress(), 2, 10, QLatin1Char('0'));
+    auto part = [this](quint16 address) {
+        const RegisterInfo *info = mapIndex(map.registers).value(address);
+        if (!info || !driver.contains(address))
+            return QString();
+        const qint64 raw = driver.value(address);
+        const RegisterFormat &format = info->format;
+        const bool plain = format.type == ValueType::U16 && format.scaleUnits == 1 && format.decimals == 0
+                        && format.states.isEmpty() && format.bitNames.isEmpty();
+        const QString text = plain ? QStringLiteral("%1").arg(raw, 4, 16, QLatin1Char('0')).toUpper()
+                                   : RegisterValue(format).numberText(raw);
+        return QString(text).remove(QRegularExpression(QStringLiteral("[^A-Za-z0-9._-]")));
+    };
+    for (quint16 address : profile.identity) {
+        if (!profile.serial.contains(address) && !part(address).isEmpty()) {
+            name += QStringLiteral("-m") + part(address);
+            break;
+        }
+    }
+    if (!profile.serial.isEmpty() && !part(profile.serial.first()).isEmpty())
+        name += QStringLiteral("-s") + part(profile.serial.first());
+    return name + QStringLiteral(".csv");
 }
 
 void BatchRun::printRow(const CompareRow &row, const QString &word)

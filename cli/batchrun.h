@@ -29,7 +29,12 @@ class BatchRun : public QObject
 public:
     enum Status { Done = 0, BadInput = 1, NoDriver = 2, NotEqual = 3 };
 
-    explicit BatchRun(const CommandLine &options, QObject *parent = nullptr);
+    // `slave`: the driver's address when a run over several drivers gives
+    // it; 0 takes the options' or the map's.
+    explicit BatchRun(const CommandLine &options, int slave = 0, QObject *parent = nullptr);
+    // Runs after the first of several leave the map's and the file's
+    // problems to the first.
+    void setQuietInputs(bool quiet) { quietInputs = quiet; }
     ~BatchRun() override;
 
     void start();
@@ -50,6 +55,8 @@ private:
     QString unreadWord(quint16 address) const;
     void backup();
     QString backupPath() const;
+    QString backupTarget() const;
+    QString driverFileName() const;
     void compare();
     void restore();
     void startWrites();
@@ -63,6 +70,8 @@ private:
     void finish(int status);
 
     const CommandLine &options;
+    const int slave;
+    bool quietInputs = false;
     RegisterMap map;
     ParameterFile file;
     RowValues driver;

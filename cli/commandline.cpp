@@ -1,6 +1,7 @@
 #include "cli/commandline.h"
 
 #include "paramsets/parameterfile.h"
+#include "protocol/slavelist.h"
 #include "serial/lineoptions.h"
 
 #include <QCommandLineOption>
@@ -20,7 +21,9 @@ const struct OptionRow
     {"baud", "N", "Line rate: 1200, 4800, 9600 (default), 19200, 38400, 57600 or 115200."},
     {"parity", "none|even|odd", "Parity of the line (default none)."},
     {"stop-bits", "1|2", "Stop bits of the line (default 1)."},
-    {"address", "N", "Slave address 1..247 (default: the map's slaveAddress)."},
+    {"address", "LIST", "Slave address 1..247 (default: the map's slaveAddress). With --backup, --compare and "
+                        "--restore also several drivers of one bus, done in turn: 1,2,5 or 1-6; --backup then "
+                        "takes a folder."},
     {"map", "FILE", "Register map (default: RegisterInfo in the working folder)."},
     {"open", nullptr, "Window: open the port once the window shows."},
     {"lang", "zh|en", "Window language (default: the system's; Chinese unless it is another language)."},
@@ -110,6 +113,9 @@ void CommandLine::parse(const QStringList &arguments)
         || refuseOutside({QStringLiteral("open"), QStringLiteral("lang")},
                          chosen == Action::Window ? QString() : QStringLiteral("the window")))
         return;
+    if (slaveAddresses.size() > 1 && !parameterRun)
+        return refuse(QStringLiteral("--address takes one address here; a list goes with --backup, --compare or "
+                                     "--restore"));
     if (chosen == Action::Window)
         return;
     if (port.isEmpty())
@@ -172,9 +178,10 @@ void CommandLine::readLineOptions()
             return refuse(QStringLiteral("--baud: '%1' is not one of the offered rates").arg(parser.value(QStringLiteral("baud"))));
     }
     if (parser.isSet(QStringLiteral("address"))) {
-        slaveAddress = parser.value(QStringLiteral("address")).toInt(&ok, 10);
-        if (!ok || slaveAddress < 1 || slaveAddress > 247)
-            return refuse(QStringLiteral("--address: '%1' is not 1..247").arg(parser.value(QStringLiteral("address"))));
+        const QString why = parseSlaveList(parser.value(QStringLiteral("address")), &slaveAddresses);
+        if (!why.isEmpty())
+            return refuse(QStringLiteral("--address: ") + why);
+        slaveAddress = slaveAddresses.first();
     }
     QString why;
     if (parser.isSet(QStringLiteral("parity")) && !(why = parseParity(parser.value(QStringLiteral("parity")), parity)).isEmpty())

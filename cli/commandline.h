@@ -33,6 +33,8 @@ public:
     QString port;
     qint32 baud = 9600;
     int slaveAddress = 0;  // 0: the map's
+    // Every driver --address names, slaveAddress first; empty when not given.
+    QList<int> slaveAddresses;
     QString mapPath = QStringLiteral("RegisterInfo");
     QSerialPort::Parity parity = QSerialPort::NoParity;
     QSerialPort::StopBits stopBits = QSerialPort::OneStop;

@@ -38,6 +38,7 @@ void ParameterRun::readMap()
 {
     phase = Phase::Reading;
     slave = scheduler->slaveAddress();
+    slaveRead = true;
     ending = RunEnd::Completed;
     readValues.clear();
     failures.clear();
@@ -57,7 +58,8 @@ void ParameterRun::readMap()
 void ParameterRun::writeValues(const QList<ParameterEntry> &values)
 {
     phase = Phase::Writing;
-    slave = scheduler->slaveAddress();
+    if (!slaveRead)
+        slave = scheduler->slaveAddress();
     ending = RunEnd::Completed;
     silentInRow = 0;
     doubtful = false;

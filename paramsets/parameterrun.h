@@ -104,6 +104,9 @@ private:
     // Taken when a run starts: a run talks to one driver from start to end,
     // whatever the address field says meanwhile.
     quint8 slave = 1;
+    // Writes after a read go to the driver that was read, whatever the
+    // window's address says by then.
+    bool slaveRead = false;
     int outstanding = 0;
     RunEnd ending = RunEnd::Completed;
     int silentInRow = 0;

@@ -4,6 +4,7 @@
 #include <QTemporaryDir>
 
 #include "protocol/modbusmaster.h"
+#include "registermap/driverroles.h"
 #include "registermap/refreshplan.h"
 #include "registermap/registermap.h"
 #include "registermap/registervalue.h"
@@ -51,6 +52,7 @@ private slots:
     void loadProblems_data();
     void loadProblems();
     void unknownKeysAreProblemsWithASuggestion();
+    void driverProfileOfTheSampleMap();
     void shownValues_data();
     void shownValues();
     void shownTextParsesBackForEveryType();
@@ -184,6 +186,23 @@ void TestRegisterFormat::loadProblems_data()
                                                  << "goes beyond what a u16 register holds (0.0~6553.5)" << first;
     QTest::newRow("inverted range on a typed row") << usual << typed + "rangeValue:1~0,type:s32\n"
                                                    << "line 2: range \"1~0\" holds no value" << first;
+    const QByteArray command = "permission:W,defaultValue:0,rangeValue:0~9,remarks:,name:First,";
+    const QByteArray readable = "indexes:0x10,permission:R,defaultValue:0,rangeValue:0~9,remarks:,name:First,";
+    const QList<QPair<QByteArray, QString>> roleFaults = {
+        {readable + "role:alarms", "role \"alarms\" is none of identity, serial, alarm, status"},
+        {"indexes:0x10," + command + "role:alarm", "role:alarm is on a row that cannot be read"},
+        {readable + "bits:0=a;2=b,role:status,alarmBit:1", "role:status needs alarmBit:N"},
+        {readable + "alarmBit:1", "alarmBit belongs on a role:status row"},
+        {"indexes:0x10," + row + "name:First,command:Go=1", "command is on a row that can be read"},
+        {readable + "confirm:Sure?", "confirm is on a row that can be read"},
+        {"indexes:0x10," + command + "command:Go=10", "command \"Go\": 10 is outside the register's range 0~9"},
+        {"indexes:0x10," + command + "command:Go=1;Go=2", "command \"Go\" is named twice"},
+        {"indexes:0x10," + command + "command:Go", "command \"Go\" is no NAME=VALUE"},
+        {"indexes:0x10," + command + "command:Go=1,danger:Stop", "danger \"Stop\" is no command of this line"},
+        {"indexes:0x10," + command + "save:Go", "confirm, danger and save need a command on the same line"},
+        {"indexes:0x10," + command + "type:u32,command:Go=1", "command is on a 32-bit row"}};
+    for (const auto &fault : roleFaults)
+        QTest::newRow(qPrintable(fault.second)) << usual << fault.first + "\n" << fault.second << first;
     for (const char *count : {"0", "-1", "126", "500", "abc"})
         QTest::newRow((QByteArray("blockRead ") + count).constData())
             << "slaveAddress:1,blockRead:" + QByteArray(count) + "\n" << "indexes:0x10," + row + "name:First\n"
@@ -211,6 +230,49 @@ void TestRegisterFormat::loadProblems()
             neverUsed << info.name;
     }
     QCOMPARE(neverUsed, unusable);
+}
+
+// What the window and the command line learn of the driver: which rows
+// name it, where its alarm is, and which commands need care. A second row
+// of a kind is named and the first one kept.
+void TestRegisterFormat::driverProfileOfTheSampleMap()
+{
+    QFile sample(QStringLiteral(SAMPLE_MAP));
+    QVERIFY(sample.open(QIODevice::ReadOnly));
+    const QByteArray extra = "indexes:0x0050,permission:R,defaultValue:0,rangeValue:0~9,name:Second,remarks:,"
+                             "role:alarm\n"
+                             "indexes:0x0051,permission:W,defaultValue:0,rangeValue:0~9,name:Again,remarks:,"
+                             "command:保存参数 Save to memory=2\n";
+    const RegisterMap map = loadedMap(sample.readAll() + extra);
+    QCOMPARE(map.problems, (QStringList{
+        "register 0x0050: a second role:alarm row; the first one is used",
+        "register 0x0051: command \"保存参数 Save to memory\" is already a command of another row; the first one "
+        "is used"}));
+    const DriverProfile profile = driverProfile(map.registers);
+    QCOMPARE(profile.identity, (QList<quint16>{0x0040, 0x0041, 0x0042}));
+    QCOMPARE(profile.serial, QList<quint16>{0x0042});
+    QCOMPARE(profile.alarmAddress, 0x0001);
+    QCOMPARE(profile.statusAddress, 0x0000);
+    QCOMPARE(profile.alarmBit, 2);
+    QStringList commands;
+    for (const DriverCommand &command : profile.commands)
+        commands << QStringLiteral("%1 0x%2=%3%4%5").arg(command.name).arg(command.address, 4, 16, QLatin1Char('0'))
+                        .arg(command.value).arg(command.danger ? " danger" : "").arg(command.save ? " save" : "");
+    QCOMPARE(commands, (QStringList{"报警清除 Alarm reset 0x0020=1", "保存参数 Save to memory 0x0021=1 save",
+                                    "恢复出厂 Factory reset 0x0022=23205 danger"}));
+    QVERIFY(profile.command(QStringLiteral("恢复出厂 Factory reset"))->confirm.contains(QLatin1String("lost")));
+
+    // Serial numbers differ from unit to unit and are never compared.
+    DriverIdentity file;
+    QVERIFY(DriverIdentity::fromComment(QStringLiteral("identity 0x0040=8964 0x0041=112 0x0042=81234"), &file));
+    QCOMPARE(identityText(file, map.registers), QStringLiteral("型号 Model 0x2304 · 固件 Firmware 1.12 · 序列号 Serial 81234"));
+    DriverIdentity driver = file;
+    driver.values[0x0042] = 5;
+    QCOMPARE(identityDifferences(file, driver, map.registers), QStringList());
+    driver.values[0x0040] = 0x2305;
+    driver.values.remove(0x0041);
+    QCOMPARE(identityDifferences(file, driver, map.registers),
+             (QStringList{"型号 Model 0x2304 ≠ 0x2305", "固件 Firmware 1.12 ≠ ?"}));
 }
 
 // A misspelt key would leave its row in a format nobody meant ("Type:s32"

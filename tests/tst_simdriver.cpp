@@ -122,6 +122,7 @@ private slots:
     void servesTheMapsRegisters_data();
     void servesTheMapsRegisters();
     void writesChangeTheServedValues();
+    void severalDriversWithAlarmsAndCommands();
     void keepsThirtyTwoBitValuesInTwoRegisters();
     void silentNeverAnswers();
     void answersOnlyItsOwnAddress_data();
@@ -203,6 +204,43 @@ void TestSimDriver::writesChangeTheServedValues()
     QCOMPARE(simulator.stop(), 0);
     QVERIFY2(simulator.log.contains("simdriver: write 0x0010 <- 200\n"), simulator.log.constData());
     QVERIFY2(simulator.log.contains("simdriver: write 0x0011 <- 8\n"), simulator.log.constData());
+}
+
+// Each driver of a bus keeps registers of its own; presets and alarms go to
+// the driver named, and commands act on the driver written to.
+void TestSimDriver::severalDriversWithAlarmsAndCommands()
+{
+    const QByteArray map = "slaveAddress:1\n"
+        "indexes:0x0000,permission:R,defaultValue:0x0001,rangeValue:0~65535,name:Status,remarks:,bits:0=on;2=alarm,"
+        "role:status,alarmBit:2\n"
+        "indexes:0x0001,permission:R,defaultValue:0,rangeValue:0~9,name:Alarm,remarks:,enum:0=none;2=over,role:alarm\n"
+        "indexes:0x0010,permission:RW,defaultValue:0x0BB8,rangeValue:0~6000,name:Current,remarks:\n"
+        "indexes:0x0020,permission:W,defaultValue:0,rangeValue:0~65535,name:Commands,remarks:,"
+        "command:Reset=1;Save=2;Factory=0x5AA5,save:Save,danger:Factory\n"
+        "indexes:0x0040,permission:R,defaultValue:0x2304,rangeValue:0~65535,name:Model,remarks:,role:identity\n";
+    Simulator simulator(map, {"--address", "1-3", "--set", "2:0x0040=0x2305", "--alarm", "3:2"});
+    QVERIFY(simulator.openPort());
+    QCOMPARE(simulator.exchange(frame(1, "0300400001"), 7).toHex(), frame(1, "03022304").toHex());
+    QCOMPARE(simulator.exchange(frame(2, "0300400001"), 7).toHex(), frame(2, "03022305").toHex());
+    QCOMPARE(simulator.exchange(frame(3, "0300000002"), 9).toHex(), frame(3, "030400050002").toHex());
+    QCOMPARE(simulator.exchange(frame(1, "0300000002"), 9).toHex(), frame(1, "030400010000").toHex());
+    QVERIFY(simulator.silenceAfter(frame(4, "0300000001")).isEmpty());
+
+    const QByteArray reset = frame(3, "0600200001");
+    QCOMPARE(simulator.exchange(reset, reset.size()).toHex(), reset.toHex());
+    QCOMPARE(simulator.exchange(frame(3, "0300000002"), 9).toHex(), frame(3, "030400010000").toHex());
+    const QByteArray write = frame(1, "06001000c8");
+    QCOMPARE(simulator.exchange(write, write.size()).toHex(), write.toHex());
+    QCOMPARE(simulator.exchange(frame(2, "0300100001"), 7).toHex(), frame(2, "03020bb8").toHex());
+    const QByteArray factory = frame(1, "0600205aa5");
+    QCOMPARE(simulator.exchange(factory, factory.size()).toHex(), factory.toHex());
+    QCOMPARE(simulator.exchange(frame(1, "0300100001"), 7).toHex(), frame(1, "03020bb8").toHex());
+
+    QCOMPARE(simulator.stop(), 0);
+    for (const char *line : {"simdriver: slave 3 alarm 2\n", "simdriver: slave 3 command Reset\n",
+                             "simdriver: slave 3 alarm 0\n", "simdriver: slave 1 write 0x0010 <- 200\n",
+                             "simdriver: slave 1 command Factory\n", "simdriver: ignored request for slave 4\n"})
+        QVERIFY2(simulator.log.contains(line), simulator.log.constData());
 }
 
 // A 32-bit register holds its value in its word order over two registers;
@@ -488,6 +526,12 @@ void TestSimDriver::badInvocations_data()
                                    << QByteArray("--turnaround");
     QTest::newRow("byte gap 0") << usual << QStringList{"--byte-gap", "0"} << 2 << QByteArray("--byte-gap");
     QTest::newRow("baud not a number") << usual << QStringList{"--baud", "fast"} << 2 << QByteArray("--baud");
+    QTest::newRow("address range backwards") << usual << QStringList{"--address", "3-1"} << 2
+                                             << QByteArray("--address");
+    QTest::newRow("preset of no register") << usual << QStringList{"--set", "0x0040=1"} << 1
+                                           << QByteArray("no such driver or register");
+    QTest::newRow("alarm on no driver") << usual << QStringList{"--address", "1,2", "--alarm", "5:2"} << 1
+                                        << QByteArray("no such driver");
     QTest::newRow("missing map") << usual << QStringList{"--map", "nothing-here"} << 1
                                  << QByteArray("cannot read the register map nothing-here");
     QTest::newRow("map's address not a slave's") << QByteArray("slaveAddress:300") << QStringList() << 1

@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """A Modbus RTU slave whose frames are pymodbus's, not ours, on a new
 pseudo-terminal whose path it prints first. It serves holding registers
-0..0x3F, register N holding 100 + N, and can misbehave as a line can:
+0..0x4F, register N holding 100 + N, and can misbehave as a line can:
 --repeat MS   every reply again MS later, as a second device at the address
 --owed        before the first reply, the reply to a read of the register
               after, as one owed to an earlier request
@@ -27,7 +27,7 @@ def main():
     parser.add_argument("--delay", type=int, default=0)
     options = parser.parse_args()
 
-    registers = ModbusSequentialDataBlock(0, [100 + n for n in range(0x41)])
+    registers = ModbusSequentialDataBlock(0, [100 + n for n in range(0x50)])
     context = ModbusSlaveContext(hr=registers, zero_mode=True)
     framer = ModbusRtuFramer(ServerDecoder())
     master, slave = os.openpty()

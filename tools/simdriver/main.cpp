@@ -41,7 +41,9 @@ void printUsage(FILE *to)
             "in its word order; the log shows the value a function-16 write gives it.\n"
             "\n"
             "  --map FILE      register map (default: RegisterInfo)\n"
-            "  --address N     slave address 1..247 (default: the map's slaveAddress)\n"
+            "  --address LIST  slave address 1..247 (default: the map's slaveAddress), or\n"
+            "                  several drivers on one line, each with its own registers:\n"
+            "                  1,2,3 or 1-3 (or 1-3,7)\n"
             "  --baud N        line rate (default: 9600); a pseudo-terminal has none,\n"
             "                  there only --pace uses it\n"
             "  --delay MS      wait MS milliseconds before each reply\n"
@@ -76,6 +78,19 @@ void printUsage(FILE *to)
             "                  --pace its wire time, or the write's when that came\n"
             "                  later; without, the write's) to the request's first\n"
             "                  byte; at the end, the shortest and the median\n"
+            "  --set [SLAVE:]ADDR=VALUE  register ADDR (hexadecimal) holds VALUE (decimal\n"
+            "                  or 0x..) from the start instead of its defaultValue, on\n"
+            "                  driver SLAVE only or on every one; may be given again\n"
+            "                  (another model number, a preset setting)\n"
+            "  --refuse-write [SLAVE:]ADDR  answer writes to register ADDR (hexadecimal)\n"
+            "                  with exception 3 (illegal data value), on driver SLAVE\n"
+            "                  only or on every one; may be given again\n"
+            "  --alarm [SLAVE:]CODE[@MS]  go into alarm CODE (1..65535) at start, or MS\n"
+            "                  milliseconds after: the map's role:alarm row holds CODE\n"
+            "                  and its role:status row's alarmBit is set. Commands of\n"
+            "                  the map act when written: the save command logs \"saved\n"
+            "                  to memory\", a danger command restores every RW row's\n"
+            "                  default, any other clears the alarm\n"
             "  --device PATH   serve on PATH instead of a new pseudo-terminal\n"
             "  --help          show this help\n");
 }
@@ -115,14 +130,112 @@ bool parseAddressOption(const char *name, std::set<int> &addresses)
     return true;
 }
 
+// "2:" before an option's value names one driver of the line; 0: every one.
+bool takeSlavePrefix(std::string &text, int &slave)
+{
+    slave = 0;
+    const size_t colon = text.find(':');
+    if (colon == std::string::npos)
+        return true;
+    const bool ok = parseNumber(text.substr(0, colon).c_str(), 1, 247, slave);
+    text = text.substr(colon + 1);
+    return ok;
+}
+
+// "1,2,3", "1-3" or "1-3,7": the first is the map's own driver's address.
+bool parseAddressList(Options &options)
+{
+    std::string rest = optarg;
+    std::set<int> addresses;
+    int first = 0;
+    while (!rest.empty()) {
+        const size_t comma = rest.find(',');
+        const std::string piece = rest.substr(0, comma);
+        rest = comma == std::string::npos ? std::string() : rest.substr(comma + 1);
+        const size_t dash = piece.find('-');
+        int low = 0;
+        int high = 0;
+        if (!parseNumber(piece.substr(0, dash).c_str(), 1, 247, low)
+            || !parseNumber(dash == std::string::npos ? piece.c_str() : piece.substr(dash + 1).c_str(), low, 247, high))
+            return false;
+        for (int a = low; a <= high; ++a)
+            addresses.insert(a);
+        first = first ? first : low;
+    }
+    if (addresses.empty())
+        return false;
+    options.slaveAddress = first;
+    addresses.erase(first);
+    options.server.otherAddresses = addresses;
+    return true;
+}
+
+// "0x0040=0x2305", "40=8965" or "2:0x0001=2".
+bool parsePresetOption(std::vector<Preset> &presets)
+{
+    std::string text = optarg;
+    Preset preset;
+    const bool slaveOk = takeSlavePrefix(text, preset.slave);
+    const size_t equals = text.find('=');
+    char *end = nullptr;
+    errno = 0;
+    const long address = equals == std::string::npos ? -1 : strtol(text.substr(0, equals).c_str(), &end, 16);
+    const bool addressOk = errno == 0 && end && *end == '\0' && address >= 0 && address <= 0xFFFF && equals > 0;
+    const std::string valueText = equals == std::string::npos ? std::string() : text.substr(equals + 1);
+    const long value = strtol(valueText.c_str(), &end, 0);
+    if (!slaveOk || !addressOk || valueText.empty() || *end != '\0' || errno != 0 || value < 0 || value > 0xFFFF) {
+        fprintf(stderr, "simdriver: bad value '%s' for --set ([SLAVE:]ADDR=VALUE, ADDR hexadecimal)\n", optarg);
+        return false;
+    }
+    preset.address = static_cast<uint16_t>(address);
+    preset.value = static_cast<uint16_t>(value);
+    presets.push_back(preset);
+    return true;
+}
+
+// "0x0010" or "2:0x0010".
+bool parseRefusedWrite(std::vector<Preset> &refused)
+{
+    std::string text = optarg;
+    Preset write;
+    const bool slaveOk = takeSlavePrefix(text, write.slave);
+    char *end = nullptr;
+    errno = 0;
+    const long address = strtol(text.c_str(), &end, 16);
+    if (!slaveOk || text.empty() || *end != '\0' || errno != 0 || address < 0 || address > 0xFFFF) {
+        fprintf(stderr, "simdriver: bad value '%s' for --refuse-write ([SLAVE:]ADDR, ADDR hexadecimal)\n", optarg);
+        return false;
+    }
+    write.address = static_cast<uint16_t>(address);
+    refused.push_back(write);
+    return true;
+}
+
+// "2", "2@1500" or "3:2@1500".
+bool parseAlarmOption(ServerSettings &settings)
+{
+    std::string text = optarg;
+    const bool slaveOk = takeSlavePrefix(text, settings.alarmSlave);
+    const size_t at = text.find('@');
+    if (!slaveOk || !parseNumber(text.substr(0, at).c_str(), 1, 65535, settings.alarmCode)
+        || (at != std::string::npos && !parseNumber(text.substr(at + 1).c_str(), 0, 3600000, settings.alarmAfterMs))) {
+        fprintf(stderr, "simdriver: bad value '%s' for --alarm (CODE or CODE@MS)\n", optarg);
+        return false;
+    }
+    return true;
+}
+
 // False for anything that is not a valid option list.
 bool parseOptions(int argc, char **argv, Options &options)
 {
     enum { Map = 1, Address, Baud, Delay, Silent, Device, Help, Exception, ReplyAddress, BadCrc, ByteGap,
            Pace, Turnaround, SilentAfter, WrongKind, ShortRead, RefuseFunction, RepeatReply, OwedReply, WriteOnly,
-           LogSilence };
+           LogSilence, Set, Alarm, RefuseWrite };
     static const struct option longOptions[] = {
         {"map", required_argument, nullptr, Map},
+        {"set", required_argument, nullptr, Set},
+        {"refuse-write", required_argument, nullptr, RefuseWrite},
+        {"alarm", required_argument, nullptr, Alarm},
         {"address", required_argument, nullptr, Address},
         {"baud", required_argument, nullptr, Baud},
         {"delay", required_argument, nullptr, Delay},
@@ -149,9 +262,16 @@ bool parseOptions(int argc, char **argv, Options &options)
         bool valid = true;
         switch (option) {
         case Map: options.mapFile = optarg; break;
+        case Set: valid = parsePresetOption(options.server.presets); break;
+        case Alarm: valid = parseAlarmOption(options.server); break;
+        case RefuseWrite: valid = parseRefusedWrite(options.server.refusedWrites); break;
         case Device: options.device = optarg; break;
         case Silent: options.server.silent = true; break;
-        case Address: valid = parseNumberOption("address", 1, 247, options.slaveAddress); break;
+        case Address:
+            valid = parseAddressList(options);
+            if (!valid)
+                fprintf(stderr, "simdriver: bad value '%s' for --address (1..247, a list or a range)\n", optarg);
+            break;
         case Baud: valid = parseNumberOption("baud", 1, 4000000, options.server.baud); break;
         case Delay: valid = parseNumberOption("delay", 0, 3600000, options.server.delayMs); break;
         case Exception: valid = parseNumberOption("exception", 1, 255, options.server.exceptionCode); break;
@@ -232,6 +352,18 @@ int main(int argc, char **argv)
                 map->slaveAddressText->c_str(), options.mapFile.c_str());
         return 1;
     }
+    std::set<int> slaves = options.server.otherAddresses;
+    slaves.insert(options.server.slaveAddress);
+    for (const Preset &preset : options.server.presets) {
+        if (map->defaultValues.count(preset.address) == 0 || (preset.slave && !slaves.count(preset.slave))) {
+            fprintf(stderr, "simdriver: --set %d:0x%04X: no such driver or register\n", preset.slave, preset.address);
+            return 1;
+        }
+    }
+    if (options.server.alarmSlave && !slaves.count(options.server.alarmSlave)) {
+        fprintf(stderr, "simdriver: --alarm %d:...: no such driver\n", options.server.alarmSlave);
+        return 1;
+    }
     const int stopFd = stopSignalDescriptor();
     SerialLine line;
     if (stopFd < 0 || !openLine(options, line)) {
@@ -246,6 +378,8 @@ int main(int argc, char **argv)
     fprintf(stderr, "simdriver: slave %d, %zu registers from %s, on %s\n",
             options.server.slaveAddress, map->defaultValues.size(), options.mapFile.c_str(),
             line.path.c_str());
+    for (int other : options.server.otherAddresses)
+        fprintf(stderr, "simdriver: slave %d too, with registers of its own\n", other);
     const bool served = serve(line, *map, options.server, stopFd);
     closeLine(line);
     close(stopFd);

@@ -1,6 +1,7 @@
 #include "mapfile.h"
 
 #include <cctype>
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <vector>
@@ -53,7 +54,8 @@ std::string exactKeyOf(const std::string &part)
 // name exactly as in the tool.
 std::string keyOf(const std::string &part)
 {
-    static const char *const formatKeys[] = {"type", "wordOrder", "scale", "unit", "enum", "bits"};
+    static const char *const formatKeys[] = {"type", "wordOrder", "scale", "unit", "enum", "bits",
+                                             "role", "alarmBit", "command", "danger", "save", "confirm"};
     const std::string exact = exactKeyOf(part);
     for (const char *key : formatKeys) {
         if (exact == key)
@@ -89,6 +91,59 @@ uint32_t hexNumber(const std::string &text, int bits)
 uint16_t registerNumber(const std::string &text)
 {
     return static_cast<uint16_t>(hexNumber(text, 16));
+}
+
+std::vector<std::string> splitAt(const std::string &text, char separator)
+{
+    std::vector<std::string> pieces;
+    size_t start = 0;
+    for (size_t at; (at = text.find(separator, start)) != std::string::npos; start = at + 1)
+        pieces.push_back(trimmed(text.substr(start, at - start)));
+    pieces.push_back(trimmed(text.substr(start)));
+    return pieces;
+}
+
+// "NAME=VALUE;..." with VALUE decimal or 0x-hexadecimal; danger names the
+// factory reset, save the save to memory, any other is the alarm reset.
+void addCommands(uint16_t address, const std::string &list, const std::vector<std::string> &danger,
+                 const std::string &save, RegisterMap &map)
+{
+    for (const std::string &piece : splitAt(list, ';')) {
+        const size_t equals = piece.find('=');
+        if (equals == std::string::npos)
+            continue;
+        Command command;
+        command.name = trimmed(piece.substr(0, equals));
+        const uint16_t value = static_cast<uint16_t>(std::strtol(trimmed(piece.substr(equals + 1)).c_str(), nullptr, 0));
+        if (command.name == save)
+            command.effect = Command::Effect::Save;
+        else if (std::find(danger.begin(), danger.end(), command.name) != danger.end())
+            command.effect = Command::Effect::FactoryReset;
+        map.commands[address][value] = command;
+    }
+}
+
+struct Roles
+{
+    std::string role;
+    std::string alarmBit;
+    std::string command;
+    std::string danger;
+    std::string save;
+};
+
+void addRoles(uint16_t address, const std::string &permission, const Roles &roles, RegisterMap &map)
+{
+    if (roles.role == "alarm")
+        map.alarmAddress = address;
+    if (roles.role == "status") {
+        map.statusAddress = address;
+        map.alarmBit = std::atoi(roles.alarmBit.c_str());
+    }
+    if (!roles.command.empty())
+        addCommands(address, roles.command, splitAt(roles.danger, ';'), roles.save, map);
+    if (lowerCase(permission) == "rw")
+        map.settingRows.insert(address);
 }
 
 struct Settings
@@ -131,9 +186,23 @@ void addRegisterLine(const std::string &line, const Settings &settings, Register
     std::string type = "u16";
     WideRegister wide;
     wide.lowWordFirst = settings.lowWordFirst;
+    std::string permission;
+    Roles roles;
     for (const std::string &part : parts) {
         const std::string key = keyOf(part);
-        if (key == "indexes")
+        if (key == "role")
+            roles.role = valueOf(part);
+        else if (key == "alarmBit")
+            roles.alarmBit = valueOf(part);
+        else if (key == "command")
+            roles.command = valueOf(part);
+        else if (key == "danger")
+            roles.danger = valueOf(part);
+        else if (key == "save")
+            roles.save = valueOf(part);
+        else if (key == "permission")
+            permission = valueOf(part);
+        else if (key == "indexes")
             address = registerNumber(valueOf(part));
         else if (key == "defaultValue")
             value = valueOf(part);
@@ -146,6 +215,7 @@ void addRegisterLine(const std::string &line, const Settings &settings, Register
     }
     if (name.empty())
         return;
+    addRoles(address, permission, roles, map);
     wide.isSigned = type == "s32";
     if (type == "u32" || type == "s32")
         addWideRegister(address, hexNumber(value, 32), wide, map);

@@ -4,13 +4,24 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
+#include <vector>
 
 // A register line of type u32 or s32: its value spans its address and the next.
 struct WideRegister
 {
     bool isSigned = false;
     bool lowWordFirst = false;
+};
+
+// A command a write-only row takes ("command:NAME=VALUE"), and what the
+// simulated driver does on it.
+struct Command
+{
+    enum class Effect { ClearAlarm, Save, FactoryReset };
+    std::string name;
+    Effect effect = Effect::ClearAlarm;
 };
 
 // What the simulator takes from a RegisterInfo file: the slave address of
@@ -24,6 +35,14 @@ struct RegisterMap
     std::map<uint16_t, uint16_t> defaultValues;
     // 32-bit lines by their first address.
     std::map<uint16_t, WideRegister> wideRegisters;
+    // Rows a factory reset returns to their defaults (permission RW).
+    std::set<uint16_t> settingRows;
+    // Commands by register, then by value.
+    std::map<uint16_t, std::map<uint16_t, Command>> commands;
+    // The role:alarm row and the role:status row's alarmBit; -1: none.
+    int alarmAddress = -1;
+    int statusAddress = -1;
+    int alarmBit = -1;
 };
 
 // Reads the map the way the tool does; nothing when the file cannot be read.

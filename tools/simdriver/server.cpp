@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <map>
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
@@ -20,13 +21,18 @@ struct Server
     const RegisterMap &map;
     const ServerSettings &settings;
     int stopFd;
+    // The registers of the driver whose request is being answered.
     modbus_mapping_t *registers;
     modbus_t *ctx;
+    // Every driver's registers by slave address.
+    std::map<int, modbus_mapping_t *> drivers;
     int answered = 0;
     bool owedSent = false;
     // When the last reply's last byte was complete on the line; -1: no reply yet.
     int64_t lastReplyEndNs = -1;
     std::vector<int64_t> silencesNs;
+    // When the alarm is due; -1: none pending.
+    int64_t alarmDueNs = -1;
 };
 
 uint16_t wordAt(const uint8_t *bytes)
@@ -70,10 +76,10 @@ int64_t byteNs(const ServerSettings &settings)
     return 10 * int64_t(1000000000) / settings.baud;
 }
 
-modbus_t *newContext(const SerialLine &line, const ServerSettings &settings)
+modbus_t *newContext(const SerialLine &line, const ServerSettings &settings, int slave)
 {
     modbus_t *ctx = modbus_new_rtu(line.path.c_str(), settings.baud, 'N', 8, 1);
-    if (ctx && (modbus_set_slave(ctx, settings.slaveAddress) != 0
+    if (ctx && (modbus_set_slave(ctx, slave) != 0
                 || modbus_set_socket(ctx, line.fd) != 0)) {
         modbus_free(ctx);
         return nullptr;
@@ -111,6 +117,94 @@ uint16_t servedValue(const Server &server, int address)
     return server.registers->tab_registers[address - server.registers->start_registers];
 }
 
+void setServed(Server &server, int address, uint16_t value)
+{
+    if (allListed(server, address, 1))
+        server.registers->tab_registers[address - server.registers->start_registers] = value;
+}
+
+// With several drivers on the line, each line of the log names the one.
+const char *speaker(const Server &server)
+{
+    static char text[32];
+    if (server.drivers.size() < 2)
+        return "simdriver: ";
+    snprintf(text, sizeof text, "simdriver: slave %d ", modbus_get_slave(server.ctx));
+    return text;
+}
+
+// Runs `act` with each driver's registers current (slave 0: every driver).
+template <typename Act>
+void forEachDriver(Server &server, int slave, Act act)
+{
+    for (const auto &[address, registers] : server.drivers) {
+        if ((slave == 0 || slave == address) && registers) {
+            server.registers = registers;
+            act(address);
+        }
+    }
+}
+
+void setAlarm(Server &server, int code, int slave)
+{
+    const RegisterMap &map = server.map;
+    if (map.alarmAddress >= 0)
+        setServed(server, map.alarmAddress, static_cast<uint16_t>(code));
+    if (map.statusAddress >= 0 && map.alarmBit >= 0 && map.alarmBit < 16) {
+        const uint16_t bit = static_cast<uint16_t>(1u << map.alarmBit);
+        const uint16_t status = servedValue(server, map.statusAddress);
+        setServed(server, map.statusAddress, code ? status | bit : status & ~bit);
+    }
+    fprintf(stderr, "simdriver: slave %d alarm %d\n", slave, code);
+}
+
+void factoryReset(Server &server)
+{
+    for (uint16_t address : server.map.settingRows) {
+        setServed(server, address, server.map.defaultValues.at(address));
+        if (server.map.wideRegisters.count(address) && address < 0xFFFF)
+            setServed(server, address + 1, server.map.defaultValues.at(static_cast<uint16_t>(address + 1)));
+    }
+}
+
+// What the driver does on a write to a command register.
+void actOnCommand(Server &server, int address, uint16_t value)
+{
+    const auto row = server.map.commands.find(static_cast<uint16_t>(address));
+    if (row == server.map.commands.end())
+        return;
+    const auto command = row->second.find(value);
+    if (command == row->second.end())
+        return;
+    fprintf(stderr, "%scommand %s\n", speaker(server), command->second.name.c_str());
+    switch (command->second.effect) {
+    case Command::Effect::ClearAlarm: setAlarm(server, 0, modbus_get_slave(server.ctx)); break;
+    case Command::Effect::Save: fprintf(stderr, "simdriver: saved to memory\n"); break;
+    case Command::Effect::FactoryReset: factoryReset(server); fprintf(stderr, "simdriver: factory settings\n"); break;
+    }
+}
+
+void actOnWrites(Server &server, const uint8_t *pdu)
+{
+    const int address = wordAt(pdu + 1);
+    if (pdu[0] == MODBUS_FC_WRITE_SINGLE_REGISTER)
+        actOnCommand(server, address, wordAt(pdu + 3));
+    else if (pdu[0] == MODBUS_FC_WRITE_MULTIPLE_REGISTERS)
+        for (int i = 0; i < wordAt(pdu + 3); ++i)
+            actOnCommand(server, address + i, wordAt(pdu + 6 + 2 * i));
+}
+
+bool refusesWrite(const Server &server, int address, int count)
+{
+    const int slave = modbus_get_slave(server.ctx);
+    for (const Preset &refused : server.settings.refusedWrites) {
+        if ((refused.slave == 0 || refused.slave == slave) && refused.address >= address
+            && refused.address < address + count)
+            return true;
+    }
+    return false;
+}
+
 // The exception a request gets, or 0 when it may go to libmodbus. Value
 // checks come before address checks, in the order libmodbus makes them.
 int exceptionFor(const Server &server, const uint8_t *pdu)
@@ -127,9 +221,11 @@ int exceptionFor(const Server &server, const uint8_t *pdu)
             return MODBUS_EXCEPTION_ILLEGAL_DATA_ADDRESS;
         return allListed(server, address, count) ? 0 : MODBUS_EXCEPTION_ILLEGAL_DATA_ADDRESS;
     case MODBUS_FC_WRITE_SINGLE_REGISTER:
+        if (refusesWrite(server, address, 1))
+            return MODBUS_EXCEPTION_ILLEGAL_DATA_VALUE;
         return allListed(server, address, 1) ? 0 : MODBUS_EXCEPTION_ILLEGAL_DATA_ADDRESS;
     case MODBUS_FC_WRITE_MULTIPLE_REGISTERS:
-        if (count < 1 || count > MODBUS_MAX_WRITE_REGISTERS || pdu[5] != 2 * count)
+        if (count < 1 || count > MODBUS_MAX_WRITE_REGISTERS || pdu[5] != 2 * count || refusesWrite(server, address, count))
             return MODBUS_EXCEPTION_ILLEGAL_DATA_VALUE;
         return allListed(server, address, count) ? 0 : MODBUS_EXCEPTION_ILLEGAL_DATA_ADDRESS;
     case MODBUS_FC_MASK_WRITE_REGISTER:
@@ -179,26 +275,27 @@ void logServed(const Server &server, const uint8_t *pdu)
 {
     const int address = wordAt(pdu + 1);
     const int count = wordAt(pdu + 3);
+    const char *const who = speaker(server);
     switch (pdu[0]) {
     case MODBUS_FC_READ_HOLDING_REGISTERS:
-        fprintf(stderr, "simdriver: read 0x%04X x%d ->", address, count);
+        fprintf(stderr, "%sread 0x%04X x%d ->", who, address, count);
         for (int a = address; a < address + count; ++a)
             fprintf(stderr, " %d", servedValue(server, a));
         fprintf(stderr, "\n");
         break;
     case MODBUS_FC_WRITE_SINGLE_REGISTER:
-        fprintf(stderr, "simdriver: write 0x%04X <- %d\n", address, wordAt(pdu + 3));
+        fprintf(stderr, "%swrite 0x%04X <- %d\n", who, address, wordAt(pdu + 3));
         logHalfWrites(server, address, 1);
         break;
     case MODBUS_FC_WRITE_MULTIPLE_REGISTERS:
-        fprintf(stderr, "simdriver: write multiple 0x%04X x%d\n", address, count);
+        fprintf(stderr, "%swrite multiple 0x%04X x%d\n", who, address, count);
         for (int i = 0; i < count; ++i)
-            fprintf(stderr, "simdriver: write 0x%04X <- %d\n", address + i, wordAt(pdu + 6 + 2 * i));
+            fprintf(stderr, "%swrite 0x%04X <- %d\n", who, address + i, wordAt(pdu + 6 + 2 * i));
         logWideWrites(server, pdu);
         logHalfWrites(server, address, count);
         break;
     default:
-        fprintf(stderr, "simdriver: function 0x%02X answered by libmodbus\n", pdu[0]);
+        fprintf(stderr, "%sfunction 0x%02X answered by libmodbus\n", who, pdu[0]);
     }
 }
 
@@ -364,7 +461,7 @@ void answer(Server &server, const uint8_t *request, int length, int64_t requestE
     const int exception = server.settings.exceptionCode ? server.settings.exceptionCode
                                                         : exceptionFor(server, pdu);
     if (exception)
-        fprintf(stderr, "simdriver: exception 0x%02X for function %d address 0x%04X\n", exception,
+        fprintf(stderr, "%sexception 0x%02X for function %d address 0x%04X\n", speaker(server), exception,
                 pdu[0], wordAt(pdu + 1));
     else
         logServed(server, pdu);
@@ -380,6 +477,8 @@ void answer(Server &server, const uint8_t *request, int length, int64_t requestE
         else
             modbus_reply(server.ctx, request, length, server.registers);
     });
+    if (!exception)
+        actOnWrites(server, pdu);
     misshape(server, pdu, reply);
     applyFaults(server.settings, reply);
     if (!reply.empty() && !sendOnLine(server, reply, requestEndNs))
@@ -393,11 +492,50 @@ void answer(Server &server, const uint8_t *request, int length, int64_t requestE
 // the tool's next request, so start again with a fresh context instead.
 void forgetOtherSlave(Server &server)
 {
-    modbus_t *fresh = newContext(server.line, server.settings);
+    modbus_t *fresh = newContext(server.line, server.settings, modbus_get_slave(server.ctx));
     if (!fresh)
         return;
     modbus_free(server.ctx);
     server.ctx = fresh;
+}
+
+uint16_t crc16(const uint8_t *bytes, int length)
+{
+    uint16_t crc = 0xFFFF;
+    for (int i = 0; i < length; ++i) {
+        crc ^= bytes[i];
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
+    }
+    return crc;
+}
+
+// The length of a request libmodbus left to another slave (it reads the
+// whole frame before it looks at the address), when its CRC holds; 0 for a
+// function this driver does not know.
+int wholeFrame(const uint8_t *request)
+{
+    int length = 0;
+    if (request[1] == MODBUS_FC_READ_HOLDING_REGISTERS || request[1] == MODBUS_FC_WRITE_SINGLE_REGISTER)
+        length = 8;
+    else if (request[1] == MODBUS_FC_WRITE_MULTIPLE_REGISTERS)
+        length = 9 + request[6];
+    if (length == 0 || length > MODBUS_RTU_MAX_ADU_LENGTH)
+        return 0;
+    const uint16_t crc = crc16(request, length - 2);
+    return request[length - 2] == (crc & 0xFF) && request[length - 1] == (crc >> 8) ? length : 0;
+}
+
+// Another driver of the line answers from now on: a fresh context, since
+// libmodbus would take that driver's next request for a reply.
+void switchDriver(Server &server, int slave)
+{
+    modbus_t *fresh = newContext(server.line, server.settings, slave);
+    if (!fresh)
+        return;
+    modbus_free(server.ctx);
+    server.ctx = fresh;
+    server.registers = server.drivers[slave];
 }
 
 // Requests before any reply have no silence to measure.
@@ -437,7 +575,11 @@ void receiveOne(Server &server, int64_t arrivedNs)
     if (length > 0)
         answer(server, request, length,
                std::max(arrivedNs + length * byteNs(server.settings), monotonicNs()));
-    else if (length == 0) {
+    else if (length == 0 && server.drivers.count(request[0]) && wholeFrame(request) > 0) {
+        switchDriver(server, request[0]);
+        answer(server, request, wholeFrame(request),
+               std::max(arrivedNs + wholeFrame(request) * byteNs(server.settings), monotonicNs()));
+    } else if (length == 0) {
         fprintf(stderr, "simdriver: ignored request for slave %d\n", request[0]);
         forgetOtherSlave(server);
     } else {
@@ -454,14 +596,32 @@ void receiveOne(Server &server, int64_t arrivedNs)
 bool serve(const SerialLine &line, const RegisterMap &map, const ServerSettings &settings,
            int stopFd)
 {
-    Server server{line, map, settings, stopFd, newRegisters(map), newContext(line, settings)};
-    const bool ready = server.ctx && server.registers;
+    Server server{line, map, settings, stopFd, nullptr, newContext(line, settings, settings.slaveAddress)};
+    std::set<int> slaves = settings.otherAddresses;
+    slaves.insert(settings.slaveAddress);
+    bool ready = server.ctx != nullptr;
+    for (int slave : slaves) {
+        server.drivers[slave] = newRegisters(map);
+        ready = ready && server.drivers[slave];
+    }
     if (!ready)
         fprintf(stderr, "simdriver: libmodbus could not be set up: %s\n", modbus_strerror(errno));
+    for (const Preset &preset : settings.presets)
+        forEachDriver(server, preset.slave, [&](int) { setServed(server, preset.address, preset.value); });
+    server.registers = server.drivers[settings.slaveAddress];
+    if (settings.alarmCode)
+        server.alarmDueNs = monotonicNs() + int64_t(settings.alarmAfterMs) * 1000000;
     struct pollfd watched[] = {{line.fd, POLLIN, 0}, {stopFd, POLLIN, 0}};
     bool hungUp = false;
     while (ready) {
-        const int events = poll(watched, 2, -1);
+        if (server.alarmDueNs >= 0 && monotonicNs() >= server.alarmDueNs) {
+            modbus_mapping_t *const current = server.registers;
+            forEachDriver(server, settings.alarmSlave, [&](int slave) { setAlarm(server, settings.alarmCode, slave); });
+            server.registers = current;
+            server.alarmDueNs = -1;
+        }
+        const int timeoutMs = server.alarmDueNs < 0 ? -1 : int((server.alarmDueNs - monotonicNs()) / 1000000 + 1);
+        const int events = poll(watched, 2, timeoutMs);
         if (events < 0 && errno == EINTR)
             continue;
         if (events < 0 || watched[1].revents)
@@ -478,8 +638,9 @@ bool serve(const SerialLine &line, const RegisterMap &map, const ServerSettings 
     }
     if (settings.logSilence)
         summarizeSilences(server.silencesNs);
-    if (server.registers)
-        modbus_mapping_free(server.registers);
+    for (const auto &driver : server.drivers)
+        if (driver.second)
+            modbus_mapping_free(driver.second);
     if (server.ctx)
         modbus_free(server.ctx);
     return ready;

@@ -5,10 +5,22 @@
 #include "serialline.h"
 
 #include <set>
+#include <vector>
+
+// A register that holds another value than the map's from the start.
+struct Preset
+{
+    int slave = 0; // 0: every driver of the line
+    uint16_t address = 0;
+    uint16_t value = 0;
+};
 
 struct ServerSettings
 {
     int slaveAddress = 1;
+    // Further drivers on the same line, each with its own copy of the map's
+    // registers, as on an RS-485 bus.
+    std::set<int> otherAddresses;
     int baud = 9600;
     int delayMs = 0;
     // Read and log requests but never answer them.
@@ -38,6 +50,15 @@ struct ServerSettings
     // reply's last byte was complete on the line to the request's first
     // byte, and the shortest and median at the end.
     bool logSilence = false;
+    std::vector<Preset> presets;
+    // Writes that take in one of these registers get exception 3 (illegal
+    // data value); the preset's value is unused.
+    std::vector<Preset> refusedWrites;
+    // Go into alarm with this code (alarm row, status alarm bit), alarmAfterMs
+    // after start, on driver alarmSlave (0: every driver); code 0: no alarm.
+    int alarmCode = 0;
+    int alarmAfterMs = 0;
+    int alarmSlave = 0;
 };
 
 // Answers the requests that arrive on the line from the map's registers until

@@ -78,7 +78,7 @@ void DriverCommands::ask(const DriverCommand &command)
     QMessageBox box(command.danger ? QMessageBox::Warning : QMessageBox::Question, tr("发送命令"),
                     command.confirm.isEmpty() ? tr("发送命令“%1”？").arg(command.name) : command.confirm,
                     QMessageBox::Yes | QMessageBox::No, parts.window);
-    box.setInformativeText(tr("命令“%1”：寄存器 %2 ← %3\n将发送的帧：%4")
+    box.setInformativeText(tr("%1\n寄存器 %2 ← %3\n将发送的帧：%4")
                                .arg(command.name, addressText(command.address), commandValueText(command.value),
                                     byteArrayToHexString(frame).trimmed()));
     box.setDefaultButton(QMessageBox::No);

@@ -1,0 +1,83 @@
+#include <QtTest>
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include "support/simulator.h"
+#include "support/toolprocess.h"
+
+// Several drivers of one bus, served by one simulator on one line.
+class TestBus : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void commandLineWorksDriverByDriver();
+
+private:
+    QTemporaryDir home;
+};
+
+void TestBus::initTestCase()
+{
+    qputenv("HOME", home.path().toLocal8Bit());
+    qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/data")).toLocal8Bit());
+}
+
+// Each driver's values land in its own file, named by its address, model
+// and serial; one file cloned to all of them is written to each in turn,
+// and a driver that refuses a write fails alone, with every driver's undo.
+void TestBus::commandLineWorksDriverByDriver()
+{
+    QTemporaryDir work;
+    QVERIFY(QFile::copy(QStringLiteral(SAMPLE_MAP), work.filePath(QStringLiteral("RegisterInfo"))));
+    Simulator simulator;
+    QVERIFY(simulator.start(work.filePath(QStringLiteral("RegisterInfo")),
+                            {"--address", "1-3", "--set", "2:0x0010=1500", "--set", "3:0x0042=7", "--refuse-write",
+                             "2:0x0011"}));
+    const QString port = simulator.devicePath();
+    ToolRun run = runTool(work.path(), {"--port", port, "--address", "1-3", "--backup", "machine/"});
+    QCOMPARE(run.status, 0);
+    const QDir machine(work.filePath(QStringLiteral("machine")));
+    QCOMPARE(machine.entryList(QDir::Files),
+             (QStringList{"addr01-m2304-s81234.csv", "addr02-m2304-s81234.csv", "addr03-m2304-s474450.csv"}));
+    QFile second(machine.filePath(QStringLiteral("addr02-m2304-s81234.csv")));
+    QVERIFY(second.open(QIODevice::ReadOnly));
+    const QByteArray secondText = second.readAll();
+    QVERIFY2(secondText.contains("\n0x0010,1500,") && secondText.contains("\n0x0011,50,"), secondText.constData());
+    QFile first(machine.filePath(QStringLiteral("addr01-m2304-s81234.csv")));
+    QVERIFY(first.open(QIODevice::ReadOnly));
+    QVERIFY(first.readAll().contains("\n0x0010,3000,"));
+
+    // Driver 2's file, with a hold current the others do not have yet.
+    QByteArray clone = secondText;
+    clone.replace("\n0x0011,50,", "\n0x0011,60,").replace(",10~100,u16,50\n", ",10~100,u16,60\n");
+    QFile cloneFile(work.filePath(QStringLiteral("axis.csv")));
+    QVERIFY(cloneFile.open(QIODevice::WriteOnly));
+    cloneFile.write(clone);
+    cloneFile.close();
+    run = runTool(work.path(), {"--port", port, "--address", "1-3", "--restore", "axis.csv"});
+    QVERIFY2(run.status == 3, qPrintable(run.out + run.err));
+    QVERIFY2(run.out.contains("driver 1: done") && run.out.contains("driver 2: FAILED: not every write confirmed")
+                 && run.out.contains("driver 3: done") && run.out.contains("\nbus 1-3: "),
+             qPrintable(run.out + run.err));
+    QCOMPARE(run.out.count(QStringLiteral("undo file: ")), 3);
+    QTest::qWait(100);
+    const QString log = simulator.log();
+    for (const char *write : {"slave 1 write 0x0010 <- 1500", "slave 1 write 0x0011 <- 60",
+                              "slave 3 write 0x0010 <- 1500", "slave 3 write 0x0011 <- 60",
+                              "slave 2 exception 0x03 for function 6 address 0x0011"})
+        QVERIFY2(log.contains(QLatin1String(write)), qPrintable(log));
+    QVERIFY2(!log.contains(QLatin1String("slave 2 write 0x0010")), qPrintable(log));
+
+    run = runTool(work.path(), {"--port", port, "--address", "1,3", "--compare", "axis.csv"});
+    QCOMPARE(run.status, 0);
+    run = runTool(work.path(), {"--port", port, "--address", "1-3,9", "--compare", "axis.csv"});
+    QCOMPARE(run.status, 2);
+    QVERIFY2(run.out.contains("driver 9: FAILED: no answer"), qPrintable(run.out));
+    QCOMPARE(runTool(work.path(), {"--port", port, "--address", "2-1", "--backup", "x/"}).status, 1);
+}
+
+QTEST_GUILESS_MAIN(TestBus)
+#include "tst_bus.moc"
