@@ -157,6 +157,7 @@ void TestCommands::buttonsSendOnlyWhatWasConfirmedOnAFreeLine()
         QTest::mouseClick(reset, Qt::LeftButton);
     }
     QTRY_COMPARE(writesOf(QStringLiteral("write 0x0020 <- 1")), 1);
+    QCOMPARE(writesOf(QStringLiteral("command Alarm reset")), 1);
     QTRY_VERIFY(logText(window).contains(QStringLiteral("Command \"Alarm reset\": confirmed")));
 
     // The danger command waits for the tick, which one send uses up.
@@ -169,6 +170,7 @@ void TestCommands::buttonsSendOnlyWhatWasConfirmedOnAFreeLine()
         QVERIFY(yes.text.contains(QStringLiteral("01 06 00 22 5A A5 D3 1B")));
     }
     QTRY_COMPARE(writesOf(QStringLiteral("write 0x0022 <- 23205")), 1);
+    QCOMPARE(writesOf(QStringLiteral("command Factory reset")), 1);
     QVERIFY(!tick->isChecked());
     QTRY_VERIFY(reset->isEnabled());
     QVERIFY(!factory->isEnabled());
@@ -209,6 +211,7 @@ void TestCommands::commandLineSendsByName()
     QVERIFY2(run.status == 0, qPrintable(run.out + run.err));
     QVERIFY(run.out.contains(QStringLiteral("confirmed")));
     QCOMPARE(writesOf(QStringLiteral("write 0x0020 <- 1")), 1);
+    QCOMPARE(writesOf(QStringLiteral("command Alarm reset")), 1);
 
     run = runTool(work.path(), {"--port", port, "--command", "Factory reset"});
     QCOMPARE(run.status, 1);
@@ -217,10 +220,12 @@ void TestCommands::commandLineSendsByName()
     QCOMPARE(run.status, 1);
     QVERIFY2(run.err.contains(QStringLiteral("\"Alarm reset\", \"Save\", \"Factory reset\"")), qPrintable(run.err));
     QCOMPARE(writesOf(QStringLiteral("write 0x0022")), 0);
+    QCOMPARE(writesOf(QStringLiteral("command Factory reset")), 0);
 
     run = runTool(work.path(), {"--port", port, "--command", "Factory reset", "--yes"});
     QVERIFY2(run.status == 0, qPrintable(run.out + run.err));
     QCOMPARE(writesOf(QStringLiteral("write 0x0022 <- 23205")), 1);
+    QCOMPARE(writesOf(QStringLiteral("command Factory reset")), 1);
 
     // A driver that refuses the command: never reported as done.
     QVERIFY(startSimulator({"--exception", "4"}));
@@ -287,6 +292,7 @@ void TestCommands::closingAsksToSaveWhatWasWritten()
     }
     QTRY_VERIFY(!portOpen());
     QCOMPARE(writesOf(QStringLiteral("write 0x0021 <- 1")), 2);
+    QCOMPARE(writesOf(QStringLiteral("saved to memory")), 2);
 
     // The window asks alike: Cancel keeps it, Yes closes it once saved.
     QTest::mouseClick(openButton, Qt::LeftButton);
