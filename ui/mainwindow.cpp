@@ -141,6 +141,11 @@ void MainWindow::connectCommands()
     connect(session, &PortSession::portStateShown, commands, &DriverCommands::setPortOpen);
     connect(session, &PortSession::lineTakenByScan, commands, &DriverCommands::setLineTaken);
     connect(parameterSets, &ParameterSetsPanel::busyChanged, commands, &DriverCommands::setRunBusy);
+    // An alarm reset or a factory reset changes what the table should show.
+    connect(commands, &DriverCommands::finished, this, [this] {
+        if (ui->pushButton_dataRefresh->isEnabled())
+            refresh->refreshAll();
+    });
     saveBeforeLeave = new SaveBeforeLeave(commands, this);
     connect(saveBeforeLeave, &SaveBeforeLeave::notice, this, &MainWindow::showRefusal);
 }
