@@ -227,11 +227,17 @@ void TestCommands::commandLineSendsByName()
     QCOMPARE(writesOf(QStringLiteral("write 0x0022 <- 23205")), 1);
     QCOMPARE(writesOf(QStringLiteral("command Factory reset")), 1);
 
-    // A driver that refuses the command: never reported as done.
-    QVERIFY(startSimulator({"--exception", "4"}));
+    // Refused, or echoed twice as by a second device at the address: never
+    // reported as done.
+    QVERIFY(startSimulator({"--refuse-write", "0x0020"}));
     run = runTool(work.path(), {"--port", simulator->devicePath(), "--command", "Alarm reset"});
     QCOMPARE(run.status, 2);
-    QVERIFY2(run.out.contains(QStringLiteral("refused")), qPrintable(run.out));
+    QVERIFY2(run.out.contains(QStringLiteral("refused by the driver (Modbus exception 03")), qPrintable(run.out));
+    QVERIFY(startSimulator({"--repeat-reply", "20"}));
+    run = runTool(work.path(), {"--port", simulator->devicePath(), "--command", "Alarm reset"});
+    QCOMPARE(run.status, 2);
+    QVERIFY2(run.out.contains(QStringLiteral("not confirmed: a reply came that no request asked for")), qPrintable(run.out));
+    QVERIFY(!run.out.contains(QStringLiteral("confirmed by")));
 }
 
 void TestCommands::closingAsksToSaveWhatWasWritten()
