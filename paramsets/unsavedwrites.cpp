@@ -48,6 +48,20 @@ void UnsavedWrites::onCompleted(const PendingCommand &request, const RequestOutc
         writtenSinceSaveEcho = false;
         return;
     }
+    noteWrite(request);
+}
+
+void UnsavedWrites::noteHandSent(const QByteArray &frame)
+{
+    PendingCommand request;
+    request.frame = frame;
+    if (request.isWrite())
+        noteWrite(request);
+}
+
+void UnsavedWrites::noteWrite(const PendingCommand &request)
+{
+    const DriverCommand *command = commandOf(request);
     if (command && !command->danger)
         return;
     unsaved = true;

@@ -29,12 +29,16 @@ public:
     bool any() const { return unsaved; }
     // The line closed: the next one may lead to another driver.
     void forget();
+    // A frame sent by hand, outside the scheduler: a write in it may have
+    // been applied.
+    void noteHandSent(const QByteArray &frame);
 
 public slots:
     void commandFinished(const DriverCommand &command, CommandResult result);
 
 private:
     void onCompleted(const PendingCommand &request, const RequestOutcome &outcome);
+    void noteWrite(const PendingCommand &request);
     const DriverCommand *commandOf(const PendingCommand &request) const;
 
     QList<DriverCommand> commands;

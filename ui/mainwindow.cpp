@@ -141,6 +141,7 @@ void MainWindow::connectCommands()
     connect(session, &PortSession::portStateShown, commands, &DriverCommands::setPortOpen);
     connect(session, &PortSession::lineTakenByScan, commands, &DriverCommands::setLineTaken);
     connect(parameterSets, &ParameterSetsPanel::busyChanged, commands, &DriverCommands::setRunBusy);
+    connect(sendBox, &ManualSendBox::sent, commands, &DriverCommands::noteHandSent);
     // An alarm reset or a factory reset changes what the table should show.
     connect(commands, &DriverCommands::finished, this, [this] {
         if (ui->pushButton_dataRefresh->isEnabled())

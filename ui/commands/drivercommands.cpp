@@ -65,6 +65,11 @@ void DriverCommands::setRunBusy(bool busy)
     showLineState();
 }
 
+void DriverCommands::noteHandSent(const QByteArray &bytes)
+{
+    unsaved->noteHandSent(bytes);
+}
+
 void DriverCommands::showLineState()
 {
     commandPanel->setLineFree(canSend());

@@ -25,7 +25,7 @@ struct DriverCommandsParts
 // The map's commands in the window: the panel's buttons, the question that
 // shows the frame before anything is sent, the send, and its outcome in the
 // log and a notice. Commands go only over an open line that no run or scan
-// holds, one at a time. Keeps count of the writes the driver has not saved.
+// holds, one at a time. Keeps track of the writes the driver has not saved.
 class DriverCommands : public QObject
 {
     Q_OBJECT
@@ -51,6 +51,8 @@ public slots:
     void setLineTaken();
     // A backup, compare or restore holds the line.
     void setRunBusy(bool busy);
+    // Bytes the send box put on the line.
+    void noteHandSent(const QByteArray &bytes);
 
 signals:
     void notice(const QString &text);

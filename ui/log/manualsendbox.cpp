@@ -28,8 +28,11 @@ void ManualSendBox::send()
     if (typed.isEmpty())
         return;
     scheduler->noteHandSent();
+    const QByteArray bytes = hexSent->isChecked() ? hexStringToByteArray(typed) : typed.toLatin1();
     if (hexSent->isChecked())
-        serial->sendData(hexStringToByteArray(typed));
+        serial->sendData(bytes);
     else
         serial->sendText(typed);
+    if (serial->serialPort->isOpen())
+        emit sent(bytes);
 }

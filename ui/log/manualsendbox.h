@@ -20,6 +20,8 @@ public:
 
 signals:
     void refused(const QString &text);
+    // The bytes that went to the open port.
+    void sent(const QByteArray &bytes);
 
 private:
     QTextEdit *text;
