@@ -198,6 +198,15 @@ void TestCommands::buttonsSendOnlyWhatWasConfirmedOnAFreeLine()
     QVERIFY(!portOpen());
     QCOMPARE(writesOf(QStringLiteral("write 0x0021")), 0);
     QVERIFY(!reset->isEnabled() && !factory->isEnabled() && !tick->isChecked());
+
+    // A map without commands shows no group.
+    const QString plain = work.path() + QStringLiteral("/plain");
+    QFile file(plain);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(commandMap.left(commandMap.indexOf("indexes:0x0020")));
+    file.close();
+    QVERIFY(window.loadRegisterMap(plain));
+    QVERIFY(!panel->isVisible());
 }
 
 void TestCommands::commandLineSendsByName()

@@ -215,8 +215,11 @@ bool MainWindow::loadRegisterMap(const QString &fileName)
     return mapOpener->load(fileName);
 }
 
+// Another map closes the port.
 void MainWindow::on_pushButton_openMap_clicked()
 {
+    if (!saveBeforeLeave->allowsLeaving([this] { mapOpener->askForFile(); }))
+        return;
     mapOpener->askForFile();
 }
 
