@@ -5,6 +5,7 @@
 #include "ui/mapopener.h"
 #include "ui/problemlist.h"
 #include "ui/toast.h"
+#include "ui/bus/busview.h"
 #include "ui/log/manualsendbox.h"
 #include "ui/log/trafficlogview.h"
 #include "ui/paramsets/parametersetspanel.h"
@@ -118,6 +119,8 @@ void MainWindow::buildViews()
                                parameterSets, logView, ui->checkBox_continuous, ui->pushButton_dataRefresh,
                                ui->pushButton_saveParams, ui->pushButton_loadParams});
     connect(session, &PortSession::refused, this, &MainWindow::showRefusal);
+    auto *bus = new BusView({this, scheduler, store, ui->comboBox_port, ui->lineEdit_deviceAddr});
+    connect(session, &PortSession::driverFound, bus, [bus](int address) { bus->addDrivers({address}); });
     mapOpener = new MapOpener(store, this, windowTitle());
     mapOpener->setLine(session, portPanel, scheduler, logView);
     connect(mapOpener, &MapOpener::refused, this, &MainWindow::showRefusal);

@@ -227,9 +227,19 @@ void CompareDialog::withdrawConfirmations()
 
 void CompareDialog::showSessionEnded()
 {
+    endWriting(tr("\n串口已关闭：请重新打开串口并重新载入参数后再写入"));
+}
+
+void CompareDialog::showDriverChanged()
+{
+    endWriting(tr("\n站地址已改变：此比较属于原来的驱动器，请重新载入参数后再写入"));
+}
+
+void CompareDialog::endWriting(const QString &why)
+{
     writable = false;
     setWriting(false);
-    ui->label_status->setText(ui->label_status->text() + tr("\n串口已关闭：请重新打开串口并重新载入参数后再写入"));
+    ui->label_status->setText(ui->label_status->text() + why);
 }
 
 void CompareDialog::showRefusal(const QString &text)

@@ -37,12 +37,15 @@ public slots:
     // The connection it compared against is gone: nothing more is written
     // from it until it compares again.
     void showSessionEnded();
+    // Another driver is now the window's: this comparison can write no more.
+    void showDriverChanged();
 
 signals:
     void writeRequested(const QList<ParameterEntry> &writes);
     void cancelRequested();
 
 private:
+    void endWriting(const QString &why);
     void withdrawConfirmations();
     void applyFilter();
     bool isTicked(int row) const;

@@ -76,6 +76,13 @@ void ParameterSetsPanel::stop()
     run->cancel();
 }
 
+void ParameterSetsPanel::leaveDriver()
+{
+    run->cancel();
+    if (compareDialog)
+        compareDialog->showDriverChanged();
+}
+
 void ParameterSetsPanel::onSessionEnded()
 {
     if (compareDialog)

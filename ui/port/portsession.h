@@ -62,6 +62,7 @@ public:
 
 signals:
     void refused(const QString &text);
+    void driverFound(int address);
 
 private:
     void showState(bool open);
