@@ -71,6 +71,7 @@ void PortSession::close()
     parts.scheduler->stop();
     parts.editor->hide();
     parts.table->markValuesStale();
+    emit valuesStale();
     parts.monitor->lineClosed();
     parts.refresh->stop();
     Serial::instance()->serialPort->close();
@@ -165,6 +166,7 @@ void PortSession::scan()
         parts.refresh->abandon();
         showRefreshAvailable(false);
         parts.table->markValuesStale();
+        emit valuesStale();
     }
     ScanRequest request;
     request.port = parts.panel->portName();

@@ -62,6 +62,9 @@ public:
 
 signals:
     void refused(const QString &text);
+    // The values read so far no longer describe the driver: the port closed
+    // or a scan took the line.
+    void valuesStale();
 
 private:
     void showState(bool open);
