@@ -3,6 +3,7 @@
 
 #include "ui/windowsettings.h"
 #include "ui/mapopener.h"
+#include "ui/alarm/driverwatchviews.h"
 #include "ui/problemlist.h"
 #include "ui/toast.h"
 #include "ui/bus/busview.h"
@@ -124,6 +125,7 @@ void MainWindow::buildViews()
     mapOpener = new MapOpener(store, this, windowTitle());
     mapOpener->setLine(session, portPanel, scheduler, logView);
     connect(mapOpener, &MapOpener::refused, this, &MainWindow::showRefusal);
+    new DriverWatchViews({this, ui->verticalLayout_3, ui->tableWidget, store, session, logView});
     ui->checkBox_2->setChecked(true);
 }
 

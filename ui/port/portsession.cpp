@@ -71,6 +71,7 @@ void PortSession::close()
     parts.scheduler->stop();
     parts.editor->hide();
     parts.table->markValuesStale();
+    emit valuesStale();
     parts.monitor->lineClosed();
     parts.refresh->stop();
     Serial::instance()->serialPort->close();
@@ -128,6 +129,7 @@ void PortSession::applyAddress(const QString &text)
     if (address != parts.store->slaveAddress()) {
         parts.parameterSets->leaveDriver();
         parts.table->markValuesStale();
+        emit driverChanged();
     }
     parts.store->setSlaveAddress(address);
     parts.scheduler->setSlaveAddress(quint8(address & 0xFF));
@@ -169,6 +171,7 @@ void PortSession::scan()
         parts.refresh->abandon();
         showRefreshAvailable(false);
         parts.table->markValuesStale();
+        emit valuesStale();
     }
     ScanRequest request;
     request.port = parts.panel->portName();

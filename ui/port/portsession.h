@@ -63,6 +63,11 @@ public:
 signals:
     void refused(const QString &text);
     void driverFound(int address);
+    // Another address is the window's driver from now on.
+    void driverChanged();
+    // The values read so far no longer describe the driver: the port closed,
+    // a scan took the line, or another driver became the window's.
+    void valuesStale();
 
 private:
     void showState(bool open);
