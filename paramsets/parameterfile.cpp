@@ -219,7 +219,7 @@ void readRecords(const QList<CsvRecord> &records, ParameterFile *file)
 // "# identity 0x0040=8964 ...": a line that says it is the identity but
 // cannot be read, or a second one, would leave the file's driver unknown
 // and its check undone.
-void readIdentity(const QString &text, ParameterFile *file)
+void readIdentityComment(const QString &text, ParameterFile *file)
 {
     static const QRegularExpression lineEnd(QStringLiteral("\r\n|\r|\n"));
     static const QRegularExpression identityLine(QStringLiteral("^#\\s*identity(\\s|$)"));
@@ -251,7 +251,7 @@ bool readParameterFile(const QString &path, ParameterFile *file)
     QString text = QString::fromUtf8(input.readAll());
     if (text.startsWith(QChar(0xFEFF)))
         text.remove(0, 1);
-    readIdentity(text, file);
+    readIdentityComment(text, file);
     readRecords(csvRecords(text), file);
     file->undo = text.contains(QLatin1String("\n# ") + undoComment() + QLatin1Char('\n'));
     return true;

@@ -37,7 +37,6 @@ CompareDialog::CompareDialog(QWidget *parent)
     connect(ui->pushButton_cancel, &QPushButton::clicked, this, &CompareDialog::cancelRequested);
     connect(ui->pushButton_close, &QPushButton::clicked, this, &QDialog::close);
     setWriting(false);
-    ui->widget_identity->hide();
 }
 
 CompareDialog::~CompareDialog()
