@@ -1,6 +1,7 @@
 #include "cli/batchrun.h"
 
 #include "cli/progressline.h"
+#include "paramsets/identitycheck.h"
 #include "paramsets/parameterrun.h"
 #include "protocol/modbusmaster.h"
 #include "protocol/requestscheduler.h"
@@ -229,7 +230,8 @@ void BatchRun::backup()
         err << "steppertool: cannot make the folder " << QFileInfo(path).absolutePath() << Qt::endl;
         return finish(BadInput);
     }
-    const QStringList comments = parameterFileComments(options.port, scheduler->slaveAddress(), options.mapPath);
+    const QStringList comments = parameterFileComments(options.port, scheduler->slaveAddress(), options.mapPath,
+                                                       readIdentity(map.registers, driver));
     if (!writeParameterFile(path, comments, entries, &error)) {
         err << "steppertool: cannot write " << path << ": " << error << Qt::endl;
         return finish(BadInput);
@@ -311,8 +313,22 @@ QString BatchRun::shownValue(quint16 address, qint64 raw) const
     return info ? RegisterValue(info->format).text(raw) : QString::number(raw);
 }
 
+// "the file is for 型号 Model 0x2304 · ... but the driver is 型号 Model
+// 0x2305 · ... (型号 Model 0x2304 ≠ 0x2305)"; empty when they match.
+QString BatchRun::identityMismatch() const
+{
+    const IdentityCheck check = checkIdentity(file.identity, map.registers, driver);
+    if (!check.differs())
+        return QString();
+    return QStringLiteral("the file is for %1 but the driver is %2 (%3)")
+        .arg(check.fileText, check.driverText, check.differences.join(QLatin1String("; ")));
+}
+
 void BatchRun::compare()
 {
+    const QString identity = identityMismatch();
+    if (!identity.isEmpty())
+        out << "identity differs: " << identity << '\n';
     int differences = 0;
     int notWritable = 0;
     int writeOnly = 0;
@@ -331,12 +347,32 @@ void BatchRun::compare()
         out << " (and " << notWritable << " read-only ones differ)";
     if (writeOnly)
         out << " (" << writeOnly << " write-only, not read)";
+    if (!identity.isEmpty())
+        out << "; the identity differs";
     out << Qt::endl;
-    finish(differences ? NotEqual : Done);
+    finish(differences || !identity.isEmpty() ? NotEqual : Done);
+}
+
+// A file of another model or firmware is refused before anything is
+// written; a dry run still lists what it would write.
+bool BatchRun::identityRefused()
+{
+    const QString identity = identityMismatch();
+    if (identity.isEmpty())
+        return false;
+    if (options.ignoreIdentity) {
+        err << "steppertool: " << identity << "; writing anyway (--ignore-identity)" << Qt::endl;
+        return false;
+    }
+    err << "steppertool: " << identity << "; nothing written (--ignore-identity writes anyway)" << Qt::endl;
+    return true;
 }
 
 void BatchRun::restore()
 {
+    const bool wrongDriver = identityRefused();
+    if (wrongDriver && !options.dryRun)
+        return finish(BadInput);
     const QSet<quint16> included(options.includedWriteOnly.cbegin(), options.includedWriteOnly.cend());
     // An undo file holds what the driver had: it goes back as it was.
     const bool anyRange = options.allowOutOfRange || file.undo;
@@ -374,6 +410,11 @@ void BatchRun::restore()
             << "; nothing was written; give --allow-out-of-range to write them" << Qt::endl;
         return finish(BadInput);
     }
+    if (options.dryRun && wrongDriver) {
+        out << "dry run: the identity differs: a restore writes nothing without --ignore-identity ("
+            << writes.size() << " registers would be written with it)" << Qt::endl;
+        return finish(BadInput);
+    }
     if (options.dryRun) {
         out << "dry run: " << writes.size() << " registers would be written, nothing was written";
         if (!unread.isEmpty())
@@ -384,8 +425,8 @@ void BatchRun::restore()
     if (writes.isEmpty())
         return onWritesFinished(RunEnd::Completed);
     QString error;
-    undoPath = saveUndoFile(answeredEntries(map.registers, driver, nullptr), options.port,
-                            scheduler->slaveAddress(), options.mapPath, &error);
+    undoPath = saveUndoFile(answeredEntries(map.registers, driver, nullptr), readIdentity(map.registers, driver),
+                            options.port, scheduler->slaveAddress(), options.mapPath, &error);
     if (undoPath.isEmpty()) {
         err << "steppertool: cannot save the undo file: " << error << "; nothing was written" << Qt::endl;
         return finish(BadInput);

@@ -18,9 +18,10 @@ class RequestScheduler;
 // A window-less backup, compare or restore: its own serial connection and
 // scheduler, one line per register on stdout, a summary last, problems on
 // stderr. finished() carries the exit status:
-// 0 done, 1 bad map or file (nothing written), 2 port or driver silent, or
+// 0 done, 1 bad map or file, or a file for another model or firmware
+// (nothing written), 2 port or driver silent, or
 // a reply that no request asked for (no value kept, no write confirmed),
-// 3 differences, registers unread, values a dry run would write, writes not
+// 3 differences (the identity's too), registers unread, values a dry run would write, writes not
 // confirmed, or an interrupted run.
 class BatchRun : public QObject
 {
@@ -57,7 +58,9 @@ private:
     QString backupPath() const;
     QString backupTarget() const;
     QString driverFileName() const;
+    QString identityMismatch() const;
     void compare();
+    bool identityRefused();
     void restore();
     void startWrites();
     void onWriteOutcome(const ParameterEntry &write, WriteResult result, const QString &reason);

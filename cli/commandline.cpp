@@ -34,6 +34,8 @@ const struct OptionRow
     {"skip", "ADDR[,ADDR...]", "With --restore: never write these registers (either word of a 32-bit one "
                                "skips it whole)."},
     {"allow-out-of-range", nullptr, "With --restore: write values outside the map's range too."},
+    {"ignore-identity", nullptr, "With --restore: write even when the file's identity (model, firmware) is not "
+                                 "the driver's."},
     {"include-write-only", "ADDR[,ADDR...]", "With --restore: also write these write-only (command) registers "
                                              "that the file sets."},
     {"gap", "MS", "Batch runs: MS milliseconds of silence between a reply and the next request, from 0 "
@@ -101,7 +103,8 @@ void CommandLine::parse(const QStringList &arguments)
     if (chosen == Action::Invalid)
         return;
     const QStringList restoreOnly = {QStringLiteral("dry-run"), QStringLiteral("skip"),
-                                     QStringLiteral("allow-out-of-range"), QStringLiteral("include-write-only")};
+                                     QStringLiteral("allow-out-of-range"), QStringLiteral("include-write-only"),
+                                     QStringLiteral("ignore-identity")};
     const QStringList scanOnly = {QStringLiteral("bauds"), QStringLiteral("addresses"), QStringLiteral("scan-timeout")};
     const bool parameterRun = chosen == Action::Backup || chosen == Action::Compare || chosen == Action::Restore;
     if (refuseOutside(restoreOnly, chosen == Action::Restore ? QString() : QStringLiteral("--restore"))
@@ -234,6 +237,7 @@ void CommandLine::readRestoreOptions()
 {
     dryRun = parser.isSet(QStringLiteral("dry-run"));
     allowOutOfRange = parser.isSet(QStringLiteral("allow-out-of-range"));
+    ignoreIdentity = parser.isSet(QStringLiteral("ignore-identity"));
     if (readAddresses(QStringLiteral("skip"), &skipped))
         readAddresses(QStringLiteral("include-write-only"), &includedWriteOnly);
 }

@@ -47,6 +47,8 @@ public:
     QList<quint16> skipped;
     bool allowOutOfRange = false;
     QList<quint16> includedWriteOnly;
+    // Write a file whose identity is another model's or firmware's.
+    bool ignoreIdentity = false;
     QString language;  // "zh", "en", or empty for the system's
     ScanRequest scan;
     // --command's name, and --yes for a command that changes settings.

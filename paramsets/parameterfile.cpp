@@ -216,6 +216,29 @@ void readRecords(const QList<CsvRecord> &records, ParameterFile *file)
         file->problems.append(QCoreApplication::translate("ParameterFile", "文件中没有寄存器值"));
 }
 
+// "# identity 0x0040=8964 ...": a line that says it is the identity but
+// cannot be read, or a second one, would leave the file's driver unknown
+// and its check undone.
+void readIdentityComment(const QString &text, ParameterFile *file)
+{
+    static const QRegularExpression lineEnd(QStringLiteral("\r\n|\r|\n"));
+    static const QRegularExpression identityLine(QStringLiteral("^#\\s*identity(\\s|$)"));
+    const QStringList lines = text.split(lineEnd);
+    bool found = false;
+    for (int i = 0; i < lines.size(); ++i) {
+        if (!identityLine.match(lines.at(i)).hasMatch())
+            continue;
+        const QString comment = lines.at(i).mid(1).trimmed();
+        if (found) {
+            file->problems.append(problem(i + 1, QCoreApplication::translate("ParameterFile", "第二个 identity 注释行")));
+        } else if (!DriverIdentity::fromComment(comment, &file->identity)) {
+            file->problems.append(problem(
+                i + 1, QCoreApplication::translate("ParameterFile", "identity 注释行“%1”无法读取").arg(comment)));
+        }
+        found = true;
+    }
+}
+
 } // namespace
 
 bool readParameterFile(const QString &path, ParameterFile *file)
@@ -228,6 +251,7 @@ bool readParameterFile(const QString &path, ParameterFile *file)
     QString text = QString::fromUtf8(input.readAll());
     if (text.startsWith(QChar(0xFEFF)))
         text.remove(0, 1);
+    readIdentityComment(text, file);
     readRecords(csvRecords(text), file);
     file->undo = text.contains(QLatin1String("\n# ") + undoComment() + QLatin1Char('\n'));
     return true;
@@ -314,12 +338,16 @@ QString valueTypeName(ValueType type)
     }
 }
 
-QStringList parameterFileComments(const QString &port, quint32 slaveAddress, const QString &mapPath)
+QStringList parameterFileComments(const QString &port, quint32 slaveAddress, const QString &mapPath,
+                                  const DriverIdentity &identity)
 {
-    return {QStringLiteral("saved %1").arg(QDateTime::currentDateTime().toString(Qt::ISODate)),
-            QStringLiteral("port %1").arg(portLocation(port)),
-            QStringLiteral("slave address %1").arg(slaveAddress),
-            QStringLiteral("map %1").arg(QFileInfo(mapPath).absoluteFilePath())};
+    QStringList comments = {QStringLiteral("saved %1").arg(QDateTime::currentDateTime().toString(Qt::ISODate)),
+                            QStringLiteral("port %1").arg(portLocation(port)),
+                            QStringLiteral("slave address %1").arg(slaveAddress),
+                            QStringLiteral("map %1").arg(QFileInfo(mapPath).absoluteFilePath())};
+    if (!identity.isEmpty())
+        comments << identity.comment();
+    return comments;
 }
 
 QString undoComment()
@@ -327,7 +355,7 @@ QString undoComment()
     return QStringLiteral("undo file: the driver's values before a restore");
 }
 
-QString saveUndoFile(const QList<ParameterEntry> &entries, const QString &port,
+QString saveUndoFile(const QList<ParameterEntry> &entries, const DriverIdentity &identity, const QString &port,
                      quint32 slaveAddress, const QString &mapPath, QString *error)
 {
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)
@@ -343,7 +371,7 @@ QString saveUndoFile(const QList<ParameterEntry> &entries, const QString &port,
                              .arg(folder, QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz")),
                                   portName)
                              .arg(slaveAddress);
-    const QStringList comments = parameterFileComments(port, slaveAddress, mapPath) << undoComment();
+    const QStringList comments = parameterFileComments(port, slaveAddress, mapPath, identity) << undoComment();
     if (!writeParameterFile(path, comments, entries, error))
         return QString();
     return path;

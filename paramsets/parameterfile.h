@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "registermap/driverroles.h"
 #include "registermap/registerinfo.h"
 
 // One map row's saved value, and the line of the file it came from (0 when
@@ -36,6 +37,9 @@ struct ParameterFile
     // Saved before a restore: the values the driver held, to be written back
     // as they were, whatever the map's ranges say.
     bool undo = false;
+    // The driver it was saved from, as its "# identity" comment records
+    // it; empty in files of maps without identity rows, and older ones.
+    DriverIdentity identity;
 };
 
 // Reads `path`; problems lists every fault. False when the file cannot be
@@ -61,8 +65,10 @@ ParameterEntry entryFor(const RegisterInfo &info, qint64 raw);
 // "u16", "s16", "u32" or "s32", as map lines and files name a type.
 QString valueTypeName(ValueType type);
 
-// The comment lines a saved file starts with.
-QStringList parameterFileComments(const QString &port, quint32 slaveAddress, const QString &mapPath);
+// The comment lines a saved file starts with; the identity's line only
+// when the driver has one.
+QStringList parameterFileComments(const QString &port, quint32 slaveAddress, const QString &mapPath,
+                                  const DriverIdentity &identity);
 
 // The comment line that marks an undo file.
 QString undoComment();
@@ -70,7 +76,7 @@ QString undoComment();
 // Saves the driver's values before a restore writes to it, in the undo
 // folder under the user's data folder, named by date, time, port and slave
 // address. The file's path, or empty with `error` set.
-QString saveUndoFile(const QList<ParameterEntry> &entries, const QString &port,
+QString saveUndoFile(const QList<ParameterEntry> &entries, const DriverIdentity &identity, const QString &port,
                      quint32 slaveAddress, const QString &mapPath, QString *error);
 
 #endif // PARAMETERFILE_H

@@ -4,6 +4,8 @@
 #include "registermap/registerstore.h"
 #include "registermap/rowvalue.h"
 
+#include <algorithm>
+
 RefreshController::RefreshController(RegisterStore *store, RequestScheduler *scheduler, QObject *parent)
     : QObject(parent)
     , store(store)
@@ -11,13 +13,49 @@ RefreshController::RefreshController(RegisterStore *store, RequestScheduler *sch
 {
     connect(scheduler, &RequestScheduler::completed, this, &RefreshController::onCompleted);
     connect(scheduler, &RequestScheduler::idle, this, &RefreshController::onIdle);
-    connect(store, &RegisterStore::rowsReplaced, this, [this] { plan.setBlockSize(this->store->blockRead()); });
+    connect(store, &RegisterStore::rowsReplaced, this, &RefreshController::takeRoleRows);
     connect(scheduler, &RequestScheduler::unaskedReply, this, &RefreshController::distrustRecentReads);
 }
 
 void RefreshController::refreshAll()
 {
-    start(allRows());
+    QList<int> rows = allRows();
+    if (identityFirst) {
+        for (int row : identityRows)
+            rows.removeOne(row);
+        rows = identityRows + rows;
+    }
+    identityFirst = false;
+    start(rows);
+}
+
+void RefreshController::takeRoleRows()
+{
+    plan.setBlockSize(store->blockRead());
+    identityRows.clear();
+    alarmRows.clear();
+    const QList<RegisterInfo> &rows = store->rows();
+    const DriverProfile profile = driverProfile(rows);
+    for (int row = 0; row < rows.size(); ++row) {
+        if (!rows.at(row).addressValid)
+            continue;
+        const quint16 address = rows.at(row).address;
+        if (profile.identity.contains(address))
+            identityRows << row;
+        if (address == profile.alarmAddress || address == profile.statusAddress)
+            alarmRows << row;
+    }
+    identityFirst = true;
+}
+
+QList<int> RefreshController::withAlarmRows(QList<int> rows) const
+{
+    for (int row : alarmRows) {
+        if (!rows.contains(row))
+            rows << row;
+    }
+    std::sort(rows.begin(), rows.end());
+    return rows;
 }
 
 void RefreshController::start(const QList<int> &rows)
@@ -54,6 +92,7 @@ void RefreshController::write(int row, const QByteArray &frame)
 void RefreshController::stop()
 {
     plan.forgetRefusals();
+    identityFirst = true;
     inProgress = false;
     answeredNow.clear();
     answeredBefore.clear();
@@ -97,7 +136,7 @@ void RefreshController::onIdle()
     }
     if (continuous) {
         const QList<int> chosen = continuousRows ? continuousRows() : QList<int>();
-        return start(chosen.isEmpty() ? allRows() : chosen);
+        return start(chosen.isEmpty() ? allRows() : withAlarmRows(chosen));
     }
     emit refreshesStopped();
     emit refreshAvailable(true);

@@ -25,9 +25,12 @@ class RefreshController : public QObject
 public:
     RefreshController(RegisterStore *store, RequestScheduler *scheduler, QObject *parent = nullptr);
 
+    // The first refresh of a line or a map reads the identity rows first,
+    // so the window can name the driver before the rest arrives.
     void refreshAll();
     void setContinuous(bool on) { continuous = on; }
-    // The rows a continuous refresh reads; all rows when it gives none.
+    // The rows a continuous refresh reads; all rows when it gives none. The
+    // alarm and status rows are read with them, so no alarm goes unseen.
     void setContinuousRows(std::function<QList<int>()> chooser) { continuousRows = std::move(chooser); }
     // Queues a write of `row` ahead of the reads.
     void write(int row, const QByteArray &frame);
@@ -64,12 +67,17 @@ private:
     void distrustRecentReads();
     void queue(const QList<int> &rows);
     QList<int> allRows() const;
+    QList<int> withAlarmRows(QList<int> rows) const;
+    void takeRoleRows();
 
     RegisterStore *store;
     RequestScheduler *scheduler;
     RefreshPlan plan;
     std::function<QList<int>()> continuousRows;
     bool continuous = false;
+    QList<int> identityRows;
+    QList<int> alarmRows;
+    bool identityFirst = true;
     // A refresh counts once its reads have all been sent and answered or
     // timed out.
     bool inProgress = false;

@@ -20,8 +20,9 @@ public:
     void readSingly(const QList<int> &rows);
     void forgetRefusals() { singleRows.clear(); }
 
-    // Requests for `rows` (ascending table rows) of `registers`; a request's
-    // tag is its first row and its count the registers it reads.
+    // Requests for `rows` (table rows in reading order; only neighbours in
+    // the list join a block) of `registers`; a request's tag is its first
+    // row and its count the registers it reads.
     QList<PendingCommand> requests(const QList<RegisterInfo> &registers, const QList<int> &rows,
                                    quint8 slave, const QObject *owner) const;
 

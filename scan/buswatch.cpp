@@ -18,6 +18,8 @@ BusWatch::BusWatch(RequestScheduler *scheduler, QObject *parent)
     timer.setInterval(intervalMs);
     connect(&timer, &QTimer::timeout, this, &BusWatch::readNext);
     connect(scheduler, &RequestScheduler::completed, this, &BusWatch::onCompleted);
+    // What a driver said belongs to its session: it may be another one next time.
+    connect(scheduler, &RequestScheduler::sessionEnded, this, &BusWatch::forget);
 }
 
 void BusWatch::setMap(const QList<RegisterInfo> &registers)
@@ -50,9 +52,8 @@ void BusWatch::start()
     timer.start();
 }
 
-void BusWatch::stop()
+void BusWatch::forget()
 {
-    timer.stop();
     scheduler->cancel(this);
     outstanding = 0;
     for (BusDriver &driver : known) {
@@ -70,7 +71,7 @@ QList<quint16> BusWatch::dueReads(const BusDriver &driver) const
             reads << address;
     }
     if (!reads.isEmpty())
-        return reads.mid(0, 1);
+        return reads;
     if (roles.alarmAddress >= 0)
         reads << quint16(roles.alarmAddress);
     if (roles.statusAddress >= 0)
@@ -104,8 +105,7 @@ void BusWatch::onCompleted(const PendingCommand &request, const RequestOutcome &
     if (request.owner != this)
         return;
     outstanding = qMax(0, outstanding - 1);
-    // A read that was out when the watch stopped belongs to what it forgot.
-    if (!timer.isActive() || !known.contains(request.tag) || outcome.kind == OutcomeKind::Cancelled)
+    if (!known.contains(request.tag) || outcome.kind == OutcomeKind::Cancelled)
         return;
     BusDriver &driver = known[request.tag];
     if (!outcome.answered()) {

@@ -56,16 +56,16 @@ public:
     const QList<RegisterInfo> &mapRows() const { return rows; }
     void setInterval(int msPerDriver);
 
-    // While the line is open; stop() forgets what was read, since a
-    // driver may change between sessions.
+    // Reads while the line is open. What was read is forgotten when a
+    // session ends, since a driver may change in between.
     void start();
-    void stop();
 
 signals:
     void driverChanged(int address);
 
 private:
     void readNext();
+    void forget();
     QList<quint16> dueReads(const BusDriver &driver) const;
     void onCompleted(const PendingCommand &request, const RequestOutcome &outcome);
     void store(BusDriver &driver, quint16 address, const RequestOutcome &outcome);

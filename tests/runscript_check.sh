@@ -61,7 +61,8 @@ sleep 1
 lit=$(lamp_pixels)
 # Five rows of the sample map get values other than their defaults, each a
 # blue lamp of about 256 pixels; losing one falls below this.
-[ "$lit" -gt $((registers * 90)) ] || fail "only $lit lamp pixels lit after the values arrived"
+changed_rows=5
+[ "$lit" -gt $((changed_rows * 256 - 128)) ] || fail "only $lit lamp pixels lit after the values arrived"
 
 /usr/bin/python3 "$root/tests/support/closewindow.py" "$window"
 run_ended() { ! kill -0 "$run_pid" 2>/dev/null; }

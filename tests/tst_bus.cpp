@@ -1,10 +1,20 @@
 #include <QtTest>
 
+#include <QComboBox>
 #include <QDir>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
 #include <QTemporaryDir>
 
+#include "support/refreshwait.h"
 #include "support/simulator.h"
 #include "support/toolprocess.h"
+#include "support/workfolder.h"
+#include "ui/bus/buspanel.h"
+#include "ui/mainwindow.h"
+#include "ui/paramsets/comparedialog.h"
 
 // Several drivers of one bus, served by one simulator on one line.
 class TestBus : public QObject
@@ -14,6 +24,7 @@ class TestBus : public QObject
 private slots:
     void initTestCase();
     void commandLineWorksDriverByDriver();
+    void windowFollowsTheChosenDriver();
 
 private:
     QTemporaryDir home;
@@ -79,5 +90,94 @@ void TestBus::commandLineWorksDriverByDriver()
     QCOMPARE(runTool(work.path(), {"--port", port, "--address", "2-1", "--backup", "x/"}).status, 1);
 }
 
-QTEST_GUILESS_MAIN(TestBus)
+namespace {
+
+QByteArray sampleMap()
+{
+    QFile file(QStringLiteral(SAMPLE_MAP));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The file chooser is modal: it is answered from the event loop.
+void answerFileChooser(const QString &path)
+{
+    auto *watch = new QTimer;
+    QObject::connect(watch, &QTimer::timeout, [watch, path] {
+        for (QWidget *widget : QApplication::topLevelWidgets()) {
+            auto *chooser = qobject_cast<QFileDialog *>(widget);
+            if (!chooser || !chooser->isVisible())
+                continue;
+            watch->deleteLater();
+            chooser->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(path);
+            static_cast<QDialog *>(chooser)->accept();
+            return;
+        }
+    });
+    watch->start(50);
+}
+
+void clickRow(QTableWidget *table, int row)
+{
+    const QPoint cell = table->visualRect(table->model()->index(row, 0)).center();
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, cell);
+}
+
+} // namespace
+
+// The panel lists every driver with its own identity and alarm; choosing
+// one makes the window read that address, and a comparison made on the
+// driver before can no longer write.
+void TestBus::windowFollowsTheChosenDriver()
+{
+    WorkFolder work(sampleMap());
+    Simulator simulator;
+    QVERIFY(simulator.start(work.path() + QStringLiteral("/RegisterInfo"),
+                            {"--address", "1-3", "--set", "3:0x0040=0x2305", "--alarm", "2:2"}));
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.findChild<QComboBox *>("comboBox_port")->lineEdit()->setText(simulator.devicePath());
+    QTest::mouseClick(window.findChild<QPushButton *>("pushButton_open"), Qt::LeftButton);
+    QVERIFY(waitForRefreshDone(window, 15000));
+
+    auto *panel = window.findChild<BusPanel *>();
+    panel->findChild<QLineEdit *>("addressList")->setText(QStringLiteral("1-3"));
+    QTest::mouseClick(panel->findChild<QPushButton *>("applyButton"), Qt::LeftButton);
+    auto *drivers = panel->findChild<QTableWidget *>("driverTable");
+    auto text = [drivers](int row, int column) {
+        return drivers->item(row, column) ? drivers->item(row, column)->text() : QString();
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(text(2, 1).contains(QLatin1String("0x2305")) && text(0, 2) == QStringLiteral("正常")
+                                 && text(2, 2) == QStringLiteral("正常"),
+                             20000);
+    QVERIFY2(text(1, 2).contains(QStringLiteral("过压")), qPrintable(text(1, 2)));
+    QVERIFY(text(0, 1).contains(QLatin1String("0x2304")) && text(1, 1).contains(QLatin1String("0x2304")));
+
+    clickRow(drivers, 1);
+    auto *address = window.findChild<QLineEdit *>("lineEdit_deviceAddr");
+    QCOMPARE(address->text(), QStringLiteral("2"));
+    const QString file = work.path() + QStringLiteral("/axis.csv");
+    QFile contents(file);
+    QVERIFY(contents.open(QIODevice::WriteOnly));
+    contents.write("address,value\n0x0010,1200\n");
+    contents.close();
+    answerFileChooser(file);
+    QTest::mouseClick(window.findChild<QPushButton *>("pushButton_loadParams"), Qt::LeftButton);
+    CompareDialog *dialog = nullptr;
+    QTRY_VERIFY_WITH_TIMEOUT((dialog = window.findChild<CompareDialog *>()) && dialog->isVisible()
+                                 && dialog->findChild<QPushButton *>("pushButton_write")->isEnabled(),
+                             15000);
+
+    clickRow(drivers, 2);
+    QCOMPARE(address->text(), QStringLiteral("3"));
+    QVERIFY(!dialog->findChild<QPushButton *>("pushButton_write")->isEnabled());
+    QTest::mouseClick(window.findChild<QPushButton *>("pushButton_dataRefresh"), Qt::LeftButton);
+    QVERIFY(waitForRefreshDone(window, 15000));
+    QTest::qWait(100);
+    const QString log = simulator.log();
+    QVERIFY2(log.contains(QLatin1String("slave 3 read 0x0010")), qPrintable(log));
+    QVERIFY2(!log.contains(QLatin1String("write")), qPrintable(log));
+}
+
+QTEST_MAIN(TestBus)
 #include "tst_bus.moc"

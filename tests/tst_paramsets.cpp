@@ -102,25 +102,41 @@ const QByteArray guardedMap(
     "indexes:0x0018,permission:RW,defaultValue:0xFFFFFB50,rangeValue:-100000~100000,name:Position,remarks:,type:s32\n"
     "indexes:0x0020,permission:W,defaultValue:0x0000,rangeValue:0~1,name:Alarm reset,remarks:\n");
 
-// Answers the next question box with `answer` and keeps its text.
+// Answers the next question box with `answer` (or the button whose text
+// starts with `buttonText`) and keeps its text and its default button's.
 struct QuestionAnswer
 {
-    explicit QuestionAnswer(QMessageBox::StandardButton answer)
+    explicit QuestionAnswer(QMessageBox::StandardButton answer, const QString &buttonText = QString())
     {
-        QObject::connect(&poll, &QTimer::timeout, [this, answer] {
+        QObject::connect(&poll, &QTimer::timeout, [this, answer, buttonText] {
             auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
             if (!box)
                 return;
             poll.stop();
             text = box->text();
-            box->button(answer)->click();
+            defaultButton = box->defaultButton() ? box->defaultButton()->text() : QString();
+            QAbstractButton *chosen = box->button(answer);
+            for (QAbstractButton *button : box->buttons()) {
+                if (!buttonText.isEmpty() && button->text().startsWith(buttonText))
+                    chosen = button;
+            }
+            chosen ? chosen->click() : box->reject();
         });
         poll.start(20);
     }
 
     QTimer poll;
     QString text;
+    QString defaultButton;
 };
+
+// driverMap with a model, a firmware and a serial number.
+const QByteArray identityMap = driverMap
+    + "indexes:0x0040,permission:R,defaultValue:0x2304,rangeValue:0~65535,name:型号 Model,remarks:,role:identity\n"
+      "indexes:0x0041,permission:R,defaultValue:0x0070,rangeValue:0~655.35,name:固件 Firmware,remarks:,scale:0.01,"
+      "role:identity\n"
+      "indexes:0x0042,permission:R,defaultValue:0x00013D52,rangeValue:0~4294967295,name:序列号 Serial,remarks:,"
+      "type:u32,role:serial\n";
 
 } // namespace
 
@@ -150,6 +166,8 @@ private slots:
     void compareTakesEachRowInItsType();
     void restoreWritesOnlyWhatWasAskedFor();
     void dialogAsksBeforeOutOfRangeAndCommands();
+    void restoreRefusesAnotherModel();
+    void dialogWritesAnotherModelOnlyWhenAsked();
 
 private:
     Run steppertool(const QStringList &arguments);
@@ -220,7 +238,9 @@ void TestParamSets::backupRestoreUndoAndDryRun()
     QCOMPARE(backup.entries.at(1).name, QStringLiteral("Run current"));
     QFile savedFile(saved);
     QVERIFY(savedFile.open(QIODevice::ReadOnly));
-    QVERIFY(savedFile.readAll().contains("address,value,name,permission,range\n0x0000,7,Status,R,0~65535\n"));
+    const QByteArray savedText = savedFile.readAll();
+    QVERIFY(savedText.contains("address,value,name,permission,range\n0x0000,7,Status,R,0~65535\n"));
+    QVERIFY(!savedText.contains("identity"));
 
     // A spreadsheet's version: byte-order mark, CRLF, other column order,
     // an extra column, a quoted name; status and alarm reset differ too.
@@ -1069,6 +1089,128 @@ void TestParamSets::dialogAsksBeforeOutOfRangeAndCommands()
     // The value editor's write still reaches the command register.
     MainWindowInspector::requestWrite(window, 3, ModbusMaster::instance()->writeCmd(1, 0x0020, 0));
     QTRY_VERIFY_WITH_TIMEOUT(simulatorLog().contains(QStringLiteral("write 0x0020 <- 0")), 5000);
+    QTest::mouseClick(window.findChild<QPushButton *>("pushButton_open"), Qt::LeftButton);
+}
+
+// A backup records the driver's identity; a file of another model is not
+// written unless asked for, and an identity row the driver does not answer
+// is no match either. The serial number is never compared.
+void TestParamSets::restoreRefusesAnotherModel()
+{
+    WorkFolder work(identityMap);
+    folder = &work;
+    QVERIFY(startSimulator());
+    const QString saved = work.path() + QStringLiteral("/saved.csv");
+    Run run = steppertool({"--port", simulator->devicePath(), "--backup", saved});
+    QVERIFY2(run.status == 0, qPrintable(run.out + run.err));
+    QFile savedFile(saved);
+    QVERIFY(savedFile.open(QIODevice::ReadOnly));
+    QVERIFY(savedFile.readAll().contains("\n# identity 0x0040=8964 0x0041=112 0x0042=81234\n"));
+
+    // Serial 5: its two registers.
+    const QStringList otherUnit = {"--set", "0x0042=0", "--set", "0x0043=5"};
+    QVERIFY(startSimulator(otherUnit + QStringList{"--set", "0x0040=0x2305", "--set", "0x0010=2000"}));
+    const QString port = simulator->devicePath();
+    run = steppertool({"--port", port, "--restore", saved});
+    QCOMPARE(run.status, 1);
+    QCOMPARE(run.err, QStringLiteral(
+        "steppertool: the file is for 型号 Model 0x2304 · 固件 Firmware 1.12 · 序列号 Serial 81234 but the driver "
+        "is 型号 Model 0x2305 · 固件 Firmware 1.12 · 序列号 Serial 5 (型号 Model 0x2304 ≠ 0x2305); nothing written "
+        "(--ignore-identity writes anyway)\n"));
+    run = steppertool({"--port", port, "--restore", saved, "--dry-run"});
+    QCOMPARE(run.status, 1);
+    QVERIFY2(run.out.contains(QStringLiteral("0x0010\twould write\tfile 3000\tdriver 2000"))
+                 && run.out.contains(QStringLiteral("dry run: the identity differs")), qPrintable(run.out));
+    run = steppertool({"--port", port, "--compare", saved});
+    QCOMPARE(run.status, 3);
+    QVERIFY2(run.out.startsWith(QStringLiteral("identity differs: the file is for 型号 Model 0x2304")), qPrintable(run.out));
+    QCOMPARE(writesIn(simulatorLog()), 0);
+
+    run = steppertool({"--port", port, "--restore", saved, "--ignore-identity"});
+    QVERIFY2(run.status == 0, qPrintable(run.out + run.err));
+    QVERIFY(run.err.contains(QStringLiteral("writing anyway")));
+    QVERIFY(simulatorLog().contains(QStringLiteral("write 0x0010 <- 3000")));
+    QCOMPARE(writesIn(simulatorLog()), 1);
+    // The undo file is the driver's, and goes back to it without a question.
+    const QString undo = QRegularExpression(QStringLiteral("undo file: (\\S+)")).match(run.out).captured(1);
+    ParameterFile undoFile;
+    QVERIFY(readParameterFile(undo, &undoFile));
+    QCOMPARE(undoFile.identity.comment(), QStringLiteral("identity 0x0040=8965 0x0041=112 0x0042=5"));
+    run = steppertool({"--port", port, "--restore", undo});
+    QVERIFY2(run.status == 0, qPrintable(run.out + run.err));
+    QVERIFY(simulatorLog().contains(QStringLiteral("write 0x0010 <- 2000")));
+
+    // Another unit of the same model takes the file; a model it will not
+    // tell does not.
+    QVERIFY(startSimulator(otherUnit + QStringList{"--write-only", "0x0041"}));
+    run = steppertool({"--port", simulator->devicePath(), "--restore", saved});
+    QCOMPARE(run.status, 1);
+    QVERIFY2(run.err.contains(QStringLiteral("固件 Firmware ? · 序列号 Serial 5 (固件 Firmware 1.12 ≠ ?)")),
+             qPrintable(run.err));
+    QVERIFY(startSimulator(otherUnit + QStringList{"--set", "0x0010=2000"}));
+    run = steppertool({"--port", simulator->devicePath(), "--restore", saved});
+    QVERIFY2(run.status == 0 && run.err.isEmpty(), qPrintable(run.out + run.err));
+    QCOMPARE(writesIn(simulatorLog()), 1);
+
+    // An identity line that cannot be read refuses the file; identity rows
+    // the map does not name leave nothing to compare.
+    const QString edited = work.path() + QStringLiteral("/edited.csv");
+    writeFile(edited, "# identity 0x0040=model\naddress,value\n0x0010,2500\n");
+    run = steppertool({"--port", simulator->devicePath(), "--restore", edited});
+    QCOMPARE(run.status, 1);
+    QVERIFY2(run.err.startsWith(edited + QStringLiteral(": line 1: ")), qPrintable(run.err));
+    writeFile(edited, "# identity 0x0050=1\naddress,value\n0x0010,2500\n");
+    run = steppertool({"--port", simulator->devicePath(), "--restore", edited});
+    QVERIFY2(run.status == 0, qPrintable(run.out + run.err));
+    QCOMPARE(writesIn(simulatorLog()), 2);
+}
+
+// The dialog shows both identities and writes another model's file only
+// after its "write anyway" button; the window's backup records the identity.
+void TestParamSets::dialogWritesAnotherModelOnlyWhenAsked()
+{
+    WorkFolder work(identityMap);
+    folder = &work;
+    QVERIFY(startSimulator({"--set", "0x0040=0x2305"}));
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.findChild<QComboBox *>("comboBox_port")->lineEdit()->setText(simulator->devicePath());
+    QTest::mouseClick(window.findChild<QPushButton *>("pushButton_open"), Qt::LeftButton);
+    QVERIFY(waitForRefreshDone(window, 15000));
+    ParameterSetsPanel *panel = window.findChild<ParameterSetsPanel *>();
+    const DriverContext context{MainWindowInspector::registerList(window), simulator->devicePath(), 1,
+                                QStringLiteral("RegisterInfo")};
+    const QString saved = work.path() + QStringLiteral("/saved.csv");
+    panel->backupTo(context, saved);
+    QTRY_VERIFY_WITH_TIMEOUT(!panel->isBusy() && QFile::exists(saved), 10000);
+    ParameterFile backup;
+    QVERIFY(readParameterFile(saved, &backup));
+    QCOMPARE(backup.identity.comment(), QStringLiteral("identity 0x0040=8965 0x0041=112 0x0042=81234"));
+
+    const QString path = work.path() + QStringLiteral("/load.csv");
+    writeFile(path, "# identity 0x0040=8964 0x0041=112 0x0042=7\naddress,value\n0x0010,2000\n");
+    panel->loadFrom(context, path);
+    QTRY_VERIFY_WITH_TIMEOUT(panel->dialog() && panel->dialog()->isVisible() && !panel->isBusy(), 10000);
+    CompareDialog *dialog = panel->dialog();
+    QCOMPARE(dialog->findChild<QLabel *>("label_fileIdentity")->text(),
+             QStringLiteral("文件：型号 Model 0x2304 · 固件 Firmware 1.12 · 序列号 Serial 7"));
+    QCOMPARE(dialog->findChild<QLabel *>("label_driverIdentity")->text(),
+             QStringLiteral("驱动器：型号 Model 0x2305 · 固件 Firmware 1.12 · 序列号 Serial 81234"));
+    auto *write = dialog->findChild<QPushButton *>("pushButton_write");
+    {
+        QuestionAnswer dontWrite(QMessageBox::NoButton, QStringLiteral("不写入"));
+        QTest::mouseClick(write, Qt::LeftButton);
+        QCOMPARE(dontWrite.defaultButton, QStringLiteral("不写入"));
+    }
+    QTest::qWait(300);
+    QCOMPARE(writesIn(simulatorLog()), 0);
+    QuestionAnswer writeAnyway(QMessageBox::NoButton, QStringLiteral("仍然写入（型号 Model 0x2304 ≠ 0x2305）"));
+    QTest::mouseClick(write, Qt::LeftButton);
+    auto *table = dialog->findChild<QTableWidget *>("tableWidget_compare");
+    QTRY_COMPARE_WITH_TIMEOUT(table->item(0, 6)->text(), QStringLiteral("已写入"), 10000);
+    QVERIFY(simulatorLog().contains(QStringLiteral("write 0x0010 <- 2000")));
+    QCOMPARE(writesIn(simulatorLog()), 1);
     QTest::mouseClick(window.findChild<QPushButton *>("pushButton_open"), Qt::LeftButton);
 }
 

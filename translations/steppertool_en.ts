@@ -2,6 +2,142 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_US">
 <context>
+    <name>AlarmBanner</name>
+    <message>
+        <source>驱动器报警：点击查看本次会话的报警记录</source>
+        <translation>The driver is in alarm: click to see this session's alarm history</translation>
+    </message>
+    <message>
+        <source>报警记录…</source>
+        <translation>Alarm history…</translation>
+    </message>
+    <message>
+        <source>⚠ %1</source>
+        <translation>⚠ %1</translation>
+    </message>
+    <message>
+        <source>⚠ %1 — 当前状态未知：最后读到于 %2，之后没有有效读数</source>
+        <translation>⚠ %1 — state now unknown: last read at %2, no valid reading since</translation>
+    </message>
+</context>
+<context>
+    <name>AlarmHistoryDialog</name>
+    <message>
+        <source>报警记录</source>
+        <translation>Alarm history</translation>
+    </message>
+    <message>
+        <source>报警时间</source>
+        <translation>Raised</translation>
+    </message>
+    <message>
+        <source>代码</source>
+        <translation>Code</translation>
+    </message>
+    <message>
+        <source>报警</source>
+        <translation>Alarm</translation>
+    </message>
+    <message>
+        <source>清除时间</source>
+        <translation>Cleared</translation>
+    </message>
+    <message>
+        <source>报警中</source>
+        <translation>in alarm</translation>
+    </message>
+    <message>
+        <source>未知（无有效读数）</source>
+        <translation>unknown (no valid reading)</translation>
+    </message>
+    <message>
+        <source>未读到</source>
+        <translation>not read</translation>
+    </message>
+</context>
+<context>
+    <name>AlarmWatch</name>
+    <message>
+        <source>报警（状态字 bit %1）</source>
+        <translation>Alarm (status word bit %1)</translation>
+    </message>
+    <message>
+        <source>报警（状态字 bit %1 %2）</source>
+        <translation>Alarm (status word bit %1 %2)</translation>
+    </message>
+    <message>
+        <source>报警 %1</source>
+        <translation>Alarm %1</translation>
+    </message>
+    <message>
+        <source>报警 %1：%2</source>
+        <translation>Alarm %1: %2</translation>
+    </message>
+</context>
+<context>
+    <name>BusPanel</name>
+    <message>
+        <source>总线</source>
+        <translation>Bus</translation>
+    </message>
+    <message>
+        <source>驱动器地址</source>
+        <translation>Driver addresses</translation>
+    </message>
+    <message>
+        <source>如 1-4,7</source>
+        <translation>e.g. 1-4,7</translation>
+    </message>
+    <message>
+        <source>设定</source>
+        <translation>Set</translation>
+    </message>
+    <message>
+        <source>地址</source>
+        <translation>Address</translation>
+    </message>
+    <message>
+        <source>标识</source>
+        <translation>Identity</translation>
+    </message>
+    <message>
+        <source>报警</source>
+        <translation>Alarm</translation>
+    </message>
+    <message>
+        <source>最后应答</source>
+        <translation>Last answer</translation>
+    </message>
+    <message>
+        <source>正常</source>
+        <translation>no alarm</translation>
+    </message>
+    <message>
+        <source>报警 %1</source>
+        <translation>Alarm %1</translation>
+    </message>
+    <message>
+        <source>报警（状态字 bit %1）</source>
+        <translation>Alarm (status word bit %1)</translation>
+    </message>
+    <message>
+        <source>
+地址列表“%1”无效：请输入 1..247 的地址或范围，如 1-4,7
+</source>
+        <translation>
+Address list "%1" is not valid: give addresses 1..247 or ranges, e.g. 1-4,7
+</translation>
+    </message>
+    <message>
+        <source>失去联系（%1）</source>
+        <translation>lost (%1)</translation>
+    </message>
+    <message>
+        <source>报警 %1：%2</source>
+        <translation>Alarm %1: %2</translation>
+    </message>
+</context>
+<context>
     <name>CompareDialog</name>
     <message>
         <source>参数比较</source>
@@ -134,6 +270,55 @@ The port was closed: open it and load the parameters again before writing</trans
     <message>
         <source>收到无人请求的应答</source>
         <translation>a reply came that no request asked for</translation>
+    </message>
+    <message>
+        <source>文件：</source>
+        <translation>File:</translation>
+    </message>
+    <message>
+        <source>未记录身份</source>
+        <translation>no identity recorded</translation>
+    </message>
+    <message>
+        <source>驱动器：</source>
+        <translation>Driver:</translation>
+    </message>
+    <message>
+        <source>文件来自另一型号或固件的驱动器：</source>
+        <translation>The file comes from a driver of another model or firmware:</translation>
+    </message>
+    <message>
+        <source>驱动器身份不同</source>
+        <translation>The driver's identity differs</translation>
+    </message>
+    <message>
+        <source>文件：%1
+驱动器：%2
+仍然写入吗？</source>
+        <translation>File: %1
+Driver: %2
+Write anyway?</translation>
+    </message>
+    <message>
+        <source>仍然写入（%1）</source>
+        <translation>Write anyway (%1)</translation>
+    </message>
+    <message>
+        <source>不写入</source>
+        <translation>Do not write</translation>
+    </message>
+    <message>
+        <source>
+站地址已改变：此比较属于原来的驱动器，请重新载入参数后再写入</source>
+        <translation>
+The slave address has changed: this comparison belongs to the driver before; load the parameters again before writing</translation>
+    </message>
+</context>
+<context>
+    <name>IdentityLine</name>
+    <message>
+        <source>已连接驱动器的型号、固件与序列号（从驱动器读取）</source>
+        <translation>Model, firmware and serial number of the connected driver (read from the driver)</translation>
     </message>
 </context>
 <context>
@@ -548,6 +733,14 @@ See the log for details</translation>
     <message>
         <source>文件中没有寄存器值</source>
         <translation>the file holds no register value</translation>
+    </message>
+    <message>
+        <source>第二个 identity 注释行</source>
+        <translation>a second identity comment line</translation>
+    </message>
+    <message>
+        <source>identity 注释行“%1”无法读取</source>
+        <translation>identity comment line "%1" cannot be read</translation>
     </message>
 </context>
 <context>

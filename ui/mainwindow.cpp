@@ -3,8 +3,10 @@
 
 #include "ui/windowsettings.h"
 #include "ui/mapopener.h"
+#include "ui/alarm/driverwatchviews.h"
 #include "ui/problemlist.h"
 #include "ui/toast.h"
+#include "ui/bus/busview.h"
 #include "ui/commands/commandpanel.h"
 #include "ui/commands/drivercommands.h"
 #include "ui/commands/savebeforeleave.h"
@@ -125,9 +127,12 @@ void MainWindow::buildViews()
                                parameterSets, logView, ui->checkBox_continuous, ui->pushButton_dataRefresh,
                                ui->pushButton_saveParams, ui->pushButton_loadParams});
     connect(session, &PortSession::refused, this, &MainWindow::showRefusal);
+    auto *bus = new BusView({this, scheduler, store, ui->comboBox_port, ui->lineEdit_deviceAddr});
+    connect(session, &PortSession::driverFound, bus, [bus](int address) { bus->addDrivers({address}); });
     mapOpener = new MapOpener(store, this, windowTitle());
     mapOpener->setLine(session, portPanel, scheduler, logView);
     connect(mapOpener, &MapOpener::refused, this, &MainWindow::showRefusal);
+    new DriverWatchViews({this, ui->verticalLayout_3, ui->tableWidget, store, session, logView});
     ui->checkBox_2->setChecked(true);
 }
 

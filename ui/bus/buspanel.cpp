@@ -2,7 +2,6 @@
 #include "ui_buspanel.h"
 
 #include "protocol/slavelist.h"
-#include "registermap/registervalue.h"
 #include "scan/buswatch.h"
 #include <QSettings>
 
@@ -28,7 +27,7 @@ const RegisterInfo *rowAt(const QList<RegisterInfo> &rows, int address)
 
 } // namespace
 
-// "报警 过压 (2)", "报警（状态字 bit 2）", "正常", or "—" before any read.
+// "报警 2：过压", "报警（状态字 bit 2）", "正常", or "—" before any read.
 QString BusPanel::alarmSummary(const BusDriver &driver) const
 {
     const DriverProfile &profile = watch->profile();
@@ -37,8 +36,10 @@ QString BusPanel::alarmSummary(const BusDriver &driver) const
     if (!driver.inAlarm(profile))
         return tr("正常");
     const RegisterInfo *alarmRow = rowAt(watch->mapRows(), profile.alarmAddress);
-    if (driver.alarmKnown && driver.alarm != 0 && alarmRow)
-        return tr("报警 %1").arg(RegisterValue(alarmRow->format).text(driver.alarm));
+    if (driver.alarmKnown && driver.alarm != 0) {
+        const QString name = alarmRow ? alarmRow->format.states.value(driver.alarm) : QString();
+        return name.isEmpty() ? tr("报警 %1").arg(driver.alarm) : tr("报警 %1：%2").arg(driver.alarm).arg(name);
+    }
     return tr("报警（状态字 bit %1）").arg(profile.alarmBit);
 }
 
@@ -52,6 +53,9 @@ BusPanel::BusPanel(BusWatch *watch, QWidget *parent)
     connect(ui->applyButton, &QPushButton::clicked, this, &BusPanel::applyTypedList);
     connect(ui->addressList, &QLineEdit::returnPressed, this, &BusPanel::applyTypedList);
     connect(ui->driverTable, &QTableWidget::cellClicked, this, &BusPanel::onRowClicked);
+    ui->driverTable->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 8);
+    for (int column = 0; column < 3; ++column)
+        ui->driverTable->horizontalHeader()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
     connect(watch, &BusWatch::driverChanged, this, &BusPanel::showDriver);
 }
 

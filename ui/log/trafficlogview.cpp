@@ -138,6 +138,11 @@ void TrafficLogView::exportToFile()
     out << Qt::endl;
     out << "File Bytes :  " << QString::number(text.size(), 10) << Qt::endl;
     out << text << Qt::endl;
+    for (const auto &section : exportSections) {
+        const QString sectionText = section();
+        if (!sectionText.isEmpty())
+            out << Qt::endl << sectionText << Qt::endl;
+    }
     // endl has pushed the text into the file's buffer; a full disk only
     // shows when that buffer reaches the disk.
     if (out.status() != QTextStream::Ok || !file.flush())

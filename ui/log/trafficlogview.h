@@ -3,6 +3,8 @@
 
 #include <QObject>
 
+#include <functional>
+
 class LogBuffer;
 class QAbstractButton;
 class QByteArray;
@@ -35,6 +37,9 @@ public:
 
     void showMenu(const QPoint &position);
     void exportToFile();
+    // Text the export adds after the frames, when there is any (the alarm
+    // history).
+    void addExportSection(std::function<QString()> section) { exportSections.append(std::move(section)); }
 
     bool isDisplayOn() const { return displayOn; }
     LogBuffer &buffer() { return *lines; }
@@ -51,6 +56,7 @@ private:
     QAbstractButton *hexReceived;
     LogBuffer *lines;
     bool displayOn = true;
+    QList<std::function<QString()>> exportSections;
 
     friend struct MainWindowInspector;
 };

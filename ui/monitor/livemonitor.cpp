@@ -2,8 +2,25 @@
 
 #include "ui/monitor/monitordock.h"
 
+#include "registermap/driverroles.h"
+
 #include <QMainWindow>
 #include <algorithm>
+
+namespace {
+
+// A recording always says whether the driver was in alarm.
+int recordedAlarmRow(const QList<RegisterInfo> &registers, const QList<int> &watched)
+{
+    const int address = driverProfile(registers).alarmAddress;
+    for (int row = 0; row < registers.size() && address >= 0; ++row) {
+        if (registers.at(row).addressValid && registers.at(row).address == address)
+            return watched.contains(row) ? -1 : row;
+    }
+    return -1;
+}
+
+} // namespace
 
 LiveMonitor::LiveMonitor(QMainWindow *window)
     : QObject(window)
@@ -47,12 +64,16 @@ void LiveMonitor::watch(const QList<int> &watched, const QList<RegisterInfo> &re
 {
     rows = watched;
     answeredRows.clear();
+    alarmRow = recordedAlarmRow(registers, rows);
     if (rows.isEmpty() && !dock)
         return;
     QList<RegisterInfo> curves;
     for (int row : rows)
         curves.append(registers.at(row));
-    shownDock()->setWatched(curves);
+    QList<RegisterInfo> recordedOnly;
+    if (alarmRow >= 0 && !rows.isEmpty())
+        recordedOnly.append(registers.at(alarmRow));
+    shownDock()->setWatched(curves, recordedOnly);
     if (rows.isEmpty() || dock->isVisible()) {
         dock->setVisible(!rows.isEmpty());
         return;
@@ -65,6 +86,8 @@ void LiveMonitor::watch(const QList<int> &watched, const QList<RegisterInfo> &re
 
 void LiveMonitor::valueArrived(int row, qint64 raw)
 {
+    if (row == alarmRow && dock)
+        return dock->addValue(rows.size(), raw);
     const int index = rows.indexOf(row);
     if (index < 0)
         return;

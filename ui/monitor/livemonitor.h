@@ -46,6 +46,9 @@ private:
     MonitorDock *dock = nullptr;
     QList<int> rows;
     QSet<int> answeredRows;
+    // The alarm row, recorded with the plotted rows without a curve of its
+    // own; -1 when the map has none or it is plotted.
+    int alarmRow = -1;
 };
 
 #endif // LIVEMONITOR_H

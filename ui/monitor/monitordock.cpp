@@ -27,11 +27,12 @@ MonitorDock::~MonitorDock()
     delete ui;
 }
 
-void MonitorDock::setWatched(const QList<RegisterInfo> &watchedRegisters)
+void MonitorDock::setWatched(const QList<RegisterInfo> &watchedRegisters, const QList<RegisterInfo> &recordedOnlyRegisters)
 {
     stopRecording();
     registers = watchedRegisters;
-    recorder->setColumnCount(registers.size());
+    recordedOnly = recordedOnlyRegisters;
+    recorder->setColumnCount(registers.size() + recordedOnly.size());
     QStringList names;
     for (const RegisterInfo &info : registers)
         names << info.name;
@@ -42,10 +43,11 @@ void MonitorDock::setWatched(const QList<RegisterInfo> &watchedRegisters)
 
 void MonitorDock::addValue(int index, qint64 raw)
 {
-    if (index < 0 || index >= registers.size())
+    if (index < 0 || index >= registers.size() + recordedOnly.size())
         return;
-    ui->plot->addSample(index, clock.elapsed() / 1000.0, RegisterValue(registers.at(index).format).shown(raw));
     recorder->addValue(index, raw);
+    if (index < registers.size())
+        ui->plot->addSample(index, clock.elapsed() / 1000.0, RegisterValue(registers.at(index).format).shown(raw));
 }
 
 void MonitorDock::markGap(const QList<int> &indexes)
@@ -61,7 +63,7 @@ void MonitorDock::finishRefresh()
 
 bool MonitorDock::startRecording(const QString &path)
 {
-    if (!recorder->start(path, registers)) {
+    if (!recorder->start(path, registers + recordedOnly)) {
         showRecordingState(tr("录制失败：%1").arg(recorder->errorString()));
         emit recordingFailed(recorder->errorString());
         return false;

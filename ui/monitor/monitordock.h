@@ -26,11 +26,13 @@ public:
     ~MonitorDock() override;
 
     // Replaces the curves with one per register, all empty; a recording in
-    // progress ends, as its columns no longer match.
-    void setWatched(const QList<RegisterInfo> &registers);
+    // progress ends, as its columns no longer match. `recordedOnly` are
+    // recorded after them without a curve (the alarm code).
+    void setWatched(const QList<RegisterInfo> &registers, const QList<RegisterInfo> &recordedOnly = {});
     const QList<RegisterInfo> &watched() const { return registers; }
     // The value of watched register `index` arrived now, raw in its type;
-    // the curve shows it in shown units.
+    // the curve shows it in shown units. Indexes past the curves are the
+    // recorded-only registers.
     void addValue(int index, qint64 raw);
     // No value of these watched registers arrived when one was due: their
     // curves are not drawn across the gap.
@@ -62,6 +64,7 @@ private:
     Ui::MonitorDock *ui;
     ValueRecorder *recorder;
     QList<RegisterInfo> registers;
+    QList<RegisterInfo> recordedOnly;
     QElapsedTimer clock;
 };
 

@@ -3,6 +3,7 @@
 
 #include <QHeaderView>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace {
 
@@ -29,7 +30,7 @@ CompareDialog::CompareDialog(QWidget *parent)
         const QList<ParameterEntry> writes = tickedWrites();
         if (writes.isEmpty())
             return showRefusal(tr("没有选中要写入的参数"));
-        if (!outOfRangeAgreed())
+        if (!identityAgreed() || !outOfRangeAgreed())
             return showRefusal(tr("未写入任何参数"));
         emit writeRequested(writes);
     });
@@ -47,6 +48,8 @@ void CompareDialog::showComparison(const QString &fileName, const QList<CompareR
                                    const QStringList &problems, bool undoFile)
 {
     rows = compared;
+    identity = IdentityCheck();
+    ui->widget_identity->hide();
     fromUndoFile = undoFile;
     writable = problems.isEmpty();
     ui->label_file->setText(fileName);
@@ -76,6 +79,39 @@ void CompareDialog::showComparison(const QString &fileName, const QList<CompareR
                                        : tr("文件有错误，不能写入:\n") + problems.join(QLatin1Char('\n')));
     applyFilter();
     setWriting(false);
+}
+
+void CompareDialog::showIdentity(const IdentityCheck &check)
+{
+    identity = check;
+    ui->widget_identity->setVisible(check.shown);
+    ui->label_fileIdentity->setText(tr("文件：") + (check.fileText.isEmpty() ? tr("未记录身份") : check.fileText));
+    ui->label_driverIdentity->setText(tr("驱动器：") + check.driverText);
+    const QString marked = check.differs() ? QStringLiteral("background-color: rgb(255, 200, 200);") : QString();
+    ui->label_fileIdentity->setStyleSheet(marked);
+    ui->label_driverIdentity->setStyleSheet(marked);
+    if (check.differs() && writable)
+        ui->label_status->setText(tr("文件来自另一型号或固件的驱动器：") + check.differences.join(QStringLiteral("；")));
+}
+
+// Another model's or firmware's values can damage a driver: the question
+// names the difference on the only button that writes, and not writing is
+// the default.
+bool CompareDialog::identityAgreed()
+{
+    if (!identity.differs())
+        return true;
+    QMessageBox question(QMessageBox::Warning, tr("驱动器身份不同"),
+                         tr("文件：%1\n驱动器：%2\n仍然写入吗？").arg(identity.fileText, identity.driverText),
+                         QMessageBox::NoButton, this);
+    question.setObjectName(QStringLiteral("identityQuestion"));
+    QPushButton *writeAnyway =
+        question.addButton(tr("仍然写入（%1）").arg(identity.differences.join(QStringLiteral("；"))), QMessageBox::AcceptRole);
+    QPushButton *dontWrite = question.addButton(tr("不写入"), QMessageBox::RejectRole);
+    question.setDefaultButton(dontWrite);
+    question.setEscapeButton(dontWrite);
+    question.exec();
+    return question.clickedButton() == writeAnyway;
 }
 
 // Values outside the map's range are written only once the user has seen
@@ -227,9 +263,19 @@ void CompareDialog::withdrawConfirmations()
 
 void CompareDialog::showSessionEnded()
 {
+    endWriting(tr("\n串口已关闭：请重新打开串口并重新载入参数后再写入"));
+}
+
+void CompareDialog::showDriverChanged()
+{
+    endWriting(tr("\n站地址已改变：此比较属于原来的驱动器，请重新载入参数后再写入"));
+}
+
+void CompareDialog::endWriting(const QString &why)
+{
     writable = false;
     setWriting(false);
-    ui->label_status->setText(ui->label_status->text() + tr("\n串口已关闭：请重新打开串口并重新载入参数后再写入"));
+    ui->label_status->setText(ui->label_status->text() + why);
 }
 
 void CompareDialog::showRefusal(const QString &text)

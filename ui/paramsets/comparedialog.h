@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <QList>
 
+#include "paramsets/identitycheck.h"
 #include "paramsets/parametercompare.h"
 #include "paramsets/parameterrun.h"
 
@@ -14,7 +15,9 @@ namespace Ui { class CompareDialog; }
 // outside the map's range are asked about before writing), write-only rows
 // one that starts unticked; the
 // ticked ones are handed on by writeRequested, and each outcome shows in its
-// row. The writing itself is done by whoever listens.
+// row. The writing itself is done by whoever listens. The file's identity
+// stands beside the driver's; a file of another model or firmware is
+// written only once "write anyway" is pressed.
 class CompareDialog : public QDialog
 {
     Q_OBJECT
@@ -27,6 +30,8 @@ public:
     void showComparison(const QString &fileName, const QList<CompareRow> &rows,
                         const QStringList &problems, bool undoFile = false);
     QList<ParameterEntry> tickedWrites() const;
+    // After showComparison, which clears it.
+    void showIdentity(const IdentityCheck &check);
 
 public slots:
     void showWriteStarted(const QString &undoPath);
@@ -37,21 +42,26 @@ public slots:
     // The connection it compared against is gone: nothing more is written
     // from it until it compares again.
     void showSessionEnded();
+    // Another driver is now the window's: this comparison can write no more.
+    void showDriverChanged();
 
 signals:
     void writeRequested(const QList<ParameterEntry> &writes);
     void cancelRequested();
 
 private:
+    void endWriting(const QString &why);
     void withdrawConfirmations();
     void applyFilter();
     bool isTicked(int row) const;
     bool outOfRangeAgreed();
+    bool identityAgreed();
     void setWriting(bool writing);
     int rowOf(quint16 address) const;
 
     Ui::CompareDialog *ui;
     QList<CompareRow> rows;
+    IdentityCheck identity;
     bool writable = false;
     bool fromUndoFile = false;
     int confirmed = 0;

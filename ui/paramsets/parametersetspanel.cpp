@@ -1,6 +1,7 @@
 #include "ui/paramsets/parametersetspanel.h"
 
 #include "ui/paramsets/comparedialog.h"
+#include "paramsets/identitycheck.h"
 #include "paramsets/parametercompare.h"
 #include "paramsets/parameterrun.h"
 #include "protocol/requestscheduler.h"
@@ -76,6 +77,13 @@ void ParameterSetsPanel::stop()
     run->cancel();
 }
 
+void ParameterSetsPanel::leaveDriver()
+{
+    run->cancel();
+    if (compareDialog)
+        compareDialog->showDriverChanged();
+}
+
 void ParameterSetsPanel::onSessionEnded()
 {
     if (compareDialog)
@@ -132,8 +140,9 @@ void ParameterSetsPanel::saveBackup(const QHash<quint16, qint64> &values)
     QStringList silent;
     const QList<ParameterEntry> entries = answeredEntries(context.registers, values, &silent);
     QString error;
-    if (!writeParameterFile(path, parameterFileComments(context.port, context.slaveAddress, context.mapPath),
-                            entries, &error)) {
+    const QStringList comments = parameterFileComments(context.port, context.slaveAddress, context.mapPath,
+                                                       readIdentity(context.registers, values));
+    if (!writeParameterFile(path, comments, entries, &error)) {
         emit notice(tr("参数文件保存失败: ") + error);
         return;
     }
@@ -157,6 +166,7 @@ void ParameterSetsPanel::showComparison(const QHash<quint16, qint64> &values)
     comparedValues = values;
     compareDialog->showComparison(filePath, compareParameters(file.entries, context.registers, values),
                                   restoreProblems(file.entries, context.registers), file.undo);
+    compareDialog->showIdentity(checkIdentity(file.identity, context.registers, values));
     compareDialog->show();
     compareDialog->raise();
 }
@@ -176,13 +186,16 @@ void ParameterSetsPanel::writeTicked(const QList<ParameterEntry> &writes)
     run->readMap();
 }
 
-// Only the registers the file names count: status values, speed or bus
-// voltage change all the time.
+// Only the registers the file names, and the driver's identity, count:
+// status values, speed or bus voltage change all the time.
 bool ParameterSetsPanel::changedSinceComparison(const QHash<quint16, qint64> &values) const
 {
-    for (const ParameterEntry &entry : file.entries) {
-        if (values.contains(entry.address) != comparedValues.contains(entry.address)
-            || values.value(entry.address) != comparedValues.value(entry.address))
+    QList<quint16> addresses = driverProfile(context.registers).identity;
+    for (const ParameterEntry &entry : file.entries)
+        addresses << entry.address;
+    for (quint16 address : qAsConst(addresses)) {
+        if (values.contains(address) != comparedValues.contains(address)
+            || values.value(address) != comparedValues.value(address))
             return true;
     }
     return false;
@@ -196,7 +209,8 @@ void ParameterSetsPanel::writeIfUnchanged(const QHash<quint16, qint64> &values)
         return compareDialog->showRefusal(tr("驱动器的参数在比较后已变化：已重新比较，请确认后再写入"));
     }
     QString error;
-    const QString undoPath = saveUndoFile(answeredEntries(context.registers, values), context.port,
+    const QString undoPath = saveUndoFile(answeredEntries(context.registers, values),
+                                          readIdentity(context.registers, values), context.port,
                                           context.slaveAddress, context.mapPath, &error);
     if (undoPath.isEmpty())
         return compareDialog->showRefusal(tr("撤销文件保存失败，未写入任何参数: ") + error);

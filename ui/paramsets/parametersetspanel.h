@@ -45,6 +45,9 @@ public:
     void loadFrom(const DriverContext &driver, const QString &path);
     // The port closed: whatever was under way cannot finish.
     void stop();
+    // Another driver is now the window's: a run or comparison under way
+    // belongs to the one before and ends.
+    void leaveDriver();
     CompareDialog *dialog() const;
     bool isBusy() const;
 

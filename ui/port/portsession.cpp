@@ -71,6 +71,7 @@ void PortSession::close()
     parts.scheduler->stop();
     parts.editor->hide();
     parts.table->markValuesStale();
+    emit valuesStale();
     parts.monitor->lineClosed();
     parts.refresh->stop();
     Serial::instance()->serialPort->close();
@@ -126,6 +127,11 @@ void PortSession::applyAddress(const QString &text)
     quint32 address = 0;
     if (!parts.panel->acceptAddress(text, &address))
         return;
+    if (address != parts.store->slaveAddress()) {
+        parts.parameterSets->leaveDriver();
+        parts.table->markValuesStale();
+        emit driverChanged();
+    }
     parts.store->setSlaveAddress(address);
     parts.scheduler->setSlaveAddress(quint8(address & 0xFF));
     qDebug() << "void MainWindow::on_lineEdit_deviceAddr_textChanged(const QString&)"
@@ -166,6 +172,7 @@ void PortSession::scan()
         parts.refresh->abandon();
         showRefreshAvailable(false);
         parts.table->markValuesStale();
+        emit valuesStale();
     }
     ScanRequest request;
     request.port = parts.panel->portName();
@@ -176,6 +183,7 @@ void PortSession::scan()
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setRequest(request);
     connect(dialog, &ScanDialog::hitChosen, this, &PortSession::useScanHit);
+    connect(dialog->run(), &ScanRun::hitFound, this, [this](const ScanHit &hit) { emit driverFound(hit.address); });
     connect(dialog, &QDialog::finished, this, &PortSession::resumeAfterScan);
     connect(dialog->run(), &ScanRun::baudScanned, this, [this](qint64 baud, int asked, int answered) {
         parts.log->append(LogColour::Normal, QStringLiteral("Scan at %1 baud: %2 addresses asked, %3 answered")

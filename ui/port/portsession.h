@@ -66,6 +66,12 @@ signals:
     void portStateShown(bool open);
     // A scan has the line until the port state is shown again.
     void lineTakenByScan();
+    void driverFound(int address);
+    // Another address is the window's driver from now on.
+    void driverChanged();
+    // The values read so far no longer describe the driver: the port closed,
+    // a scan took the line, or another driver became the window's.
+    void valuesStale();
 
 private:
     void showState(bool open);

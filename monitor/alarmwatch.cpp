@@ -1,0 +1,164 @@
+#include "monitor/alarmwatch.h"
+
+#include "registermap/driverroles.h"
+#include "registermap/registerstore.h"
+#include "util/csvtext.h"
+
+namespace {
+
+int rowOf(const QList<RegisterInfo> &rows, int address)
+{
+    for (int row = 0; row < rows.size() && address >= 0; ++row) {
+        if (rows.at(row).addressValid && rows.at(row).address == address)
+            return row;
+    }
+    return -1;
+}
+
+QString timeText(const QDateTime &time)
+{
+    return time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+}
+
+} // namespace
+
+AlarmWatch::AlarmWatch(const RegisterStore *store, QObject *parent)
+    : QObject(parent)
+    , store(store)
+{
+    connect(store, &RegisterStore::rowsReplaced, this, &AlarmWatch::takeMap);
+    connect(store, &RegisterStore::valueRead, this, &AlarmWatch::takeValue);
+    connect(store, &RegisterStore::readFailed, this, &AlarmWatch::loseValue);
+    takeMap();
+}
+
+AlarmWatch::State AlarmWatch::state() const
+{
+    if (standing < 0)
+        return State::None;
+    return inAlarm(code, false) || inAlarm(status, true) ? State::Active : State::Stale;
+}
+
+QString AlarmWatch::text() const
+{
+    return standing < 0 ? QString() : entries.at(standing).text;
+}
+
+QString AlarmWatch::historyText() const
+{
+    if (entries.isEmpty())
+        return QString();
+    QStringList lines{QStringLiteral("Alarm history"), QStringLiteral("raised,code,text,cleared")};
+    for (int index = 0; index < entries.size(); ++index) {
+        const AlarmEntry &entry = entries.at(index);
+        QString cleared = timeText(entry.cleared);
+        if (entry.cleared.isNull())
+            cleared = index == standing ? QStringLiteral("(still in alarm)") : QStringLiteral("(end not seen)");
+        lines << QStringList{timeText(entry.raised), QString::number(entry.code), csvField(entry.text), cleared}
+                     .join(QLatin1Char(','));
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+void AlarmWatch::valuesLost()
+{
+    const State before = state();
+    code.live = false;
+    status.live = false;
+    if (state() != before)
+        emit changed();
+}
+
+// Another map: its rows say nothing of the alarm seen through the last one,
+// whose entry stays in the history without an end.
+void AlarmWatch::takeMap()
+{
+    const DriverProfile profile = driverProfile(store->rows());
+    alarmRow = rowOf(store->rows(), profile.alarmAddress);
+    statusRow = rowOf(store->rows(), profile.statusAddress);
+    alarmBit = profile.alarmBit;
+    code = Reading();
+    status = Reading();
+    standing = -1;
+    emit changed();
+}
+
+void AlarmWatch::takeValue(int row, qint64 raw)
+{
+    if (row != alarmRow && row != statusRow)
+        return;
+    (row == alarmRow ? code : status) = Reading{true, raw};
+    judge();
+}
+
+void AlarmWatch::loseValue(int row)
+{
+    if (row != alarmRow && row != statusRow)
+        return;
+    (row == alarmRow ? code : status).live = false;
+    judge();
+}
+
+// Live values raise or keep an alarm; it ends only when every alarm row has
+// a live value and none of them says alarm.
+void AlarmWatch::judge()
+{
+    const State before = state();
+    const int entryCount = entries.size();
+    const QString textBefore = text();
+    const bool codeSays = inAlarm(code, false);
+    if (codeSays || inAlarm(status, true)) {
+        raise(codeSays ? code.raw : 0);
+        seen = QDateTime::currentDateTime();
+    } else if ((alarmRow < 0 || code.live) && (statusRow < 0 || status.live)) {
+        clear();
+    }
+    if (state() != before || entries.size() != entryCount || text() != textBefore)
+        emit changed();
+}
+
+bool AlarmWatch::inAlarm(const Reading &reading, bool isStatus) const
+{
+    if (!reading.live)
+        return false;
+    return isStatus ? alarmBit >= 0 && (reading.raw >> alarmBit & 1) : reading.raw != 0;
+}
+
+QString AlarmWatch::describe(qint64 alarmCode) const
+{
+    if (alarmCode == 0) {
+        const QString bitName = store->rows().at(statusRow).format.bitNames.value(alarmBit);
+        return bitName.isEmpty() ? tr("报警（状态字 bit %1）").arg(alarmBit)
+                                 : tr("报警（状态字 bit %1 %2）").arg(alarmBit).arg(bitName);
+    }
+    const QString name = store->rows().at(alarmRow).format.states.value(alarmCode);
+    return name.isEmpty() ? tr("报警 %1").arg(alarmCode) : tr("报警 %1：%2").arg(alarmCode).arg(name);
+}
+
+// An alarm seen first by its status bit takes the code once the alarm row
+// tells it; another code is another alarm.
+void AlarmWatch::raise(qint64 alarmCode)
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    if (standing >= 0) {
+        AlarmEntry &entry = entries[standing];
+        if (alarmCode == 0 || alarmCode == entry.code)
+            return;
+        if (entry.code == 0) {
+            entry.code = alarmCode;
+            entry.text = describe(alarmCode);
+            return;
+        }
+        entry.cleared = now;
+    }
+    entries.append(AlarmEntry{now, alarmCode, describe(alarmCode), QDateTime()});
+    standing = entries.size() - 1;
+}
+
+void AlarmWatch::clear()
+{
+    if (standing < 0)
+        return;
+    entries[standing].cleared = QDateTime::currentDateTime();
+    standing = -1;
+}

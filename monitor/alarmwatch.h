@@ -1,0 +1,84 @@
+#ifndef ALARMWATCH_H
+#define ALARMWATCH_H
+
+#include <QDateTime>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+class RegisterStore;
+
+// One alarm of the session: from the read that showed it to the read that
+// showed it gone. `code` is 0 when only the status word's bit told.
+struct AlarmEntry
+{
+    QDateTime raised;
+    qint64 code = 0;
+    QString text;
+    // Null while the alarm lasts, or when its end was never read.
+    QDateTime cleared;
+};
+
+// Whether the driver is in alarm, judged only from the alarm and status rows'
+// values read from the driver in this session, never from the map's
+// defaults. An alarm ends only when live values of every alarm row say so;
+// a read that fails or a closed line leaves it standing, marked stale.
+class AlarmWatch : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum class State { None, Active, Stale };
+
+    explicit AlarmWatch(const RegisterStore *store, QObject *parent = nullptr);
+
+    // The map has an alarm or a status row with an alarm bit.
+    bool watches() const { return alarmRow >= 0 || statusRow >= 0; }
+    State state() const;
+    // The alarm standing (or last seen), as "报警 2：过压".
+    QString text() const;
+    // When a live value last showed the standing alarm.
+    QDateTime lastSeen() const { return seen; }
+    const QList<AlarmEntry> &history() const { return entries; }
+    // The history as lines for the exported log; empty without entries.
+    QString historyText() const;
+
+    // The values read so far no longer describe the driver: the port closed
+    // or the line was taken over.
+    void valuesLost();
+    // Another driver is the window's: as for another map, an alarm seen on
+    // the one before stays in the history without an end.
+    void driverChanged() { takeMap(); }
+
+signals:
+    void changed();
+
+private:
+    struct Reading
+    {
+        bool live = false;
+        qint64 raw = 0;
+    };
+
+    void takeMap();
+    void takeValue(int row, qint64 raw);
+    void loseValue(int row);
+    void judge();
+    bool inAlarm(const Reading &reading, bool isStatus) const;
+    QString describe(qint64 code) const;
+    void raise(qint64 code);
+    void clear();
+
+    const RegisterStore *store;
+    int alarmRow = -1;
+    int statusRow = -1;
+    int alarmBit = -1;
+    Reading code;
+    Reading status;
+    QList<AlarmEntry> entries;
+    // The entry of the standing alarm; -1 when none.
+    int standing = -1;
+    QDateTime seen;
+};
+
+#endif // ALARMWATCH_H

@@ -1,0 +1,59 @@
+#include "paramsets/identitycheck.h"
+
+namespace {
+
+QString rowName(quint16 address, const QList<RegisterInfo> &registers)
+{
+    for (const RegisterInfo &row : registers) {
+        if (row.addressValid && row.address == address)
+            return row.name;
+    }
+    return QString();
+}
+
+// Each of `addresses` as identityText shows it, "?" for those `identity`
+// lacks.
+QString rowsText(const DriverIdentity &identity, const QList<quint16> &addresses,
+                 const QList<RegisterInfo> &registers)
+{
+    QStringList parts;
+    for (quint16 address : addresses) {
+        DriverIdentity one;
+        one.values.insert(address, identity.values.value(address));
+        parts << (identity.values.contains(address) ? identityText(one, registers)
+                                                     : rowName(address, registers) + QStringLiteral(" ?"));
+    }
+    return parts.join(QStringLiteral(" · "));
+}
+
+} // namespace
+
+DriverIdentity readIdentity(const QList<RegisterInfo> &registers, const QHash<quint16, qint64> &values)
+{
+    DriverIdentity identity;
+    for (quint16 address : driverProfile(registers).identity) {
+        if (values.contains(address))
+            identity.values.insert(address, values.value(address));
+    }
+    return identity;
+}
+
+IdentityCheck checkIdentity(const DriverIdentity &file, const QList<RegisterInfo> &registers,
+                            const QHash<quint16, qint64> &driverValues)
+{
+    IdentityCheck check;
+    const QList<quint16> mapRows = driverProfile(registers).identity;
+    check.shown = !mapRows.isEmpty();
+    QList<quint16> recorded;
+    for (quint16 address : mapRows) {
+        if (file.values.contains(address))
+            recorded << address;
+    }
+    if (recorded.isEmpty())
+        return check;
+    const DriverIdentity driver = readIdentity(registers, driverValues);
+    check.fileText = rowsText(file, recorded, registers);
+    check.driverText = rowsText(driver, mapRows, registers);
+    check.differences = identityDifferences(file, driver, registers);
+    return check;
+}

@@ -1,0 +1,25 @@
+#include "ui/alarm/driverwatchviews.h"
+
+#include "ui/alarm/alarmbanner.h"
+#include "ui/log/trafficlogview.h"
+#include "ui/port/identityline.h"
+#include "ui/port/portsession.h"
+#include "monitor/alarmwatch.h"
+
+#include <QBoxLayout>
+
+DriverWatchViews::DriverWatchViews(const DriverWatchParts &parts)
+    : QObject(parts.window)
+    , watch(new AlarmWatch(parts.store, this))
+    , identity(new IdentityLine(parts.store, parts.window))
+    , banner(new AlarmBanner(watch, parts.window))
+{
+    const int tableIndex = parts.tableColumn->indexOf(parts.table);
+    parts.tableColumn->insertWidget(tableIndex, banner);
+    parts.tableColumn->insertWidget(tableIndex, identity);
+    connect(parts.session, &PortSession::valuesStale, watch, &AlarmWatch::valuesLost);
+    connect(parts.session, &PortSession::valuesStale, identity, &IdentityLine::forget);
+    connect(parts.session, &PortSession::driverChanged, watch, &AlarmWatch::driverChanged);
+    connect(parts.session, &PortSession::driverChanged, identity, &IdentityLine::forget);
+    parts.log->addExportSection([this] { return watch->historyText(); });
+}

@@ -1,0 +1,45 @@
+#ifndef DRIVERWATCHVIEWS_H
+#define DRIVERWATCHVIEWS_H
+
+#include <QObject>
+
+class AlarmBanner;
+class AlarmWatch;
+class IdentityLine;
+class PortSession;
+class QBoxLayout;
+class QWidget;
+class RegisterStore;
+class TrafficLogView;
+
+// Where the window shows who the driver is and whether it is in alarm.
+struct DriverWatchParts
+{
+    QWidget *window;
+    // The column of the register table: the identity line and the alarm
+    // banner go right above `table`.
+    QBoxLayout *tableColumn;
+    QWidget *table;
+    const RegisterStore *store;
+    PortSession *session;
+    TrafficLogView *log;
+};
+
+// The identity line and the alarm banner, with the watch behind the banner;
+// the alarm history goes into the exported log.
+class DriverWatchViews : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit DriverWatchViews(const DriverWatchParts &parts);
+
+    AlarmWatch *alarmWatch() const { return watch; }
+
+private:
+    AlarmWatch *watch;
+    IdentityLine *identity;
+    AlarmBanner *banner;
+};
+
+#endif // DRIVERWATCHVIEWS_H

@@ -1,0 +1,35 @@
+#include "ui/bus/busview.h"
+
+#include "registermap/registerstore.h"
+#include "scan/buswatch.h"
+#include "ui/bus/buspanel.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMainWindow>
+
+BusView::BusView(const Parts &parts)
+    : QObject(parts.window)
+    , parts(parts)
+    , watch(new BusWatch(parts.scheduler, this))
+    , busPanel(new BusPanel(watch, parts.window))
+{
+    parts.window->addDockWidget(Qt::BottomDockWidgetArea, busPanel);
+    // A few rows' height: the register table stays the window's main part.
+    parts.window->resizeDocks({busPanel}, {170}, Qt::Vertical);
+    watch->setMap(parts.store->rows());
+    connect(parts.store, &RegisterStore::rowsReplaced, watch, [this] { watch->setMap(this->parts.store->rows()); });
+    busPanel->usePort(parts.port->currentText());
+    connect(parts.port, &QComboBox::currentTextChanged, busPanel, &BusPanel::usePort);
+    busPanel->showCurrent(int(parts.store->slaveAddress()));
+    connect(parts.address, &QLineEdit::textChanged, busPanel,
+            [this](const QString &text) { busPanel->showCurrent(text.toInt()); });
+    connect(busPanel, &BusPanel::driverChosen, parts.address,
+            [this](int address) { this->parts.address->setText(QString::number(address)); });
+    watch->start();
+}
+
+void BusView::addDrivers(const QList<int> &addresses)
+{
+    busPanel->addDrivers(addresses);
+}

@@ -1,0 +1,38 @@
+#include "ui/port/identityline.h"
+
+#include "registermap/registerstore.h"
+
+IdentityLine::IdentityLine(const RegisterStore *store, QWidget *parent)
+    : QLabel(parent)
+    , store(store)
+{
+    setObjectName(QStringLiteral("label_identity"));
+    setTextInteractionFlags(Qt::TextSelectableByMouse);
+    setToolTip(tr("已连接驱动器的型号、固件与序列号（从驱动器读取）"));
+    connect(store, &RegisterStore::rowsReplaced, this, &IdentityLine::takeMap);
+    connect(store, &RegisterStore::valueRead, this, &IdentityLine::takeValue);
+    takeMap();
+}
+
+void IdentityLine::forget()
+{
+    identity = DriverIdentity();
+    clear();
+    hide();
+}
+
+void IdentityLine::takeMap()
+{
+    identityAddresses = driverProfile(store->rows()).identity;
+    forget();
+}
+
+void IdentityLine::takeValue(int row, qint64 raw)
+{
+    const RegisterInfo &info = store->rows().at(row);
+    if (!info.addressValid || !identityAddresses.contains(info.address))
+        return;
+    identity.values.insert(info.address, raw);
+    setText(identityText(identity, store->rows()));
+    show();
+}
