@@ -19,7 +19,7 @@ QByteArray CommandRun::frame(const DriverCommand &command, quint8 slave, int wri
     return writeRowCmd(slave, row, writeFunction);
 }
 
-bool CommandRun::send(const DriverCommand &command, int writeFunction)
+bool CommandRun::send(const DriverCommand &command, int writeFunction, quint8 slave)
 {
     if (running)
         return false;
@@ -30,7 +30,8 @@ bool CommandRun::send(const DriverCommand &command, int writeFunction)
         finish(CommandResult::NotSent, QStringLiteral("the port is not open"));
         return true;
     }
-    scheduler->enqueueFirst({frame(command, scheduler->slaveAddress(), writeFunction), command.address, 1, this, 0});
+    const quint8 driver = slave ? slave : scheduler->slaveAddress();
+    scheduler->enqueueFirst({frame(command, driver, writeFunction), command.address, 1, this, 0});
     return true;
 }
 

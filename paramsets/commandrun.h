@@ -37,9 +37,10 @@ public:
 
     // Function 6, or 16 when the map's writeFunction is 16.
     static QByteArray frame(const DriverCommand &command, quint8 slave, int writeFunction);
-    // To the scheduler's driver; finished() follows, at once when the port
-    // is closed. Refused (false) while another command is under way.
-    bool send(const DriverCommand &command, int writeFunction);
+    // To the driver at `slave` (0: the scheduler's); finished() follows, at
+    // once when the port is closed. Refused (false) while another command
+    // is under way.
+    bool send(const DriverCommand &command, int writeFunction, quint8 slave = 0);
     bool isRunning() const { return running; }
 
 signals:

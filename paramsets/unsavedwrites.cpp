@@ -2,6 +2,8 @@
 
 #include "protocol/requestscheduler.h"
 
+#include <algorithm>
+
 UnsavedWrites::UnsavedWrites(RequestScheduler *scheduler, QObject *parent)
     : QObject(parent)
 {
@@ -13,10 +15,17 @@ void UnsavedWrites::setCommands(const QList<DriverCommand> &commands)
     this->commands = commands;
 }
 
+QList<quint8> UnsavedWrites::drivers() const
+{
+    QList<quint8> slaves = unsaved.values();
+    std::sort(slaves.begin(), slaves.end());
+    return slaves;
+}
+
 void UnsavedWrites::forget()
 {
-    unsaved = false;
-    saveEchoed = false;
+    unsaved.clear();
+    saveEchoedBy = -1;
     writtenSinceSaveEcho = false;
 }
 
@@ -44,7 +53,7 @@ void UnsavedWrites::onCompleted(const PendingCommand &request, const RequestOutc
         return;
     const DriverCommand *command = commandOf(request);
     if (command && command->save && outcome.answered()) {
-        saveEchoed = true;
+        saveEchoedBy = request.slave();
         writtenSinceSaveEcho = false;
         return;
     }
@@ -59,20 +68,22 @@ void UnsavedWrites::noteHandSent(const QByteArray &frame)
         noteWrite(request);
 }
 
+// A broadcast is left out: no driver answers it, so no save to it could
+// ever be confirmed.
 void UnsavedWrites::noteWrite(const PendingCommand &request)
 {
     const DriverCommand *command = commandOf(request);
-    if (command && !command->danger)
+    if ((command && !command->danger) || request.slave() == 0)
         return;
-    unsaved = true;
-    writtenSinceSaveEcho = true;
+    unsaved.insert(request.slave());
+    writtenSinceSaveEcho |= request.slave() == saveEchoedBy;
 }
 
 void UnsavedWrites::commandFinished(const DriverCommand &command, CommandResult result)
 {
     if (!command.save)
         return;
-    if (result == CommandResult::Confirmed && saveEchoed)
-        unsaved = writtenSinceSaveEcho;
-    saveEchoed = false;
+    if (result == CommandResult::Confirmed && saveEchoedBy >= 0 && !writtenSinceSaveEcho)
+        unsaved.remove(quint8(saveEchoedBy));
+    saveEchoedBy = -1;
 }

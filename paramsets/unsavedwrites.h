@@ -3,6 +3,7 @@
 
 #include <QList>
 #include <QObject>
+#include <QSet>
 
 #include "paramsets/commandrun.h"
 #include "registermap/driverroles.h"
@@ -11,12 +12,12 @@ class RequestScheduler;
 struct PendingCommand;
 struct RequestOutcome;
 
-// Whether the driver holds values written over the line that no confirmed
-// save command has put into its non-volatile memory since: they would be
-// lost when it is switched off. Any write the driver may have taken
-// counts, whoever sent it through the scheduler (table edits, a restore),
-// but commands that change no setting (an alarm reset, the save itself) do
-// not; one that does (a factory reset) does. Widget-free.
+// Which drivers of the line hold values written to them that no confirmed
+// save command has put into their non-volatile memory since: they would be
+// lost when switched off. Any write a driver may have taken counts, whoever
+// sent it (table edits, a restore, the send box), but commands that change
+// no setting (an alarm reset, the save itself) do not; one that does (a
+// factory reset) does. Widget-free.
 class UnsavedWrites : public QObject
 {
     Q_OBJECT
@@ -26,8 +27,10 @@ public:
 
     // The map's commands, to tell their writes from the settings'.
     void setCommands(const QList<DriverCommand> &commands);
-    bool any() const { return unsaved; }
-    // The line closed: the next one may lead to another driver.
+    bool any() const { return !unsaved.isEmpty(); }
+    // Slave addresses, in order.
+    QList<quint8> drivers() const;
+    // The line closed: the next one may lead to other drivers.
     void forget();
     // A frame sent by hand, outside the scheduler: a write in it may have
     // been applied.
@@ -42,10 +45,11 @@ private:
     const DriverCommand *commandOf(const PendingCommand &request) const;
 
     QList<DriverCommand> commands;
-    bool unsaved = false;
-    // The save command has been echoed but is not confirmed yet, and
-    // whether a write has come after that echo, which the save left out.
-    bool saveEchoed = false;
+    QSet<quint8> unsaved;
+    // The driver whose save command has been echoed but is not confirmed
+    // yet (-1: none), and whether it has been written since that echo,
+    // which the save left out.
+    int saveEchoedBy = -1;
     bool writtenSinceSaveEcho = false;
 };
 

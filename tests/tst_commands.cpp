@@ -71,9 +71,11 @@ class TestCommands : public QObject
     Q_OBJECT
 
 private slots:
+    void cleanup();
     void buttonsSendOnlyWhatWasConfirmedOnAFreeLine();
     void commandLineSendsByName();
     void closingAsksToSaveWhatWasWritten();
+    void eachDriverWrittenIsSaved();
 
 private:
     void openWindow(MainWindow &window, const QStringList &simulatorOptions = {});
@@ -99,6 +101,12 @@ static QString logText(const QWidget &window)
     for (const LogLine &line : logLines(window))
         texts << line.text;
     return texts.join(QLatin1Char('\n'));
+}
+
+// A window that closed leaves the one serial port as it was.
+void TestCommands::cleanup()
+{
+    Serial::instance()->serialPort->close();
 }
 
 void TestCommands::openWindow(MainWindow &window, const QStringList &simulatorOptions)
@@ -325,6 +333,29 @@ void TestCommands::closingAsksToSaveWhatWasWritten()
     }
     QTRY_VERIFY(!window.isVisible());
     QCOMPARE(writesOf(QStringLiteral("write 0x0021 <- 1")), 3);
+}
+
+// On a bus the window may have moved on to another driver: the save goes to
+// the one that was written.
+void TestCommands::eachDriverWrittenIsSaved()
+{
+    WorkFolder work(commandMap);
+    folder = &work;
+    MainWindow window;
+    openWindow(window, {"--address", "1-2"});
+    MainWindowInspector::requestWrite(window, 1, ModbusMaster::instance()->writeCmd(1, 0x0010, 2500));
+    QTRY_COMPARE(writesOf(QStringLiteral("slave 1 write 0x0010 <- 2500")), 1);
+    QVERIFY(waitForRefreshDone(window, 5000));
+    window.findChild<QLineEdit *>("lineEdit_deviceAddr")->setText(QStringLiteral("2"));
+    QCOMPARE(MainWindowInspector::sessionSlave(window), quint8(2));
+    {
+        QuestionAnswer yes(QMessageBox::Yes);
+        QTest::mouseClick(window.findChild<QPushButton *>("pushButton_open"), Qt::LeftButton);
+        QVERIFY2(yes.text.contains(QStringLiteral("地址 1）")), qPrintable(yes.text));
+    }
+    QTRY_VERIFY(!portOpen());
+    QCOMPARE(writesOf(QStringLiteral("slave 1 command Save")), 1);
+    QCOMPARE(writesOf(QStringLiteral("slave 2 command")), 0);
 }
 
 QTEST_MAIN(TestCommands)

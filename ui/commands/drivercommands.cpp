@@ -94,14 +94,14 @@ void DriverCommands::ask(const DriverCommand &command)
         send(command);
 }
 
-bool DriverCommands::send(const DriverCommand &command)
+bool DriverCommands::send(const DriverCommand &command, quint8 slave)
 {
     if (!canSend()) {
         emit notice(portOpen ? tr("线路正忙，命令“%1”未发送").arg(command.name)
                              : tr("串口未打开，命令“%1”未发送").arg(command.name));
         return false;
     }
-    run->send(command, parts.store->writeFunction());
+    run->send(command, parts.store->writeFunction(), slave);
     showLineState();
     return true;
 }

@@ -39,9 +39,10 @@ public:
     const DriverCommand *saveCommand() const { return profile.saveCommand(); }
     bool isPortOpen() const { return portOpen; }
     bool canSend() const;
-    // Without asking: the user has said yes elsewhere. False, with a
-    // notice, when the line cannot take it now.
-    bool send(const DriverCommand &command);
+    // Without asking: the user has said yes elsewhere. To the driver at
+    // `slave` (0: the window's). False, with a notice, when the line cannot
+    // take it now.
+    bool send(const DriverCommand &command, quint8 slave = 0);
 
 public slots:
     // The port opened or closed.
