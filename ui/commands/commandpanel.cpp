@@ -4,7 +4,7 @@
 #include <QPushButton>
 
 CommandPanel::CommandPanel(QWidget *parent)
-    : QGroupBox(parent)
+    : QFrame(parent)
     , ui(new Ui::CommandPanel)
 {
     ui->setupUi(this);

@@ -1,7 +1,7 @@
 #ifndef COMMANDPANEL_H
 #define COMMANDPANEL_H
 
-#include <QGroupBox>
+#include <QFrame>
 #include <QList>
 
 #include "registermap/driverroles.h"
@@ -11,11 +11,11 @@ namespace Ui { class CommandPanel; }
 class QPushButton;
 QT_END_NAMESPACE
 
-// The 命令 group: a button for each command of the map, and the tick that
+// The 命令 row: a button for each command of the map, and the tick that
 // a command changing the driver's settings for good needs before each
 // send. Hidden when the map has no commands. Says which command was
 // pressed; sending is for its owner.
-class CommandPanel : public QGroupBox
+class CommandPanel : public QFrame
 {
     Q_OBJECT
 
