@@ -57,6 +57,9 @@ window="$(xdotool search --name '开闭环步进驱动器' | head -n 1)"
 registers=$(grep 'name:' "$root/RegisterInfo" | grep -vcE 'permission:[Ww],')
 all_read() { [ "$(simulator_reads)" -ge "$registers" ]; }
 wait_for 30 all_read || fail "the simulator served $(simulator_reads) reads"
+# The screen's height, so that every changed row is on it, whatever rows of
+# controls sit above the table.
+xdotool windowsize "$window" 1400 1000
 sleep 1
 lit=$(lamp_pixels)
 # Five rows of the sample map get values other than their defaults, each a

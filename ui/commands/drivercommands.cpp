@@ -10,7 +10,6 @@
 #include "util/hextext.h"
 
 #include <QMessageBox>
-#include <QPushButton>
 
 DriverCommands::DriverCommands(const DriverCommandsParts &parts)
     : QObject(parts.window)
