@@ -79,11 +79,12 @@ QList<quint16> BusWatch::dueReads(const BusDriver &driver) const
     return reads;
 }
 
-// One driver a tick, in turn; the next tick waits while a read of ours is
-// still out, so the watch never takes more than its share of the line.
+// One driver a tick, in turn, and only when the line is idle: the window's
+// refresh, a parameter run or a scan always go first, and a read of ours
+// still out holds the next one back.
 void BusWatch::readNext()
 {
-    if (outstanding > 0 || order.isEmpty() || !scheduler->isRunning())
+    if (outstanding > 0 || order.isEmpty() || !scheduler->isRunning() || scheduler->isBusy())
         return;
     nextDriver %= order.size();
     const int address = order.at(nextDriver++);

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QAction>
 
 #include "support/refreshwait.h"
 #include "support/simulator.h"
@@ -140,7 +141,13 @@ void TestBus::windowFollowsTheChosenDriver()
     QTest::mouseClick(window.findChild<QPushButton *>("pushButton_open"), Qt::LeftButton);
     QVERIFY(waitForRefreshDone(window, 15000));
 
+    // The View menu shows and hides the panel.
     auto *panel = window.findChild<BusPanel *>();
+    const bool shown = panel->isVisible();
+    panel->toggleViewAction()->trigger();
+    QCOMPARE(panel->isVisible(), !shown);
+    if (shown)
+        panel->toggleViewAction()->trigger();
     panel->findChild<QLineEdit *>("addressList")->setText(QStringLiteral("1-3"));
     QTest::mouseClick(panel->findChild<QPushButton *>("applyButton"), Qt::LeftButton);
     auto *drivers = panel->findChild<QTableWidget *>("driverTable");

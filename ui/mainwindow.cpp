@@ -29,6 +29,7 @@
 #include <QFileInfo>
 #include <QIcon>
 #include <QLabel>
+#include <QMenuBar>
 #include <QSerialPort>
 
 MainWindow::MainWindow(QWidget *parent)
@@ -127,7 +128,8 @@ void MainWindow::buildViews()
                                parameterSets, logView, ui->checkBox_continuous, ui->pushButton_dataRefresh,
                                ui->pushButton_saveParams, ui->pushButton_loadParams});
     connect(session, &PortSession::refused, this, &MainWindow::showRefusal);
-    auto *bus = new BusView({this, scheduler, store, ui->comboBox_port, ui->lineEdit_deviceAddr});
+    QMenu *viewMenu = menuBar()->addMenu(tr("视图(&V)"));
+    auto *bus = new BusView({this, scheduler, store, ui->comboBox_port, ui->lineEdit_deviceAddr, viewMenu});
     connect(session, &PortSession::driverFound, bus, [bus](int address) { bus->addDrivers({address}); });
     mapOpener = new MapOpener(store, this, windowTitle());
     mapOpener->setLine(session, portPanel, scheduler, logView);

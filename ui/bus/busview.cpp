@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMainWindow>
+#include <QMenu>
 
 BusView::BusView(const Parts &parts)
     : QObject(parts.window)
@@ -19,8 +20,9 @@ BusView::BusView(const Parts &parts)
     parts.window->resizeDocks({busPanel}, {170}, Qt::Vertical);
     watch->setMap(parts.store->rows());
     connect(parts.store, &RegisterStore::rowsReplaced, watch, [this] { watch->setMap(this->parts.store->rows()); });
-    busPanel->usePort(parts.port->currentText());
-    connect(parts.port, &QComboBox::currentTextChanged, busPanel, &BusPanel::usePort);
+    parts.viewMenu->addAction(busPanel->toggleViewAction());
+    usePort(parts.port->currentText());
+    connect(parts.port, &QComboBox::currentTextChanged, this, &BusView::usePort);
     busPanel->showCurrent(int(parts.store->slaveAddress()));
     connect(parts.address, &QLineEdit::textChanged, busPanel,
             [this](const QString &text) { busPanel->showCurrent(text.toInt()); });
@@ -32,4 +34,12 @@ BusView::BusView(const Parts &parts)
 void BusView::addDrivers(const QList<int> &addresses)
 {
     busPanel->addDrivers(addresses);
+    busPanel->show();
+}
+
+// One driver needs no panel: it stays out of the table's way.
+void BusView::usePort(const QString &port)
+{
+    busPanel->usePort(port);
+    busPanel->setVisible(!watch->drivers().isEmpty());
 }

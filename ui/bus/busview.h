@@ -8,11 +8,14 @@ class BusWatch;
 class QComboBox;
 class QLineEdit;
 class QMainWindow;
+class QMenu;
 class RegisterStore;
 class RequestScheduler;
 
 // The window's bus: the watch over every driver of the line and its panel,
-// docked at the window's bottom. Choosing a driver puts its address into the
+// docked at the window's bottom. The panel shows itself when the port has a
+// remembered list or a scan finds drivers; the View menu shows and hides
+// it. Choosing a driver puts its address into the
 // address field, so the table, editor, monitor and parameter sets follow
 // it as they follow a typed address.
 class BusView : public QObject
@@ -27,6 +30,8 @@ public:
         RegisterStore *store;
         QComboBox *port;
         QLineEdit *address;
+        // The panel's show/hide entry goes here.
+        QMenu *viewMenu;
     };
 
     explicit BusView(const Parts &parts);
@@ -36,6 +41,8 @@ public:
     void addDrivers(const QList<int> &addresses);
 
 private:
+    void usePort(const QString &port);
+
     Parts parts;
     BusWatch *watch;
     BusPanel *busPanel;
