@@ -47,7 +47,7 @@ int main(int argc, char *argv[])
     QStringList names;
     for (int i = 0; i < curves; ++i)
         names << QStringLiteral("Parameter %1 参数").arg(i);
-    plot.setCurves(names);
+    plot.setCurves(names, QStringList());
     QImage image(800, 400, QImage::Format_ARGB32_Premultiplied);
     QwtPlotRenderer renderer;
     repaintMs(plot, image, renderer);

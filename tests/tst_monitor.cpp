@@ -13,6 +13,8 @@
 #include <QMainWindow>
 #include <qwt_plot_canvas.h>
 #include <qwt_plot_curve.h>
+#include <qwt_legend.h>
+#include <qwt_legend_label.h>
 
 #include "ui/monitor/livemonitor.h"
 #include "registermap/registermap.h"
@@ -70,6 +72,7 @@ private slots:
     void dockPlotsAndRecordsTheWatchedRegisters();
     void curvesBreakWhereSamplesAreMissing();
     void typedValuesArePlottedAndRecordedInShownUnits();
+    void curvesOfEverySizeShowTheirShape();
 };
 
 void TestMonitor::recordsHeaderAndOneRowPerRefresh()
@@ -167,7 +170,7 @@ void TestMonitor::ringKeepsTheNewestPointsAndWindowsKeepPeaks()
 void TestMonitor::pausedPlotKeepsItsViewAndResumeCatchesUp()
 {
     TrendPlot plot;
-    plot.setCurves({QStringLiteral("Speed")});
+    plot.setCurves({QStringLiteral("Speed")}, {QString()});
     plot.setSpan(10);
     for (int t = 0; t <= 40; ++t)
         plot.addSample(0, t, t);
@@ -236,7 +239,7 @@ void TestMonitor::curvesBreakWhereSamplesAreMissing()
     plot.resize(640, 360);
     plot.show();
     QVERIFY(QTest::qWaitForWindowExposed(&plot));
-    plot.setCurves({QStringLiteral("Speed")});
+    plot.setCurves({QStringLiteral("Speed")}, {QString()});
     plot.setSpan(100);
     for (int t = 0; t <= 10; ++t)
         plot.addSample(0, t, 2000);
@@ -327,5 +330,54 @@ void TestMonitor::typedValuesArePlottedAndRecordedInShownUnits()
              qPrintable(readout));
 }
 
+// Two units get an axis each, named for its unit; a third unit, or the
+// user, puts every curve in its own range. A legend entry hides its curve,
+// which keeps recording, and the readout names units.
+void TestMonitor::curvesOfEverySizeShowTheirShape()
+{
+    TrendPlot plot;
+    plot.resize(800, 400);
+    plot.setCurves({"Bus", "Speed", "Target"}, {"V", "rpm", "rpm"});
+    const QwtPlotItemList curves = plot.itemList(QwtPlotItem::Rtti_PlotCurve);
+    auto axisOf = [&curves](int i) { return static_cast<QwtPlotCurve *>(curves.at(i))->yAxis(); };
+    QCOMPARE((QList<int>{axisOf(0), axisOf(1), axisOf(2)}),
+             (QList<int>{QwtPlot::yLeft, QwtPlot::yRight, QwtPlot::yRight}));
+    QVERIFY(plot.axisEnabled(QwtPlot::yRight) && !plot.ownRanges());
+    QCOMPARE(plot.axisTitle(QwtPlot::yLeft).text(), QStringLiteral("值 [V]"));
+    QCOMPARE(plot.axisTitle(QwtPlot::yRight).text(), QStringLiteral("值 [rpm]"));
+    QCOMPARE(curves.at(1)->title().text(), QStringLiteral("Speed [rpm]"));
+
+    plot.addSample(0, 1, 48.5);
+    plot.addSample(1, 1, -2500);
+    auto *legend = static_cast<QwtLegend *>(plot.legend());
+    auto *speedEntry = qobject_cast<QwtLegendLabel *>(legend->legendWidget(plot.itemToInfo(curves.at(1))));
+    QVERIFY(speedEntry && speedEntry->isChecked());
+    QTest::mouseClick(speedEntry, Qt::LeftButton);
+    QVERIFY(!curves.at(1)->isVisible() && curves.at(0)->isVisible());
+    plot.addSample(1, 2, 2500);
+    const QString readout = plot.readoutAt(2);
+    QVERIFY2(readout.contains(QStringLiteral("Bus: 48.5 V")) && readout.contains(QStringLiteral("Speed: 2500 rpm")),
+             qPrintable(readout));
+
+    plot.setCurves({"Bus", "Speed", "Position"}, {"V", "rpm", ""});
+    QVERIFY(plot.ownRanges() && !plot.axisEnabled(QwtPlot::yRight));
+    plot.addSample(2, 1, -300000);
+    plot.addSample(2, 2, -100000);
+    plot.addSample(2, 3, -200000);
+    plot.refreshView();
+    const QwtPlotCurve *position = static_cast<QwtPlotCurve *>(plot.itemList(QwtPlotItem::Rtti_PlotCurve).at(2));
+    QCOMPARE(position->dataSize(), size_t(3));
+    QCOMPARE((QList<double>{position->sample(0).y(), position->sample(1).y(), position->sample(2).y()}),
+             (QList<double>{0, 100, 50}));
+    QVERIFY(plot.readoutAt(3).contains(QStringLiteral("Position: -200000")));
+
+    plot.setCurves({"Bus"}, {"V"});
+    QVERIFY(!plot.ownRanges());
+    plot.setOwnRanges(true);
+    QVERIFY(plot.ownRanges());
+    QCOMPARE(plot.axisInterval(QwtPlot::yLeft).maxValue(), 100.0);
+}
+
 QTEST_MAIN(TestMonitor)
+
 #include "tst_monitor.moc"

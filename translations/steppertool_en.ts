@@ -5,7 +5,7 @@
     <name>AlarmBanner</name>
     <message>
         <source>驱动器报警：点击查看本次会话的报警记录</source>
-        <translation>The driver is in alarm: click to see this session's alarm history</translation>
+        <translation>The driver is in alarm: click to see this session&apos;s alarm history</translation>
     </message>
     <message>
         <source>报警记录…</source>
@@ -125,7 +125,7 @@
 地址列表“%1”无效：请输入 1..247 的地址或范围，如 1-4,7
 </source>
         <translation>
-Address list "%1" is not valid: give addresses 1..247 or ranges, e.g. 1-4,7
+Address list &quot;%1&quot; is not valid: give addresses 1..247 or ranges, e.g. 1-4,7
 </translation>
     </message>
     <message>
@@ -135,6 +135,21 @@ Address list "%1" is not valid: give addresses 1..247 or ranges, e.g. 1-4,7
     <message>
         <source>报警 %1：%2</source>
         <translation>Alarm %1: %2</translation>
+    </message>
+</context>
+<context>
+    <name>CommandPanel</name>
+    <message>
+        <source>命令：</source>
+        <translation>Commands:</translation>
+    </message>
+    <message>
+        <source>我知道这会改变驱动器的设置</source>
+        <translation>I know this changes the driver's settings</translation>
+    </message>
+    <message>
+        <source>标有 ⚠ 的命令会永久改变驱动器的设置；每次发送后需重新勾选</source>
+        <translation>Commands marked ⚠ change the driver's settings for good; tick again before each send</translation>
     </message>
 </context>
 <context>
@@ -289,7 +304,7 @@ The port was closed: open it and load the parameters again before writing</trans
     </message>
     <message>
         <source>驱动器身份不同</source>
-        <translation>The driver's identity differs</translation>
+        <translation>The driver&apos;s identity differs</translation>
     </message>
     <message>
         <source>文件：%1
@@ -312,6 +327,53 @@ Write anyway?</translation>
 站地址已改变：此比较属于原来的驱动器，请重新载入参数后再写入</source>
         <translation>
 The slave address has changed: this comparison belongs to the driver before; load the parameters again before writing</translation>
+    </message>
+</context>
+<context>
+    <name>DriverCommands</name>
+    <message>
+        <source>发送命令</source>
+        <translation>Send command</translation>
+    </message>
+    <message>
+        <source>发送命令“%1”？</source>
+        <translation>Send the command "%1"?</translation>
+    </message>
+    <message>
+        <source>%1
+寄存器 %2 ← %3
+将发送的帧：%4</source>
+        <translation>%1
+Register %2 ← %3
+Frame to be sent: %4</translation>
+    </message>
+    <message>
+        <source>线路正忙，命令“%1”未发送</source>
+        <translation>The line is busy; the command "%1" was not sent</translation>
+    </message>
+    <message>
+        <source>串口未打开，命令“%1”未发送</source>
+        <translation>The port is not open; the command "%1" was not sent</translation>
+    </message>
+    <message>
+        <source>命令“%1”已由驱动器确认</source>
+        <translation>The command "%1" was confirmed by the driver</translation>
+    </message>
+    <message>
+        <source>驱动器拒绝了命令“%1”（%2），未执行</source>
+        <translation>The driver refused the command "%1" (%2); it was not carried out</translation>
+    </message>
+    <message>
+        <source>命令“%1”未得到确认（%2），可能已执行</source>
+        <translation>The command "%1" was not confirmed (%2); it may have been carried out</translation>
+    </message>
+    <message>
+        <source>命令“%1”未得到确认：收到无人请求的应答（此地址可能有两台设备），可能已执行，也可能未执行</source>
+        <translation>The command "%1" was not confirmed: a reply came that no request asked for (two devices at this address?); it may or may not have been carried out</translation>
+    </message>
+    <message>
+        <source>命令“%1”未发送：串口已关闭</source>
+        <translation>The command "%1" was not sent: the port closed</translation>
     </message>
 </context>
 <context>
@@ -479,6 +541,10 @@ Recording stopped: %1
         <source>参数文件 %1 无法使用，未比较也未写入任何参数。</source>
         <translation>The parameter file %1 cannot be used; nothing was compared or written.</translation>
     </message>
+    <message>
+        <source>视图(&amp;V)</source>
+        <translation>&amp;View</translation>
+    </message>
 </context>
 <context>
     <name>ManualSendBox</name>
@@ -607,6 +673,14 @@ See the log for details</translation>
     <message>
         <source>录制已停止：%1</source>
         <translation>Recording stopped: %1</translation>
+    </message>
+    <message>
+        <source>各自缩放</source>
+        <translation>Own ranges</translation>
+    </message>
+    <message>
+        <source>每条曲线按自身的最小到最大值缩放（0–100 %），不同大小的数值可以一起看出变化</source>
+        <translation>Each curve scaled from its own lowest to highest value (0–100 %), so values of different sizes show their shape together</translation>
     </message>
 </context>
 <context>
@@ -740,7 +814,7 @@ See the log for details</translation>
     </message>
     <message>
         <source>identity 注释行“%1”无法读取</source>
-        <translation>identity comment line "%1" cannot be read</translation>
+        <translation>identity comment line &quot;%1&quot; cannot be read</translation>
     </message>
 </context>
 <context>
@@ -928,6 +1002,31 @@ This register cannot be written!
     <message>
         <source>加入曲线</source>
         <translation>Add to plot</translation>
+    </message>
+</context>
+<context>
+    <name>SaveBeforeLeave</name>
+    <message>
+        <source>保存到驱动器</source>
+        <translation>Save to the driver</translation>
+    </message>
+    <message>
+        <source>本次连接写入驱动器（地址 %1）的参数尚未存入其非易失存储器，断电后将丢失。
+先发送“%2”保存吗？</source>
+        <translation>Values written to the driver (address %1) in this session are not yet in its non-volatile memory and are lost at power-off.
+Send "%2" first to save them?</translation>
+    </message>
+    <message>
+        <source>是：保存，确认后再关闭；否：不保存，直接关闭；取消：不关闭</source>
+        <translation>Yes: save, and close once confirmed; No: close without saving; Cancel: do not close</translation>
+    </message>
+    <message>
+        <source>保存未得到确认，串口保持打开：请检查驱动器后重试</source>
+        <translation>The save was not confirmed, so the port stays open: check the driver and try again</translation>
+    </message>
+    <message>
+        <source>保存未得到确认</source>
+        <translation>The save was not confirmed</translation>
     </message>
 </context>
 <context>
@@ -1122,6 +1221,14 @@ Could not write the file: %1!
     <message>
         <source>%1: %2</source>
         <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>值 [%1]</source>
+        <translation>Value [%1]</translation>
+    </message>
+    <message>
+        <source>各曲线自身范围 (%)</source>
+        <translation>Each curve's own range (%)</translation>
     </message>
 </context>
 <context>

@@ -34,11 +34,28 @@ void MonitorDock::setWatched(const QList<RegisterInfo> &watchedRegisters, const 
     recordedOnly = recordedOnlyRegisters;
     recorder->setColumnCount(registers.size() + recordedOnly.size());
     QStringList names;
-    for (const RegisterInfo &info : registers)
+    QStringList units;
+    for (const RegisterInfo &info : registers) {
         names << info.name;
-    ui->plot->setCurves(names);
+        units << info.format.unit;
+    }
+    ui->plot->setCurves(names, units);
+    showOwnRanges();
     ui->recordButton->setEnabled(!registers.isEmpty());
     clock.start();
+}
+
+void MonitorDock::on_ownRangesBox_toggled(bool on)
+{
+    ui->plot->setOwnRanges(on);
+    showOwnRanges();
+}
+
+// More units than axes leave no choice: the box says so.
+void MonitorDock::showOwnRanges()
+{
+    const QSignalBlocker blocker(ui->ownRangesBox);
+    ui->ownRangesBox->setChecked(ui->plot->ownRanges());
 }
 
 void MonitorDock::addValue(int index, qint64 raw)

@@ -56,9 +56,11 @@ private slots:
     void on_pauseButton_toggled(bool paused);
     void on_spanBox_currentIndexChanged(int index);
     void on_recordButton_clicked();
+    void on_ownRangesBox_toggled(bool on);
 
 private:
     void showRecordingState(const QString &text);
+    void showOwnRanges();
     void onRecorderFailed(const QString &reason);
 
     Ui::MonitorDock *ui;

@@ -24,7 +24,7 @@ void RingSeries::setWindow(double from, double to)
     isReduced = last - first > 2 * windowSlices;
     if (isReduced) {
         reduce(first, last, from, to);
-        return;
+        return fitOwnRange();
     }
     firstPosition = ring.appended() - ring.size() + first;
     windowSize = last - first;
@@ -38,6 +38,25 @@ void RingSeries::setWindow(double from, double to)
     d_boundingRect = windowSize == 0 ? QRectF(0, 0, -1, -1)
                                      : QRectF(QPointF(ring.at(first).x(), low),
                                               QPointF(ring.at(last - 1).x(), high));
+    fitOwnRange();
+}
+
+// A flat curve sits in the middle of its range.
+void RingSeries::fitOwnRange()
+{
+    // An empty window has a rectangle of negative size.
+    if (!ownRange || d_boundingRect.height() < 0)
+        return;
+    rangeLow = d_boundingRect.top();
+    rangeFactor = d_boundingRect.height() > 0 ? 100 / d_boundingRect.height() : 0;
+    d_boundingRect = QRectF(d_boundingRect.left(), 0, d_boundingRect.width(), 100);
+}
+
+QPointF RingSeries::shown(const QPointF &point) const
+{
+    if (!ownRange)
+        return point;
+    return QPointF(point.x(), rangeFactor > 0 ? (point.y() - rangeLow) * rangeFactor : 50);
 }
 
 // Keeps the lowest and the highest point of each slice, in the order they
@@ -113,12 +132,12 @@ size_t RingSeries::size() const
 QPointF RingSeries::sample(size_t i) const
 {
     if (isReduced)
-        return reduced.at(int(i));
+        return shown(reduced.at(int(i)));
     // A window shown while paused for longer than the ring holds reads the
     // oldest point left instead of one that is gone.
     const qint64 oldest = ring.appended() - ring.size();
     const qint64 index = qBound<qint64>(0, firstPosition + qint64(i) - oldest, ring.size() - 1);
-    return ring.at(int(index));
+    return shown(ring.at(int(index)));
 }
 
 QRectF RingSeries::boundingRect() const

@@ -18,6 +18,10 @@ public:
     // Chooses the points to draw from now on; the bounding rectangle
     // follows them, so autoscale fits the window and not the whole ring.
     void setWindow(double from, double to);
+    // Each curve in its own range: values map to 0..100 % of the window's
+    // lowest..highest value, so curves of any size show their shape
+    // together. Applies from the next setWindow().
+    void setOwnRange(bool on) { ownRange = on; }
 
     size_t size() const override;
     QPointF sample(size_t i) const override;
@@ -25,10 +29,15 @@ public:
 
 private:
     void reduce(int first, int last, double from, double to);
+    void fitOwnRange();
+    QPointF shown(const QPointF &point) const;
     void keepExtremes(const QPointF &point, qint64 position);
     void keepSlice();
 
     const SampleRing &ring;
+    bool ownRange = false;
+    double rangeLow = 0;
+    double rangeFactor = 1;
     // The window read in place: its first point as a count of points ever
     // appended, so newer points arriving while paused do not shift it.
     qint64 firstPosition = 0;

@@ -4,6 +4,7 @@
 #include "monitor/samplering.h"
 
 #include <qwt_legend.h>
+#include <qwt_legend_label.h>
 #include <qwt_picker_machine.h>
 #include <qwt_plot_canvas.h>
 #include <qwt_plot_curve.h>
@@ -101,8 +102,14 @@ TrendPlot::TrendPlot(QWidget *parent) : QwtPlot(parent)
     setCanvasBackground(Qt::white);
     setAxisTitle(xBottom, tr("时间 (s)"));
     setAxisTitle(yLeft, tr("值"));
-    // Beside the curves, not under them: a laptop has width to spare, not height.
-    insertLegend(new QwtLegend, RightLegend);
+    // Beside the curves, not under them: a laptop has width to spare, not
+    // height. A click on an entry hides or shows its curve.
+    auto *legend = new QwtLegend;
+    legend->setDefaultItemMode(QwtLegendData::Checkable);
+    insertLegend(legend, RightLegend);
+    connect(legend, &QwtLegend::checked, this, [this](const QVariant &info, bool on) {
+        setCurveShown(itemList(QwtPlotItem::Rtti_PlotCurve).indexOf(infoToItem(info)), on);
+    });
     auto *grid = new QwtPlotGrid;
     grid->setMajorPen(QColor(225, 225, 225), 0, Qt::DotLine);
     grid->attach(this);
@@ -134,7 +141,7 @@ TrendPlot::~TrendPlot()
     detachItems(QwtPlotItem::Rtti_PlotCurve, true);
 }
 
-void TrendPlot::setCurves(const QStringList &curveNames)
+void TrendPlot::setCurves(const QStringList &curveNames, const QStringList &curveUnits)
 {
     detachItems(QwtPlotItem::Rtti_PlotCurve, true);
     rings.clear();
@@ -142,14 +149,73 @@ void TrendPlot::setCurves(const QStringList &curveNames)
     series.clear();
     pausedAt = 0;
     names = curveNames;
+    units = curveUnits;
+    unitGroups.clear();
     for (int i = 0; i < names.size(); ++i) {
+        const QString unit = units.value(i);
+        if (!unitGroups.contains(unit))
+            unitGroups << unit;
         rings.push_back(std::make_unique<SampleRing>(ringCapacity));
         breaks.push_back(std::make_unique<QVector<double>>());
-        auto *curve = new BrokenCurve(names.at(i), *breaks.back());
+        const QString title = unit.isEmpty() ? names.at(i) : QStringLiteral("%1 [%2]").arg(names.at(i), unit);
+        auto *curve = new BrokenCurve(title, *breaks.back());
         curve->setPen(curveColours[i % std::size(curveColours)], 1);
         series.append(new RingSeries(*rings.back()));
         curve->setData(series.last());
         curve->attach(this);
+        if (auto *label = qobject_cast<QwtLegendLabel *>(
+                static_cast<QwtLegend *>(legend())->legendWidget(itemToInfo(curve))))
+            label->setChecked(true);
+    }
+    placeCurves();
+    // The legend's new entries change the height the plot needs.
+    updateGeometry();
+}
+
+void TrendPlot::setOwnRanges(bool on)
+{
+    ownRangesAsked = on;
+    placeCurves();
+}
+
+bool TrendPlot::ownRanges() const
+{
+    return ownRangesAsked || unitGroups.size() > 2;
+}
+
+void TrendPlot::setCurveShown(int curve, bool shown)
+{
+    const QwtPlotItemList items = itemList(QwtPlotItem::Rtti_PlotCurve);
+    if (curve < 0 || curve >= items.size())
+        return;
+    items.at(curve)->setVisible(shown);
+    replot();
+}
+
+QString TrendPlot::unitAxisTitle(const QString &unit) const
+{
+    return unit.isEmpty() ? tr("值") : tr("值 [%1]").arg(unit);
+}
+
+// Each unit its own axis, or every curve in its own range on the left one.
+void TrendPlot::placeCurves()
+{
+    const bool own = ownRanges();
+    const QwtPlotItemList items = itemList(QwtPlotItem::Rtti_PlotCurve);
+    for (int i = 0; i < items.size(); ++i) {
+        series.at(i)->setOwnRange(own);
+        const bool right = !own && unitGroups.indexOf(units.value(i)) == 1;
+        static_cast<QwtPlotCurve *>(items.at(i))->setYAxis(right ? yRight : yLeft);
+    }
+    enableAxis(yRight, !own && unitGroups.size() == 2);
+    if (own) {
+        setAxisScale(yLeft, 0, 100);
+        setAxisTitle(yLeft, tr("各曲线自身范围 (%)"));
+    } else {
+        setAxisAutoScale(yLeft);
+        setAxisAutoScale(yRight);
+        setAxisTitle(yLeft, unitAxisTitle(unitGroups.value(0)));
+        setAxisTitle(yRight, unitAxisTitle(unitGroups.value(1)));
     }
     refreshView();
     // The legend's new entries change the height the plot needs.
@@ -243,8 +309,9 @@ QString TrendPlot::readoutAt(double seconds) const
         int index = ring.firstAtOrAfter(seconds);
         if (index == ring.size() || ring.at(index).x() > seconds)
             --index;
+        const QString unit = units.value(i).isEmpty() ? QString() : QLatin1Char(' ') + units.value(i);
         lines << (index < 0 ? tr("%1: —").arg(names.at(i))
-                            : tr("%1: %2").arg(names.at(i)).arg(ring.at(index).y()));
+                            : tr("%1: %2").arg(names.at(i)).arg(QString::number(ring.at(index).y()) + unit));
     }
     return lines.join(QLatin1Char('\n'));
 }

@@ -33,8 +33,17 @@ public:
     explicit TrendPlot(QWidget *parent = nullptr);
     ~TrendPlot() override;
 
-    // Replaces the curves, one per name, all empty.
-    void setCurves(const QStringList &names);
+    // Replaces the curves, one per name with its unit (empty for none), all
+    // empty. Curves of one unit share a value axis: the first unit's the
+    // left one, the second's the right one. With more units, or when asked,
+    // each curve is scaled to its own range.
+    void setCurves(const QStringList &names, const QStringList &units);
+    void setOwnRanges(bool on);
+    // Whether each curve is scaled to its own range, as asked or because
+    // there are more units than axes.
+    bool ownRanges() const;
+    // A curve hidden from the view keeps its samples.
+    void setCurveShown(int curve, bool shown);
     void addSample(int curve, double seconds, double value);
     // Samples are missing at that time: the curve is not drawn across it,
     // so no value seems to have moved while nothing was read.
@@ -49,7 +58,8 @@ public:
 
     // Moves the view to the newest samples and redraws now.
     void refreshView();
-    // The time and each curve's latest value at or before it, one per line.
+    // The time and each curve's latest value at or before it with its unit,
+    // one per line; real values also when curves show their own ranges.
     QString readoutAt(double seconds) const;
 
 protected:
@@ -58,12 +68,18 @@ protected:
 private:
     void scheduleRefresh();
     double newestTime() const;
+    void placeCurves();
+    QString unitAxisTitle(const QString &unit) const;
 
     std::vector<std::unique_ptr<SampleRing>> rings;
     // Per curve, the times of its breaks, oldest first.
     std::vector<std::unique_ptr<QVector<double>>> breaks;
     QVector<RingSeries *> series;
     QStringList names;
+    QStringList units;
+    // Distinct units in the order of their first curve.
+    QStringList unitGroups;
+    bool ownRangesAsked = false;
     QTimer refreshTimer;
     double spanSeconds = 60;
     bool paused = false;
