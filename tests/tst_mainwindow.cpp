@@ -100,7 +100,7 @@ void TestMainWindow::formKeepsItsShape()
     WorkFolder folder{QByteArray(sampleMap)};
     MainWindow window;
     auto *table = window.findChild<QTableWidget *>("tableWidget");
-    const QStringList headers = {"地址(HEX)", "值(DEC)", "参考范围", "权限", "名称", "备注"};
+    const QStringList headers = {"地址(HEX)", "值", "参考范围", "权限", "名称", "备注"};
     QCOMPARE(table->columnCount(), 6);
     for (int column = 0; column < 6; ++column)
         QCOMPARE(table->horizontalHeaderItem(column)->text(), headers.at(column));

@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <QMainWindow>
+#include <QMenu>
 #include <qwt_plot_canvas.h>
 #include <qwt_plot_curve.h>
 #include <qwt_legend.h>
@@ -263,11 +264,18 @@ void TestMonitor::curvesBreakWhereSamplesAreMissing()
     // Through the monitor as the window feeds it: the second register
     // misses the third refresh, then refreshes stop.
     QMainWindow window;
-    LiveMonitor monitor(&window);
+    QMenu viewMenu;
+    LiveMonitor monitor(&window, &viewMenu);
     monitor.toggleRows({0, 1}, {watchedRegister(0x10, QStringLiteral("A")), watchedRegister(0x11, QStringLiteral("B"))});
     window.resize(900, 700);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
+    // Closed with its ✕, the dock comes back from the View menu.
+    auto *dock = window.findChild<MonitorDock *>();
+    dock->close();
+    QVERIFY(!dock->isVisible() && viewMenu.actions().size() == 1);
+    viewMenu.actions().first()->trigger();
+    QVERIFY(dock->isVisible());
     auto *docked = window.findChild<TrendPlot *>();
     // Wide enough that slow waits on a loaded machine keep the first refresh in view.
     docked->setSpan(6);

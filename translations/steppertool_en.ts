@@ -2,6 +2,17 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_US">
 <context>
+    <name>AboutBox</name>
+    <message>
+        <source>&lt;h3&gt;步进驱动器调试工具 %1&lt;/h3&gt;&lt;p&gt;开环与闭环步进电机驱动器的 Modbus RTU 调试工具。&lt;/p&gt;&lt;p&gt;版权所有 2026 Stepper driver tool developers。保留所有权利；未授予复制、修改或再发布的许可。&lt;/p&gt;&lt;p&gt;使用 Qt %2（编译时 %3）、Qwt 和 libmodbus，它们各有自己的许可。&lt;/p&gt;</source>
+        <translation>&lt;h3&gt;Stepper driver tool %1&lt;/h3&gt;&lt;p&gt;A Modbus RTU tool for open- and closed-loop stepper-motor drivers.&lt;/p&gt;&lt;p&gt;Copyright 2026 Stepper driver tool developers. All rights reserved; no licence to copy, modify or redistribute it has been granted.&lt;/p&gt;&lt;p&gt;Uses Qt %2 (built with %3), Qwt and libmodbus, each under its own licence.&lt;/p&gt;</translation>
+    </message>
+    <message>
+        <source>关于</source>
+        <translation>About</translation>
+    </message>
+</context>
+<context>
     <name>AlarmBanner</name>
     <message>
         <source>驱动器报警：点击查看本次会话的报警记录</source>
@@ -145,11 +156,11 @@ Address list &quot;%1&quot; is not valid: give addresses 1..247 or ranges, e.g. 
     </message>
     <message>
         <source>我知道这会改变驱动器的设置</source>
-        <translation>I know this changes the driver's settings</translation>
+        <translation>I know this changes the driver&apos;s settings</translation>
     </message>
     <message>
         <source>标有 ⚠ 的命令会永久改变驱动器的设置；每次发送后需重新勾选</source>
-        <translation>Commands marked ⚠ change the driver's settings for good; tick again before each send</translation>
+        <translation>Commands marked ⚠ change the driver&apos;s settings for good; tick again before each send</translation>
     </message>
 </context>
 <context>
@@ -337,7 +348,7 @@ The slave address has changed: this comparison belongs to the driver before; loa
     </message>
     <message>
         <source>发送命令“%1”？</source>
-        <translation>Send the command "%1"?</translation>
+        <translation>Send the command &quot;%1&quot;?</translation>
     </message>
     <message>
         <source>%1
@@ -349,31 +360,31 @@ Frame to be sent: %4</translation>
     </message>
     <message>
         <source>线路正忙，命令“%1”未发送</source>
-        <translation>The line is busy; the command "%1" was not sent</translation>
+        <translation>The line is busy; the command &quot;%1&quot; was not sent</translation>
     </message>
     <message>
         <source>串口未打开，命令“%1”未发送</source>
-        <translation>The port is not open; the command "%1" was not sent</translation>
+        <translation>The port is not open; the command &quot;%1&quot; was not sent</translation>
     </message>
     <message>
         <source>命令“%1”已由驱动器确认</source>
-        <translation>The command "%1" was confirmed by the driver</translation>
+        <translation>The command &quot;%1&quot; was confirmed by the driver</translation>
     </message>
     <message>
         <source>驱动器拒绝了命令“%1”（%2），未执行</source>
-        <translation>The driver refused the command "%1" (%2); it was not carried out</translation>
+        <translation>The driver refused the command &quot;%1&quot; (%2); it was not carried out</translation>
     </message>
     <message>
         <source>命令“%1”未得到确认（%2），可能已执行</source>
-        <translation>The command "%1" was not confirmed (%2); it may have been carried out</translation>
+        <translation>The command &quot;%1&quot; was not confirmed (%2); it may have been carried out</translation>
     </message>
     <message>
         <source>命令“%1”未得到确认：收到无人请求的应答（此地址可能有两台设备），可能已执行，也可能未执行</source>
-        <translation>The command "%1" was not confirmed: a reply came that no request asked for (two devices at this address?); it may or may not have been carried out</translation>
+        <translation>The command &quot;%1&quot; was not confirmed: a reply came that no request asked for (two devices at this address?); it may or may not have been carried out</translation>
     </message>
     <message>
         <source>命令“%1”未发送：串口已关闭</source>
-        <translation>The command "%1" was not sent: the port closed</translation>
+        <translation>The command &quot;%1&quot; was not sent: the port closed</translation>
     </message>
 </context>
 <context>
@@ -440,10 +451,6 @@ Frame to be sent: %4</translation>
     <message>
         <source>地址(HEX)</source>
         <translation>Address (hex)</translation>
-    </message>
-    <message>
-        <source>值(DEC)</source>
-        <translation>Value (dec)</translation>
     </message>
     <message>
         <source>指示灯：蓝色 = 数值已变化；深灰 = 数值未变；红色 = 写入尚未确认；琥珀色 = 上次读取超时或被拒绝</source>
@@ -544,6 +551,26 @@ Recording stopped: %1
     <message>
         <source>视图(&amp;V)</source>
         <translation>&amp;View</translation>
+    </message>
+    <message>
+        <source>读取全部 (F5)</source>
+        <translation>Read all (F5)</translation>
+    </message>
+    <message>
+        <source>值</source>
+        <translation>Value</translation>
+    </message>
+    <message>
+        <source>帮助(&amp;H)</source>
+        <translation>&amp;Help</translation>
+    </message>
+    <message>
+        <source>关于(&amp;A)…</source>
+        <translation>&amp;About…</translation>
+    </message>
+    <message>
+        <source>打开或关闭串口 (Ctrl+K)</source>
+        <translation>Open or close the port (Ctrl+K)</translation>
     </message>
 </context>
 <context>
@@ -1014,7 +1041,7 @@ This register cannot be written!
         <source>本次连接写入驱动器（地址 %1）的参数尚未存入其非易失存储器，断电后将丢失。
 先发送“%2”保存吗？</source>
         <translation>Values written to the driver (address %1) in this session are not yet in its non-volatile memory and are lost at power-off.
-Send "%2" first to save them?</translation>
+Send &quot;%2&quot; first to save them?</translation>
     </message>
     <message>
         <source>是：保存，确认后再关闭；否：不保存，直接关闭；取消：不关闭</source>
@@ -1228,7 +1255,7 @@ Could not write the file: %1!
     </message>
     <message>
         <source>各曲线自身范围 (%)</source>
-        <translation>Each curve's own range (%)</translation>
+        <translation>Each curve&apos;s own range (%)</translation>
     </message>
 </context>
 <context>

@@ -6,6 +6,7 @@
 #include "ui/alarm/driverwatchviews.h"
 #include "ui/problemlist.h"
 #include "ui/toast.h"
+#include "ui/aboutbox.h"
 #include "ui/bus/busview.h"
 #include "ui/commands/commandpanel.h"
 #include "ui/commands/drivercommands.h"
@@ -104,7 +105,9 @@ void MainWindow::buildViews()
     setWindowIcon(QIcon(QStringLiteral(":/new/prefix1/picture/mainlog.png")));
     valueEditWin.hide();
 
-    liveMonitor = new LiveMonitor(this);
+    QMenu *viewMenu = menuBar()->addMenu(tr("视图(&V)"));
+    menuBar()->addMenu(tr("帮助(&H)"))->addAction(tr("关于(&A)…"), this, [this] { showAboutBox(this); });
+    liveMonitor = new LiveMonitor(this, viewMenu);
     connect(liveMonitor, &LiveMonitor::recordingFailed, this,
             [this](const QString &reason) { showRefusal(tr("\n录制已停止 : %1\n").arg(reason)); });
     logView = new TrafficLogView(ui->textBrowser_show, ui->checkBox_2);
@@ -128,7 +131,6 @@ void MainWindow::buildViews()
                                parameterSets, logView, ui->checkBox_continuous, ui->pushButton_dataRefresh,
                                ui->pushButton_saveParams, ui->pushButton_loadParams});
     connect(session, &PortSession::refused, this, &MainWindow::showRefusal);
-    QMenu *viewMenu = menuBar()->addMenu(tr("视图(&V)"));
     auto *bus = new BusView({this, scheduler, store, ui->comboBox_port, ui->lineEdit_deviceAddr, viewMenu});
     connect(session, &PortSession::driverFound, bus, [bus](int address) { bus->addDrivers({address}); });
     mapOpener = new MapOpener(store, this, windowTitle());
@@ -136,6 +138,11 @@ void MainWindow::buildViews()
     connect(mapOpener, &MapOpener::refused, this, &MainWindow::showRefusal);
     new DriverWatchViews({this, ui->verticalLayout_3, ui->tableWidget, store, session, logView});
     ui->checkBox_2->setChecked(true);
+    // Read all and the port's open/close have keys; the caption beside the
+    // icon names the first.
+    ui->pushButton_dataRefresh->setShortcut(QKeySequence(Qt::Key_F5));
+    ui->pushButton_open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_K));
+    ui->pushButton_open->setToolTip(tr("打开或关闭串口 (Ctrl+K)"));
 }
 
 // The map's commands sit under the parameter buttons; they and the save

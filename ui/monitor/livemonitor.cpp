@@ -5,6 +5,7 @@
 #include "registermap/driverroles.h"
 
 #include <QMainWindow>
+#include <QMenu>
 #include <algorithm>
 
 namespace {
@@ -22,9 +23,10 @@ int recordedAlarmRow(const QList<RegisterInfo> &registers, const QList<int> &wat
 
 } // namespace
 
-LiveMonitor::LiveMonitor(QMainWindow *window)
+LiveMonitor::LiveMonitor(QMainWindow *window, QMenu *viewMenu)
     : QObject(window)
     , window(window)
+    , viewMenu(viewMenu)
 {
 }
 
@@ -36,6 +38,9 @@ MonitorDock *LiveMonitor::shownDock()
         dock = new MonitorDock(window);
         dock->setObjectName(QStringLiteral("monitorDock"));
         window->addDockWidget(Qt::BottomDockWidgetArea, dock);
+        // Closed with its ✕, the trend comes back from the View menu; what
+        // is refreshed stays as it was.
+        viewMenu->addAction(dock->toggleViewAction());
         connect(dock, &MonitorDock::recordingFailed, this, &LiveMonitor::recordingFailed);
     }
     return dock;

@@ -9,6 +9,7 @@
 
 class MonitorDock;
 class QMainWindow;
+class QMenu;
 
 // Which table rows are watched, and the dock that plots and records them:
 // the window reports each value that arrives and each refresh that ends,
@@ -18,7 +19,8 @@ class LiveMonitor : public QObject
     Q_OBJECT
 
 public:
-    explicit LiveMonitor(QMainWindow *window);
+    // The trend dock's show/hide entry goes into `viewMenu`.
+    LiveMonitor(QMainWindow *window, QMenu *viewMenu);
 
     // Adds the rows not yet watched, or, when all of them are, removes them.
     void toggleRows(const QList<int> &rows, const QList<RegisterInfo> &registers);
@@ -43,6 +45,7 @@ private:
     MonitorDock *shownDock();
 
     QMainWindow *window;
+    QMenu *viewMenu;
     MonitorDock *dock = nullptr;
     QList<int> rows;
     QSet<int> answeredRows;
