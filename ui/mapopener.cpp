@@ -107,7 +107,10 @@ void MapOpener::reportProblems(const QString &fileName, const RegisterMap &map)
 
 void MapOpener::askForFile()
 {
-    const QString fileName = QFileDialog::getOpenFileName(window, tr("打开映射"), lastFolder(QStringLiteral("map")));
+    // The map in use is the likeliest neighbour of the next one.
+    const QFileInfo current(store->fileName());
+    const QString folder = current.exists() ? current.absolutePath() : lastFolder(QStringLiteral("map"));
+    const QString fileName = QFileDialog::getOpenFileName(window, tr("打开映射"), folder);
     if (fileName.isEmpty())
         return;
     rememberFolder(QStringLiteral("map"), fileName);
