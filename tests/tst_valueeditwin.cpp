@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -146,6 +147,7 @@ private slots:
     void stateChoiceAndBitTicks();
     void typedBitNamesKeepTheUnnamedBits();
     void writeFunction16ForSingleRegisters();
+    void refusalSaysWhyAndEditorFitsEachRegister();
 };
 
 void TestValueEditWin::construction()
@@ -675,6 +677,40 @@ void TestValueEditWin::writeFunction16ForSingleRegisters()
     QSignalSpy written(&window, &ValueEditWin::writeCurrentValue);
     QTest::mouseClick(form.write, Qt::LeftButton);
     QCOMPARE(writtenFrame(written), QByteArray("011000100001020064"));
+}
+
+// A refused value says why and leaves no stale hexadecimal claim behind;
+// a bits editor opened after a plain one shows its ticks, whole.
+void TestValueEditWin::refusalSaysWhyAndEditorFitsEachRegister()
+{
+    ValueEditWin window;
+    Form form(window);
+    window.showRegister(typedRegister(QStringLiteral("type:s16,scale:0.5,unit:°"), QStringLiteral("0xFFA6"),
+                                      QStringLiteral("-100~100")),
+                        0, 1);
+    QCOMPARE(form.hex->text(), QStringLiteral("0xFFA6"));
+    retype(form.dec, QStringLiteral("-45.3"));
+    QCOMPARE(form.dec->styleSheet(), redBorder);
+    QCOMPARE(form.dec->toolTip(), QStringLiteral("须为 0.5 ° 的整数倍"));
+    QCOMPARE(form.hex->text(), QString());
+    retype(form.dec, QStringLiteral("-45.5"));
+    QCOMPARE(form.dec->toolTip(), QString());
+    QCOMPARE(form.hex->text(), QStringLiteral("0xFFA5"));
+
+    window.showRegister(runCurrent(), 0, 1);
+    const QSize plain = window.size();
+    window.showRegister(typedRegister(QStringLiteral("bits:0=a;1=b;2=c;3=d;4=e;5=f;6=g;7=h;8=i;9=j"),
+                                      QStringLiteral("0x0003")),
+                        0, 1);
+    auto *bits = window.findChild<QGroupBox *>(QStringLiteral("groupBox_bits"));
+    const QList<QCheckBox *> ticks = bits->findChildren<QCheckBox *>();
+    QCOMPARE(ticks.size(), 10);
+    QVERIFY(bits->isVisible());
+    for (QCheckBox *tick : ticks)
+        QVERIFY2(bits->rect().contains(tick->geometry()) && tick->isVisible(), qPrintable(tick->text()));
+    QVERIFY(window.height() > plain.height());
+    window.showRegister(runCurrent(), 0, 1);
+    QCOMPARE(window.size(), plain);
 }
 
 QTEST_MAIN(TestValueEditWin)

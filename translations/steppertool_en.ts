@@ -1300,5 +1300,25 @@ Could not write the file: %1!
         <source>超出范围</source>
         <translation>Out of range</translation>
     </message>
+    <message>
+        <source>须为 %1 的整数倍</source>
+        <translation>must be a multiple of %1</translation>
+    </message>
+    <message>
+        <source>超出类型范围 %1 … %2</source>
+        <translation>outside the type's range %1 … %2</translation>
+    </message>
+    <message>
+        <source>请输入数值</source>
+        <translation>enter a value</translation>
+    </message>
+    <message>
+        <source>不是数值</source>
+        <translation>not a number</translation>
+    </message>
+    <message>
+        <source>不是数值，也不是状态或位的名称</source>
+        <translation>not a number, nor a state or bit name</translation>
+    </message>
 </context>
 </TS>

@@ -89,6 +89,7 @@ void ValueEditWin::showRegister(const RegisterInfo &info, int row, quint8 slave)
     // A refusal belongs to the register it was made for.
     ui->lineEdit_dec->setStyleSheet(QString());
     ui->lineEdit_hex->setStyleSheet(QString());
+    ui->lineEdit_dec->setToolTip(QString());
     setWindowTitle(info.name);
     ui->label_indexs->setText(info.addressText);
     const QString unit = info.format.unit;
@@ -208,10 +209,13 @@ void ValueEditWin::on_lineEdit_dec_editingFinished()
         showRangeColour(text);
         return;
     }
-    // A value the type or the scale cannot hold is refused at once.
+    // A value the type or the scale cannot hold is refused at once, with
+    // its reason; the hexadecimal field no longer claims a value.
     qint64 raw = 0;
     if (!decimalRaw(text, &raw)) {
         ui->lineEdit_dec->setStyleSheet(refusedValueStyle);
+        ui->lineEdit_dec->setToolTip(refusalReason(text));
+        ui->lineEdit_hex->clear();
         return;
     }
     qint64 shownInHex = 0;
@@ -352,8 +356,27 @@ bool ValueEditWin::confirmOutOfRange(qint64 raw)
 void ValueEditWin::clearRefusalIfValid(const QString &text)
 {
     qint64 raw = 0;
-    if (decimalRaw(text, &raw))
+    if (decimalRaw(text, &raw)) {
         ui->lineEdit_dec->setStyleSheet(QString());
+        ui->lineEdit_dec->setToolTip(QString());
+    }
+}
+
+// Why a typed value is refused: "须为 0.5 ° 的整数倍".
+QString ValueEditWin::refusalReason(const QString &text) const
+{
+    const RegisterFormat &format = registerInfo.format;
+    switch (value().parse(text, rowRaw(registerInfo)).error) {
+    case RegisterValue::InputError::NotExact:
+        return tr("须为 %1 的整数倍").arg((value().numberText(1) + QLatin1Char(' ') + format.unit).trimmed());
+    case RegisterValue::InputError::OutOfType:
+        return tr("超出类型范围 %1 … %2").arg(value().numberText(format.minRaw()), value().numberText(format.maxRaw()));
+    case RegisterValue::InputError::Empty:
+        return tr("请输入数值");
+    default:
+        return format.states.isEmpty() && format.bitNames.isEmpty() ? tr("不是数值")
+                                                                    : tr("不是数值，也不是状态或位的名称");
+    }
 }
 
 void ValueEditWin::clearHexRefusalIfValid(const QString &text)

@@ -55,6 +55,7 @@ private:
     void showRangeColour(const QString &text);
     bool confirmOutOfRange(qint64 raw);
     void clearRefusalIfValid(const QString &text);
+    QString refusalReason(const QString &text) const;
     void clearHexRefusalIfValid(const QString &text);
 
     Ui::ValueEditWin *ui;
