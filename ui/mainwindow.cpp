@@ -6,6 +6,7 @@
 #include "ui/alarm/driverwatchviews.h"
 #include "ui/problemlist.h"
 #include "ui/toast.h"
+#include "ui/bus/buspanel.h"
 #include "ui/bus/busview.h"
 #include "ui/log/manualsendbox.h"
 #include "ui/log/trafficlogview.h"
@@ -124,6 +125,7 @@ void MainWindow::buildViews()
     QMenu *viewMenu = menuBar()->addMenu(tr("视图(&V)"));
     auto *bus = new BusView({this, scheduler, store, ui->comboBox_port, ui->lineEdit_deviceAddr, viewMenu});
     connect(session, &PortSession::driverFound, bus, [bus](int address) { bus->addDrivers({address}); });
+    parameterSets->setSelection([bus] { return bus->panel()->selectedDrivers(); });
     mapOpener = new MapOpener(store, this, windowTitle());
     mapOpener->setLine(session, portPanel, scheduler, logView);
     connect(mapOpener, &MapOpener::refused, this, &MainWindow::showRefusal);
