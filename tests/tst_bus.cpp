@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSerialPort>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QAction>
@@ -16,6 +17,7 @@
 #include "support/simulator.h"
 #include "support/toolprocess.h"
 #include "support/workfolder.h"
+#include "serial/serial.h"
 #include "ui/bus/buspanel.h"
 #include "ui/mainwindow.h"
 #include "ui/paramsets/busbatchdialog.h"
@@ -28,6 +30,7 @@ class TestBus : public QObject
 
 private slots:
     void initTestCase();
+    void cleanup();
     void commandLineWorksDriverByDriver();
     void windowFollowsTheChosenDriver();
     void windowWorksOverSelectedDrivers();
@@ -40,6 +43,13 @@ void TestBus::initTestCase()
 {
     qputenv("HOME", home.path().toLocal8Bit());
     qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/data")).toLocal8Bit());
+}
+
+// The line is one for the whole program: a window's test leaves it closed
+// for the next.
+void TestBus::cleanup()
+{
+    Serial::instance()->serialPort->close();
 }
 
 // Each driver's values land in its own file, named by its address, model
