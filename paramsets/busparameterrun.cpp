@@ -63,6 +63,7 @@ void BusParameterRun::startNext()
         for (int address : qAsConst(waiting)) {
             BusDriverResult notBegun;
             notBegun.address = address;
+            notBegun.restore = restoring;
             results.append(notBegun);
             emit driverFinished(notBegun);
         }
@@ -72,6 +73,7 @@ void BusParameterRun::startNext()
     }
     current = BusDriverResult();
     current.address = waiting.takeFirst();
+    current.restore = restoring;
     writes.clear();
     emit driverStarted(results.size(), count, current.address);
     const quint8 own = scheduler->slaveAddress();

@@ -27,6 +27,7 @@ struct BusDriverResult
     };
 
     int address = 0;
+    bool restore = false;
     End end = End::NotBegun;
     // The backup's file, or the undo file saved before the first write.
     QString path;

@@ -99,6 +99,7 @@ QString BusBatchDialog::resultText(const BusDriverResult &result)
 {
     using End = BusDriverResult::End;
     const QString file = QFileInfo(result.path).fileName();
+    const QString nothingDone = result.restore ? tr("，未写入") : tr("，未保存");
     QString text = tr("地址 %1：").arg(result.address);
     switch (result.end) {
     case End::Done:
@@ -111,7 +112,7 @@ QString BusBatchDialog::resultText(const BusDriverResult &result)
         if (result.saved)
             return text + tr("已保存 %1（%2 个参数），不完整").arg(file).arg(result.saved)
                    + listed(tr("；无应答未保存: "), result.unread);
-        text += tr("未完成：%1 / %2 个参数已写入并确认").arg(result.confirmed).arg(result.writes);
+        text += tr("未完成");
         break;
     case End::Failed:
         if (!result.error.isEmpty())
@@ -120,7 +121,6 @@ QString BusBatchDialog::resultText(const BusDriverResult &result)
         if (!result.outOfRange.isEmpty())
             return text + listed(tr("失败：超出范围，未写入任何参数: "), result.outOfRange);
         text += result.stoppedAnswering ? tr("失败：驱动器不再应答") : tr("失败");
-        text += tr("；%1 / %2 个参数已写入并确认").arg(result.confirmed).arg(result.writes);
         break;
     case End::OtherModel:
         return text + tr("已跳过：型号或固件不同，未写入（%1）").arg(result.identity.join(QLatin1String("; ")));
@@ -128,23 +128,32 @@ QString BusBatchDialog::resultText(const BusDriverResult &result)
     case End::Doubtful:
         text += tr("存疑：收到无人请求的应答，读到的值均不可信");
         if (!result.writes)
-            return text + tr("，未保存也未写入");
+            return text + nothingDone;
         break;
     case End::Cancelled:
         text += tr("已取消");
         if (!result.writes)
-            return text + tr("，未写入");
-        text += tr("；%1 / %2 个参数已写入并确认").arg(result.confirmed).arg(result.writes);
+            return text + nothingDone;
         break;
     case End::LineLost:
         text += tr("串口已关闭");
         if (!result.writes)
-            return text + tr("，未写入");
-        text += tr("；%1 / %2 个参数已写入并确认").arg(result.confirmed).arg(result.writes);
+            return text + nothingDone;
         break;
     case End::NotBegun: return text + tr("未开始");
     }
-    return text + listed(tr("；写入失败: "), result.failed) + listed(tr("；未确认（可能已写入）: "), result.unconfirmed)
-           + listed(tr("；未写入: "), result.notSent) + listed(tr("；无应答: "), result.unread)
-           + tr("；撤销文件 %1").arg(file);
+    return text + writeDetails(result);
+}
+
+// How far a restore got with a driver, and where its undo file is.
+QString BusBatchDialog::writeDetails(const BusDriverResult &result)
+{
+    QString text;
+    if (result.writes)
+        text += tr("；%1 / %2 个参数已写入并确认").arg(result.confirmed).arg(result.writes);
+    text += listed(tr("；写入失败: "), result.failed) + listed(tr("；未确认（可能已写入）: "), result.unconfirmed)
+            + listed(tr("；未写入: "), result.notSent) + listed(tr("；无应答: "), result.unread);
+    if (!result.path.isEmpty())
+        text += tr("；撤销文件 %1").arg(QFileInfo(result.path).fileName());
+    return text;
 }

@@ -35,6 +35,8 @@ protected:
     void reject() override;
 
 private:
+    static QString writeDetails(const BusDriverResult &result);
+
     bool running = false;
     Ui::BusBatchDialog *ui;
 };
