@@ -245,12 +245,20 @@ void TestBus::windowWorksOverSelectedDrivers()
     panel->findChild<QLineEdit *>("addressList")->setText(QStringLiteral("1-3"));
     QTest::mouseClick(panel->findChild<QPushButton *>("applyButton"), Qt::LeftButton);
     auto *drivers = panel->findChild<QTableWidget *>("driverTable");
-    clickRow(drivers, 0);
-    const QPoint last = drivers->visualRect(drivers->model()->index(2, 0)).center();
-    QTest::mouseClick(drivers->viewport(), Qt::LeftButton, Qt::ShiftModifier, last);
+    // Driver 3, the other model, is the window's.
+    clickRow(drivers, 2);
+    const QPoint first = drivers->visualRect(drivers->model()->index(0, 0)).center();
+    QTest::mouseClick(drivers->viewport(), Qt::LeftButton, Qt::ShiftModifier, first);
     QCOMPARE(panel->selectedDrivers(), (QList<int>{1, 2, 3}));
     auto *address = window.findChild<QLineEdit *>("lineEdit_deviceAddr");
-    QCOMPARE(address->text(), QStringLiteral("1"));
+    QCOMPARE(address->text(), QStringLiteral("3"));
+    QVERIFY(waitForRefreshDone(window, 15000));
+    auto *table = window.findChild<QTableWidget *>("tableWidget");
+    auto runCurrent = [table] {
+        const QList<QTableWidgetItem *> found = table->findItems(QStringLiteral("0x0010"), Qt::MatchExactly);
+        return found.isEmpty() ? QString() : table->item(found.first()->row(), 1)->text();
+    };
+    QCOMPARE(runCurrent(), QStringLiteral("3000"));
 
     const QString folder = work.path() + QStringLiteral("/machine");
     QVERIFY(QDir().mkpath(folder));
@@ -308,13 +316,14 @@ void TestBus::windowWorksOverSelectedDrivers()
              qPrintable(log));
 
     dialog->close();
-    QCOMPARE(address->text(), QStringLiteral("1"));
+    QCOMPARE(address->text(), QStringLiteral("3"));
+    QCOMPARE(runCurrent(), QStringLiteral("3000"));
     const int before = simulator.log().size();
     QTest::mouseClick(window.findChild<QPushButton *>("pushButton_dataRefresh"), Qt::LeftButton);
     QVERIFY(waitForRefreshDone(window, 15000));
     QTest::qWait(100);
     const QString refreshed = simulator.log().mid(before);
-    QVERIFY2(refreshed.contains(QLatin1String("slave 1 read 0x0010")) && !refreshed.contains(QLatin1String("slave 3 read 0x0010")),
+    QVERIFY2(refreshed.contains(QLatin1String("slave 3 read 0x0010")) && !refreshed.contains(QLatin1String("slave 1 read 0x0010")),
              qPrintable(refreshed));
 }
 
