@@ -1,6 +1,7 @@
 #include "cli/batchrun.h"
 
 #include "cli/progressline.h"
+#include "paramsets/backupnames.h"
 #include "paramsets/identitycheck.h"
 #include "paramsets/parameterrun.h"
 #include "protocol/modbusmaster.h"
@@ -10,7 +11,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QSerialPort>
 #include <QSet>
 
@@ -243,19 +243,9 @@ void BatchRun::backup()
     finish(unread.isEmpty() ? Done : NotEqual);
 }
 
-// A backup that left registers unread never replaces an earlier file, which
-// may be the only whole one: it goes beside it, "name.partial.csv".
 QString BatchRun::backupPath() const
 {
-    const QString path = backupTarget();
-    const QFileInfo target(path);
-    if (unread.isEmpty() || !target.isFile())
-        return path;
-    const QString folder = path.left(path.size() - target.fileName().size());
-    const QString suffix = target.suffix();
-    if (suffix.isEmpty() || target.completeBaseName().isEmpty())
-        return path + QStringLiteral(".partial");
-    return folder + target.completeBaseName() + QStringLiteral(".partial.") + suffix;
+    return backupPathKeepingWhole(backupTarget(), unread.isEmpty());
 }
 
 // A folder (an existing one, or a path ending in "/") takes one file per
@@ -266,34 +256,7 @@ QString BatchRun::backupTarget() const
     const QString &path = options.parameterFile;
     if (!path.endsWith(QLatin1Char('/')) && !QFileInfo(path).isDir())
         return path;
-    return QDir(path).filePath(driverFileName());
-}
-
-QString BatchRun::driverFileName() const
-{
-    const DriverProfile profile = driverProfile(map.registers);
-    QString name = QStringLiteral("addr%1").arg(scheduler->slaveAddress(), 2, 10, QLatin1Char('0'));
-    auto part = [this](quint16 address) {
-        const RegisterInfo *info = mapIndex(map.registers).value(address);
-        if (!info || !driver.contains(address))
-            return QString();
-        const qint64 raw = driver.value(address);
-        const RegisterFormat &format = info->format;
-        const bool plain = format.type == ValueType::U16 && format.scaleUnits == 1 && format.decimals == 0
-                        && format.states.isEmpty() && format.bitNames.isEmpty();
-        const QString text = plain ? QStringLiteral("%1").arg(raw, 4, 16, QLatin1Char('0')).toUpper()
-                                   : RegisterValue(format).numberText(raw);
-        return QString(text).remove(QRegularExpression(QStringLiteral("[^A-Za-z0-9._-]")));
-    };
-    for (quint16 address : profile.identity) {
-        if (!profile.serial.contains(address) && !part(address).isEmpty()) {
-            name += QStringLiteral("-m") + part(address);
-            break;
-        }
-    }
-    if (!profile.serial.isEmpty() && !part(profile.serial.first()).isEmpty())
-        name += QStringLiteral("-s") + part(profile.serial.first());
-    return name + QStringLiteral(".csv");
+    return QDir(path).filePath(driverFileName(scheduler->slaveAddress(), map.registers, driver));
 }
 
 void BatchRun::printRow(const CompareRow &row, const QString &word)

@@ -57,7 +57,6 @@ private:
     void backup();
     QString backupPath() const;
     QString backupTarget() const;
-    QString driverFileName() const;
     QString identityMismatch() const;
     void compare();
     bool identityRefused();

@@ -13,6 +13,17 @@
 
 class RequestScheduler;
 
+// The driver a run talks to, as a parameter set needs to know it.
+struct DriverContext
+{
+    QList<RegisterInfo> registers;
+    QString port;
+    quint32 slaveAddress = 1;
+    QString mapPath;
+    int blockRead = 1;
+    int writeFunction = 6;
+};
+
 // What became of one write of a run.
 enum class WriteResult {
     Confirmed,    // echoed, and read back with the value

@@ -146,7 +146,8 @@ void RefreshController::onIdle()
 // concerns our own reads.
 void RefreshController::onCompleted(const PendingCommand &request, const RequestOutcome &outcome)
 {
-    if (request.isWrite() && outcome.answered())
+    // A write to another driver of the bus is no value of the table's.
+    if (request.isWrite() && outcome.answered() && request.slave() == scheduler->slaveAddress())
         return showConfirmedWrite(request.address, writtenWords(request.frame));
     if (request.function() == 0x10 && outcome.kind == OutcomeKind::Refused && request.owner == this)
         return emit multipleWriteRefused(request.address, outcome.exceptionCode);

@@ -1,10 +1,14 @@
 #include <QtTest>
 
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QSerialPort>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QAction>
@@ -13,8 +17,10 @@
 #include "support/simulator.h"
 #include "support/toolprocess.h"
 #include "support/workfolder.h"
+#include "serial/serial.h"
 #include "ui/bus/buspanel.h"
 #include "ui/mainwindow.h"
+#include "ui/paramsets/busbatchdialog.h"
 #include "ui/paramsets/comparedialog.h"
 
 // Several drivers of one bus, served by one simulator on one line.
@@ -24,8 +30,10 @@ class TestBus : public QObject
 
 private slots:
     void initTestCase();
+    void cleanup();
     void commandLineWorksDriverByDriver();
     void windowFollowsTheChosenDriver();
+    void windowWorksOverSelectedDrivers();
 
 private:
     QTemporaryDir home;
@@ -35,6 +43,13 @@ void TestBus::initTestCase()
 {
     qputenv("HOME", home.path().toLocal8Bit());
     qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/data")).toLocal8Bit());
+}
+
+// The line is one for the whole program: a window's test leaves it closed
+// for the next.
+void TestBus::cleanup()
+{
+    Serial::instance()->serialPort->close();
 }
 
 // Each driver's values land in its own file, named by its address, model
@@ -123,6 +138,28 @@ void clickRow(QTableWidget *table, int row)
     QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, cell);
 }
 
+// The confirmation is modal too; what it asked is kept for the test.
+void answerQuestion(QMessageBox::StandardButton answer, QString *asked, QMessageBox::StandardButton *offered)
+{
+    auto *watch = new QTimer;
+    QObject::connect(watch, &QTimer::timeout, [=] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        watch->deleteLater();
+        *asked = box->text();
+        *offered = box->standardButton(box->defaultButton());
+        box->button(answer)->click();
+    });
+    watch->start(50);
+}
+
+QString fileText(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
 } // namespace
 
 // The panel lists every driver with its own identity and alarm; choosing
@@ -184,6 +221,110 @@ void TestBus::windowFollowsTheChosenDriver()
     const QString log = simulator.log();
     QVERIFY2(log.contains(QLatin1String("slave 3 read 0x0010")), qPrintable(log));
     QVERIFY2(!log.contains(QLatin1String("write")), qPrintable(log));
+}
+
+// Several rows selected: one folder gets each driver's own file, and one
+// file goes to each driver in turn, after one confirmation. A refused write
+// fails its driver alone; another model is skipped and never written to;
+// the window keeps reading the driver it showed.
+void TestBus::windowWorksOverSelectedDrivers()
+{
+    WorkFolder work(sampleMap());
+    Simulator simulator;
+    QVERIFY(simulator.start(work.path() + QStringLiteral("/RegisterInfo"),
+                            {"--address", "1-3", "--set", "2:0x0010=1500", "--set", "3:0x0040=0x2305",
+                             "--refuse-write", "2:0x0011"}));
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.findChild<QComboBox *>("comboBox_port")->lineEdit()->setText(simulator.devicePath());
+    QTest::mouseClick(window.findChild<QPushButton *>("pushButton_open"), Qt::LeftButton);
+    QVERIFY(waitForRefreshDone(window, 15000));
+    auto *panel = window.findChild<BusPanel *>();
+    panel->show();
+    panel->findChild<QLineEdit *>("addressList")->setText(QStringLiteral("1-3"));
+    QTest::mouseClick(panel->findChild<QPushButton *>("applyButton"), Qt::LeftButton);
+    auto *drivers = panel->findChild<QTableWidget *>("driverTable");
+    // Driver 3, the other model, is the window's.
+    clickRow(drivers, 2);
+    const QPoint first = drivers->visualRect(drivers->model()->index(0, 0)).center();
+    QTest::mouseClick(drivers->viewport(), Qt::LeftButton, Qt::ShiftModifier, first);
+    QCOMPARE(panel->selectedDrivers(), (QList<int>{1, 2, 3}));
+    auto *address = window.findChild<QLineEdit *>("lineEdit_deviceAddr");
+    QCOMPARE(address->text(), QStringLiteral("3"));
+    QVERIFY(waitForRefreshDone(window, 15000));
+    auto *table = window.findChild<QTableWidget *>("tableWidget");
+    auto runCurrent = [table] {
+        const QList<QTableWidgetItem *> found = table->findItems(QStringLiteral("0x0010"), Qt::MatchExactly);
+        return found.isEmpty() ? QString() : table->item(found.first()->row(), 1)->text();
+    };
+    QCOMPARE(runCurrent(), QStringLiteral("3000"));
+
+    const QString folder = work.path() + QStringLiteral("/machine");
+    QVERIFY(QDir().mkpath(folder));
+    answerFileChooser(folder);
+    QTest::mouseClick(window.findChild<QPushButton *>("pushButton_saveParams"), Qt::LeftButton);
+    BusBatchDialog *dialog = nullptr;
+    auto results = [&dialog] {
+        QStringList lines;
+        auto *list = dialog->findChild<QListWidget *>("listWidget_results");
+        for (int row = 0; row < list->count(); ++row)
+            lines << list->item(row)->text();
+        return lines;
+    };
+    auto finished = [&dialog] {
+        auto *buttons = dialog->findChild<QDialogButtonBox *>("buttonBox");
+        return buttons->button(QDialogButtonBox::Close) != nullptr;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT((dialog = window.findChild<BusBatchDialog *>()) && finished(), 30000);
+    QCOMPARE(QDir(folder).entryList(QDir::Files),
+             (QStringList{"addr01-m2304-s81234.csv", "addr02-m2304-s81234.csv", "addr03-m2305-s81234.csv"}));
+    QVERIFY2(results().size() == 3 && results().at(2).contains(QLatin1String("addr03-m2305-s81234.csv")),
+             qPrintable(results().join('\n')));
+    const QString second = fileText(folder + QStringLiteral("/addr02-m2304-s81234.csv"));
+    QVERIFY2(second.contains(QLatin1String("\n0x0010,1500,")) && second.contains(QLatin1String("0x0040=8964")),
+             qPrintable(second));
+    QVERIFY(fileText(folder + QStringLiteral("/addr01-m2304-s81234.csv")).contains(QLatin1String("\n0x0010,3000,")));
+    QVERIFY(fileText(folder + QStringLiteral("/addr03-m2305-s81234.csv")).contains(QLatin1String("0x0040=8965")));
+    dialog->close();
+
+    // Driver 2's file, with a hold current none of them has.
+    const QString axis = work.path() + QStringLiteral("/axis.csv");
+    QFile clone(axis);
+    QVERIFY(clone.open(QIODevice::WriteOnly));
+    clone.write(second.toUtf8().replace("\n0x0011,50,", "\n0x0011,60,").replace(",10~100,u16,50\n", ",10~100,u16,60\n"));
+    clone.close();
+    QString asked;
+    QMessageBox::StandardButton offered = QMessageBox::NoButton;
+    answerFileChooser(axis);
+    answerQuestion(QMessageBox::Yes, &asked, &offered);
+    QTest::mouseClick(window.findChild<QPushButton *>("pushButton_loadParams"), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(dialog->isVisible() && finished(), 30000);
+    QVERIFY2(asked.contains(QLatin1String("axis.csv")) && asked.contains(QLatin1String("1, 2, 3")), qPrintable(asked));
+    QCOMPARE(offered, QMessageBox::No);
+    const QStringList lines = results();
+    QVERIFY2(lines.size() == 3 && lines.at(0).contains(QStringLiteral("2 个参数已写入并确认"))
+                 && lines.at(1).contains(QStringLiteral("失败")) && lines.at(1).contains(QLatin1String("0x0011"))
+                 && lines.at(2).contains(QStringLiteral("已跳过")) && lines.at(2).contains(QLatin1String("0x2305")),
+             qPrintable(lines.join('\n')));
+    QTest::qWait(100);
+    const QString log = simulator.log();
+    for (const char *reached : {"slave 1 write 0x0010 <- 1500", "slave 1 write 0x0011 <- 60",
+                                "slave 2 exception 0x03 for function 6 address 0x0011"})
+        QVERIFY2(log.contains(QLatin1String(reached)), qPrintable(log));
+    QVERIFY2(!log.contains(QLatin1String("slave 2 write 0x0010")) && !log.contains(QLatin1String("slave 3 write")),
+             qPrintable(log));
+
+    dialog->close();
+    QCOMPARE(address->text(), QStringLiteral("3"));
+    QCOMPARE(runCurrent(), QStringLiteral("3000"));
+    const int before = simulator.log().size();
+    QTest::mouseClick(window.findChild<QPushButton *>("pushButton_dataRefresh"), Qt::LeftButton);
+    QVERIFY(waitForRefreshDone(window, 15000));
+    QTest::qWait(100);
+    const QString refreshed = simulator.log().mid(before);
+    QVERIFY2(refreshed.contains(QLatin1String("slave 3 read 0x0010")) && !refreshed.contains(QLatin1String("slave 1 read 0x0010")),
+             qPrintable(refreshed));
 }
 
 QTEST_MAIN(TestBus)

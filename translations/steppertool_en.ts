@@ -86,6 +86,133 @@
     </message>
 </context>
 <context>
+    <name>BusBatchDialog</name>
+    <message>
+        <source>驱动器 %1 / %2（地址 %3）：读取</source>
+        <translation>Driver %1 / %2 (address %3): reading</translation>
+    </message>
+    <message>
+        <source>读取</source>
+        <translation>reading</translation>
+    </message>
+    <message>
+        <source>写入</source>
+        <translation>writing</translation>
+    </message>
+    <message>
+        <source>完成 %1 / %2 台驱动器</source>
+        <translation>Finished %1 / %2 drivers</translation>
+    </message>
+    <message>
+        <source>正在取消…</source>
+        <translation>Cancelling…</translation>
+    </message>
+    <message>
+        <source>，未写入</source>
+        <translation>, nothing written</translation>
+    </message>
+    <message>
+        <source>，未保存</source>
+        <translation>, nothing saved</translation>
+    </message>
+    <message>
+        <source>地址 %1：</source>
+        <translation>Address %1: </translation>
+    </message>
+    <message>
+        <source>与文件相同，未写入</source>
+        <translation>same as the file, nothing written</translation>
+    </message>
+    <message>
+        <source>已保存 %1（%2 个参数）</source>
+        <translation>saved %1 (%2 registers)</translation>
+    </message>
+    <message>
+        <source>%1 个参数已写入并确认；撤销文件 %2</source>
+        <translation>%1 registers written and confirmed; undo file %2</translation>
+    </message>
+    <message>
+        <source>已保存 %1（%2 个参数），不完整</source>
+        <translation>saved %1 (%2 registers), incomplete</translation>
+    </message>
+    <message>
+        <source>；无应答未保存: </source>
+        <translation>; not answered, not saved: </translation>
+    </message>
+    <message>
+        <source>未完成</source>
+        <translation>not finished</translation>
+    </message>
+    <message>
+        <source>失败：撤销文件未能保存，未写入: </source>
+        <translation>FAILED: the undo file could not be saved, nothing written: </translation>
+    </message>
+    <message>
+        <source>失败：文件未能保存: </source>
+        <translation>FAILED: the file could not be saved: </translation>
+    </message>
+    <message>
+        <source>失败：超出范围，未写入任何参数: </source>
+        <translation>FAILED: outside the range, nothing written: </translation>
+    </message>
+    <message>
+        <source>失败：驱动器不再应答</source>
+        <translation>FAILED: the driver stopped answering</translation>
+    </message>
+    <message>
+        <source>失败</source>
+        <translation>FAILED</translation>
+    </message>
+    <message>
+        <source>已跳过：型号或固件不同，未写入（%1）</source>
+        <translation>skipped: another model or firmware, nothing written (%1)</translation>
+    </message>
+    <message>
+        <source>无应答</source>
+        <translation>no answer</translation>
+    </message>
+    <message>
+        <source>存疑：收到无人请求的应答，读到的值均不可信</source>
+        <translation>doubtful: a reply came that no request asked for; no value read is trusted</translation>
+    </message>
+    <message>
+        <source>已取消</source>
+        <translation>cancelled</translation>
+    </message>
+    <message>
+        <source>串口已关闭</source>
+        <translation>the port closed</translation>
+    </message>
+    <message>
+        <source>未开始</source>
+        <translation>not begun</translation>
+    </message>
+    <message>
+        <source>；%1 / %2 个参数已写入并确认</source>
+        <translation>; %1 / %2 registers written and confirmed</translation>
+    </message>
+    <message>
+        <source>；写入失败: </source>
+        <translation>; writes failed: </translation>
+    </message>
+    <message>
+        <source>；未确认（可能已写入）: </source>
+        <translation>; unconfirmed (may have been written): </translation>
+    </message>
+    <message>
+        <source>；未写入: </source>
+        <translation>; not written: </translation>
+    </message>
+    <message>
+        <source>；无应答: </source>
+        <translation>; no answer: </translation>
+    </message>
+    <message>
+        <source>；撤销文件 %1</source>
+        <translation>; undo file %1</translation>
+    </message>
+</context>
+<context>
     <name>BusPanel</name>
     <message>
         <source>总线</source>
@@ -146,6 +273,37 @@ Address list &quot;%1&quot; is not valid: give addresses 1..247 or ranges, e.g. 
     <message>
         <source>报警 %1：%2</source>
         <translation>Alarm %1: %2</translation>
+    </message>
+</context>
+<context>
+    <name>BusParameterSets</name>
+    <message>
+        <source>保存参数：%1 台驱动器各存一个文件的文件夹</source>
+        <translation>Save parameters: a folder for one file per driver (%1 drivers)</translation>
+    </message>
+    <message>
+        <source>保存参数：地址 %1 → %2</source>
+        <translation>Save parameters: addresses %1 → %2</translation>
+    </message>
+    <message>
+        <source>载入参数</source>
+        <translation>Load parameters</translation>
+    </message>
+    <message>
+        <source>参数文件 (*.csv);;所有文件 (*)</source>
+        <translation>Parameter files (*.csv);;All files (*)</translation>
+    </message>
+    <message>
+        <source>把参数文件 %1 写入 %2 台驱动器（地址 %3）？
+
+每台先读取并核对型号与固件：不同的跳过，不写入。写入前为每台保存撤销文件。</source>
+        <translation>Write the parameter file %1 to %2 drivers (addresses %3)?
+
+Each is read and its model and firmware checked first: a different one is skipped, not written. Each gets its undo file before the first write.</translation>
+    </message>
+    <message>
+        <source>载入参数：%1 → 地址 %2</source>
+        <translation>Load parameters: %1 → addresses %2</translation>
     </message>
 </context>
 <context>
@@ -1306,7 +1464,7 @@ Could not write the file: %1!
     </message>
     <message>
         <source>超出类型范围 %1 … %2</source>
-        <translation>outside the type's range %1 … %2</translation>
+        <translation>outside the type&apos;s range %1 … %2</translation>
     </message>
     <message>
         <source>请输入数值</source>

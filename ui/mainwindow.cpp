@@ -7,6 +7,7 @@
 #include "ui/problemlist.h"
 #include "ui/toast.h"
 #include "ui/aboutbox.h"
+#include "ui/bus/buspanel.h"
 #include "ui/bus/busview.h"
 #include "ui/commands/commandpanel.h"
 #include "ui/commands/drivercommands.h"
@@ -133,6 +134,7 @@ void MainWindow::buildViews()
     connect(session, &PortSession::refused, this, &MainWindow::showRefusal);
     auto *bus = new BusView({this, scheduler, store, ui->comboBox_port, ui->lineEdit_deviceAddr, viewMenu});
     connect(session, &PortSession::driverFound, bus, [bus](int address) { bus->addDrivers({address}); });
+    parameterSets->setSelection([bus] { return bus->panel()->selectedDrivers(); });
     mapOpener = new MapOpener(store, this, windowTitle());
     mapOpener->setLine(session, portPanel, scheduler, logView);
     connect(mapOpener, &MapOpener::refused, this, &MainWindow::showRefusal);

@@ -1,5 +1,6 @@
 #include "ui/paramsets/parametersetspanel.h"
 
+#include "ui/paramsets/busparametersets.h"
 #include "ui/paramsets/comparedialog.h"
 #include "paramsets/identitycheck.h"
 #include "paramsets/parametercompare.h"
@@ -15,7 +16,10 @@ ParameterSetsPanel::ParameterSetsPanel(RequestScheduler *scheduler, QWidget *win
     , window(window)
     , scheduler(scheduler)
     , run(new ParameterRun(scheduler, this))
+    , bus(new BusParameterSets(scheduler, window))
 {
+    connect(bus, &BusParameterSets::busyChanged, this, &ParameterSetsPanel::busyChanged);
+    connect(bus, &BusParameterSets::fileRefused, this, &ParameterSetsPanel::fileRefused);
     connect(run, &ParameterRun::readFinished, this, &ParameterSetsPanel::onRead);
     // Reading may lead straight into writing: the state is taken once the
     // step's own handler has run.
@@ -26,7 +30,7 @@ ParameterSetsPanel::ParameterSetsPanel(RequestScheduler *scheduler, QWidget *win
 
 bool ParameterSetsPanel::isBusy() const
 {
-    return run->isRunning();
+    return run->isRunning() || bus->isBusy();
 }
 
 CompareDialog *ParameterSetsPanel::dialog() const
@@ -34,9 +38,20 @@ CompareDialog *ParameterSetsPanel::dialog() const
     return compareDialog;
 }
 
+QList<int> ParameterSetsPanel::batchDrivers() const
+{
+    const QList<int> selected = selection ? selection() : QList<int>();
+    return selected.size() > 1 ? selected : QList<int>();
+}
+
 void ParameterSetsPanel::backup(const DriverContext &driver)
 {
-    backupTo(driver, QString());
+    const QList<int> drivers = batchDrivers();
+    if (drivers.isEmpty())
+        return backupTo(driver, QString());
+    if (run->isRunning())
+        return emit notice(tr("参数读写进行中，请稍候"));
+    bus->backup(driver, drivers);
 }
 
 void ParameterSetsPanel::backupTo(const DriverContext &driver, const QString &path)
@@ -48,6 +63,12 @@ void ParameterSetsPanel::backupTo(const DriverContext &driver, const QString &pa
 
 void ParameterSetsPanel::load(const DriverContext &driver)
 {
+    const QList<int> drivers = batchDrivers();
+    if (!drivers.isEmpty()) {
+        if (run->isRunning())
+            return emit notice(tr("参数读写进行中，请稍候"));
+        return bus->load(driver, drivers);
+    }
     const QString path = QFileDialog::getOpenFileName(window, tr("载入参数"), QString(),
                                                       tr("参数文件 (*.csv);;所有文件 (*)"));
     if (!path.isEmpty())

@@ -6,36 +6,32 @@
 #include <QObject>
 #include <QPointer>
 
+#include <functional>
+
 #include "paramsets/parameterfile.h"
 #include "paramsets/parameterrun.h"
 #include "registermap/registerinfo.h"
 
+class BusParameterSets;
 class CompareDialog;
 class RequestScheduler;
 class QWidget;
-
-// The driver the window talks to, as a parameter set needs to know it.
-struct DriverContext
-{
-    QList<RegisterInfo> registers;
-    QString port;
-    quint32 slaveAddress = 1;
-    QString mapPath;
-    int blockRead = 1;
-    int writeFunction = 6;
-};
 
 // The window's backup and restore: reads the driver through the window's
 // scheduler, asks for files, and shows the compare dialog that writes. A
 // comparison belongs to the connection it was made on: once that closes,
 // its dialog writes nothing. Before writing, the driver is read again, and
-// the undo file holds those values.
+// the undo file holds those values. With several drivers selected, backup
+// and load go over each of them in turn.
 class ParameterSetsPanel : public QObject
 {
     Q_OBJECT
 
 public:
     ParameterSetsPanel(RequestScheduler *scheduler, QWidget *window);
+
+    // The drivers selected for batch work; one or none means the window's.
+    void setSelection(std::function<QList<int>()> selectedDrivers) { selection = std::move(selectedDrivers); }
 
     // Ask for a file name once the driver has been read.
     void backup(const DriverContext &driver);
@@ -59,6 +55,7 @@ signals:
     void fileRefused(const QString &path, const QStringList &problems);
 
 private:
+    QList<int> batchDrivers() const;
     void readDriver(const DriverContext &driver);
     void onRead(const QHash<quint16, qint64> &values, RunEnd end);
     void saveBackup(const QHash<quint16, qint64> &values);
@@ -73,6 +70,8 @@ private:
     QWidget *window;
     RequestScheduler *scheduler;
     ParameterRun *run;
+    BusParameterSets *bus;
+    std::function<QList<int>()> selection;
     QPointer<CompareDialog> compareDialog;
     DriverContext context;
     Purpose purpose = Purpose::Backup;

@@ -1,0 +1,217 @@
+#include "paramsets/busparameterrun.h"
+
+#include "paramsets/backupnames.h"
+#include "paramsets/identitycheck.h"
+#include "paramsets/parametercompare.h"
+#include "protocol/requestscheduler.h"
+
+#include <QDir>
+#include <QSet>
+
+BusParameterRun::BusParameterRun(RequestScheduler *scheduler, QObject *parent)
+    : QObject(parent)
+    , scheduler(scheduler)
+    , run(new ParameterRun(scheduler, this))
+{
+    connect(run, &ParameterRun::readFinished, this, &BusParameterRun::onRead);
+    connect(run, &ParameterRun::readProgress, this,
+            [this](int done, int total) { emit rowProgress(done, total, false); });
+    connect(run, &ParameterRun::writeProgress, this,
+            [this](int done, int total) { emit rowProgress(done, total, true); });
+    connect(run, &ParameterRun::writeOutcome, this, &BusParameterRun::onWriteOutcome);
+    connect(run, &ParameterRun::writeFinished, this, &BusParameterRun::onWritesFinished);
+}
+
+void BusParameterRun::backup(const DriverContext &context, const QList<int> &addresses, const QString &folder)
+{
+    restoring = false;
+    this->folder = folder;
+    start(context, addresses);
+}
+
+void BusParameterRun::restore(const DriverContext &context, const QList<int> &addresses, const ParameterFile &file)
+{
+    restoring = true;
+    this->file = file;
+    start(context, addresses);
+}
+
+void BusParameterRun::start(const DriverContext &context, const QList<int> &addresses)
+{
+    this->context = context;
+    run->setMap(context.registers, context.blockRead, context.writeFunction);
+    waiting = addresses;
+    count = addresses.size();
+    results.clear();
+    stopRest = false;
+    running = true;
+    startNext();
+}
+
+void BusParameterRun::cancel()
+{
+    stopRest = true;
+    run->cancel();
+}
+
+// The run takes its driver's address when it starts and keeps it for its
+// writes; the scheduler's own goes back at once, so the window's refresh
+// never reads another driver.
+void BusParameterRun::startNext()
+{
+    if (waiting.isEmpty() || stopRest) {
+        for (int address : qAsConst(waiting)) {
+            BusDriverResult notBegun;
+            notBegun.address = address;
+            notBegun.restore = restoring;
+            results.append(notBegun);
+            emit driverFinished(notBegun);
+        }
+        waiting.clear();
+        running = false;
+        return emit finished(results);
+    }
+    current = BusDriverResult();
+    current.address = waiting.takeFirst();
+    current.restore = restoring;
+    writes.clear();
+    emit driverStarted(results.size(), count, current.address);
+    const quint8 own = scheduler->slaveAddress();
+    scheduler->setSlaveAddress(quint8(current.address));
+    run->readMap();
+    scheduler->setSlaveAddress(own);
+}
+
+void BusParameterRun::onRead(const RowValues &values, RunEnd end)
+{
+    switch (end) {
+    case RunEnd::Cancelled: return finishDriver(BusDriverResult::End::Cancelled);
+    case RunEnd::Stopped:
+        stopRest = true;
+        return finishDriver(BusDriverResult::End::LineLost);
+    case RunEnd::UnaskedReply: return finishDriver(BusDriverResult::End::Doubtful);
+    default: break;
+    }
+    if (values.isEmpty())
+        return finishDriver(BusDriverResult::End::NoAnswer);
+    if (restoring)
+        restoreDriver(values);
+    else
+        saveBackup(values);
+}
+
+void BusParameterRun::saveBackup(const RowValues &values)
+{
+    const QList<ParameterEntry> entries = answeredEntries(context.registers, values, &current.unread);
+    const QString path = backupPathKeepingWhole(
+        QDir(folder).filePath(driverFileName(current.address, context.registers, values)), current.unread.isEmpty());
+    const QStringList comments = parameterFileComments(context.port, quint32(current.address), context.mapPath,
+                                                       readIdentity(context.registers, values));
+    if (!writeParameterFile(path, comments, entries, &current.error))
+        return finishDriver(BusDriverResult::End::Failed);
+    current.path = path;
+    current.saved = entries.size();
+    finishDriver(current.unread.isEmpty() ? BusDriverResult::End::Done : BusDriverResult::End::Partial);
+}
+
+// As the command line's restore: no write anyway for another model, and
+// nothing of a driver written when one of its values is out of range.
+void BusParameterRun::restoreDriver(const RowValues &values)
+{
+    const IdentityCheck identity = checkIdentity(file.identity, context.registers, values);
+    if (identity.differs()) {
+        current.identity = identity.differences;
+        return finishDriver(BusDriverResult::End::OtherModel);
+    }
+    writes = plannedWrites(values);
+    if (!current.outOfRange.isEmpty())
+        return finishDriver(BusDriverResult::End::Failed);
+    current.writes = writes.size();
+    if (writes.isEmpty())
+        return finishDriver(current.unread.isEmpty() ? BusDriverResult::End::Done : BusDriverResult::End::Partial);
+    current.path = saveUndoFile(answeredEntries(context.registers, values), readIdentity(context.registers, values),
+                                context.port, quint32(current.address), context.mapPath, &current.error);
+    if (current.path.isEmpty())
+        return finishDriver(BusDriverResult::End::Failed);
+    run->writeValues(writes);
+}
+
+// The differing writable rows; an undo file's values go back whatever the
+// map's range says.
+QList<ParameterEntry> BusParameterRun::plannedWrites(const RowValues &values)
+{
+    QList<ParameterEntry> planned;
+    QSet<quint16> addresses;
+    QList<CompareRow> outside;
+    for (const CompareRow &row : compareParameters(file.entries, context.registers, values)) {
+        const bool toWrite = row.state == CompareState::Differs || (row.outsideMapRange && file.undo);
+        if (row.outsideMapRange && !toWrite) {
+            outside.append(row);
+        } else if (toWrite && !addresses.contains(row.entry.address)) {
+            addresses.insert(row.entry.address);
+            ParameterEntry write = row.entry;
+            write.name = row.info.name;
+            planned.append(write);
+        } else if (row.state == CompareState::NoAnswer && isWritable(row.info.permission)) {
+            const RequestOutcome why = run->readFailures().value(row.entry.address, RequestOutcome{OutcomeKind::TimedOut});
+            current.unread.append(registerLabel(row.entry.address, row.info.name) + QStringLiteral(" (")
+                                  + why.reason() + QLatin1Char(')'));
+        }
+    }
+    current.outOfRange = outOfRangeLabels(outside);
+    return planned;
+}
+
+// A confirmation counts only once the run has listened for late replies.
+void BusParameterRun::onWriteOutcome(const ParameterEntry &write, WriteResult result, const QString &reason)
+{
+    const QString label = registerLabel(write.address, write.name);
+    const QString because = label + QStringLiteral(" (") + reason + QLatin1Char(')');
+    switch (result) {
+    case WriteResult::Confirmed: ++current.confirmed; return;
+    case WriteResult::Unconfirmed: current.unconfirmed.append(because); return;
+    case WriteResult::Failed: current.failed.append(because); return;
+    case WriteResult::NotSent: current.notSent.append(label); return;
+    }
+}
+
+void BusParameterRun::onWritesFinished(RunEnd end)
+{
+    using End = BusDriverResult::End;
+    switch (end) {
+    case RunEnd::UnaskedReply:
+        // Which reply confirmed which write cannot be told: every write
+        // sent may have been applied, none is confirmed.
+        current.confirmed = 0;
+        current.failed.clear();
+        current.unconfirmed.clear();
+        for (const ParameterEntry &write : qAsConst(writes)) {
+            const QString label = registerLabel(write.address, write.name);
+            if (!current.notSent.contains(label))
+                current.unconfirmed.append(label);
+        }
+        return finishDriver(End::Doubtful);
+    case RunEnd::Cancelled: return finishDriver(End::Cancelled);
+    case RunEnd::Stopped:
+        stopRest = true;
+        return finishDriver(End::LineLost);
+    case RunEnd::DriverSilent:
+        current.stoppedAnswering = true;
+        return finishDriver(End::Failed);
+    case RunEnd::Completed: break;
+    }
+    if (!current.failed.isEmpty())
+        return finishDriver(End::Failed);
+    const bool whole = current.confirmed == current.writes && current.unread.isEmpty();
+    finishDriver(whole ? End::Done : End::Partial);
+}
+
+// The next driver starts from the event loop, once this one's outcome has
+// been shown.
+void BusParameterRun::finishDriver(BusDriverResult::End end)
+{
+    current.end = end;
+    results.append(current);
+    emit driverFinished(current);
+    QMetaObject::invokeMethod(this, &BusParameterRun::startNext, Qt::QueuedConnection);
+}
