@@ -177,10 +177,12 @@ bool parsePresetOption(std::vector<Preset> &presets)
     Preset preset;
     const bool slaveOk = takeSlavePrefix(text, preset.slave);
     const size_t equals = text.find('=');
+    // Named, so that `end` points into text that is still there.
+    const std::string addressText = equals == std::string::npos ? std::string() : text.substr(0, equals);
     char *end = nullptr;
     errno = 0;
-    const long address = equals == std::string::npos ? -1 : strtol(text.substr(0, equals).c_str(), &end, 16);
-    const bool addressOk = errno == 0 && end && *end == '\0' && address >= 0 && address <= 0xFFFF && equals > 0;
+    const long address = addressText.empty() ? -1 : strtol(addressText.c_str(), &end, 16);
+    const bool addressOk = errno == 0 && end && *end == '\0' && address >= 0 && address <= 0xFFFF;
     const std::string valueText = equals == std::string::npos ? std::string() : text.substr(equals + 1);
     const long value = strtol(valueText.c_str(), &end, 0);
     if (!slaveOk || !addressOk || valueText.empty() || *end != '\0' || errno != 0 || value < 0 || value > 0xFFFF) {
