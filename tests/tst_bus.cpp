@@ -25,6 +25,7 @@ class TestBus : public QObject
 private slots:
     void initTestCase();
     void commandLineWorksDriverByDriver();
+    void oneDriverRefusedLeavesTheOthers();
     void windowFollowsTheChosenDriver();
 
 private:
@@ -89,6 +90,45 @@ void TestBus::commandLineWorksDriverByDriver()
     QCOMPARE(run.status, 2);
     QVERIFY2(run.out.contains("driver 9: FAILED: no answer"), qPrintable(run.out));
     QCOMPARE(runTool(work.path(), {"--port", port, "--address", "2-1", "--backup", "x/"}).status, 1);
+}
+
+
+// Another model at one address refuses the file there alone; a backup of
+// several drivers into one file name, which would keep only the last
+// driver's values, is refused before anything is read.
+void TestBus::oneDriverRefusedLeavesTheOthers()
+{
+    QTemporaryDir work;
+    QVERIFY(QFile::copy(QStringLiteral(SAMPLE_MAP), work.filePath(QStringLiteral("RegisterInfo"))));
+    Simulator simulator;
+    QVERIFY(simulator.start(work.filePath(QStringLiteral("RegisterInfo")),
+                            {"--address", "1-3", "--set", "2:0x0040=0x2305"}));
+    const QString port = simulator.devicePath();
+    QFile kept(work.filePath(QStringLiteral("kept.csv")));
+    QVERIFY(kept.open(QIODevice::WriteOnly));
+    kept.write("address,value\n0x0010,1234\n");
+    kept.close();
+    ToolRun run = runTool(work.path(), {"--port", port, "--address", "1-3", "--backup", "kept.csv"});
+    QVERIFY2(run.status == 1 && run.err.contains("takes a folder"), qPrintable(run.out + run.err));
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), QByteArray("address,value\n0x0010,1234\n"));
+    kept.close();
+    QVERIFY2(!simulator.log().contains(QLatin1String(" read ")), qPrintable(simulator.log()));
+
+    QFile file(work.filePath(QStringLiteral("axis.csv")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("# identity 0x0040=8964 0x0041=112\naddress,value\n0x0011,60\n");
+    file.close();
+    run = runTool(work.path(), {"--port", port, "--address", "1-3", "--restore", "axis.csv"});
+    QVERIFY2(run.status == 1 && run.out.contains("driver 2: FAILED: the file is another model's")
+                 && run.out.contains("driver 1: done") && run.out.contains("driver 3: done"),
+             qPrintable(run.out + run.err));
+    QTest::qWait(100);
+    const QString log = simulator.log();
+    QVERIFY2(log.contains(QLatin1String("slave 1 write 0x0011 <- 60"))
+                 && log.contains(QLatin1String("slave 3 write 0x0011 <- 60"))
+                 && !log.contains(QLatin1String("slave 2 write")),
+             qPrintable(log));
 }
 
 namespace {
