@@ -27,6 +27,7 @@ private slots:
     void commandLineWorksDriverByDriver();
     void oneDriverRefusedLeavesTheOthers();
     void windowFollowsTheChosenDriver();
+    void panelWatchesAlarmsPastARefusedModel();
 
 private:
     QTemporaryDir home;
@@ -224,6 +225,33 @@ void TestBus::windowFollowsTheChosenDriver()
     const QString log = simulator.log();
     QVERIFY2(log.contains(QLatin1String("slave 3 read 0x0010")), qPrintable(log));
     QVERIFY2(!log.contains(QLatin1String("write")), qPrintable(log));
+    QTest::mouseClick(window.findChild<QPushButton *>("pushButton_open"), Qt::LeftButton);
+}
+
+
+// A driver that refuses its model register is still watched for alarms.
+void TestBus::panelWatchesAlarmsPastARefusedModel()
+{
+    WorkFolder work(sampleMap());
+    Simulator simulator;
+    QVERIFY(simulator.start(work.path() + QStringLiteral("/RegisterInfo"),
+                            {"--address", "1-2", "--write-only", "0040", "--alarm", "2:2"}));
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.findChild<QComboBox *>("comboBox_port")->lineEdit()->setText(simulator.devicePath());
+    QTest::mouseClick(window.findChild<QPushButton *>("pushButton_open"), Qt::LeftButton);
+    QVERIFY(waitForRefreshDone(window, 15000));
+    auto *panel = window.findChild<BusPanel *>();
+    panel->findChild<QLineEdit *>("addressList")->setText(QStringLiteral("1-2"));
+    QTest::mouseClick(panel->findChild<QPushButton *>("applyButton"), Qt::LeftButton);
+    auto *drivers = panel->findChild<QTableWidget *>("driverTable");
+    auto text = [drivers](int row, int column) {
+        return drivers->item(row, column) ? drivers->item(row, column)->text() : QString();
+    };
+    QTRY_VERIFY2_WITH_TIMEOUT(text(1, 2).contains(QStringLiteral("过压")) && !text(1, 3).contains(QStringLiteral("失去")),
+                              qPrintable(text(1, 1) + QLatin1Char('|') + text(1, 2) + QLatin1Char('|') + text(1, 3)),
+                              15000);
 }
 
 QTEST_MAIN(TestBus)
