@@ -146,6 +146,10 @@ void RefreshController::onIdle()
 // concerns our own reads.
 void RefreshController::onCompleted(const PendingCommand &request, const RequestOutcome &outcome)
 {
+    // Queued for the driver chosen before: its values are not the rows of
+    // the driver shown now.
+    if (request.slave() != scheduler->slaveAddress())
+        return;
     if (request.isWrite() && outcome.answered())
         return showConfirmedWrite(request.address, writtenWords(request.frame));
     if (request.function() == 0x10 && outcome.kind == OutcomeKind::Refused && request.owner == this)

@@ -13,6 +13,7 @@
 #include "support/simulator.h"
 #include "support/toolprocess.h"
 #include "support/workfolder.h"
+#include "ui/alarm/alarmbanner.h"
 #include "ui/bus/buspanel.h"
 #include "ui/mainwindow.h"
 #include "ui/paramsets/comparedialog.h"
@@ -28,6 +29,7 @@ private slots:
     void oneDriverRefusedLeavesTheOthers();
     void windowFollowsTheChosenDriver();
     void panelWatchesAlarmsPastARefusedModel();
+    void switchMidRefreshShowsNoOtherDriver();
 
 private:
     QTemporaryDir home;
@@ -252,6 +254,32 @@ void TestBus::panelWatchesAlarmsPastARefusedModel()
     QTRY_VERIFY2_WITH_TIMEOUT(text(1, 2).contains(QStringLiteral("过压")) && !text(1, 3).contains(QStringLiteral("失去")),
                               qPrintable(text(1, 1) + QLatin1Char('|') + text(1, 2) + QLatin1Char('|') + text(1, 3)),
                               15000);
+}
+
+
+// Reads still queued for the driver chosen before answer for it alone:
+// driver 1's alarm is not shown as driver 2's.
+void TestBus::switchMidRefreshShowsNoOtherDriver()
+{
+    WorkFolder work(sampleMap());
+    Simulator simulator;
+    QVERIFY(simulator.start(work.path() + QStringLiteral("/RegisterInfo"),
+                            {"--address", "1-2", "--alarm", "1:2", "--delay", "100"}));
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto *address = window.findChild<QLineEdit *>("lineEdit_deviceAddr");
+    address->setText(QStringLiteral("1"));
+    window.findChild<QComboBox *>("comboBox_port")->lineEdit()->setText(simulator.devicePath());
+    QTest::mouseClick(window.findChild<QPushButton *>("pushButton_open"), Qt::LeftButton);
+    QTRY_VERIFY(simulator.log().contains(QLatin1String("slave 1 read 0x0040")));
+    address->setText(QStringLiteral("2"));
+    QVERIFY(waitForRefreshDone(window, 15000));
+    QVERIFY2(simulator.log().contains(QLatin1String("slave 1 read 0x0001")), qPrintable(simulator.log()));
+    auto *banner = window.findChild<AlarmBanner *>();
+    QVERIFY(banner);
+    QVERIFY2(!banner->isVisible(), qPrintable(simulator.log()));
+    QTest::mouseClick(window.findChild<QPushButton *>("pushButton_open"), Qt::LeftButton);
 }
 
 QTEST_MAIN(TestBus)
