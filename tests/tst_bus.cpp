@@ -254,6 +254,7 @@ void TestBus::panelWatchesAlarmsPastARefusedModel()
     QTRY_VERIFY2_WITH_TIMEOUT(text(1, 2).contains(QStringLiteral("过压")) && !text(1, 3).contains(QStringLiteral("失去")),
                               qPrintable(text(1, 1) + QLatin1Char('|') + text(1, 2) + QLatin1Char('|') + text(1, 3)),
                               15000);
+    QTest::mouseClick(window.findChild<QPushButton *>("pushButton_open"), Qt::LeftButton);
 }
 
 
