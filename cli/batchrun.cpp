@@ -333,7 +333,7 @@ bool BatchRun::identityRefused()
 
 void BatchRun::restore()
 {
-    const bool wrongDriver = identityRefused();
+    wrongDriver = identityRefused();
     if (wrongDriver && !options.dryRun)
         return finish(BadInput);
     const QSet<quint16> included(options.includedWriteOnly.cbegin(), options.includedWriteOnly.cend());

@@ -36,6 +36,9 @@ public:
     // Runs after the first of several leave the map's and the file's
     // problems to the first.
     void setQuietInputs(bool quiet) { quietInputs = quiet; }
+    // Exit 1 for this driver alone: the file is another model's, which
+    // says nothing of the drivers after it.
+    bool refusedThisDriver() const { return wrongDriver; }
     ~BatchRun() override;
 
     void start();
@@ -74,6 +77,7 @@ private:
     const CommandLine &options;
     const int slave;
     bool quietInputs = false;
+    bool wrongDriver = false;
     RegisterMap map;
     ParameterFile file;
     RowValues driver;

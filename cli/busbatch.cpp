@@ -76,8 +76,11 @@ void BusBatch::onRunFinished(int status)
 {
     if (severity(status) > severity(worst))
         worst = status;
-    stopRest = status == BatchRun::BadInput;
-    results << QStringLiteral("driver %1: %2").arg(currentAddress).arg(statusWord(status, options.action()));
+    stopRest = status == BatchRun::BadInput && !current->refusedThisDriver();
+    const QString word = current->refusedThisDriver()
+                             ? QStringLiteral("FAILED: the file is another model's or firmware's, nothing written (exit 1)")
+                             : statusWord(status, options.action());
+    results << QStringLiteral("driver %1: %2").arg(currentAddress).arg(word);
     out << results.last() << Qt::endl;
     QTimer::singleShot(0, this, &BusBatch::startNext);
 }

@@ -11,8 +11,9 @@ class CommandLine;
 
 // A backup, compare or restore over several drivers of one bus, one after
 // another, each its own BatchRun on the line. A driver that fails stops
-// nothing else; a map or file that cannot be used (exit 1) stops the rest,
-// which it would fail alike. finished() carries the worst status: 1, then
+// nothing else, nor does a file of another model for one of them; a map or
+// file that cannot be used (exit 1) stops the rest, which it would fail
+// alike. finished() carries the worst status: 1, then
 // 2 (a driver silent or doubtful), then 3 (differences, unread, unconfirmed),
 // then 0.
 class BusBatch : public QObject

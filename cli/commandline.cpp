@@ -5,6 +5,7 @@
 #include "serial/lineoptions.h"
 
 #include <QCommandLineOption>
+#include <QFileInfo>
 
 #include <cmath>
 
@@ -119,6 +120,11 @@ void CommandLine::parse(const QStringList &arguments)
     if (slaveAddresses.size() > 1 && !parameterRun)
         return refuse(QStringLiteral("--address takes one address here; a list goes with --backup, --compare or "
                                      "--restore"));
+    // One file for several drivers would keep only the last one's values.
+    if (slaveAddresses.size() > 1 && chosen == Action::Backup && !parameterFile.endsWith(QLatin1Char('/'))
+        && !QFileInfo(parameterFile).isDir())
+        return refuse(QStringLiteral("--backup with several addresses takes a folder (an existing one, or a path "
+                                     "ending in /), one file per driver; '%1' is none").arg(parameterFile));
     if (chosen == Action::Window)
         return;
     if (port.isEmpty())

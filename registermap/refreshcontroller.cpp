@@ -146,8 +146,11 @@ void RefreshController::onIdle()
 // concerns our own reads.
 void RefreshController::onCompleted(const PendingCommand &request, const RequestOutcome &outcome)
 {
-    // A write to another driver of the bus is no value of the table's.
-    if (request.isWrite() && outcome.answered() && request.slave() == scheduler->slaveAddress())
+    // Queued for the driver chosen before: its values are not the rows of
+    // the driver shown now.
+    if (request.slave() != scheduler->slaveAddress())
+        return;
+    if (request.isWrite() && outcome.answered())
         return showConfirmedWrite(request.address, writtenWords(request.frame));
     if (request.function() == 0x10 && outcome.kind == OutcomeKind::Refused && request.owner == this)
         return emit multipleWriteRefused(request.address, outcome.exceptionCode);

@@ -67,7 +67,7 @@ QList<quint16> BusWatch::dueReads(const BusDriver &driver) const
 {
     QList<quint16> reads;
     for (quint16 address : roles.identity) {
-        if (!driver.identity.values.contains(address))
+        if (!driver.identity.values.contains(address) && !driver.identityRefused.contains(address))
             reads << address;
     }
     if (!reads.isEmpty())
@@ -109,12 +109,16 @@ void BusWatch::onCompleted(const PendingCommand &request, const RequestOutcome &
     if (!known.contains(request.tag) || outcome.kind == OutcomeKind::Cancelled)
         return;
     BusDriver &driver = known[request.tag];
-    if (!outcome.answered()) {
+    // An exception is an answer too: the driver is there.
+    if (!outcome.answered() && outcome.kind != OutcomeKind::Refused) {
         ++driver.silentInRow;
     } else {
         driver.silentInRow = 0;
         driver.lastAnswer = QDateTime::currentDateTime();
-        store(driver, request.address, outcome);
+        if (outcome.answered())
+            store(driver, request.address, outcome);
+        else if (roles.identity.contains(request.address) && !driver.identityRefused.contains(request.address))
+            driver.identityRefused.append(request.address);
     }
     emit driverChanged(driver.address);
 }

@@ -20,6 +20,9 @@ struct BusDriver
     int address = 0;
     DriverIdentity identity;
     bool identityRead = false;
+    // Identity rows the driver refuses: asked no more, so that its alarm
+    // rows are read.
+    QList<quint16> identityRefused;
     // Raw values of the alarm and status rows, as last read; known only
     // once read in this session.
     qint64 alarm = 0;

@@ -18,6 +18,7 @@
 #include "support/toolprocess.h"
 #include "support/workfolder.h"
 #include "serial/serial.h"
+#include "ui/alarm/alarmbanner.h"
 #include "ui/bus/buspanel.h"
 #include "ui/mainwindow.h"
 #include "ui/paramsets/busbatchdialog.h"
@@ -32,8 +33,11 @@ private slots:
     void initTestCase();
     void cleanup();
     void commandLineWorksDriverByDriver();
+    void oneDriverRefusedLeavesTheOthers();
     void windowFollowsTheChosenDriver();
     void windowWorksOverSelectedDrivers();
+    void panelWatchesAlarmsPastARefusedModel();
+    void switchMidRefreshShowsNoOtherDriver();
 
 private:
     QTemporaryDir home;
@@ -104,6 +108,45 @@ void TestBus::commandLineWorksDriverByDriver()
     QCOMPARE(run.status, 2);
     QVERIFY2(run.out.contains("driver 9: FAILED: no answer"), qPrintable(run.out));
     QCOMPARE(runTool(work.path(), {"--port", port, "--address", "2-1", "--backup", "x/"}).status, 1);
+}
+
+
+// Another model at one address refuses the file there alone; a backup of
+// several drivers into one file name, which would keep only the last
+// driver's values, is refused before anything is read.
+void TestBus::oneDriverRefusedLeavesTheOthers()
+{
+    QTemporaryDir work;
+    QVERIFY(QFile::copy(QStringLiteral(SAMPLE_MAP), work.filePath(QStringLiteral("RegisterInfo"))));
+    Simulator simulator;
+    QVERIFY(simulator.start(work.filePath(QStringLiteral("RegisterInfo")),
+                            {"--address", "1-3", "--set", "2:0x0040=0x2305"}));
+    const QString port = simulator.devicePath();
+    QFile kept(work.filePath(QStringLiteral("kept.csv")));
+    QVERIFY(kept.open(QIODevice::WriteOnly));
+    kept.write("address,value\n0x0010,1234\n");
+    kept.close();
+    ToolRun run = runTool(work.path(), {"--port", port, "--address", "1-3", "--backup", "kept.csv"});
+    QVERIFY2(run.status == 1 && run.err.contains("takes a folder"), qPrintable(run.out + run.err));
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), QByteArray("address,value\n0x0010,1234\n"));
+    kept.close();
+    QVERIFY2(!simulator.log().contains(QLatin1String(" read ")), qPrintable(simulator.log()));
+
+    QFile file(work.filePath(QStringLiteral("axis.csv")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("# identity 0x0040=8964 0x0041=112\naddress,value\n0x0011,60\n");
+    file.close();
+    run = runTool(work.path(), {"--port", port, "--address", "1-3", "--restore", "axis.csv"});
+    QVERIFY2(run.status == 1 && run.out.contains("driver 2: FAILED: the file is another model's")
+                 && run.out.contains("driver 1: done") && run.out.contains("driver 3: done"),
+             qPrintable(run.out + run.err));
+    QTest::qWait(100);
+    const QString log = simulator.log();
+    QVERIFY2(log.contains(QLatin1String("slave 1 write 0x0011 <- 60"))
+                 && log.contains(QLatin1String("slave 3 write 0x0011 <- 60"))
+                 && !log.contains(QLatin1String("slave 2 write")),
+             qPrintable(log));
 }
 
 namespace {
@@ -221,6 +264,60 @@ void TestBus::windowFollowsTheChosenDriver()
     const QString log = simulator.log();
     QVERIFY2(log.contains(QLatin1String("slave 3 read 0x0010")), qPrintable(log));
     QVERIFY2(!log.contains(QLatin1String("write")), qPrintable(log));
+    QTest::mouseClick(window.findChild<QPushButton *>("pushButton_open"), Qt::LeftButton);
+}
+
+
+// A driver that refuses its model register is still watched for alarms.
+void TestBus::panelWatchesAlarmsPastARefusedModel()
+{
+    WorkFolder work(sampleMap());
+    Simulator simulator;
+    QVERIFY(simulator.start(work.path() + QStringLiteral("/RegisterInfo"),
+                            {"--address", "1-2", "--write-only", "0040", "--alarm", "2:2"}));
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.findChild<QComboBox *>("comboBox_port")->lineEdit()->setText(simulator.devicePath());
+    QTest::mouseClick(window.findChild<QPushButton *>("pushButton_open"), Qt::LeftButton);
+    QVERIFY(waitForRefreshDone(window, 15000));
+    auto *panel = window.findChild<BusPanel *>();
+    panel->findChild<QLineEdit *>("addressList")->setText(QStringLiteral("1-2"));
+    QTest::mouseClick(panel->findChild<QPushButton *>("applyButton"), Qt::LeftButton);
+    auto *drivers = panel->findChild<QTableWidget *>("driverTable");
+    auto text = [drivers](int row, int column) {
+        return drivers->item(row, column) ? drivers->item(row, column)->text() : QString();
+    };
+    QTRY_VERIFY2_WITH_TIMEOUT(text(1, 2).contains(QStringLiteral("过压")) && !text(1, 3).contains(QStringLiteral("失去")),
+                              qPrintable(text(1, 1) + QLatin1Char('|') + text(1, 2) + QLatin1Char('|') + text(1, 3)),
+                              15000);
+    QTest::mouseClick(window.findChild<QPushButton *>("pushButton_open"), Qt::LeftButton);
+}
+
+
+// Reads still queued for the driver chosen before answer for it alone:
+// driver 1's alarm is not shown as driver 2's.
+void TestBus::switchMidRefreshShowsNoOtherDriver()
+{
+    WorkFolder work(sampleMap());
+    Simulator simulator;
+    QVERIFY(simulator.start(work.path() + QStringLiteral("/RegisterInfo"),
+                            {"--address", "1-2", "--alarm", "1:2", "--delay", "100"}));
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto *address = window.findChild<QLineEdit *>("lineEdit_deviceAddr");
+    address->setText(QStringLiteral("1"));
+    window.findChild<QComboBox *>("comboBox_port")->lineEdit()->setText(simulator.devicePath());
+    QTest::mouseClick(window.findChild<QPushButton *>("pushButton_open"), Qt::LeftButton);
+    QTRY_VERIFY(simulator.log().contains(QLatin1String("slave 1 read 0x0040")));
+    address->setText(QStringLiteral("2"));
+    QVERIFY(waitForRefreshDone(window, 15000));
+    QVERIFY2(simulator.log().contains(QLatin1String("slave 1 read 0x0001")), qPrintable(simulator.log()));
+    auto *banner = window.findChild<AlarmBanner *>();
+    QVERIFY(banner);
+    QVERIFY2(!banner->isVisible(), qPrintable(simulator.log()));
+    QTest::mouseClick(window.findChild<QPushButton *>("pushButton_open"), Qt::LeftButton);
 }
 
 // Several rows selected: one folder gets each driver's own file, and one
