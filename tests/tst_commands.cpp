@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSerialPort>
 
@@ -76,6 +77,7 @@ private slots:
     void commandLineSendsByName();
     void closingAsksToSaveWhatWasWritten();
     void eachDriverWrittenIsSaved();
+    void droppedMapAsksToSave();
 
 private:
     void openWindow(MainWindow &window, const QStringList &simulatorOptions = {});
@@ -356,6 +358,37 @@ void TestCommands::eachDriverWrittenIsSaved()
     QTRY_VERIFY(!portOpen());
     QCOMPARE(writesOf(QStringLiteral("slave 1 command Save")), 1);
     QCOMPARE(writesOf(QStringLiteral("slave 2 command")), 0);
+}
+
+// A map dropped on the window closes the port as 打开映射 does.
+void TestCommands::droppedMapAsksToSave()
+{
+    WorkFolder work(commandMap);
+    folder = &work;
+    MainWindow window;
+    openWindow(window);
+    MainWindowInspector::requestWrite(window, 1, ModbusMaster::instance()->writeCmd(1, 0x0010, 2500));
+    QTRY_COMPARE(writesOf(QStringLiteral("write 0x0010 <- 2500")), 1);
+    QVERIFY(waitForRefreshDone(window, 5000));
+    QVERIFY(QFile::copy(work.path() + QStringLiteral("/RegisterInfo"), work.path() + QStringLiteral("/other")));
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(work.path() + QStringLiteral("/other"))});
+    auto drop = [&](QMessageBox::StandardButton answer) {
+        QuestionAnswer question(answer);
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&window, &enter);
+        QDropEvent event(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&window, &event);
+        QTest::qWaitFor([&] { return !question.text.isEmpty(); }, 3000);
+        return question.text;
+    };
+    QVERIFY(!drop(QMessageBox::Cancel).isEmpty());
+    QVERIFY(portOpen());
+    QVERIFY(!window.windowTitle().endsWith(QStringLiteral("other")));
+    QVERIFY(!drop(QMessageBox::Yes).isEmpty());
+    QTRY_VERIFY(window.windowTitle().endsWith(QStringLiteral("other")));
+    QVERIFY(!portOpen());
+    QCOMPARE(writesOf(QStringLiteral("write 0x0021 <- 1")), 1);
 }
 
 QTEST_MAIN(TestCommands)

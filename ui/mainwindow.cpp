@@ -235,9 +235,18 @@ void MainWindow::dragEnterEvent(QDragEnterEvent *event)
     mapOpener->dragEnter(event);
 }
 
+// A dropped map closes the port like 打开映射 does, so it asks alike; only
+// once the drop is over, which a question box must not hold up.
 void MainWindow::dropEvent(QDropEvent *event)
 {
-    mapOpener->drop(event);
+    const QString fileName = mapOpener->takeDrop(event);
+    if (fileName.isEmpty())
+        return;
+    QTimer::singleShot(0, this, [this, fileName] {
+        auto load = [this, fileName] { mapOpener->load(fileName); };
+        if (saveBeforeLeave->allowsLeaving(load))
+            load();
+    });
 }
 
 // The map goes first: it brings its own device address, which a given
