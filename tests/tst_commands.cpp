@@ -238,6 +238,8 @@ void TestCommands::commandLineSendsByName()
     run = runTool(work.path(), {"--port", port, "--command", "Reboot"});
     QCOMPARE(run.status, 1);
     QVERIFY2(run.err.contains(QStringLiteral("\"Alarm reset\", \"Save\", \"Factory reset\"")), qPrintable(run.err));
+    run = runTool(work.path(), {"--port", port, "--command", "Alarm reset", "--command", "Factory reset", "--yes"});
+    QCOMPARE(run.status, 1);
     QCOMPARE(writesOf(QStringLiteral("write 0x0022")), 0);
     QCOMPARE(writesOf(QStringLiteral("command Factory reset")), 0);
 
