@@ -350,8 +350,12 @@ void TestCommands::eachDriverWrittenIsSaved()
     MainWindowInspector::requestWrite(window, 1, ModbusMaster::instance()->writeCmd(1, 0x0010, 2500));
     QTRY_COMPARE(writesOf(QStringLiteral("slave 1 write 0x0010 <- 2500")), 1);
     QVERIFY(waitForRefreshDone(window, 5000));
+    auto *tick = window.findChild<CommandPanel *>()->findChild<QCheckBox *>("dangerTick");
+    tick->setChecked(true);
     window.findChild<QLineEdit *>("lineEdit_deviceAddr")->setText(QStringLiteral("2"));
     QCOMPARE(MainWindowInspector::sessionSlave(window), quint8(2));
+    // The tick was given for driver 1.
+    QVERIFY(!tick->isChecked());
     {
         QuestionAnswer yes(QMessageBox::Yes);
         QTest::mouseClick(window.findChild<QPushButton *>("pushButton_open"), Qt::LeftButton);

@@ -147,6 +147,8 @@ void MainWindow::connectCommands()
     connect(commands, &DriverCommands::notice, this, &MainWindow::showRefusal);
     connect(session, &PortSession::portStateShown, commands, &DriverCommands::setPortOpen);
     connect(session, &PortSession::lineTakenByScan, commands, &DriverCommands::setLineTaken);
+    // The tick was given for the driver shown then.
+    connect(session, &PortSession::driverChanged, commands->panel(), &CommandPanel::clearTick);
     connect(parameterSets, &ParameterSetsPanel::busyChanged, commands, &DriverCommands::setRunBusy);
     connect(sendBox, &ManualSendBox::sent, commands, &DriverCommands::noteHandSent);
     // An alarm reset or a factory reset changes what the table should show.
