@@ -13,6 +13,8 @@
 #include "ui/mainwindow.h"
 #include "ui/commands/commandpanel.h"
 #include "ui/paramsets/parametersetspanel.h"
+#include "ui/scan/scandialog.h"
+#include "scan/scanrun.h"
 #include "protocol/modbusmaster.h"
 #include "serial/serial.h"
 #include "support/logview.h"
@@ -78,6 +80,7 @@ private slots:
     void closingAsksToSaveWhatWasWritten();
     void eachDriverWrittenIsSaved();
     void droppedMapAsksToSave();
+    void scanHitAsksToSave();
 
 private:
     void openWindow(MainWindow &window, const QStringList &simulatorOptions = {});
@@ -395,6 +398,30 @@ void TestCommands::droppedMapAsksToSave()
     QTRY_VERIFY(window.windowTitle().endsWith(QStringLiteral("other")));
     QVERIFY(!portOpen());
     QCOMPARE(writesOf(QStringLiteral("write 0x0021 <- 1")), 1);
+}
+
+// A scan's hit opens the port again, maybe to another driver.
+void TestCommands::scanHitAsksToSave()
+{
+    WorkFolder work(commandMap);
+    folder = &work;
+    MainWindow window;
+    openWindow(window);
+    MainWindowInspector::requestWrite(window, 1, ModbusMaster::instance()->writeCmd(1, 0x0010, 2500));
+    QTRY_COMPARE(writesOf(QStringLiteral("write 0x0010 <- 2500")), 1);
+    QVERIFY(waitForRefreshDone(window, 5000));
+    QuestionAnswer yes(QMessageBox::Yes);
+    QVERIFY(QMetaObject::invokeMethod(&window, "on_pushButton_scan_clicked"));
+    auto *dialog = window.findChild<ScanDialog *>();
+    QVERIFY(dialog);
+    ScanHit hit;
+    hit.address = 1;
+    hit.baud = 9600;
+    emit dialog->hitChosen(hit);
+    dialog->close();
+    QTRY_VERIFY(!yes.text.isEmpty());
+    QTRY_COMPARE(writesOf(QStringLiteral("write 0x0021 <- 1")), 1);
+    QTRY_VERIFY(portOpen());
 }
 
 QTEST_MAIN(TestCommands)

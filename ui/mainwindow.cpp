@@ -157,6 +157,17 @@ void MainWindow::connectCommands()
             refresh->refreshAll();
     });
     saveBeforeLeave = new SaveBeforeLeave(commands, this);
+    // A scan's hit reopens the port; the question waits until the scan has
+    // given the line back, so that a save can go over it first.
+    session->setLeaveGate([this](std::function<void()> leave) {
+        if (!saveBeforeLeave->wouldAsk())
+            return true;
+        QTimer::singleShot(0, this, [this, leave] {
+            if (saveBeforeLeave->allowsLeaving(leave))
+                leave();
+        });
+        return false;
+    });
     connect(saveBeforeLeave, &SaveBeforeLeave::notice, this, &MainWindow::showRefusal);
 }
 
