@@ -123,7 +123,11 @@ void readCommands(const RoleKeys &keys, const RegisterInfo &info, RowRoles *role
         *problems << QStringLiteral("danger names no command");
     noteDangerTwins(*roles, problems);
     if (!keys.save.isNull()) {
-        if (names.contains(keys.save.trimmed()))
+        // Leaving the port sends the save on a plain Yes, without the tick.
+        if (roles->danger.contains(keys.save.trimmed()))
+            *problems << QStringLiteral("save \"%1\" is also a danger command; the save goes without the tick")
+                             .arg(keys.save.trimmed());
+        else if (names.contains(keys.save.trimmed()))
             roles->save = keys.save.trimmed();
         else
             *problems << QStringLiteral("save \"%1\" is no command of this line").arg(keys.save.trimmed());

@@ -201,6 +201,7 @@ void TestRegisterFormat::loadProblems_data()
         {"indexes:0x10," + command + "command:Go=1,danger:Stop", "danger \"Stop\" is no command of this line"},
         {"indexes:0x10," + command + "save:Go", "confirm, danger and save need a command on the same line"},
         {"indexes:0x10," + command + "command:Go=1,danger:", "danger names no command"},
+        {"indexes:0x10," + command + "command:Go=1,danger:Go,save:Go", "save \"Go\" is also a danger command"},
         {"indexes:0x10," + command + "command:Go=1;Soft=1,danger:Go", "command \"Soft\" sends what the danger command \"Go\" sends"},
         {"indexes:0x10," + command + "type:u32,command:Go=1", "command is on a 32-bit row"}};
     for (const auto &fault : roleFaults)
