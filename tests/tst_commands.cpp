@@ -257,6 +257,12 @@ void TestCommands::commandLineSendsByName()
     run = runTool(work.path(), {"--port", simulator->devicePath(), "--command", "Alarm reset"});
     QCOMPARE(run.status, 2);
     QVERIFY2(run.out.contains(QStringLiteral("refused by the driver (Modbus exception 03")), qPrintable(run.out));
+    // Acknowledge: taken, still being carried out.
+    QVERIFY(startSimulator({"--exception", "5"}));
+    run = runTool(work.path(), {"--port", simulator->devicePath(), "--command", "Alarm reset"});
+    QCOMPARE(run.status, 2);
+    QVERIFY2(run.out.contains(QStringLiteral("not confirmed (Modbus exception 05: acknowledge); it may have been applied")),
+             qPrintable(run.out));
     QVERIFY(startSimulator({"--repeat-reply", "20"}));
     run = runTool(work.path(), {"--port", simulator->devicePath(), "--command", "Alarm reset"});
     QCOMPARE(run.status, 2);
