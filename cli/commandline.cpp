@@ -200,8 +200,11 @@ void CommandLine::readLineOptions()
         return refuse(QStringLiteral("--stop-bits: ") + why);
 }
 
+// One command a run: of two names, neither may be taken for the other.
 void CommandLine::readCommandOptions()
 {
+    if (parser.values(QStringLiteral("command")).size() > 1)
+        return refuse(QStringLiteral("--command takes one name; give it once"));
     commandName = parser.value(QStringLiteral("command")).trimmed();
     assumeYes = parser.isSet(QStringLiteral("yes"));
 }

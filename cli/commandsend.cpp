@@ -50,10 +50,8 @@ bool CommandSend::chooseCommand()
     }
     for (const QString &problem : qAsConst(map.problems))
         err << "steppertool: " << options.mapPath << ": " << problem << Qt::endl;
-    QStringList problems;
-    profile = driverProfile(map.registers, &problems);
-    for (const QString &problem : qAsConst(problems))
-        err << "steppertool: " << options.mapPath << ": " << problem << Qt::endl;
+    // The map's problems above include the commands'.
+    profile = driverProfile(map.registers);
     const DriverCommand *chosen = profile.command(options.commandName);
     if (!chosen) {
         err << "steppertool: the map " << options.mapPath << " has no command \"" << options.commandName << "\"; "

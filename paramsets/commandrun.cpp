@@ -51,7 +51,7 @@ void CommandRun::onCompleted(const PendingCommand &request, const RequestOutcome
     }
     if (doubtful)
         return finish(CommandResult::Doubtful, outcome.reason());
-    if (outcome.kind == OutcomeKind::Refused)
+    if (outcome.refusedUndone())
         return finish(CommandResult::Refused, outcome.reason());
     finish(CommandResult::NoAnswer, outcome.reason());
 }

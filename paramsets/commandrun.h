@@ -14,7 +14,7 @@ class RequestScheduler;
 // What became of one command sent to the driver.
 enum class CommandResult {
     Confirmed,  // echoed, and no reply came that no request asked for
-    Refused,    // the driver answered with an exception: not applied
+    Refused,    // the driver answered with an exception that says it did nothing
     NoAnswer,   // no reply, or none that fitted: it may have been applied
     // A reply came that no request asked for: the echo may have been
     // another request's, so it may or may not have been applied.

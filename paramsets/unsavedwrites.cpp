@@ -49,7 +49,7 @@ const DriverCommand *UnsavedWrites::commandOf(const PendingCommand &request) con
 // A refused write was not applied; any other that left may have been.
 void UnsavedWrites::onCompleted(const PendingCommand &request, const RequestOutcome &outcome)
 {
-    if (!request.isWrite() || !outcome.frameSent || outcome.kind == OutcomeKind::Refused)
+    if (!request.isWrite() || !outcome.frameSent || outcome.refusedUndone())
         return;
     const DriverCommand *command = commandOf(request);
     if (command && command->save && outcome.answered()) {

@@ -24,6 +24,12 @@ struct RequestOutcome
     bool frameSent = false;
 
     bool answered() const { return kind == OutcomeKind::Answered; }
+    // Refused with an exception that says nothing was done: not 04 (the
+    // device failed midway) nor 05 (acknowledge: taken, still working).
+    bool refusedUndone() const
+    {
+        return kind == OutcomeKind::Refused && exceptionCode != 0x04 && exceptionCode != 0x05;
+    }
     // "no answer", "Modbus exception 02: illegal data address", ...
     QString reason() const;
 };

@@ -56,6 +56,19 @@ void readRole(const RoleKeys &keys, const RegisterInfo &info, RowRoles *roles, Q
     }
 }
 
+// A second name for a danger command's value would send it unguarded.
+void noteDangerTwins(const RowRoles &roles, QStringList *problems)
+{
+    for (const RowCommand &command : roles.commands) {
+        for (const RowCommand &danger : roles.commands) {
+            if (roles.danger.contains(danger.name) && !roles.danger.contains(command.name)
+                && command.value == danger.value)
+                *problems << QStringLiteral("command \"%1\" sends what the danger command \"%2\" sends")
+                                 .arg(command.name, danger.name);
+        }
+    }
+}
+
 void readCommands(const RoleKeys &keys, const RegisterInfo &info, RowRoles *roles, QStringList *problems)
 {
     const bool writeOnly = isWriteOnly(info.permission);
@@ -106,8 +119,15 @@ void readCommands(const RoleKeys &keys, const RegisterInfo &info, RowRoles *role
         else
             *problems << QStringLiteral("danger \"%1\" is no command of this line").arg(name.trimmed());
     }
+    if (!keys.danger.isNull() && keys.danger.trimmed().isEmpty())
+        *problems << QStringLiteral("danger names no command");
+    noteDangerTwins(*roles, problems);
     if (!keys.save.isNull()) {
-        if (names.contains(keys.save.trimmed()))
+        // Leaving the port sends the save on a plain Yes, without the tick.
+        if (roles->danger.contains(keys.save.trimmed()))
+            *problems << QStringLiteral("save \"%1\" is also a danger command; the save goes without the tick")
+                             .arg(keys.save.trimmed());
+        else if (names.contains(keys.save.trimmed()))
             roles->save = keys.save.trimmed();
         else
             *problems << QStringLiteral("save \"%1\" is no command of this line").arg(keys.save.trimmed());
@@ -120,6 +140,22 @@ void noteSecond(const char *what, const RegisterInfo &row, QStringList *problems
     if (problems)
         *problems << QStringLiteral("register %1: a second %2 row; the first one is used")
                          .arg(row.addressText, QLatin1String(what));
+}
+
+// Rows that repeat an address may give a danger command's frame another
+// name: it is guarded alike.
+void guardDangerTwins(DriverProfile *profile, QStringList *problems)
+{
+    for (DriverCommand &command : profile->commands) {
+        for (const DriverCommand &danger : qAsConst(profile->commands)) {
+            if (command.danger || !danger.danger || command.address != danger.address || command.value != danger.value)
+                continue;
+            command.danger = true;
+            if (problems)
+                *problems << QStringLiteral("command \"%1\" sends what the danger command \"%2\" sends; it is "
+                                            "guarded alike").arg(command.name, danger.name);
+        }
+    }
 }
 
 } // namespace
@@ -217,6 +253,7 @@ DriverProfile driverProfile(const QList<RegisterInfo> &rows, QStringList *proble
             profile.commands << command;
         }
     }
+    guardDangerTwins(&profile, problems);
     return profile;
 }
 

@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSerialPort>
 
@@ -12,6 +13,8 @@
 #include "ui/mainwindow.h"
 #include "ui/commands/commandpanel.h"
 #include "ui/paramsets/parametersetspanel.h"
+#include "ui/scan/scandialog.h"
+#include "scan/scanrun.h"
 #include "protocol/modbusmaster.h"
 #include "serial/serial.h"
 #include "support/logview.h"
@@ -76,6 +79,8 @@ private slots:
     void commandLineSendsByName();
     void closingAsksToSaveWhatWasWritten();
     void eachDriverWrittenIsSaved();
+    void droppedMapAsksToSave();
+    void scanHitAsksToSave();
 
 private:
     void openWindow(MainWindow &window, const QStringList &simulatorOptions = {});
@@ -236,6 +241,8 @@ void TestCommands::commandLineSendsByName()
     run = runTool(work.path(), {"--port", port, "--command", "Reboot"});
     QCOMPARE(run.status, 1);
     QVERIFY2(run.err.contains(QStringLiteral("\"Alarm reset\", \"Save\", \"Factory reset\"")), qPrintable(run.err));
+    run = runTool(work.path(), {"--port", port, "--command", "Alarm reset", "--command", "Factory reset", "--yes"});
+    QCOMPARE(run.status, 1);
     QCOMPARE(writesOf(QStringLiteral("write 0x0022")), 0);
     QCOMPARE(writesOf(QStringLiteral("command Factory reset")), 0);
 
@@ -250,6 +257,12 @@ void TestCommands::commandLineSendsByName()
     run = runTool(work.path(), {"--port", simulator->devicePath(), "--command", "Alarm reset"});
     QCOMPARE(run.status, 2);
     QVERIFY2(run.out.contains(QStringLiteral("refused by the driver (Modbus exception 03")), qPrintable(run.out));
+    // Acknowledge: taken, still being carried out.
+    QVERIFY(startSimulator({"--exception", "5"}));
+    run = runTool(work.path(), {"--port", simulator->devicePath(), "--command", "Alarm reset"});
+    QCOMPARE(run.status, 2);
+    QVERIFY2(run.out.contains(QStringLiteral("not confirmed (Modbus exception 05: acknowledge); it may have been applied")),
+             qPrintable(run.out));
     QVERIFY(startSimulator({"--repeat-reply", "20"}));
     run = runTool(work.path(), {"--port", simulator->devicePath(), "--command", "Alarm reset"});
     QCOMPARE(run.status, 2);
@@ -346,8 +359,12 @@ void TestCommands::eachDriverWrittenIsSaved()
     MainWindowInspector::requestWrite(window, 1, ModbusMaster::instance()->writeCmd(1, 0x0010, 2500));
     QTRY_COMPARE(writesOf(QStringLiteral("slave 1 write 0x0010 <- 2500")), 1);
     QVERIFY(waitForRefreshDone(window, 5000));
+    auto *tick = window.findChild<CommandPanel *>()->findChild<QCheckBox *>("dangerTick");
+    tick->setChecked(true);
     window.findChild<QLineEdit *>("lineEdit_deviceAddr")->setText(QStringLiteral("2"));
     QCOMPARE(MainWindowInspector::sessionSlave(window), quint8(2));
+    // The tick was given for driver 1.
+    QVERIFY(!tick->isChecked());
     {
         QuestionAnswer yes(QMessageBox::Yes);
         QTest::mouseClick(window.findChild<QPushButton *>("pushButton_open"), Qt::LeftButton);
@@ -356,6 +373,61 @@ void TestCommands::eachDriverWrittenIsSaved()
     QTRY_VERIFY(!portOpen());
     QCOMPARE(writesOf(QStringLiteral("slave 1 command Save")), 1);
     QCOMPARE(writesOf(QStringLiteral("slave 2 command")), 0);
+}
+
+// A map dropped on the window closes the port as 打开映射 does.
+void TestCommands::droppedMapAsksToSave()
+{
+    WorkFolder work(commandMap);
+    folder = &work;
+    MainWindow window;
+    openWindow(window);
+    MainWindowInspector::requestWrite(window, 1, ModbusMaster::instance()->writeCmd(1, 0x0010, 2500));
+    QTRY_COMPARE(writesOf(QStringLiteral("write 0x0010 <- 2500")), 1);
+    QVERIFY(waitForRefreshDone(window, 5000));
+    QVERIFY(QFile::copy(work.path() + QStringLiteral("/RegisterInfo"), work.path() + QStringLiteral("/other")));
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(work.path() + QStringLiteral("/other"))});
+    auto drop = [&](QMessageBox::StandardButton answer) {
+        QuestionAnswer question(answer);
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&window, &enter);
+        QDropEvent event(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&window, &event);
+        QTest::qWaitFor([&] { return !question.text.isEmpty(); }, 3000);
+        return question.text;
+    };
+    QVERIFY(!drop(QMessageBox::Cancel).isEmpty());
+    QVERIFY(portOpen());
+    QVERIFY(!window.windowTitle().endsWith(QStringLiteral("other")));
+    QVERIFY(!drop(QMessageBox::Yes).isEmpty());
+    QTRY_VERIFY(window.windowTitle().endsWith(QStringLiteral("other")));
+    QVERIFY(!portOpen());
+    QCOMPARE(writesOf(QStringLiteral("write 0x0021 <- 1")), 1);
+}
+
+// A scan's hit opens the port again, maybe to another driver.
+void TestCommands::scanHitAsksToSave()
+{
+    WorkFolder work(commandMap);
+    folder = &work;
+    MainWindow window;
+    openWindow(window);
+    MainWindowInspector::requestWrite(window, 1, ModbusMaster::instance()->writeCmd(1, 0x0010, 2500));
+    QTRY_COMPARE(writesOf(QStringLiteral("write 0x0010 <- 2500")), 1);
+    QVERIFY(waitForRefreshDone(window, 5000));
+    QuestionAnswer yes(QMessageBox::Yes);
+    QVERIFY(QMetaObject::invokeMethod(&window, "on_pushButton_scan_clicked"));
+    auto *dialog = window.findChild<ScanDialog *>();
+    QVERIFY(dialog);
+    ScanHit hit;
+    hit.address = 1;
+    hit.baud = 9600;
+    emit dialog->hitChosen(hit);
+    dialog->close();
+    QTRY_VERIFY(!yes.text.isEmpty());
+    QTRY_COMPARE(writesOf(QStringLiteral("write 0x0021 <- 1")), 1);
+    QTRY_VERIFY(portOpen());
 }
 
 QTEST_MAIN(TestCommands)

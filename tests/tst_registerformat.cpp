@@ -200,6 +200,9 @@ void TestRegisterFormat::loadProblems_data()
         {"indexes:0x10," + command + "command:Go", "command \"Go\" is no NAME=VALUE"},
         {"indexes:0x10," + command + "command:Go=1,danger:Stop", "danger \"Stop\" is no command of this line"},
         {"indexes:0x10," + command + "save:Go", "confirm, danger and save need a command on the same line"},
+        {"indexes:0x10," + command + "command:Go=1,danger:", "danger names no command"},
+        {"indexes:0x10," + command + "command:Go=1,danger:Go,save:Go", "save \"Go\" is also a danger command"},
+        {"indexes:0x10," + command + "command:Go=1;Soft=1,danger:Go", "command \"Soft\" sends what the danger command \"Go\" sends"},
         {"indexes:0x10," + command + "type:u32,command:Go=1", "command is on a 32-bit row"}};
     for (const auto &fault : roleFaults)
         QTest::newRow(qPrintable(fault.second)) << usual << fault.first + "\n" << fault.second << first;
@@ -242,12 +245,16 @@ void TestRegisterFormat::driverProfileOfTheSampleMap()
     const QByteArray extra = "indexes:0x0050,permission:R,defaultValue:0,rangeValue:0~9,name:Second,remarks:,"
                              "role:alarm\n"
                              "indexes:0x0051,permission:W,defaultValue:0,rangeValue:0~9,name:Again,remarks:,"
-                             "command:保存参数 Save to memory=2\n";
+                             "command:保存参数 Save to memory=2\n"
+                             "indexes:0x0022,permission:W,defaultValue:0,rangeValue:0~65535,name:Soft,remarks:,"
+                             "command:Soft=0x5AA5\n";
     const RegisterMap map = loadedMap(sample.readAll() + extra);
     QCOMPARE(map.problems, (QStringList{
+        "line 23: address 0x0022 is already on line 16; values written there are checked against both lines",
         "register 0x0050: a second role:alarm row; the first one is used",
         "register 0x0051: command \"保存参数 Save to memory\" is already a command of another row; the first one "
-        "is used"}));
+        "is used",
+        "command \"Soft\" sends what the danger command \"恢复出厂 Factory reset\" sends; it is guarded alike"}));
     const DriverProfile profile = driverProfile(map.registers);
     QCOMPARE(profile.identity, (QList<quint16>{0x0040, 0x0041, 0x0042}));
     QCOMPARE(profile.serial, QList<quint16>{0x0042});
@@ -259,7 +266,7 @@ void TestRegisterFormat::driverProfileOfTheSampleMap()
         commands << QStringLiteral("%1 0x%2=%3%4%5").arg(command.name).arg(command.address, 4, 16, QLatin1Char('0'))
                         .arg(command.value).arg(command.danger ? " danger" : "").arg(command.save ? " save" : "");
     QCOMPARE(commands, (QStringList{"报警清除 Alarm reset 0x0020=1", "保存参数 Save to memory 0x0021=1 save",
-                                    "恢复出厂 Factory reset 0x0022=23205 danger"}));
+                                    "恢复出厂 Factory reset 0x0022=23205 danger", "Soft 0x0022=23205 danger"}));
     QVERIFY(profile.command(QStringLiteral("恢复出厂 Factory reset"))->confirm.contains(QLatin1String("lost")));
 
     // Serial numbers differ from unit to unit and are never compared.

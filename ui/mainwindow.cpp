@@ -156,6 +156,8 @@ void MainWindow::connectCommands()
     connect(commands, &DriverCommands::notice, this, &MainWindow::showRefusal);
     connect(session, &PortSession::portStateShown, commands, &DriverCommands::setPortOpen);
     connect(session, &PortSession::lineTakenByScan, commands, &DriverCommands::setLineTaken);
+    // The tick was given for the driver shown then.
+    connect(session, &PortSession::driverChanged, commands->panel(), &CommandPanel::clearTick);
     connect(parameterSets, &ParameterSetsPanel::busyChanged, commands, &DriverCommands::setRunBusy);
     connect(sendBox, &ManualSendBox::sent, commands, &DriverCommands::noteHandSent);
     // An alarm reset or a factory reset changes what the table should show.
@@ -164,6 +166,17 @@ void MainWindow::connectCommands()
             refresh->refreshAll();
     });
     saveBeforeLeave = new SaveBeforeLeave(commands, this);
+    // A scan's hit reopens the port; the question waits until the scan has
+    // given the line back, so that a save can go over it first.
+    session->setLeaveGate([this](std::function<void()> leave) {
+        if (!saveBeforeLeave->wouldAsk())
+            return true;
+        QTimer::singleShot(0, this, [this, leave] {
+            if (saveBeforeLeave->allowsLeaving(leave))
+                leave();
+        });
+        return false;
+    });
     connect(saveBeforeLeave, &SaveBeforeLeave::notice, this, &MainWindow::showRefusal);
 }
 
@@ -244,9 +257,18 @@ void MainWindow::dragEnterEvent(QDragEnterEvent *event)
     mapOpener->dragEnter(event);
 }
 
+// A dropped map closes the port like 打开映射 does, so it asks alike; only
+// once the drop is over, which a question box must not hold up.
 void MainWindow::dropEvent(QDropEvent *event)
 {
-    mapOpener->drop(event);
+    const QString fileName = mapOpener->takeDrop(event);
+    if (fileName.isEmpty())
+        return;
+    QTimer::singleShot(0, this, [this, fileName] {
+        auto load = [this, fileName] { mapOpener->load(fileName); };
+        if (saveBeforeLeave->allowsLeaving(load))
+            load();
+    });
 }
 
 // The map goes first: it brings its own device address, which a given

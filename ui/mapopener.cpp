@@ -123,11 +123,10 @@ void MapOpener::dragEnter(QDragEnterEvent *event)
         event->acceptProposedAction();
 }
 
-void MapOpener::drop(QDropEvent *event)
+QString MapOpener::takeDrop(QDropEvent *event)
 {
     const QString fileName = droppedFile(event->mimeData());
-    if (fileName.isEmpty())
-        return;
-    event->acceptProposedAction();
-    load(fileName);
+    if (!fileName.isEmpty())
+        event->acceptProposedAction();
+    return fileName;
 }

@@ -36,7 +36,8 @@ public:
     void askForFile();
     // A local file dragged onto the window is a map to open.
     void dragEnter(QDragEnterEvent *event);
-    void drop(QDropEvent *event);
+    // The map file dropped, the drop taken; empty when none.
+    QString takeDrop(QDropEvent *event);
 
 signals:
     void refused(const QString &text);

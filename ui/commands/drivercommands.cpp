@@ -82,9 +82,9 @@ void DriverCommands::ask(const DriverCommand &command)
     QMessageBox box(command.danger ? QMessageBox::Warning : QMessageBox::Question, tr("发送命令"),
                     command.confirm.isEmpty() ? tr("发送命令“%1”？").arg(command.name) : command.confirm,
                     QMessageBox::Yes | QMessageBox::No, parts.window);
-    box.setInformativeText(tr("%1\n寄存器 %2 ← %3\n将发送的帧：%4")
-                               .arg(command.name, addressText(command.address), commandValueText(command.value),
-                                    byteArrayToHexString(frame).trimmed()));
+    box.setInformativeText(tr("%1\n驱动器地址 %2，寄存器 %3 ← %4\n将发送的帧：%5")
+                               .arg(command.name, QString::number(quint8(frame.at(0))), addressText(command.address),
+                                    commandValueText(command.value), byteArrayToHexString(frame).trimmed()));
     box.setDefaultButton(QMessageBox::No);
     box.setEscapeButton(QMessageBox::No);
     const bool yes = box.exec() == QMessageBox::Yes;

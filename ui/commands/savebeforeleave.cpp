@@ -13,11 +13,16 @@ SaveBeforeLeave::SaveBeforeLeave(DriverCommands *commands, QWidget *window)
     connect(commands, &DriverCommands::finished, this, &SaveBeforeLeave::onFinished);
 }
 
+bool SaveBeforeLeave::wouldAsk() const
+{
+    return commands->saveCommand() && commands->isPortOpen() && commands->unsavedWrites().any();
+}
+
 bool SaveBeforeLeave::allowsLeaving(std::function<void()> leave)
 {
-    const DriverCommand *save = commands->saveCommand();
-    if (!save || !commands->isPortOpen() || !commands->unsavedWrites().any())
+    if (!wouldAsk())
         return true;
+    const DriverCommand *save = commands->saveCommand();
     // A second close while the saves are on their way waits for them too.
     if (pendingLeave)
         return false;

@@ -26,6 +26,8 @@ public:
     // True when leaving may go ahead now. Otherwise `leave` runs later, once
     // the saves it asked for are confirmed, or never.
     bool allowsLeaving(std::function<void()> leave);
+    // Whether allowsLeaving() would ask now.
+    bool wouldAsk() const;
 
 signals:
     void notice(const QString &text);

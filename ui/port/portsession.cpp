@@ -205,12 +205,17 @@ void PortSession::scan()
 // opened again at what the scan found.
 void PortSession::useScanHit(const ScanHit &hit)
 {
-    parts.panel->selectLine(hit.baud, hit.parity, hit.stopBits);
-    parts.panel->setAddress(hit.address);
-    if (!isOpen())
+    auto use = [this, hit] {
+        parts.panel->selectLine(hit.baud, hit.parity, hit.stopBits);
+        parts.panel->setAddress(hit.address);
+        if (!isOpen())
+            return;
+        close();
+        open();
+    };
+    if (isOpen() && leaveGate && !leaveGate(use))
         return;
-    close();
-    open();
+    use();
 }
 
 void PortSession::resumeAfterScan()

@@ -3,6 +3,8 @@
 
 #include <QObject>
 
+#include <functional>
+
 class LiveMonitor;
 class ParameterSetsPanel;
 class PortPanel;
@@ -59,6 +61,9 @@ public:
     void write(int row, const QByteArray &frame);
     void scan();
     void showRefreshAvailable(bool enabled);
+    // Asked before a scan's hit closes the open port to open it again: true
+    // to go ahead now; otherwise `leave` runs later, or never.
+    void setLeaveGate(std::function<bool(std::function<void()>)> gate) { leaveGate = std::move(gate); }
 
 signals:
     void refused(const QString &text);
@@ -79,6 +84,7 @@ private:
     void resumeAfterScan();
 
     PortSessionParts parts;
+    std::function<bool(std::function<void()>)> leaveGate;
 };
 
 #endif // PORTSESSION_H
