@@ -509,14 +509,6 @@ The slave address has changed: this comparison belongs to the driver before; loa
         <translation>Send the command &quot;%1&quot;?</translation>
     </message>
     <message>
-        <source>%1
-寄存器 %2 ← %3
-将发送的帧：%4</source>
-        <translation>%1
-Register %2 ← %3
-Frame to be sent: %4</translation>
-    </message>
-    <message>
         <source>线路正忙，命令“%1”未发送</source>
         <translation>The line is busy; the command &quot;%1&quot; was not sent</translation>
     </message>
@@ -543,6 +535,14 @@ Frame to be sent: %4</translation>
     <message>
         <source>命令“%1”未发送：串口已关闭</source>
         <translation>The command &quot;%1&quot; was not sent: the port closed</translation>
+    </message>
+    <message>
+        <source>%1
+驱动器地址 %2，寄存器 %3 ← %4
+将发送的帧：%5</source>
+        <translation>%1
+Driver address %2, register %3 ← %4
+Frame to be sent: %5</translation>
     </message>
 </context>
 <context>
