@@ -30,12 +30,15 @@ QString driverFileName(int slaveAddress, const QList<RegisterInfo> &registers, c
 {
     const DriverProfile profile = driverProfile(registers);
     QString name = QStringLiteral("addr%1").arg(slaveAddress, 2, 10, QLatin1Char('0'));
+    // The model is the first identity row; unread, the name goes without,
+    // rather than call the firmware the model.
     for (quint16 address : profile.identity) {
+        if (profile.serial.contains(address))
+            continue;
         const QString model = namePart(registers, values, address);
-        if (!profile.serial.contains(address) && !model.isEmpty()) {
+        if (!model.isEmpty())
             name += QStringLiteral("-m") + model;
-            break;
-        }
+        break;
     }
     if (!profile.serial.isEmpty()) {
         const QString serial = namePart(registers, values, profile.serial.first());

@@ -52,8 +52,17 @@ IdentityCheck checkIdentity(const DriverIdentity &file, const QList<RegisterInfo
     if (recorded.isEmpty())
         return check;
     const DriverIdentity driver = readIdentity(registers, driverValues);
-    check.fileText = rowsText(file, recorded, registers);
+    check.fileText = rowsText(file, mapRows, registers);
     check.driverText = rowsText(driver, mapRows, registers);
     check.differences = identityDifferences(file, driver, registers);
+    // A file that records the identity in part (a backup whose model row
+    // went unanswered) cannot vouch for the rest.
+    const DriverProfile profile = driverProfile(registers);
+    for (quint16 address : mapRows) {
+        if (!profile.serial.contains(address) && !file.values.contains(address))
+            check.differences << QStringLiteral("%1 ? ≠ %2").arg(rowName(address, registers),
+                                                                  rowsText(driver, {address}, registers)
+                                                                      .section(QLatin1Char(' '), -1));
+    }
     return check;
 }

@@ -94,6 +94,13 @@ const RegisterInfo *rangeRefusing(const RowsByAddress &rows, quint16 address, qi
 
 } // namespace
 
+// A model or serial number is the driver's, never a setting: a file from
+// another unit must not rename this one, whatever the row's permission.
+static bool namesTheDriver(const RegisterInfo &info)
+{
+    return info.roles.role == RowRole::Identity || info.roles.role == RowRole::Serial;
+}
+
 bool isWritable(const QString &permission)
 {
     return permission.contains(QLatin1Char('r'), Qt::CaseInsensitive)
@@ -213,7 +220,7 @@ QList<CompareRow> compareParameters(const QList<ParameterEntry> &entries,
             row.state = CompareState::NoAnswer;
         else if (row.driverValue == row.entry.value)
             row.state = CompareState::Same;
-        else if (!isWritable(row.info.permission))
+        else if (!isWritable(row.info.permission) || namesTheDriver(row.info))
             row.state = CompareState::NotWritable;
         else if (const RegisterInfo *refusing = rangeRefusing(byAddress, entry.address, row.entry.value)) {
             row.info = *refusing;

@@ -1163,6 +1163,23 @@ void TestParamSets::restoreRefusesAnotherModel()
     run = steppertool({"--port", simulator->devicePath(), "--restore", edited});
     QVERIFY2(run.status == 0, qPrintable(run.out + run.err));
     QCOMPARE(writesIn(simulatorLog()), 2);
+
+    // A file that records the identity in part vouches for no model; and a
+    // restore never renames a driver, even where the map lets the model
+    // row be written.
+    writeFile(edited, "# identity 0x0041=112\naddress,value\n0x0010,2600\n");
+    run = steppertool({"--port", simulator->devicePath(), "--restore", edited});
+    QCOMPARE(run.status, 1);
+    QVERIFY2(run.err.contains(QStringLiteral("型号 Model ? ≠ 0x2304")), qPrintable(run.err));
+    QByteArray writableModel = identityMap;
+    writableModel.replace("indexes:0x0040,permission:R,", "indexes:0x0040,permission:RW,");
+    writeFile(work.path() + QStringLiteral("/rwmodel.map"), writableModel);
+    writeFile(edited, "address,value\n0x0040,8965\n0x0010,2600\n");
+    run = steppertool({"--port", simulator->devicePath(), "--map", "rwmodel.map", "--restore", edited});
+    QVERIFY2(run.status == 0 && run.out.contains(QStringLiteral("0x0040\tdiffers, not writable")),
+             qPrintable(run.out + run.err));
+    QVERIFY(!simulatorLog().contains(QStringLiteral("write 0x0040")));
+    QCOMPARE(writesIn(simulatorLog()), 3);
 }
 
 // The dialog shows both identities and writes another model's file only
