@@ -41,10 +41,11 @@ void CommandRun::onCompleted(const PendingCommand &request, const RequestOutcome
         return;
     if (outcome.kind == OutcomeKind::Cancelled && !outcome.frameSent)
         return finish(CommandResult::NotSent, QStringLiteral("the port closed before it was sent"));
-    // The echo may be the late reply of a request before it: it counts once
-    // no further reply has come in the time one still could.
+    // The echo may be the late reply of a request before it, or a second
+    // device's: it counts once no further reply has come in a whole reply
+    // wait, however fast the driver has answered so far.
     if (outcome.answered()) {
-        scheduler->afterLateReplies(this, [this] {
+        scheduler->afterWholeReplyWait(this, [this] {
             finish(doubtful ? CommandResult::Doubtful : CommandResult::Confirmed, QString());
         });
         return;

@@ -441,6 +441,12 @@ void RequestScheduler::afterLateReplies(QObject *context, std::function<void()> 
     QTimer::singleShot(windowMs, Qt::PreciseTimer, context, [this, context, then] { whenQuiet(context, then); });
 }
 
+void RequestScheduler::afterWholeReplyWait(QObject *context, std::function<void()> then)
+{
+    const int windowMs = int(std::ceil(replyWaitMs(awaited)));
+    QTimer::singleShot(windowMs, Qt::PreciseTimer, context, [this, context, then] { whenQuiet(context, then); });
+}
+
 // Bytes still arriving, or a quiet still owed after a timeout, may yet
 // bring a late reply.
 void RequestScheduler::whenQuiet(QObject *context, std::function<void()> then)

@@ -84,6 +84,10 @@ public:
     // quiet; a block that comes meanwhile is an unaskedReply. At once when
     // the session has ended.
     void afterLateReplies(QObject *context, std::function<void()> then);
+    // The same after a whole reply wait, however fast the driver has been:
+    // for a single write that matters more than time (a command), so that a
+    // second device answering late is heard too.
+    void afterWholeReplyWait(QObject *context, std::function<void()> then);
 
     const LineStatistics &statistics() const { return stats; }
     void resetStatistics();
