@@ -222,7 +222,9 @@ void readRecords(const QList<CsvRecord> &records, ParameterFile *file)
 void readIdentityComment(const QString &text, ParameterFile *file)
 {
     static const QRegularExpression lineEnd(QStringLiteral("\r\n|\r|\n"));
-    static const QRegularExpression identityLine(QStringLiteral("^#\\s*identity(\\s|$)"));
+    // "# Identity" typed by hand is meant as one too: refused, not ignored.
+    static const QRegularExpression identityLine(QStringLiteral("^#\\s*identity(\\s|$)"),
+                                                 QRegularExpression::CaseInsensitiveOption);
     const QStringList lines = text.split(lineEnd);
     bool found = false;
     for (int i = 0; i < lines.size(); ++i) {

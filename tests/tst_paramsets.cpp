@@ -1155,10 +1155,12 @@ void TestParamSets::restoreRefusesAnotherModel()
     // An identity line that cannot be read refuses the file; identity rows
     // the map does not name leave nothing to compare.
     const QString edited = work.path() + QStringLiteral("/edited.csv");
-    writeFile(edited, "# identity 0x0040=model\naddress,value\n0x0010,2500\n");
-    run = steppertool({"--port", simulator->devicePath(), "--restore", edited});
-    QCOMPARE(run.status, 1);
-    QVERIFY2(run.err.startsWith(edited + QStringLiteral(": line 1: ")), qPrintable(run.err));
+    for (const QByteArray &line : {QByteArray("# identity 0x0040=model"), QByteArray("# Identity 0x0040=8965")}) {
+        writeFile(edited, line + "\naddress,value\n0x0010,2500\n");
+        run = steppertool({"--port", simulator->devicePath(), "--restore", edited});
+        QCOMPARE(run.status, 1);
+        QVERIFY2(run.err.startsWith(edited + QStringLiteral(": line 1: ")), qPrintable(run.err));
+    }
     writeFile(edited, "# identity 0x0050=1\naddress,value\n0x0010,2500\n");
     run = steppertool({"--port", simulator->devicePath(), "--restore", edited});
     QVERIFY2(run.status == 0, qPrintable(run.out + run.err));
