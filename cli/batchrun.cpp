@@ -33,8 +33,8 @@ BatchRun::~BatchRun()
 {
     if (scheduler)
         scheduler->stop();
-    if (Serial::instance()->serialPort->isOpen())
-        Serial::instance()->serialPort->close();
+    if (Serial::instance()->isOpen())
+        Serial::instance()->closeLine();
 }
 
 void BatchRun::start()
@@ -129,8 +129,8 @@ bool BatchRun::openLine()
     // Both are 1..247: the command line and the map loader refuse others.
     const quint8 address = quint8(slave ? quint32(slave) : map.slaveAddress);
     Serial *serial = Serial::instance();
-    if (!serial->openPort(options.port, options.baud, options.parity, options.stopBits)) {
-        err << "steppertool: cannot open " << options.port << ": " << serial->openFailure().text() << Qt::endl;
+    if (!options.openLine(serial)) {
+        err << "steppertool: cannot open " << options.lineName() << ": " << serial->openFailure().text() << Qt::endl;
         return false;
     }
     scheduler = new RequestScheduler(serial, this);
@@ -166,7 +166,7 @@ void BatchRun::onRead(const RowValues &values, RunEnd end)
     // Replies that fitted no request are no silence: the driver answered,
     // late or wrongly, and every register it did not answer is named.
     if (driver.isEmpty() && driverSilent()) {
-        err << "steppertool: the driver on " << options.port << " did not answer" << Qt::endl;
+        err << "steppertool: the driver on " << options.lineName() << " did not answer" << Qt::endl;
         return finish(NoDriver);
     }
     switch (options.action()) {
@@ -230,7 +230,7 @@ void BatchRun::backup()
         err << "steppertool: cannot make the folder " << QFileInfo(path).absolutePath() << Qt::endl;
         return finish(BadInput);
     }
-    const QStringList comments = parameterFileComments(options.port, scheduler->slaveAddress(), options.mapPath,
+    const QStringList comments = parameterFileComments(Serial::instance()->lineName(), scheduler->slaveAddress(), options.mapPath,
                                                        readIdentity(map.registers, driver));
     if (!writeParameterFile(path, comments, entries, &error)) {
         err << "steppertool: cannot write " << path << ": " << error << Qt::endl;
@@ -389,7 +389,7 @@ void BatchRun::restore()
         return onWritesFinished(RunEnd::Completed);
     QString error;
     undoPath = saveUndoFile(answeredEntries(map.registers, driver, nullptr), readIdentity(map.registers, driver),
-                            options.port, scheduler->slaveAddress(), options.mapPath, &error);
+                            Serial::instance()->lineName(), scheduler->slaveAddress(), options.mapPath, &error);
     if (undoPath.isEmpty()) {
         err << "steppertool: cannot save the undo file: " << error << "; nothing was written" << Qt::endl;
         return finish(BadInput);
@@ -408,11 +408,11 @@ void BatchRun::startWrites()
 // still says which registers it wrote and which it did not.
 void BatchRun::onLineLost(const QString &reason)
 {
-    err << "steppertool: the line to " << options.port << " failed: " << reason << Qt::endl;
+    err << "steppertool: the line to " << options.lineName() << " failed: " << reason << Qt::endl;
     if (!writing)
         finish(NoDriver);
     scheduler->stop();
-    Serial::instance()->serialPort->close();
+    Serial::instance()->closeLine();
 }
 
 void BatchRun::onWriteOutcome(const ParameterEntry &write, WriteResult result, const QString &reason)

@@ -3,6 +3,7 @@
 #include "paramsets/parameterfile.h"
 #include "protocol/slavelist.h"
 #include "serial/lineoptions.h"
+#include "serial/serial.h"
 
 #include <QCommandLineOption>
 #include <QFileInfo>
@@ -19,6 +20,12 @@ const struct OptionRow
     const char *description;
 } optionTable[] = {
     {"port", "PATH", "Serial port of the driver, e.g. /dev/ttyUSB0."},
+    {"tcp", "HOST[:PORT]", "Reach the driver over Modbus TCP instead of a serial port (TCP port 502 unless "
+                           "given); --address is its unit id."},
+    {"rtu-over-tcp", "HOST:PORT", "Reach the driver through a gateway that carries the serial line's RTU frames "
+                                  "over TCP unchanged, instead of a serial port."},
+    {"connect-timeout", "MS", "With --tcp or --rtu-over-tcp: how long a host may take to accept the connection "
+                              "(default 3000)."},
     {"baud", "N", "Line rate: 1200, 4800, 9600 (default), 19200, 38400, 57600 or 115200."},
     {"parity", "none|even|odd", "Parity of the line (default none)."},
     {"stop-bits", "1|2", "Stop bits of the line (default 1)."},
@@ -127,8 +134,8 @@ void CommandLine::parse(const QStringList &arguments)
                                      "ending in /), one file per driver; '%1' is none").arg(parameterFile));
     if (chosen == Action::Window)
         return;
-    if (port.isEmpty())
-        return refuse(QStringLiteral("--port is needed"));
+    if (port.isEmpty() && !network.isSet())
+        return refuse(QStringLiteral("--port, --tcp or --rtu-over-tcp is needed"));
     if (!readPacing())
         return;
     if (chosen == Action::Scan)
@@ -198,6 +205,53 @@ void CommandLine::readLineOptions()
     if (parser.isSet(QStringLiteral("stop-bits"))
         && !(why = parseStopBits(parser.value(QStringLiteral("stop-bits")), stopBits)).isEmpty())
         return refuse(QStringLiteral("--stop-bits: ") + why);
+    readNetworkOptions();
+}
+
+// One line a run; the serial line's settings mean nothing on a network one,
+// and a gateway's RTU frames need its port spelled out.
+void CommandLine::readNetworkOptions()
+{
+    const bool tcp = parser.isSet(QStringLiteral("tcp"));
+    const bool rtuOverTcp = parser.isSet(QStringLiteral("rtu-over-tcp"));
+    if (!tcp && !rtuOverTcp) {
+        if (parser.isSet(QStringLiteral("connect-timeout")))
+            refuse(QStringLiteral("--connect-timeout goes only with --tcp or --rtu-over-tcp"));
+        return;
+    }
+    if (int(tcp) + int(rtuOverTcp) + int(parser.isSet(QStringLiteral("port"))) > 1)
+        return refuse(QStringLiteral("give only one of --port, --tcp and --rtu-over-tcp"));
+    for (const char *serialOnly : {"baud", "parity", "stop-bits", "bauds"}) {
+        if (parser.isSet(QLatin1String(serialOnly)))
+            return refuse(QStringLiteral("--%1 means nothing on a network line").arg(QLatin1String(serialOnly)));
+    }
+    const QString option = tcp ? QStringLiteral("tcp") : QStringLiteral("rtu-over-tcp");
+    if (parser.values(option).size() > 1)
+        return refuse(QStringLiteral("--%1 takes one address; give it once").arg(option));
+    network.framing = tcp ? NetworkTarget::Framing::ModbusTcp : NetworkTarget::Framing::RtuOverTcp;
+    const QString why = parseNetworkAddress(parser.value(option), rtuOverTcp, network);
+    if (!why.isEmpty())
+        return refuse(QStringLiteral("--%1: ").arg(option) + why);
+    if (parser.isSet(QStringLiteral("connect-timeout"))) {
+        bool ok = false;
+        const int timeout = parser.value(QStringLiteral("connect-timeout")).toInt(&ok, 10);
+        if (!ok || timeout < 1 || timeout > 600000)
+            return refuse(QStringLiteral("--connect-timeout: '%1' is not a number of milliseconds from 1 to 600000")
+                              .arg(parser.value(QStringLiteral("connect-timeout"))));
+        network.connectTimeoutMs = timeout;
+    }
+}
+
+QString CommandLine::lineName() const
+{
+    return network.isSet() ? network.name() : port;
+}
+
+bool CommandLine::openLine(Serial *serial) const
+{
+    if (network.isSet())
+        return serial->openNetwork(network);
+    return serial->openPort(port, baud, parity, stopBits);
 }
 
 // One command a run: of two names, neither may be taken for the other.
@@ -212,6 +266,7 @@ void CommandLine::readCommandOptions()
 void CommandLine::readScanOptions()
 {
     scan.port = port;
+    scan.network = network;
     scan.gapMs = gapMs;
     scan.parity = parity;
     scan.stopBits = stopBits;
@@ -270,6 +325,7 @@ StartOptions CommandLine::startOptions() const
 {
     StartOptions options;
     options.port = port;
+    options.network = network;
     if (parser.isSet(QStringLiteral("baud")))
         options.baud = baud;
     if (parser.isSet(QStringLiteral("parity")))

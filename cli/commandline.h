@@ -9,6 +9,9 @@
 
 #include "cli/startoptions.h"
 #include "scan/scanrequest.h"
+#include "serial/networktarget.h"
+
+class Serial;
 
 // The program's options and what they ask for. Parsing needs no
 // application object, so main() can choose between the window and a
@@ -29,8 +32,14 @@ public:
     QString helpText() const { return parser.helpText(); }
     // What the window is asked to do at start.
     StartOptions startOptions() const;
+    // The port, or the network target, as messages name it.
+    QString lineName() const;
+    // Opens the port or connects to the network target.
+    bool openLine(Serial *serial) const;
 
     QString port;
+    // Set by --tcp or --rtu-over-tcp, in place of the port.
+    NetworkTarget network;
     qint32 baud = 9600;
     int slaveAddress = 0;  // 0: the map's
     // Every driver --address names, slaveAddress first; empty when not given.
@@ -59,6 +68,7 @@ private:
     void refuse(const QString &why);
     bool chooseAction();
     void readLineOptions();
+    void readNetworkOptions();
     void readScanOptions();
     void readCommandOptions();
     void readRestoreOptions();

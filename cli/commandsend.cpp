@@ -22,8 +22,8 @@ CommandSend::~CommandSend()
 {
     if (scheduler)
         scheduler->stop();
-    if (Serial::instance()->serialPort->isOpen())
-        Serial::instance()->serialPort->close();
+    if (Serial::instance()->isOpen())
+        Serial::instance()->closeLine();
 }
 
 void CommandSend::start()
@@ -88,8 +88,8 @@ bool CommandSend::openLine()
 {
     const quint8 slave = quint8(options.slaveAddress ? quint32(options.slaveAddress) : map.slaveAddress);
     Serial *serial = Serial::instance();
-    if (!serial->openPort(options.port, options.baud, options.parity, options.stopBits)) {
-        err << "steppertool: cannot open " << options.port << ": " << serial->openFailure().text()
+    if (!options.openLine(serial)) {
+        err << "steppertool: cannot open " << options.lineName() << ": " << serial->openFailure().text()
             << "; nothing was sent" << Qt::endl;
         return false;
     }
@@ -114,9 +114,9 @@ void CommandSend::onFinished(const DriverCommand &sent, CommandResult result, co
 // The command's outcome follows: its request is cancelled with the session.
 void CommandSend::onLineLost(const QString &reason)
 {
-    err << "steppertool: the line to " << options.port << " failed: " << reason << Qt::endl;
+    err << "steppertool: the line to " << options.lineName() << " failed: " << reason << Qt::endl;
     scheduler->stop();
-    Serial::instance()->serialPort->close();
+    Serial::instance()->closeLine();
 }
 
 void CommandSend::finish(int status)

@@ -6,11 +6,14 @@
 
 #include <optional>
 
+#include "serial/networktarget.h"
+
 // What the command line asks of the window at start; what is left unset
 // keeps the remembered settings and the map's values.
 struct StartOptions
 {
     QString port;
+    NetworkTarget network;           // unset: the port, or the remembered line
     qint64 baud = 0;                 // 0: unset
     std::optional<QSerialPort::Parity> parity;
     std::optional<QSerialPort::StopBits> stopBits;

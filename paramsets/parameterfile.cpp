@@ -1,7 +1,6 @@
 #include "paramsets/parameterfile.h"
 
 #include "registermap/registervalue.h"
-#include "serial/lineoptions.h"
 #include "util/csvtext.h"
 
 #include <QCoreApplication>
@@ -344,7 +343,7 @@ QStringList parameterFileComments(const QString &port, quint32 slaveAddress, con
                                   const DriverIdentity &identity)
 {
     QStringList comments = {QStringLiteral("saved %1").arg(QDateTime::currentDateTime().toString(Qt::ISODate)),
-                            QStringLiteral("port %1").arg(portLocation(port)),
+                            QStringLiteral("port %1").arg(port),
                             QStringLiteral("slave address %1").arg(slaveAddress),
                             QStringLiteral("map %1").arg(QFileInfo(mapPath).absoluteFilePath())};
     if (!identity.isEmpty())

@@ -4,12 +4,8 @@
 #include <QByteArray>
 #include <QList>
 #include <QVector>
-#include <cstddef>
 
-
-// CRC-16 of Modbus RTU (initial 0xFFFF, reflected polynomial 0xA001) over
-// all `length` bytes; sent low byte first.
-quint16 crc16(const uchar *data, std::size_t length);
+#include "util/modbuscrc.h"
 
 // Builds the requests of a Modbus RTU master and takes the replies apart.
 // It does no input or output of its own.

@@ -44,7 +44,7 @@ RequestScheduler::RequestScheduler(Serial *serial, QObject *parent)
 
 double RequestScheduler::interFrameGapMs() const
 {
-    return givenGapMs >= 0 ? givenGapMs : WireTime::of(*serial->serialPort).interFrameGapMs();
+    return givenGapMs >= 0 ? givenGapMs : serial->wireTime().interFrameGapMs();
 }
 
 void RequestScheduler::setTiming(int txTime, quint32 rxOutTime)
@@ -180,7 +180,7 @@ void RequestScheduler::tick()
 // and the reply takes its own time on the wire.
 double RequestScheduler::replyWaitMs(const PendingCommand &request) const
 {
-    const WireTime wire = WireTime::of(*serial->serialPort);
+    const WireTime wire = serial->wireTime();
     return rxOutTimeMs + wire.frameMs(request.frame.size()) + wire.frameMs(expectedReplyLength(request));
 }
 
@@ -190,7 +190,7 @@ double RequestScheduler::replyDeadlineMs(const PendingCommand &request, bool rec
 {
     if (!receiving)
         return replyWaitMs(request);
-    const WireTime wire = WireTime::of(*serial->serialPort);
+    const WireTime wire = serial->wireTime();
     return replyWaitMs(request) + 1.5 * wire.characterMs() * expectedReplyLength(request) + wire.frameEndMs();
 }
 
@@ -297,18 +297,24 @@ void RequestScheduler::sendNext()
     emit statisticsChanged();
 }
 
-void RequestScheduler::takeBlock(const QByteArray &block)
+void RequestScheduler::takeBlock(const QByteArray &wireBlock)
 {
-    if (block.isEmpty())
+    if (wireBlock.isEmpty())
         return;
     // A block that comes after its request's wait is late, even when a busy
     // event loop hands it over before the deadline's own check runs.
     if (isAwaiting() && now() - sentAtMs > replyDeadlineMs(awaited, true))
         timeOut();
-    emit received(block);
+    emit received(wireBlock);
     lineActiveAtMs = now();
     heardSinceSend = true;
     driverSilent = false;
+    const LineFrame frame = serial->frameOf(wireBlock);
+    if (frame.kind != LineFrame::Kind::Whole) {
+        noteUnframed(frame);
+        return;
+    }
+    const QByteArray &block = frame.rtu;
     if (!isAwaiting()) {
         noteStray(block);
         return;
@@ -332,7 +338,7 @@ void RequestScheduler::takeBlock(const QByteArray &block)
         ++stats.validReplies;
         const double roundTripMs = now() - sentAtMs;
         stats.lastRoundTripMs = qRound64(roundTripMs);
-        const WireTime wire = WireTime::of(*serial->serialPort);
+        const WireTime wire = serial->wireTime();
         const double onWireMs = wire.frameMs(awaited.frame.size()) + wire.frameMs(expectedReplyLength(awaited));
         longestTurnaroundMs = qMax(longestTurnaroundMs, qMax(0.0, roundTripMs - onWireMs));
         ++answeredInSession;
@@ -370,6 +376,28 @@ void RequestScheduler::noteStray(const QByteArray &block)
         ++stats.unmatched;
         emit lineError(QStringLiteral("Reply ignored: no request was awaited"));
     }
+    emit statisticsChanged();
+}
+
+// A reply to another transaction, or bytes that make no frame of the line's
+// framing: it answers nothing, and on such a line the awaited reply may
+// still come after it.
+void RequestScheduler::noteUnframed(const LineFrame &frame)
+{
+    if (settling) {
+        quietTicksMs = 0;
+        quietSinceMs = now();
+    }
+    if (handReplyExpected && !isAwaiting()) {
+        handReplyExpected = false;
+        return;
+    }
+    if (!running)
+        return;
+    ++stats.unmatched;
+    if (frame.kind == LineFrame::Kind::Foreign)
+        emit unaskedReply(frame.rtu);
+    emit lineError(QStringLiteral("Reply ignored: ") + frame.reason);
     emit statisticsChanged();
 }
 
@@ -430,7 +458,7 @@ double RequestScheduler::lateReplyWindowMs() const
         return whole;
     // A few milliseconds for the event loop to hand on bytes already here.
     constexpr double handOverMs = 3;
-    const double replyMs = WireTime::of(*serial->serialPort).frameMs(expectedReplyLength(awaited));
+    const double replyMs = serial->wireTime().frameMs(expectedReplyLength(awaited));
     const double lateUntilMs = lineActiveAtMs + replyMs + 2.0 * longestTurnaroundMs + interFrameGapMs() + handOverMs;
     return qBound(0.0, lateUntilMs - now(), whole);
 }

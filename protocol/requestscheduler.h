@@ -12,6 +12,7 @@
 #include "protocol/linestatistics.h"
 #include "protocol/pendingcommand.h"
 #include "protocol/requestoutcome.h"
+#include "serial/mbapframe.h"
 
 class Serial;
 
@@ -94,7 +95,7 @@ public:
 
 public slots:
     void tick();
-    void takeBlock(const QByteArray &block);
+    void takeBlock(const QByteArray &wireBlock);
 
 signals:
     void received(const QByteArray &block);
@@ -125,6 +126,7 @@ private:
     void armPaceTimer(double waitMs);
     void finishAwaited(const RequestOutcome &outcome, const QString &logText);
     void noteStray(const QByteArray &block);
+    void noteUnframed(const LineFrame &frame);
     bool mayAnswerTheOneBefore(const QByteArray &block);
     void ageSuspicion();
     void cancelAll(QList<PendingCommand> commands);

@@ -20,13 +20,17 @@ constexpr int incompleteStatus = 3;
 int runScanCommand(const ScanRequest &request, QTextStream &out, QTextStream &err)
 {
     ScanRun scan(Serial::instance());
-    QObject::connect(&scan, &ScanRun::hitFound, [&out](const ScanHit &hit) {
-        out << "found: address " << hit.address << ", " << hit.baud << " baud" << Qt::endl;
+    const bool network = request.network.isSet();
+    QObject::connect(&scan, &ScanRun::hitFound, [&out, network](const ScanHit &hit) {
+        if (network)
+            out << "found: unit id " << hit.address << Qt::endl;
+        else
+            out << "found: address " << hit.address << ", " << hit.baud << " baud" << Qt::endl;
     });
     bool unasked = false;
     QObject::connect(&scan, &ScanRun::unaskedReplies, [&err, &unasked](qint64 baud, int count, int from) {
         unasked = true;
-        err << "scan: at " << baud << " baud " << count << " replies came that no request asked for (the first from "
+        err << "scan: " << (baud ? QStringLiteral("at %1 baud ").arg(baud) : QString()) << count << " replies came that no request asked for (the first from "
             << "address " << from << "): a driver slower than the scan timeout, or another master; a driver may "
             << "have been missed: raise --scan-timeout" << Qt::endl;
     });
@@ -49,11 +53,11 @@ int runScanCommand(const ScanRequest &request, QTextStream &out, QTextStream &er
     }
     if (interrupted) {
         out << "scan: interrupted; " << scan.hits().size() << " found, " << scan.asked() << " of " << scan.total()
-            << " addresses and baud rates asked on " << request.port << Qt::endl;
+            << (network ? " unit ids" : " addresses and baud rates") << " asked on " << request.lineName() << Qt::endl;
         return interruptedStatus;
     }
-    out << "scan: " << scan.hits().size() << " found, " << scan.total() << " addresses and baud rates asked on "
-        << request.port << Qt::endl;
+    out << "scan: " << scan.hits().size() << " found, " << scan.total()
+        << (network ? " unit ids" : " addresses and baud rates") << " asked on " << request.lineName() << Qt::endl;
     if (scan.hits().isEmpty())
         return 2;
     return unasked ? incompleteStatus : 0;

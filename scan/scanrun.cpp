@@ -47,14 +47,14 @@ bool ScanRun::start(const ScanRequest &scan)
     error.clear();
     askedCount = 0;
     const QSerialPort *port = serial->serialPort;
-    before = LineState{port->isOpen(), lineScheduler && lineScheduler->isRunning(), port->portName(),
-                       port->baudRate(), port->parity(), port->stopBits()};
+    before = LineState{serial->isOpen(), lineScheduler && lineScheduler->isRunning(), port->portName(),
+                       port->baudRate(), port->parity(), port->stopBits(), serial->networkTarget()};
     running = true;
     if (lineScheduler)
         lineScheduler->stop();
     scheduler->setTiming(scanTickMs, quint32(request.timeoutMs));
     scheduler->setGap(request.gapMs);
-    if (request.bauds.isEmpty() || request.addressCount() < 1) {
+    if (request.passes().isEmpty() || request.addressCount() < 1) {
         QTimer::singleShot(0, this, [this] { finish(false); });
         return true;
     }
@@ -77,8 +77,11 @@ void ScanRun::scanBaud(int index)
 {
     baudIndex = index;
     scheduler->stop();
-    if (!serial->openPort(request.port, request.bauds.at(index), request.parity, request.stopBits)) {
-        error = tr("无法打开 %1：%2").arg(request.port, serial->openError());
+    const bool opened = request.network.isSet()
+        ? serial->openNetwork(request.network)
+        : serial->openPort(request.port, request.passes().at(index), request.parity, request.stopBits);
+    if (!opened) {
+        error = tr("无法打开 %1：%2").arg(request.lineName(), serial->openError());
         return;
     }
     answeredAtBaud = 0;
@@ -99,7 +102,7 @@ void ScanRun::onCompleted(const PendingCommand &asked, const RequestOutcome &out
     if (!running || outcome.kind == OutcomeKind::Cancelled)
         return;
     if (outcome.answered() || outcome.kind == OutcomeKind::Refused) {
-        const ScanHit hit{asked.tag, request.bauds.at(baudIndex), request.parity, request.stopBits};
+        const ScanHit hit{asked.tag, request.passes().at(baudIndex), request.parity, request.stopBits};
         found.append(hit);
         ++answeredAtBaud;
         emit hitFound(hit);
@@ -118,7 +121,7 @@ void ScanRun::countAsked()
 // delivered.
 void ScanRun::onBaudDone()
 {
-    if (!running || listening || !serial->serialPort->isOpen())
+    if (!running || listening || !serial->isOpen())
         return;
     listening = true;
     scheduler->afterLateReplies(this, [this] { endBaud(); });
@@ -126,20 +129,20 @@ void ScanRun::onBaudDone()
 
 void ScanRun::endBaud()
 {
-    if (!running || !listening || !serial->serialPort->isOpen())
+    if (!running || !listening || !serial->isOpen())
         return;
     listening = false;
     scheduler->stop();
     if (unaskedAtBaud > 0)
-        emit unaskedReplies(request.bauds.at(baudIndex), unaskedAtBaud, firstUnaskedFrom);
+        emit unaskedReplies(request.passes().at(baudIndex), unaskedAtBaud, firstUnaskedFrom);
     askedCount = (baudIndex + 1) * request.addressCount();
     emit progressed(askedCount, total());
-    emit baudScanned(request.bauds.at(baudIndex), request.addressCount(), answeredAtBaud);
+    emit baudScanned(request.passes().at(baudIndex), request.addressCount(), answeredAtBaud);
     const int next = baudIndex + 1;
     QTimer::singleShot(0, this, [this, next] {
         if (!running)
             return;
-        if (next >= request.bauds.size()) {
+        if (next >= request.passes().size()) {
             finish(false);
             return;
         }
@@ -160,9 +163,12 @@ void ScanRun::restoreLine()
 {
     scheduler->stop();
     if (!before.open) {
-        serial->serialPort->close();
+        serial->closeLine();
         return;
     }
-    if (serial->openPort(before.port, before.baud, before.parity, before.stopBits) && before.polling)
+    const bool reopened = before.network.isSet()
+        ? serial->openNetwork(before.network)
+        : serial->openPort(before.port, before.baud, before.parity, before.stopBits);
+    if (reopened && before.polling)
         lineScheduler->start();
 }

@@ -40,7 +40,7 @@ public:
     bool isRunning() const { return running; }
     QString errorText() const { return error; }
     const QList<ScanHit> &hits() const { return found; }
-    int total() const { return request.addressCount() * request.bauds.size(); }
+    int total() const { return request.addressCount() * request.passes().size(); }
     int asked() const { return askedCount; }
 
 signals:
@@ -86,6 +86,7 @@ private:
         qint64 baud = 0;
         QSerialPort::Parity parity = QSerialPort::NoParity;
         QSerialPort::StopBits stopBits = QSerialPort::OneStop;
+        NetworkTarget network;  // set when the line was a network one
     } before;
 };
 

@@ -1,5 +1,6 @@
 #include "serial.h"
 
+#include "serial/lineoptions.h"
 #include "serial/wiretime.h"
 #include "util/hextext.h"
 
@@ -31,10 +32,126 @@ Serial::Serial()
     : QObject(nullptr)
 {
     serialPort = new QSerialPort;
+    tcpSocket = new QTcpSocket(this);
     connect(&receiveTimer, &QTimer::timeout, this, [this] { closeReceiveBlock(); });
     connect(serialPort, &QSerialPort::readyRead, this, [this] { extendReceiveBlock(); });
     connect(serialPort, &QSerialPort::errorOccurred, this,
             [this](QSerialPort::SerialPortError error) { noticeError(error); });
+    connect(tcpSocket, &QTcpSocket::readyRead, this, [this] {
+        if (isModbusTcp())
+            takeWholeAdus();
+        else
+            extendReceiveBlock();
+    });
+    connect(tcpSocket, &QTcpSocket::errorOccurred, this, [this] { noticeNetworkError(); });
+    connect(tcpSocket, &QTcpSocket::disconnected, this, [this] { noticeNetworkError(); });
+}
+
+QIODevice *Serial::device() const
+{
+    return onNetwork ? static_cast<QIODevice *>(tcpSocket) : serialPort;
+}
+
+bool Serial::isModbusTcp() const
+{
+    return onNetwork && network.framing == NetworkTarget::Framing::ModbusTcp;
+}
+
+bool Serial::isOpen() const
+{
+    return onNetwork ? networkOpen : serialPort->isOpen();
+}
+
+QString Serial::lineName() const
+{
+    return onNetwork ? network.name() : portLocation(serialPort->portName());
+}
+
+WireTime Serial::wireTime() const
+{
+    return onNetwork ? WireTime::network() : WireTime::of(*serialPort);
+}
+
+void Serial::closeLine()
+{
+    receiveTimer.stop();
+    expected = ExpectedReply();
+    pendingAdu.clear();
+    networkOpen = false;
+    tcpSocket->abort();
+    if (serialPort->isOpen())
+        serialPort->close();
+}
+
+bool Serial::openNetwork(const NetworkTarget &target)
+{
+    closeLine();
+    onNetwork = true;
+    network = target;
+    lastTransaction = 0;
+    tcpSocket->connectToHost(target.host, target.port);
+    if (!tcpSocket->waitForConnected(target.connectTimeoutMs)) {
+        const bool noAnswer = tcpSocket->error() == QAbstractSocket::SocketTimeoutError
+            || tcpSocket->state() != QAbstractSocket::UnconnectedState;
+        lastFailure = OpenFailure();
+        lastFailure.systemText = noAnswer ? QStringLiteral("no answer within %1 ms").arg(target.connectTimeoutMs)
+                                          : tcpSocket->errorString();
+        tcpSocket->abort();
+        return false;
+    }
+    // Requests are small and each waits for its reply: no batching delay.
+    tcpSocket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    lastFailure = OpenFailure();
+    lossReported = false;
+    networkOpen = true;
+    return true;
+}
+
+LineFrame Serial::frameOf(const QByteArray &block) const
+{
+    if (!isModbusTcp())
+        return {LineFrame::Kind::Whole, block, QString()};
+    return rtuFromMbap(block, lastTransaction);
+}
+
+// A TCP stream keeps frames in order, so every whole ADU is handed on at
+// once; bytes that cannot start one are handed on as they are, and a tail
+// that stays incomplete goes on when the line falls quiet.
+void Serial::takeWholeAdus()
+{
+    pendingAdu.append(tcpSocket->readAll());
+    while (!pendingAdu.isEmpty()) {
+        const int length = mbapAduLength(pendingAdu);
+        if (length == 0)
+            break;
+        const QByteArray block = length < 0 ? pendingAdu : pendingAdu.left(length);
+        pendingAdu.remove(0, block.size());
+        emit haveReceive(block);
+    }
+    if (pendingAdu.isEmpty()) {
+        receiveTimer.stop();
+        return;
+    }
+    receiveTimer.setInterval(int(std::ceil(wireTime().frameEndMs())));
+    receiveTimer.start();
+}
+
+void Serial::noticeNetworkError()
+{
+    if (!onNetwork || !networkOpen || lossReported)
+        return;
+    const QString reason = tcpSocket->error() == QAbstractSocket::UnknownSocketError
+        ? QStringLiteral("the connection was closed") : tcpSocket->errorString();
+    reportLoss(reason);
+}
+
+void Serial::reportLoss(const QString &errorText)
+{
+    lossReported = true;
+    QTimer::singleShot(0, this, [this, errorText] {
+        if (isOpen())
+            emit portLost(errorText);
+    });
 }
 
 // Changing the interval of a running timer restarts its countdown, so each
@@ -45,7 +162,7 @@ void Serial::extendReceiveBlock()
         closeReceiveBlock();
         return;
     }
-    receiveTimer.setInterval(int(std::ceil(WireTime::of(*serialPort).frameEndMs())));
+    receiveTimer.setInterval(int(std::ceil(wireTime().frameEndMs())));
     if (!receiveTimer.isActive())
         receiveTimer.start();
 }
@@ -54,17 +171,21 @@ void Serial::closeReceiveBlock()
 {
     receiveTimer.stop();
     expected = ExpectedReply();
-    emit haveReceive(serialPort->readAll());
+    const QByteArray block = pendingAdu + device()->readAll();
+    pendingAdu.clear();
+    emit haveReceive(block);
 }
 
 void Serial::discardInput()
 {
     receiveTimer.stop();
     expected = ExpectedReply();
-    if (!serialPort->isOpen())
+    pendingAdu.clear();
+    if (!isOpen())
         return;
-    serialPort->clear(QSerialPort::Input);
-    serialPort->readAll();
+    if (!onNetwork)
+        serialPort->clear(QSerialPort::Input);
+    device()->readAll();
 }
 
 void Serial::expectReply(quint8 slave, quint8 function, int length)
@@ -74,7 +195,7 @@ void Serial::expectReply(quint8 slave, quint8 function, int length)
 
 bool Serial::isReceiving() const
 {
-    return receiveTimer.isActive() || (serialPort->isOpen() && serialPort->bytesAvailable() > 0);
+    return receiveTimer.isActive() || !pendingAdu.isEmpty() || (isOpen() && device()->bytesAvailable() > 0);
 }
 
 // Only a reply that starts as the request expects, and is exactly as long
@@ -84,7 +205,7 @@ bool Serial::expectedReplyComplete() const
 {
     if (expected.length == 0)
         return false;
-    const QByteArray head = serialPort->peek(3);
+    const QByteArray head = device()->peek(3);
     if (head.size() < 2 || quint8(head.at(0)) != expected.slave)
         return false;
     const quint8 function = quint8(head.at(1));
@@ -93,7 +214,7 @@ bool Serial::expectedReplyComplete() const
         length = expected.length;
     else if (function == (expected.function | 0x80))
         length = 5;
-    return length > 0 && serialPort->bytesAvailable() == length;
+    return length > 0 && device()->bytesAvailable() == length;
 }
 
 // Only a failing read or write means the device has gone; the other errors
@@ -106,21 +227,16 @@ void Serial::noticeError(int error)
 {
     const bool lineFailed = error == QSerialPort::ResourceError || error == QSerialPort::ReadError
         || error == QSerialPort::WriteError;
-    if (!lineFailed || lossReported || !serialPort->isOpen())
+    if (!lineFailed || lossReported || onNetwork || !serialPort->isOpen())
         return;
-    lossReported = true;
-    const QString errorText = serialPort->errorString();
-    QTimer::singleShot(0, this, [this, errorText] {
-        if (serialPort->isOpen())
-            emit portLost(errorText);
-    });
+    reportLoss(serialPort->errorString());
 }
 
 bool Serial::openPort(const QString &name, qint64 baud, QSerialPort::Parity parity,
                       QSerialPort::StopBits stopBits)
 {
-    if (serialPort->isOpen())
-        serialPort->close();
+    closeLine();
+    onNetwork = false;
     serialPort->setPortName(name);
     if (!serialPort->open(QIODevice::ReadWrite)) {
         lastFailure = classifyOpenFailure(serialPort->error(), serialPort->errorString(), name);
@@ -161,7 +277,9 @@ QString Serial::openError() const
 bool Serial::sendData(QByteArray frame)
 {
     expected = ExpectedReply();
-    const bool isOk = serialPort->write(frame) > 0;
+    if (isModbusTcp())
+        frame = mbapFromRtu(frame, ++lastTransaction);
+    const bool isOk = isOpen() && device()->write(frame) > 0;
     emit sendDataShow(QStringLiteral("Tx(hex):") + byteArrayToHexString(frame), isOk);
     return isOk;
 }
@@ -169,7 +287,7 @@ bool Serial::sendData(QByteArray frame)
 bool Serial::sendText(QString text)
 {
     expected = ExpectedReply();
-    const bool isOk = serialPort->write(text.toLatin1()) > 0;
+    const bool isOk = isOpen() && device()->write(text.toLatin1()) > 0;
     emit sendDataShow(QStringLiteral("Tx:") + text, isOk);
     return isOk;
 }

@@ -6,18 +6,28 @@
 #include <QSerialPort>
 #include <QString>
 #include <QStringList>
+#include <QTcpSocket>
 #include <QTimer>
 
+#include "serial/mbapframe.h"
+#include "serial/networktarget.h"
 #include "serial/openfailure.h"
+#include "serial/wiretime.h"
 
-// The one serial line of the program. Incoming bytes are handed on in
+// The one line of the program: a serial port, or a TCP connection to a
+// driver or gateway (see NetworkTarget). Everything above it sends and
+// judges Modbus RTU frames; on a Modbus TCP connection the line puts the
+// MBAP header in place of the CRC and takes it off the replies again
+// (frameOf). Incoming bytes are handed on in
 // blocks: a block ends at the first pause of 3.5 characters in the stream
 // after the last byte's own time (12 ms at least, for USB adapters), or, for
 // the reply a request expects, as soon as it is complete. Every
 // transmission is reported as log text, successful or not. A device that
 // goes away while open (a pulled adapter, a killed pty peer) is reported
 // once per opening through portLost, with Qt's description of the failure;
-// the receiver is expected to close the port.
+// the receiver is expected to close the port. A connection that the peer
+// resets or closes is reported the same way. Blocks and the log's frames
+// are the bytes as they went over the wire.
 class Serial : public QObject
 {
     Q_OBJECT
@@ -33,6 +43,21 @@ public:
     {
         return openPort(name, baud, QSerialPort::NoParity, QSerialPort::OneStop);
     }
+    // Connects to the target, waiting at most its connect timeout; closes
+    // the line that was open first.
+    bool openNetwork(const NetworkTarget &target);
+    bool isOpen() const;
+    void closeLine();
+    // The port's location, or the network target's HOST:PORT.
+    QString lineName() const;
+    WireTime wireTime() const;
+    // The network target the line was last opened to, when it is a network
+    // line; unset for the serial port. For reopening it as it was.
+    NetworkTarget networkTarget() const { return onNetwork ? network : NetworkTarget(); }
+    // A block from haveReceive as the program judges it: the RTU frame, or
+    // on a Modbus TCP line, the ADU rebuilt as one, unless it answers
+    // another transaction than the last one sent or is no ADU at all.
+    LineFrame frameOf(const QByteArray &block) const;
     // For the window; openFailure().text() says it in English.
     QString openError() const;
     const OpenFailure &openFailure() const { return lastFailure; }
@@ -48,7 +73,7 @@ public:
     // reply owed to an earlier request, perhaps another program's.
     void discardInput();
 
-    // Public so that the window can see whether the line is open and close it.
+    // The serial port, whether it is the line or not.
     QSerialPort *serialPort;
 
 signals:
@@ -62,7 +87,20 @@ private:
     void closeReceiveBlock();
     void noticeError(int error);
     bool expectedReplyComplete() const;
+    QIODevice *device() const;
+    bool isModbusTcp() const;
+    void takeWholeAdus();
+    void noticeNetworkError();
+    void reportLoss(const QString &errorText);
 
+    QTcpSocket *tcpSocket;
+    // Set while a network line is the line; kept after closing it, for its name.
+    NetworkTarget network;
+    bool onNetwork = false;
+    bool networkOpen = false;
+    quint16 lastTransaction = 0;
+    // Modbus TCP bytes not yet a whole ADU.
+    QByteArray pendingAdu;
     QTimer receiveTimer;
     OpenFailure lastFailure;
     bool lossReported = false;

@@ -14,6 +14,8 @@ int WireTime::bitsPerCharacter() const
 
 double WireTime::characterMs() const
 {
+    if (overNetwork)
+        return 0;
     return 1000.0 * bitsPerCharacter() / double(baud > 0 ? baud : 9600);
 }
 
@@ -24,6 +26,8 @@ double WireTime::frameMs(int bytes) const
 
 double WireTime::interFrameGapMs() const
 {
+    if (overNetwork)
+        return 0;
     return baud > 19200 ? 1.75 : 3.5 * characterMs();
 }
 
@@ -31,5 +35,8 @@ double WireTime::frameEndMs() const
 {
     // USB serial adapters hand bytes on in bursts a few milliseconds apart.
     constexpr double adapterLatencyMs = 12;
+    constexpr double gatewaySegmentGapMs = 50;
+    if (overNetwork)
+        return gatewaySegmentGapMs;
     return qMax(adapterLatencyMs, 4.5 * characterMs());
 }

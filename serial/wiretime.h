@@ -10,8 +10,12 @@ struct WireTime
     qint64 baud = 9600;
     QSerialPort::Parity parity = QSerialPort::NoParity;
     QSerialPort::StopBits stopBits = QSerialPort::OneStop;
+    // A TCP connection: bytes take no time of their own and frames need no
+    // gap; a gateway keeps its serial line's times itself.
+    bool overNetwork = false;
 
     static WireTime of(const QSerialPort &port);
+    static WireTime network() { return WireTime{0, QSerialPort::NoParity, QSerialPort::OneStop, true}; }
 
     int bitsPerCharacter() const;
     double characterMs() const;
@@ -21,7 +25,8 @@ struct WireTime
     double interFrameGapMs() const;
     // How long after a byte's arrival the line must stay quiet to end a
     // frame: 3.5 characters of silence and the next byte's own time, but no
-    // less than a USB adapter may hold bytes back before handing them on.
+    // less than a USB adapter may hold bytes back before handing them on;
+    // on a network, as long as a gateway may take between the segments of one frame.
     double frameEndMs() const;
 };
 

@@ -730,6 +730,22 @@ Recording stopped: %1
         <source>打开或关闭串口 (Ctrl+K)</source>
         <translation>Open or close the port (Ctrl+K)</translation>
     </message>
+    <message>
+        <source>驱动器所在的线路：串口，或经网关 / 网口的 TCP 连接</source>
+        <translation>The line to the driver: a serial port, or a TCP connection to a gateway or a networked driver</translation>
+    </message>
+    <message>
+        <source>IP 地址或主机名</source>
+        <translation>IP address or host name</translation>
+    </message>
+    <message>
+        <source>TCP 端口（Modbus TCP 默认 502）</source>
+        <translation>TCP port (Modbus TCP default 502)</translation>
+    </message>
+    <message>
+        <source>端口 </source>
+        <translation>Port </translation>
+    </message>
 </context>
 <context>
     <name>ManualSendBox</name>
@@ -1091,6 +1107,38 @@ See the log for details</translation>
         <source>奇校验</source>
         <translation>Odd</translation>
     </message>
+    <message>
+        <source>串口</source>
+        <translation>Serial</translation>
+    </message>
+    <message>
+        <source>主机：</source>
+        <translation>Host:</translation>
+    </message>
+    <message>
+        <source>串口号：</source>
+        <translation>Port:</translation>
+    </message>
+    <message>
+        <source>请填写驱动器或网关的 IP 地址或主机名</source>
+        <translation>Enter the IP address or host name of the driver or gateway</translation>
+    </message>
+    <message>
+        <source>  连接状态 : 已连接 %1    </source>
+        <translation>  Connection: connected to %1    </translation>
+    </message>
+    <message>
+        <source>  连接状态 : 未连接    </source>
+        <translation>  Connection: not connected    </translation>
+    </message>
+    <message>
+        <source>断开连接</source>
+        <translation>Disconnect</translation>
+    </message>
+    <message>
+        <source>连接</source>
+        <translation>Connect</translation>
+    </message>
 </context>
 <context>
     <name>PortSession</name>
@@ -1141,6 +1189,20 @@ The slave address has changed: open the editor again!
 Invalid device address!
 The device address must be 1–247 (0 is broadcast)
 </translation>
+    </message>
+    <message>
+        <source>
+无法连接 %1：
+%2
+</source>
+        <translation>
+Cannot connect to %1:
+%2
+</translation>
+    </message>
+    <message>
+        <source>连接 %1 已断开：%2</source>
+        <translation>The connection to %1 was lost: %2</translation>
     </message>
 </context>
 <context>

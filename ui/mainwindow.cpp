@@ -91,7 +91,7 @@ void MainWindow::connectParameterSets()
     });
     // A run works on a snapshot of the map, taken when the button is pressed.
     auto driver = [this] {
-        return DriverContext{store->rows(), Serial::instance()->serialPort->portName(), store->slaveAddress(),
+        return DriverContext{store->rows(), Serial::instance()->lineName(), store->slaveAddress(),
                              store->fileName(), store->blockRead(), store->writeFunction()};
     };
     connect(ui->pushButton_saveParams, &QPushButton::clicked, this, [this, driver] { parameterSets->backup(driver()); });
@@ -126,7 +126,8 @@ void MainWindow::buildViews()
             });
 
     portPanel = new PortPanel({ui->comboBox_port, ui->comboBox_buad, ui->comboBox_parity, ui->comboBox_stopBits,
-                               ui->lineEdit_deviceAddr, ui->pushButton_open, ui->pushButton_refresh},
+                               ui->lineEdit_deviceAddr, ui->pushButton_open, ui->pushButton_refresh,
+                               ui->comboBox_lineKind, ui->label, ui->lineEdit_host, ui->spinBox_tcpPort, ui->label_3},
                               ui->statusBar);
     session = new PortSession({this, portPanel, scheduler, refresh, store, tableView, &valueEditWin, liveMonitor,
                                parameterSets, logView, ui->checkBox_continuous, ui->pushButton_dataRefresh,

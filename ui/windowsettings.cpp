@@ -2,6 +2,7 @@
 #include "ui_mainwindow.h"
 
 #include "serial/lineoptions.h"
+#include "serial/networktarget.h"
 
 #include <QGuiApplication>
 #include <QHash>
@@ -60,6 +61,21 @@ void fitIntoScreen(QMainWindow *window)
     window->setGeometry(QRect(QPoint(x, y), size));
 }
 
+// A kind the file does not name keeps the serial port.
+void restoreNetwork(const QSettings &settings, Ui::MainWindow *ui)
+{
+    ui->lineEdit_host->setText(settings.value(QStringLiteral("line/host")).toString());
+    const int tcpPort = settings.value(QStringLiteral("line/tcpPort"), 502).toInt();
+    if (tcpPort >= 1 && tcpPort <= 65535)
+        ui->spinBox_tcpPort->setValue(tcpPort);
+    NetworkTarget::Framing framing;
+    if (!parseFramingName(settings.value(QStringLiteral("line/kind")).toString(), framing))
+        return;
+    const int index = ui->comboBox_lineKind->findData(int(framing));
+    if (index >= 0)
+        ui->comboBox_lineKind->setCurrentIndex(index);
+}
+
 } // namespace
 
 void WindowSettings::restore(QMainWindow *window, Ui::MainWindow *ui)
@@ -71,6 +87,7 @@ void WindowSettings::restore(QMainWindow *window, Ui::MainWindow *ui)
     selectText(ui->comboBox_buad, settings.value(QStringLiteral("line/baud")).toString());
     selectParity(ui->comboBox_parity, settings.value(QStringLiteral("line/parity")).toString());
     selectText(ui->comboBox_stopBits, settings.value(QStringLiteral("line/stopBits")).toString());
+    restoreNetwork(settings, ui);
     ui->checkBox_2->setChecked(settings.value(QStringLiteral("log/hexShown"), ui->checkBox_2->isChecked()).toBool());
     ui->checkBox->setChecked(settings.value(QStringLiteral("log/hexSent"), ui->checkBox->isChecked()).toBool());
     if (window->restoreGeometry(settings.value(QStringLiteral("window/geometry")).toByteArray()))
@@ -87,6 +104,12 @@ void WindowSettings::save(const QMainWindow *window, const Ui::MainWindow *ui)
     settings.setValue(QStringLiteral("line/parity"),
                       parityName(QSerialPort::Parity(ui->comboBox_parity->currentData().toInt())));
     settings.setValue(QStringLiteral("line/stopBits"), ui->comboBox_stopBits->currentText());
+    settings.setValue(QStringLiteral("line/kind"), ui->comboBox_lineKind->currentIndex() == 0
+                                                       ? QStringLiteral("serial")
+                                                       : framingName(NetworkTarget::Framing(
+                                                             ui->comboBox_lineKind->currentData().toInt())));
+    settings.setValue(QStringLiteral("line/host"), ui->lineEdit_host->text().trimmed());
+    settings.setValue(QStringLiteral("line/tcpPort"), ui->spinBox_tcpPort->value());
     settings.setValue(QStringLiteral("log/hexShown"), ui->checkBox_2->isChecked());
     settings.setValue(QStringLiteral("log/hexSent"), ui->checkBox->isChecked());
     settings.setValue(QStringLiteral("window/geometry"), window->saveGeometry());

@@ -21,7 +21,7 @@ ManualSendBox::ManualSendBox(QTextEdit *text, QAbstractButton *hexSent, RequestS
 void ManualSendBox::send()
 {
     Serial *serial = Serial::instance();
-    if (!serial->serialPort->isOpen())
+    if (!serial->isOpen())
         emit refused(tr("\n      串口未打开 !  \n"));
 
     const QString typed = text->toPlainText();
@@ -33,6 +33,6 @@ void ManualSendBox::send()
         serial->sendData(bytes);
     else
         serial->sendText(typed);
-    if (serial->serialPort->isOpen())
+    if (serial->isOpen())
         emit sent(bytes);
 }

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QStatusBar>
 
 namespace {
@@ -33,6 +34,9 @@ bool toDeviceAddress(const QString &text, quint32 *address)
     return true;
 }
 
+// The entries of the line-kind box: -1 for the serial port, else a framing.
+constexpr int serialLine = -1;
+
 void selectData(QComboBox *box, int value)
 {
     const int index = box->findData(value);
@@ -50,7 +54,63 @@ PortPanel::PortPanel(const PortPanelWidgets &widgets, QStatusBar *statusBar)
     refreshPorts();
     fillBauds();
     fillFramingChoices();
+    fillLineKinds();
     statusBar->addWidget(stateLabel, 0);
+}
+
+void PortPanel::fillLineKinds()
+{
+    widgets.lineKind->addItem(tr("串口"), serialLine);
+    widgets.lineKind->addItem(QStringLiteral("Modbus TCP"), int(NetworkTarget::Framing::ModbusTcp));
+    widgets.lineKind->addItem(QStringLiteral("RTU over TCP"), int(NetworkTarget::Framing::RtuOverTcp));
+    connect(widgets.lineKind, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &PortPanel::showLineKind);
+    showLineKind();
+}
+
+void PortPanel::showLineKind()
+{
+    const bool network = isNetwork();
+    widgets.portLabel->setText(network ? tr("主机：") : tr("串口号："));
+    for (QWidget *serialOnly : {static_cast<QWidget *>(widgets.port), static_cast<QWidget *>(widgets.findPorts),
+                                static_cast<QWidget *>(widgets.baud), static_cast<QWidget *>(widgets.parity),
+                                static_cast<QWidget *>(widgets.stopBits), static_cast<QWidget *>(widgets.baudLabel)})
+        serialOnly->setVisible(!network);
+    widgets.host->setVisible(network);
+    widgets.tcpPort->setVisible(network);
+    showState(false);
+}
+
+bool PortPanel::isNetwork() const
+{
+    return widgets.lineKind->currentData().toInt() != serialLine;
+}
+
+QString PortPanel::networkTarget(NetworkTarget *target) const
+{
+    const QString host = widgets.host->text().trimmed();
+    if (host.isEmpty() || host.contains(QLatin1Char(' ')))
+        return tr("请填写驱动器或网关的 IP 地址或主机名");
+    target->host = host;
+    target->port = quint16(widgets.tcpPort->value());
+    target->framing = NetworkTarget::Framing(widgets.lineKind->currentData().toInt());
+    target->connectTimeoutMs = connectTimeoutMs;
+    return QString();
+}
+
+void PortPanel::selectNetwork(const NetworkTarget &target)
+{
+    selectData(widgets.lineKind, int(target.framing));
+    widgets.host->setText(target.host);
+    widgets.tcpPort->setValue(target.port);
+    connectTimeoutMs = target.connectTimeoutMs;
+}
+
+QString PortPanel::lineName() const
+{
+    NetworkTarget target;
+    if (isNetwork() && networkTarget(&target).isEmpty())
+        return target.name();
+    return isNetwork() ? widgets.host->text().trimmed() : portName();
 }
 
 void PortPanel::refreshPorts()
@@ -136,9 +196,16 @@ void PortPanel::selectLine(qint64 baud, QSerialPort::Parity parity, QSerialPort:
 // the port is open.
 void PortPanel::showState(bool open)
 {
-    stateLabel->setText(open ? tr("  串口状态 : 已连接    ")
-                             : tr("  串口状态 : 未连接    "));
-    widgets.open->setText(open ? tr("关闭串口") : tr("打开串口"));
+    if (isNetwork()) {
+        stateLabel->setText(open ? tr("  连接状态 : 已连接 %1    ").arg(lineName()) : tr("  连接状态 : 未连接    "));
+        widgets.open->setText(open ? tr("断开连接") : tr("连接"));
+    } else {
+        stateLabel->setText(open ? tr("  串口状态 : 已连接    ") : tr("  串口状态 : 未连接    "));
+        widgets.open->setText(open ? tr("关闭串口") : tr("打开串口"));
+    }
+    widgets.lineKind->setEnabled(!open);
+    widgets.host->setEnabled(!open);
+    widgets.tcpPort->setEnabled(!open);
     widgets.port->setEnabled(!open);
     widgets.baud->setEnabled(!open);
     widgets.parity->setEnabled(!open);
@@ -152,6 +219,10 @@ void PortPanel::showState(bool open)
 
 void PortPanel::select(const StartOptions &options)
 {
+    if (options.network.isSet())
+        selectNetwork(options.network);
+    else if (!options.port.isEmpty())
+        selectData(widgets.lineKind, serialLine);
     if (!options.port.isEmpty())
         widgets.port->setCurrentText(options.port);
     if (options.baud > 0)

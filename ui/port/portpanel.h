@@ -4,10 +4,13 @@
 #include <QObject>
 #include <QSerialPort>
 
+#include "serial/networktarget.h"
+
 class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSpinBox;
 class QStatusBar;
 struct StartOptions;
 
@@ -21,11 +24,17 @@ struct PortPanelWidgets
     QLineEdit *address;
     QPushButton *open;
     QPushButton *findPorts;
+    QComboBox *lineKind;
+    QLabel *portLabel;
+    QLineEdit *host;
+    QSpinBox *tcpPort;
+    QLabel *baudLabel;
 };
 
-// The port panel: the list of ports, baud rate, framing and device address
-// the user picks, the open button's face, and the port state in the status
-// bar. While the port is open its settings cannot change.
+// The port panel: the kind of line, the list of ports, baud rate, framing
+// and device address the user picks, or the host, TCP port and framing of a
+// network line; the open button's face, and the port state in the status
+// bar. While the line is open its settings cannot change.
 class PortPanel : public QObject
 {
     Q_OBJECT
@@ -34,6 +43,14 @@ public:
     PortPanel(const PortPanelWidgets &widgets, QStatusBar *statusBar);
 
     void refreshPorts();
+    // A network line is chosen; the serial settings then mean nothing.
+    bool isNetwork() const;
+    // The host, TCP port and framing as the fields hold them; an error text
+    // when the host field is empty or holds blanks.
+    QString networkTarget(NetworkTarget *target) const;
+    void selectNetwork(const NetworkTarget &target);
+    // The port, or HOST:PORT, as notices name the line.
+    QString lineName() const;
     QString portName() const;
     QString baudText() const;
     QSerialPort::Parity parity() const;
@@ -51,9 +68,13 @@ public:
 private:
     void fillBauds();
     void fillFramingChoices();
+    void fillLineKinds();
+    void showLineKind();
 
     PortPanelWidgets widgets;
     QLabel *stateLabel;
+    // The command line may give another; the window has no field for it.
+    int connectTimeoutMs = NetworkTarget().connectTimeoutMs;
 };
 
 #endif // PORTPANEL_H

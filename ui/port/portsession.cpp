@@ -28,7 +28,7 @@ PortSession::PortSession(const PortSessionParts &parts)
 
 bool PortSession::isOpen() const
 {
-    return Serial::instance()->serialPort->isOpen();
+    return Serial::instance()->isOpen();
 }
 
 void PortSession::toggle()
@@ -42,10 +42,6 @@ void PortSession::open()
 {
     if (isOpen())
         return;
-    const QString portName = parts.panel->portName();
-    const QString baudText = parts.panel->baudText();
-    if (portName.isEmpty() || baudText.isEmpty())
-        return;
     // The field may show a refused address while an earlier one is applied;
     // polling must not go to a driver the user cannot see.
     quint32 address = 0;
@@ -53,17 +49,45 @@ void PortSession::open()
         emit refused(tr("\n设备地址无效 !\n设备地址须为 1–247（0 为广播）\n"));
         return;
     }
-    Serial *serial = Serial::instance();
-    if (!serial->openPort(portName, baudText.toUInt(nullptr, 10), parts.panel->parity(), parts.panel->stopBits())) {
-        emit refused(tr("\n串口 %1 打开失败：\n%2\n").arg(portName, serial->openError()));
+    if (!(parts.panel->isNetwork() ? connectNetwork() : openSerialPort()))
         return;
-    }
     parts.scheduler->resetStatistics();
     parts.scheduler->start();
     parts.refresh->refreshAll();
     showState(true);
     if (!parts.scheduler->isBusy())
         showRefreshAvailable(true);
+}
+
+bool PortSession::openSerialPort()
+{
+    const QString portName = parts.panel->portName();
+    const QString baudText = parts.panel->baudText();
+    if (portName.isEmpty() || baudText.isEmpty())
+        return false;
+    Serial *serial = Serial::instance();
+    if (!serial->openPort(portName, baudText.toUInt(nullptr, 10), parts.panel->parity(), parts.panel->stopBits())) {
+        emit refused(tr("\n串口 %1 打开失败：\n%2\n").arg(portName, serial->openError()));
+        return false;
+    }
+    return true;
+}
+
+// Waits for the connection, at most the connect timeout: a request needs it.
+bool PortSession::connectNetwork()
+{
+    NetworkTarget target;
+    const QString missing = parts.panel->networkTarget(&target);
+    if (!missing.isEmpty()) {
+        emit refused(missing);
+        return false;
+    }
+    Serial *serial = Serial::instance();
+    if (!serial->openNetwork(target)) {
+        emit refused(tr("\n无法连接 %1：\n%2\n").arg(target.name(), serial->openError()));
+        return false;
+    }
+    return true;
 }
 
 void PortSession::close()
@@ -74,7 +98,7 @@ void PortSession::close()
     emit valuesStale();
     parts.monitor->lineClosed();
     parts.refresh->stop();
-    Serial::instance()->serialPort->close();
+    Serial::instance()->closeLine();
     showState(false);
     showRefreshAvailable(false);
 }
@@ -86,11 +110,14 @@ void PortSession::lost(const QString &errorText)
 {
     if (!isOpen())
         return;
-    const QString port = portLocation(Serial::instance()->serialPort->portName());
+    const QString line = Serial::instance()->lineName();
+    const bool network = parts.panel->isNetwork();
     close();
-    parts.log->showLineError(QStringLiteral("Serial port error: ") + errorText);
+    parts.log->showLineError(network ? QStringLiteral("Network error: %1: %2").arg(line, errorText)
+                                     : QStringLiteral("Serial port error: ") + errorText);
     // The log may be stopped or scrolled away: the user is told at once.
-    emit refused(tr("串口 %1 已断开：%2").arg(port, errorText));
+    emit refused(network ? tr("连接 %1 已断开：%2").arg(line, errorText)
+                         : tr("串口 %1 已断开：%2").arg(line, errorText));
 }
 
 // The panel, and the controls that work only on an open port.

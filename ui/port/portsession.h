@@ -80,6 +80,8 @@ signals:
 
 private:
     void showState(bool open);
+    bool openSerialPort();
+    bool connectNetwork();
     void useScanHit(const ScanHit &hit);
     void resumeAfterScan();
 

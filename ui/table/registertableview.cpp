@@ -198,7 +198,7 @@ void RegisterTableView::activate(int row, int column)
         emit refused(tr("\n寄存器地址 %1 无效 !\n").arg(info.addressText));
         return;
     }
-    if (!Serial::instance()->serialPort->isOpen()) {
+    if (!Serial::instance()->isOpen()) {
         emit refused(tr("\n串口未打开 !\n"));
         return;
     }
