@@ -733,7 +733,6 @@ void takeClient(Server &server, int fd)
 {
     server.fd = fd;
     server.dropConnection = false;
-    server.owedSent = false;
     modbus_t *fresh = newContext(fd, server.framing, server.settings, server.settings.slaveAddress);
     if (fresh) {
         modbus_free(server.ctx);
