@@ -674,7 +674,8 @@ void TestSimDriver::badInvocations()
 
 // mbpoll reads and writes; the unit id picks the driver; the transaction id
 // is echoed, or the one after with --wrong-transaction, which mbpoll refuses;
-// --reset-after resets the connection once, and the next one is served.
+// --reset-after resets the connection once, and the next one is served;
+// --accept-silent takes the connection and never answers.
 void TestSimDriver::servesModbusTcp()
 {
     QVERIFY2(!QStandardPaths::findExecutable("mbpoll").isEmpty(), "mbpoll is missing: scripts/test.sh installs it");
@@ -717,6 +718,15 @@ void TestSimDriver::servesModbusTcp()
     QCOMPARE(valuesRead(mbpoll(resetPort, 1, 0x10)), QList<int>{7});
     QCOMPARE(resetting.stop(), 0);
     QVERIFY2(resetting.log.contains("simdriver: connection reset after 1 replies\n"), resetting.log.constData());
+
+    Simulator halfOpen(kMap, {"--tcp", "0", "--accept-silent"});
+    TcpClient ignored;
+    QVERIFY(ignored.connectTo(halfOpen.tcpPort()));
+    QCOMPARE(ignored.exchange(mbap(1, 1, "03 0010 0001"), 256, kSilenceMs).toHex(' '), QByteArray());
+    QCOMPARE(ignored.readError, 0);
+    QCOMPARE(halfOpen.stop(), 0);
+    QVERIFY2(halfOpen.log.contains("simdriver: connection from 127.0.0.1:"), halfOpen.log.constData());
+    QVERIFY2(!halfOpen.log.contains("read 0x0010"), halfOpen.log.constData());
 }
 
 // RTU frames over TCP are judged as on the line: the address picks the
