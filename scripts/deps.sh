@@ -29,8 +29,9 @@ BUILD_PACKAGES=(cmake make g++ pkg-config qtbase5-dev libqt5serialport5-dev libq
 # What the tests need besides: socat makes pseudo-terminal pairs; the check
 # of scripts/run.sh drives the real window on a virtual X display; the
 # package check measures icons and validates the metainfo; pymodbus makes
-# the frames of a slave that is not ours.
-TEST_PACKAGES=(socat xvfb xdotool python3-xlib imagemagick appstream python3-pymodbus)
+# the frames of a slave that is not ours; mbpoll is a Modbus TCP client that
+# is not ours either, for the simulated driver and pymodbus over TCP.
+TEST_PACKAGES=(socat xvfb xdotool python3-xlib imagemagick appstream python3-pymodbus mbpoll)
 
 # What fuzzing takes: clang with libFuzzer's runtime, and llvm-symbolizer for
 # readable stacks in its reports.

@@ -6,7 +6,13 @@
 #include <QThread>
 #include <QTemporaryDir>
 
+#include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 namespace {
 
@@ -45,6 +51,90 @@ QByteArray frame(int slave, const char *pduHex)
     const QByteArray bytes = char(slave) + QByteArray::fromHex(pduHex);
     const quint16 crc = crc16(bytes);
     return bytes + char(crc & 0xFF) + char(crc >> 8);
+}
+
+// A Modbus TCP frame: transaction id, protocol 0, the length that follows,
+// the unit id, then the PDU.
+QByteArray mbap(int transaction, int unit, const char *pduHex)
+{
+    const QByteArray pdu = QByteArray::fromHex(pduHex);
+    QByteArray header;
+    for (const int word : {transaction, 0, int(pdu.size()) + 1})
+        header.append(char(word >> 8)).append(char(word & 0xFF));
+    return header + char(unit) + pdu;
+}
+
+// A plain socket of the test's own, for what an independent client cannot
+// show: exact frames, and a reset told apart from an orderly close.
+class TcpClient
+{
+public:
+    ~TcpClient()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+
+    bool connectTo(int port)
+    {
+        fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address = {};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(quint16(port));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        return fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0;
+    }
+
+    // Whatever arrives within the wait, or as soon as expectedSize bytes
+    // have; readError is the errno of a failed read (ECONNRESET for a reset).
+    QByteArray exchange(const QByteArray &request, int expectedSize = 256, int waitMs = kReplyWaitMs)
+    {
+        readError = 0;
+        if (::send(fd, request.constData(), size_t(request.size()), MSG_NOSIGNAL) != request.size())
+            readError = errno;
+        QDeadlineTimer deadline(waitMs);
+        QByteArray reply;
+        while (readError == 0 && reply.size() < expectedSize) {
+            struct pollfd readable = {fd, POLLIN, 0};
+            if (::poll(&readable, 1, int(deadline.remainingTime())) <= 0)
+                break;
+            char bytes[256];
+            const ssize_t size = ::recv(fd, bytes, sizeof bytes, 0);
+            if (size <= 0) {
+                readError = size < 0 ? errno : -1;
+                break;
+            }
+            reply += QByteArray(bytes, int(size));
+        }
+        return reply;
+    }
+
+    int fd = -1;
+    int readError = 0;
+};
+
+// mbpoll, a Modbus TCP client that is not ours: reads count holding
+// registers from address of unit, or writes values there. Its output.
+QByteArray mbpoll(int port, int unit, int address, const QStringList &values = {}, int count = 1)
+{
+    QStringList arguments{"-m", "tcp", "-a", QString::number(unit), "-0", "-r", QString::number(address),
+                          "-1", "-o", "2", "-p", QString::number(port)};
+    if (values.isEmpty())
+        arguments << "-c" << QString::number(count);
+    QProcess process;
+    process.start(QStringLiteral("mbpoll"), arguments << QStringLiteral("127.0.0.1") << values);
+    process.waitForFinished(3 * kReplyWaitMs);
+    return process.readAllStandardOutput() + process.readAllStandardError();
+}
+
+// The values in mbpoll's "[16]:  100" lines.
+QList<int> valuesRead(const QByteArray &output)
+{
+    QList<int> values;
+    QRegularExpressionMatchIterator lines = QRegularExpression(R"(\[\d+\]:\s+(-?\d+))").globalMatch(output);
+    while (lines.hasNext())
+        values << lines.next().captured(1).toInt();
+    return values;
 }
 
 // One simulator process on a map of its own, killed if a test leaves it running.
@@ -94,6 +184,15 @@ public:
 
     QByteArray silenceAfter(const QByteArray &request) { return exchange(request, 256, kSilenceMs); }
 
+    // The port of "127.0.0.1:PORT", the first line over TCP; 0 when it is not that.
+    int tcpPort()
+    {
+        QDeadlineTimer deadline(kReplyWaitMs);
+        while (!process.canReadLine() && process.waitForReadyRead(int(deadline.remainingTime()))) {}
+        const QByteArray line = process.readLine().trimmed();
+        return line.startsWith("127.0.0.1:") ? line.mid(10).toInt() : 0;
+    }
+
     // Sends the signal and returns the exit code (-1 unless it exited normally).
     int stop(int signal = SIGTERM)
     {
@@ -139,6 +238,8 @@ private slots:
     void stopsCleanlyOnSignals();
     void badInvocations_data();
     void badInvocations();
+    void servesModbusTcp();
+    void servesRtuOverTcp();
 
 private:
     QScopedPointer<Simulator> shared;
@@ -538,6 +639,23 @@ void TestSimDriver::badInvocations_data()
                                                  << QByteArray("slaveAddress '300'");
     QTest::newRow("missing device") << usual << QStringList{"--device", "/nonexistent/tty"} << 1
                                     << QByteArray("cannot open /nonexistent/tty");
+    QTest::newRow("tcp and a device") << usual << QStringList{"--tcp", "0", "--device", "/dev/null"} << 1
+                                      << QByteArray("--device is for a serial line");
+    QTest::newRow("both framings") << usual << QStringList{"--tcp", "0", "--rtu-over-tcp", "0"} << 1
+                                   << QByteArray("exclude each other");
+    QTest::newRow("port 65536") << usual << QStringList{"--rtu-over-tcp", "65536"} << 1
+                                << QByteArray("bad port '65536'");
+    QTest::newRow("port -1") << usual << QStringList{"--tcp", "-1"} << 1 << QByteArray("bad port '-1'");
+    QTest::newRow("bad CRC over Modbus TCP") << usual << QStringList{"--tcp", "0", "--bad-crc"} << 1
+                                             << QByteArray("--bad-crc needs a CRC");
+    QTest::newRow("wrong transaction over RTU") << usual << QStringList{"--rtu-over-tcp", "0", "--wrong-transaction"}
+                                                << 1 << QByteArray("--wrong-transaction needs --tcp");
+    QTest::newRow("wrong transaction on a line") << usual << QStringList{"--wrong-transaction"} << 1
+                                                 << QByteArray("--wrong-transaction needs --tcp");
+    QTest::newRow("reset on a line") << usual << QStringList{"--reset-after", "1"} << 1
+                                     << QByteArray("need --tcp or --rtu-over-tcp");
+    QTest::newRow("pace over TCP") << usual << QStringList{"--tcp", "0", "--pace"} << 1
+                                   << QByteArray("--pace keeps a serial line's time");
 }
 
 void TestSimDriver::badInvocations()
@@ -552,6 +670,100 @@ void TestSimDriver::badInvocations()
     QCOMPARE(simulator.process.readAllStandardOutput(), QByteArray());
     const QByteArray errors = simulator.process.readAllStandardError();
     QVERIFY2(errors.contains(message), errors.constData());
+}
+
+// mbpoll reads and writes; the unit id picks the driver; the transaction id
+// is echoed, or the one after with --wrong-transaction, which mbpoll refuses;
+// --reset-after resets the connection once, and the next one is served;
+// --accept-silent takes the connection and never answers.
+void TestSimDriver::servesModbusTcp()
+{
+    QVERIFY2(!QStandardPaths::findExecutable("mbpoll").isEmpty(), "mbpoll is missing: scripts/test.sh installs it");
+    Simulator simulator(kMap, {"--tcp", "0", "--address", "1,2"});
+    const int port = simulator.tcpPort();
+    QVERIFY(port > 0);
+    QCOMPARE(valuesRead(mbpoll(port, 1, 0x10, {}, 2)), (QList<int>{100, 50}));
+    QVERIFY(mbpoll(port, 2, 0x10, {"200"}).contains("Written 1 references"));
+    QCOMPARE(valuesRead(mbpoll(port, 2, 0x10)), QList<int>{200});
+    QCOMPARE(valuesRead(mbpoll(port, 1, 0x10)), QList<int>{100});
+    TcpClient client;
+    QVERIFY(client.connectTo(port));
+    QCOMPARE(client.exchange(mbap(0x1234, 2, "03 0010 0001"), 11).toHex(' '),
+             mbap(0x1234, 2, "03 02 00c8").toHex(' '));
+    QCOMPARE(client.exchange(mbap(7, 1, "03 0099 0001"), 9).toHex(' '), mbap(7, 1, "83 02").toHex(' '));
+    QCOMPARE(client.exchange(mbap(8, 9, "03 0010 0001"), 256, kSilenceMs).toHex(' '), QByteArray());
+    QCOMPARE(simulator.stop(), 0);
+    QVERIFY2(simulator.log.contains("(Modbus TCP)\n"), simulator.log.constData());
+    QVERIFY2(simulator.log.contains("simdriver: connection from 127.0.0.1:"), simulator.log.constData());
+    QCOMPARE(simulator.log.count("simdriver: connection closed\n"), 4);
+    QVERIFY2(simulator.log.contains("simdriver: slave 2 write 0x0010 <- 200\n"), simulator.log.constData());
+    QVERIFY2(simulator.log.contains("simdriver: ignored request for slave 9\n"), simulator.log.constData());
+
+    Simulator wrongIds(kMap, {"--tcp", "0", "--wrong-transaction"});
+    const int wrongPort = wrongIds.tcpPort();
+    TcpClient asker;
+    QVERIFY(asker.connectTo(wrongPort));
+    QCOMPARE(asker.exchange(mbap(0x1234, 1, "03 0010 0001"), 11).toHex(' '), mbap(0x1235, 1, "03 02 0064").toHex(' '));
+    QCOMPARE(valuesRead(mbpoll(wrongPort, 1, 0x10)), QList<int>());
+    QCOMPARE(wrongIds.stop(), 0);
+    QVERIFY2(wrongIds.log.contains("simdriver: transaction 4660 answered as 4661\n"), wrongIds.log.constData());
+
+    Simulator resetting(kMap, {"--tcp", "0", "--reset-after", "1"});
+    const int resetPort = resetting.tcpPort();
+    TcpClient first;
+    QVERIFY(first.connectTo(resetPort));
+    QCOMPARE(first.exchange(mbap(1, 1, "06 0010 0007"), 12).toHex(' '), mbap(1, 1, "06 0010 0007").toHex(' '));
+    QCOMPARE(first.exchange(mbap(2, 1, "03 0010 0001")), QByteArray());
+    QCOMPARE(first.readError, ECONNRESET);
+    QCOMPARE(valuesRead(mbpoll(resetPort, 1, 0x10)), QList<int>{7});
+    QCOMPARE(resetting.stop(), 0);
+    QVERIFY2(resetting.log.contains("simdriver: connection reset after 1 replies\n"), resetting.log.constData());
+
+    Simulator halfOpen(kMap, {"--tcp", "0", "--accept-silent"});
+    TcpClient ignored;
+    QVERIFY(ignored.connectTo(halfOpen.tcpPort()));
+    QCOMPARE(ignored.exchange(mbap(1, 1, "03 0010 0001"), 256, kSilenceMs).toHex(' '), QByteArray());
+    QCOMPARE(ignored.readError, 0);
+    QCOMPARE(halfOpen.stop(), 0);
+    QVERIFY2(halfOpen.log.contains("simdriver: connection from 127.0.0.1:"), halfOpen.log.constData());
+    QVERIFY2(!halfOpen.log.contains("read 0x0010"), halfOpen.log.constData());
+}
+
+// RTU frames over TCP are judged as on the line: the address picks the
+// driver, a broken CRC or another slave's request gets no reply, --bad-crc
+// spoils the reply; --reset-after resets once, the registers outlive it.
+void TestSimDriver::servesRtuOverTcp()
+{
+    Simulator simulator(kMap, {"--rtu-over-tcp", "0", "--address", "1,2", "--reset-after", "3"});
+    const int port = simulator.tcpPort();
+    QVERIFY(port > 0);
+    TcpClient client;
+    QVERIFY(client.connectTo(port));
+    QCOMPARE(client.exchange(frame(1, "0300100002"), 9).toHex(' '), frame(1, "0304 0064 0032").toHex(' '));
+    const QByteArray write = frame(2, "060010 00c8");
+    QCOMPARE(client.exchange(write, write.size()).toHex(' '), write.toHex(' '));
+    QByteArray broken = frame(2, "0300100001");
+    broken[broken.size() - 1] = char(broken.back() ^ 0x01);
+    QCOMPARE(client.exchange(broken, 256, kSilenceMs).toHex(' '), QByteArray());
+    QCOMPARE(client.exchange(frame(9, "0300100001"), 256, kSilenceMs).toHex(' '), QByteArray());
+    QCOMPARE(client.exchange(frame(2, "0300100001"), 7).toHex(' '), frame(2, "0302 00c8").toHex(' '));
+    QCOMPARE(client.exchange(frame(2, "0300100001")), QByteArray());
+    QCOMPARE(client.readError, ECONNRESET);
+    TcpClient next;
+    QVERIFY(next.connectTo(port));
+    QCOMPARE(next.exchange(frame(2, "0300100001"), 7).toHex(' '), frame(2, "0302 00c8").toHex(' '));
+    QCOMPARE(simulator.stop(), 0);
+    QVERIFY2(simulator.log.contains("(RTU over TCP)\n"), simulator.log.constData());
+    QVERIFY2(simulator.log.contains("receive failed: Invalid CRC"), simulator.log.constData());
+    QVERIFY2(simulator.log.contains("simdriver: ignored request for slave 9\n"), simulator.log.constData());
+    QVERIFY2(simulator.log.contains("simdriver: connection reset after 3 replies\n"), simulator.log.constData());
+
+    Simulator badCrc(kMap, {"--rtu-over-tcp", "0", "--bad-crc"});
+    TcpClient asker;
+    QVERIFY(asker.connectTo(badCrc.tcpPort()));
+    QByteArray spoilt = frame(1, "0302 0064");
+    spoilt[spoilt.size() - 1] = char(spoilt.back() ^ 0xFF);
+    QCOMPARE(asker.exchange(frame(1, "0300100001"), 7).toHex(' '), spoilt.toHex(' '));
 }
 
 QTEST_GUILESS_MAIN(TestSimDriver)

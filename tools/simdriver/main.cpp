@@ -1,8 +1,10 @@
 // simdriver: a simulated stepper-motor driver for trying the register tool
 // without hardware. It is a Modbus RTU slave that serves the holding
-// registers of a RegisterInfo map on a pseudo-terminal (or a given device),
-// prints the port to open as its first line and logs each request to stderr.
+// registers of a RegisterInfo map on a pseudo-terminal (or a given device,
+// or over TCP as a Modbus TCP server or an RTU gateway), prints the port to
+// open as its first line and logs each request to stderr.
 
+#include "listener.h"
 #include "mapfile.h"
 #include "serialline.h"
 #include "server.h"
@@ -25,6 +27,13 @@ struct Options
     std::string mapFile = "RegisterInfo";
     std::string device;
     int slaveAddress = 0; // 0: the map's
+    // Over TCP instead of a serial line: the framing and the port (0: a free one).
+    bool network = false;
+    Framing framing = Framing::Rtu;
+    int port = 0; // -1: not a port
+    std::string portText;
+    int networkOptions = 0; // --tcp and --rtu-over-tcp given, to refuse both
+    bool paceGiven = false;
     ServerSettings server;
 };
 
@@ -34,11 +43,12 @@ void printUsage(FILE *to)
             "Usage: simdriver [OPTION]...\n"
             "Simulates a stepper-motor driver: a Modbus RTU slave serving the holding\n"
             "registers of a register map (functions 3, 6 and 16). Prints the serial port\n"
-            "to open as its first line, logs each request to stderr, and runs until\n"
-            "SIGINT or SIGTERM. A read of up to 125 registers is answered when the map\n"
-            "lists every one of them; otherwise it gets exception 2 (illegal address).\n"
-            "A u32 or s32 register of the map holds its defaultValue in two registers,\n"
-            "in its word order; the log shows the value a function-16 write gives it.\n"
+            "to open (or 127.0.0.1:PORT over TCP) as its first line, logs each request\n"
+            "to stderr, and runs until SIGINT or SIGTERM. A read of up to 125 registers\n"
+            "is answered when the map lists every one of them; otherwise it gets\n"
+            "exception 2 (illegal address). A u32 or s32 register of the map holds its\n"
+            "defaultValue in two registers, in its word order; the log shows the value\n"
+            "a function-16 write gives it.\n"
             "\n"
             "  --map FILE      register map (default: RegisterInfo)\n"
             "  --address LIST  slave address 1..247 (default: the map's slaveAddress), or\n"
@@ -92,6 +102,18 @@ void printUsage(FILE *to)
             "                  to memory\", a danger command restores every RW row's\n"
             "                  default, any other clears the alarm\n"
             "  --device PATH   serve on PATH instead of a new pseudo-terminal\n"
+            "  --tcp PORT      serve Modbus TCP on 127.0.0.1:PORT instead (0: a free\n"
+            "                  port), one client at a time; prints 127.0.0.1:PORT as\n"
+            "                  its first line. The unit id is the slave address\n"
+            "  --rtu-over-tcp PORT  the same, but with RTU frames (CRC and all) over\n"
+            "                  the connection, as a transparent gateway carries them\n"
+            "  --wrong-transaction  over --tcp, answer every request with the\n"
+            "                  transaction id after its own\n"
+            "  --reset-after N over TCP, answer N requests, then reset the connection\n"
+            "                  on the next one without answering it; once, later\n"
+            "                  connections are served\n"
+            "  --accept-silent over TCP, accept connections but never read or answer\n"
+            "                  anything, as a half-open gateway\n"
             "  --help          show this help\n");
 }
 
@@ -232,7 +254,7 @@ bool parseOptions(int argc, char **argv, Options &options)
 {
     enum { Map = 1, Address, Baud, Delay, Silent, Device, Help, Exception, ReplyAddress, BadCrc, ByteGap,
            Pace, Turnaround, SilentAfter, WrongKind, ShortRead, RefuseFunction, RepeatReply, OwedReply, WriteOnly,
-           LogSilence, Set, Alarm, RefuseWrite };
+           LogSilence, Set, Alarm, RefuseWrite, Tcp, RtuOverTcp, WrongTransaction, ResetAfter, AcceptSilent };
     static const struct option longOptions[] = {
         {"map", required_argument, nullptr, Map},
         {"set", required_argument, nullptr, Set},
@@ -258,6 +280,11 @@ bool parseOptions(int argc, char **argv, Options &options)
         {"log-silence", no_argument, nullptr, LogSilence},
         {"refuse-function", required_argument, nullptr, RefuseFunction},
         {"write-only", required_argument, nullptr, WriteOnly},
+        {"tcp", required_argument, nullptr, Tcp},
+        {"rtu-over-tcp", required_argument, nullptr, RtuOverTcp},
+        {"wrong-transaction", no_argument, nullptr, WrongTransaction},
+        {"reset-after", required_argument, nullptr, ResetAfter},
+        {"accept-silent", no_argument, nullptr, AcceptSilent},
         {nullptr, 0, nullptr, 0},
     };
     for (int option; (option = getopt_long(argc, argv, "", longOptions, nullptr)) != -1;) {
@@ -289,7 +316,20 @@ bool parseOptions(int argc, char **argv, Options &options)
         case RepeatReply: valid = parseNumberOption("repeat-reply", 1, 10000, options.server.repeatMs); break;
         case SilentAfter: valid = parseNumberOption("silent-after", 0, 1000000, options.server.silentAfter); break;
         case ByteGap: valid = parseNumberOption("byte-gap", 1, 10000, options.server.byteGapMs); break;
-        case Pace: options.server.pace = true; break;
+        case Pace: options.server.pace = options.paceGiven = true; break;
+        case Tcp:
+        case RtuOverTcp:
+            options.network = true;
+            options.framing = option == Tcp ? Framing::Tcp : Framing::Rtu;
+            ++options.networkOptions;
+            // A bad port is refused with the other bad combinations, status 1.
+            options.portText = optarg;
+            if (!parseNumber(optarg, 0, 65535, options.port))
+                options.port = -1;
+            break;
+        case WrongTransaction: options.server.wrongTransaction = true; break;
+        case ResetAfter: valid = parseNumberOption("reset-after", 0, 1000000, options.server.resetAfter); break;
+        case AcceptSilent: options.server.acceptSilent = true; break;
         case LogSilence: options.server.logSilence = true; break;
         case Turnaround: valid = parseNumberOption("turnaround", 0, 10000, options.server.turnaroundMs); break;
         case Help: printUsage(stdout); exit(0);
@@ -326,11 +366,65 @@ int stopSignalDescriptor()
     return signalfd(-1, &stopSignals, SFD_CLOEXEC);
 }
 
+// Options that make no sense together; false after saying why.
+bool consistent(const Options &options)
+{
+    const ServerSettings &server = options.server;
+    const char *problem = nullptr;
+    const std::string badPort = "bad port '" + options.portText + "': 0..65535, 0 for a free one";
+    if (options.port < 0)
+        problem = badPort.c_str();
+    else if (options.networkOptions > 1)
+        problem = "--tcp and --rtu-over-tcp exclude each other";
+    else if (options.network && !options.device.empty())
+        problem = "--device is for a serial line, not with --tcp or --rtu-over-tcp";
+    else if (options.network && options.paceGiven)
+        problem = "--pace keeps a serial line's time, not with --tcp or --rtu-over-tcp";
+    else if (options.framing == Framing::Tcp && options.network && server.badCrc)
+        problem = "--bad-crc needs a CRC: Modbus TCP has none (use --rtu-over-tcp)";
+    else if (server.wrongTransaction && !(options.network && options.framing == Framing::Tcp))
+        problem = "--wrong-transaction needs --tcp: only Modbus TCP has transaction ids";
+    else if (!options.network && (server.resetAfter >= 0 || server.acceptSilent))
+        problem = "--reset-after and --accept-silent need --tcp or --rtu-over-tcp";
+    if (problem)
+        fprintf(stderr, "simdriver: %s\n", problem);
+    return problem == nullptr;
+}
+
 bool openLine(const Options &options, SerialLine &line)
 {
     if (options.device.empty())
         return openPseudoTerminal(line);
     return openDevice(options.device, options.server.baud, line);
+}
+
+void logStart(const Options &options, const RegisterMap &map, const std::string &where)
+{
+    fprintf(stderr, "simdriver: slave %d, %zu registers from %s, on %s\n",
+            options.server.slaveAddress, map.defaultValues.size(), options.mapFile.c_str(), where.c_str());
+    for (int other : options.server.otherAddresses)
+        fprintf(stderr, "simdriver: slave %d too, with registers of its own\n", other);
+}
+
+// The exit status of serving over TCP.
+int serveOverTcp(const Options &options, const RegisterMap &map, int stopFd)
+{
+    int port = 0;
+    const int listenFd = stopFd < 0 ? -1 : listenOnLoopback(options.port, port);
+    if (listenFd < 0) {
+        fprintf(stderr, "simdriver: cannot listen on 127.0.0.1:%d: %s\n", options.port, strerror(errno));
+        return 1;
+    }
+    // A client that goes while a reply is being written must not end the simulator.
+    signal(SIGPIPE, SIG_IGN);
+    const std::string where = "127.0.0.1:" + std::to_string(port);
+    printf("%s\n", where.c_str());
+    fflush(stdout);
+    logStart(options, map, where + (options.framing == Framing::Tcp ? " (Modbus TCP)" : " (RTU over TCP)"));
+    const bool served = serveConnections(listenFd, options.framing, map, options.server, stopFd);
+    close(listenFd);
+    close(stopFd);
+    return served ? 0 : 1;
 }
 
 } // namespace
@@ -342,6 +436,8 @@ int main(int argc, char **argv)
         printUsage(stderr);
         return 2;
     }
+    if (!consistent(options))
+        return 1;
     const std::optional<RegisterMap> map = readRegisterMap(options.mapFile);
     if (!map) {
         fprintf(stderr, "simdriver: cannot read the register map %s: %s\n",
@@ -367,6 +463,8 @@ int main(int argc, char **argv)
         return 1;
     }
     const int stopFd = stopSignalDescriptor();
+    if (options.network)
+        return serveOverTcp(options, *map, stopFd);
     SerialLine line;
     if (stopFd < 0 || !openLine(options, line)) {
         fprintf(stderr, "simdriver: cannot open %s: %s\n",
@@ -377,11 +475,7 @@ int main(int argc, char **argv)
     }
     printf("%s\n", line.path.c_str());
     fflush(stdout);
-    fprintf(stderr, "simdriver: slave %d, %zu registers from %s, on %s\n",
-            options.server.slaveAddress, map->defaultValues.size(), options.mapFile.c_str(),
-            line.path.c_str());
-    for (int other : options.server.otherAddresses)
-        fprintf(stderr, "simdriver: slave %d too, with registers of its own\n", other);
+    logStart(options, *map, line.path);
     const bool served = serve(line, *map, options.server, stopFd);
     closeLine(line);
     close(stopFd);

@@ -1,29 +1,35 @@
 #include "server.h"
 
+#include "listener.h"
+
 #include <modbus.h>
 
-#include <fcntl.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <map>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
+#include <string>
 #include <vector>
 
 namespace {
 
 struct Server
 {
-    const SerialLine &line;
+    // The serial line, or the connected client; -1: none.
+    int fd;
+    Framing framing;
     const RegisterMap &map;
     const ServerSettings &settings;
     int stopFd;
     // The registers of the driver whose request is being answered.
-    modbus_mapping_t *registers;
-    modbus_t *ctx;
+    modbus_mapping_t *registers = nullptr;
+    modbus_t *ctx = nullptr;
     // Every driver's registers by slave address.
     std::map<int, modbus_mapping_t *> drivers;
     int answered = 0;
@@ -33,6 +39,11 @@ struct Server
     std::vector<int64_t> silencesNs;
     // When the alarm is due; -1: none pending.
     int64_t alarmDueNs = -1;
+    // Replies sent, for --reset-after, and whether that reset has been made.
+    int replies = 0;
+    bool resetDone = false;
+    // The client's connection is to be reset instead of served further.
+    bool dropConnection = false;
 };
 
 uint16_t wordAt(const uint8_t *bytes)
@@ -76,11 +87,13 @@ int64_t byteNs(const ServerSettings &settings)
     return 10 * int64_t(1000000000) / settings.baud;
 }
 
-modbus_t *newContext(const SerialLine &line, const ServerSettings &settings, int slave)
+// libmodbus only frames on the descriptor: it never opens or connects it.
+modbus_t *newContext(int fd, Framing framing, const ServerSettings &settings, int slave)
 {
-    modbus_t *ctx = modbus_new_rtu(line.path.c_str(), settings.baud, 'N', 8, 1);
+    modbus_t *ctx = framing == Framing::Tcp ? modbus_new_tcp("127.0.0.1", 0)
+                                            : modbus_new_rtu("/dev/null", settings.baud, 'N', 8, 1);
     if (ctx && (modbus_set_slave(ctx, slave) != 0
-                || modbus_set_socket(ctx, line.fd) != 0)) {
+                || modbus_set_socket(ctx, fd) != 0)) {
         modbus_free(ctx);
         return nullptr;
     }
@@ -310,18 +323,19 @@ uint16_t crc16(const uint8_t *bytes, size_t size)
     return crc;
 }
 
-// libmodbus writes its reply into a pipe instead of onto the line, so that
-// the fault options can change it on the way out.
+// libmodbus writes its reply into a socket pair instead of onto the line, so
+// that the fault options can change it on the way out. A socket, since
+// libmodbus sends Modbus TCP with send(), which a pipe refuses.
 template <typename Reply>
 std::vector<uint8_t> capturedReply(const Server &server, Reply reply)
 {
     int pipeFds[2];
-    if (pipe2(pipeFds, O_CLOEXEC | O_NONBLOCK) != 0)
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, pipeFds) != 0)
         return {};
     modbus_set_socket(server.ctx, pipeFds[1]);
     reply();
-    modbus_set_socket(server.ctx, server.line.fd);
-    std::vector<uint8_t> bytes(MODBUS_RTU_MAX_ADU_LENGTH);
+    modbus_set_socket(server.ctx, server.fd);
+    std::vector<uint8_t> bytes(MODBUS_TCP_MAX_ADU_LENGTH);
     const ssize_t size = read(pipeFds[0], bytes.data(), bytes.size());
     bytes.resize(size > 0 ? static_cast<size_t>(size) : 0);
     close(pipeFds[0]);
@@ -336,42 +350,78 @@ void appendCrc(std::vector<uint8_t> &frame)
     frame.push_back(static_cast<uint8_t>(crc >> 8));
 }
 
+// The slave address before the PDU, or the whole MBAP header.
+size_t headerSize(const Server &server)
+{
+    return static_cast<size_t>(modbus_get_header_length(server.ctx));
+}
+
+// The CRC after the PDU; Modbus TCP has none.
+size_t trailerSize(const Server &server)
+{
+    return server.framing == Framing::Rtu ? 2 : 0;
+}
+
+// A frame's header and PDU made whole: RTU gets its CRC, Modbus TCP the
+// MBAP length (unit id and PDU).
+void finishFrame(const Server &server, std::vector<uint8_t> &frame)
+{
+    if (server.framing == Framing::Rtu) {
+        appendCrc(frame);
+        return;
+    }
+    const size_t length = frame.size() - 6;
+    frame[4] = static_cast<uint8_t>(length >> 8);
+    frame[5] = static_cast<uint8_t>(length & 0xFF);
+}
+
+// The header of `frame` followed by `pdu`, made whole.
+std::vector<uint8_t> reframed(const Server &server, const std::vector<uint8_t> &frame, std::vector<uint8_t> pdu)
+{
+    std::vector<uint8_t> result(frame.begin(), frame.begin() + static_cast<long>(headerSize(server)));
+    result.insert(result.end(), pdu.begin(), pdu.end());
+    finishFrame(server, result);
+    return result;
+}
+
 // Well-formed replies that answer something else than was asked.
 void misshape(const Server &server, const uint8_t *pdu, std::vector<uint8_t> &reply)
 {
-    if (reply.size() < 5 || (reply[1] & 0x80))
+    const size_t header = headerSize(server);
+    if (reply.size() < header + 3 || (reply[header] & 0x80))
         return;
-    const uint8_t slave = reply[0];
     const int address = wordAt(pdu + 1);
     const int count = wordAt(pdu + 3);
     const bool read = pdu[0] == MODBUS_FC_READ_HOLDING_REGISTERS;
-    if (server.settings.wrongKind && read) {
-        const uint16_t value = servedValue(server, address);
-        reply = {slave, MODBUS_FC_WRITE_SINGLE_REGISTER, pdu[1], pdu[2], uint8_t(value >> 8), uint8_t(value)};
-    } else if (server.settings.wrongKind) {
-        reply = {slave, MODBUS_FC_READ_HOLDING_REGISTERS, 2, pdu[3], pdu[4]};
-    } else if (server.settings.shortRead && read && count > 1) {
-        const uint16_t value = servedValue(server, address);
-        reply = {slave, MODBUS_FC_READ_HOLDING_REGISTERS, 2, uint8_t(value >> 8), uint8_t(value)};
-    } else {
-        return;
-    }
-    appendCrc(reply);
+    const uint16_t value = read ? servedValue(server, address) : 0;
+    if (server.settings.wrongKind && read)
+        reply = reframed(server, reply, {MODBUS_FC_WRITE_SINGLE_REGISTER, pdu[1], pdu[2], uint8_t(value >> 8), uint8_t(value)});
+    else if (server.settings.wrongKind)
+        reply = reframed(server, reply, {MODBUS_FC_READ_HOLDING_REGISTERS, 2, pdu[3], pdu[4]});
+    else if (server.settings.shortRead && read && count > 1)
+        reply = reframed(server, reply, {MODBUS_FC_READ_HOLDING_REGISTERS, 2, uint8_t(value >> 8), uint8_t(value)});
 }
 
-void applyFaults(const ServerSettings &settings, std::vector<uint8_t> &reply)
+void applyFaults(const Server &server, std::vector<uint8_t> &reply)
 {
-    if (reply.size() < 3)
+    const ServerSettings &settings = server.settings;
+    const size_t header = headerSize(server);
+    if (reply.size() < header + trailerSize(server) + 1)
         return;
-    const size_t payload = reply.size() - 2;
     if (settings.replyAddress >= 0) {
-        reply[0] = static_cast<uint8_t>(settings.replyAddress);
-        const uint16_t crc = crc16(reply.data(), payload);
-        reply[payload] = static_cast<uint8_t>(crc & 0xFF);
-        reply[payload + 1] = static_cast<uint8_t>(crc >> 8);
+        reply[header - 1] = static_cast<uint8_t>(settings.replyAddress);
+        reply.resize(reply.size() - trailerSize(server));
+        finishFrame(server, reply);
     }
     if (settings.badCrc)
         reply.back() ^= 0xFF;
+    if (settings.wrongTransaction) {
+        const uint16_t asked = wordAt(reply.data());
+        const uint16_t answered = static_cast<uint16_t>(asked + 1);
+        reply[0] = static_cast<uint8_t>(answered >> 8);
+        reply[1] = static_cast<uint8_t>(answered & 0xFF);
+        fprintf(stderr, "simdriver: transaction %d answered as %d\n", asked, answered);
+    }
 }
 
 // Byte i goes out when it would be complete on the line, after i gaps of
@@ -387,7 +437,7 @@ bool sendPaced(Server &server, const std::vector<uint8_t> &reply, int64_t startN
             return false;
         const int64_t now = monotonicNs();
         for (end = sent + 1; end < reply.size() && dueNs(end) <= now; ++end) {}
-        if (write(server.line.fd, &reply[sent], end - sent) != static_cast<ssize_t>(end - sent))
+        if (write(server.fd, &reply[sent], end - sent) != static_cast<ssize_t>(end - sent))
             return false;
         // The last byte's wire time, or later when the write came late: the
         // master cannot have seen it before.
@@ -407,13 +457,13 @@ bool sendOnLine(Server &server, const std::vector<uint8_t> &reply, int64_t reque
     if (server.settings.byteGapMs <= 0) {
         // Unpaced, the whole reply is there at once.
         server.lastReplyEndNs = monotonicNs();
-        return write(server.line.fd, reply.data(), reply.size()) == static_cast<ssize_t>(reply.size());
+        return write(server.fd, reply.data(), reply.size()) == static_cast<ssize_t>(reply.size());
     }
     for (size_t i = 0; i < reply.size(); ++i) {
         if (i > 0 && waitForStop(server.stopFd, server.settings.byteGapMs))
             return false;
         server.lastReplyEndNs = monotonicNs();
-        if (write(server.line.fd, &reply[i], 1) != 1)
+        if (write(server.fd, &reply[i], 1) != 1)
             return false;
     }
     return true;
@@ -423,35 +473,55 @@ bool sendOnLine(Server &server, const std::vector<uint8_t> &reply, int64_t reque
 void sendRepeat(Server &server, const std::vector<uint8_t> &reply)
 {
     server.lastReplyEndNs = monotonicNs();
-    if (write(server.line.fd, reply.data(), reply.size()) != static_cast<ssize_t>(reply.size()))
+    if (write(server.fd, reply.data(), reply.size()) != static_cast<ssize_t>(reply.size()))
         fprintf(stderr, "simdriver: repeated reply not sent in full\n");
 }
 
-// The reply an earlier read, one register further on, would have had.
+// The reply an earlier read, one register further on, would have had (over
+// Modbus TCP, to the transaction before).
 void sendOwedReply(Server &server, const uint8_t *request, int length)
 {
     server.owedSent = true;
-    const int header = modbus_get_header_length(server.ctx);
-    if (length < header + 5 || request[header] != 3)
+    const size_t header = headerSize(server);
+    if (size_t(length) < header + 5 || request[header] != 3)
         return;
-    std::vector<uint8_t> earlier(request, request + length - 2);
+    std::vector<uint8_t> earlier(request, request + length - trailerSize(server));
     const uint16_t address = static_cast<uint16_t>(wordAt(&earlier[header + 1]) + 1);
     earlier[header + 1] = static_cast<uint8_t>(address >> 8);
     earlier[header + 2] = static_cast<uint8_t>(address & 0xFF);
-    appendCrc(earlier);
+    if (server.framing == Framing::Tcp) {
+        const uint16_t transaction = static_cast<uint16_t>(wordAt(earlier.data()) - 1);
+        earlier[0] = static_cast<uint8_t>(transaction >> 8);
+        earlier[1] = static_cast<uint8_t>(transaction & 0xFF);
+    }
+    if (server.framing == Framing::Rtu)
+        appendCrc(earlier);
     std::vector<uint8_t> reply = capturedReply(server, [&] {
         modbus_reply(server.ctx, earlier.data(), static_cast<int>(earlier.size()), server.registers);
     });
     fprintf(stderr, "simdriver: owed reply for address 0x%04X sent first\n", address);
-    if (write(server.line.fd, reply.data(), reply.size()) != static_cast<ssize_t>(reply.size()))
+    if (write(server.fd, reply.data(), reply.size()) != static_cast<ssize_t>(reply.size()))
         fprintf(stderr, "simdriver: owed reply not sent in full\n");
+}
+
+// --reset-after: true when this request is the one to reset the connection on.
+bool resetsNow(Server &server)
+{
+    if (server.settings.resetAfter < 0 || server.resetDone || server.replies < server.settings.resetAfter)
+        return false;
+    server.resetDone = true;
+    server.dropConnection = true;
+    fprintf(stderr, "simdriver: connection reset after %d replies\n", server.replies);
+    return true;
 }
 
 void answer(Server &server, const uint8_t *request, int length, int64_t requestEndNs)
 {
+    if (resetsNow(server))
+        return;
     if (server.settings.owedReply && !server.owedSent)
         sendOwedReply(server, request, length);
-    const uint8_t *pdu = request + modbus_get_header_length(server.ctx);
+    const uint8_t *pdu = request + headerSize(server);
     const int silentAfter = server.settings.silentAfter;
     if (server.settings.silent || (silentAfter >= 0 && server.answered++ >= silentAfter)) {
         fprintf(stderr, "simdriver: silent, no reply to function %d address 0x%04X\n", pdu[0],
@@ -469,7 +539,7 @@ void answer(Server &server, const uint8_t *request, int length, int64_t requestE
     if (!server.settings.pace && server.settings.delayMs > 0
         && waitForStop(server.stopFd, server.settings.delayMs))
         return;
-    if (request[0] == MODBUS_BROADCAST_ADDRESS && exception)
+    if (pdu[-1] == MODBUS_BROADCAST_ADDRESS && exception)
         return;
     std::vector<uint8_t> reply = capturedReply(server, [&] {
         if (exception)
@@ -480,7 +550,8 @@ void answer(Server &server, const uint8_t *request, int length, int64_t requestE
     if (!exception)
         actOnWrites(server, pdu);
     misshape(server, pdu, reply);
-    applyFaults(server.settings, reply);
+    applyFaults(server, reply);
+    server.replies += reply.empty() ? 0 : 1;
     if (!reply.empty() && !sendOnLine(server, reply, requestEndNs))
         fprintf(stderr, "simdriver: reply not sent in full\n");
     else if (!reply.empty() && server.settings.repeatMs > 0 && !waitForStop(server.stopFd, server.settings.repeatMs))
@@ -492,7 +563,7 @@ void answer(Server &server, const uint8_t *request, int length, int64_t requestE
 // the tool's next request, so start again with a fresh context instead.
 void forgetOtherSlave(Server &server)
 {
-    modbus_t *fresh = newContext(server.line, server.settings, modbus_get_slave(server.ctx));
+    modbus_t *fresh = newContext(server.fd, server.framing, server.settings, modbus_get_slave(server.ctx));
     if (!fresh)
         return;
     modbus_free(server.ctx);
@@ -530,7 +601,7 @@ int wholeFrame(const uint8_t *request)
 // libmodbus would take that driver's next request for a reply.
 void switchDriver(Server &server, int slave)
 {
-    modbus_t *fresh = newContext(server.line, server.settings, slave);
+    modbus_t *fresh = newContext(server.fd, server.framing, server.settings, slave);
     if (!fresh)
         return;
     modbus_free(server.ctx);
@@ -562,6 +633,21 @@ void summarizeSilences(std::vector<int64_t> silencesNs)
             silencesNs.front() / 1e6, medianNs / 1e6);
 }
 
+// Modbus TCP carries the slave address as the unit id, and libmodbus
+// answers any: the request goes to the driver it names, as on a bus, and
+// one for no driver here goes unanswered.
+void answerUnit(Server &server, const uint8_t *request, int length, int64_t requestEndNs)
+{
+    const int unit = request[headerSize(server) - 1];
+    if (!server.drivers.count(unit)) {
+        fprintf(stderr, "simdriver: ignored request for slave %d\n", unit);
+        return;
+    }
+    modbus_set_slave(server.ctx, unit);
+    server.registers = server.drivers[unit];
+    answer(server, request, length, requestEndNs);
+}
+
 // arrivedNs: when the request's first bytes were seen. A pseudo-terminal
 // hands over a whole write at once; on a real line its last byte would come
 // length byte times later.
@@ -570,11 +656,13 @@ void receiveOne(Server &server, int64_t arrivedNs)
     if (server.settings.logSilence)
         noteSilence(server, arrivedNs);
     // Zeroed, so that the address and count of a short request read as 0.
-    uint8_t request[MODBUS_RTU_MAX_ADU_LENGTH] = {};
+    uint8_t request[MODBUS_TCP_MAX_ADU_LENGTH] = {};
     const int length = modbus_receive(server.ctx, request);
-    if (length > 0)
-        answer(server, request, length,
-               std::max(arrivedNs + length * byteNs(server.settings), monotonicNs()));
+    const int64_t endNs = std::max(arrivedNs + std::max(length, 0) * byteNs(server.settings), monotonicNs());
+    if (length > 0 && server.framing == Framing::Tcp)
+        answerUnit(server, request, length, endNs);
+    else if (length > 0)
+        answer(server, request, length, endNs);
     else if (length == 0 && server.drivers.count(request[0]) && wholeFrame(request) > 0) {
         switchDriver(server, request[0]);
         answer(server, request, wholeFrame(request),
@@ -591,37 +679,135 @@ void receiveOne(Server &server, int64_t arrivedNs)
     }
 }
 
-} // namespace
-
-bool serve(const SerialLine &line, const RegisterMap &map, const ServerSettings &settings,
-           int stopFd)
+// Every driver's registers, presets and a pending alarm; false, after saying
+// why, when libmodbus cannot be set up.
+bool setUp(Server &server)
 {
-    Server server{line, map, settings, stopFd, nullptr, newContext(line, settings, settings.slaveAddress)};
+    const ServerSettings &settings = server.settings;
+    server.ctx = newContext(server.fd, server.framing, settings, settings.slaveAddress);
     std::set<int> slaves = settings.otherAddresses;
     slaves.insert(settings.slaveAddress);
     bool ready = server.ctx != nullptr;
     for (int slave : slaves) {
-        server.drivers[slave] = newRegisters(map);
+        server.drivers[slave] = newRegisters(server.map);
         ready = ready && server.drivers[slave];
     }
-    if (!ready)
+    if (!ready) {
         fprintf(stderr, "simdriver: libmodbus could not be set up: %s\n", modbus_strerror(errno));
+        return false;
+    }
     for (const Preset &preset : settings.presets)
         forEachDriver(server, preset.slave, [&](int) { setServed(server, preset.address, preset.value); });
     server.registers = server.drivers[settings.slaveAddress];
     if (settings.alarmCode)
         server.alarmDueNs = monotonicNs() + int64_t(settings.alarmAfterMs) * 1000000;
+    return true;
+}
+
+void tearDown(Server &server)
+{
+    if (server.settings.logSilence)
+        summarizeSilences(server.silencesNs);
+    for (const auto &driver : server.drivers)
+        if (driver.second)
+            modbus_mapping_free(driver.second);
+    if (server.ctx)
+        modbus_free(server.ctx);
+}
+
+// Goes into alarm when it is due; the poll timeout that wakes for it (-1: none).
+int alarmTimeoutMs(Server &server)
+{
+    if (server.alarmDueNs >= 0 && monotonicNs() >= server.alarmDueNs) {
+        modbus_mapping_t *const current = server.registers;
+        const ServerSettings &settings = server.settings;
+        forEachDriver(server, settings.alarmSlave, [&](int slave) { setAlarm(server, settings.alarmCode, slave); });
+        server.registers = current;
+        server.alarmDueNs = -1;
+    }
+    return server.alarmDueNs < 0 ? -1 : int((server.alarmDueNs - monotonicNs()) / 1000000 + 1);
+}
+
+// The connected client from now on, in a fresh context.
+void takeClient(Server &server, int fd)
+{
+    server.fd = fd;
+    server.dropConnection = false;
+    modbus_t *fresh = newContext(fd, server.framing, server.settings, server.settings.slaveAddress);
+    if (fresh) {
+        modbus_free(server.ctx);
+        server.ctx = fresh;
+    }
+    server.registers = server.drivers[server.settings.slaveAddress];
+}
+
+void dropClient(Server &server, bool reset)
+{
+    if (reset)
+        closeWithReset(server.fd);
+    else {
+        close(server.fd);
+        fprintf(stderr, "simdriver: connection closed\n");
+    }
+    server.fd = -1;
+    modbus_set_socket(server.ctx, -1);
+}
+
+// Waits for a client (or a stop signal) and takes it; false on a stop signal.
+bool acceptNext(Server &server, int listenFd)
+{
+    struct pollfd watched[] = {{listenFd, POLLIN, 0}, {server.stopFd, POLLIN, 0}};
+    const int events = poll(watched, 2, alarmTimeoutMs(server));
+    if (events < 0 && errno == EINTR)
+        return true;
+    if (events < 0 || watched[1].revents)
+        return false;
+    if (!(watched[0].revents & POLLIN))
+        return true;
+    std::string peer;
+    const int fd = acceptClient(listenFd, peer);
+    if (fd < 0) {
+        fprintf(stderr, "simdriver: accept failed: %s\n", strerror(errno));
+        return !waitForStop(server.stopFd, 100);
+    }
+    fprintf(stderr, "simdriver: connection from %s\n", peer.c_str());
+    takeClient(server, fd);
+    return true;
+}
+
+// Serves the connected client's next request, or notices that it has gone;
+// false on a stop signal. With --accept-silent nothing is read: only the
+// peer's hang-up is watched for.
+bool serveClient(Server &server)
+{
+    const short events = server.settings.acceptSilent ? POLLRDHUP : POLLIN;
+    struct pollfd watched[] = {{server.fd, events, 0}, {server.stopFd, POLLIN, 0}};
+    const int ready = poll(watched, 2, alarmTimeoutMs(server));
+    if (ready < 0 && errno == EINTR)
+        return true;
+    if (ready < 0 || watched[1].revents)
+        return false;
+    const short seen = watched[0].revents;
+    if ((seen & (POLLHUP | POLLERR | POLLRDHUP)) || ((seen & POLLIN) && peerClosed(server.fd)))
+        dropClient(server, false);
+    else if (seen & POLLIN)
+        receiveOne(server, monotonicNs());
+    if (server.fd >= 0 && server.dropConnection)
+        dropClient(server, true);
+    return true;
+}
+
+} // namespace
+
+bool serve(const SerialLine &line, const RegisterMap &map, const ServerSettings &settings,
+           int stopFd)
+{
+    Server server{line.fd, Framing::Rtu, map, settings, stopFd};
+    bool ready = setUp(server);
     struct pollfd watched[] = {{line.fd, POLLIN, 0}, {stopFd, POLLIN, 0}};
     bool hungUp = false;
     while (ready) {
-        if (server.alarmDueNs >= 0 && monotonicNs() >= server.alarmDueNs) {
-            modbus_mapping_t *const current = server.registers;
-            forEachDriver(server, settings.alarmSlave, [&](int slave) { setAlarm(server, settings.alarmCode, slave); });
-            server.registers = current;
-            server.alarmDueNs = -1;
-        }
-        const int timeoutMs = server.alarmDueNs < 0 ? -1 : int((server.alarmDueNs - monotonicNs()) / 1000000 + 1);
-        const int events = poll(watched, 2, timeoutMs);
+        const int events = poll(watched, 2, alarmTimeoutMs(server));
         if (events < 0 && errno == EINTR)
             continue;
         if (events < 0 || watched[1].revents)
@@ -636,12 +822,19 @@ bool serve(const SerialLine &line, const RegisterMap &map, const ServerSettings 
         else if (watched[0].revents & POLLIN)
             receiveOne(server, monotonicNs());
     }
-    if (settings.logSilence)
-        summarizeSilences(server.silencesNs);
-    for (const auto &driver : server.drivers)
-        if (driver.second)
-            modbus_mapping_free(driver.second);
-    if (server.ctx)
-        modbus_free(server.ctx);
+    tearDown(server);
+    return ready;
+}
+
+bool serveConnections(int listenFd, Framing framing, const RegisterMap &map, const ServerSettings &settings,
+                      int stopFd)
+{
+    Server server{-1, framing, map, settings, stopFd};
+    const bool ready = setUp(server);
+    for (bool running = ready; running;)
+        running = server.fd < 0 ? acceptNext(server, listenFd) : serveClient(server);
+    if (server.fd >= 0)
+        close(server.fd);
+    tearDown(server);
     return ready;
 }

@@ -59,12 +59,29 @@ struct ServerSettings
     int alarmCode = 0;
     int alarmAfterMs = 0;
     int alarmSlave = 0;
+    // Over a network connection: answer each request with the transaction
+    // id after its own (Modbus TCP only).
+    bool wrongTransaction = false;
+    // Answer this many requests, then reset the connection on the next one
+    // instead of answering it; once. -1: never.
+    int resetAfter = -1;
+    // Accept connections but never read from them, as a half-open gateway.
+    bool acceptSilent = false;
 };
+
+// How requests and replies are framed: RTU (slave address, PDU, CRC), on a
+// serial line or carried over TCP, or Modbus TCP (MBAP header, PDU).
+enum class Framing { Rtu, Tcp };
 
 // Answers the requests that arrive on the line from the map's registers until
 // stopFd (a signalfd for the stop signals) becomes readable. False, after
 // saying why, when libmodbus cannot be set up.
 bool serve(const SerialLine &line, const RegisterMap &map, const ServerSettings &settings,
            int stopFd);
+// The same over TCP: serves one client at a time from listenFd (listening)
+// until stopFd becomes readable, the drivers' registers kept from one
+// connection to the next.
+bool serveConnections(int listenFd, Framing framing, const RegisterMap &map, const ServerSettings &settings,
+                      int stopFd);
 
 #endif // SIMDRIVER_SERVER_H
