@@ -1,4 +1,6 @@
 #include <QtTest>
+#include <QTcpServer>
+#include <QScopeGuard>
 
 #include <QRandomGenerator>
 
@@ -17,6 +19,7 @@ class TestScheduler : public QObject
     Q_OBJECT
 
 private slots:
+    void everyRequestGetsExactlyOneFittingOutcome_data();
     void everyRequestGetsExactlyOneFittingOutcome();
     void batchRequestsLeaveWithoutWaitingForTicks();
     void aReplyAfterItsWaitIsLateWhenHandedOverEarly();
@@ -26,12 +29,28 @@ private slots:
     void noSilenceIsShorterThanPromised();
 };
 
+void TestScheduler::everyRequestGetsExactlyOneFittingOutcome_data()
+{
+    QTest::addColumn<bool>("modbusTcp");
+    QTest::newRow("serial line") << false;
+    QTest::newRow("Modbus TCP") << true;
+}
+
 void TestScheduler::everyRequestGetsExactlyOneFittingOutcome()
 {
+    QFETCH(bool, modbusTcp);
+    // The frames leave through a real connection; the replies are handed
+    // to the scheduler by the model.
+    QTcpServer server;
+    if (modbusTcp) {
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        QVERIFY(Serial::instance()->openNetwork(NetworkTarget{QStringLiteral("127.0.0.1"), server.serverPort()}));
+    }
+    auto closeLine = qScopeGuard([] { Serial::instance()->closeLine(); });
     QHash<int, int> seen;
     for (quint32 seed = 1; seed <= 1000; ++seed) {
         QRandomGenerator random(seed);
-        SchedulerModel model([&random](quint32 bound) { return random.bounded(bound); });
+        SchedulerModel model([&random](quint32 bound) { return random.bounded(bound); }, modbusTcp);
         for (int step = 0; step < 600; ++step)
             model.step();
         model.finish();

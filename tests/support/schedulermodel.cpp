@@ -2,6 +2,7 @@
 
 #include "protocol/modbusmaster.h"
 #include "protocol/requestscheduler.h"
+#include "serial/mbapframe.h"
 #include "serial/serial.h"
 
 namespace {
@@ -38,10 +39,17 @@ struct SchedulerInspector
     static const PendingCommand &awaited(const RequestScheduler &s) { return s.awaited; }
 };
 
-SchedulerModel::SchedulerModel(std::function<quint32(quint32)> choose)
+SchedulerModel::SchedulerModel(std::function<quint32(quint32)> choose, bool modbusTcp)
     : choose(std::move(choose))
+    , modbusTcp(modbusTcp)
     , scheduler(new RequestScheduler(Serial::instance()))
 {
+    // The transaction id as it went over the wire: "Tx(hex):00 0B ...".
+    QObject::connect(Serial::instance(), &Serial::sendDataShow, scheduler.get(), [this](const QString &text) {
+        const QStringList bytes = text.mid(text.indexOf(QLatin1Char(':')) + 1).split(QLatin1Char(' '));
+        if (bytes.size() > 2)
+            lastTransaction = quint16(bytes.at(0).toUInt(nullptr, 16) << 8 | bytes.at(1).toUInt(nullptr, 16));
+    });
     scheduler->setSlaveAddress(slave);
     scheduler->setTiming(txTimeMs, rxOutTimeMs);
     scheduler->setClock([this] { return nowMs; });
@@ -112,6 +120,9 @@ void SchedulerModel::decideFate(int id)
 {
     Request &request = requests[id];
     request.fate = Fate(choose(8));
+    request.transaction = lastTransaction;
+    if (modbusTcp && request.fate == Fate::BadCrc)
+        request.fate = Fate::OtherTransaction;
     if (request.fate == Fate::Late || request.fate == Fate::Missing)
         return;
     const qint64 within = qint64(choose(rxOutTimeMs / txTimeMs)) * txTimeMs;
@@ -143,6 +154,8 @@ QByteArray SchedulerModel::replyFor(const Request &request, Fate fate) const
     reply = withCrc(reply);
     if (fate == Fate::BadCrc)
         reply[reply.size() - 1] = char(reply.at(reply.size() - 1) ^ 0x5A);
+    if (modbusTcp)
+        return mbapFromRtu(reply, quint16(request.transaction + (fate == Fate::OtherTransaction ? 1 : 0)));
     return reply;
 }
 
@@ -162,6 +175,9 @@ void SchedulerModel::onCompleted(const PendingCommand &command, const RequestOut
         const qint64 after = qint64(choose(rxOutTimeMs / txTimeMs)) * txTimeMs;
         deliveries.append({nowMs + after, replyFor(request, Fate::OnTime)});
     }
+    if (request.fate == Fate::OtherTransaction
+        && (outcome.answered() || outcome.kind == OutcomeKind::Refused))
+        problems << QStringLiteral("request %1 took a reply under another transaction id").arg(command.tag);
     if (!outcome.answered())
         return;
     QList<quint16> expected;

@@ -22,13 +22,18 @@ class RequestScheduler;
 // fuzz target reads them from its input. Time is simulated, one tick at a
 // time, and a late reply comes within a reply timeout of its timeout.
 //
+// On a Modbus TCP line (the serial line must then be connected), replies
+// travel as ADUs of their request's transaction, and a garbled one is a
+// reply under another transaction id instead.
+//
 // violations() lists every breach of: each request gets exactly one
 // outcome; an answered read carries its own registers' values and an
-// answered write its own value.
+// answered write its own value; a reply under another transaction id
+// answers nothing.
 class SchedulerModel
 {
 public:
-    explicit SchedulerModel(std::function<quint32(quint32 bound)> choose);
+    explicit SchedulerModel(std::function<quint32(quint32 bound)> choose, bool modbusTcp = false);
     ~SchedulerModel();
 
     void step();
@@ -38,7 +43,7 @@ public:
     int outcomes(OutcomeKind kind) const { return kinds.value(int(kind)); }
 
 private:
-    enum class Fate { OnTime, Late, BadCrc, Foreign, WrongKind, ShortRead, Exception, Missing };
+    enum class Fate { OnTime, Late, BadCrc, Foreign, WrongKind, ShortRead, Exception, Missing, OtherTransaction };
     struct Delivery
     {
         qint64 atMs;
@@ -49,6 +54,7 @@ private:
         PendingCommand command;
         Fate fate = Fate::Missing;
         int outcomes = 0;
+        quint16 transaction = 0;
     };
 
     void enqueueRandom();
@@ -58,6 +64,8 @@ private:
     void onCompleted(const PendingCommand &command, const RequestOutcome &outcome);
 
     std::function<quint32(quint32)> choose;
+    bool modbusTcp;
+    quint16 lastTransaction = 0;
     std::unique_ptr<RequestScheduler> scheduler;
     QObject owners[3];
     QHash<int, Request> requests;
