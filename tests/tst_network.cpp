@@ -1,0 +1,289 @@
+// The tool behind a gateway: every batch run and the window over Modbus TCP
+// and RTU over TCP, against the simulated driver and against pymodbus's
+// server, with mbpoll as a second master. Only 127.0.0.1 is ever used.
+#include <QtTest>
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSpinBox>
+#include <QTableWidget>
+
+#include "serial/serial.h"
+#include "support/logview.h"
+#include "support/simulator.h"
+#include "support/toasts.h"
+#include "support/toolprocess.h"
+#include "support/workfolder.h"
+#include "ui/mainwindow.h"
+
+namespace {
+
+QByteArray sampleMap()
+{
+    QFile file(QStringLiteral(SAMPLE_MAP));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+int writesIn(const QString &log)
+{
+    return log.count(QStringLiteral(" write "));
+}
+
+QString undoPathIn(const QString &out)
+{
+    return QRegularExpression(QStringLiteral("undo with --restore (\\S+)")).match(out).captured(1);
+}
+
+// What a second master reads from a Modbus TCP server: one register.
+QString mbpollRead(const QString &address, int registerAddress)
+{
+    const QString endpoint = address.section(QLatin1Char(':'), 0, 0);
+    const QString port = address.section(QLatin1Char(':'), 1);
+    QProcess mbpoll;
+    mbpoll.start(QStringLiteral("mbpoll"), {"-m", "tcp", "-a", "1", "-r", QString::number(registerAddress), "-c", "1",
+                                            "-0", "-1", "-p", port, endpoint});
+    if (!mbpoll.waitForFinished(15000))
+        return QString();
+    const QString out = QString::fromUtf8(mbpoll.readAllStandardOutput());
+    return QRegularExpression(QStringLiteral("\\[%1\\]:\\s+(-?\\d+)").arg(registerAddress)).match(out).captured(1);
+}
+
+// pymodbus's own Modbus TCP server on a free port of 127.0.0.1.
+class PymodbusServer
+{
+public:
+    ~PymodbusServer()
+    {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+    bool start()
+    {
+        process.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(PYMODBUS_TCP_SERVER)});
+        if (!process.waitForReadyRead(15000))
+            return false;
+        address = QString::fromUtf8(process.readLine()).trimmed();
+        return address.startsWith(QStringLiteral("127.0.0.1:"));
+    }
+    QString log()
+    {
+        stderrText += QString::fromUtf8(process.readAllStandardError());
+        return stderrText;
+    }
+    QString address;
+
+private:
+    QProcess process;
+    QString stderrText;
+};
+
+bool toastSays(const QString &text)
+{
+    for (QFrame *frame : toastFrames()) {
+        if (toastText(frame).contains(text))
+            return true;
+    }
+    return false;
+}
+
+QString valueAt(QTableWidget *table, const QString &address)
+{
+    for (int row = 0; row < table->rowCount(); ++row) {
+        if (table->item(row, 0) && table->item(row, 0)->text() == address)
+            return table->item(row, 1) ? table->item(row, 1)->text() : QString();
+    }
+    return QString();
+}
+
+} // namespace
+
+class TestNetwork : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void batchRunsOverBothFramings_data();
+    void batchRunsOverBothFramings();
+    void networkFaultsEndRunsSoundly();
+    void batchRunsAgainstPymodbus();
+    void windowWorksOverTheNetworkAndNamesALostHost();
+};
+
+void TestNetwork::batchRunsOverBothFramings_data()
+{
+    QTest::addColumn<QString>("toolOption");
+    QTest::addColumn<QString>("simulatorOption");
+    QTest::newRow("Modbus TCP") << "--tcp" << "--tcp";
+    QTest::newRow("RTU over TCP") << "--rtu-over-tcp" << "--rtu-over-tcp";
+}
+
+// Backup, compare, restore and undo of the typed sample map, 32-bit and
+// scaled rows included; an exception is named, and what reached the driver
+// is read from its own log and, over Modbus TCP, by a second master.
+void TestNetwork::batchRunsOverBothFramings()
+{
+    QFETCH(QString, toolOption);
+    QFETCH(QString, simulatorOption);
+    WorkFolder work(sampleMap());
+    const QString map = work.path() + QStringLiteral("/RegisterInfo");
+    const QString saved = work.path() + QStringLiteral("/saved.csv");
+    Simulator source;
+    QVERIFY(source.start(map, {simulatorOption, "0", "--set", "0x0010=2000", "--set", "0x0013=1500", "--set",
+                               "0x0018=0xFFFF", "--set", "0x0019=0xFFFE"}));
+    ToolRun run = runTool(work.path(), {toolOption, source.devicePath(), "--backup", saved});
+    QVERIFY2(run.status == 0, qPrintable(run.out + run.err));
+
+    Simulator driver;
+    QVERIFY(driver.start(map, {simulatorOption, "0", "--refuse-write", "0x0013"}));
+    run = runTool(work.path(), {toolOption, driver.devicePath(), "--restore", saved});
+    QCOMPARE(run.status, 3);
+    QVERIFY2(run.out.contains(QStringLiteral("0x0013\tFAILED\t1500 rpm\tModbus exception 03: illegal data value"))
+                 && run.out.contains(QStringLiteral("0x0018\twritten\t-2"))
+                 && run.out.contains(QStringLiteral("restore: 2 of 3 registers written and confirmed")),
+             qPrintable(run.out));
+    const QString undo = undoPathIn(run.out);
+    QTRY_VERIFY(driver.log().contains(QStringLiteral("write 0x0010 <- 2000")));
+    QVERIFY(driver.log().contains(QStringLiteral("write 0x0019 <- 65534")));
+    if (toolOption == QLatin1String("--tcp"))
+        QCOMPARE(mbpollRead(driver.devicePath(), 0x10), QStringLiteral("2000"));
+    run = runTool(work.path(), {toolOption, driver.devicePath(), "--compare", saved});
+    QVERIFY2(run.out.contains(QStringLiteral("compare: 16 registers, 1 differ")), qPrintable(run.out));
+
+    run = runTool(work.path(), {toolOption, driver.devicePath(), "--restore", undo});
+    QVERIFY2(run.status == 0 && run.out.contains(QStringLiteral("restore: 2 of 2 registers written and confirmed")),
+             qPrintable(run.out + run.err));
+    QTRY_VERIFY(driver.log().contains(QStringLiteral("write 0x0010 <- 3000")));
+    run = runTool(work.path(), {toolOption, driver.devicePath(), "--compare", undo});
+    QVERIFY2(run.status == 0 && run.out.contains(QStringLiteral("compare: 16 registers, 0 differ")), qPrintable(run.out));
+}
+
+// A reset in the middle of a restore, a server that answers another
+// transaction, one that accepts and never answers, and a port where nothing
+// listens: each ends with exit 2 or 3 and says what became of every write,
+// and nothing from a foreign transaction is stored.
+void TestNetwork::networkFaultsEndRunsSoundly()
+{
+    WorkFolder work(sampleMap());
+    const QString map = work.path() + QStringLiteral("/RegisterInfo");
+    const QString saved = work.path() + QStringLiteral("/saved.csv");
+    Simulator source;
+    QVERIFY(source.start(map, {"--tcp", "0", "--set", "0x0010=2000", "--set", "0x0013=1500"}));
+    QCOMPARE(runTool(work.path(), {"--tcp", source.devicePath(), "--backup", saved}).status, 0);
+
+    // 16 reads, the first write's echo, then a reset on its read-back.
+    Simulator resetting;
+    QVERIFY(resetting.start(map, {"--tcp", "0", "--reset-after", "17"}));
+    ToolRun run = runTool(work.path(), {"--tcp", resetting.devicePath(), "--restore", saved});
+    QCOMPARE(run.status, 3);
+    QVERIFY2(run.out.contains(QStringLiteral("restore: 0 of 2 registers written and confirmed; the line was lost; "
+                                             "unconfirmed, may have been applied: 0x0010"))
+                 && run.out.contains(QStringLiteral("not written: 0x0013")),
+             qPrintable(run.out));
+    QVERIFY2(run.err.contains(QStringLiteral("the line to %1 failed").arg(resetting.devicePath())), qPrintable(run.err));
+    QTRY_VERIFY(resetting.log().contains(QStringLiteral("connection reset after 17 replies")));
+    QCOMPARE(writesIn(resetting.log()), 1);
+
+    // Two rows and a short wait keep the timeouts short.
+    const QString small = work.path() + QStringLiteral("/small.map");
+    QFile smallMap(small);
+    QVERIFY(smallMap.open(QIODevice::WriteOnly));
+    smallMap.write("slaveAddress:1,txTime:20,rxOutTime:200\n"
+                   "indexes:0x0010,permission:RW,defaultValue:0x0000,rangeValue:1~6000,name:Run current,remarks:\n"
+                   "indexes:0x0011,permission:RW,defaultValue:0x0000,rangeValue:1~100,name:Hold current,remarks:\n");
+    smallMap.close();
+    const QString lost = work.path() + QStringLiteral("/lost.csv");
+    Simulator foreign;
+    QVERIFY(foreign.start(map, {"--tcp", "0", "--wrong-transaction"}));
+    run = runTool(work.path(), {"--tcp", foreign.devicePath(), "--map", small, "--backup", lost});
+    QCOMPARE(run.status, 2);
+    QVERIFY(!QFile::exists(lost));
+
+    Simulator halfOpen;
+    QVERIFY(halfOpen.start(map, {"--tcp", "0", "--accept-silent"}));
+    run = runTool(work.path(), {"--tcp", halfOpen.devicePath(), "--map", small, "--backup", lost});
+    QCOMPARE(run.status, 2);
+    QVERIFY2(run.err.contains(QStringLiteral("did not answer")), qPrintable(run.err));
+    QVERIFY(!QFile::exists(lost));
+
+    const QString nobody = halfOpen.devicePath();
+    halfOpen.kill();
+    run = runTool(work.path(), {"--tcp", nobody, "--restore", saved, "--connect-timeout", "2000"});
+    QCOMPARE(run.status, 2);
+    QCOMPARE(run.err, QStringLiteral("steppertool: cannot open %1: Connection refused\n").arg(nobody));
+}
+
+// pymodbus's server, a peer we did not write: backup, a change by a second
+// master, restore, compare and undo, each checked in the server's own log
+// and by mbpoll.
+void TestNetwork::batchRunsAgainstPymodbus()
+{
+    WorkFolder work(sampleMap());
+    const QString saved = work.path() + QStringLiteral("/saved.csv");
+    PymodbusServer server;
+    QVERIFY(server.start());
+    ToolRun run = runTool(work.path(), {"--tcp", server.address, "--backup", saved});
+    QVERIFY2(run.status == 0, qPrintable(run.out + run.err));
+    QProcess mbpoll;
+    mbpoll.start(QStringLiteral("mbpoll"), {"-m", "tcp", "-a", "1", "-r", "16", "-0", "-1", "-p",
+                                            server.address.section(':', 1), "127.0.0.1", "555"});
+    QVERIFY(mbpoll.waitForFinished(15000));
+    QCOMPARE(mbpollRead(server.address, 16), QStringLiteral("555"));
+
+    run = runTool(work.path(), {"--tcp", server.address, "--restore", saved});
+    QVERIFY2(run.status == 0 && run.out.contains(QStringLiteral("restore: 1 of 1 registers written and confirmed")),
+             qPrintable(run.out + run.err));
+    const QString undo = undoPathIn(run.out);
+    QTRY_VERIFY(server.log().contains(QStringLiteral("pymodbus: write address 16 value 116")));
+    QCOMPARE(mbpollRead(server.address, 16), QStringLiteral("116"));
+    run = runTool(work.path(), {"--tcp", server.address, "--compare", saved});
+    QVERIFY2(run.out.contains(QStringLiteral("compare: 16 registers, 0 differ")), qPrintable(run.out));
+
+    run = runTool(work.path(), {"--tcp", server.address, "--restore", undo});
+    QVERIFY2(run.status == 0, qPrintable(run.out + run.err));
+    QCOMPARE(mbpollRead(server.address, 16), QStringLiteral("555"));
+}
+
+// The port panel reaches a driver by host and port, the log shows the MBAP
+// header, a driver that goes away ends the session with a notice naming
+// the host, and the network line is remembered.
+void TestNetwork::windowWorksOverTheNetworkAndNamesALostHost()
+{
+    WorkFolder work(sampleMap());
+    Simulator driver;
+    QVERIFY(driver.start(work.path() + QStringLiteral("/RegisterInfo"), {"--tcp", "0", "--set", "0x0010=2000"}));
+    const QString address = driver.devicePath();
+    {
+        MainWindow window;
+        window.show();
+        auto *kind = window.findChild<QComboBox *>(QStringLiteral("comboBox_lineKind"));
+        kind->setCurrentIndex(kind->findText(QStringLiteral("Modbus TCP")));
+        QVERIFY(!window.findChild<QComboBox *>(QStringLiteral("comboBox_buad"))->isVisible());
+        window.findChild<QLineEdit *>(QStringLiteral("lineEdit_host"))->setText(QStringLiteral("127.0.0.1"));
+        window.findChild<QSpinBox *>(QStringLiteral("spinBox_tcpPort"))->setValue(address.section(':', 1).toInt());
+        auto *open = window.findChild<QPushButton *>(QStringLiteral("pushButton_open"));
+        QTest::mouseClick(open, Qt::LeftButton);
+        QVERIFY(Serial::instance()->isOpen());
+        auto *table = window.findChild<QTableWidget *>(QStringLiteral("tableWidget"));
+        QTRY_COMPARE_WITH_TIMEOUT(valueAt(table, QStringLiteral("0x0010")), QStringLiteral("2000"), 10000);
+        bool mbapShown = false;
+        for (const LogLine &line : logLines(window))
+            mbapShown = mbapShown || line.text.contains(QStringLiteral("Tx(hex):00 01 00 00 00 06 01 03 "));
+        QVERIFY(mbapShown);
+
+        driver.kill();
+        QTRY_VERIFY_WITH_TIMEOUT(toastSays(QStringLiteral("连接 %1 已断开").arg(address)), 10000);
+        QVERIFY(!Serial::instance()->isOpen());
+        QCOMPARE(open->text(), QStringLiteral("连接"));
+        window.close();
+    }
+    MainWindow again;
+    QCOMPARE(again.findChild<QComboBox *>(QStringLiteral("comboBox_lineKind"))->currentText(), QStringLiteral("Modbus TCP"));
+    QCOMPARE(again.findChild<QLineEdit *>(QStringLiteral("lineEdit_host"))->text(), QStringLiteral("127.0.0.1"));
+    QCOMPARE(again.findChild<QSpinBox *>(QStringLiteral("spinBox_tcpPort"))->value(), address.section(':', 1).toInt());
+    QSettings().clear();
+}
+
+QTEST_MAIN(TestNetwork)
+#include "tst_network.moc"
