@@ -125,8 +125,9 @@ int main(int argc, char *argv[])
         return runWithoutWindow(argc, argv, commandLine);
 
     QApplication app(argc, argv);
-    installTranslation(app, commandLine.language);
     nameApplication();
+    // --lang wins over the choice remembered from the window's menu.
+    installTranslation(app, commandLine.language.isEmpty() ? rememberedLanguage() : commandLine.language);
     MainWindow window;
     window.show();
     window.applyStartOptions(commandLine.startOptions());

@@ -44,6 +44,15 @@ CompareDialog::~CompareDialog()
     delete ui;
 }
 
+// What a run reported stays as it was worded.
+void CompareDialog::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::LanguageChange) {
+        ui->retranslateUi(this);
+    }
+    QDialog::changeEvent(event);
+}
+
 void CompareDialog::showComparison(const QString &fileName, const QList<CompareRow> &compared,
                                    const QStringList &problems, bool undoFile)
 {

@@ -1,4 +1,5 @@
 #include "ui/port/portpanel.h"
+#include "ui/language/followlanguage.h"
 
 #include "cli/startoptions.h"
 #include "serial/serial.h"
@@ -51,6 +52,20 @@ PortPanel::PortPanel(const PortPanelWidgets &widgets, QStatusBar *statusBar)
     fillBauds();
     fillFramingChoices();
     statusBar->addWidget(stateLabel, 0);
+    followLanguage(stateLabel, [this] { retranslate(); });
+}
+
+void PortPanel::retranslate()
+{
+    showState(open);
+    const QStringList parities = parityTexts();
+    for (int index = 0; index < parities.size(); ++index)
+        widgets.parity->setItemText(index, parities.at(index));
+}
+
+QStringList PortPanel::parityTexts()
+{
+    return {tr("无校验"), tr("偶校验"), tr("奇校验")};
 }
 
 void PortPanel::refreshPorts()
@@ -78,9 +93,10 @@ void PortPanel::fillBauds()
 // 8N1 first: what most drivers leave the factory with.
 void PortPanel::fillFramingChoices()
 {
-    widgets.parity->addItem(tr("无校验"), int(QSerialPort::NoParity));
-    widgets.parity->addItem(tr("偶校验"), int(QSerialPort::EvenParity));
-    widgets.parity->addItem(tr("奇校验"), int(QSerialPort::OddParity));
+    const QStringList parities = parityTexts();
+    widgets.parity->addItem(parities.at(0), int(QSerialPort::NoParity));
+    widgets.parity->addItem(parities.at(1), int(QSerialPort::EvenParity));
+    widgets.parity->addItem(parities.at(2), int(QSerialPort::OddParity));
     widgets.stopBits->addItem(QStringLiteral("1"), int(QSerialPort::OneStop));
     widgets.stopBits->addItem(QStringLiteral("2"), int(QSerialPort::TwoStop));
 }
@@ -136,6 +152,7 @@ void PortPanel::selectLine(qint64 baud, QSerialPort::Parity parity, QSerialPort:
 // the port is open.
 void PortPanel::showState(bool open)
 {
+    this->open = open;
     stateLabel->setText(open ? tr("  串口状态 : 已连接    ")
                              : tr("  串口状态 : 未连接    "));
     widgets.open->setText(open ? tr("关闭串口") : tr("打开串口"));

@@ -49,11 +49,15 @@ public:
     void select(const StartOptions &options);
 
 private:
+    // In the order of the parity choices.
+    static QStringList parityTexts();
+    void retranslate();
     void fillBauds();
     void fillFramingChoices();
 
     PortPanelWidgets widgets;
     QLabel *stateLabel;
+    bool open = false;
 };
 
 #endif // PORTPANEL_H
