@@ -13,7 +13,8 @@
 #include "app/translation.h"
 #include "ui/editor/valueeditwin.h"
 #include "ui/language/languagemenu.h"
-#include "ui/language/mapproblemwording.h"
+#include "ui/language/corewording.h"
+#include "protocol/requestoutcome.h"
 #include "registermap/registermap.h"
 #include "ui/monitor/monitordock.h"
 #include "ui/monitor/trendplot.h"
@@ -79,7 +80,7 @@ class TestLanguage : public QObject
 
 private slots:
     void menuSwitchesTheOpenWindowAndIsRemembered();
-    void mapProblemsAreWordedInTheWindowsLanguage();
+    void coreTextsAreWordedInTheWindowsLanguage();
 };
 
 // Everything already on screen changes language from the menu, without the
@@ -147,9 +148,9 @@ void TestLanguage::menuSwitchesTheOpenWindowAndIsRemembered()
     QCOMPARE(QSettings().value(QStringLiteral("window/language")).toString(), QStringLiteral("zh"));
 }
 
-// The reader's English, which the command line prints, becomes the
-// window's wording line by line; values and nested faults keep their place.
-void TestLanguage::mapProblemsAreWordedInTheWindowsLanguage()
+// The core's English, which the command line prints, becomes the window's
+// wording; values and nested faults keep their place.
+void TestLanguage::coreTextsAreWordedInTheWindowsLanguage()
 {
     switchLanguage(*qApp, QStringLiteral("zh"));
     WorkFolder folder{QByteArray(faultyMap)};
@@ -173,6 +174,9 @@ void TestLanguage::mapProblemsAreWordedInTheWindowsLanguage()
              QStringLiteral("第 7 行已跳过：不是寄存器（须有五个或更多字段，其中一个为 name）；未知的键“foo”（是否应为“role”？）"));
     // What is no known problem is shown as it came.
     QCOMPARE(wordMapProblem(QStringLiteral("a; %1 b")), QStringLiteral("a; %1 b"));
+    // Why a command or a write came to nothing, told in a notice.
+    QCOMPARE(wordRequestReason(exceptionText(2)), QStringLiteral("Modbus 异常 02：非法数据地址"));
+    QCOMPARE(wordRequestReason(QStringLiteral("echoed; read back: no answer")), QStringLiteral("已回显；读回：无应答"));
 
     // The window's log words them so.
     MainWindow window;

@@ -1,7 +1,7 @@
 #include "ui/mapopener.h"
 
 #include "app/settings.h"
-#include "ui/language/mapproblemwording.h"
+#include "ui/language/corewording.h"
 #include "ui/log/logcolours.h"
 #include "ui/log/trafficlogview.h"
 #include "ui/port/portpanel.h"

@@ -1,5 +1,6 @@
 #include "ui/paramsets/comparedialog.h"
 #include "ui_comparedialog.h"
+#include "ui/language/corewording.h"
 
 #include <QHeaderView>
 #include <QMessageBox>
@@ -217,12 +218,12 @@ void CompareDialog::showOutcome(const ParameterEntry &write, WriteResult result,
         return;
     case WriteResult::Unconfirmed:
         unconfirmed.append(addressText(write.address));
-        state->setText(tr("未确认（可能已写入）: ") + reason);
+        state->setText(tr("未确认（可能已写入）: ") + wordRequestReason(reason));
         state->setBackground(QColor(255, 220, 150));
         return;
     default:
         failed.append(addressText(write.address));
-        state->setText(tr("写入失败: ") + reason);
+        state->setText(tr("写入失败: ") + wordRequestReason(reason));
         state->setBackground(QColor(255, 180, 180));
     }
 }

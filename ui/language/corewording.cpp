@@ -1,4 +1,4 @@
-#include "ui/language/mapproblemwording.h"
+#include "ui/language/corewording.h"
 
 #include <QCoreApplication>
 #include <QRegularExpression>
@@ -9,15 +9,15 @@
 
 namespace {
 
-const char context[] = "MapProblemWording";
-
-// The reader's English wordings, each beside the window's. %1, %2 ... are
-// the values; a value may itself be a problem ("line 4: <fault>").
-const struct
+struct Wording
 {
     const char *english;
     const char *wording;
-} wordings[] = {
+};
+
+// The map reader's English wordings, each beside the window's. %1, %2 ...
+// are the values; a value may itself be a problem ("line 4: <fault>").
+const Wording mapProblems[] = {
     {"slaveAddress \"%1\" is no address from 1 to 247; the address stays %2",
      QT_TRANSLATE_NOOP("MapProblemWording", "slaveAddress“%1”不是 1 到 247 的地址；地址仍为 %2")},
     {"txTime \"%1\" is no whole number of milliseconds from 1 up; %2 is used",
@@ -104,6 +104,28 @@ const struct
     {"unknown key '%1' (known keys: %2)", QT_TRANSLATE_NOOP("MapProblemWording", "未知的键“%1”（已知的键：%2）")},
 };
 
+// Why a request came to nothing, as the line's reply handling words it.
+const Wording requestReasons[] = {
+    {"no valid reply", QT_TRANSLATE_NOOP("RequestReasonWording", "无有效应答")},
+    {"no answer", QT_TRANSLATE_NOOP("RequestReasonWording", "无应答")},
+    {"cancelled", QT_TRANSLATE_NOOP("RequestReasonWording", "已取消")},
+    {"echoed, not read back", QT_TRANSLATE_NOOP("RequestReasonWording", "已回显，未读回")},
+    {"echoed; read back: %1", QT_TRANSLATE_NOOP("RequestReasonWording", "已回显；读回：%1")},
+    {"the driver does not take function 16 (write multiple registers): %1",
+     QT_TRANSLATE_NOOP("RequestReasonWording", "驱动器不支持功能码 16（写多个寄存器）：%1")},
+    {"Modbus exception %1: %2", QT_TRANSLATE_NOOP("RequestReasonWording", "Modbus 异常 %1：%2")},
+    {"unknown exception", QT_TRANSLATE_NOOP("RequestReasonWording", "未知异常")},
+    {"illegal function", QT_TRANSLATE_NOOP("RequestReasonWording", "非法功能码")},
+    {"illegal data address", QT_TRANSLATE_NOOP("RequestReasonWording", "非法数据地址")},
+    {"illegal data value", QT_TRANSLATE_NOOP("RequestReasonWording", "非法数据值")},
+    {"server device failure", QT_TRANSLATE_NOOP("RequestReasonWording", "从站设备故障")},
+    {"acknowledge", QT_TRANSLATE_NOOP("RequestReasonWording", "已确认，正在处理")},
+    {"server device busy", QT_TRANSLATE_NOOP("RequestReasonWording", "从站设备忙")},
+    {"memory parity error", QT_TRANSLATE_NOOP("RequestReasonWording", "存储奇偶校验错误")},
+    {"gateway path unavailable", QT_TRANSLATE_NOOP("RequestReasonWording", "网关路径不可用")},
+    {"gateway target device failed to respond", QT_TRANSLATE_NOOP("RequestReasonWording", "网关目标设备无响应")},
+};
+
 struct Pattern
 {
     QRegularExpression english;
@@ -112,10 +134,11 @@ struct Pattern
 
 // Each English wording as a whole-text pattern, the values captured; the
 // longest first, so that "line %1: %2" is tried after its longer kin.
-QVector<Pattern> patterns()
+template <int size>
+QVector<Pattern> patterns(const Wording (&wordings)[size])
 {
     QVector<Pattern> list;
-    for (const auto &entry : wordings) {
+    for (const Wording &entry : wordings) {
         QString pattern = QStringLiteral("^");
         const QStringList literals = QString::fromUtf8(entry.english).split(QRegularExpression(QStringLiteral("%\\d")));
         // A line number is digits: "line 4 skipped: ..." is no "line %1: %2".
@@ -133,61 +156,80 @@ QVector<Pattern> patterns()
     return list;
 }
 
-QString wordWhole(const QString &text, bool *worded);
-
-// Several problems of a line come joined by "; ": as many joined parts as
-// make up one known problem are worded together, the rest alone.
-QString wordJoined(const QString &text)
+// Words texts of one kind, each through the translation's `context`.
+class Rewording
 {
-    const QStringList parts = text.split(QStringLiteral("; "));
-    QStringList worded;
-    bool anyKnown = false;
-    for (int first = 0; first < parts.size();) {
-        int last = parts.size();
-        bool known = false;
-        for (; last > first && !known; --last) {
-            const QString candidate = parts.mid(first, last - first).join(QStringLiteral("; "));
-            const QString wording = wordWhole(candidate, &known);
-            if (known)
-                worded << wording;
-            anyKnown |= known;
-        }
-        if (!known) {
-            worded << parts.at(first);
-            last = first;
-        }
-        first = last + 1;
+public:
+    template <int size>
+    Rewording(const char *context, const Wording (&wordings)[size])
+        : context(context)
+        , known(patterns(wordings))
+    {
     }
-    // A value that is no problem ("a; b" in quotes) keeps its own text.
-    return anyKnown ? worded.join(QCoreApplication::translate(context, "；")) : text;
-}
 
-QString wordWhole(const QString &text, bool *worded)
-{
-    static const QVector<Pattern> known = patterns();
-    for (const Pattern &pattern : known) {
-        const QRegularExpressionMatch match = pattern.english.match(text);
-        if (!match.hasMatch())
-            continue;
-        QString result = QCoreApplication::translate(context, pattern.wording);
-        QStringList values;
-        for (int i = 1; i <= match.lastCapturedIndex(); ++i)
-            values << wordJoined(match.captured(i));
-        // One pass over the markers, so that a value holding "%1" stays as it is.
-        for (int i = values.size(); i >= 1; --i)
-            result.replace(QStringLiteral("%") + QString::number(i), QStringLiteral("\x01%1\x01").arg(i));
-        for (int i = 1; i <= values.size(); ++i)
-            result.replace(QStringLiteral("\x01%1\x01").arg(i), values.at(i - 1));
-        *worded = true;
-        return result;
+    // Several problems of a line come joined by "; ": as many joined parts
+    // as make up one known text are worded together, the rest alone.
+    QString wordJoined(const QString &text) const
+    {
+        const QStringList parts = text.split(QStringLiteral("; "));
+        QStringList worded;
+        bool anyKnown = false;
+        for (int first = 0; first < parts.size();) {
+            int last = parts.size();
+            bool found = false;
+            for (; last > first && !found; --last) {
+                const QString wording = wordWhole(parts.mid(first, last - first).join(QStringLiteral("; ")), &found);
+                if (found)
+                    worded << wording;
+            }
+            if (!found) {
+                worded << parts.at(first);
+                last = first;
+            }
+            anyKnown |= found;
+            first = last + 1;
+        }
+        // A value that is no known text ("a; b" in quotes) keeps its own.
+        return anyKnown ? worded.join(QCoreApplication::translate(context, "；")) : text;
     }
-    *worded = false;
-    return text;
-}
+
+private:
+    QString wordWhole(const QString &text, bool *found) const
+    {
+        for (const Pattern &pattern : known) {
+            const QRegularExpressionMatch match = pattern.english.match(text);
+            if (!match.hasMatch())
+                continue;
+            QString result = QCoreApplication::translate(context, pattern.wording);
+            QStringList values;
+            for (int i = 1; i <= match.lastCapturedIndex(); ++i)
+                values << wordJoined(match.captured(i));
+            // Markers first, so that a value holding "%1" stays as it is.
+            for (int i = values.size(); i >= 1; --i)
+                result.replace(QStringLiteral("%") + QString::number(i), QStringLiteral("\x01%1\x01").arg(i));
+            for (int i = 1; i <= values.size(); ++i)
+                result.replace(QStringLiteral("\x01%1\x01").arg(i), values.at(i - 1));
+            *found = true;
+            return result;
+        }
+        *found = false;
+        return text;
+    }
+
+    const char *context;
+    QVector<Pattern> known;
+};
 
 } // namespace
 
 QString wordMapProblem(const QString &problem)
 {
-    return wordJoined(problem);
+    static const Rewording wording("MapProblemWording", mapProblems);
+    return wording.wordJoined(problem);
+}
+
+QString wordRequestReason(const QString &reason)
+{
+    static const Rewording wording("RequestReasonWording", requestReasons);
+    return wording.wordJoined(reason);
 }
