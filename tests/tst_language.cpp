@@ -1,6 +1,7 @@
 #include <QtTest>
 
 #include <QAction>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -18,6 +19,7 @@
 #include "registermap/registermap.h"
 #include "ui/monitor/monitordock.h"
 #include "ui/monitor/trendplot.h"
+#include "ui/scan/scandialog.h"
 #include "support/temporarysettings.h"
 #include "support/windowinternals.h"
 #include "support/workfolder.h"
@@ -100,15 +102,22 @@ void TestLanguage::menuSwitchesTheOpenWindowAndIsRemembered()
         editor = editor ? editor : qobject_cast<ValueEditWin *>(widget);
     QVERIFY(editor);
     editor->showRegister(MainWindowInspector::registerList(window).at(0), 0, 1);
-    const QString typedValue = QStringLiteral("1234");
-    editor->findChild<QLineEdit *>(QStringLiteral("lineEdit_dec"))->setText(typedValue);
+    auto *editorValue = editor->findChild<QLineEdit *>(QStringLiteral("lineEdit_dec"));
+    editorValue->clear();
+    QTest::keyClicks(editorValue, QStringLiteral("1234"));
     auto *editorWrite = editor->findChild<QPushButton *>(QStringLiteral("pushButton_Write"));
+    window.findChild<QPushButton *>(QStringLiteral("pushButton_scan"))->click();
+    auto *scan = window.findChild<ScanDialog *>();
+    QVERIFY(scan && scan->isVisible());
+    auto *scanParity = scan->findChild<QComboBox *>(QStringLiteral("comboBox_parity"));
     auto *openMap = window.findChild<QPushButton *>(QStringLiteral("pushButton_openMap"));
     auto *dock = window.findChild<MonitorDock *>();
     auto *languages = window.findChild<LanguageMenu *>();
     QVERIFY(dock && languages);
 
     const QString valueBefore = table->item(0, 1)->text();
+    const QString typedValue = editorValue->text();
+    QCOMPARE(typedValue, QStringLiteral("1234"));
     const auto showsChinese = [&] {
         QVERIFY(menuTitles(window).startsWith({QStringLiteral("视图(&V)")}));
         QVERIFY(menuTitles(window).contains(QStringLiteral("帮助(&H)")));
@@ -118,6 +127,8 @@ void TestLanguage::menuSwitchesTheOpenWindowAndIsRemembered()
         QCOMPARE(dock->windowTitle(), QStringLiteral("趋势图"));
         QCOMPARE(plotTimeTitle(dock), QStringLiteral("时间 (s)"));
         QCOMPARE(editorWrite->text(), QStringLiteral("写入"));
+        QCOMPARE(scan->windowTitle(), QStringLiteral("扫描总线"));
+        QCOMPARE(scanParity->itemText(0), QStringLiteral("无校验"));
         QVERIFY(window.windowTitle().startsWith(QStringLiteral("开闭环步进驱动器")));
         QVERIFY(languages->findChild<QAction *>(QStringLiteral("language_zh"))->isChecked());
     };
@@ -132,12 +143,14 @@ void TestLanguage::menuSwitchesTheOpenWindowAndIsRemembered()
     QCOMPARE(dock->windowTitle(), QStringLiteral("Trend plot"));
     QCOMPARE(plotTimeTitle(dock), QStringLiteral("Time (s)"));
     QCOMPARE(editorWrite->text(), QStringLiteral("Write"));
+    QCOMPARE(scan->windowTitle(), QStringLiteral("Scan the bus"));
+    QCOMPARE(scanParity->itemText(0), QStringLiteral("None"));
     // The title still names the map; the table, the editor and the curve stay.
     QCOMPARE(window.windowTitle(), QStringLiteral("Open/Closed-Loop Stepper Driver - Debugging Tool v1.0 - RegisterInfo"));
     QCOMPARE(table->rowCount(), 2);
     QCOMPARE(table->item(0, 1)->text(), valueBefore);
     QVERIFY(editor->isVisible());
-    QCOMPARE(editor->findChild<QLineEdit *>(QStringLiteral("lineEdit_dec"))->text(), typedValue);
+    QCOMPARE(editorValue->text(), typedValue);
     QCOMPARE(MainWindowInspector::liveMonitor(window).watchedRows(), QList<int>{0});
     QVERIFY(languages->findChild<QAction *>(QStringLiteral("language_en"))->isChecked());
     QCOMPARE(rememberedLanguage(), QStringLiteral("en"));
