@@ -126,8 +126,7 @@ int main(int argc, char *argv[])
 
     QApplication app(argc, argv);
     nameApplication();
-    // --lang wins over the choice remembered from the window's menu.
-    installTranslation(app, commandLine.language.isEmpty() ? rememberedLanguage() : commandLine.language);
+    installTranslation(app, startLanguage(commandLine.language));
     MainWindow window;
     window.show();
     window.applyStartOptions(commandLine.startOptions());

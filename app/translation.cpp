@@ -83,3 +83,8 @@ void rememberLanguage(const QString &language)
 {
     QSettings().setValue(languageKey(), language);
 }
+
+QString startLanguage(const QString &requested)
+{
+    return requested.isEmpty() ? rememberedLanguage() : requested;
+}

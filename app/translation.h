@@ -29,4 +29,8 @@ bool switchLanguage(QCoreApplication &app, const QString &language);
 QString rememberedLanguage();
 void rememberLanguage(const QString &language);
 
+// The window's language at start: --lang's `requested` when given, else the
+// one remembered, else empty for the system's.
+QString startLanguage(const QString &requested);
+
 #endif // TRANSLATION_H

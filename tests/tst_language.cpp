@@ -159,6 +159,9 @@ void TestLanguage::menuSwitchesTheOpenWindowAndIsRemembered()
     QTRY_COMPARE(portStateText(window), QStringLiteral("  串口状态 : 未连接    "));
     showsChinese();
     QCOMPARE(QSettings().value(QStringLiteral("window/language")).toString(), QStringLiteral("zh"));
+    // The next start takes it, unless --lang says otherwise.
+    QCOMPARE(startLanguage(QString()), QStringLiteral("zh"));
+    QCOMPARE(startLanguage(QStringLiteral("en")), QStringLiteral("en"));
 }
 
 // The core's English, which the command line prints, becomes the window's
