@@ -190,6 +190,11 @@ void TestLanguage::coreTextsAreWordedInTheWindowsLanguage()
              QStringLiteral("第 7 行已跳过：不是寄存器（须有五个或更多字段，其中一个为 name）；未知的键“foo”（是否应为“role”？）"));
     // What is no known problem is shown as it came.
     QCOMPARE(wordMapProblem(QStringLiteral("a; %1 b")), QStringLiteral("a; %1 b"));
+    // So is a problem quoting megabytes of a hostile map, rather than
+    // holding the window while it is matched.
+    const QString huge = QStringLiteral("line 2: range \"%1\" is no min~max of two whole numbers, the first not above "
+                                        "the second; no range is checked").arg(QString(1000000, QLatin1Char(';')));
+    QCOMPARE(wordMapProblem(huge), huge);
     // Why a command or a write came to nothing, told in a notice.
     QCOMPARE(wordRequestReason(exceptionText(2)), QStringLiteral("Modbus 异常 02：非法数据地址"));
     QCOMPARE(wordRequestReason(QStringLiteral("echoed; read back: no answer")), QStringLiteral("已回显；读回：无应答"));

@@ -9,6 +9,12 @@
 
 namespace {
 
+// A hostile map may quote a value of megabytes: matching such a text
+// against every wording, part by part, would hold the window for minutes.
+// Texts beyond these are shown as they came.
+const int longestWorded = 2000;
+const int mostParts = 16;
+
 struct Wording
 {
     const char *english;
@@ -171,7 +177,11 @@ public:
     // as make up one known text are worded together, the rest alone.
     QString wordJoined(const QString &text) const
     {
+        if (text.size() > longestWorded)
+            return text;
         const QStringList parts = text.split(QStringLiteral("; "));
+        if (parts.size() > mostParts)
+            return text;
         QStringList worded;
         bool anyKnown = false;
         for (int first = 0; first < parts.size();) {
@@ -190,7 +200,7 @@ public:
             first = last + 1;
         }
         // A value that is no known text ("a; b" in quotes) keeps its own.
-        return anyKnown ? worded.join(QCoreApplication::translate(context, "；")) : text;
+        return anyKnown ? worded.join(QCoreApplication::translate("CoreWording", "；")) : text;
     }
 
 private:
