@@ -125,8 +125,8 @@ int main(int argc, char *argv[])
         return runWithoutWindow(argc, argv, commandLine);
 
     QApplication app(argc, argv);
-    installTranslation(app, commandLine.language);
     nameApplication();
+    installTranslation(app, startLanguage(commandLine.language));
     MainWindow window;
     window.show();
     window.applyStartOptions(commandLine.startOptions());

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QSettings>
 #include <QTranslator>
 
 bool wantsEnglish(const QLocale &system, const QString &requested)
@@ -24,6 +25,13 @@ bool wantsEnglish(const QLocale &system, const QString &requested)
 
 namespace {
 
+const char englishName[] = "steppertool_en";
+
+QString languageKey()
+{
+    return QStringLiteral("window/language");
+}
+
 // Qt's own texts (standard buttons, file dialogs) are English unless the
 // system's Qt translation is loaded beside the program's Chinese.
 void installQtChinese(QCoreApplication &app)
@@ -44,9 +52,39 @@ bool installTranslation(QCoreApplication &app, const QString &requested)
         return false;
     }
     auto *translator = new QTranslator(&app);
+    translator->setObjectName(QLatin1String(englishName));
     if (!translator->load(QStringLiteral(":/translations/steppertool_en.qm"))) {
         delete translator;
         return false;
     }
     return app.installTranslator(translator);
+}
+
+bool showsEnglish(const QCoreApplication &app)
+{
+    return app.findChild<QTranslator *>(QLatin1String(englishName), Qt::FindDirectChildrenOnly) != nullptr;
+}
+
+// A translator removes itself from the application when deleted; each
+// change tells every window, which then re-translates.
+bool switchLanguage(QCoreApplication &app, const QString &language)
+{
+    qDeleteAll(app.findChildren<QTranslator *>(QString(), Qt::FindDirectChildrenOnly));
+    return installTranslation(app, language);
+}
+
+QString rememberedLanguage()
+{
+    const QString language = QSettings().value(languageKey()).toString();
+    return language == QLatin1String("en") || language == QLatin1String("zh") ? language : QString();
+}
+
+void rememberLanguage(const QString &language)
+{
+    QSettings().setValue(languageKey(), language);
+}
+
+QString startLanguage(const QString &requested)
+{
+    return requested.isEmpty() ? rememberedLanguage() : requested;
 }

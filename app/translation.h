@@ -17,4 +17,20 @@ bool wantsEnglish(const QLocale &system, const QString &requested);
 // it installed English.
 bool installTranslation(QCoreApplication &app, const QString &requested);
 
+// Whether the English translation is the one installed.
+bool showsEnglish(const QCoreApplication &app);
+
+// Replaces the translations installed in app by those for `language` ("zh"
+// or "en") while the program runs; returns whether it installed English.
+bool switchLanguage(QCoreApplication &app, const QString &language);
+
+// The window's language the user last chose ("zh", "en"), in the settings;
+// empty when none was chosen, so that the system's language decides.
+QString rememberedLanguage();
+void rememberLanguage(const QString &language);
+
+// The window's language at start: --lang's `requested` when given, else the
+// one remembered, else empty for the system's.
+QString startLanguage(const QString &requested);
+
 #endif // TRANSLATION_H

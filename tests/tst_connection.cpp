@@ -219,7 +219,7 @@ void TestConnection::anotherMapReplacesTheTableAndABadOneLeavesIt()
     QVERIFY(toastSays(QStringLiteral("1 行无法识别")));
     const QList<LogLine> lines = logLines(window);
     QCOMPARE(lines.size(), 1);
-    QVERIFY2(lines.first().text.contains(QStringLiteral("line 3 skipped")), qPrintable(lines.first().text));
+    QVERIFY2(lines.first().text.contains(QStringLiteral("第 3 行已跳过")), qPrintable(lines.first().text));
 
     closeToasts();
     QVERIFY(!window.loadRegisterMap(folder->path() + QStringLiteral("/missing")));
@@ -261,7 +261,9 @@ void TestConnection::misspeltMapKeyReachesNoDriverNorBackup()
     QVERIFY(toastSays(QStringLiteral("1 行有无法识别的键")));
     const QList<LogLine> lines = logLines(window);
     QCOMPARE(lines.size(), 1);
-    QVERIFY2(lines.first().text.contains(problem), qPrintable(lines.first().text));
+    // The window words it in its language, the command line in English.
+    QVERIFY2(lines.first().text.contains(QStringLiteral("第 2 行：未知的键“Type”（是否应为“type”？）")),
+             qPrintable(lines.first().text));
     Inspect::clickDataRefresh(window);
     QCOMPARE(Inspect::cmdQueue(window).size(), 1);
     QCOMPARE(Inspect::cmdQueue(window).first().address, quint16(0x12));

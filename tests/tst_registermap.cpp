@@ -237,13 +237,14 @@ void TestRegisterMap::duplicateAddressesKeepBothRows()
     QVERIFY2(notice.contains(QStringLiteral("1 行的地址与前面的行重复"))
                  && notice.contains(QStringLiteral("2 行的范围无法识别")), qPrintable(notice));
     const QStringList log = logTexts(window);
-    QVERIFY2(log.contains(QStringLiteral("RegisterInfo line 3: address 0x10 is already on line 2; values written "
-                                         "there are checked against both lines")), qPrintable(log.join('\n')));
-    QVERIFY(log.contains(QStringLiteral("RegisterInfo line 4: range \"abc\" is no min~max of two whole numbers, "
-                                        "the first not above the second; no range is checked")));
+    // In the window's language, Chinese here.
+    QVERIFY2(log.contains(QStringLiteral("RegisterInfo 第 3 行：地址 0x10 已在第 2 行；写入该地址的值按两行检查")),
+             qPrintable(log.join('\n')));
+    QVERIFY(log.contains(QStringLiteral("RegisterInfo 第 4 行：范围“abc”不是“最小~最大”形式的两个整数（前者不大于后者）；"
+                                        "不检查范围")));
     // A minimum above its maximum would refuse the driver's own values.
-    QVERIFY(log.contains(QStringLiteral("RegisterInfo line 5: range \"100~-100\" is no min~max of two whole numbers, "
-                                        "the first not above the second; no range is checked")));
+    QVERIFY(log.contains(QStringLiteral("RegisterInfo 第 5 行：范围“100~-100”不是“最小~最大”形式的两个整数（前者不大于后者）；"
+                                        "不检查范围")));
     QTRY_VERIFY_WITH_TIMEOUT(!notices().contains(QStringLiteral("重复")), 5000);
 }
 

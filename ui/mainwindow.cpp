@@ -7,6 +7,8 @@
 #include "ui/problemlist.h"
 #include "ui/toast.h"
 #include "ui/aboutbox.h"
+#include "ui/language/followlanguage.h"
+#include "ui/language/languagemenu.h"
 #include "ui/bus/buspanel.h"
 #include "ui/bus/busview.h"
 #include "ui/commands/commandpanel.h"
@@ -107,7 +109,9 @@ void MainWindow::buildViews()
     valueEditWin.hide();
 
     QMenu *viewMenu = menuBar()->addMenu(tr("视图(&V)"));
-    menuBar()->addMenu(tr("帮助(&H)"))->addAction(tr("关于(&A)…"), this, [this] { showAboutBox(this); });
+    menuBar()->addMenu(new LanguageMenu(menuBar()));
+    QMenu *helpMenu = menuBar()->addMenu(tr("帮助(&H)"));
+    QAction *about = helpMenu->addAction(tr("关于(&A)…"), this, [this] { showAboutBox(this); });
     liveMonitor = new LiveMonitor(this, viewMenu);
     connect(liveMonitor, &LiveMonitor::recordingFailed, this,
             [this](const QString &reason) { showRefusal(tr("\n录制已停止 : %1\n").arg(reason)); });
@@ -146,6 +150,13 @@ void MainWindow::buildViews()
     ui->pushButton_dataRefresh->setShortcut(QKeySequence(Qt::Key_F5));
     ui->pushButton_open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_K));
     ui->pushButton_open->setToolTip(tr("打开或关闭串口 (Ctrl+K)"));
+    followLanguage(menuBar(), [this, viewMenu, helpMenu, about] {
+        viewMenu->setTitle(tr("视图(&V)"));
+        helpMenu->setTitle(tr("帮助(&H)"));
+        about->setText(tr("关于(&A)…"));
+        mapOpener->setTitle(tr("开闭环步进驱动器-上位机调试软件 v1.0"));
+        ui->pushButton_open->setToolTip(tr("打开或关闭串口 (Ctrl+K)"));
+    });
 }
 
 // The map's commands sit under the parameter buttons; they and the save
@@ -187,6 +198,9 @@ void MainWindow::buildStatusBar()
     ui->statusBar->addWidget(refreshCountLabel, 0);
     connect(refresh, &RefreshController::countChanged, refreshCountLabel,
             [this](int count) { refreshCountLabel->setText(tr("    数据刷新次数 : %1    ").arg(count)); });
+    followLanguage(refreshCountLabel, [this] {
+        refreshCountLabel->setText(tr("    数据刷新次数 : %1    ").arg(refresh->count()));
+    });
     auto *statistics = new StatisticsLabel(scheduler);
     ui->statusBar->addWidget(statistics, 0);
     connect(statistics, &StatisticsLabel::countsReset, refresh, &RefreshController::resetCount);
@@ -359,6 +373,14 @@ void MainWindow::on_portLost(QString errorText)
 void MainWindow::on_pushButton_scan_clicked()
 {
     session->scan();
+}
+
+// The form's texts; the parts re-set those they set in code themselves.
+void MainWindow::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::LanguageChange)
+        ui->retranslateUi(this);
+    QMainWindow::changeEvent(event);
 }
 
 void MainWindow::resizeEvent(QResizeEvent *)

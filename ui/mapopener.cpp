@@ -1,6 +1,7 @@
 #include "ui/mapopener.h"
 
 #include "app/settings.h"
+#include "ui/language/corewording.h"
 #include "ui/log/logcolours.h"
 #include "ui/log/trafficlogview.h"
 #include "ui/port/portpanel.h"
@@ -77,6 +78,17 @@ void MapOpener::useSettings(const QString &fileName)
 {
     scheduler->setTiming(store->txTime(), store->rxOutTime());
     panel->setAddress(store->slaveAddress());
+    showTitle(fileName);
+}
+
+void MapOpener::setTitle(const QString &title)
+{
+    this->title = title;
+    showTitle(store->fileName());
+}
+
+void MapOpener::showTitle(const QString &fileName)
+{
     const QFileInfo map(fileName);
     window->setWindowTitle(map.isFile() ? title + QStringLiteral(" - ") + map.fileName() : title);
 }
@@ -88,7 +100,7 @@ void MapOpener::reportProblems(const QString &fileName, const RegisterMap &map)
         return;
     const QString name = QFileInfo(fileName).fileName();
     for (const QString &problem : map.problems)
-        log->append(LogColour::Error, name + QStringLiteral(" ") + problem);
+        log->append(LogColour::Error, name + QStringLiteral(" ") + wordMapProblem(problem));
     QStringList parts;
     if (map.skippedLines > 0)
         parts << tr("%1 行无法识别，已跳过").arg(map.skippedLines);

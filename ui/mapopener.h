@@ -33,6 +33,8 @@ public:
     // Appends the file's rows to the store, telling what is wrong with it.
     void read(const QString &fileName);
     void useSettings(const QString &fileName);
+    // Another wording of the title without a map, as when the language changes.
+    void setTitle(const QString &title);
     void askForFile();
     // A local file dragged onto the window is a map to open.
     void dragEnter(QDragEnterEvent *event);
@@ -43,6 +45,7 @@ signals:
     void refused(const QString &text);
 
 private:
+    void showTitle(const QString &fileName);
     void reportProblems(const QString &fileName, const RegisterMap &map);
 
     RegisterStore *store;

@@ -22,6 +22,15 @@ AlarmBanner::~AlarmBanner()
     delete ui;
 }
 
+void AlarmBanner::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::LanguageChange) {
+        ui->retranslateUi(this);
+        follow();
+    }
+    QFrame::changeEvent(event);
+}
+
 void AlarmBanner::showHistory()
 {
     if (!history) {

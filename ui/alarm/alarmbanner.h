@@ -26,6 +26,7 @@ public:
     void showHistory();
 
 protected:
+    void changeEvent(QEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:

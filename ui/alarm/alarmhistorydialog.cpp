@@ -31,6 +31,15 @@ AlarmHistoryDialog::~AlarmHistoryDialog()
     delete ui;
 }
 
+void AlarmHistoryDialog::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::LanguageChange) {
+        ui->retranslateUi(this);
+        fill();
+    }
+    QDialog::changeEvent(event);
+}
+
 void AlarmHistoryDialog::fill()
 {
     const QList<AlarmEntry> &entries = watch->history();

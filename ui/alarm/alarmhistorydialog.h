@@ -19,6 +19,9 @@ public:
     AlarmHistoryDialog(const AlarmWatch *watch, QWidget *parent = nullptr);
     ~AlarmHistoryDialog() override;
 
+protected:
+    void changeEvent(QEvent *event) override;
+
 private:
     void fill();
 

@@ -64,6 +64,17 @@ BusPanel::~BusPanel()
     delete ui;
 }
 
+// The drivers' rows word their state in the new language.
+void BusPanel::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::LanguageChange) {
+        ui->retranslateUi(this);
+        for (int address : watch->drivers())
+            showDriver(address);
+    }
+    QDockWidget::changeEvent(event);
+}
+
 void BusPanel::usePort(const QString &name)
 {
     port = name;

@@ -38,6 +38,9 @@ signals:
     void driverChosen(int address);
     void refused(const QString &text);
 
+protected:
+    void changeEvent(QEvent *event) override;
+
 private:
     void applyTypedList();
     void setDrivers(const QList<int> &addresses);

@@ -17,6 +17,14 @@ CommandPanel::~CommandPanel()
     delete ui;
 }
 
+void CommandPanel::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::LanguageChange) {
+        ui->retranslateUi(this);
+    }
+    QFrame::changeEvent(event);
+}
+
 void CommandPanel::setCommands(const QList<DriverCommand> &newCommands)
 {
     qDeleteAll(buttons);

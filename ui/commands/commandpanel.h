@@ -34,6 +34,9 @@ public:
 signals:
     void commandPressed(const DriverCommand &command);
 
+protected:
+    void changeEvent(QEvent *event) override;
+
 private:
     void showEnabled();
 

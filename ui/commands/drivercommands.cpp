@@ -1,4 +1,5 @@
 #include "ui/commands/drivercommands.h"
+#include "ui/language/corewording.h"
 
 #include "ui/commands/commandpanel.h"
 #include "ui/log/logcolours.h"
@@ -112,9 +113,9 @@ void DriverCommands::showOutcome(const DriverCommand &command, CommandResult res
     parts.log->append(result == CommandResult::Confirmed ? LogColour::Normal : LogColour::Error, logLine);
     switch (result) {
     case CommandResult::Confirmed: return emit notice(tr("命令“%1”已由驱动器确认").arg(command.name));
-    case CommandResult::Refused: return emit notice(tr("驱动器拒绝了命令“%1”（%2），未执行").arg(command.name, reason));
+    case CommandResult::Refused: return emit notice(tr("驱动器拒绝了命令“%1”（%2），未执行").arg(command.name, wordRequestReason(reason)));
     case CommandResult::NoAnswer:
-        return emit notice(tr("命令“%1”未得到确认（%2），可能已执行").arg(command.name, reason));
+        return emit notice(tr("命令“%1”未得到确认（%2），可能已执行").arg(command.name, wordRequestReason(reason)));
     case CommandResult::Doubtful:
         return emit notice(tr("命令“%1”未得到确认：收到无人请求的应答（此地址可能有两台设备），可能已执行，也可能未执行")
                                .arg(command.name));

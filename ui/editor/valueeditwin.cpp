@@ -80,6 +80,14 @@ ValueEditWin::~ValueEditWin()
     delete ui;
 }
 
+void ValueEditWin::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::LanguageChange) {
+        ui->retranslateUi(this);
+    }
+    QWidget::changeEvent(event);
+}
+
 void ValueEditWin::showRegister(const RegisterInfo &info, int row, quint8 slave)
 {
     this->row = row;

@@ -41,6 +41,9 @@ private slots:
     void on_pushButton_Write_clicked();
     void on_pushButton_Cance_clicked();
 
+protected:
+    void changeEvent(QEvent *event) override;
+
 private:
     RegisterValue value() const { return RegisterValue(registerInfo.format); }
     bool isTyped() const;

@@ -13,10 +13,11 @@ MonitorDock::MonitorDock(QWidget *parent)
     ui->setupUi(this);
     // Filled before the automatic connections would see the items arrive.
     const QSignalBlocker blocker(ui->spanBox);
-    ui->spanBox->addItem(tr("10 秒"), 10.0);
-    ui->spanBox->addItem(tr("60 秒"), 60.0);
-    ui->spanBox->addItem(tr("600 秒"), 600.0);
-    ui->spanBox->addItem(tr("全部"), TrendPlot::wholeSpan);
+    const QStringList spans = spanTexts();
+    ui->spanBox->addItem(spans.at(0), 10.0);
+    ui->spanBox->addItem(spans.at(1), 60.0);
+    ui->spanBox->addItem(spans.at(2), 600.0);
+    ui->spanBox->addItem(spans.at(3), TrendPlot::wholeSpan);
     ui->spanBox->setCurrentIndex(ui->spanBox->findData(ui->plot->span()));
     ui->recordButton->setEnabled(false);
     connect(recorder, &ValueRecorder::failed, this, &MonitorDock::onRecorderFailed);
@@ -25,6 +26,27 @@ MonitorDock::MonitorDock(QWidget *parent)
 MonitorDock::~MonitorDock()
 {
     delete ui;
+}
+
+QStringList MonitorDock::spanTexts()
+{
+    return {tr("10 秒"), tr("60 秒"), tr("600 秒"), tr("全部")};
+}
+
+// The form resets its texts; what the dock shows of its state is put back.
+void MonitorDock::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::LanguageChange) {
+        ui->retranslateUi(this);
+        const QStringList spans = spanTexts();
+        for (int index = 0; index < spans.size(); ++index)
+            ui->spanBox->setItemText(index, spans.at(index));
+        ui->recordButton->setText(recorder->isRecording() ? tr("停止录制") : tr("录制…"));
+        ui->pauseButton->setText(ui->pauseButton->isChecked() ? tr("继续") : tr("暂停"));
+        if (recordingState)
+            showRecordingState(recordingState, recordingSubject);
+    }
+    QDockWidget::changeEvent(event);
 }
 
 void MonitorDock::setWatched(const QList<RegisterInfo> &watchedRegisters, const QList<RegisterInfo> &recordedOnlyRegisters)
@@ -81,12 +103,12 @@ void MonitorDock::finishRefresh()
 bool MonitorDock::startRecording(const QString &path)
 {
     if (!recorder->start(path, registers + recordedOnly)) {
-        showRecordingState(tr("录制失败：%1").arg(recorder->errorString()));
+        showRecordingState(QT_TR_NOOP("录制失败：%1"), recorder->errorString());
         emit recordingFailed(recorder->errorString());
         return false;
     }
     ui->recordButton->setText(tr("停止录制"));
-    showRecordingState(tr("录制中：%1").arg(path));
+    showRecordingState(QT_TR_NOOP("录制中：%1"), path);
     return true;
 }
 
@@ -97,7 +119,7 @@ void MonitorDock::stopRecording()
     recorder->stop();
     // A failed last write has already said so.
     if (!recorder->isRecording() && recorder->errorString().isEmpty())
-        showRecordingState(tr("已录制到：%1").arg(recorder->fileName()));
+        showRecordingState(QT_TR_NOOP("已录制到：%1"), recorder->fileName());
     ui->recordButton->setText(tr("录制…"));
 }
 
@@ -129,8 +151,13 @@ void MonitorDock::on_recordButton_clicked()
         startRecording(path);
 }
 
-void MonitorDock::showRecordingState(const QString &text)
+// `state` is the untranslated wording, kept to be worded again in another
+// language.
+void MonitorDock::showRecordingState(const char *state, const QString &subject)
 {
+    recordingState = state;
+    recordingSubject = subject;
+    const QString text = tr(state).arg(subject);
     ui->recordingLabel->setText(text);
     ui->recordingLabel->setToolTip(text);
 }
@@ -138,6 +165,6 @@ void MonitorDock::showRecordingState(const QString &text)
 void MonitorDock::onRecorderFailed(const QString &reason)
 {
     ui->recordButton->setText(tr("录制…"));
-    showRecordingState(tr("录制已停止：%1").arg(reason));
+    showRecordingState(QT_TR_NOOP("录制已停止：%1"), reason);
     emit recordingFailed(reason);
 }

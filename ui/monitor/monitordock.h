@@ -47,6 +47,9 @@ public:
     void stopRecording();
     bool isRecording() const;
 
+protected:
+    void changeEvent(QEvent *event) override;
+
 signals:
     // A recording could not start or has stopped because its file could not
     // be written; the text is the system's reason.
@@ -59,7 +62,8 @@ private slots:
     void on_ownRangesBox_toggled(bool on);
 
 private:
-    void showRecordingState(const QString &text);
+    static QStringList spanTexts();
+    void showRecordingState(const char *state, const QString &subject);
     void showOwnRanges();
     void onRecorderFailed(const QString &reason);
 
@@ -68,6 +72,8 @@ private:
     QList<RegisterInfo> registers;
     QList<RegisterInfo> recordedOnly;
     QElapsedTimer clock;
+    const char *recordingState = nullptr;
+    QString recordingSubject;
 };
 
 #endif // MONITORDOCK_H

@@ -1,4 +1,5 @@
 #include "statisticslabel.h"
+#include "ui/language/followlanguage.h"
 
 #include "protocol/requestscheduler.h"
 
@@ -16,7 +17,11 @@ StatisticsLabel::StatisticsLabel(RequestScheduler *scheduler, QWidget *parent)
 {
     setObjectName(QStringLiteral("label_statistics"));
     setContextMenuPolicy(Qt::CustomContextMenu);
-    setToolTip(tr("请求、有效应答、超时、CRC错误与无效应答（不属于任何请求或与请求不符）的次数，以及最近一次往返时间；右键清零"));
+    setToolTip(toolTipText());
+    followLanguage(this, [this] {
+        setToolTip(toolTipText());
+        showCounts();
+    });
     coalesce.setSingleShot(true);
     coalesce.setInterval(refreshIntervalMs);
     connect(&coalesce, &QTimer::timeout, this, &StatisticsLabel::showCounts);
@@ -26,6 +31,11 @@ StatisticsLabel::StatisticsLabel(RequestScheduler *scheduler, QWidget *parent)
     });
     connect(this, &QWidget::customContextMenuRequested, this, &StatisticsLabel::showMenu);
     showCounts();
+}
+
+QString StatisticsLabel::toolTipText()
+{
+    return tr("请求、有效应答、超时、CRC错误与无效应答（不属于任何请求或与请求不符）的次数，以及最近一次往返时间；右键清零");
 }
 
 QString StatisticsLabel::text(const LineStatistics &statistics)

@@ -25,6 +25,7 @@ signals:
     void countsReset();
 
 private:
+    static QString toolTipText();
     void showMenu(const QPoint &position);
     void showCounts();
 

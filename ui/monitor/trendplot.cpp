@@ -1,4 +1,5 @@
 #include "trendplot.h"
+#include "ui/language/followlanguage.h"
 
 #include "ringseries.h"
 #include "monitor/samplering.h"
@@ -102,6 +103,10 @@ TrendPlot::TrendPlot(QWidget *parent) : QwtPlot(parent)
     setCanvasBackground(Qt::white);
     setAxisTitle(xBottom, tr("时间 (s)"));
     setAxisTitle(yLeft, tr("值"));
+    followLanguage(this, [this] {
+        setAxisTitle(xBottom, tr("时间 (s)"));
+        placeCurves();
+    });
     // Beside the curves, not under them: a laptop has width to spare, not
     // height. A click on an entry hides or shows its curve.
     auto *legend = new QwtLegend;

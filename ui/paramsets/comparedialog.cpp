@@ -1,5 +1,6 @@
 #include "ui/paramsets/comparedialog.h"
 #include "ui_comparedialog.h"
+#include "ui/language/corewording.h"
 
 #include <QHeaderView>
 #include <QMessageBox>
@@ -42,6 +43,15 @@ CompareDialog::CompareDialog(QWidget *parent)
 CompareDialog::~CompareDialog()
 {
     delete ui;
+}
+
+// What a run reported stays as it was worded.
+void CompareDialog::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::LanguageChange) {
+        ui->retranslateUi(this);
+    }
+    QDialog::changeEvent(event);
 }
 
 void CompareDialog::showComparison(const QString &fileName, const QList<CompareRow> &compared,
@@ -208,12 +218,12 @@ void CompareDialog::showOutcome(const ParameterEntry &write, WriteResult result,
         return;
     case WriteResult::Unconfirmed:
         unconfirmed.append(addressText(write.address));
-        state->setText(tr("未确认（可能已写入）: ") + reason);
+        state->setText(tr("未确认（可能已写入）: ") + wordRequestReason(reason));
         state->setBackground(QColor(255, 220, 150));
         return;
     default:
         failed.append(addressText(write.address));
-        state->setText(tr("写入失败: ") + reason);
+        state->setText(tr("写入失败: ") + wordRequestReason(reason));
         state->setBackground(QColor(255, 180, 180));
     }
 }

@@ -49,6 +49,9 @@ signals:
     void writeRequested(const QList<ParameterEntry> &writes);
     void cancelRequested();
 
+protected:
+    void changeEvent(QEvent *event) override;
+
 private:
     void endWriting(const QString &why);
     void withdrawConfirmations();

@@ -1,4 +1,5 @@
 #include "ui/port/identityline.h"
+#include "ui/language/followlanguage.h"
 
 #include "registermap/registerstore.h"
 
@@ -9,6 +10,7 @@ IdentityLine::IdentityLine(const RegisterStore *store, QWidget *parent)
     setObjectName(QStringLiteral("label_identity"));
     setTextInteractionFlags(Qt::TextSelectableByMouse);
     setToolTip(tr("已连接驱动器的型号、固件与序列号（从驱动器读取）"));
+    followLanguage(this, [this] { setToolTip(tr("已连接驱动器的型号、固件与序列号（从驱动器读取）")); });
     connect(store, &RegisterStore::rowsReplaced, this, &IdentityLine::takeMap);
     connect(store, &RegisterStore::valueRead, this, &IdentityLine::takeValue);
     takeMap();

@@ -1,4 +1,5 @@
 #include "ui/port/portpanel.h"
+#include "ui/language/followlanguage.h"
 
 #include "cli/startoptions.h"
 #include "serial/serial.h"
@@ -56,6 +57,22 @@ PortPanel::PortPanel(const PortPanelWidgets &widgets, QStatusBar *statusBar)
     fillFramingChoices();
     fillLineKinds();
     statusBar->addWidget(stateLabel, 0);
+    followLanguage(stateLabel, [this] { retranslate(); });
+}
+
+void PortPanel::retranslate()
+{
+    showState(open);
+    widgets.lineKind->setItemText(0, tr("串口"));
+    widgets.portLabel->setText(isNetwork() ? tr("主机：") : tr("串口号："));
+    const QStringList parities = parityTexts();
+    for (int index = 0; index < parities.size(); ++index)
+        widgets.parity->setItemText(index, parities.at(index));
+}
+
+QStringList PortPanel::parityTexts()
+{
+    return {tr("无校验"), tr("偶校验"), tr("奇校验")};
 }
 
 void PortPanel::fillLineKinds()
@@ -138,9 +155,10 @@ void PortPanel::fillBauds()
 // 8N1 first: what most drivers leave the factory with.
 void PortPanel::fillFramingChoices()
 {
-    widgets.parity->addItem(tr("无校验"), int(QSerialPort::NoParity));
-    widgets.parity->addItem(tr("偶校验"), int(QSerialPort::EvenParity));
-    widgets.parity->addItem(tr("奇校验"), int(QSerialPort::OddParity));
+    const QStringList parities = parityTexts();
+    widgets.parity->addItem(parities.at(0), int(QSerialPort::NoParity));
+    widgets.parity->addItem(parities.at(1), int(QSerialPort::EvenParity));
+    widgets.parity->addItem(parities.at(2), int(QSerialPort::OddParity));
     widgets.stopBits->addItem(QStringLiteral("1"), int(QSerialPort::OneStop));
     widgets.stopBits->addItem(QStringLiteral("2"), int(QSerialPort::TwoStop));
 }
@@ -196,6 +214,7 @@ void PortPanel::selectLine(qint64 baud, QSerialPort::Parity parity, QSerialPort:
 // the port is open.
 void PortPanel::showState(bool open)
 {
+    this->open = open;
     if (isNetwork()) {
         stateLabel->setText(open ? tr("  连接状态 : 已连接 %1    ").arg(lineName()) : tr("  连接状态 : 未连接    "));
         widgets.open->setText(open ? tr("断开连接") : tr("连接"));

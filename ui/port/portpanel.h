@@ -66,6 +66,9 @@ public:
     void select(const StartOptions &options);
 
 private:
+    // In the order of the parity choices.
+    static QStringList parityTexts();
+    void retranslate();
     void fillBauds();
     void fillFramingChoices();
     void fillLineKinds();
@@ -75,6 +78,7 @@ private:
     QLabel *stateLabel;
     // The command line may give another; the window has no field for it.
     int connectTimeoutMs = NetworkTarget().connectTimeoutMs;
+    bool open = false;
 };
 
 #endif // PORTPANEL_H

@@ -24,9 +24,10 @@ ScanDialog::ScanDialog(RequestScheduler *scheduler, QWidget *parent)
         ui->layout_bauds->addWidget(box);
         baudBoxes.append(box);
     }
-    ui->comboBox_parity->addItem(tr("无校验"), int(QSerialPort::NoParity));
-    ui->comboBox_parity->addItem(tr("偶校验"), int(QSerialPort::EvenParity));
-    ui->comboBox_parity->addItem(tr("奇校验"), int(QSerialPort::OddParity));
+    const QStringList parities = parityTexts();
+    ui->comboBox_parity->addItem(parities.at(0), int(QSerialPort::NoParity));
+    ui->comboBox_parity->addItem(parities.at(1), int(QSerialPort::EvenParity));
+    ui->comboBox_parity->addItem(parities.at(2), int(QSerialPort::OddParity));
     ui->comboBox_stopBits->addItem(QStringLiteral("1"), int(QSerialPort::OneStop));
     ui->comboBox_stopBits->addItem(QStringLiteral("2"), int(QSerialPort::TwoStop));
 
@@ -45,6 +46,23 @@ ScanDialog::~ScanDialog()
 {
     scan->cancel();
     delete ui;
+}
+
+QStringList ScanDialog::parityTexts()
+{
+    return {tr("无校验"), tr("偶校验"), tr("奇校验")};
+}
+
+// The hits and notes listed stay as they were worded.
+void ScanDialog::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::LanguageChange) {
+        ui->retranslateUi(this);
+        const QStringList parities = parityTexts();
+        for (int index = 0; index < parities.size(); ++index)
+            ui->comboBox_parity->setItemText(index, parities.at(index));
+    }
+    QDialog::changeEvent(event);
 }
 
 void ScanDialog::setRequest(const ScanRequest &request)

@@ -32,9 +32,12 @@ signals:
     void hitChosen(const ScanHit &hit);
 
 protected:
+    void changeEvent(QEvent *event) override;
     void reject() override;
 
 private:
+    // In the order of the parity choices.
+    static QStringList parityTexts();
     void startScan();
     void addHit(const ScanHit &hit);
     void showFinished(bool cancelled);

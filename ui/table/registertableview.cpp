@@ -1,4 +1,5 @@
 #include "ui/table/registertableview.h"
+#include "ui/language/followlanguage.h"
 
 #include "registermap/registervalue.h"
 #include "registermap/rowvalue.h"
@@ -82,6 +83,8 @@ RegisterTableView::RegisterTableView(QTableWidget *table, const RegisterStore *s
     table->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     table->verticalHeader()->setHidden(true);
     table->horizontalHeader()->setFixedHeight(30);
+    // Captions in another language need other widths.
+    followLanguage(table, [this] { adjustColumnWidths(); });
     table->horizontalHeader()->setStyleSheet(QStringLiteral(
         "QHeaderView::section{background-color:rgb(235,235,235);font:10pt '宋体';color: black;};"));
     table->setContextMenuPolicy(Qt::CustomContextMenu);
