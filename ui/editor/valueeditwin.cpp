@@ -44,13 +44,15 @@ bool hexToRegisterValue(const QString &text, quint16 *value)
     return ok;
 }
 
-// What the hexadecimal field of a plain register shows for a typed decimal.
+// What the hexadecimal field of a plain register shows for a typed
+// decimal, in the window's one form ("0x0BB8"); nothing for a decimal that
+// is no register value, so the field never claims one.
 QString plainHexText(const QString &decimal)
 {
-    QString hex = decStringToHexString(decimal);
-    if (hex.size() % 2 != 0)
-        hex.prepend(QLatin1Char('0'));
-    return hex;
+    quint16 word = 0;
+    if (!toRegisterValue(decimal, &word))
+        return QString();
+    return decStringToHexString(QString::number(word));
 }
 
 } // namespace
