@@ -55,6 +55,15 @@ QString plainHexText(const QString &decimal)
     return decStringToHexString(QString::number(word));
 }
 
+// A plain row shows its text as read; a row not yet read shows the map's
+// default as a number, not the hexadecimal the map writes it in.
+QString plainDecimal(const RegisterInfo &info)
+{
+    bool number = false;
+    info.valueText.trimmed().toLongLong(&number, 10);
+    return number ? info.valueText : QString::number(info.value);
+}
+
 } // namespace
 
 ValueEditWin::ValueEditWin(QWidget *parent)
@@ -99,7 +108,7 @@ void ValueEditWin::showRegister(const RegisterInfo &info, int row, quint8 slave)
                                                                         : info.rangeText + QLatin1Char(' ') + unit);
     ui->label_unit->setText(unit);
     buildChoices();
-    ui->lineEdit_dec->setText(isTyped() ? value().numberText(rowRaw(info)) : info.valueText);
+    ui->lineEdit_dec->setText(isTyped() ? value().numberText(rowRaw(info)) : plainDecimal(info));
     on_lineEdit_dec_editingFinished();
     show();
 }
