@@ -383,6 +383,20 @@ void TestMainWindow::detailsReadAtAGlance()
     busEntry->trigger();
     QVERIFY(bus->isVisible() && log->isVisible());
 
+    // The same for the trend dock while only the plotted rows are read.
+    Inspect::liveMonitor(window).toggleRows({0}, rows);
+    window.findChild<QCheckBox *>("checkBox_watchedOnly")->setChecked(true);
+    auto *trend = window.findChild<QDockWidget *>("monitorDock");
+    QVERIFY(trend && trend->isVisible());
+    const QList<quint16> plotted = refreshedAddresses(window);
+    QVERIFY(plotted.contains(0x0010));
+    trend->close();
+    QCOMPARE(refreshedAddresses(window), plotted);
+    QAction *trendEntry = viewAction(window, trend->toggleViewAction()->text());
+    QCOMPARE(trendEntry, trend->toggleViewAction());
+    trendEntry->trigger();
+    QVERIFY(trend->isVisible());
+
     QCOMPARE(datedDriverFileName(3, rows, driver, QDateTime(QDate(2026, 12, 8), QTime(9, 41))),
              QStringLiteral("addr03-20261208-0941.csv"));
 }
