@@ -48,6 +48,14 @@ QString driverFileName(int slaveAddress, const QList<RegisterInfo> &registers, c
     return name + QStringLiteral(".csv");
 }
 
+QString datedDriverFileName(int slaveAddress, const QList<RegisterInfo> &registers, const RowValues &values,
+                            const QDateTime &when)
+{
+    QString name = driverFileName(slaveAddress, registers, values);
+    name.chop(int(qstrlen(".csv")));
+    return name + when.toString(QStringLiteral("-yyyyMMdd-HHmm")) + QStringLiteral(".csv");
+}
+
 QString backupPathKeepingWhole(const QString &path, bool whole)
 {
     const QFileInfo target(path);

@@ -76,13 +76,16 @@ void checkWideRows(RegisterMap *map, const QVector<int> &lineNumbers, const QVec
                                    "neither row is read nor written")
                         .arg(info.address, 4, 16, QLatin1Char('0')).arg(next, 4, 16, QLatin1Char('0'))
                         .arg(lineNumbers.at(firstOther));
-            for (int other : others)
+            for (int other : others) {
                 map->registers[other].addressValid = false;
+                map->registers[other].problem = QStringLiteral("line %1: %2").arg(lineNumbers.at(row)).arg(fault);
+            }
         }
         if (fault.isEmpty())
             continue;
         info.addressValid = false;
         ++map->formatProblems;
-        map->problems << QStringLiteral("line %1: %2").arg(lineNumbers.at(row)).arg(fault);
+        info.problem = QStringLiteral("line %1: %2").arg(lineNumbers.at(row)).arg(fault);
+        map->problems << info.problem;
     }
 }

@@ -17,6 +17,9 @@ struct RegisterInfo
     // number, or when the line's value format is faulty: such a row is shown
     // but never read or written.
     bool addressValid = false;
+    // Why a row the map loaded is neither read nor written, as the map's
+    // problem list words it; empty for a usable row.
+    QString problem;
     QString permission;
     quint16 value = 0;
     // A 32-bit row's word at address + 1; `value` is the word at address.

@@ -215,12 +215,13 @@ public:
     // Texts past the listed ones are only counted, so they need not be made.
     bool listing() const { return map->problems.size() < listedProblems; }
 
-    void checkRow(const RegisterInfo &info, int lineNumber)
+    void checkRow(RegisterInfo &info, int lineNumber)
     {
         if (!info.addressValid) {
             ++map->invalidAddresses;
-            add(QStringLiteral("line %1: address \"%2\" is no 16-bit number; the row is neither "
-                               "read nor written").arg(lineNumber).arg(info.addressText));
+            info.problem = QStringLiteral("line %1: address \"%2\" is no 16-bit number; the row is neither "
+                                          "read nor written").arg(lineNumber).arg(info.addressText);
+            add(info.problem);
         } else if (const int earlier = firstLines.value(info.address); earlier > 0) {
             ++map->repeatedAddresses;
             if (listing())
@@ -334,8 +335,12 @@ bool loadRegisterMap(const QString &path, RegisterMap *map)
         formatFaults = unknownKeys + formatFaults;
         if (!formatFaults.isEmpty()) {
             info.addressValid = false;
-            for (const QString &fault : qAsConst(formatFaults))
-                problems.add(QStringLiteral("line %1: %2; the row is neither read nor written").arg(lineNumber).arg(fault));
+            QStringList rowProblems;
+            for (const QString &fault : qAsConst(formatFaults)) {
+                rowProblems << QStringLiteral("line %1: %2; the row is neither read nor written").arg(lineNumber).arg(fault);
+                problems.add(rowProblems.last());
+            }
+            info.problem = rowProblems.join(QLatin1Char('\n'));
         }
         if (info.format.wordCount() == 2)
             wideRows.append(map->registers.size());

@@ -46,6 +46,8 @@ public:
     QString toolTip(qint64 raw) const;
     // The register contents in address order: "0xFFFF 0xFB50".
     QString hexText(qint64 raw) const;
+    // The value's bits as one number: "0x0BB8", "0x00013D52" for 32 bits.
+    QString patternText(qint64 raw) const;
 
     // A typed value in shown units: a number (the unit may follow), a state
     // name or what text() shows for a state, for bits also "name|name" or
@@ -67,7 +69,6 @@ public:
 private:
     quint32 pattern(qint64 raw) const;
     qint64 fromPattern(quint32 bits) const;
-    QString patternText(qint64 raw) const;
     Input parseNumber(QString typed) const;
     Input parseBitsHex(const QString &typed) const;
     Input parseBitNames(const QString &typed, qint64 current) const;

@@ -269,7 +269,7 @@ void TestDesktopFit::keyboardOpensTheEditorAndWrites()
     QTest::keyClick(decimal, Qt::Key_Return);
     QCOMPARE(writes.size(), 1);
     QCOMPARE(writes.last().at(1).toByteArray().mid(4, 2), QByteArray("\x00\xC8", 2));
-    QCOMPARE(hex->text(), QStringLiteral("c8"));
+    QCOMPARE(hex->text(), QStringLiteral("0x00C8"));
 
     hex->setText(QStringLiteral("0x12C"));
     QTest::keyClick(hex, Qt::Key_Enter);

@@ -71,12 +71,13 @@ void TestHexText::decimalToHex_data()
 {
     QTest::addColumn<QString>("decimal");
     QTest::addColumn<QString>("hex");
-    QTest::newRow("100") << "100" << "64";
-    QTest::newRow("255 in lower case") << "255" << "ff";
-    QTest::newRow("zero") << "0" << "0";
-    QTest::newRow("largest register value") << "65535" << "ffff";
-    QTest::newRow("empty counts as zero") << "" << "0";
-    QTest::newRow("letters count as zero") << "abc" << "0";
+    QTest::newRow("100") << "100" << "0x0064";
+    QTest::newRow("255 in upper case") << "255" << "0x00FF";
+    QTest::newRow("zero") << "0" << "0x0000";
+    QTest::newRow("largest register value") << "65535" << "0xFFFF";
+    QTest::newRow("past one register, eight digits") << "70000" << "0x00011170";
+    QTest::newRow("empty counts as zero") << "" << "0x0000";
+    QTest::newRow("letters count as zero") << "abc" << "0x0000";
 }
 
 void TestHexText::decimalToHex()

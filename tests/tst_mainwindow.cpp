@@ -1,12 +1,17 @@
 #include <QtTest>
 
 #include <QApplication>
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDockWidget>
 #include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
 #include <QPointer>
 #include <QPropertyAnimation>
 #include <QPushButton>
@@ -14,9 +19,15 @@
 #include <QTableWidget>
 #include <QTextBrowser>
 
+#include "paramsets/backupnames.h"
+#include "paramsets/parametercompare.h"
+#include "protocol/modbusmaster.h"
+#include "support/lamps.h"
 #include "support/windowinternals.h"
 #include "support/toasts.h"
 #include "support/workfolder.h"
+#include "ui/editor/valueeditwin.h"
+#include "ui/paramsets/comparedialog.h"
 
 using Inspect = MainWindowInspector;
 
@@ -25,6 +36,40 @@ namespace {
 const char sampleMap[] =
     "slaveAddress:5,txTime:100,rxOutTime:1000\n"
     "indexes:0x10,permission:RW,defaultValue:0x64,rangeValue:0~1000,name:Run current,remarks:mA\n";
+
+// A plain row whose default the map writes in lower case, a bits row, a
+// 32-bit row and a row whose address is fine but whose type is not.
+const char detailsMap[] =
+    "slaveAddress:1,txTime:100,rxOutTime:1000\n"
+    "indexes:0x0010,permission:RW,defaultValue:0bb8,rangeValue:0~6000,name:Run current,remarks:mA\n"
+    "indexes:0x0000,permission:RW,defaultValue:0x0000,rangeValue:0~65535,name:Status,remarks:,"
+    "bits:0=使能;2=报警\n"
+    "indexes:0x0018,permission:RW,defaultValue:0x00013D52,rangeValue:0~100000,name:Position,remarks:,type:s32\n"
+    "indexes:0x0021,permission:RW,defaultValue:0x0000,rangeValue:0~1,name:Broken,remarks:,type:s33\n";
+
+QAction *viewAction(MainWindow &window, const QString &text)
+{
+    for (QAction *menu : window.menuBar()->actions()) {
+        if (menu->text() != QStringLiteral("视图(&V)"))
+            continue;
+        for (QAction *action : menu->menu()->actions()) {
+            if (action->text() == text)
+                return action;
+        }
+    }
+    return nullptr;
+}
+
+QList<quint16> refreshedAddresses(MainWindow &window)
+{
+    Inspect::cmdQueue(window).clear();
+    Inspect::clickDataRefresh(window);
+    QList<quint16> addresses;
+    for (const PendingCommand &command : Inspect::cmdQueue(window))
+        addresses << command.address;
+    Inspect::cmdQueue(window).clear();
+    return addresses;
+}
 
 } // namespace
 
@@ -42,6 +87,7 @@ private slots:
     void missingMapShowsToastAndRunsOnDefaults();
     void toastLooksAsAsked();
     void toastsFadeIndependentlyAndLeaveNothing();
+    void detailsReadAtAGlance();
 };
 
 // A toast's fade belongs to the window; a test that shows one waits for it
@@ -242,6 +288,117 @@ void TestMainWindow::toastsFadeIndependentlyAndLeaveNothing()
     QVERIFY(clock.elapsed() >= 3400);
     QVERIFY(window.findChildren<QPropertyAnimation *>().isEmpty());
     QVERIFY(toastFrames().isEmpty());
+}
+
+// One hexadecimal form in the table, the editor and the compare dialog; a
+// row the map left unusable says why; the View menu brings back what was
+// closed, and closing changes nothing that is read; backups are proposed
+// by driver and time.
+void TestMainWindow::detailsReadAtAGlance()
+{
+    WorkFolder folder{QByteArray(detailsMap)};
+    MainWindow window;
+    window.resize(1366, 768);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto *table = window.findChild<QTableWidget *>("tableWidget");
+    QCOMPARE(table->rowCount(), 4);
+    QCOMPARE(table->item(0, 1)->text(), QStringLiteral("0x0BB8"));
+    QCOMPARE(table->item(1, 1)->text(), QStringLiteral("0x0000"));
+    QCOMPARE(table->item(2, 1)->text(), QStringLiteral("0x00013D52"));
+
+    // The bits row as read: its named bits and its value in the same form.
+    Inspect::awaitRow(window, 1);
+    QByteArray reply = QByteArray::fromHex("0103020005");
+    ModbusMaster::instance()->appendCrc(reply);
+    Inspect::receive(window, reply);
+    QCOMPARE(table->item(1, 1)->text(), QStringLiteral("使能|报警 (0x0005)"));
+
+    // The faulty row: no value, no lamp, its problem in the tooltip and in
+    // the refusal, and no claim that its address is wrong.
+    QCOMPARE(table->item(3, 1)->text(), QStringLiteral("—"));
+    QCOMPARE(lampColour(table, 3), QString());
+    const QString problem = table->item(3, 1)->toolTip();
+    QVERIFY2(problem.contains(QStringLiteral("s33")), qPrintable(problem));
+    QTRY_VERIFY_WITH_TIMEOUT(toastFrames().isEmpty(), 5000);
+    const QPoint cell = table->visualRect(table->model()->index(3, 1)).center();
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, cell);
+    QTest::mouseDClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, cell);
+    QCOMPARE(toastFrames().size(), 1);
+    const QString refusal = toastText(toastFrames().first());
+    QVERIFY2(refusal.contains(problem) && !refusal.contains(QStringLiteral("无效")), qPrintable(refusal));
+    QTRY_VERIFY_WITH_TIMEOUT(toastFrames().isEmpty(), 5000);
+
+    const QList<RegisterInfo> rows = Inspect::registerList(window);
+    ValueEditWin editor;
+    auto *hex = editor.findChild<QLineEdit *>("lineEdit_hex");
+    editor.showRegister(rows.at(0), 0, 1);
+    QCOMPARE(editor.findChild<QLineEdit *>("lineEdit_dec")->text(), QStringLiteral("3000"));
+    QCOMPARE(hex->text(), QStringLiteral("0x0BB8"));
+    editor.showRegister(rows.at(1), 1, 1);
+    QCOMPARE(hex->text(), QStringLiteral("0x0005"));
+
+    CompareDialog dialog;
+    const QList<ParameterEntry> entries{{2, 0x0010, 100, "u16", "100", "Run current", "RW", ""},
+                                        {3, 0x0000, 1, "u16", "使能 (0x0001)", "Status", "RW", ""}};
+    const RowValues driver{{0x0010, 3000}, {0x0000, 5}};
+    dialog.showComparison(QStringLiteral("saved.csv"), compareParameters(entries, rows, driver), {});
+    dialog.resize(900, 560);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    auto *compared = dialog.findChild<QTableWidget *>("tableWidget_compare");
+    for (int column = 0; column < compared->columnCount(); ++column) {
+        const QTableWidgetItem *item = compared->item(1, column);
+        if (!item || item->text().isEmpty())
+            continue;
+        QCOMPARE(item->toolTip(), item->text());
+        if (column != 2) // the name column takes what the others leave
+            QVERIFY2(compared->columnWidth(column) > compared->fontMetrics().horizontalAdvance(item->text()),
+                     qPrintable(item->text()));
+    }
+    QVERIFY(compared->item(1, 4)->text().contains(QStringLiteral("(0x0005)")));
+    auto *progress = dialog.findChild<QProgressBar *>("progressBar");
+    dialog.showProgress(2, 2);
+    dialog.showComparison(QStringLiteral("saved.csv"), compareParameters(entries, rows, driver), {});
+    QCOMPARE(progress->value(), 0);
+
+    // Closing the log and the bus panel changes nothing that is read; both
+    // come back from the View menu.
+    const QList<quint16> refreshed = refreshedAddresses(window);
+    QVERIFY(!refreshed.isEmpty());
+    auto *log = window.findChild<QWidget *>("textBrowser_show");
+    auto *bus = window.findChild<QDockWidget *>("busPanel");
+    QAction *logEntry = viewAction(window, QStringLiteral("通讯日志"));
+    QVERIFY(logEntry && logEntry->isCheckable() && bus);
+    QVERIFY(viewAction(window, QStringLiteral("报警历史…")));
+    bus->show();
+    QVERIFY(bus->isVisible());
+    bus->close();
+    logEntry->trigger();
+    QVERIFY(!bus->isVisible() && !log->isVisible());
+    QCOMPARE(refreshedAddresses(window), refreshed);
+    logEntry->trigger();
+    QAction *busEntry = viewAction(window, bus->toggleViewAction()->text());
+    QCOMPARE(busEntry, bus->toggleViewAction());
+    busEntry->trigger();
+    QVERIFY(bus->isVisible() && log->isVisible());
+
+    // The same for the trend dock while only the plotted rows are read.
+    Inspect::liveMonitor(window).toggleRows({0}, rows);
+    window.findChild<QCheckBox *>("checkBox_watchedOnly")->setChecked(true);
+    auto *trend = window.findChild<QDockWidget *>("monitorDock");
+    QVERIFY(trend && trend->isVisible());
+    const QList<quint16> plotted = refreshedAddresses(window);
+    QVERIFY(plotted.contains(0x0010));
+    trend->close();
+    QCOMPARE(refreshedAddresses(window), plotted);
+    QAction *trendEntry = viewAction(window, trend->toggleViewAction()->text());
+    QCOMPARE(trendEntry, trend->toggleViewAction());
+    trendEntry->trigger();
+    QVERIFY(trend->isVisible());
+
+    QCOMPARE(datedDriverFileName(3, rows, driver, QDateTime(QDate(2026, 12, 8), QTime(9, 41))),
+             QStringLiteral("addr03-20261208-0941.csv"));
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -171,7 +171,7 @@ void TestValueEditWin::showRegisterFillsTheForm()
     QCOMPARE(form.index->text(), QStringLiteral("0x0010"));
     QCOMPARE(form.range->text(), QStringLiteral("0~1000"));
     QCOMPARE(form.dec->text(), QStringLiteral("100"));
-    QCOMPARE(form.hex->text(), QStringLiteral("64"));
+    QCOMPARE(form.hex->text(), QStringLiteral("0x0064"));
     QCOMPARE(form.range->styleSheet(), normalStyle);
 }
 
@@ -188,7 +188,7 @@ void TestValueEditWin::closeHidesAndNextRegisterReopens()
     window.showRegister(speed, 1, 1);
     QCOMPARE(window.pos(), placed);
     QCOMPARE(window.windowTitle(), QStringLiteral("Speed"));
-    QCOMPARE(form.hex->text(), QStringLiteral("0258"));
+    QCOMPARE(form.hex->text(), QStringLiteral("0x0258"));
 
     QTest::mouseClick(form.close, Qt::LeftButton);
     QVERIFY(!window.isVisible());
@@ -202,13 +202,14 @@ void TestValueEditWin::decimalToHex_data()
 {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("hex");
-    QTest::newRow("one digit padded") << "5" << "05";
-    QTest::newRow("one byte") << "255" << "ff";
-    QTest::newRow("three digits padded") << "256" << "0100";
-    QTest::newRow("four digits") << "4096" << "1000";
-    QTest::newRow("largest register value") << "65535" << "ffff";
-    QTest::newRow("zero") << "0" << "00";
-    QTest::newRow("letters count as zero") << "abc" << "00";
+    QTest::newRow("one digit padded") << "5" << "0x0005";
+    QTest::newRow("one byte") << "255" << "0x00FF";
+    QTest::newRow("three digits padded") << "256" << "0x0100";
+    QTest::newRow("four digits") << "4096" << "0x1000";
+    QTest::newRow("largest register value") << "65535" << "0xFFFF";
+    QTest::newRow("zero") << "0" << "0x0000";
+    QTest::newRow("letters claim no value") << "abc" << "";
+    QTest::newRow("past a register claims no value") << "65536" << "";
 }
 
 void TestValueEditWin::decimalToHex()
@@ -230,11 +231,11 @@ void TestValueEditWin::hexToDecimal_data()
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("dec");
     QTest::addColumn<QString>("hex");
-    QTest::newRow("upper case") << "7" << "A" << "10" << "0a";
-    QTest::newRow("lower case") << "7" << "a" << "10" << "0a";
-    QTest::newRow("0x prefix") << "7" << "0xA" << "10" << "0a";
-    QTest::newRow("two bytes") << "7" << "FFFF" << "65535" << "ffff";
-    QTest::newRow("blanks between bytes") << "7" << "0F A0" << "4000" << "0fa0";
+    QTest::newRow("upper case") << "7" << "A" << "10" << "0x000A";
+    QTest::newRow("lower case") << "7" << "a" << "10" << "0x000A";
+    QTest::newRow("0x prefix") << "7" << "0xA" << "10" << "0x000A";
+    QTest::newRow("two bytes") << "7" << "FFFF" << "65535" << "0xFFFF";
+    QTest::newRow("blanks between bytes") << "7" << "0F A0" << "4000" << "0x0FA0";
     QTest::newRow("not hex leaves the decimal") << "7" << "zz" << "7" << "zz";
     QTest::newRow("beyond FFFF leaves the decimal") << "7" << "10000" << "7" << "10000";
     QTest::newRow("same value keeps the hex as typed") << "10" << "A" << "10" << "A";
@@ -268,11 +269,11 @@ void TestValueEditWin::emptiedFieldsConvertNothing()
 
     enter(form.hex, QStringLiteral("64"));
     enter(form.dec, QString());
-    QCOMPARE(form.hex->text(), QStringLiteral("64"));
+    QCOMPARE(form.hex->text(), QStringLiteral("0x0064"));
     QCOMPARE(form.range->styleSheet(), normalStyle);
 
     enter(form.dec, QStringLiteral("   "));
-    QCOMPARE(form.hex->text(), QStringLiteral("64"));
+    QCOMPARE(form.hex->text(), QStringLiteral("0x0064"));
 }
 
 void TestValueEditWin::rangeColour_data()
@@ -320,7 +321,7 @@ void TestValueEditWin::blanksAroundTheDecimalAreIgnored()
     QSignalSpy written(&window, &ValueEditWin::writeCurrentValue);
 
     enter(form.dec, QStringLiteral(" 42 "));
-    QCOMPARE(form.hex->text(), QStringLiteral("2a"));
+    QCOMPARE(form.hex->text(), QStringLiteral("0x002A"));
     QCOMPARE(form.range->styleSheet(), normalStyle);
 
     QTest::mouseClick(form.write, Qt::LeftButton);
@@ -504,12 +505,12 @@ void TestValueEditWin::fieldsFollowEachOtherWhileTyped()
     QCOMPARE(form.dec->text(), QStringLiteral("2000"));
     QCOMPARE(form.hex->text(), QStringLiteral("7d0"));
     retype(form.dec, QStringLiteral("70000"));
-    QCOMPARE(form.hex->text(), QStringLiteral("011170"));
+    QCOMPARE(form.hex->text(), QString());
     QTest::mouseClick(form.write, Qt::LeftButton);
     QCOMPARE(written.count(), 0);
 
     retype(form.dec, QStringLiteral("1500"));
-    QCOMPARE(form.hex->text(), QStringLiteral("05dc"));
+    QCOMPARE(form.hex->text(), QStringLiteral("0x05DC"));
     QTest::mouseClick(form.write, Qt::LeftButton);
     QCOMPARE(written.count(), 1);
     QCOMPARE(written.last().at(1).toByteArray().mid(4, 2), QByteArray::fromHex("05dc"));

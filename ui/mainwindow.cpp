@@ -14,6 +14,7 @@
 #include "ui/commands/commandpanel.h"
 #include "ui/commands/drivercommands.h"
 #include "ui/commands/savebeforeleave.h"
+#include "ui/log/logpaneaction.h"
 #include "ui/log/manualsendbox.h"
 #include "ui/log/trafficlogview.h"
 #include "ui/paramsets/parametersetspanel.h"
@@ -143,7 +144,8 @@ void MainWindow::buildViews()
     mapOpener = new MapOpener(store, this, windowTitle());
     mapOpener->setLine(session, portPanel, scheduler, logView);
     connect(mapOpener, &MapOpener::refused, this, &MainWindow::showRefusal);
-    new DriverWatchViews({this, ui->verticalLayout_3, ui->tableWidget, store, session, logView});
+    new DriverWatchViews({this, ui->verticalLayout_3, ui->tableWidget, store, session, logView, viewMenu});
+    viewMenu->addAction(logPaneAction(ui->verticalLayout_2, this));
     ui->checkBox_2->setChecked(true);
     // Read all and the port's open/close have keys; the caption beside the
     // icon names the first.

@@ -52,7 +52,9 @@ QByteArray hexStringToByteArray(const QString &text)
 
 QString decStringToHexString(QString text)
 {
-    return QString::number(text.toInt(nullptr, 10), 16);
+    const quint32 number = quint32(text.toInt(nullptr, 10));
+    const int digits = number > 0xFFFF ? 8 : 4;
+    return QLatin1String("0x") + QStringLiteral("%1").arg(number, digits, 16, QLatin1Char('0')).toUpper();
 }
 
 QString hexStringToDecString(QString text)

@@ -12,7 +12,8 @@ QString byteArrayToHexString(const QByteArray &data);
 QByteArray hexStringToByteArray(const QString &text);
 
 // Register value text in one base to the other; text that does not
-// convert counts as 0.
+// convert counts as 0. Hexadecimal is written as the window shows values:
+// "0x0BB8", with eight digits once the number needs more than four.
 QString decStringToHexString(QString text);
 QString hexStringToDecString(QString text);
 

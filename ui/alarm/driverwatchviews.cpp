@@ -6,7 +6,9 @@
 #include "ui/port/portsession.h"
 #include "monitor/alarmwatch.h"
 
+#include <QAction>
 #include <QBoxLayout>
+#include <QMenu>
 
 DriverWatchViews::DriverWatchViews(const DriverWatchParts &parts)
     : QObject(parts.window)
@@ -22,4 +24,6 @@ DriverWatchViews::DriverWatchViews(const DriverWatchParts &parts)
     connect(parts.session, &PortSession::driverChanged, watch, &AlarmWatch::driverChanged);
     connect(parts.session, &PortSession::driverChanged, identity, &IdentityLine::forget);
     parts.log->addExportSection([this] { return watch->historyText(); });
+    QAction *history = parts.viewMenu->addAction(tr("报警历史…"), banner, &AlarmBanner::showHistory);
+    history->setObjectName(QStringLiteral("alarmHistoryAction"));
 }

@@ -8,6 +8,7 @@ class AlarmWatch;
 class IdentityLine;
 class PortSession;
 class QBoxLayout;
+class QMenu;
 class QWidget;
 class RegisterStore;
 class TrafficLogView;
@@ -23,6 +24,9 @@ struct DriverWatchParts
     const RegisterStore *store;
     PortSession *session;
     TrafficLogView *log;
+    // Gets the entry that opens the alarm history, which the banner offers
+    // only while an alarm stands.
+    QMenu *viewMenu;
 };
 
 // The identity line and the alarm banner, with the watch behind the banner;

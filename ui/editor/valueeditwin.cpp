@@ -44,13 +44,24 @@ bool hexToRegisterValue(const QString &text, quint16 *value)
     return ok;
 }
 
-// What the hexadecimal field of a plain register shows for a typed decimal.
+// What the hexadecimal field of a plain register shows for a typed
+// decimal, in the window's one form ("0x0BB8"); nothing for a decimal that
+// is no register value, so the field never claims one.
 QString plainHexText(const QString &decimal)
 {
-    QString hex = decStringToHexString(decimal);
-    if (hex.size() % 2 != 0)
-        hex.prepend(QLatin1Char('0'));
-    return hex;
+    quint16 word = 0;
+    if (!toRegisterValue(decimal, &word))
+        return QString();
+    return decStringToHexString(QString::number(word));
+}
+
+// A plain row shows its text as read; a row not yet read shows the map's
+// default as a number, not the hexadecimal the map writes it in.
+QString plainDecimal(const RegisterInfo &info)
+{
+    bool number = false;
+    info.valueText.trimmed().toLongLong(&number, 10);
+    return number ? info.valueText : QString::number(info.value);
 }
 
 } // namespace
@@ -105,7 +116,7 @@ void ValueEditWin::showRegister(const RegisterInfo &info, int row, quint8 slave)
                                                                         : info.rangeText + QLatin1Char(' ') + unit);
     ui->label_unit->setText(unit);
     buildChoices();
-    ui->lineEdit_dec->setText(isTyped() ? value().numberText(rowRaw(info)) : info.valueText);
+    ui->lineEdit_dec->setText(isTyped() ? value().numberText(rowRaw(info)) : plainDecimal(info));
     on_lineEdit_dec_editingFinished();
     show();
 }

@@ -10,9 +10,22 @@ namespace {
 
 enum Column { TickColumn, AddressColumn, NameColumn, FileColumn, DriverColumn, PermissionColumn, StateColumn };
 
+// A cell whose whole text shows when the mouse rests on it, whatever its
+// column's width; the text may change as writes report back.
+class TextItem : public QTableWidgetItem
+{
+public:
+    explicit TextItem(const QString &text) : QTableWidgetItem(text) {}
+
+    QVariant data(int role) const override
+    {
+        return QTableWidgetItem::data(role == Qt::ToolTipRole ? int(Qt::DisplayRole) : role);
+    }
+};
+
 QTableWidgetItem *textItem(const QString &text)
 {
-    auto *item = new QTableWidgetItem(text);
+    auto *item = new TextItem(text);
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
     return item;
 }
@@ -25,6 +38,9 @@ CompareDialog::CompareDialog(QWidget *parent)
 {
     ui->setupUi(this);
     ui->tableWidget_compare->verticalHeader()->setHidden(true);
+    // Values such as "使能|报警 (0x0005)" are read whole: every column but
+    // the name takes the width of its texts, the name the rest.
+    ui->tableWidget_compare->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     ui->tableWidget_compare->horizontalHeader()->setSectionResizeMode(NameColumn, QHeaderView::Stretch);
     connect(ui->checkBox_differencesOnly, &QCheckBox::toggled, this, &CompareDialog::applyFilter);
     connect(ui->pushButton_write, &QPushButton::clicked, this, [this] {
@@ -63,6 +79,8 @@ void CompareDialog::showComparison(const QString &fileName, const QList<CompareR
     fromUndoFile = undoFile;
     writable = problems.isEmpty();
     ui->label_file->setText(fileName);
+    // A new comparison has written nothing yet.
+    ui->progressBar->setValue(0);
     QTableWidget *table = ui->tableWidget_compare;
     table->setRowCount(rows.size());
     for (int r = 0; r < rows.size(); ++r) {

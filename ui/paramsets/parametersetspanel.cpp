@@ -2,11 +2,15 @@
 
 #include "ui/paramsets/busparametersets.h"
 #include "ui/paramsets/comparedialog.h"
+#include "app/settings.h"
+#include "paramsets/backupnames.h"
 #include "paramsets/identitycheck.h"
 #include "paramsets/parametercompare.h"
 #include "paramsets/parameterrun.h"
 #include "protocol/requestscheduler.h"
 
+#include <QDateTime>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QWidget>
@@ -69,10 +73,12 @@ void ParameterSetsPanel::load(const DriverContext &driver)
             return emit notice(tr("参数读写进行中，请稍候"));
         return bus->load(driver, drivers);
     }
-    const QString path = QFileDialog::getOpenFileName(window, tr("载入参数"), QString(),
+    const QString path = QFileDialog::getOpenFileName(window, tr("载入参数"), lastFolder(QStringLiteral("parameters")),
                                                       tr("参数文件 (*.csv);;所有文件 (*)"));
-    if (!path.isEmpty())
-        loadFrom(driver, path);
+    if (path.isEmpty())
+        return;
+    rememberFolder(QStringLiteral("parameters"), path);
+    loadFrom(driver, path);
 }
 
 void ParameterSetsPanel::loadFrom(const DriverContext &driver, const QString &path)
@@ -153,9 +159,15 @@ void ParameterSetsPanel::onRead(const QHash<quint16, qint64> &values, RunEnd end
 void ParameterSetsPanel::saveBackup(const QHash<quint16, qint64> &values)
 {
     QString path = filePath;
-    if (path.isEmpty())
-        path = QFileDialog::getSaveFileName(window, tr("保存参数"), QStringLiteral("parameters.csv"),
+    if (path.isEmpty()) {
+        const QString proposed = datedDriverFileName(context.slaveAddress, context.registers, values,
+                                                     QDateTime::currentDateTime());
+        path = QFileDialog::getSaveFileName(window, tr("保存参数"),
+                                            QDir(lastFolder(QStringLiteral("parameters"))).filePath(proposed),
                                             tr("参数文件 (*.csv)"));
+        if (!path.isEmpty())
+            rememberFolder(QStringLiteral("parameters"), path);
+    }
     if (path.isEmpty())
         return;
     QStringList silent;

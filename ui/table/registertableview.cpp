@@ -48,6 +48,14 @@ QStringList widestTexts(const RegisterFormat &format)
     return texts;
 }
 
+// The map's words where it gave them; a row made by hand says what it lacks.
+QString unusableReason(const RegisterInfo &info)
+{
+    if (!info.problem.isEmpty())
+        return info.problem;
+    return RegisterTableView::tr("\n寄存器地址 %1 无效 !\n").arg(info.addressText).trimmed();
+}
+
 // The value cell of an enum or bits row lists every state or bit with its
 // current value in its tooltip, written only when it is shown: replies come
 // far more often than the mouse rests on a cell.
@@ -61,6 +69,8 @@ public:
         if (role != Qt::ToolTipRole || row >= registers.size())
             return QTableWidgetItem::data(role);
         const RegisterInfo &info = registers.at(row);
+        if (!info.addressValid)
+            return unusableReason(info);
         return RegisterValue(info.format).toolTip(rowRaw(info));
     }
 
@@ -68,6 +78,16 @@ private:
     const QList<RegisterInfo> &registers;
     const int row;
 };
+
+// Before its first read a row shows the map's default, in the one
+// hexadecimal form the window uses; a row the map left unusable has no
+// value to show.
+QString unreadText(const RegisterInfo &info)
+{
+    if (!info.addressValid)
+        return QStringLiteral("—");
+    return RegisterValue(info.format).patternText(rowRaw(info));
+}
 
 } // namespace
 
@@ -117,15 +137,19 @@ void RegisterTableView::setRow(const RegisterInfo &info, int row)
 {
     table->setItem(row, 0, new QTableWidgetItem(info.addressText));
     table->setItem(row, 1, new ValueItem(registers, row));
-    table->item(row, 1)->setText(info.valueText);
+    table->item(row, 1)->setText(unreadText(info));
 
     // The picture goes in before the label joins the table, so that the
     // table is told about the new cell widget once. Until a driver answers,
-    // the value is the map's and not live.
-    auto *lamp = new QLabel;
-    lamp->resize(20, 20);
-    lamp->setPixmap(lampPicture(QStringLiteral("stale")));
-    table->setCellWidget(row, 1, lamp);
+    // the value is the map's and not live; a row never read has no lamp.
+    if (info.addressValid) {
+        auto *lamp = new QLabel;
+        lamp->resize(20, 20);
+        lamp->setPixmap(lampPicture(QStringLiteral("stale")));
+        table->setCellWidget(row, 1, lamp);
+    } else {
+        table->removeCellWidget(row, 1);
+    }
 
     table->setItem(row, 2, new QTableWidgetItem(info.rangeText));
     table->setItem(row, 3, new QTableWidgetItem(info.permission));
@@ -198,7 +222,7 @@ void RegisterTableView::activate(int row, int column)
         return;
     const RegisterInfo &info = registers.at(row);
     if (!info.addressValid) {
-        emit refused(tr("\n寄存器地址 %1 无效 !\n").arg(info.addressText));
+        emit refused(QStringLiteral("\n%1\n").arg(unusableReason(info)));
         return;
     }
     if (!Serial::instance()->isOpen()) {
