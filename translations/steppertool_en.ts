@@ -499,6 +499,13 @@ The slave address has changed: this comparison belongs to the driver before; loa
     </message>
 </context>
 <context>
+    <name>CoreWording</name>
+    <message>
+        <source>；</source>
+        <translation>; </translation>
+    </message>
+</context>
+<context>
     <name>DriverCommands</name>
     <message>
         <source>发送命令</source>
@@ -546,10 +553,31 @@ Frame to be sent: %5</translation>
     </message>
 </context>
 <context>
+    <name>DriverWatchViews</name>
+    <message>
+        <source>报警历史…</source>
+        <translation>Alarm history…</translation>
+    </message>
+</context>
+<context>
     <name>IdentityLine</name>
     <message>
         <source>已连接驱动器的型号、固件与序列号（从驱动器读取）</source>
         <translation>Model, firmware and serial number of the connected driver (read from the driver)</translation>
+    </message>
+</context>
+<context>
+    <name>LanguageMenu</name>
+    <message>
+        <source>语言(&amp;L)</source>
+        <translation>&amp;Language</translation>
+    </message>
+</context>
+<context>
+    <name>LogPaneAction</name>
+    <message>
+        <source>通讯日志</source>
+        <translation>Traffic log</translation>
     </message>
 </context>
 <context>
@@ -803,6 +831,217 @@ See the log for details</translation>
     <message>
         <source>%1 行有无法识别的键（拼写或大小写有误？）</source>
         <translation>%1 lines with an unknown key (misspelt or in the wrong case?)</translation>
+    </message>
+</context>
+<context>
+    <name>MapProblemWording</name>
+    <message>
+        <source>slaveAddress“%1”不是 1 到 247 的地址；地址仍为 %2</source>
+        <translation>slaveAddress "%1" is no address from 1 to 247; the address stays %2</translation>
+    </message>
+    <message>
+        <source>txTime“%1”不是不小于 1 的整数毫秒；使用 %2</source>
+        <translation>txTime "%1" is no whole number of milliseconds from 1 up; %2 is used</translation>
+    </message>
+    <message>
+        <source>rxOutTime“%1”不是整数毫秒；使用 %2</source>
+        <translation>rxOutTime "%1" is no whole number of milliseconds; %2 is used</translation>
+    </message>
+    <message>
+        <source>blockRead“%1”不是 1 到 %2 的寄存器个数；每次读取 %3 个</source>
+        <translation>blockRead "%1" is no number of registers from 1 to %2; %3 at a time are read</translation>
+    </message>
+    <message>
+        <source>第 %1 行：地址“%2”不是 16 位数；此行不读不写</source>
+        <translation>line %1: address "%2" is no 16-bit number; the row is neither read nor written</translation>
+    </message>
+    <message>
+        <source>第 %1 行：地址 %2 已在第 %3 行；写入该地址的值按两行检查</source>
+        <translation>line %1: address %2 is already on line %3; values written there are checked against both lines</translation>
+    </message>
+    <message>
+        <source>第 %1 行：范围“%2”不是“最小~最大”形式的两个整数（前者不大于后者）；不检查范围</source>
+        <translation>line %1: range "%2" is no min~max of two whole numbers, the first not above the second; no range is checked</translation>
+    </message>
+    <message>
+        <source>另有 %1 个问题未列出</source>
+        <translation>%1 more problems not listed</translation>
+    </message>
+    <message>
+        <source>第 %1 行：%2；此设置未使用</source>
+        <translation>line %1: %2; the setting is not used</translation>
+    </message>
+    <message>
+        <source>第 %1 行：%2；此行不读不写</source>
+        <translation>line %1: %2; the row is neither read nor written</translation>
+    </message>
+    <message>
+        <source>第 %1 行：%2</source>
+        <translation>line %1: %2</translation>
+    </message>
+    <message>
+        <source>第 %1 行已跳过：不是寄存器（须有五个或更多字段，其中一个为 name）</source>
+        <translation>line %1 skipped: no register (five fields or more, one of them name)</translation>
+    </message>
+    <message>
+        <source>wordOrder“%1”既不是 hl 也不是 lh；没有自己的 wordOrder 的 32 位行不读不写</source>
+        <translation>wordOrder "%1" is neither hl nor lh; 32-bit rows without their own wordOrder are neither read nor written</translation>
+    </message>
+    <message>
+        <source>writeFunction“%1”既不是 6 也不是 16；写入使用功能码 6</source>
+        <translation>writeFunction "%1" is neither 6 nor 16; writes use function 6</translation>
+    </message>
+    <message>
+        <source>此 32 位行沿用的第 1 行 wordOrder 有误</source>
+        <translation>line 1's wordOrder, which this 32-bit row takes, is faulty</translation>
+    </message>
+    <message>
+        <source>0xFFFF 处的 32 位寄存器没有下一个地址；此行不读不写</source>
+        <translation>a 32-bit register at 0xFFFF has no next address; the row is neither read nor written</translation>
+    </message>
+    <message>
+        <source>32 位寄存器 0x%1 也占用 0x%2，而第 %3 行是该地址自己的一行；两行都不读不写</source>
+        <translation>32-bit register 0x%1 also takes 0x%2, which line %3 has as a row of its own; neither row is read nor written</translation>
+    </message>
+    <message>
+        <source>“%1”不是“数字=名称”</source>
+        <translation>"%1" is no number=name pair</translation>
+    </message>
+    <message>
+        <source>“%1”不是 %2 到 %3 的数字</source>
+        <translation>"%1" is no number from %2 to %3</translation>
+    </message>
+    <message>
+        <source>%1 被命名了两次</source>
+        <translation>%1 is named twice</translation>
+    </message>
+    <message>
+        <source>其中没有任何名称</source>
+        <translation>it names nothing</translation>
+    </message>
+    <message>
+        <source>enum“%1”格式有误：%2</source>
+        <translation>enum "%1" is malformed: %2</translation>
+    </message>
+    <message>
+        <source>bits“%1”格式有误：%2</source>
+        <translation>bits "%1" is malformed: %2</translation>
+    </message>
+    <message>
+        <source>范围“%1”不含任何值（最小值大于最大值）</source>
+        <translation>range "%1" holds no value (its minimum is above its maximum)</translation>
+    </message>
+    <message>
+        <source>范围“%1”超出 %2 寄存器能容纳的值（%3~%4）</source>
+        <translation>range "%1" goes beyond what a %2 register holds (%3~%4)</translation>
+    </message>
+    <message>
+        <source>type“%1”不是 u16、s16、u32、s32 之一</source>
+        <translation>type "%1" is none of u16, s16, u32, s32</translation>
+    </message>
+    <message>
+        <source>wordOrder“%1”既不是 hl 也不是 lh</source>
+        <translation>wordOrder "%1" is neither hl nor lh</translation>
+    </message>
+    <message>
+        <source>scale“%1”不是正数（如 0.1）</source>
+        <translation>scale "%1" is no positive number (such as 0.1)</translation>
+    </message>
+    <message>
+        <source>bits 为原始值的各位命名：不能同时有 enum 或 scale</source>
+        <translation>bits name the bits of the raw value: no enum or scale beside them</translation>
+    </message>
+    <message>
+        <source>role“%1”不是 identity、serial、alarm、status 之一</source>
+        <translation>role "%1" is none of identity, serial, alarm, status</translation>
+    </message>
+    <message>
+        <source>role:%1 所在的行不可读</source>
+        <translation>role:%1 is on a row that cannot be read</translation>
+    </message>
+    <message>
+        <source>role:status 需要 alarmBit:N 指明此行的某一位</source>
+        <translation>role:status needs alarmBit:N naming one of the row's bits</translation>
+    </message>
+    <message>
+        <source>alarmBit 只能用在 role:status 的行上</source>
+        <translation>alarmBit belongs on a role:status row</translation>
+    </message>
+    <message>
+        <source>命令“%1”发送的内容与危险命令“%2”相同</source>
+        <translation>command "%1" sends what the danger command "%2" sends</translation>
+    </message>
+    <message>
+        <source>命令“%1”发送的内容与危险命令“%2”相同；同样须先勾选</source>
+        <translation>command "%1" sends what the danger command "%2" sends; it is guarded alike</translation>
+    </message>
+    <message>
+        <source>confirm 所在的行可读；命令只能放在只写的行上</source>
+        <translation>confirm is on a row that can be read; commands go to write-only rows</translation>
+    </message>
+    <message>
+        <source>confirm、danger 与 save 需要同一行有 command</source>
+        <translation>confirm, danger and save need a command on the same line</translation>
+    </message>
+    <message>
+        <source>command 所在的行可读；命令只能放在只写的行上</source>
+        <translation>command is on a row that can be read; commands go to write-only rows</translation>
+    </message>
+    <message>
+        <source>command 在 32 位行上；命令只占一个寄存器</source>
+        <translation>command is on a 32-bit row; commands are one register</translation>
+    </message>
+    <message>
+        <source>命令“%1”不是“名称=值”</source>
+        <translation>command "%1" is no NAME=VALUE</translation>
+    </message>
+    <message>
+        <source>命令“%1”：%2 超出寄存器的范围 %3</source>
+        <translation>command "%1": %2 is outside the register's range %3</translation>
+    </message>
+    <message>
+        <source>命令“%1”重名</source>
+        <translation>command "%1" is named twice</translation>
+    </message>
+    <message>
+        <source>command 没有给出任何命令</source>
+        <translation>command names no command</translation>
+    </message>
+    <message>
+        <source>danger“%1”不是此行的命令</source>
+        <translation>danger "%1" is no command of this line</translation>
+    </message>
+    <message>
+        <source>danger 没有给出任何命令</source>
+        <translation>danger names no command</translation>
+    </message>
+    <message>
+        <source>save“%1”也是危险命令；保存时不需先勾选</source>
+        <translation>save "%1" is also a danger command; the save goes without the tick</translation>
+    </message>
+    <message>
+        <source>save“%1”不是此行的命令</source>
+        <translation>save "%1" is no command of this line</translation>
+    </message>
+    <message>
+        <source>寄存器 %1：又一个 %2 行；使用第一个</source>
+        <translation>register %1: a second %2 row; the first one is used</translation>
+    </message>
+    <message>
+        <source>寄存器 %1：命令“%2”已是另一行的命令；使用第一个</source>
+        <translation>register %1: command "%2" is already a command of another row; the first one is used</translation>
+    </message>
+    <message>
+        <source>寄存器 %1：又一个保存命令；使用第一个</source>
+        <translation>register %1: a second save command; the first one is used</translation>
+    </message>
+    <message>
+        <source>未知的键“%1”（是否应为“%2”？）</source>
+        <translation>unknown key '%1' (did you mean '%2'?)</translation>
+    </message>
+    <message>
+        <source>未知的键“%1”（已知的键：%2）</source>
+        <translation>unknown key '%1' (known keys: %2)</translation>
     </message>
 </context>
 <context>
@@ -1249,6 +1488,77 @@ This register cannot be written!
     <message>
         <source>加入曲线</source>
         <translation>Add to plot</translation>
+    </message>
+</context>
+<context>
+    <name>RequestReasonWording</name>
+    <message>
+        <source>无有效应答</source>
+        <translation>no valid reply</translation>
+    </message>
+    <message>
+        <source>无应答</source>
+        <translation>no answer</translation>
+    </message>
+    <message>
+        <source>已取消</source>
+        <translation>cancelled</translation>
+    </message>
+    <message>
+        <source>已回显，未读回</source>
+        <translation>echoed, not read back</translation>
+    </message>
+    <message>
+        <source>已回显；读回：%1</source>
+        <translation>echoed; read back: %1</translation>
+    </message>
+    <message>
+        <source>驱动器不支持功能码 16（写多个寄存器）：%1</source>
+        <translation>the driver does not take function 16 (write multiple registers): %1</translation>
+    </message>
+    <message>
+        <source>Modbus 异常 %1：%2</source>
+        <translation>Modbus exception %1: %2</translation>
+    </message>
+    <message>
+        <source>未知异常</source>
+        <translation>unknown exception</translation>
+    </message>
+    <message>
+        <source>非法功能码</source>
+        <translation>illegal function</translation>
+    </message>
+    <message>
+        <source>非法数据地址</source>
+        <translation>illegal data address</translation>
+    </message>
+    <message>
+        <source>非法数据值</source>
+        <translation>illegal data value</translation>
+    </message>
+    <message>
+        <source>从站设备故障</source>
+        <translation>server device failure</translation>
+    </message>
+    <message>
+        <source>已确认，正在处理</source>
+        <translation>acknowledge</translation>
+    </message>
+    <message>
+        <source>从站设备忙</source>
+        <translation>server device busy</translation>
+    </message>
+    <message>
+        <source>存储奇偶校验错误</source>
+        <translation>memory parity error</translation>
+    </message>
+    <message>
+        <source>网关路径不可用</source>
+        <translation>gateway path unavailable</translation>
+    </message>
+    <message>
+        <source>网关目标设备无响应</source>
+        <translation>gateway target device failed to respond</translation>
     </message>
 </context>
 <context>

@@ -1,5 +1,7 @@
 #include "ui/alarm/driverwatchviews.h"
 
+#include "ui/language/followlanguage.h"
+
 #include "ui/alarm/alarmbanner.h"
 #include "ui/log/trafficlogview.h"
 #include "ui/port/identityline.h"
@@ -26,4 +28,5 @@ DriverWatchViews::DriverWatchViews(const DriverWatchParts &parts)
     parts.log->addExportSection([this] { return watch->historyText(); });
     QAction *history = parts.viewMenu->addAction(tr("报警历史…"), banner, &AlarmBanner::showHistory);
     history->setObjectName(QStringLiteral("alarmHistoryAction"));
+    followLanguage(banner, [this, history] { history->setText(tr("报警历史…")); });
 }

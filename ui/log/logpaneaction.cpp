@@ -1,5 +1,7 @@
 #include "ui/log/logpaneaction.h"
 
+#include "ui/language/followlanguage.h"
+
 #include <QAction>
 #include <QCoreApplication>
 #include <QLayout>
@@ -39,5 +41,7 @@ QAction *logPaneAction(QLayout *column, QObject *parent)
                 widget->setVisible(shown);
         }
     });
+    if (auto *widget = qobject_cast<QWidget *>(parent))
+        followLanguage(widget, [action] { action->setText(QCoreApplication::translate("LogPaneAction", "通讯日志")); });
     return action;
 }

@@ -1,4 +1,6 @@
 #include "ui/table/registertableview.h"
+
+#include "ui/language/corewording.h"
 #include "ui/language/followlanguage.h"
 
 #include "registermap/registervalue.h"
@@ -52,7 +54,7 @@ QStringList widestTexts(const RegisterFormat &format)
 QString unusableReason(const RegisterInfo &info)
 {
     if (!info.problem.isEmpty())
-        return info.problem;
+        return wordMapProblem(info.problem);
     return RegisterTableView::tr("\n寄存器地址 %1 无效 !\n").arg(info.addressText).trimmed();
 }
 
