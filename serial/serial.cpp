@@ -78,6 +78,7 @@ void Serial::closeLine()
     expected = ExpectedReply();
     pendingAdu.clear();
     networkOpen = false;
+    onNetwork = false;
     tcpSocket->abort();
     if (serialPort->isOpen())
         serialPort->close();
@@ -236,7 +237,6 @@ bool Serial::openPort(const QString &name, qint64 baud, QSerialPort::Parity pari
                       QSerialPort::StopBits stopBits)
 {
     closeLine();
-    onNetwork = false;
     serialPort->setPortName(name);
     if (!serialPort->open(QIODevice::ReadWrite)) {
         lastFailure = classifyOpenFailure(serialPort->error(), serialPort->errorString(), name);

@@ -316,7 +316,7 @@ void TestRegisterMap::rowsWithoutAValidAddressAreNeverReadOrWritten()
     // A row never read has no value and no lamp to show; its tooltip says why.
     QCOMPARE(table->item(0, 1)->text(), QStringLiteral("—"));
     QCOMPARE(lampColour(table, 0), QString());
-    QVERIFY(table->item(0, 1)->toolTip().contains(QStringLiteral("\"0x00l0\" is no 16-bit number")));
+    QVERIFY2(table->item(0, 1)->toolTip().contains(QStringLiteral("地址“0x00l0”不是 16 位数")), qPrintable(table->item(0, 1)->toolTip()));
     QCOMPARE(table->item(8, 1)->text(), QStringLiteral("0x0001"));
 
     Inspect::clickDataRefresh(window);
@@ -331,7 +331,7 @@ void TestRegisterMap::rowsWithoutAValidAddressAreNeverReadOrWritten()
     QTest::mouseDClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, cell);
     QCOMPARE(toastFrames().size(), 1);
     const QString refusal = toastText(toastFrames().first());
-    QVERIFY2(refusal.contains(QStringLiteral("\"0x00l0\" is no 16-bit number")), qPrintable(refusal));
+    QVERIFY2(refusal.contains(QStringLiteral("地址“0x00l0”不是 16 位数")), qPrintable(refusal));
     QTRY_VERIFY_WITH_TIMEOUT(toastFrames().isEmpty(), 5000);
 }
 

@@ -202,6 +202,8 @@ void PortSession::scan()
         emit valuesStale();
     }
     ScanRequest request;
+    if (parts.panel->isNetwork())
+        parts.panel->networkTarget(&request.network);
     request.port = parts.panel->portName();
     request.parity = parts.panel->parity();
     request.stopBits = parts.panel->stopBits();
@@ -212,9 +214,11 @@ void PortSession::scan()
     connect(dialog, &ScanDialog::hitChosen, this, &PortSession::useScanHit);
     connect(dialog->run(), &ScanRun::hitFound, this, [this](const ScanHit &hit) { emit driverFound(hit.address); });
     connect(dialog, &QDialog::finished, this, &PortSession::resumeAfterScan);
-    connect(dialog->run(), &ScanRun::baudScanned, this, [this](qint64 baud, int asked, int answered) {
-        parts.log->append(LogColour::Normal, QStringLiteral("Scan at %1 baud: %2 addresses asked, %3 answered")
-                                                 .arg(baud).arg(asked).arg(answered));
+    connect(dialog->run(), &ScanRun::baudScanned, this, [this, request](qint64 baud, int asked, int answered) {
+        const QString pass = baud ? QStringLiteral("Scan at %1 baud").arg(baud)
+                                  : QStringLiteral("Scan of %1").arg(request.lineName());
+        parts.log->append(LogColour::Normal,
+                          QStringLiteral("%1: %2 addresses asked, %3 answered").arg(pass).arg(asked).arg(answered));
     });
     connect(dialog->run(), &ScanRun::unaskedReplies, this, [this](qint64 baud, int count, int from) {
         parts.log->append(LogColour::Error,
@@ -233,7 +237,8 @@ void PortSession::scan()
 void PortSession::useScanHit(const ScanHit &hit)
 {
     auto use = [this, hit] {
-        parts.panel->selectLine(hit.baud, hit.parity, hit.stopBits);
+        if (hit.baud > 0)
+            parts.panel->selectLine(hit.baud, hit.parity, hit.stopBits);
         parts.panel->setAddress(hit.address);
         if (!isOpen())
             return;

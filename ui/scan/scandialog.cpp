@@ -48,6 +48,19 @@ ScanDialog::~ScanDialog()
     delete ui;
 }
 
+// A network line is scanned by unit id alone, on the line the panel names.
+void ScanDialog::showLineKind()
+{
+    ui->lineEdit_port->setReadOnly(network.isSet());
+    ui->label_port->setText(network.isSet() ? tr("主机：") : tr("串口号："));
+    for (QWidget *serialOnly : {static_cast<QWidget *>(ui->label_bauds), static_cast<QWidget *>(ui->label_framing),
+                                static_cast<QWidget *>(ui->comboBox_parity),
+                                static_cast<QWidget *>(ui->comboBox_stopBits)})
+        serialOnly->setVisible(!network.isSet());
+    for (QCheckBox *box : baudBoxes)
+        box->setVisible(!network.isSet());
+}
+
 QStringList ScanDialog::parityTexts()
 {
     return {tr("无校验"), tr("偶校验"), tr("奇校验")};
@@ -58,6 +71,7 @@ void ScanDialog::changeEvent(QEvent *event)
 {
     if (event->type() == QEvent::LanguageChange) {
         ui->retranslateUi(this);
+        showLineKind();
         const QStringList parities = parityTexts();
         for (int index = 0; index < parities.size(); ++index)
             ui->comboBox_parity->setItemText(index, parities.at(index));
@@ -67,7 +81,9 @@ void ScanDialog::changeEvent(QEvent *event)
 
 void ScanDialog::setRequest(const ScanRequest &request)
 {
-    ui->lineEdit_port->setText(request.port);
+    network = request.network;
+    showLineKind();
+    ui->lineEdit_port->setText(request.lineName());
     for (QCheckBox *box : baudBoxes)
         box->setChecked(request.bauds.contains(box->text().toLongLong()));
     ui->comboBox_parity->setCurrentIndex(ui->comboBox_parity->findData(int(request.parity)));
@@ -81,7 +97,9 @@ void ScanDialog::setRequest(const ScanRequest &request)
 ScanRequest ScanDialog::request() const
 {
     ScanRequest request;
-    request.port = ui->lineEdit_port->text().trimmed();
+    request.network = network;
+    if (!network.isSet())
+        request.port = ui->lineEdit_port->text().trimmed();
     request.bauds.clear();
     for (QCheckBox *box : baudBoxes) {
         if (box->isChecked())
@@ -99,12 +117,12 @@ ScanRequest ScanDialog::request() const
 void ScanDialog::startScan()
 {
     const ScanRequest scanRequest = request();
-    if (scanRequest.port.isEmpty() || scanRequest.bauds.isEmpty() || scanRequest.addressCount() < 1) {
+    if (scanRequest.lineName().isEmpty() || scanRequest.passes().isEmpty() || scanRequest.addressCount() < 1) {
         ui->listWidget_found->addItem(tr("请填写串口号，至少选一个波特率，地址范围由小到大"));
         return;
     }
     ui->listWidget_found->clear();
-    ui->progressBar->setRange(0, scanRequest.addressCount() * scanRequest.bauds.size());
+    ui->progressBar->setRange(0, scanRequest.addressCount() * scanRequest.passes().size());
     ui->progressBar->setValue(0);
     if (!scan->start(scanRequest)) {
         ui->listWidget_found->addItem(tr("串口打开失败：") + scan->errorText());
@@ -115,7 +133,8 @@ void ScanDialog::startScan()
 
 void ScanDialog::addHit(const ScanHit &hit)
 {
-    auto *item = new QListWidgetItem(tr("地址 %1，%2 波特").arg(hit.address).arg(hit.baud));
+    auto *item = new QListWidgetItem(hit.baud ? tr("地址 %1，%2 波特").arg(hit.address).arg(hit.baud)
+                                              : tr("单元 %1").arg(hit.address));
     item->setData(AddressRole, hit.address);
     item->setData(BaudRole, hit.baud);
     ui->listWidget_found->addItem(item);

@@ -44,9 +44,12 @@ private:
     void setEditing(bool enabled);
     void useSelectedHit();
 
+    void showLineKind();
+
     Ui::ScanDialog *ui;
     ScanRun *scan;
     QList<QCheckBox *> baudBoxes;
+    NetworkTarget network;
     quint16 registerAddress = 0;
 };
 
