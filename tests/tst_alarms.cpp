@@ -9,6 +9,7 @@
 #include <QSerialPort>
 #include <QTableWidget>
 
+#include "app/translation.h"
 #include "ui/alarm/alarmbanner.h"
 #include "ui/alarm/alarmhistorydialog.h"
 #include "ui/monitor/monitordock.h"
@@ -148,6 +149,13 @@ void TestAlarms::onlyLiveValuesRaiseOrClearTheAlarm()
     store.storeReadValues(readOf(store, 1), {3});
     QCOMPARE(watch.history().size(), 3);
     QVERIFY(!watch.history().at(1).cleared.isNull());
+    QCOMPARE(watch.text(), QStringLiteral("报警 3：欠压"));
+
+    // Worded in the language shown now, not in the one the alarm came in.
+    switchLanguage(*qApp, QStringLiteral("en"));
+    QCOMPARE(watch.text(), QStringLiteral("Alarm 3: 欠压"));
+    QCOMPARE(AlarmWatch::textOf(watch.history().first()), QStringLiteral("Alarm 1: 过流"));
+    switchLanguage(*qApp, QStringLiteral("zh"));
     QCOMPARE(watch.text(), QStringLiteral("报警 3：欠压"));
 }
 
