@@ -98,23 +98,25 @@ void AlarmWatch::takeValue(int row, qint64 raw)
 {
     if (row != alarmRow && row != statusRow)
         return;
+    const State before = state();
     (row == alarmRow ? code : status) = Reading{true, raw};
-    judge();
+    judge(before);
 }
 
 void AlarmWatch::loseValue(int row)
 {
     if (row != alarmRow && row != statusRow)
         return;
+    const State before = state();
     (row == alarmRow ? code : status).live = false;
-    judge();
+    judge(before);
 }
 
 // Live values raise or keep an alarm; it ends only when every alarm row has
-// a live value and none of them says alarm.
-void AlarmWatch::judge()
+// a live value and none of them says alarm. `before` is the state before the
+// reading that asks, which alone may already turn a stale alarm live.
+void AlarmWatch::judge(State before)
 {
-    const State before = state();
     const int entryCount = entries.size();
     const QString textBefore = text();
     const bool codeSays = inAlarm(code, false);

@@ -68,7 +68,7 @@ private:
     void takeMap();
     void takeValue(int row, qint64 raw);
     void loseValue(int row);
-    void judge();
+    void judge(State before);
     bool inAlarm(const Reading &reading, bool isStatus) const;
     AlarmEntry described(qint64 code) const;
     void raise(qint64 code);

@@ -130,9 +130,18 @@ void TestAlarms::onlyLiveValuesRaiseOrClearTheAlarm()
     QCOMPARE(watch.history().first().code, 1);
     QCOMPARE(watch.text(), QStringLiteral("报警 1：过流"));
 
+    // The banner hears of every change between live and stale.
+    QSignalSpy changed(&watch, &AlarmWatch::changed);
     store.markReadFailed(readOf(store, 1));
     store.markReadFailed(readOf(store, 0));
     QCOMPARE(watch.state(), AlarmWatch::State::Stale);
+    QCOMPARE(changed.count(), 1);
+    store.storeReadValues(readOf(store, 1), {1});
+    QCOMPARE(watch.state(), AlarmWatch::State::Active);
+    QCOMPARE(changed.count(), 2);
+    store.markReadFailed(readOf(store, 1));
+    QCOMPARE(watch.state(), AlarmWatch::State::Stale);
+    QCOMPARE(changed.count(), 3);
     QCOMPARE(watch.text(), QStringLiteral("报警 1：过流"));
     watch.valuesLost();
     store.storeReadValues(readOf(store, 1), {0});
