@@ -41,7 +41,18 @@ AlarmWatch::State AlarmWatch::state() const
 
 QString AlarmWatch::text() const
 {
-    return standing < 0 ? QString() : entries.at(standing).text;
+    return standing < 0 ? QString() : textOf(entries.at(standing));
+}
+
+// Worded when shown, not when raised, so a language switch reaches the
+// banner and the history too.
+QString AlarmWatch::textOf(const AlarmEntry &entry)
+{
+    if (entry.code == 0) {
+        return entry.name.isEmpty() ? tr("报警（状态字 bit %1）").arg(entry.bit)
+                                    : tr("报警（状态字 bit %1 %2）").arg(entry.bit).arg(entry.name);
+    }
+    return entry.name.isEmpty() ? tr("报警 %1").arg(entry.code) : tr("报警 %1：%2").arg(entry.code).arg(entry.name);
 }
 
 QString AlarmWatch::historyText() const
@@ -54,7 +65,7 @@ QString AlarmWatch::historyText() const
         QString cleared = timeText(entry.cleared);
         if (entry.cleared.isNull())
             cleared = index == standing ? QStringLiteral("(still in alarm)") : QStringLiteral("(end not seen)");
-        lines << QStringList{timeText(entry.raised), QString::number(entry.code), csvField(entry.text), cleared}
+        lines << QStringList{timeText(entry.raised), QString::number(entry.code), csvField(textOf(entry)), cleared}
                      .join(QLatin1Char(','));
     }
     return lines.join(QLatin1Char('\n'));
@@ -87,23 +98,25 @@ void AlarmWatch::takeValue(int row, qint64 raw)
 {
     if (row != alarmRow && row != statusRow)
         return;
+    const State before = state();
     (row == alarmRow ? code : status) = Reading{true, raw};
-    judge();
+    judge(before);
 }
 
 void AlarmWatch::loseValue(int row)
 {
     if (row != alarmRow && row != statusRow)
         return;
+    const State before = state();
     (row == alarmRow ? code : status).live = false;
-    judge();
+    judge(before);
 }
 
 // Live values raise or keep an alarm; it ends only when every alarm row has
-// a live value and none of them says alarm.
-void AlarmWatch::judge()
+// a live value and none of them says alarm. `before` is the state before the
+// reading that asks, which alone may already turn a stale alarm live.
+void AlarmWatch::judge(State before)
 {
-    const State before = state();
     const int entryCount = entries.size();
     const QString textBefore = text();
     const bool codeSays = inAlarm(code, false);
@@ -124,15 +137,17 @@ bool AlarmWatch::inAlarm(const Reading &reading, bool isStatus) const
     return isStatus ? alarmBit >= 0 && (reading.raw >> alarmBit & 1) : reading.raw != 0;
 }
 
-QString AlarmWatch::describe(qint64 alarmCode) const
+AlarmEntry AlarmWatch::described(qint64 alarmCode) const
 {
+    AlarmEntry entry;
+    entry.code = alarmCode;
     if (alarmCode == 0) {
-        const QString bitName = store->rows().at(statusRow).format.bitNames.value(alarmBit);
-        return bitName.isEmpty() ? tr("报警（状态字 bit %1）").arg(alarmBit)
-                                 : tr("报警（状态字 bit %1 %2）").arg(alarmBit).arg(bitName);
+        entry.bit = alarmBit;
+        entry.name = store->rows().at(statusRow).format.bitNames.value(alarmBit);
+    } else {
+        entry.name = store->rows().at(alarmRow).format.states.value(alarmCode);
     }
-    const QString name = store->rows().at(alarmRow).format.states.value(alarmCode);
-    return name.isEmpty() ? tr("报警 %1").arg(alarmCode) : tr("报警 %1：%2").arg(alarmCode).arg(name);
+    return entry;
 }
 
 // An alarm seen first by its status bit takes the code once the alarm row
@@ -145,13 +160,17 @@ void AlarmWatch::raise(qint64 alarmCode)
         if (alarmCode == 0 || alarmCode == entry.code)
             return;
         if (entry.code == 0) {
-            entry.code = alarmCode;
-            entry.text = describe(alarmCode);
+            const AlarmEntry coded = described(alarmCode);
+            entry.code = coded.code;
+            entry.bit = coded.bit;
+            entry.name = coded.name;
             return;
         }
         entry.cleared = now;
     }
-    entries.append(AlarmEntry{now, alarmCode, describe(alarmCode), QDateTime()});
+    AlarmEntry entry = described(alarmCode);
+    entry.raised = now;
+    entries.append(entry);
     standing = entries.size() - 1;
 }
 

@@ -9,12 +9,15 @@
 class RegisterStore;
 
 // One alarm of the session: from the read that showed it to the read that
-// showed it gone. `code` is 0 when only the status word's bit told.
+// showed it gone. `code` is 0 when only the status word's bit told; then
+// `bit` is that bit. `name` is the map's name for the code or the bit, kept
+// so the entry still reads right after the map is replaced.
 struct AlarmEntry
 {
     QDateTime raised;
     qint64 code = 0;
-    QString text;
+    int bit = -1;
+    QString name;
     // Null while the alarm lasts, or when its end was never read.
     QDateTime cleared;
 };
@@ -37,6 +40,8 @@ public:
     State state() const;
     // The alarm standing (or last seen), as "报警 2：过压".
     QString text() const;
+    // An entry in the window's language as it is now.
+    static QString textOf(const AlarmEntry &entry);
     // When a live value last showed the standing alarm.
     QDateTime lastSeen() const { return seen; }
     const QList<AlarmEntry> &history() const { return entries; }
@@ -63,9 +68,9 @@ private:
     void takeMap();
     void takeValue(int row, qint64 raw);
     void loseValue(int row);
-    void judge();
+    void judge(State before);
     bool inAlarm(const Reading &reading, bool isStatus) const;
-    QString describe(qint64 code) const;
+    AlarmEntry described(qint64 code) const;
     void raise(qint64 code);
     void clear();
 

@@ -9,6 +9,7 @@
 #include <QSerialPort>
 #include <QTableWidget>
 
+#include "app/translation.h"
 #include "ui/alarm/alarmbanner.h"
 #include "ui/alarm/alarmhistorydialog.h"
 #include "ui/monitor/monitordock.h"
@@ -129,9 +130,18 @@ void TestAlarms::onlyLiveValuesRaiseOrClearTheAlarm()
     QCOMPARE(watch.history().first().code, 1);
     QCOMPARE(watch.text(), QStringLiteral("报警 1：过流"));
 
+    // The banner hears of every change between live and stale.
+    QSignalSpy changed(&watch, &AlarmWatch::changed);
     store.markReadFailed(readOf(store, 1));
     store.markReadFailed(readOf(store, 0));
     QCOMPARE(watch.state(), AlarmWatch::State::Stale);
+    QCOMPARE(changed.count(), 1);
+    store.storeReadValues(readOf(store, 1), {1});
+    QCOMPARE(watch.state(), AlarmWatch::State::Active);
+    QCOMPARE(changed.count(), 2);
+    store.markReadFailed(readOf(store, 1));
+    QCOMPARE(watch.state(), AlarmWatch::State::Stale);
+    QCOMPARE(changed.count(), 3);
     QCOMPARE(watch.text(), QStringLiteral("报警 1：过流"));
     watch.valuesLost();
     store.storeReadValues(readOf(store, 1), {0});
@@ -148,6 +158,13 @@ void TestAlarms::onlyLiveValuesRaiseOrClearTheAlarm()
     store.storeReadValues(readOf(store, 1), {3});
     QCOMPARE(watch.history().size(), 3);
     QVERIFY(!watch.history().at(1).cleared.isNull());
+    QCOMPARE(watch.text(), QStringLiteral("报警 3：欠压"));
+
+    // Worded in the language shown now, not in the one the alarm came in.
+    switchLanguage(*qApp, QStringLiteral("en"));
+    QCOMPARE(watch.text(), QStringLiteral("Alarm 3: 欠压"));
+    QCOMPARE(AlarmWatch::textOf(watch.history().first()), QStringLiteral("Alarm 1: 过流"));
+    switchLanguage(*qApp, QStringLiteral("zh"));
     QCOMPARE(watch.text(), QStringLiteral("报警 3：欠压"));
 }
 

@@ -20,6 +20,9 @@
 #include "ui/monitor/monitordock.h"
 #include "ui/monitor/trendplot.h"
 #include "ui/scan/scandialog.h"
+#include "ui/paramsets/comparedialog.h"
+#include "paramsets/parametercompare.h"
+#include "paramsets/parameterrun.h"
 #include "support/temporarysettings.h"
 #include "support/windowinternals.h"
 #include "support/workfolder.h"
@@ -83,6 +86,7 @@ class TestLanguage : public QObject
 private slots:
     void menuSwitchesTheOpenWindowAndIsRemembered();
     void coreTextsAreWordedInTheWindowsLanguage();
+    void openComparisonFollowsTheLanguage();
 };
 
 // Everything already on screen changes language from the menu, without the
@@ -204,6 +208,38 @@ void TestLanguage::coreTextsAreWordedInTheWindowsLanguage()
     const QString log = MainWindowInspector::trafficLog(window).plainText();
     QVERIFY2(log.contains(QStringLiteral("RegisterInfo 第 4 行：地址 0x10 已在第 3 行")), qPrintable(log));
     QVERIFY(!log.contains(QLatin1String("is already on line")));
+}
+
+// An open comparison rewords its states and identity lines; a state that a
+// write reported keeps its words, as the run's summary does.
+void TestLanguage::openComparisonFollowsTheLanguage()
+{
+    switchLanguage(*qApp, QStringLiteral("zh"));
+    WorkFolder folder{QByteArray(sampleMap)};
+    RegisterMap map;
+    loadRegisterMap(QStringLiteral("RegisterInfo"), &map);
+    const QList<ParameterEntry> entries{{2, 0x0010, 100, "u16", "100", "Run current", "RW", ""},
+                                        {3, 0x0000, 5, "u16", "5", "Status", "R", ""}};
+    const RowValues driver{{0x0010, 3000}, {0x0000, 5}};
+    CompareDialog dialog;
+    dialog.showComparison(QStringLiteral("saved.csv"), compareParameters(entries, map.registers, driver), {});
+    IdentityCheck identity;
+    identity.fileText = QStringLiteral("0x2304");
+    identity.driverText = QStringLiteral("0x2304");
+    dialog.showIdentity(identity);
+    auto *table = dialog.findChild<QTableWidget *>(QStringLiteral("tableWidget_compare"));
+    const int stateColumn = table->columnCount() - 1;
+    QCOMPARE(table->item(1, stateColumn)->text(), QStringLiteral("相同"));
+    dialog.showOutcome(entries.at(0), WriteResult::Confirmed, QString());
+    QCOMPARE(table->item(0, stateColumn)->text(), QStringLiteral("已写入"));
+
+    switchLanguage(*qApp, QStringLiteral("en"));
+    QTRY_COMPARE(table->item(1, stateColumn)->text(), QStringLiteral("same"));
+    QCOMPARE(table->item(0, stateColumn)->text(), QStringLiteral("已写入"));
+    QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("label_fileIdentity"))->text(), QStringLiteral("File:0x2304"));
+    QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("label_driverIdentity"))->text(),
+             QStringLiteral("Driver:0x2304"));
+    switchLanguage(*qApp, QStringLiteral("zh"));
 }
 
 QTEST_MAIN_WITH_TEMPORARY_SETTINGS(TestLanguage)

@@ -88,6 +88,7 @@ private slots:
     void toastLooksAsAsked();
     void toastsFadeIndependentlyAndLeaveNothing();
     void detailsReadAtAGlance();
+    void portKeyOutlastsTheButtonsText();
 };
 
 // A toast's fade belongs to the window; a test that shows one waits for it
@@ -399,6 +400,25 @@ void TestMainWindow::detailsReadAtAGlance()
 
     QCOMPARE(datedDriverFileName(3, rows, driver, QDateTime(QDate(2026, 12, 8), QTime(9, 41))),
              QStringLiteral("addr03-20261208-0941.csv"));
+}
+
+// Ctrl+K still opens or closes once the button reads otherwise (连接 for the
+// network line, 关闭串口 once open, another language).
+void TestMainWindow::portKeyOutlastsTheButtonsText()
+{
+    WorkFolder folder{QByteArray(sampleMap)};
+    MainWindow window;
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    auto *open = window.findChild<QPushButton *>("pushButton_open");
+    const QString serialText = open->text();
+    window.findChild<QComboBox *>("comboBox_lineKind")->setCurrentIndex(1);
+    QVERIFY(open->text() != serialText);
+    QSignalSpy pressed(open, &QPushButton::clicked);
+    QTest::keyClick(&window, Qt::Key_K, Qt::ControlModifier);
+    QCOMPARE(pressed.count(), 1);
+    QTRY_VERIFY_WITH_TIMEOUT(toastFrames().isEmpty(), 5000);
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -392,6 +392,12 @@ void TestValueEditWin::refusedValues()
     QSignalSpy written(&window, &ValueEditWin::writeCurrentValue);
 
     retype(form.dec, typed);
+    // Refused as typed, with the reason, and no stale hexadecimal beside it.
+    if (!typed.trimmed().isEmpty()) {
+        QCOMPARE(form.dec->styleSheet(), redBorder);
+        QCOMPARE(form.dec->toolTip(), QStringLiteral("须为 0 … 65535 的整数"));
+        QCOMPARE(form.hex->text(), QString());
+    }
     QTest::mouseClick(form.write, Qt::LeftButton);
     QCOMPARE(written.count(), 0);
     QCOMPARE(form.dec->styleSheet(), redBorder);

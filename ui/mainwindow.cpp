@@ -36,6 +36,18 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QSerialPort>
+#include <QShortcut>
+
+namespace {
+
+// The key presses the button as a click would, and only while it is enabled.
+void pressOnKey(QAbstractButton *button, const QKeySequence &key)
+{
+    auto *shortcut = new QShortcut(key, button->window());
+    QObject::connect(shortcut, &QShortcut::activated, button, &QAbstractButton::click);
+}
+
+} // namespace
 
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
@@ -148,9 +160,11 @@ void MainWindow::buildViews()
     viewMenu->addAction(logPaneAction(ui->verticalLayout_2, this));
     ui->checkBox_2->setChecked(true);
     // Read all and the port's open/close have keys; the caption beside the
-    // icon names the first.
-    ui->pushButton_dataRefresh->setShortcut(QKeySequence(Qt::Key_F5));
-    ui->pushButton_open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_K));
+    // icon names the first. They are the window's, not the buttons': a
+    // button's shortcut goes whenever its text changes (打开串口, 关闭串口,
+    // 连接, another language).
+    pressOnKey(ui->pushButton_dataRefresh, QKeySequence(Qt::Key_F5));
+    pressOnKey(ui->pushButton_open, QKeySequence(Qt::CTRL | Qt::Key_K));
     ui->pushButton_open->setToolTip(tr("打开或关闭串口 (Ctrl+K)"));
     followLanguage(menuBar(), [this, viewMenu, helpMenu, about] {
         viewMenu->setTitle(tr("视图(&V)"));

@@ -53,7 +53,7 @@ void AlarmHistoryDialog::fill()
         if (entry.cleared.isNull())
             cleared = standing ? (watch->state() == AlarmWatch::State::Active ? tr("报警中") : tr("未知（无有效读数）"))
                                : tr("未读到");
-        const QStringList cells{clockText(entry.raised), QString::number(entry.code), entry.text, cleared};
+        const QStringList cells{clockText(entry.raised), QString::number(entry.code), AlarmWatch::textOf(entry), cleared};
         for (int column = 0; column < cells.size(); ++column)
             table->setItem(row, column, new QTableWidgetItem(cells.at(column)));
     }

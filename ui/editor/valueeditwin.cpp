@@ -221,25 +221,22 @@ void ValueEditWin::on_lineEdit_dec_editingFinished()
     ui->label_range->setStyleSheet(normalStyle);
     if (text.isEmpty())
         return;
-    if (!isTyped()) {
-        const QString hex = plainHexText(text);
-        if (ui->lineEdit_hex->text() != hex)
-            ui->lineEdit_hex->setText(hex);
-        showRangeColour(text);
-        return;
-    }
-    // A value the type or the scale cannot hold is refused at once, with
-    // its reason; the hexadecimal field no longer claims a value.
+    // A value the register, its type or its scale cannot hold is refused at
+    // once, with its reason; the hexadecimal field no longer claims a value.
     qint64 raw = 0;
     if (!decimalRaw(text, &raw)) {
         ui->lineEdit_dec->setStyleSheet(refusedValueStyle);
         ui->lineEdit_dec->setToolTip(refusalReason(text));
         ui->lineEdit_hex->clear();
-        return;
+    } else if (!isTyped()) {
+        const QString hex = plainHexText(text);
+        if (ui->lineEdit_hex->text() != hex)
+            ui->lineEdit_hex->setText(hex);
+    } else {
+        qint64 shownInHex = 0;
+        if (!hexRaw(ui->lineEdit_hex->text(), &shownInHex) || shownInHex != raw)
+            ui->lineEdit_hex->setText(value().hexText(raw));
     }
-    qint64 shownInHex = 0;
-    if (!hexRaw(ui->lineEdit_hex->text(), &shownInHex) || shownInHex != raw)
-        ui->lineEdit_hex->setText(value().hexText(raw));
     showRangeColour(text);
 }
 
@@ -384,6 +381,8 @@ void ValueEditWin::clearRefusalIfValid(const QString &text)
 // Why a typed value is refused: "须为 0.5 ° 的整数倍".
 QString ValueEditWin::refusalReason(const QString &text) const
 {
+    if (!isTyped())
+        return tr("须为 0 … 65535 的整数");
     const RegisterFormat &format = registerInfo.format;
     switch (value().parse(text, rowRaw(registerInfo)).error) {
     case RegisterValue::InputError::NotExact:

@@ -9,6 +9,8 @@
 namespace {
 
 enum Column { TickColumn, AddressColumn, NameColumn, FileColumn, DriverColumn, PermissionColumn, StateColumn };
+// Marks a state cell that a write has reported on.
+const int reportedRole = Qt::UserRole;
 
 // A cell whose whole text shows when the mouse rests on it, whatever its
 // column's width; the text may change as writes report back.
@@ -61,11 +63,18 @@ CompareDialog::~CompareDialog()
     delete ui;
 }
 
-// What a run reported stays as it was worded.
+// The comparison's own words follow the language; what a run reported
+// stays as it was worded.
 void CompareDialog::changeEvent(QEvent *event)
 {
     if (event->type() == QEvent::LanguageChange) {
         ui->retranslateUi(this);
+        for (int r = 0; r < rows.size(); ++r) {
+            QTableWidgetItem *state = ui->tableWidget_compare->item(r, StateColumn);
+            if (state && !state->data(reportedRole).toBool())
+                state->setText(stateText(rows.at(r).state));
+        }
+        showIdentityLines();
     }
     QDialog::changeEvent(event);
 }
@@ -113,13 +122,18 @@ void CompareDialog::showIdentity(const IdentityCheck &check)
 {
     identity = check;
     ui->widget_identity->setVisible(check.shown);
-    ui->label_fileIdentity->setText(tr("文件：") + (check.fileText.isEmpty() ? tr("未记录身份") : check.fileText));
-    ui->label_driverIdentity->setText(tr("驱动器：") + check.driverText);
+    showIdentityLines();
     const QString marked = check.differs() ? QStringLiteral("background-color: rgb(255, 200, 200);") : QString();
     ui->label_fileIdentity->setStyleSheet(marked);
     ui->label_driverIdentity->setStyleSheet(marked);
     if (check.differs() && writable)
         ui->label_status->setText(tr("文件来自另一型号或固件的驱动器：") + check.differences.join(QStringLiteral("；")));
+}
+
+void CompareDialog::showIdentityLines()
+{
+    ui->label_fileIdentity->setText(tr("文件：") + (identity.fileText.isEmpty() ? tr("未记录身份") : identity.fileText));
+    ui->label_driverIdentity->setText(tr("驱动器：") + identity.driverText);
 }
 
 // Another model's or firmware's values can damage a driver: the question
@@ -224,6 +238,7 @@ void CompareDialog::showOutcome(const ParameterEntry &write, WriteResult result,
     if (r < 0 || result == WriteResult::NotSent)
         return;
     QTableWidgetItem *state = ui->tableWidget_compare->item(r, StateColumn);
+    state->setData(reportedRole, true);
     switch (result) {
     case WriteResult::Confirmed:
         ++confirmed;

@@ -56,6 +56,7 @@ private:
     void endWriting(const QString &why);
     void withdrawConfirmations();
     void applyFilter();
+    void showIdentityLines();
     bool isTicked(int row) const;
     bool outOfRangeAgreed();
     bool identityAgreed();
