@@ -764,7 +764,7 @@ Recording stopped: %1
     </message>
     <message>
         <source>IP 地址或主机名</source>
-        <translation>IP address or host name</translation>
+        <translation>IP or host name</translation>
     </message>
     <message>
         <source>TCP 端口（Modbus TCP 默认 502）</source>
@@ -837,23 +837,23 @@ See the log for details</translation>
     <name>MapProblemWording</name>
     <message>
         <source>slaveAddress“%1”不是 1 到 247 的地址；地址仍为 %2</source>
-        <translation>slaveAddress "%1" is no address from 1 to 247; the address stays %2</translation>
+        <translation>slaveAddress &quot;%1&quot; is no address from 1 to 247; the address stays %2</translation>
     </message>
     <message>
         <source>txTime“%1”不是不小于 1 的整数毫秒；使用 %2</source>
-        <translation>txTime "%1" is no whole number of milliseconds from 1 up; %2 is used</translation>
+        <translation>txTime &quot;%1&quot; is no whole number of milliseconds from 1 up; %2 is used</translation>
     </message>
     <message>
         <source>rxOutTime“%1”不是整数毫秒；使用 %2</source>
-        <translation>rxOutTime "%1" is no whole number of milliseconds; %2 is used</translation>
+        <translation>rxOutTime &quot;%1&quot; is no whole number of milliseconds; %2 is used</translation>
     </message>
     <message>
         <source>blockRead“%1”不是 1 到 %2 的寄存器个数；每次读取 %3 个</source>
-        <translation>blockRead "%1" is no number of registers from 1 to %2; %3 at a time are read</translation>
+        <translation>blockRead &quot;%1&quot; is no number of registers from 1 to %2; %3 at a time are read</translation>
     </message>
     <message>
         <source>第 %1 行：地址“%2”不是 16 位数；此行不读不写</source>
-        <translation>line %1: address "%2" is no 16-bit number; the row is neither read nor written</translation>
+        <translation>line %1: address &quot;%2&quot; is no 16-bit number; the row is neither read nor written</translation>
     </message>
     <message>
         <source>第 %1 行：地址 %2 已在第 %3 行；写入该地址的值按两行检查</source>
@@ -861,7 +861,7 @@ See the log for details</translation>
     </message>
     <message>
         <source>第 %1 行：范围“%2”不是“最小~最大”形式的两个整数（前者不大于后者）；不检查范围</source>
-        <translation>line %1: range "%2" is no min~max of two whole numbers, the first not above the second; no range is checked</translation>
+        <translation>line %1: range &quot;%2&quot; is no min~max of two whole numbers, the first not above the second; no range is checked</translation>
     </message>
     <message>
         <source>另有 %1 个问题未列出</source>
@@ -885,15 +885,15 @@ See the log for details</translation>
     </message>
     <message>
         <source>wordOrder“%1”既不是 hl 也不是 lh；没有自己的 wordOrder 的 32 位行不读不写</source>
-        <translation>wordOrder "%1" is neither hl nor lh; 32-bit rows without their own wordOrder are neither read nor written</translation>
+        <translation>wordOrder &quot;%1&quot; is neither hl nor lh; 32-bit rows without their own wordOrder are neither read nor written</translation>
     </message>
     <message>
         <source>writeFunction“%1”既不是 6 也不是 16；写入使用功能码 6</source>
-        <translation>writeFunction "%1" is neither 6 nor 16; writes use function 6</translation>
+        <translation>writeFunction &quot;%1&quot; is neither 6 nor 16; writes use function 6</translation>
     </message>
     <message>
         <source>此 32 位行沿用的第 1 行 wordOrder 有误</source>
-        <translation>line 1's wordOrder, which this 32-bit row takes, is faulty</translation>
+        <translation>line 1&apos;s wordOrder, which this 32-bit row takes, is faulty</translation>
     </message>
     <message>
         <source>0xFFFF 处的 32 位寄存器没有下一个地址；此行不读不写</source>
@@ -905,11 +905,11 @@ See the log for details</translation>
     </message>
     <message>
         <source>“%1”不是“数字=名称”</source>
-        <translation>"%1" is no number=name pair</translation>
+        <translation>&quot;%1&quot; is no number=name pair</translation>
     </message>
     <message>
         <source>“%1”不是 %2 到 %3 的数字</source>
-        <translation>"%1" is no number from %2 to %3</translation>
+        <translation>&quot;%1&quot; is no number from %2 to %3</translation>
     </message>
     <message>
         <source>%1 被命名了两次</source>
@@ -921,31 +921,31 @@ See the log for details</translation>
     </message>
     <message>
         <source>enum“%1”格式有误：%2</source>
-        <translation>enum "%1" is malformed: %2</translation>
+        <translation>enum &quot;%1&quot; is malformed: %2</translation>
     </message>
     <message>
         <source>bits“%1”格式有误：%2</source>
-        <translation>bits "%1" is malformed: %2</translation>
+        <translation>bits &quot;%1&quot; is malformed: %2</translation>
     </message>
     <message>
         <source>范围“%1”不含任何值（最小值大于最大值）</source>
-        <translation>range "%1" holds no value (its minimum is above its maximum)</translation>
+        <translation>range &quot;%1&quot; holds no value (its minimum is above its maximum)</translation>
     </message>
     <message>
         <source>范围“%1”超出 %2 寄存器能容纳的值（%3~%4）</source>
-        <translation>range "%1" goes beyond what a %2 register holds (%3~%4)</translation>
+        <translation>range &quot;%1&quot; goes beyond what a %2 register holds (%3~%4)</translation>
     </message>
     <message>
         <source>type“%1”不是 u16、s16、u32、s32 之一</source>
-        <translation>type "%1" is none of u16, s16, u32, s32</translation>
+        <translation>type &quot;%1&quot; is none of u16, s16, u32, s32</translation>
     </message>
     <message>
         <source>wordOrder“%1”既不是 hl 也不是 lh</source>
-        <translation>wordOrder "%1" is neither hl nor lh</translation>
+        <translation>wordOrder &quot;%1&quot; is neither hl nor lh</translation>
     </message>
     <message>
         <source>scale“%1”不是正数（如 0.1）</source>
-        <translation>scale "%1" is no positive number (such as 0.1)</translation>
+        <translation>scale &quot;%1&quot; is no positive number (such as 0.1)</translation>
     </message>
     <message>
         <source>bits 为原始值的各位命名：不能同时有 enum 或 scale</source>
@@ -953,7 +953,7 @@ See the log for details</translation>
     </message>
     <message>
         <source>role“%1”不是 identity、serial、alarm、status 之一</source>
-        <translation>role "%1" is none of identity, serial, alarm, status</translation>
+        <translation>role &quot;%1&quot; is none of identity, serial, alarm, status</translation>
     </message>
     <message>
         <source>role:%1 所在的行不可读</source>
@@ -961,7 +961,7 @@ See the log for details</translation>
     </message>
     <message>
         <source>role:status 需要 alarmBit:N 指明此行的某一位</source>
-        <translation>role:status needs alarmBit:N naming one of the row's bits</translation>
+        <translation>role:status needs alarmBit:N naming one of the row&apos;s bits</translation>
     </message>
     <message>
         <source>alarmBit 只能用在 role:status 的行上</source>
@@ -969,11 +969,11 @@ See the log for details</translation>
     </message>
     <message>
         <source>命令“%1”发送的内容与危险命令“%2”相同</source>
-        <translation>command "%1" sends what the danger command "%2" sends</translation>
+        <translation>command &quot;%1&quot; sends what the danger command &quot;%2&quot; sends</translation>
     </message>
     <message>
         <source>命令“%1”发送的内容与危险命令“%2”相同；同样须先勾选</source>
-        <translation>command "%1" sends what the danger command "%2" sends; it is guarded alike</translation>
+        <translation>command &quot;%1&quot; sends what the danger command &quot;%2&quot; sends; it is guarded alike</translation>
     </message>
     <message>
         <source>confirm 所在的行可读；命令只能放在只写的行上</source>
@@ -993,15 +993,15 @@ See the log for details</translation>
     </message>
     <message>
         <source>命令“%1”不是“名称=值”</source>
-        <translation>command "%1" is no NAME=VALUE</translation>
+        <translation>command &quot;%1&quot; is no NAME=VALUE</translation>
     </message>
     <message>
         <source>命令“%1”：%2 超出寄存器的范围 %3</source>
-        <translation>command "%1": %2 is outside the register's range %3</translation>
+        <translation>command &quot;%1&quot;: %2 is outside the register&apos;s range %3</translation>
     </message>
     <message>
         <source>命令“%1”重名</source>
-        <translation>command "%1" is named twice</translation>
+        <translation>command &quot;%1&quot; is named twice</translation>
     </message>
     <message>
         <source>command 没有给出任何命令</source>
@@ -1009,7 +1009,7 @@ See the log for details</translation>
     </message>
     <message>
         <source>danger“%1”不是此行的命令</source>
-        <translation>danger "%1" is no command of this line</translation>
+        <translation>danger &quot;%1&quot; is no command of this line</translation>
     </message>
     <message>
         <source>danger 没有给出任何命令</source>
@@ -1017,11 +1017,11 @@ See the log for details</translation>
     </message>
     <message>
         <source>save“%1”也是危险命令；保存时不需先勾选</source>
-        <translation>save "%1" is also a danger command; the save goes without the tick</translation>
+        <translation>save &quot;%1&quot; is also a danger command; the save goes without the tick</translation>
     </message>
     <message>
         <source>save“%1”不是此行的命令</source>
-        <translation>save "%1" is no command of this line</translation>
+        <translation>save &quot;%1&quot; is no command of this line</translation>
     </message>
     <message>
         <source>寄存器 %1：又一个 %2 行；使用第一个</source>
@@ -1029,7 +1029,7 @@ See the log for details</translation>
     </message>
     <message>
         <source>寄存器 %1：命令“%2”已是另一行的命令；使用第一个</source>
-        <translation>register %1: command "%2" is already a command of another row; the first one is used</translation>
+        <translation>register %1: command &quot;%2&quot; is already a command of another row; the first one is used</translation>
     </message>
     <message>
         <source>寄存器 %1：又一个保存命令；使用第一个</source>
@@ -1037,11 +1037,11 @@ See the log for details</translation>
     </message>
     <message>
         <source>未知的键“%1”（是否应为“%2”？）</source>
-        <translation>unknown key '%1' (did you mean '%2'?)</translation>
+        <translation>unknown key &apos;%1&apos; (did you mean &apos;%2&apos;?)</translation>
     </message>
     <message>
         <source>未知的键“%1”（已知的键：%2）</source>
-        <translation>unknown key '%1' (known keys: %2)</translation>
+        <translation>unknown key &apos;%1&apos; (known keys: %2)</translation>
     </message>
 </context>
 <context>
@@ -1668,6 +1668,14 @@ Send &quot;%2&quot; first to save them?</translation>
         <source>没有设备应答</source>
         <translation>No device answered</translation>
     </message>
+    <message>
+        <source>主机：</source>
+        <translation>Host:</translation>
+    </message>
+    <message>
+        <source>单元 %1</source>
+        <translation>Unit id %1</translation>
+    </message>
 </context>
 <context>
     <name>ScanRun</name>
@@ -1849,6 +1857,10 @@ Could not write the file: %1!
     <message>
         <source>不是数值，也不是状态或位的名称</source>
         <translation>not a number, nor a state or bit name</translation>
+    </message>
+    <message>
+        <source>须为 0 … 65535 的整数</source>
+        <translation>Must be a whole number 0 … 65535</translation>
     </message>
 </context>
 </TS>
