@@ -69,7 +69,7 @@ QString Serial::lineName() const
 
 WireTime Serial::wireTime() const
 {
-    return onNetwork ? WireTime::network() : WireTime::of(*serialPort);
+    return onNetwork ? WireTime::network(!isModbusTcp()) : WireTime::of(*serialPort);
 }
 
 void Serial::closeLine()

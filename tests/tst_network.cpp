@@ -107,6 +107,7 @@ private slots:
     void batchRunsOverBothFramings_data();
     void batchRunsOverBothFramings();
     void networkFaultsEndRunsSoundly();
+    void gatewayRepeatsAreNotTakenForTheNextReply();
     void batchRunsAgainstPymodbus();
     void windowWorksOverTheNetworkAndNamesALostHost();
 };
@@ -212,6 +213,35 @@ void TestNetwork::networkFaultsEndRunsSoundly()
     run = runTool(work.path(), {"--tcp", nobody, "--restore", saved, "--connect-timeout", "2000"});
     QCOMPARE(run.status, 2);
     QCOMPARE(run.err, QStringLiteral("steppertool: cannot open %1: Connection refused\n").arg(nobody));
+}
+
+// RTU frames over TCP carry no transaction id: a reply sent twice, or one
+// owed from before, must not be taken for the next request's, which would
+// shift every value one register on into the backup or the restore.
+void TestNetwork::gatewayRepeatsAreNotTakenForTheNextReply()
+{
+    WorkFolder work(sampleMap());
+    const QString map = work.path() + QStringLiteral("/RegisterInfo");
+    const QString saved = work.path() + QStringLiteral("/saved.csv");
+    Simulator source;
+    QVERIFY(source.start(map, {"--rtu-over-tcp", "0", "--set", "0x0010=2000"}));
+    QCOMPARE(runTool(work.path(), {"--rtu-over-tcp", source.devicePath(), "--backup", saved}).status, 0);
+    const QString shifted = work.path() + QStringLiteral("/shifted.csv");
+    for (const QStringList &fault : {QStringList{"--repeat-reply", "5"}, QStringList{"--repeat-reply", "25"},
+                                     QStringList{"--owed-reply", "--delay", "30"}}) {
+        for (const QString &action : {QStringLiteral("--backup"), QStringLiteral("--restore")}) {
+            Simulator driver;
+            QVERIFY(driver.start(map, QStringList{"--rtu-over-tcp", "0"} + fault));
+            const ToolRun run = runTool(work.path(), {"--rtu-over-tcp", driver.devicePath(), action,
+                                                      action == QLatin1String("--backup") ? shifted : saved});
+            const QString said = fault.join(' ') + action + run.out + run.err;
+            QVERIFY2(run.status == 2 && run.err.contains(QStringLiteral("a reply came that no request asked for")),
+                     qPrintable(said));
+            QVERIFY2(!QFile::exists(shifted) && !QFile::exists(work.path() + QStringLiteral("/shifted.partial.csv")),
+                     qPrintable(said));
+            QCOMPARE(writesIn(driver.log()), 0);
+        }
+    }
 }
 
 // pymodbus's server, a peer we did not write: backup, a change by a second
