@@ -18,6 +18,11 @@
 #include "support/workfolder.h"
 #include "ui/mainwindow.h"
 
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 namespace {
 
 QByteArray sampleMap()
@@ -108,6 +113,7 @@ private slots:
     void batchRunsOverBothFramings();
     void networkFaultsEndRunsSoundly();
     void gatewayRepeatsAreNotTakenForTheNextReply();
+    void ctrlCEndsTheWaitForAHostThatDoesNotAnswer();
     void batchRunsAgainstPymodbus();
     void windowWorksOverTheNetworkAndNamesALostHost();
 };
@@ -242,6 +248,44 @@ void TestNetwork::gatewayRepeatsAreNotTakenForTheNextReply()
             QCOMPARE(writesIn(driver.log()), 0);
         }
     }
+}
+
+// A listening socket whose backlog is full takes no more connections: the
+// tool's attempt waits for an answer that does not come.
+void TestNetwork::ctrlCEndsTheWaitForAHostThatDoesNotAnswer()
+{
+    const int listener = socket(AF_INET, SOCK_STREAM, 0);
+    auto closeAll = qScopeGuard([listener] { ::close(listener); });
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    QVERIFY(bind(listener, reinterpret_cast<sockaddr *>(&address), length) == 0 && listen(listener, 0) == 0);
+    QVERIFY(getsockname(listener, reinterpret_cast<sockaddr *>(&address), &length) == 0);
+    QVector<int> fillers;
+    for (int i = 0; i < 8; ++i) {
+        fillers.append(socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0));
+        ::connect(fillers.last(), reinterpret_cast<sockaddr *>(&address), length);
+    }
+    auto closeFillers = qScopeGuard([&fillers] {
+        for (int filler : qAsConst(fillers))
+            ::close(filler);
+    });
+    WorkFolder work(sampleMap());
+    const QString host = QStringLiteral("127.0.0.1:%1").arg(ntohs(address.sin_port));
+    QProcess process;
+    process.setWorkingDirectory(work.path());
+    process.start(QStringLiteral(STEPPERTOOL_PATH),
+                  {"--tcp", host, "--connect-timeout", "600000", "--backup", work.path() + "/saved.csv"});
+    QVERIFY(process.waitForStarted());
+    // Long enough to be in the wait, far shorter than it.
+    QTest::qWait(1500);
+    ::kill(pid_t(process.processId()), SIGINT);
+    QVERIFY2(process.waitForFinished(30000), "Ctrl+C left the tool waiting for the host");
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 2);
+    QCOMPARE(QString::fromUtf8(process.readAllStandardError()),
+             QStringLiteral("steppertool: cannot open %1: interrupted\n").arg(host));
 }
 
 // pymodbus's server, a peer we did not write: backup, a change by a second
