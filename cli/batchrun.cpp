@@ -49,6 +49,8 @@ void BatchRun::start()
 void BatchRun::interrupt()
 {
     ++interrupts;
+    if (!run)
+        Serial::instance()->abandonOpening();
     if (!run || !run->isRunning())
         return;
     if (interrupts == 1)

@@ -6,6 +6,7 @@
 
 #include <cmath>
 
+#include <QEventLoop>
 #include <QSerialPort>
 #include <QSerialPortInfo>
 
@@ -69,7 +70,7 @@ QString Serial::lineName() const
 
 WireTime Serial::wireTime() const
 {
-    return onNetwork ? WireTime::network() : WireTime::of(*serialPort);
+    return onNetwork ? WireTime::network(!isModbusTcp()) : WireTime::of(*serialPort);
 }
 
 void Serial::closeLine()
@@ -90,13 +91,15 @@ bool Serial::openNetwork(const NetworkTarget &target)
     onNetwork = true;
     network = target;
     lastTransaction = 0;
+    openingAbandoned = false;
     tcpSocket->connectToHost(target.host, target.port);
-    if (!tcpSocket->waitForConnected(target.connectTimeoutMs)) {
+    if (!awaitConnection(target.connectTimeoutMs)) {
         const bool noAnswer = tcpSocket->error() == QAbstractSocket::SocketTimeoutError
             || tcpSocket->state() != QAbstractSocket::UnconnectedState;
         lastFailure = OpenFailure();
-        lastFailure.systemText = noAnswer ? QStringLiteral("no answer within %1 ms").arg(target.connectTimeoutMs)
-                                          : tcpSocket->errorString();
+        lastFailure.systemText = openingAbandoned ? QStringLiteral("interrupted")
+            : noAnswer ? QStringLiteral("no answer within %1 ms").arg(target.connectTimeoutMs)
+                       : tcpSocket->errorString();
         tcpSocket->abort();
         return false;
     }
@@ -106,6 +109,31 @@ bool Serial::openNetwork(const NetworkTarget &target)
     lossReported = false;
     networkOpen = true;
     return true;
+}
+
+// The wait turns the event loop, user input aside, so that Ctrl+C can end
+// it: a host that does not answer may take up to the whole timeout.
+bool Serial::awaitConnection(int timeoutMs)
+{
+    QEventLoop loop;
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    const auto settled = connect(tcpSocket, &QTcpSocket::stateChanged, &loop, [&loop](QAbstractSocket::SocketState state) {
+        if (state == QAbstractSocket::ConnectedState || state == QAbstractSocket::UnconnectedState)
+            loop.quit();
+    });
+    const QAbstractSocket::SocketState state = tcpSocket->state();
+    if (state != QAbstractSocket::ConnectedState && state != QAbstractSocket::UnconnectedState)
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    disconnect(settled);
+    return tcpSocket->state() == QAbstractSocket::ConnectedState;
+}
+
+void Serial::abandonOpening()
+{
+    if (networkOpen || tcpSocket->state() == QAbstractSocket::UnconnectedState)
+        return;
+    openingAbandoned = true;
+    tcpSocket->abort();
 }
 
 LineFrame Serial::frameOf(const QByteArray &block) const

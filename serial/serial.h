@@ -46,6 +46,8 @@ public:
     // Connects to the target, waiting at most its connect timeout; closes
     // the line that was open first.
     bool openNetwork(const NetworkTarget &target);
+    // Ends a connection attempt still waiting for the host (Ctrl+C).
+    void abandonOpening();
     bool isOpen() const;
     void closeLine();
     // The port's location, or the network target's HOST:PORT.
@@ -89,6 +91,7 @@ private:
     bool expectedReplyComplete() const;
     QIODevice *device() const;
     bool isModbusTcp() const;
+    bool awaitConnection(int timeoutMs);
     void takeWholeAdus();
     void noticeNetworkError();
     void reportLoss(const QString &errorText);
@@ -98,6 +101,7 @@ private:
     NetworkTarget network;
     bool onNetwork = false;
     bool networkOpen = false;
+    bool openingAbandoned = false;
     quint16 lastTransaction = 0;
     // Modbus TCP bytes not yet a whole ADU.
     QByteArray pendingAdu;

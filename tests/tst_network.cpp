@@ -18,6 +18,11 @@
 #include "support/workfolder.h"
 #include "ui/mainwindow.h"
 
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 namespace {
 
 QByteArray sampleMap()
@@ -107,6 +112,8 @@ private slots:
     void batchRunsOverBothFramings_data();
     void batchRunsOverBothFramings();
     void networkFaultsEndRunsSoundly();
+    void gatewayRepeatsAreNotTakenForTheNextReply();
+    void ctrlCEndsTheWaitForAHostThatDoesNotAnswer();
     void batchRunsAgainstPymodbus();
     void windowWorksOverTheNetworkAndNamesALostHost();
 };
@@ -212,6 +219,73 @@ void TestNetwork::networkFaultsEndRunsSoundly()
     run = runTool(work.path(), {"--tcp", nobody, "--restore", saved, "--connect-timeout", "2000"});
     QCOMPARE(run.status, 2);
     QCOMPARE(run.err, QStringLiteral("steppertool: cannot open %1: Connection refused\n").arg(nobody));
+}
+
+// RTU frames over TCP carry no transaction id: a reply sent twice, or one
+// owed from before, must not be taken for the next request's, which would
+// shift every value one register on into the backup or the restore.
+void TestNetwork::gatewayRepeatsAreNotTakenForTheNextReply()
+{
+    WorkFolder work(sampleMap());
+    const QString map = work.path() + QStringLiteral("/RegisterInfo");
+    const QString saved = work.path() + QStringLiteral("/saved.csv");
+    Simulator source;
+    QVERIFY(source.start(map, {"--rtu-over-tcp", "0", "--set", "0x0010=2000"}));
+    QCOMPARE(runTool(work.path(), {"--rtu-over-tcp", source.devicePath(), "--backup", saved}).status, 0);
+    const QString shifted = work.path() + QStringLiteral("/shifted.csv");
+    for (const QStringList &fault : {QStringList{"--repeat-reply", "5"}, QStringList{"--repeat-reply", "25"},
+                                     QStringList{"--owed-reply", "--delay", "30"}}) {
+        for (const QString &action : {QStringLiteral("--backup"), QStringLiteral("--restore")}) {
+            Simulator driver;
+            QVERIFY(driver.start(map, QStringList{"--rtu-over-tcp", "0"} + fault));
+            const ToolRun run = runTool(work.path(), {"--rtu-over-tcp", driver.devicePath(), action,
+                                                      action == QLatin1String("--backup") ? shifted : saved});
+            const QString said = fault.join(' ') + action + run.out + run.err;
+            QVERIFY2(run.status == 2 && run.err.contains(QStringLiteral("a reply came that no request asked for")),
+                     qPrintable(said));
+            QVERIFY2(!QFile::exists(shifted) && !QFile::exists(work.path() + QStringLiteral("/shifted.partial.csv")),
+                     qPrintable(said));
+            QCOMPARE(writesIn(driver.log()), 0);
+        }
+    }
+}
+
+// A listening socket whose backlog is full takes no more connections: the
+// tool's attempt waits for an answer that does not come.
+void TestNetwork::ctrlCEndsTheWaitForAHostThatDoesNotAnswer()
+{
+    const int listener = socket(AF_INET, SOCK_STREAM, 0);
+    auto closeAll = qScopeGuard([listener] { ::close(listener); });
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    QVERIFY(bind(listener, reinterpret_cast<sockaddr *>(&address), length) == 0 && listen(listener, 0) == 0);
+    QVERIFY(getsockname(listener, reinterpret_cast<sockaddr *>(&address), &length) == 0);
+    QVector<int> fillers;
+    for (int i = 0; i < 8; ++i) {
+        fillers.append(socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0));
+        ::connect(fillers.last(), reinterpret_cast<sockaddr *>(&address), length);
+    }
+    auto closeFillers = qScopeGuard([&fillers] {
+        for (int filler : qAsConst(fillers))
+            ::close(filler);
+    });
+    WorkFolder work(sampleMap());
+    const QString host = QStringLiteral("127.0.0.1:%1").arg(ntohs(address.sin_port));
+    QProcess process;
+    process.setWorkingDirectory(work.path());
+    process.start(QStringLiteral(STEPPERTOOL_PATH),
+                  {"--tcp", host, "--connect-timeout", "600000", "--backup", work.path() + "/saved.csv"});
+    QVERIFY(process.waitForStarted());
+    // Long enough to be in the wait, far shorter than it.
+    QTest::qWait(1500);
+    ::kill(pid_t(process.processId()), SIGINT);
+    QVERIFY2(process.waitForFinished(30000), "Ctrl+C left the tool waiting for the host");
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 2);
+    QCOMPARE(QString::fromUtf8(process.readAllStandardError()),
+             QStringLiteral("steppertool: cannot open %1: interrupted\n").arg(host));
 }
 
 // pymodbus's server, a peer we did not write: backup, a change by a second
