@@ -1,5 +1,7 @@
 #include "networktarget.h"
 
+#include <algorithm>
+
 QString NetworkTarget::name() const
 {
     // An IPv6 address needs brackets before its port.
@@ -36,9 +38,12 @@ QString parseNetworkAddress(const QString &text, bool portRequired, NetworkTarge
         return QStringLiteral("'%1' names no port (HOST:PORT)").arg(text);
     quint16 port = target.port;
     if (!portText.isEmpty()) {
+        // toUInt would take a sign or blanks too.
+        const bool digitsOnly = std::all_of(portText.cbegin(), portText.cend(),
+                                            [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); });
         bool ok = false;
         const uint value = portText.toUInt(&ok, 10);
-        if (!ok || value < 1 || value > 65535)
+        if (!digitsOnly || !ok || value < 1 || value > 65535)
             return QStringLiteral("'%1' is not a TCP port 1..65535").arg(portText);
         port = quint16(value);
     }

@@ -219,6 +219,9 @@ void TestNetwork::networkFaultsEndRunsSoundly()
     run = runTool(work.path(), {"--tcp", nobody, "--restore", saved, "--connect-timeout", "2000"});
     QCOMPARE(run.status, 2);
     QCOMPARE(run.err, QStringLiteral("steppertool: cannot open %1: Connection refused\n").arg(nobody));
+    for (const QString &address : {QStringLiteral("127.0.0.1:+5"), QStringLiteral("127.0.0.1: 5"),
+                                   QStringLiteral("127.0.0.1:70000"), QStringLiteral(":502")})
+        QCOMPARE(runTool(work.path(), {"--tcp", address, "--backup", lost}).status, 1);
 }
 
 // RTU frames over TCP carry no transaction id: a reply sent twice, or one
