@@ -97,6 +97,8 @@ QString OpenFailure::text() const
                               "the port").arg(lockFile);
     case Kind::NoPermission:
         return systemText + QStringLiteral(" (add the user to the dialout group, then log in again)");
+    case Kind::NoAnswer:
+        return QStringLiteral("no answer within %1 ms").arg(waitedMs);
     default:
         return systemText;
     }

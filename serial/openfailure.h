@@ -10,12 +10,14 @@ struct OpenFailure
 {
     // StaleLock: a lock file names no running program, yet could not be
     // removed.
-    enum class Kind { InUse, StaleLock, NoPermission, Other };
+    // NoAnswer: a network host neither accepted nor refused within waitedMs.
+    enum class Kind { InUse, StaleLock, NoPermission, NoAnswer, Other };
     Kind kind = Kind::Other;
     QString systemText;  // Qt's own description
     QString lockFile;
     qint64 holderPid = 0;  // 0 when no lock file names the holder
     QString holderName;  // from /proc/PID/comm; may be empty
+    int waitedMs = 0;
 
     // English, for the command line.
     QString text() const;

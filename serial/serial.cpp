@@ -97,9 +97,11 @@ bool Serial::openNetwork(const NetworkTarget &target)
         const bool noAnswer = tcpSocket->error() == QAbstractSocket::SocketTimeoutError
             || tcpSocket->state() != QAbstractSocket::UnconnectedState;
         lastFailure = OpenFailure();
-        lastFailure.systemText = openingAbandoned ? QStringLiteral("interrupted")
-            : noAnswer ? QStringLiteral("no answer within %1 ms").arg(target.connectTimeoutMs)
-                       : tcpSocket->errorString();
+        if (noAnswer && !openingAbandoned) {
+            lastFailure.kind = OpenFailure::Kind::NoAnswer;
+            lastFailure.waitedMs = target.connectTimeoutMs;
+        }
+        lastFailure.systemText = openingAbandoned ? QStringLiteral("interrupted") : tcpSocket->errorString();
         tcpSocket->abort();
         return false;
     }
@@ -294,6 +296,8 @@ QString Serial::openError() const
         return tr("串口被其他程序占用，请先关闭该程序");
     case OpenFailure::Kind::StaleLock:
         return tr("锁文件 %1 未指向正在运行的程序；若无程序使用此串口，请删除该文件").arg(failure.lockFile);
+    case OpenFailure::Kind::NoAnswer:
+        return tr("%1 ms 内无应答").arg(failure.waitedMs);
     case OpenFailure::Kind::NoPermission:
         // Debian gives serial adapters to the dialout group.
         return failure.systemText + tr("（请把用户加入 dialout 组，然后重新登录）");

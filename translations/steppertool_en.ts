@@ -1378,6 +1378,10 @@ See the log for details</translation>
         <source>连接</source>
         <translation>Connect</translation>
     </message>
+    <message>
+        <source>  连接状态 : 正在连接 %1 …    </source>
+        <translation>  Connection: connecting to %1 …    </translation>
+    </message>
 </context>
 <context>
     <name>PortSession</name>
@@ -1713,6 +1717,10 @@ Send &quot;%2&quot; first to save them?</translation>
     <message>
         <source>锁文件 %1 未指向正在运行的程序；若无程序使用此串口，请删除该文件</source>
         <translation>locked by %1, which names no running program; remove that file if nothing uses the port</translation>
+    </message>
+    <message>
+        <source>%1 ms 内无应答</source>
+        <translation>no answer within %1 ms</translation>
     </message>
 </context>
 <context>

@@ -215,6 +215,7 @@ void PortPanel::selectLine(qint64 baud, QSerialPort::Parity parity, QSerialPort:
 void PortPanel::showState(bool open)
 {
     this->open = open;
+    widgets.open->setEnabled(true);
     if (isNetwork()) {
         stateLabel->setText(open ? tr("  连接状态 : 已连接 %1    ").arg(lineName()) : tr("  连接状态 : 未连接    "));
         widgets.open->setText(open ? tr("断开连接") : tr("连接"));
@@ -234,6 +235,12 @@ void PortPanel::showState(bool open)
     widgets.findPorts->setStyleSheet(open
         ? QStringLiteral("border-image: url(:/new/prefix1/picture/findport2.png)")
         : QStringLiteral("border-image: url(:/new/prefix1/picture/findport.png)"));
+}
+
+void PortPanel::showConnecting(const QString &lineName)
+{
+    stateLabel->setText(tr("  连接状态 : 正在连接 %1 …    ").arg(lineName));
+    widgets.open->setEnabled(false);
 }
 
 void PortPanel::select(const StartOptions &options)

@@ -62,6 +62,8 @@ public:
     void setAddress(quint32 address);
     void selectLine(qint64 baud, QSerialPort::Parity parity, QSerialPort::StopBits stopBits);
     void showState(bool open);
+    // While the window waits for a network line's connection.
+    void showConnecting(const QString &lineName);
     // The port, baud, framing and address given on the command line.
     void select(const StartOptions &options);
 

@@ -83,11 +83,13 @@ bool PortSession::connectNetwork()
         return false;
     }
     Serial *serial = Serial::instance();
-    if (!serial->openNetwork(target)) {
+    parts.panel->showConnecting(target.name());
+    const bool connected = serial->openNetwork(target);
+    if (!connected) {
+        showState(false);
         emit refused(tr("\n无法连接 %1：\n%2\n").arg(target.name(), serial->openError()));
-        return false;
     }
-    return true;
+    return connected;
 }
 
 void PortSession::close()
