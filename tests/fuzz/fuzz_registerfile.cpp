@@ -48,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (int i = 0; i < registers.size(); ++i) {
         FUZZ_CHECK(!registers.at(i).name.isEmpty());
         FUZZ_CHECK(addresses.at(i) == registers.at(i).address);
-        FUZZ_CHECK(table->item(i, 1)->text() == registers.at(i).valueText);
+        FUZZ_CHECK(table->item(i, 0)->text() == registers.at(i).addressText);
         FUZZ_CHECK(table->item(i, 4)->text() == registers.at(i).name);
     }
     // A zero or negative pace would stall or spin the poll timer.
