@@ -1,9 +1,11 @@
 #include "cli/batchrun.h"
+#include "registermap/addressrules.h"
 
 #include "cli/progressline.h"
 #include "paramsets/backupnames.h"
 #include "paramsets/identitycheck.h"
 #include "paramsets/parameterrun.h"
+#include "paramsets/restoreplan.h"
 #include "protocol/modbusmaster.h"
 #include "protocol/requestscheduler.h"
 #include "registermap/registervalue.h"
@@ -67,7 +69,7 @@ bool BatchRun::loadInputs()
     }
     for (const QString &problem : quietInputs ? QStringList() : map.problems)
         err << "steppertool: " << options.mapPath << ": " << problem << Qt::endl;
-    if (mapIndex(map.registers).isEmpty()) {
+    if (mapRows(map.registers).isEmpty()) {
         err << "steppertool: the register map " << options.mapPath << " names no register" << Qt::endl;
         return false;
     }
@@ -116,10 +118,9 @@ QStringList BatchRun::optionProblems()
         else
             problems.append(QStringLiteral("--skip %1 names no register of the map or of the file").arg(addressText(address)));
     }
-    const QHash<quint16, const RegisterInfo *> index = mapIndex(map.registers);
     for (quint16 address : options.includedWriteOnly) {
-        const RegisterInfo *info = index.value(address);
-        if (!info || !isWriteOnly(info->permission) || !inFile.contains(address))
+        const AddressRules rules = addressRules(map.registers, address);
+        if (!rules.writeOnly || !inFile.contains(address))
             problems.append(QStringLiteral("--include-write-only %1 names no write-only register that the file sets")
                                 .arg(addressText(address)));
     }
@@ -274,7 +275,7 @@ void BatchRun::printRow(const CompareRow &row, const QString &word)
 
 QString BatchRun::shownValue(quint16 address, qint64 raw) const
 {
-    const RegisterInfo *info = mapIndex(map.registers).value(address);
+    const RegisterInfo *info = linesAt(map.registers, address).value(0);
     return info ? RegisterValue(info->format).text(raw) : QString::number(raw);
 }
 
@@ -318,11 +319,12 @@ void BatchRun::compare()
     finish(differences || !identity.isEmpty() ? NotEqual : Done);
 }
 
-// A file of another model or firmware is refused before anything is
-// written; a dry run still lists what it would write.
-bool BatchRun::identityRefused()
+// A file of another model or firmware, or one that names no driver, is
+// refused before anything is written; a dry run still lists what it would
+// write.
+bool BatchRun::identityRefused(const RestorePlan &plan)
 {
-    const QString identity = identityMismatch();
+    const QString identity = plan.identityProblem();
     if (identity.isEmpty())
         return false;
     if (options.ignoreIdentity) {
@@ -333,51 +335,72 @@ bool BatchRun::identityRefused()
     return true;
 }
 
-void BatchRun::restore()
+RestoreChoices BatchRun::restoreChoices() const
 {
-    wrongDriver = identityRefused();
-    if (wrongDriver && !options.dryRun)
-        return finish(BadInput);
-    const QSet<quint16> included(options.includedWriteOnly.cbegin(), options.includedWriteOnly.cend());
-    // An undo file holds what the driver had: it goes back as it was.
-    const bool anyRange = options.allowOutOfRange || file.undo;
-    QSet<quint16> planned;
-    QList<CompareRow> outOfRange;
-    for (const CompareRow &row : compareParameters(file.entries, map.registers, driver)) {
-        const bool toWrite = row.state == CompareState::Differs || (row.outsideMapRange && anyRange)
-                             || (row.state == CompareState::WriteOnly && included.contains(row.entry.address));
-        if (skipped.contains(row.entry.address)) {
-            printRow(row, QStringLiteral("skipped"));
-        } else if (row.state == CompareState::WriteOnly && !toWrite) {
-            writeOnlyLeft.append(registerLabel(row.entry.address, row.info.name));
-            printRow(row, QStringLiteral("skipped, write-only"));
-        } else if (row.outsideMapRange && !toWrite) {
-            outOfRange.append(row);
-            printRow(row, stateWord(row.state));
-        } else if (toWrite) {
-            if (!planned.contains(row.entry.address)) {
-                planned.insert(row.entry.address);
-                ParameterEntry write = row.entry;
-                write.name = row.info.name;
-                writes.append(write);
-            }
-            printRow(row, options.dryRun ? QStringLiteral("would write") : QStringLiteral("to write"));
-        } else if (row.state == CompareState::NoAnswer && isWritable(row.info.permission)) {
-            unread.append(registerLabel(row.entry.address, row.info.name) + QStringLiteral(" (")
-                          + unreadWord(row.entry.address) + QLatin1Char(')'));
-            printRow(row, stateWord(row.state));
-        } else {
-            printRow(row, stateWord(row.state));
-        }
+    RestoreChoices choices;
+    choices.skip = skipped;
+    choices.includeWriteOnly = QSet<quint16>(options.includedWriteOnly.cbegin(), options.includedWriteOnly.cend());
+    choices.allowOutOfRange = options.allowOutOfRange;
+    choices.confirmDanger = options.assumeYes;
+    choices.ignoreIdentity = options.ignoreIdentity;
+    return choices;
+}
+
+void BatchRun::printPlanned(const PlanRow &planned)
+{
+    const CompareRow &row = planned.row;
+    switch (planned.step) {
+    case PlanStep::Skipped: return printRow(row, QStringLiteral("skipped"));
+    case PlanStep::WriteOnlyLeft:
+        writeOnlyLeft.append(registerLabel(row.entry.address, row.info.name));
+        return printRow(row, QStringLiteral("skipped, write-only"));
+    case PlanStep::Write:
+        return printRow(row, options.dryRun ? QStringLiteral("would write") : QStringLiteral("to write"));
+    case PlanStep::Blocked: return printRow(row, stateWord(row.state));
+    case PlanStep::Refused:
+        notWritten.append(planned.answer.reason);
+        return printRow(row, QStringLiteral("refused"));
+    case PlanStep::Leave: break;
     }
-    if (!outOfRange.isEmpty()) {
+    if (row.state == CompareState::NoAnswer && isWritable(row.info.permission))
+        unread.append(registerLabel(row.entry.address, row.info.name) + QStringLiteral(" (")
+                      + unreadWord(row.entry.address) + QLatin1Char(')'));
+    printRow(row, stateWord(row.state));
+}
+
+// Every write that waits for a confirmation stops the whole restore before
+// anything is written: half a file is worse than none.
+bool BatchRun::confirmationsMissing(const RestorePlan &plan)
+{
+    const QList<CompareRow> outOfRange = plan.blockedRows(Confirmation::OutOfRange);
+    if (!outOfRange.isEmpty())
         err << "steppertool: outside the map's range: " << outOfRangeLabels(outOfRange).join(QLatin1String(", "))
             << "; nothing was written; give --allow-out-of-range to write them" << Qt::endl;
+    const QStringList danger = plan.blockedReasons(Confirmation::Danger);
+    if (!danger.isEmpty())
+        err << "steppertool: " << danger.join(QLatin1String("; "))
+            << "; nothing was written; give --yes to send a danger command's value" << Qt::endl;
+    return plan.anyBlocked();
+}
+
+void BatchRun::restore()
+{
+    const RestorePlan plan(map.registers, file, driver, restoreChoices());
+    wrongDriver = identityRefused(plan);
+    if (wrongDriver && !options.dryRun)
         return finish(BadInput);
-    }
+    writeOrigin = plan.origin();
+    writeConsent = plan.consent();
+    for (const PlanRow &planned : plan.rows())
+        printPlanned(planned);
+    writes = plan.writes();
+    if (confirmationsMissing(plan))
+        return finish(BadInput);
     if (options.dryRun && wrongDriver) {
-        out << "dry run: the identity differs: a restore writes nothing without --ignore-identity ("
-            << writes.size() << " registers would be written with it)" << Qt::endl;
+        out << "dry run: " << (plan.identityVerdict() == IdentityVerdict::NotRecorded ? "the file records no identity"
+                                                                                     : "the identity differs")
+            << ": a restore writes nothing without --ignore-identity (" << writes.size()
+            << " registers would be written with it)" << Qt::endl;
         return finish(BadInput);
     }
     if (options.dryRun) {
@@ -403,7 +426,7 @@ void BatchRun::restore()
 void BatchRun::startWrites()
 {
     writing = true;
-    run->writeValues(writes);
+    run->writeValues(writes, writeOrigin, writeConsent);
 }
 
 // An adapter pulled mid-run: nothing more can be read or written. A restore
@@ -437,7 +460,7 @@ void BatchRun::onWriteOutcome(const ParameterEntry &write, WriteResult result, c
         out << addressText(write.address) << "\tFAILED\t" << shownValue(write.address, write.value) << '\t' << reason << '\t' << write.name << Qt::endl;
         return;
     case WriteResult::NotSent:
-        notSent.append(label);
+        notSent.append(reason.isEmpty() ? label : label + because);
         return;
     }
 }
@@ -453,8 +476,11 @@ void BatchRun::onWritesFinished(RunEnd end)
     if (doubtful) {
         err << unaskedReplyText() << " No write is confirmed" << Qt::endl;
         for (const ParameterEntry &write : qAsConst(writes)) {
-            if (!notSent.contains(registerLabel(write.address, write.name)))
-                unconfirmed.append(registerLabel(write.address, write.name));
+            const QString label = registerLabel(write.address, write.name);
+            const auto named = [&label](const QString &each) { return each.startsWith(label); };
+            if (std::none_of(notSent.cbegin(), notSent.cend(), named)
+                && std::none_of(unconfirmed.cbegin(), unconfirmed.cend(), named))
+                unconfirmed.append(label);
         }
         failed.clear();
         confirmed = 0;
@@ -472,6 +498,8 @@ void BatchRun::onWritesFinished(RunEnd end)
         out << "; failed: " << failed.join(QLatin1String(", "));
     if (!notSent.isEmpty())
         out << "; not written: " << notSent.join(QLatin1String(", "));
+    if (!notWritten.isEmpty())
+        out << "; refused: " << notWritten.join(QLatin1String(", "));
     if (!writeOnlyLeft.isEmpty())
         out << "; write-only, not written (name them with --include-write-only): "
             << writeOnlyLeft.join(QLatin1String(", "));

@@ -11,6 +11,7 @@
 #include "paramsets/parametercompare.h"
 #include "paramsets/parameterfile.h"
 #include "paramsets/parameterrun.h"
+#include "paramsets/restoreplan.h"
 #include "registermap/registermap.h"
 
 class RequestScheduler;
@@ -62,7 +63,10 @@ private:
     QString backupTarget() const;
     QString identityMismatch() const;
     void compare();
-    bool identityRefused();
+    bool identityRefused(const RestorePlan &plan);
+    RestoreChoices restoreChoices() const;
+    void printPlanned(const PlanRow &planned);
+    bool confirmationsMissing(const RestorePlan &plan);
     void restore();
     void startWrites();
     void onWriteOutcome(const ParameterEntry &write, WriteResult result, const QString &reason);
@@ -95,6 +99,10 @@ private:
     QStringList unconfirmed;
     QStringList notSent;
     QStringList writeOnlyLeft;
+    // Rows the write gate never lets a file write, with its reason.
+    QStringList notWritten;
+    WriteOrigin writeOrigin = WriteOrigin::Restore;
+    WriteConsent writeConsent;
     // --skip's rows, by their first address.
     QSet<quint16> skipped;
     QList<ParameterEntry> writes;

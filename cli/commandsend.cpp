@@ -37,7 +37,9 @@ void CommandSend::start()
         << byteArrayToHexString(CommandRun::frame(command, slave, map.writeFunction)).trimmed() << " (register "
         << addressText(command.address)
         << " <- " << commandValueText(command.value) << ", address " << slave << ')' << Qt::endl;
-    run->send(command, map.writeFunction);
+    WriteConsent consent;
+    consent.danger = options.assumeYes;
+    run->send(command, map.writeFunction, 0, WriteOrigin::Command, consent);
 }
 
 // Nothing is sent for a name the map lacks, nor, without --yes, for a
@@ -100,6 +102,7 @@ bool CommandSend::openLine()
     connect(serial, &Serial::haveReceive, scheduler, &RequestScheduler::takeBlock);
     connect(serial, &Serial::portLost, this, &CommandSend::onLineLost);
     run = new CommandRun(scheduler, this);
+    run->setMap(map.registers);
     connect(run, &CommandRun::finished, this, &CommandSend::onFinished);
     scheduler->start();
     return true;

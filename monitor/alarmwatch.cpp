@@ -1,19 +1,11 @@
 #include "monitor/alarmwatch.h"
+#include "registermap/addressrules.h"
 
 #include "registermap/driverroles.h"
 #include "registermap/registerstore.h"
 #include "util/csvtext.h"
 
 namespace {
-
-int rowOf(const QList<RegisterInfo> &rows, int address)
-{
-    for (int row = 0; row < rows.size() && address >= 0; ++row) {
-        if (rows.at(row).addressValid && rows.at(row).address == address)
-            return row;
-    }
-    return -1;
-}
 
 QString timeText(const QDateTime &time)
 {
@@ -85,8 +77,8 @@ void AlarmWatch::valuesLost()
 void AlarmWatch::takeMap()
 {
     const DriverProfile profile = driverProfile(store->rows());
-    alarmRow = rowOf(store->rows(), profile.alarmAddress);
-    statusRow = rowOf(store->rows(), profile.statusAddress);
+    alarmRow = firstLineIndex(store->rows(), profile.alarmAddress);
+    statusRow = firstLineIndex(store->rows(), profile.statusAddress);
     alarmBit = profile.alarmBit;
     code = Reading();
     status = Reading();

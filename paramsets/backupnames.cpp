@@ -1,4 +1,5 @@
 #include "paramsets/backupnames.h"
+#include "registermap/addressrules.h"
 
 #include "registermap/driverroles.h"
 #include "registermap/registervalue.h"
@@ -12,7 +13,7 @@ namespace {
 // code in; anything else as the table shows its number.
 QString namePart(const QList<RegisterInfo> &registers, const RowValues &values, quint16 address)
 {
-    const RegisterInfo *info = mapIndex(registers).value(address);
+    const RegisterInfo *info = linesAt(registers, address).value(0);
     if (!info || !values.contains(address))
         return QString();
     const qint64 raw = values.value(address);

@@ -1,5 +1,7 @@
 #include "paramsets/busparameterrun.h"
 
+#include "paramsets/restoreplan.h"
+
 #include "paramsets/backupnames.h"
 #include "paramsets/identitycheck.h"
 #include "paramsets/parametercompare.h"
@@ -114,16 +116,21 @@ void BusParameterRun::saveBackup(const RowValues &values)
     finishDriver(current.unread.isEmpty() ? BusDriverResult::End::Done : BusDriverResult::End::Partial);
 }
 
-// As the command line's restore: no write anyway for another model, and
-// nothing of a driver written when one of its values is out of range.
+// As the command line's restore without options: no write for another
+// model or a file that names none, and nothing of a driver written when one
+// of its values waits for a confirmation (out of range, a danger value).
 void BusParameterRun::restoreDriver(const RowValues &values)
 {
-    const IdentityCheck identity = checkIdentity(file.identity, context.registers, values);
-    if (identity.differs()) {
-        current.identity = identity.differences;
+    const RestorePlan plan(context.registers, file, values, RestoreChoices(), WriteOrigin::BusRestore);
+    if (plan.identityBlocks()) {
+        current.identity = plan.identityVerdict() == IdentityVerdict::Differs ? plan.identity().differences
+                                                                               : QStringList{plan.identityProblem()};
         return finishDriver(BusDriverResult::End::OtherModel);
     }
-    writes = plannedWrites(values);
+    noteUnread(plan);
+    writes = plan.writes();
+    current.outOfRange = outOfRangeLabels(plan.blockedRows(Confirmation::OutOfRange))
+                         + plan.blockedReasons(Confirmation::Danger);
     if (!current.outOfRange.isEmpty())
         return finishDriver(BusDriverResult::End::Failed);
     current.writes = writes.size();
@@ -133,33 +140,19 @@ void BusParameterRun::restoreDriver(const RowValues &values)
                                 context.port, quint32(current.address), context.mapPath, &current.error);
     if (current.path.isEmpty())
         return finishDriver(BusDriverResult::End::Failed);
-    run->writeValues(writes);
+    run->writeValues(writes, plan.origin(), plan.consent());
 }
 
-// The differing writable rows; an undo file's values go back whatever the
-// map's range says.
-QList<ParameterEntry> BusParameterRun::plannedWrites(const RowValues &values)
+void BusParameterRun::noteUnread(const RestorePlan &plan)
 {
-    QList<ParameterEntry> planned;
-    QSet<quint16> addresses;
-    QList<CompareRow> outside;
-    for (const CompareRow &row : compareParameters(file.entries, context.registers, values)) {
-        const bool toWrite = row.state == CompareState::Differs || (row.outsideMapRange && file.undo);
-        if (row.outsideMapRange && !toWrite) {
-            outside.append(row);
-        } else if (toWrite && !addresses.contains(row.entry.address)) {
-            addresses.insert(row.entry.address);
-            ParameterEntry write = row.entry;
-            write.name = row.info.name;
-            planned.append(write);
-        } else if (row.state == CompareState::NoAnswer && isWritable(row.info.permission)) {
-            const RequestOutcome why = run->readFailures().value(row.entry.address, RequestOutcome{OutcomeKind::TimedOut});
-            current.unread.append(registerLabel(row.entry.address, row.info.name) + QStringLiteral(" (")
-                                  + why.reason() + QLatin1Char(')'));
-        }
+    for (const PlanRow &planned : plan.rows()) {
+        const CompareRow &row = planned.row;
+        if (planned.step != PlanStep::Leave || row.state != CompareState::NoAnswer || !isWritable(row.info.permission))
+            continue;
+        const RequestOutcome why = run->readFailures().value(row.entry.address, RequestOutcome{OutcomeKind::TimedOut});
+        current.unread.append(registerLabel(row.entry.address, row.info.name) + QStringLiteral(" (") + why.reason()
+                              + QLatin1Char(')'));
     }
-    current.outOfRange = outOfRangeLabels(outside);
-    return planned;
 }
 
 // A confirmation counts only once the run has listened for late replies.

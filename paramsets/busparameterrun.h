@@ -10,6 +10,7 @@
 #include "paramsets/parameterrun.h"
 
 class RequestScheduler;
+class RestorePlan;
 
 // What became of one driver of a run over several.
 struct BusDriverResult
@@ -84,7 +85,7 @@ private:
     void onRead(const RowValues &values, RunEnd end);
     void saveBackup(const RowValues &values);
     void restoreDriver(const RowValues &values);
-    QList<ParameterEntry> plannedWrites(const RowValues &values);
+    void noteUnread(const RestorePlan &plan);
     void onWriteOutcome(const ParameterEntry &write, WriteResult result, const QString &reason);
     void onWritesFinished(RunEnd end);
     void finishDriver(BusDriverResult::End end);

@@ -19,7 +19,8 @@ QByteArray CommandRun::frame(const DriverCommand &command, quint8 slave, int wri
     return writeRowCmd(slave, row, writeFunction);
 }
 
-bool CommandRun::send(const DriverCommand &command, int writeFunction, quint8 slave)
+bool CommandRun::send(const DriverCommand &command, int writeFunction, quint8 slave, WriteOrigin origin,
+                      const WriteConsent &consent)
 {
     if (running)
         return false;
@@ -31,7 +32,13 @@ bool CommandRun::send(const DriverCommand &command, int writeFunction, quint8 sl
         return true;
     }
     const quint8 driver = slave ? slave : scheduler->slaveAddress();
-    scheduler->enqueueFirst({frame(command, driver, writeFunction), command.address, 1, this, 0});
+    const QByteArray bytes = frame(command, driver, writeFunction);
+    const GateAnswer answer = gate.judgeFrame(origin, bytes, consent);
+    if (!answer.allowed()) {
+        finish(CommandResult::NotSent, answer.reason);
+        return true;
+    }
+    scheduler->enqueueFirst({bytes, command.address, 1, this, 0});
     return true;
 }
 

@@ -7,6 +7,7 @@
 
 #include "protocol/pendingcommand.h"
 #include "protocol/requestoutcome.h"
+#include "paramsets/writegate.h"
 #include "registermap/driverroles.h"
 
 class RequestScheduler;
@@ -37,10 +38,14 @@ public:
 
     // Function 6, or 16 when the map's writeFunction is 16.
     static QByteArray frame(const DriverCommand &command, quint8 slave, int writeFunction);
+    // The map whose write gate judges each command before it is queued.
+    void setMap(const QList<RegisterInfo> &registers) { gate.setMap(registers); }
     // To the driver at `slave` (0: the scheduler's); finished() follows, at
-    // once when the port is closed. Refused (false) while another command
-    // is under way.
-    bool send(const DriverCommand &command, int writeFunction, quint8 slave = 0);
+    // once when the port is closed or the gate does not allow it (NotSent,
+    // with the gate's reason). Refused (false) while another command is
+    // under way.
+    bool send(const DriverCommand &command, int writeFunction, quint8 slave = 0,
+              WriteOrigin origin = WriteOrigin::Command, const WriteConsent &consent = {});
     bool isRunning() const { return running; }
 
 signals:
@@ -52,6 +57,7 @@ private:
     void finish(CommandResult result, const QString &reason);
 
     RequestScheduler *scheduler;
+    WriteGate gate;
     DriverCommand current;
     bool running = false;
     bool doubtful = false;

@@ -1,14 +1,12 @@
 #include "paramsets/identitycheck.h"
+#include "registermap/addressrules.h"
 
 namespace {
 
 QString rowName(quint16 address, const QList<RegisterInfo> &registers)
 {
-    for (const RegisterInfo &row : registers) {
-        if (row.addressValid && row.address == address)
-            return row.name;
-    }
-    return QString();
+    const RegisterInfo *row = linesAt(registers, address).value(0);
+    return row ? row->name : QString();
 }
 
 // Each of `addresses` as identityText shows it, "?" for those `identity`

@@ -1,34 +1,12 @@
 #include "paramsets/parametercompare.h"
 
-#include "registermap/registerrange.h"
+#include "registermap/addressrules.h"
 #include "registermap/registervalue.h"
 
 #include <QCoreApplication>
-#include <QMultiHash>
 #include <QSet>
 
 namespace {
-
-using RowsByAddress = QMultiHash<quint16, const RegisterInfo *>;
-
-RowsByAddress rowsByAddress(const QList<RegisterInfo> &registers)
-{
-    RowsByAddress rows;
-    for (const RegisterInfo &info : registers) {
-        if (info.addressValid)
-            rows.insert(info.address, &info);
-    }
-    return rows;
-}
-
-// A row without value-format keys checks its range as it always has.
-bool inRowRange(const RegisterInfo &info, qint64 raw)
-{
-    const RegisterFormat &format = info.format;
-    if (format.type == ValueType::U16 && format.scaleUnits == 1 && format.decimals == 0)
-        return isWithinRange(info, quint16(raw));
-    return RegisterValue(format).inRange(raw);
-}
 
 // A file saved a row over one register (an entry without a type, as every
 // file before typed rows) or two; it cannot be restored to a row of the
@@ -46,10 +24,10 @@ bool untypedOutsideWord(const ParameterEntry &entry)
 
 // An entry without a type for a 32-bit row: its value cannot tell whether
 // it is the row's value or one of its words.
-bool untypedOnWideRow(const RowsByAddress &rows, const ParameterEntry &entry)
+bool untypedOnWideRow(const QList<RegisterInfo> &registers, const ParameterEntry &entry)
 {
-    for (auto it = rows.constFind(entry.address); it != rows.cend() && it.key() == entry.address; ++it) {
-        if (entry.type.isEmpty() && (*it)->format.wordCount() == 2)
+    for (const RegisterInfo *line : linesAt(registers, entry.address)) {
+        if (entry.type.isEmpty() && line->format.wordCount() == 2)
             return true;
     }
     return false;
@@ -59,10 +37,10 @@ bool untypedOnWideRow(const RowsByAddress &rows, const ParameterEntry &entry)
 // every row can; a map that lists an address twice allows only what both of
 // its lines allow. The map's range is no such reason: values outside it are
 // asked about when they are to be written.
-QString refusal(const RowsByAddress &rows, const ParameterEntry &entry)
+QString refusal(const QList<RegisterInfo> &registers, const ParameterEntry &entry)
 {
-    for (auto it = rows.constFind(entry.address); it != rows.cend() && it.key() == entry.address; ++it) {
-        const RegisterInfo &info = **it;
+    for (const RegisterInfo *line : linesAt(registers, entry.address)) {
+        const RegisterInfo &info = *line;
         qint64 raw = 0;
         const QString type = valueTypeName(info.format.type);
         if (entry.type.isEmpty() && info.format.wordCount() == 2)
@@ -82,39 +60,12 @@ QString refusal(const RowsByAddress &rows, const ParameterEntry &entry)
     return QString();
 }
 
-// The map's line for the address whose range leaves out `raw`, if any.
-const RegisterInfo *rangeRefusing(const RowsByAddress &rows, quint16 address, qint64 raw)
-{
-    for (auto it = rows.constFind(address); it != rows.cend() && it.key() == address; ++it) {
-        if (!inRowRange(**it, raw))
-            return *it;
-    }
-    return nullptr;
-}
-
 } // namespace
-
-// A model or serial number is the driver's, never a setting: a file from
-// another unit must not rename this one, whatever the row's permission.
-static bool namesTheDriver(const RegisterInfo &info)
-{
-    return info.roles.role == RowRole::Identity || info.roles.role == RowRole::Serial;
-}
 
 bool isWritable(const QString &permission)
 {
     return permission.contains(QLatin1Char('r'), Qt::CaseInsensitive)
         && permission.contains(QLatin1Char('w'), Qt::CaseInsensitive);
-}
-
-QHash<quint16, const RegisterInfo *> mapIndex(const QList<RegisterInfo> &registers)
-{
-    QHash<quint16, const RegisterInfo *> index;
-    for (const RegisterInfo &info : registers) {
-        if (info.addressValid && !index.contains(info.address))
-            index.insert(info.address, &info);
-    }
-    return index;
 }
 
 QList<RegisterInfo> mapRows(const QList<RegisterInfo> &registers)
@@ -166,15 +117,14 @@ QString registerLabel(quint16 address, const QString &name)
 
 QStringList restoreProblems(const QList<ParameterEntry> &entries, const QList<RegisterInfo> &registers)
 {
-    const RowsByAddress rows = rowsByAddress(registers);
     QHash<quint16, const ParameterEntry *> seen;
     QStringList problems;
     for (const ParameterEntry &entry : entries) {
         const QString address = addressText(entry.address);
-        const QString refused = refusal(rows, entry);
-        if (!rows.contains(entry.address))
+        const QString refused = refusal(registers, entry);
+        if (linesAt(registers, entry.address).isEmpty())
             problems.append(QCoreApplication::translate("ParameterCompare", "第 %1 行：%2 不在映射表中").arg(entry.line).arg(address));
-        else if (untypedOutsideWord(entry) && !untypedOnWideRow(rows, entry))
+        else if (untypedOutsideWord(entry) && !untypedOnWideRow(registers, entry))
             problems.append(QCoreApplication::translate("ParameterFile", "第 %1 行：%2")
                                 .arg(entry.line)
                                 .arg(QCoreApplication::translate("ParameterFile", "值 %1 超出 0..65535").arg(entry.value)));
@@ -195,13 +145,12 @@ QList<CompareRow> compareParameters(const QList<ParameterEntry> &entries,
                                     const QList<RegisterInfo> &registers,
                                     const RowValues &driver)
 {
-    const QHash<quint16, const RegisterInfo *> index = mapIndex(registers);
-    const RowsByAddress byAddress = rowsByAddress(registers);
     QList<CompareRow> rows;
     for (const ParameterEntry &entry : entries) {
         CompareRow row;
         row.entry = entry;
-        const RegisterInfo *info = index.value(entry.address);
+        const AddressRules rules = addressRules(registers, entry.address);
+        const RegisterInfo *info = rules.first();
         row.inMap = info != nullptr;
         if (info)
             row.info = *info;
@@ -211,18 +160,18 @@ QList<CompareRow> compareParameters(const QList<ParameterEntry> &entries,
         // an s16's register pattern (65529 for -7).
         if (!row.inMap)
             row.state = CompareState::NotInMap;
-        else if (!refusal(byAddress, entry).isEmpty() || untypedOutsideWord(entry)
+        else if (!refusal(registers, entry).isEmpty() || untypedOutsideWord(entry)
                  || !savedRaw(row.info, entry.value, &row.entry.value))
             row.state = CompareState::OutOfRange;
-        else if (isWriteOnly(row.info.permission))
+        else if (rules.writeOnly && !rules.readOnly && !rules.identity)
             row.state = CompareState::WriteOnly;
         else if (!row.answered)
             row.state = CompareState::NoAnswer;
         else if (row.driverValue == row.entry.value)
             row.state = CompareState::Same;
-        else if (!isWritable(row.info.permission) || namesTheDriver(row.info))
+        else if (!rules.isSetting())
             row.state = CompareState::NotWritable;
-        else if (const RegisterInfo *refusing = rangeRefusing(byAddress, entry.address, row.entry.value)) {
+        else if (const RegisterInfo *refusing = rules.rangeRefusing(row.entry.value)) {
             row.info = *refusing;
             row.outsideMapRange = true;
             row.state = CompareState::OutOfRange;

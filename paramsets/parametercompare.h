@@ -42,9 +42,6 @@ using RowValues = QHash<quint16, qint64>;
 // Read and written; write-only registers are commands, read-only ones status.
 bool isWritable(const QString &permission);
 
-// The map's first readable row for each address.
-QHash<quint16, const RegisterInfo *> mapIndex(const QList<RegisterInfo> &registers);
-
 // The map's rows that are read and written, each address once, in map order.
 QList<RegisterInfo> mapRows(const QList<RegisterInfo> &registers);
 

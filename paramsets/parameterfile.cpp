@@ -254,7 +254,9 @@ bool readParameterFile(const QString &path, ParameterFile *file)
         text.remove(0, 1);
     readIdentityComment(text, file);
     readRecords(csvRecords(text), file);
-    file->undo = text.contains(QLatin1String("\n# ") + undoComment() + QLatin1Char('\n'));
+    file->path = path;
+    static const QRegularExpression lineEnd(QStringLiteral("\r\n|\r|\n"));
+    file->undo = text.split(lineEnd).contains(QStringLiteral("# ") + undoComment());
     return true;
 }
 
@@ -356,11 +358,21 @@ QString undoComment()
     return QStringLiteral("undo file: the driver's values before a restore");
 }
 
+QString undoFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/undo");
+}
+
+bool isInUndoFolder(const QString &path)
+{
+    const QString folder = QFileInfo(undoFolder()).canonicalFilePath();
+    return !folder.isEmpty() && QFileInfo(QFileInfo(path).canonicalFilePath()).absolutePath() == folder;
+}
+
 QString saveUndoFile(const QList<ParameterEntry> &entries, const DriverIdentity &identity, const QString &port,
                      quint32 slaveAddress, const QString &mapPath, QString *error)
 {
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)
-                           + QStringLiteral("/undo");
+    const QString folder = undoFolder();
     if (!QDir().mkpath(folder)) {
         *error = QStringLiteral("cannot make the folder %1").arg(folder);
         return QString();

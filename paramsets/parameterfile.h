@@ -34,8 +34,11 @@ struct ParameterFile
     QList<ParameterEntry> entries;
     // "line N: why", for every line that does not hold a register value.
     QStringList problems;
-    // Saved before a restore: the values the driver held, to be written back
-    // as they were, whatever the map's ranges say.
+    // Where it was read from.
+    QString path;
+    // It carries the undo comment. Only a file in the undo folder whose
+    // identity is the driver's is trusted as one (see RestorePlan): its
+    // values go back as they were, whatever the map's ranges say.
     bool undo = false;
     // The driver it was saved from, as its "# identity" comment records
     // it; empty in files of maps without identity rows, and older ones.
@@ -72,6 +75,10 @@ QStringList parameterFileComments(const QString &port, quint32 slaveAddress, con
 
 // The comment line that marks an undo file.
 QString undoComment();
+
+// The folder undo files are saved in, and whether `path` lies there.
+QString undoFolder();
+bool isInUndoFolder(const QString &path);
 
 // Saves the driver's values before a restore writes to it, in the undo
 // folder under the user's data folder, named by date, time, port and slave

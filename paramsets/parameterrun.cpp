@@ -2,6 +2,7 @@
 
 #include "paramsets/parametercompare.h"
 #include "protocol/requestscheduler.h"
+#include "registermap/addressrules.h"
 #include "registermap/registerframes.h"
 #include "registermap/registervalue.h"
 
@@ -29,6 +30,7 @@ ParameterRun::ParameterRun(RequestScheduler *scheduler, QObject *parent)
 void ParameterRun::setMap(const QList<RegisterInfo> &registers, int blockRead, int writeFunction)
 {
     rows = mapRows(registers);
+    gate.setMap(registers);
     plan = RefreshPlan();
     plan.setBlockSize(blockRead);
     this->writeFunction = writeFunction;
@@ -55,7 +57,7 @@ void ParameterRun::readMap()
         finishReading();
 }
 
-void ParameterRun::writeValues(const QList<ParameterEntry> &values)
+void ParameterRun::writeValues(const QList<ParameterEntry> &values, WriteOrigin origin, const WriteConsent &consent)
 {
     phase = Phase::Writing;
     if (!slaveRead)
@@ -66,15 +68,13 @@ void ParameterRun::writeValues(const QList<ParameterEntry> &values)
     anyConfirmed = false;
     writes.clear();
     writeRows.clear();
-    const QHash<quint16, const RegisterInfo *> index = mapIndex(rows);
+    refusedWrites.clear();
     QSet<quint16> planned;
     for (const ParameterEntry &write : values) {
-        if (planned.contains(write.address))
+        if (planned.contains(write.address) || !admit(write, origin, consent))
             continue;
         planned.insert(write.address);
-        RegisterInfo row;
-        if (const RegisterInfo *info = index.value(write.address))
-            row = *info;
+        RegisterInfo row = *linesAt(rows, write.address).value(0);
         row.address = write.address;
         const QVector<quint16> words = RegisterValue(row.format).toWords(write.value);
         row.value = words.at(0);
@@ -83,9 +83,19 @@ void ParameterRun::writeValues(const QList<ParameterEntry> &values)
         writeRows.append(row);
     }
     writeIndex = 0;
+    for (const auto &refused : qAsConst(refusedWrites))
+        emit writeOutcome(refused.first, WriteResult::NotSent, refused.second);
     if (writes.isEmpty())
         return endWriting();
     sendWrite();
+}
+
+bool ParameterRun::admit(const ParameterEntry &write, WriteOrigin origin, const WriteConsent &consent)
+{
+    const GateAnswer answer = gate.judge(origin, write.address, write.value, consent);
+    if (!answer.allowed())
+        refusedWrites.append({write, answer.reason});
+    return answer.allowed();
 }
 
 void ParameterRun::cancel()

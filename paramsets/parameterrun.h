@@ -6,6 +6,7 @@
 #include <QObject>
 
 #include "paramsets/parameterfile.h"
+#include "paramsets/writegate.h"
 #include "registermap/refreshplan.h"
 #include "registermap/registerinfo.h"
 #include "protocol/pendingcommand.h"
@@ -69,8 +70,10 @@ public:
     void readMap();
     // One write at a time, each confirmed before the next is sent; an
     // address given twice is written once. A value is the raw integer in
-    // its map row's type (a row the map lacks is one register).
-    void writeValues(const QList<ParameterEntry> &writes);
+    // its map row's type. Each write is put to the write gate first with
+    // where it comes from and what the user confirmed: one it does not
+    // allow is reported NotSent with the gate's reason, and never queued.
+    void writeValues(const QList<ParameterEntry> &writes, WriteOrigin origin, const WriteConsent &consent = {});
     // Queued reads are dropped at once; a write stops after the request in
     // flight, without its read back.
     void cancel();
@@ -106,6 +109,7 @@ private:
     void endReading();
     void send(PendingCommand request);
     void sendWrite();
+    bool admit(const ParameterEntry &write, WriteOrigin origin, const WriteConsent &consent);
     void finishWrite(WriteResult result, const QString &reason);
     void finishWriting();
     void endWriting();
@@ -122,6 +126,7 @@ private:
     RunEnd ending = RunEnd::Completed;
     int silentInRow = 0;
     QList<RegisterInfo> rows;  // each address of the map once
+    WriteGate gate;
     RefreshPlan plan;
     int writeFunction = 6;
     QHash<quint16, qint64> readValues;
@@ -134,6 +139,8 @@ private:
     int readTotal = 0;
     QList<ParameterEntry> writes;
     QList<RegisterInfo> writeRows;  // each write's row, holding its words
+    // The gate's refusals, reported when the writes start.
+    QList<QPair<ParameterEntry, QString>> refusedWrites;
     int writeIndex = 0;
     bool lineSpeed = true;
 };

@@ -1,4 +1,5 @@
 #include "registermap/driverroles.h"
+#include "registermap/addressrules.h"
 
 #include "registermap/registerinfo.h"
 #include "registermap/registerrange.h"
@@ -151,6 +152,13 @@ void guardDangerTwins(DriverProfile *profile, QStringList *problems)
             if (command.danger || !danger.danger || command.address != danger.address || command.value != danger.value)
                 continue;
             command.danger = true;
+            // Leaving the port sends the save on a plain Yes, without the
+            // tick: a danger twin is never offered as the save.
+            if (command.save && problems)
+                *problems << QStringLiteral("register %1: save \"%2\" sends what the danger command \"%3\" sends; "
+                                            "it is not offered as the save").arg(QStringLiteral("0x") + QString::number(command.address, 16).toUpper().rightJustified(4, QLatin1Char('0')),
+                                                 command.name, danger.name);
+            command.save = false;
             if (problems)
                 *problems << QStringLiteral("command \"%1\" sends what the danger command \"%2\" sends; it is "
                                             "guarded alike").arg(command.name, danger.name);
@@ -286,15 +294,6 @@ bool DriverIdentity::fromComment(const QString &comment, DriverIdentity *identit
 
 namespace {
 
-const RegisterInfo *rowAt(const QList<RegisterInfo> &rows, quint16 address)
-{
-    for (const RegisterInfo &row : rows) {
-        if (row.addressValid && row.address == address)
-            return &row;
-    }
-    return nullptr;
-}
-
 QString identityValueText(const RegisterInfo *row, qint64 raw)
 {
     if (!row || isPlain(row->format))
@@ -309,7 +308,7 @@ QString identityText(const DriverIdentity &identity, const QList<RegisterInfo> &
 {
     QStringList parts;
     for (auto it = identity.values.constBegin(); it != identity.values.constEnd(); ++it) {
-        const RegisterInfo *row = rowAt(rows, it.key());
+        const RegisterInfo *row = linesAt(rows, it.key()).value(0);
         const QString name = row ? row->name : QStringLiteral("0x%1").arg(it.key(), 4, 16, QLatin1Char('0'));
         parts << name + QLatin1Char(' ') + identityValueText(row, it.value());
     }
@@ -324,7 +323,7 @@ QStringList identityDifferences(const DriverIdentity &file, const DriverIdentity
     for (quint16 address : profile.identity) {
         if (profile.serial.contains(address) || !file.values.contains(address))
             continue;
-        const RegisterInfo *row = rowAt(rows, address);
+        const RegisterInfo *row = linesAt(rows, address).value(0);
         const qint64 fileValue = file.values.value(address);
         const QString driverText = driver.values.contains(address)
                                        ? identityValueText(row, driver.values.value(address))

@@ -1,4 +1,5 @@
 #include "scan/buswatch.h"
+#include "registermap/addressrules.h"
 
 #include "protocol/requestscheduler.h"
 #include "registermap/registerframes.h"
@@ -90,10 +91,8 @@ void BusWatch::readNext()
     const int address = order.at(nextDriver++);
     const QList<quint16> reads = dueReads(known[address]);
     for (quint16 registerAddress : reads) {
-        const auto row = std::find_if(rows.cbegin(), rows.cend(), [registerAddress](const RegisterInfo &info) {
-            return info.addressValid && info.address == registerAddress;
-        });
-        if (row == rows.cend())
+        const RegisterInfo *row = linesAt(rows, registerAddress).value(0);
+        if (!row)
             continue;
         scheduler->enqueue({readRegisterCmd(quint8(address), *row), row->address, quint16(row->format.wordCount()),
                             this, address});
@@ -125,10 +124,8 @@ void BusWatch::onCompleted(const PendingCommand &request, const RequestOutcome &
 
 void BusWatch::store(BusDriver &driver, quint16 address, const RequestOutcome &outcome)
 {
-    const auto row = std::find_if(rows.cbegin(), rows.cend(), [address](const RegisterInfo &info) {
-        return info.addressValid && info.address == address;
-    });
-    if (row == rows.cend() || outcome.values.size() < row->format.wordCount())
+    const RegisterInfo *row = linesAt(rows, address).value(0);
+    if (!row || outcome.values.size() < row->format.wordCount())
         return;
     const qint64 raw = RegisterValue(row->format).fromWords(outcome.values.at(0), outcome.values.value(1));
     if (roles.identity.contains(address)) {

@@ -657,10 +657,17 @@ void TestParamSets::garbledEchoFailsTheWrite()
     QObject::connect(&run, &ParameterRun::writeOutcome,
                      [&outcomes](const ParameterEntry &, WriteResult result) { outcomes.append(result); });
     QSignalSpy finished(&run, &ParameterRun::writeFinished);
+    QList<RegisterInfo> rows;
+    for (const char *line : {"indexes:0x0010,permission:RW,defaultValue:0,rangeValue:0~65535,name:A,remarks:",
+                             "indexes:0x0011,permission:RW,defaultValue:0,rangeValue:0~65535,name:B,remarks:"}) {
+        rows << parseRegisterLine(QString::fromLatin1(line));
+        rows.last().addressValid = true;
+    }
+    run.setMap(rows, 1, 6);
     ParameterEntry entry;
     entry.address = 0x10;
     entry.value = 1234;
-    run.writeValues({entry});
+    run.writeValues({entry}, WriteOrigin::Restore);
     scheduler.tick();
     QVERIFY(scheduler.isAwaiting());
     QByteArray echo = ModbusMaster::instance()->writeCmd(1, 0x10, 1234);
@@ -677,7 +684,7 @@ void TestParamSets::garbledEchoFailsTheWrite()
     RunEnd end = RunEnd::Completed;
     QObject::connect(&run, &ParameterRun::writeFinished, [&end](RunEnd how) { end = how; });
     scheduler.start();
-    run.writeValues({entry, second});
+    run.writeValues({entry, second}, WriteOrigin::Restore);
     QTRY_VERIFY(scheduler.isAwaiting()); // at line speed: no tick needed
     ScanRun scan(Serial::instance(), &scheduler);
     ScanRequest request;
@@ -1161,8 +1168,14 @@ void TestParamSets::restoreRefusesAnotherModel()
         QCOMPARE(run.status, 1);
         QVERIFY2(run.err.startsWith(edited + QStringLiteral(": line 1: ")), qPrintable(run.err));
     }
+    // A file that names no driver of the map's (no identity line of its
+    // rows, no identity rows) is written only when told to.
     writeFile(edited, "# identity 0x0050=1\naddress,value\n0x0010,2500\n");
     run = steppertool({"--port", simulator->devicePath(), "--restore", edited});
+    QCOMPARE(run.status, 1);
+    QVERIFY2(run.err.contains(QStringLiteral("identity not recorded")), qPrintable(run.err));
+    QCOMPARE(writesIn(simulatorLog()), 1);
+    run = steppertool({"--port", simulator->devicePath(), "--restore", edited, "--ignore-identity"});
     QVERIFY2(run.status == 0, qPrintable(run.out + run.err));
     QCOMPARE(writesIn(simulatorLog()), 2);
 
@@ -1173,11 +1186,21 @@ void TestParamSets::restoreRefusesAnotherModel()
     run = steppertool({"--port", simulator->devicePath(), "--restore", edited});
     QCOMPARE(run.status, 1);
     QVERIFY2(run.err.contains(QStringLiteral("型号 Model ? ≠ 0x2304")), qPrintable(run.err));
+    // Without an identity line the file's own model row speaks for it: it
+    // is another model's, and nothing is written; told to write anyway, the
+    // model row still is not, though the map lets it be written and lists
+    // a plain line before the identity one.
     QByteArray writableModel = identityMap;
-    writableModel.replace("indexes:0x0040,permission:R,", "indexes:0x0040,permission:RW,");
+    writableModel.replace("indexes:0x0040,permission:R,", "indexes:0x0040,permission:RW,name:型号 Model\n"
+                                                          "indexes:0x0040,permission:RW,");
     writeFile(work.path() + QStringLiteral("/rwmodel.map"), writableModel);
     writeFile(edited, "address,value\n0x0040,8965\n0x0010,2600\n");
     run = steppertool({"--port", simulator->devicePath(), "--map", "rwmodel.map", "--restore", edited});
+    QCOMPARE(run.status, 1);
+    QVERIFY2(run.err.contains(QStringLiteral("型号 Model 0x2305 ≠ 0x2304")), qPrintable(run.err));
+    QCOMPARE(writesIn(simulatorLog()), 2);
+    run = steppertool({"--port", simulator->devicePath(), "--map", "rwmodel.map", "--restore", edited,
+                       "--ignore-identity"});
     QVERIFY2(run.status == 0 && run.out.contains(QStringLiteral("0x0040\tdiffers, not writable")),
              qPrintable(run.out + run.err));
     QVERIFY(!simulatorLog().contains(QStringLiteral("write 0x0040")));

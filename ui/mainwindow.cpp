@@ -130,7 +130,7 @@ void MainWindow::buildViews()
             [this](const QString &reason) { showRefusal(tr("\n录制已停止 : %1\n").arg(reason)); });
     logView = new TrafficLogView(ui->textBrowser_show, ui->checkBox_2);
     connect(logView, &TrafficLogView::refused, this, &MainWindow::showRefusal);
-    sendBox = new ManualSendBox(ui->textEdit_send, ui->checkBox, scheduler);
+    sendBox = new ManualSendBox(ui->textEdit_send, ui->checkBox, scheduler, store);
     connect(sendBox, &ManualSendBox::refused, this, &MainWindow::showRefusal);
 
     tableView = new RegisterTableView(ui->tableWidget, store, liveMonitor);

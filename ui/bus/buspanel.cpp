@@ -1,4 +1,5 @@
 #include "ui/bus/buspanel.h"
+#include "registermap/addressrules.h"
 #include "ui_buspanel.h"
 
 #include "protocol/slavelist.h"
@@ -16,15 +17,6 @@ QString settingsKey(const QString &port)
     return QStringLiteral("bus/") + QString(port).replace(QLatin1Char('/'), QLatin1Char('|'));
 }
 
-const RegisterInfo *rowAt(const QList<RegisterInfo> &rows, int address)
-{
-    for (const RegisterInfo &row : rows) {
-        if (row.addressValid && row.address == address)
-            return &row;
-    }
-    return nullptr;
-}
-
 } // namespace
 
 // "报警 2：过压", "报警（状态字 bit 2）", "正常", or "—" before any read.
@@ -35,7 +27,7 @@ QString BusPanel::alarmSummary(const BusDriver &driver) const
         return QStringLiteral("—");
     if (!driver.inAlarm(profile))
         return tr("正常");
-    const RegisterInfo *alarmRow = rowAt(watch->mapRows(), profile.alarmAddress);
+    const RegisterInfo *alarmRow = profile.alarmAddress < 0 ? nullptr : linesAt(watch->mapRows(), quint16(profile.alarmAddress)).value(0);
     if (driver.alarmKnown && driver.alarm != 0) {
         const QString name = alarmRow ? alarmRow->format.states.value(driver.alarm) : QString();
         return name.isEmpty() ? tr("报警 %1").arg(driver.alarm) : tr("报警 %1：%2").arg(driver.alarm).arg(name);

@@ -30,6 +30,7 @@ DriverCommands::DriverCommands(const DriverCommandsParts &parts)
 void DriverCommands::useMap()
 {
     profile = driverProfile(parts.store->rows());
+    run->setMap(parts.store->rows());
     commandPanel->setCommands(profile.commands);
     unsaved->setCommands(profile.commands);
     showLineState();
@@ -90,18 +91,22 @@ void DriverCommands::ask(const DriverCommand &command)
     box.setEscapeButton(QMessageBox::No);
     const bool yes = box.exec() == QMessageBox::Yes;
     commandPanel->clearTick();
+    // The panel lets a danger command be pressed only once its tick is set:
+    // the tick and this Yes are its confirmation.
+    WriteConsent consent;
+    consent.danger = command.danger;
     if (yes)
-        send(command);
+        send(command, 0, WriteOrigin::Command, consent);
 }
 
-bool DriverCommands::send(const DriverCommand &command, quint8 slave)
+bool DriverCommands::send(const DriverCommand &command, quint8 slave, WriteOrigin origin, const WriteConsent &consent)
 {
     if (!canSend()) {
         emit notice(portOpen ? tr("线路正忙，命令“%1”未发送").arg(command.name)
                              : tr("串口未打开，命令“%1”未发送").arg(command.name));
         return false;
     }
-    run->send(command, parts.store->writeFunction(), slave);
+    run->send(command, parts.store->writeFunction(), slave, origin, consent);
     showLineState();
     return true;
 }
@@ -119,6 +124,9 @@ void DriverCommands::showOutcome(const DriverCommand &command, CommandResult res
     case CommandResult::Doubtful:
         return emit notice(tr("命令“%1”未得到确认：收到无人请求的应答（此地址可能有两台设备），可能已执行，也可能未执行")
                                .arg(command.name));
-    case CommandResult::NotSent: return emit notice(tr("命令“%1”未发送：串口已关闭").arg(command.name));
+    case CommandResult::NotSent:
+        if (portOpen)
+            return emit notice(tr("命令“%1”未发送：%2").arg(command.name, reason));
+        return emit notice(tr("命令“%1”未发送：串口已关闭").arg(command.name));
     }
 }

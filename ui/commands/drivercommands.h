@@ -42,7 +42,8 @@ public:
     // Without asking: the user has said yes elsewhere. To the driver at
     // `slave` (0: the window's). False, with a notice, when the line cannot
     // take it now.
-    bool send(const DriverCommand &command, quint8 slave = 0);
+    bool send(const DriverCommand &command, quint8 slave = 0, WriteOrigin origin = WriteOrigin::Command,
+              const WriteConsent &consent = {});
 
 public slots:
     // The port opened or closed.

@@ -60,7 +60,7 @@ void SaveBeforeLeave::saveNext()
         pendingLeave = nullptr;
         return leave();
     }
-    if (!commands->send(*commands->saveCommand(), toSave.first())) {
+    if (!commands->send(*commands->saveCommand(), toSave.first(), WriteOrigin::SaveQuestion)) {
         pendingLeave = nullptr;
         toSave.clear();
     }

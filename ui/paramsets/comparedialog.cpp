@@ -49,9 +49,13 @@ CompareDialog::CompareDialog(QWidget *parent)
         const QList<ParameterEntry> writes = tickedWrites();
         if (writes.isEmpty())
             return showRefusal(tr("没有选中要写入的参数"));
-        if (!identityAgreed() || !outOfRangeAgreed())
+        if (!identityAgreed() || !outOfRangeAgreed() || !dangerAgreed(writes))
             return showRefusal(tr("未写入任何参数"));
-        emit writeRequested(writes);
+        WriteConsent consent;
+        consent.outOfRange = true;
+        consent.writeOnly = true;
+        consent.danger = true;
+        emit writeRequested(writes, consent);
     });
     connect(ui->pushButton_cancel, &QPushButton::clicked, this, &CompareDialog::cancelRequested);
     connect(ui->pushButton_close, &QPushButton::clicked, this, &QDialog::close);
@@ -118,9 +122,10 @@ void CompareDialog::showComparison(const QString &fileName, const QList<CompareR
     setWriting(false);
 }
 
-void CompareDialog::showIdentity(const IdentityCheck &check)
+void CompareDialog::showIdentity(const IdentityCheck &check, bool recorded)
 {
     identity = check;
+    identityRecorded = recorded;
     ui->widget_identity->setVisible(check.shown);
     showIdentityLines();
     const QString marked = check.differs() ? QStringLiteral("background-color: rgb(255, 200, 200);") : QString();
@@ -141,6 +146,18 @@ void CompareDialog::showIdentityLines()
 // the default.
 bool CompareDialog::identityAgreed()
 {
+    if (!identityRecorded) {
+        QMessageBox question(QMessageBox::Warning, tr("未记录驱动器身份"),
+                             tr("文件没有记录它来自哪种驱动器（型号、固件），无法与此驱动器比对。\n仍然写入吗？"),
+                             QMessageBox::NoButton, this);
+        question.setObjectName(QStringLiteral("identityQuestion"));
+        QPushButton *writeAnyway = question.addButton(tr("仍然写入（未记录身份）"), QMessageBox::AcceptRole);
+        QPushButton *dontWrite = question.addButton(tr("不写入"), QMessageBox::RejectRole);
+        question.setDefaultButton(dontWrite);
+        question.setEscapeButton(dontWrite);
+        question.exec();
+        return question.clickedButton() == writeAnyway;
+    }
     if (!identity.differs())
         return true;
     QMessageBox question(QMessageBox::Warning, tr("驱动器身份不同"),
@@ -173,6 +190,30 @@ bool CompareDialog::outOfRangeAgreed()
                          QMessageBox::Yes | QMessageBox::No, this);
     question.setObjectName(QStringLiteral("outOfRangeQuestion"));
     question.setDefaultButton(QMessageBox::No);
+    return question.exec() == QMessageBox::Yes;
+}
+
+// A danger command's value (a factory reset) is named on its own, whatever
+// was said about the rest; not writing is the default.
+bool CompareDialog::dangerAgreed(const QList<ParameterEntry> &writes)
+{
+    WriteConsent rest;
+    rest.outOfRange = true;
+    rest.writeOnly = true;
+    QStringList danger;
+    for (const ParameterEntry &write : writes) {
+        const GateAnswer answer = gate.judge(WriteOrigin::Compare, write.address, write.value, rest);
+        if (answer.confirmation == Confirmation::Danger)
+            danger << answer.reason;
+    }
+    if (danger.isEmpty())
+        return true;
+    QMessageBox question(QMessageBox::Warning, tr("危险命令"),
+                         tr("以下写入是改变驱动器设置的危险命令，仍然发送吗？\n") + danger.join(QLatin1Char('\n')),
+                         QMessageBox::Yes | QMessageBox::No, this);
+    question.setObjectName(QStringLiteral("dangerQuestion"));
+    question.setDefaultButton(QMessageBox::No);
+    question.setEscapeButton(QMessageBox::No);
     return question.exec() == QMessageBox::Yes;
 }
 

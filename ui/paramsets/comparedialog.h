@@ -7,6 +7,7 @@
 #include "paramsets/identitycheck.h"
 #include "paramsets/parametercompare.h"
 #include "paramsets/parameterrun.h"
+#include "paramsets/writegate.h"
 
 namespace Ui { class CompareDialog; }
 
@@ -30,8 +31,11 @@ public:
     void showComparison(const QString &fileName, const QList<CompareRow> &rows,
                         const QStringList &problems, bool undoFile = false);
     QList<ParameterEntry> tickedWrites() const;
-    // After showComparison, which clears it.
-    void showIdentity(const IdentityCheck &check);
+    // After showComparison, which clears it. `recorded` false: the file
+    // names no driver, and writing it is asked about like another model's.
+    void showIdentity(const IdentityCheck &check, bool recorded = true);
+    // The map the write gate judges the ticked rows by.
+    void setMap(const QList<RegisterInfo> &registers) { gate.setMap(registers); }
 
 public slots:
     void showWriteStarted(const QString &undoPath);
@@ -46,7 +50,8 @@ public slots:
     void showDriverChanged();
 
 signals:
-    void writeRequested(const QList<ParameterEntry> &writes);
+    // `consent`: what the user has just said yes to.
+    void writeRequested(const QList<ParameterEntry> &writes, const WriteConsent &consent);
     void cancelRequested();
 
 protected:
@@ -60,12 +65,15 @@ private:
     bool isTicked(int row) const;
     bool outOfRangeAgreed();
     bool identityAgreed();
+    bool dangerAgreed(const QList<ParameterEntry> &writes);
     void setWriting(bool writing);
     int rowOf(quint16 address) const;
 
     Ui::CompareDialog *ui;
     QList<CompareRow> rows;
     IdentityCheck identity;
+    bool identityRecorded = true;
+    WriteGate gate;
     bool writable = false;
     bool fromUndoFile = false;
     int confirmed = 0;

@@ -1,5 +1,7 @@
 #include "ui/paramsets/parametersetspanel.h"
 
+#include "paramsets/restoreplan.h"
+
 #include "ui/paramsets/busparametersets.h"
 #include "ui/paramsets/comparedialog.h"
 #include "app/settings.h"
@@ -197,9 +199,12 @@ void ParameterSetsPanel::showComparison(const QHash<quint16, qint64> &values)
     }
     comparedSession = scheduler->session();
     comparedValues = values;
+    const RestorePlan plan(context.registers, file, values, RestoreChoices(), WriteOrigin::Compare);
+    writeOrigin = plan.origin();
+    compareDialog->setMap(context.registers);
     compareDialog->showComparison(filePath, compareParameters(file.entries, context.registers, values),
-                                  restoreProblems(file.entries, context.registers), file.undo);
-    compareDialog->showIdentity(checkIdentity(file.identity, context.registers, values));
+                                  restoreProblems(file.entries, context.registers), plan.isOwnUndo());
+    compareDialog->showIdentity(plan.identity(), plan.identityVerdict() != IdentityVerdict::NotRecorded);
     compareDialog->show();
     compareDialog->raise();
 }
@@ -207,13 +212,14 @@ void ParameterSetsPanel::showComparison(const QHash<quint16, qint64> &values)
 // The driver is read again first, on the same connection: the undo file
 // must hold what it has just before the first write, and a driver changed
 // since the comparison is shown again instead of written.
-void ParameterSetsPanel::writeTicked(const QList<ParameterEntry> &writes)
+void ParameterSetsPanel::writeTicked(const QList<ParameterEntry> &writes, const WriteConsent &consent)
 {
     if (!scheduler->isRunning() || scheduler->session() != comparedSession)
         return compareDialog->showRefusal(tr("串口已关闭或已重新打开：请重新载入参数后再写入"));
     if (run->isRunning())
         return compareDialog->showRefusal(tr("参数读写进行中，请稍候"));
     pendingWrites = writes;
+    pendingConsent = consent;
     purpose = Purpose::Verify;
     emit busyChanged(true);
     run->readMap();
@@ -249,5 +255,5 @@ void ParameterSetsPanel::writeIfUnchanged(const QHash<quint16, qint64> &values)
         return compareDialog->showRefusal(tr("撤销文件保存失败，未写入任何参数: ") + error);
     compareDialog->showWriteStarted(undoPath);
     emit busyChanged(true);
-    run->writeValues(pendingWrites);
+    run->writeValues(pendingWrites, writeOrigin, pendingConsent);
 }

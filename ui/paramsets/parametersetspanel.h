@@ -10,6 +10,7 @@
 
 #include "paramsets/parameterfile.h"
 #include "paramsets/parameterrun.h"
+#include "paramsets/writegate.h"
 #include "registermap/registerinfo.h"
 
 class BusParameterSets;
@@ -60,7 +61,7 @@ private:
     void onRead(const QHash<quint16, qint64> &values, RunEnd end);
     void saveBackup(const QHash<quint16, qint64> &values);
     void showComparison(const QHash<quint16, qint64> &values);
-    void writeTicked(const QList<ParameterEntry> &writes);
+    void writeTicked(const QList<ParameterEntry> &writes, const WriteConsent &consent);
     void writeIfUnchanged(const QHash<quint16, qint64> &values);
     bool changedSinceComparison(const QHash<quint16, qint64> &values) const;
     void onSessionEnded();
@@ -79,6 +80,8 @@ private:
     ParameterFile file;
     QHash<quint16, qint64> comparedValues;
     QList<ParameterEntry> pendingWrites;
+    WriteConsent pendingConsent;
+    WriteOrigin writeOrigin = WriteOrigin::Compare;
     quint64 comparedSession = 0;
 };
 

@@ -1,4 +1,5 @@
 #include "ui/port/portsession.h"
+#include "ui/gate/gatequestion.h"
 
 #include "ui/editor/valueeditwin.h"
 #include "ui/log/logcolours.h"
@@ -188,8 +189,27 @@ void PortSession::write(int row, const QByteArray &frame)
         emit refused(tr("\n站地址已改变，请重新打开编辑窗口 !\n"));
         return;
     }
+    if (!passesGate(frame))
+        return;
     parts.table->setLamp(row, QStringLiteral("red"));
     parts.refresh->write(row, frame);
+}
+
+// The editor has asked its range question before it hands on the frame;
+// the gate asks the rest (a danger command's value) or says why not.
+bool PortSession::passesGate(const QByteArray &frame)
+{
+    const WriteGate gate(parts.store->rows());
+    WriteConsent consent;
+    consent.outOfRange = true;
+    QString refusal;
+    const auto judge = [&gate, &frame](const WriteConsent &given) {
+        return gate.judgeFrame(WriteOrigin::Editor, frame, given);
+    };
+    if (askGate(parts.window, judge, &consent, &refusal))
+        return true;
+    emit refused(refusal.isEmpty() ? tr("\n未写入\n") : QStringLiteral("\n%1\n").arg(refusal));
+    return false;
 }
 
 // An open port stays open through the scan: polling pauses, and the scan

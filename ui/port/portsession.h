@@ -79,6 +79,7 @@ signals:
     void valuesStale();
 
 private:
+    bool passesGate(const QByteArray &frame);
     void showState(bool open);
     bool openSerialPort();
     bool connectNetwork();

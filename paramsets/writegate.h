@@ -1,0 +1,79 @@
+#ifndef WRITEGATE_H
+#define WRITEGATE_H
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include "registermap/registerinfo.h"
+
+// Where a write comes from. A file's values (restore, undo, comparison, a
+// run over several drivers) never name the driver; a person's (the editor,
+// a command, a hand-typed frame) are asked about what a file is refused.
+enum class WriteOrigin { Editor, Restore, Undo, Compare, BusRestore, Command, SaveQuestion, HandFrame };
+
+// The confirmation a write still needs.
+enum class Confirmation { None, Danger, OutOfRange, WriteOnly, Identity };
+
+// What the user has said yes to for this write: the tick and Yes (or
+// --yes) for a danger command's value, the range question (or
+// --allow-out-of-range), a write-only row named for a restore
+// (--include-write-only).
+struct WriteConsent
+{
+    bool danger = false;
+    bool outOfRange = false;
+    bool writeOnly = false;
+    // A hand-typed frame to a row that names the driver.
+    bool identity = false;
+
+    void give(Confirmation confirmation);
+};
+
+struct GateAnswer
+{
+    enum class Kind { Allowed, NeedsConfirmation, Refused };
+    Kind kind = Kind::Allowed;
+    Confirmation confirmation = Confirmation::None;
+    // Why, in words: "0x0022 Command: 23205 (0x5AA5) is the danger command
+    // \"Factory reset\"".
+    QString reason;
+
+    bool allowed() const { return kind == Kind::Allowed; }
+};
+
+// The one place that decides whether a write may go to a driver, whatever
+// asked for it. It knows the map (every line of an address, the strictest
+// reading) and whether the line has been in doubt since the run began; it is
+// told where a write comes from and what the user has confirmed. Every frame
+// that writes a driver is judged here before it is queued. Widget-free.
+class WriteGate
+{
+public:
+    WriteGate() = default;
+    explicit WriteGate(const QList<RegisterInfo> &registers) : registers(registers) {}
+
+    void setMap(const QList<RegisterInfo> &map) { registers = map; }
+    const QList<RegisterInfo> &map() const { return registers; }
+
+    // A value for one row, raw in the type of the map's first line there.
+    GateAnswer judge(WriteOrigin origin, quint16 address, qint64 raw, const WriteConsent &consent = {}) const;
+    // A frame as it will leave (function 6 or 16): each register it
+    // writes. Anything else writes nothing and is allowed.
+    GateAnswer judgeFrame(WriteOrigin origin, const QByteArray &frame, const WriteConsent &consent = {}) const;
+    // After doubt on the line (a reply that fits no request) nothing more
+    // is written in that run.
+    static GateAnswer afterDoubt();
+
+private:
+    GateAnswer judgeWord(WriteOrigin origin, quint16 address, qint64 raw, bool typed,
+                         const WriteConsent &consent) const;
+
+    QList<RegisterInfo> registers;
+};
+
+// "confirm with --yes" and the like: what the command line says a refusal
+// needs.
+QString confirmationOption(Confirmation confirmation);
+
+#endif // WRITEGATE_H
