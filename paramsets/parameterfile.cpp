@@ -356,6 +356,11 @@ QString undoComment()
     return QStringLiteral("undo file: the driver's values before a restore");
 }
 
+QString partialComment(const QStringList &unread)
+{
+    return QStringLiteral("partial backup; unread, not saved: ") + unread.join(QLatin1String(", "));
+}
+
 QString saveUndoFile(const QList<ParameterEntry> &entries, const DriverIdentity &identity, const QString &port,
                      quint32 slaveAddress, const QString &mapPath, QString *error)
 {

@@ -73,6 +73,10 @@ QStringList parameterFileComments(const QString &port, quint32 slaveAddress, con
 // The comment line that marks an undo file.
 QString undoComment();
 
+// The comment line that marks a backup missing rows, naming them: the file
+// holds no line for them.
+QString partialComment(const QStringList &unread);
+
 // Saves the driver's values before a restore writes to it, in the undo
 // folder under the user's data folder, named by date, time, port and slave
 // address. The file's path, or empty with `error` set.
