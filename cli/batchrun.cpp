@@ -233,8 +233,10 @@ void BatchRun::backup()
         err << "steppertool: cannot make the folder " << QFileInfo(path).absolutePath() << Qt::endl;
         return finish(BadInput);
     }
-    const QStringList comments = parameterFileComments(Serial::instance()->lineName(), scheduler->slaveAddress(), options.mapPath,
-                                                       readIdentity(map.registers, driver));
+    QStringList comments = parameterFileComments(Serial::instance()->lineName(), scheduler->slaveAddress(), options.mapPath,
+                                                 readIdentity(map.registers, driver));
+    if (!unread.isEmpty())
+        comments << partialComment(unread);
     if (!writeParameterFile(path, comments, entries, &error)) {
         err << "steppertool: cannot write " << path << ": " << error << Qt::endl;
         return finish(BadInput);
@@ -519,9 +521,9 @@ QString BatchRun::unaskedReplyText() const
                              ? QStringLiteral(", or a driver slower than its reply wait (rxOutTime %1 ms)")
                                    .arg(scheduler->rxOutTime())
                              : QString();
-    return QStringLiteral("steppertool: a reply came that no request asked for: another master or a second device "
-                          "at address %1%2?")
-        .arg(scheduler->slaveAddress())
+    return QStringLiteral("steppertool: a reply from address %1 came that no request asked for: another master, or a "
+                          "second device at that address%2?")
+        .arg(run->unaskedFrom())
         .arg(slow);
 }
 

@@ -40,6 +40,8 @@ public:
     // Exit 1 for this driver alone: the file is another model's, which
     // says nothing of the drivers after it.
     bool refusedThisDriver() const { return wrongDriver; }
+    // The address of the first reply no request asked for; -1 when none came.
+    int unaskedFrom() const { return run ? run->unaskedFrom() : -1; }
     ~BatchRun() override;
 
     void start();

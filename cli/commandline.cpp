@@ -61,6 +61,10 @@ const struct OptionRow
                      "danger)."},
 };
 
+// These gather every occurrence; any other option given twice would keep
+// only its last value.
+const QStringList gatheringOptions = {QStringLiteral("skip"), QStringLiteral("include-write-only")};
+
 const QStringList batchActions = {QStringLiteral("backup"), QStringLiteral("compare"), QStringLiteral("restore"),
                                   QStringLiteral("scan"), QStringLiteral("command")};
 
@@ -98,6 +102,9 @@ void CommandLine::parse(const QStringList &arguments)
         return refuse(parser.errorText());
     if (!parser.positionalArguments().isEmpty())
         return refuse(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
+    const QString repeated = repeatedOption();
+    if (!repeated.isEmpty())
+        return refuse(QStringLiteral("--%1 is given twice; give it once").arg(repeated));
     if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all")))
         return void(chosen = Action::Help);
     if (parser.isSet(QStringLiteral("version")))
@@ -142,6 +149,18 @@ void CommandLine::parse(const QStringList &arguments)
         readScanOptions();
     else if (chosen == Action::Restore)
         readRestoreOptions();
+}
+
+// The first option given more than once, or empty.
+QString CommandLine::repeatedOption() const
+{
+    QStringList seen;
+    for (const QString &name : parser.optionNames()) {
+        if (seen.contains(name) && !gatheringOptions.contains(name))
+            return name;
+        seen.append(name);
+    }
+    return QString();
 }
 
 // At most one window-less action; none is the window.
@@ -226,8 +245,6 @@ void CommandLine::readNetworkOptions()
             return refuse(QStringLiteral("--%1 means nothing on a network line").arg(QLatin1String(serialOnly)));
     }
     const QString option = tcp ? QStringLiteral("tcp") : QStringLiteral("rtu-over-tcp");
-    if (parser.values(option).size() > 1)
-        return refuse(QStringLiteral("--%1 takes one address; give it once").arg(option));
     network.framing = tcp ? NetworkTarget::Framing::ModbusTcp : NetworkTarget::Framing::RtuOverTcp;
     const QString why = parseNetworkAddress(parser.value(option), rtuOverTcp, network);
     if (!why.isEmpty())
@@ -254,11 +271,8 @@ bool CommandLine::openLine(Serial *serial) const
     return serial->openPort(port, baud, parity, stopBits);
 }
 
-// One command a run: of two names, neither may be taken for the other.
 void CommandLine::readCommandOptions()
 {
-    if (parser.values(QStringLiteral("command")).size() > 1)
-        return refuse(QStringLiteral("--command takes one name; give it once"));
     commandName = parser.value(QStringLiteral("command")).trimmed();
     assumeYes = parser.isSet(QStringLiteral("yes"));
 }

@@ -66,6 +66,7 @@ public:
 
 private:
     void refuse(const QString &why);
+    QString repeatedOption() const;
     bool chooseAction();
     void readLineOptions();
     void readNetworkOptions();

@@ -107,8 +107,10 @@ void BusParameterRun::saveBackup(const RowValues &values)
     const QList<ParameterEntry> entries = answeredEntries(context.registers, values, &current.unread);
     const QString path = backupPathKeepingWhole(
         QDir(folder).filePath(driverFileName(current.address, context.registers, values)), current.unread.isEmpty());
-    const QStringList comments = parameterFileComments(context.port, quint32(current.address), context.mapPath,
-                                                       readIdentity(context.registers, values));
+    QStringList comments = parameterFileComments(context.port, quint32(current.address), context.mapPath,
+                                                 readIdentity(context.registers, values));
+    if (!current.unread.isEmpty())
+        comments << partialComment(current.unread);
     if (!writeParameterFile(path, comments, entries, &current.error))
         return finishDriver(BusDriverResult::End::Failed);
     current.path = path;

@@ -8,7 +8,11 @@ CommandRun::CommandRun(RequestScheduler *scheduler, QObject *parent)
     , scheduler(scheduler)
 {
     connect(scheduler, &RequestScheduler::completed, this, &CommandRun::onCompleted);
-    connect(scheduler, &RequestScheduler::unaskedReply, this, [this] { doubtful |= running; });
+    connect(scheduler, &RequestScheduler::unaskedReply, this, [this](const QByteArray &block) {
+        if (running && !doubtful)
+            firstUnaskedFrom = block.isEmpty() ? 0 : quint8(block.at(0));
+        doubtful |= running;
+    });
 }
 
 QByteArray CommandRun::frame(const DriverCommand &command, quint8 slave, int writeFunction)
@@ -64,10 +68,12 @@ void CommandRun::onCompleted(const PendingCommand &request, const RequestOutcome
     finish(CommandResult::NoAnswer, outcome.reason());
 }
 
+// A doubtful command names whose reply made it so.
 void CommandRun::finish(CommandResult result, const QString &reason)
 {
     running = false;
-    emit finished(current, result, reason);
+    const QString unasked = QStringLiteral("a reply from address %1 came that no request asked for").arg(firstUnaskedFrom);
+    emit finished(current, result, result == CommandResult::Doubtful ? unasked : reason);
 }
 
 QString commandResultText(CommandResult result, const QString &reason)
@@ -78,8 +84,8 @@ QString commandResultText(CommandResult result, const QString &reason)
     case CommandResult::NoAnswer:
         return QStringLiteral("not confirmed (%1); it may have been applied").arg(reason);
     case CommandResult::Doubtful:
-        return QStringLiteral("not confirmed: a reply came that no request asked for (another master or a second "
-                              "device at the address?); it may or may not have been applied");
+        return QStringLiteral("not confirmed: %1 (another master, or a second device at that address?); it may or "
+                              "may not have been applied").arg(reason);
     case CommandResult::NotSent: return QStringLiteral("not sent (%1)").arg(reason);
     }
     return QString();

@@ -49,7 +49,8 @@ public:
     bool isRunning() const { return running; }
 
 signals:
-    // `reason` says why it was not confirmed: "no answer", the exception.
+    // `reason` says why it was not confirmed: "no answer", the exception,
+    // or from which address a reply came that no request asked for.
     void finished(const DriverCommand &command, CommandResult result, const QString &reason);
 
 private:
@@ -61,6 +62,7 @@ private:
     DriverCommand current;
     bool running = false;
     bool doubtful = false;
+    int firstUnaskedFrom = -1;
 };
 
 // "1", or "23205 (0x5AA5)" for the magic numbers that commands often are.

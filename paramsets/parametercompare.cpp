@@ -96,7 +96,7 @@ bool savedRaw(const RegisterInfo &info, qint64 saved, qint64 *raw)
 }
 
 QList<ParameterEntry> answeredEntries(const QList<RegisterInfo> &registers, const RowValues &driver,
-                                      QStringList *silent)
+                                      QStringList *unread)
 {
     QList<ParameterEntry> entries;
     for (const RegisterInfo &info : mapRows(registers)) {
@@ -104,8 +104,12 @@ QList<ParameterEntry> answeredEntries(const QList<RegisterInfo> &registers, cons
             continue;
         if (driver.contains(info.address))
             entries.append(entryFor(info, driver.value(info.address)));
-        else if (silent)
-            silent->append(registerLabel(info.address, info.name));
+        else if (unread)
+            unread->append(registerLabel(info.address, info.name));
+    }
+    for (const RegisterInfo &info : registers) {
+        if (unread && !info.addressValid && !isWriteOnly(info.permission))
+            unread->append((info.addressText + QLatin1Char(' ') + info.name).trimmed());
     }
     return entries;
 }

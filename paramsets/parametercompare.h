@@ -51,10 +51,10 @@ QList<RegisterInfo> mapRows(const QList<RegisterInfo> &registers);
 bool savedRaw(const RegisterInfo &info, qint64 saved, qint64 *raw);
 
 // The driver's values as file entries, in map order, each address once,
-// without write-only rows; `silent` gets "0x0011 name" for each row that did
-// not answer.
+// without write-only rows; `unread` gets "0x0011 name" for each row that did
+// not answer, then for each row whose map line has a problem (never read).
 QList<ParameterEntry> answeredEntries(const QList<RegisterInfo> &registers,
-                                      const RowValues &driver, QStringList *silent = nullptr);
+                                      const RowValues &driver, QStringList *unread = nullptr);
 
 // "0x0010 Run current"
 QString registerLabel(quint16 address, const QString &name);

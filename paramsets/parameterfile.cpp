@@ -369,6 +369,11 @@ bool isInUndoFolder(const QString &path)
     return !folder.isEmpty() && QFileInfo(QFileInfo(path).canonicalFilePath()).absolutePath() == folder;
 }
 
+QString partialComment(const QStringList &unread)
+{
+    return QStringLiteral("partial backup; unread, not saved: ") + unread.join(QLatin1String(", "));
+}
+
 QString saveUndoFile(const QList<ParameterEntry> &entries, const DriverIdentity &identity, const QString &port,
                      quint32 slaveAddress, const QString &mapPath, QString *error)
 {

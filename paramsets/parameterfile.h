@@ -80,6 +80,10 @@ QString undoComment();
 QString undoFolder();
 bool isInUndoFolder(const QString &path);
 
+// The comment line that marks a backup missing rows, naming them: the file
+// holds no line for them.
+QString partialComment(const QStringList &unread);
+
 // Saves the driver's values before a restore writes to it, in the undo
 // folder under the user's data folder, named by date, time, port and slave
 // address. The file's path, or empty with `error` set.

@@ -24,7 +24,11 @@ ParameterRun::ParameterRun(RequestScheduler *scheduler, QObject *parent)
     , scheduler(scheduler)
 {
     connect(scheduler, &RequestScheduler::completed, this, &ParameterRun::onCompleted);
-    connect(scheduler, &RequestScheduler::unaskedReply, this, [this] { doubtful |= phase != Phase::Idle; });
+    connect(scheduler, &RequestScheduler::unaskedReply, this, [this](const QByteArray &block) {
+        if (phase != Phase::Idle && !doubtful)
+            firstUnaskedFrom = block.isEmpty() ? 0 : quint8(block.at(0));
+        doubtful |= phase != Phase::Idle;
+    });
 }
 
 void ParameterRun::setMap(const QList<RegisterInfo> &registers, int blockRead, int writeFunction)

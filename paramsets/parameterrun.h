@@ -84,6 +84,9 @@ public:
     // What the rows of the last read that brought no value got instead, by
     // row address.
     const QHash<quint16, RequestOutcome> &readFailures() const { return failures; }
+    // The slave address of the first reply of the last run that no request
+    // asked for; -1 when none came.
+    int unaskedFrom() const { return doubtful ? firstUnaskedFrom : -1; }
 
 signals:
     void readProgress(int done, int total);
@@ -132,6 +135,7 @@ private:
     QHash<quint16, qint64> readValues;
     QHash<quint16, RequestOutcome> failures;
     bool doubtful = false;
+    int firstUnaskedFrom = -1;
     // The requests are done; a late reply may still come.
     bool listening = false;
     bool anyConfirmed = false;

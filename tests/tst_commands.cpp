@@ -266,7 +266,7 @@ void TestCommands::commandLineSendsByName()
     QVERIFY(startSimulator({"--repeat-reply", "20"}));
     run = runTool(work.path(), {"--port", simulator->devicePath(), "--command", "Alarm reset"});
     QCOMPARE(run.status, 2);
-    QVERIFY2(run.out.contains(QStringLiteral("not confirmed: a reply came that no request asked for")), qPrintable(run.out));
+    QVERIFY2(run.out.contains(QStringLiteral("not confirmed: a reply from address 1 came that no request asked for")), qPrintable(run.out));
     QVERIFY(!run.out.contains(QStringLiteral("confirmed by")));
 }
 

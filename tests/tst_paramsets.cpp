@@ -151,6 +151,8 @@ private slots:
     void cleanup();
     void backupRestoreUndoAndDryRun();
     void invalidInputWritesNothing();
+    void optionGivenTwiceDoesNothing_data();
+    void optionGivenTwiceDoesNothing();
     void restoreCutShort();
     void lateAndWrongRepliesLandNowhere();
     void compareDialogStatesAndWrites();
@@ -333,6 +335,40 @@ void TestParamSets::invalidInputWritesNothing()
     QCOMPARE(simulatorLog().count(QStringLiteral("simdriver: read ")), 0);
 }
 
+void TestParamSets::optionGivenTwiceDoesNothing_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("repeated");
+    // Each would otherwise run on the last value given: read, save or write.
+    QTest::newRow("address list, then one") << QStringList{"--port", "PORT", "--address", "1,2", "--address", "1",
+                                                           "--backup", "out/"} << "address";
+    QTest::newRow("port") << QStringList{"--port", "/dev/null", "--port", "PORT", "--restore", "wanted.csv"} << "port";
+    QTest::newRow("map") << QStringList{"--map", "none.map", "--map", "RegisterInfo", "--port", "PORT", "--backup",
+                                        "out.csv"} << "map";
+    QTest::newRow("backup") << QStringList{"--port", "PORT", "--backup", "other.csv", "--backup", "out.csv"} << "backup";
+    QTest::newRow("restore") << QStringList{"--port", "PORT", "--restore", "none.csv", "--restore", "wanted.csv"}
+                             << "restore";
+    QTest::newRow("switch") << QStringList{"--port", "PORT", "--restore", "wanted.csv", "--dry-run", "--dry-run"}
+                            << "dry-run";
+}
+
+void TestParamSets::optionGivenTwiceDoesNothing()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, repeated);
+    WorkFolder work(driverMap);
+    folder = &work;
+    writeFile(work.path() + QStringLiteral("/wanted.csv"), "address,value\n0x0010,2000\n");
+    QVERIFY(startSimulator());
+    arguments.replaceInStrings(QRegularExpression(QStringLiteral("^PORT$")), simulator->devicePath());
+    const Run run = steppertool(arguments);
+    QCOMPARE(run.status, 1);
+    QCOMPARE(run.err, QStringLiteral("steppertool: --%1 is given twice; give it once (see --help)\n").arg(repeated));
+    QVERIFY(!QFile::exists(work.path() + QStringLiteral("/out.csv")) && !QFile::exists(work.path() + QStringLiteral("/out")));
+    const QString log = simulatorLog();
+    QCOMPARE(log.count(QStringLiteral("simdriver: read ")) + writesIn(log), 0);
+}
+
 void TestParamSets::restoreCutShort()
 {
     WorkFolder work(driverMap);
@@ -357,7 +393,25 @@ void TestParamSets::restoreCutShort()
     QCOMPARE(dataLines(saved), whole);
     QVERIFY2(partial.err.contains(QStringLiteral("this backup goes to ") + work.path() + QStringLiteral("/saved.partial.csv")),
              qPrintable(partial.err));
-    QCOMPARE(dataLines(work.path() + QStringLiteral("/saved.partial.csv")), whole.left(whole.indexOf("0x0011")));
+    const QString partialPath = work.path() + QStringLiteral("/saved.partial.csv");
+    QCOMPARE(dataLines(partialPath), whole.left(whole.indexOf("0x0011")));
+    // Marked in its header, a partial backup still compares; so is one that
+    // leaves out a row whose map line has a problem.
+    writeFile(work.path() + QStringLiteral("/broken.map"),
+              driverMap + "indexes:0x00ZZ,permission:RW,defaultValue:0x0001,rangeValue:0~1,name:Broken,remarks:\n");
+    QVERIFY(startSimulator());
+    const Run unusable = steppertool({"--port", simulator->devicePath(), "--map", "broken.map", "--backup", "new.csv"});
+    QCOMPARE(unusable.status, 3);
+    const QList<QPair<QString, QByteArray>> marks = {
+        {partialPath, "\n# partial backup; unread, not saved: 0x0011 Hold current, 0x0012 Microsteps, 0x0030 Slave address\n"},
+        {work.path() + QStringLiteral("/new.csv"), "\n# partial backup; unread, not saved: 0x00ZZ Broken\n"}};
+    for (const auto &[path, mark] : marks) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY2(file.readAll().contains(mark), qPrintable(path));
+        const Run compared = steppertool({"--port", simulator->devicePath(), "--compare", path});
+        QVERIFY2(compared.status == 0, qPrintable(compared.out + compared.err));
+    }
 
     // Five reads, then the first write and its read back are answered.
     QVERIFY(startSimulator({"--silent-after", "7"}));
@@ -452,19 +506,24 @@ void TestParamSets::lateAndWrongRepliesLandNowhere()
     QVERIFY2(run.err.contains(QStringLiteral("0x0012 Microsteps unread: Modbus exception 02: illegal data address")),
              qPrintable(run.err));
 
-    // Every reply twice, as from a second device at the address, or one
-    // reply owed to an earlier request coming first: whichever request a
-    // reply meets, even the last one's, no value is trusted, saved, or put
-    // in an undo file, and nothing is written.
-    for (const QStringList &options : {QStringList{"--repeat-reply", "3"}, QStringList{"--repeat-reply", "25"},
-                                       QStringList{"--owed-reply", "--delay", "30"}}) {
+    // Every reply twice, as from a second device at the address, one
+    // reply owed to an earlier request coming first, or replies from another
+    // address: whichever request a reply meets, even the last one's, no value
+    // is trusted, saved, or put in an undo file, and nothing is written. The
+    // message names the address the reply came from.
+    const QList<QPair<QStringList, int>> faults = {{{"--repeat-reply", "3"}, 1},
+                                                   {{"--repeat-reply", "25"}, 1},
+                                                   {{"--owed-reply", "--delay", "30"}, 1},
+                                                   {{"--reply-address", "9"}, 9}};
+    for (const auto &[options, from] : faults) {
         for (const QString &action : {QStringLiteral("--backup"), QStringLiteral("--restore")}) {
             QVERIFY(startSimulator(options));
             run = steppertool({"--port", simulator->devicePath(), action, action == "--backup" ? saved : wanted});
             const QString said = options.join(' ') + action + run.out + run.err;
             QVERIFY2(run.status == 2, qPrintable(said));
-            QVERIFY2(run.err.contains(QStringLiteral("a reply came that no request asked for: another master or a "
-                                                     "second device at address 1?")), qPrintable(said));
+            QVERIFY2(run.err.contains(QStringLiteral("a reply from address %1 came that no request asked for: another "
+                                                     "master, or a second device at that address").arg(from)),
+                     qPrintable(said));
             QVERIFY2(!QFile::exists(saved) && !run.out.contains(QStringLiteral("undo file:")), qPrintable(said));
             QCOMPARE(writesIn(simulatorLog()), 0);
         }

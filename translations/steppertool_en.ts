@@ -136,8 +136,8 @@
         <translation>saved %1 (%2 registers), incomplete</translation>
     </message>
     <message>
-        <source>；无应答未保存: </source>
-        <translation>; not answered, not saved: </translation>
+        <source>；未读取，未保存: </source>
+        <translation>; unread, not saved: </translation>
     </message>
     <message>
         <source>未完成</source>
@@ -1292,8 +1292,8 @@ See the log for details</translation>
         <translation>Saved %1 parameters to %2</translation>
     </message>
     <message>
-        <source>；无应答未保存: </source>
-        <translation>; not saved, no answer: </translation>
+        <source>；未读取，未保存: </source>
+        <translation>; unread, not saved: </translation>
     </message>
     <message>
         <source>撤销文件保存失败，未写入任何参数: </source>
@@ -1312,8 +1312,8 @@ See the log for details</translation>
         <translation>The driver&apos;s values changed since the comparison: compared again, confirm before writing</translation>
     </message>
     <message>
-        <source>收到无人请求的应答（此地址可能有两台设备），读到的值均不可信</source>
-        <translation>A reply came that no request asked for (two devices may share this address): no value read is trusted</translation>
+        <source>收到来自地址 %1 的无人请求的应答（另一主站，或此地址上的第二台设备？），读到的值均不可信</source>
+        <translation>A reply from address %1 came that no request asked for (another master, or a second device at that address?): no value read is trusted</translation>
     </message>
 </context>
 <context>

@@ -111,7 +111,7 @@ QString BusBatchDialog::resultText(const BusDriverResult &result)
     case End::Partial:
         if (result.saved)
             return text + tr("已保存 %1（%2 个参数），不完整").arg(file).arg(result.saved)
-                   + listed(tr("；无应答未保存: "), result.unread);
+                   + listed(tr("；未读取，未保存: "), result.unread);
         text += tr("未完成");
         break;
     case End::Failed:

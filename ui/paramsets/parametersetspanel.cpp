@@ -136,7 +136,8 @@ void ParameterSetsPanel::readDriver(const DriverContext &driver)
 void ParameterSetsPanel::onRead(const QHash<quint16, qint64> &values, RunEnd end)
 {
     if (end == RunEnd::UnaskedReply) {
-        const QString text = tr("收到无人请求的应答（此地址可能有两台设备），读到的值均不可信");
+        const QString text = tr("收到来自地址 %1 的无人请求的应答（另一主站，或此地址上的第二台设备？），读到的值均不可信")
+                                 .arg(run->unaskedFrom());
         if (purpose == Purpose::Verify && compareDialog)
             return compareDialog->showRefusal(text);
         return emit notice(text);
@@ -172,18 +173,20 @@ void ParameterSetsPanel::saveBackup(const QHash<quint16, qint64> &values)
     }
     if (path.isEmpty())
         return;
-    QStringList silent;
-    const QList<ParameterEntry> entries = answeredEntries(context.registers, values, &silent);
+    QStringList unread;
+    const QList<ParameterEntry> entries = answeredEntries(context.registers, values, &unread);
     QString error;
-    const QStringList comments = parameterFileComments(context.port, context.slaveAddress, context.mapPath,
-                                                       readIdentity(context.registers, values));
+    QStringList comments = parameterFileComments(context.port, context.slaveAddress, context.mapPath,
+                                                 readIdentity(context.registers, values));
+    if (!unread.isEmpty())
+        comments << partialComment(unread);
     if (!writeParameterFile(path, comments, entries, &error)) {
         emit notice(tr("参数文件保存失败: ") + error);
         return;
     }
     QString text = tr("已保存 %1 个参数到 %2").arg(entries.size()).arg(QFileInfo(path).fileName());
-    if (!silent.isEmpty())
-        text += tr("；无应答未保存: ") + silent.join(QLatin1String(", "));
+    if (!unread.isEmpty())
+        text += tr("；未读取，未保存: ") + unread.join(QLatin1String(", "));
     emit notice(text);
 }
 
