@@ -51,12 +51,13 @@ struct BusDriverResult
 // Backs up, or restores one file to, several drivers of the line in turn,
 // through the line's scheduler: each driver is read with requests carrying
 // its own address, and the scheduler's address (the window's driver) is
-// left as it was. A restore checks each driver's identity against the
-// file's and skips another model; it writes the differing writable rows,
-// never write-only ones, refuses values outside the map's range (an undo
-// file's aside), and saves each driver's undo file first. A driver that
-// fails stops nothing else; a cancel or a closed line leaves the drivers
-// not yet begun as they were. Widget-free.
+// left as it was. Each driver's restore is the command line's plan without
+// options (RestorePlan): another model, or a file that names none, is
+// skipped; the differing settings are written, never write-only ones; a
+// value that waits for a confirmation (out of range, a danger value) writes
+// nothing to that driver; each driver's undo file is saved first. A driver
+// that fails stops nothing else; a cancel or a closed line leaves the
+// drivers not yet begun as they were. Widget-free.
 class BusParameterRun : public QObject
 {
     Q_OBJECT

@@ -64,9 +64,9 @@ void RestorePlan::checkIdentity(const QList<RegisterInfo> &registers, const Para
     else if (!compared.isEmpty() && !anyRecorded)
         verdict = IdentityVerdict::NotRecorded;
     notRecordedRows = rowNames(compared, registers);
-    // Serial numbers too: one unit's undo file is no undo for another.
-    bool sameUnit = file.undo && isInUndoFolder(file.path) && !profile.identity.isEmpty()
-                    && verdict == IdentityVerdict::Matches;
+    // Serial numbers too: one unit's undo file is no undo for another. A map
+    // without identity rows tells no units apart: the folder alone speaks.
+    bool sameUnit = file.undo && isInUndoFolder(file.path) && verdict == IdentityVerdict::Matches;
     for (quint16 address : profile.identity) {
         sameUnit = sameUnit && recorded.values.contains(address) && driver.contains(address)
                    && recorded.values.value(address) == driver.value(address);

@@ -66,7 +66,17 @@ GateAnswer WriteGate::judgeFrame(WriteOrigin origin, const QByteArray &frame, co
     }
     GateAnswer strictest;
     for (int i = 0; i < words.size(); ++i) {
-        const GateAnswer answer = judgeWord(origin, quint16(address + i), words.at(i), false, consent);
+        const quint16 at = quint16(address + i);
+        const RegisterInfo *line = linesAt(registers, at).value(0);
+        GateAnswer answer;
+        // A 32-bit row's two words are one value of its type.
+        if (line && line->format.wordCount() == 2 && i + 1 < words.size()) {
+            const qint64 raw = RegisterValue(line->format).fromWords(words.at(i), words.at(i + 1));
+            answer = judgeWord(origin, at, raw, true, consent);
+            ++i;
+        } else {
+            answer = judgeWord(origin, at, words.at(i), false, consent);
+        }
         if (int(answer.kind) > int(strictest.kind))
             strictest = answer;
     }

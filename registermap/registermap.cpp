@@ -197,6 +197,27 @@ void readBlockRead(const QStringRef &value, RegisterMap *map, QStringList *fault
 // are enough to find the pattern.
 const int listedProblems = 100;
 
+// What two lines of one address say differently about writing it.
+QString disagreement(const RegisterInfo &first, const RegisterInfo &second)
+{
+    QStringList aspects;
+    if (first.permission.toUpper() != second.permission.toUpper())
+        aspects << QStringLiteral("permission (%1, %2)").arg(first.permission, second.permission);
+    if (first.roles.role != second.roles.role)
+        aspects << QStringLiteral("role");
+    const auto commandsOf = [](const RegisterInfo &row) {
+        QStringList commands;
+        for (const RowCommand &command : row.roles.commands)
+            commands << QString::number(command.value) + (row.roles.danger.contains(command.name) ? QStringLiteral("!") : QString());
+        return commands;
+    };
+    if (commandsOf(first) != commandsOf(second) || first.roles.save.isEmpty() != second.roles.save.isEmpty())
+        aspects << QStringLiteral("commands");
+    if (first.rangeText != second.rangeText)
+        aspects << QStringLiteral("range (%1, %2)").arg(first.rangeText, second.rangeText);
+    return aspects.join(QLatin1String(", "));
+}
+
 // Notes a problem, and what a row that loads anyway is to be checked for:
 // its address on an earlier line, its range text.
 class ProblemList
@@ -229,8 +250,13 @@ public:
                                    "against both lines").arg(lineNumber).arg(info.addressText).arg(earlier));
             else
                 ++unlisted;
+            const QString differences = disagreement(firstRows.value(info.address), info);
+            if (!differences.isEmpty())
+                add(QStringLiteral("line %1: address %2 differs from line %3 in %4; the strictest of both lines "
+                                   "holds").arg(lineNumber).arg(info.addressText).arg(earlier).arg(differences));
         } else {
             firstLines.insert(info.address, lineNumber);
+            firstRows.insert(info.address, info);
         }
         // A scaled range has decimals in shown units: the format reads it.
         if (!info.rangeText.isEmpty() && !info.hasRange && !info.format.hasRange) {
@@ -250,6 +276,7 @@ public:
 private:
     RegisterMap *map;
     QHash<quint16, int> firstLines;
+    QHash<quint16, RegisterInfo> firstRows;
     int unlisted = 0;
 };
 

@@ -251,6 +251,7 @@ void TestRegisterFormat::driverProfileOfTheSampleMap()
     const RegisterMap map = loadedMap(sample.readAll() + extra);
     QCOMPARE(map.problems, (QStringList{
         "line 23: address 0x0022 is already on line 16; values written there are checked against both lines",
+        "line 23: address 0x0022 differs from line 16 in commands; the strictest of both lines holds",
         "register 0x0050: a second role:alarm row; the first one is used",
         "register 0x0051: command \"保存参数 Save to memory\" is already a command of another row; the first one "
         "is used",

@@ -36,6 +36,8 @@ const Wording mapProblems[] = {
      QT_TRANSLATE_NOOP("MapProblemWording", "第 %1 行：地址“%2”不是 16 位数；此行不读不写")},
     {"line %1: address %2 is already on line %3; values written there are checked against both lines",
      QT_TRANSLATE_NOOP("MapProblemWording", "第 %1 行：地址 %2 已在第 %3 行；写入该地址的值按两行检查")},
+    {"line %1: address %2 differs from line %3 in %4; the strictest of both lines holds",
+     QT_TRANSLATE_NOOP("MapProblemWording", "第 %1 行：地址 %2 与第 %3 行的 %4 不同；按两行中最严格的一行处理")},
     {"line %1: range \"%2\" is no min~max of two whole numbers, the first not above the second; no range is checked",
      QT_TRANSLATE_NOOP("MapProblemWording", "第 %1 行：范围“%2”不是“最小~最大”形式的两个整数（前者不大于后者）；不检查范围")},
     {"%1 more problems not listed", QT_TRANSLATE_NOOP("MapProblemWording", "另有 %1 个问题未列出")},

@@ -119,11 +119,11 @@ QString BusBatchDialog::resultText(const BusDriverResult &result)
             return text + (result.writes ? tr("失败：撤销文件未能保存，未写入: ") : tr("失败：文件未能保存: "))
                    + result.error;
         if (!result.outOfRange.isEmpty())
-            return text + listed(tr("失败：超出范围，未写入任何参数: "), result.outOfRange);
+            return text + listed(tr("失败：有写入需要确认（超出范围或危险命令），未写入任何参数: "), result.outOfRange);
         text += result.stoppedAnswering ? tr("失败：驱动器不再应答") : tr("失败");
         break;
     case End::OtherModel:
-        return text + tr("已跳过：型号或固件不同，未写入（%1）").arg(result.identity.join(QLatin1String("; ")));
+        return text + tr("已跳过：文件与驱动器身份不符或未记录身份，未写入（%1）").arg(result.identity.join(QLatin1String("; ")));
     case End::NoAnswer: return text + tr("无应答");
     case End::Doubtful:
         text += tr("存疑：收到无人请求的应答，读到的值均不可信");
