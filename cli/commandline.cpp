@@ -58,7 +58,7 @@ const struct OptionRow
     {"command", "NAME", "Send the map's command NAME (as the map spells it; quote a name with blanks) and "
                         "report whether the driver's echo confirmed it."},
     {"yes", nullptr, "With --command: send a command that changes the driver's settings (one the map names in "
-                     "danger)."},
+                     "danger). With --restore: write such a command's value when the file sets it."},
 };
 
 // These gather every occurrence; any other option given twice would keep
@@ -126,7 +126,8 @@ void CommandLine::parse(const QStringList &arguments)
         || refuseOutside(scanOnly, chosen == Action::Scan ? QString() : QStringLiteral("--scan"))
         || refuseOutside({QStringLiteral("use-map-timing")},
                          parameterRun ? QString() : QStringLiteral("--backup, --compare or --restore"))
-        || refuseOutside({QStringLiteral("yes")}, chosen == Action::Command ? QString() : QStringLiteral("--command"))
+        || refuseOutside({QStringLiteral("yes")}, chosen == Action::Command || chosen == Action::Restore
+                                                      ? QString() : QStringLiteral("--command or --restore"))
         || refuseOutside({QStringLiteral("gap")}, chosen != Action::Window ? QString() : QStringLiteral("a batch run"))
         || refuseOutside({QStringLiteral("open"), QStringLiteral("lang")},
                          chosen == Action::Window ? QString() : QStringLiteral("the window")))

@@ -158,6 +158,7 @@ private slots:
     void compareDialogStatesAndWrites();
     void garbledEchoFailsTheWrite();
     void windowWriteGuardsHold();
+    void fileRoutesPassTheGate();
     void repliesLaterThanTwiceTheTimeoutLandNowhere();
     void savedValuesPassTheMapsOwnChecks();
     void progressShowsOnlyOnATerminal();
@@ -758,6 +759,53 @@ void TestParamSets::garbledEchoFailsTheWrite()
 // checks what the dialog compared (not registers outside the file, and not
 // a backup's read made since), and the scan stays disabled while the
 // writes run.
+// Routes from a file around the rules, as reviews found them: a danger
+// value named by --include-write-only, an undo file moved out of the undo
+// folder, another unit's undo file. Each writes nothing without its
+// confirmation, as the driver's own log shows.
+void TestParamSets::fileRoutesPassTheGate()
+{
+    WorkFolder work(identityMap + "indexes:0x0022,permission:W,defaultValue:0,rangeValue:0~65535,name:Reset,"
+                                  "remarks:,command:Reset=0x5AA5,danger:Reset\n");
+    folder = &work;
+    QVERIFY(startSimulator({"--set", "0x0010=7000"}));
+    const QString reset = work.path() + QStringLiteral("/reset.csv");
+    writeFile(reset, "# identity 0x0040=8964 0x0041=112 0x0042=81234\naddress,value\n0x0022,23205\n");
+    Run run = steppertool({"--port", simulator->devicePath(), "--restore", reset, "--include-write-only", "0x0022"});
+    QCOMPARE(run.status, 1);
+    QVERIFY2(run.err.contains(QStringLiteral("is the danger command \"Reset\"")), qPrintable(run.err));
+    QCOMPARE(writesIn(simulatorLog()), 0);
+    run = steppertool({"--port", simulator->devicePath(), "--restore", reset, "--include-write-only", "0x0022",
+                       "--yes"});
+    QVERIFY2(run.status == 0, qPrintable(run.out + run.err));
+    QVERIFY(simulatorLog().contains(QStringLiteral("write 0x0022 <- 23205")));
+
+    // The undo file of a restore puts the driver's 7000 back, outside the
+    // map's range, without asking; a copy elsewhere is a plain file.
+    const QString lower = work.path() + QStringLiteral("/lower.csv");
+    writeFile(lower, "# identity 0x0040=8964 0x0041=112 0x0042=81234\naddress,value\n0x0010,2000\n");
+    run = steppertool({"--port", simulator->devicePath(), "--restore", lower});
+    QVERIFY2(run.status == 0, qPrintable(run.out + run.err));
+    const QString undo = QRegularExpression(QStringLiteral("undo file: (\\S+)")).match(run.out).captured(1);
+    const QString copy = work.path() + QStringLiteral("/copy.csv");
+    QVERIFY(QFile::copy(undo, copy));
+    run = steppertool({"--port", simulator->devicePath(), "--restore", copy});
+    QCOMPARE(run.status, 1);
+    QVERIFY2(run.err.contains(QStringLiteral("outside the map's range")), qPrintable(run.err));
+    QCOMPARE(writesIn(simulatorLog()), 2);
+
+    // Another unit of the same model is no driver this undo file came from.
+    QVERIFY(startSimulator({"--set", "0x0042=0", "--set", "0x0043=5"}));
+    run = steppertool({"--port", simulator->devicePath(), "--restore", undo});
+    QCOMPARE(run.status, 1);
+    QVERIFY2(run.err.contains(QStringLiteral("outside the map's range")), qPrintable(run.err));
+    QCOMPARE(writesIn(simulatorLog()), 0);
+    QVERIFY(startSimulator({"--set", "0x0010=2000"}));
+    run = steppertool({"--port", simulator->devicePath(), "--restore", undo});
+    QVERIFY2(run.status == 0, qPrintable(run.out + run.err));
+    QVERIFY(simulatorLog().contains(QStringLiteral("write 0x0010 <- 7000")));
+}
+
 void TestParamSets::windowWriteGuardsHold()
 {
     WorkFolder work(driverMap);
