@@ -31,6 +31,10 @@ bool CommandRun::send(const DriverCommand &command, int writeFunction, quint8 sl
         return true;
     }
     const quint8 driver = slave ? slave : scheduler->slaveAddress();
+    // The refresh waits until the echo has had its whole reply wait: a
+    // second device's echo then comes alone, not merged with a read reply.
+    doubtsAtSend = scheduler->doubtCount();
+    scheduler->holdOthers(this);
     scheduler->enqueueFirst({frame(command, driver, writeFunction), command.address, 1, this, 0});
     return true;
 }
@@ -39,6 +43,8 @@ void CommandRun::onCompleted(const PendingCommand &request, const RequestOutcome
 {
     if (request.owner != this || !running)
         return;
+    if (outcome.heldForDoubt)
+        return finish(CommandResult::NotSent, outcome.reason());
     if (outcome.kind == OutcomeKind::Cancelled && !outcome.frameSent)
         return finish(CommandResult::NotSent, QStringLiteral("the port closed before it was sent"));
     // The echo may be the late reply of a request before it, or a second
@@ -46,7 +52,8 @@ void CommandRun::onCompleted(const PendingCommand &request, const RequestOutcome
     // wait, however fast the driver has answered so far.
     if (outcome.answered()) {
         scheduler->afterWholeReplyWait(this, [this] {
-            finish(doubtful ? CommandResult::Doubtful : CommandResult::Confirmed, QString());
+            const bool doubted = doubtful || scheduler->doubtCount() > doubtsAtSend;
+            finish(doubted ? CommandResult::Doubtful : CommandResult::Confirmed, QString());
         });
         return;
     }
@@ -60,6 +67,7 @@ void CommandRun::onCompleted(const PendingCommand &request, const RequestOutcome
 void CommandRun::finish(CommandResult result, const QString &reason)
 {
     running = false;
+    scheduler->releaseOthers();
     emit finished(current, result, reason);
 }
 

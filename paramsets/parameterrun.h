@@ -127,6 +127,9 @@ private:
     QHash<quint16, qint64> readValues;
     QHash<quint16, RequestOutcome> failures;
     bool doubtful = false;
+    // The scheduler's doubt count when writeValues() began: a reply that fit
+    // no request since then holds every later write of the run.
+    qint64 writeDoubtMark = -1;
     // The requests are done; a late reply may still come.
     bool listening = false;
     bool anyConfirmed = false;
