@@ -452,6 +452,7 @@ void BatchRun::onWritesFinished(RunEnd end)
             << shownValue(write.address, write.value) << '\t' << write.name << Qt::endl;
     if (doubtful) {
         err << unaskedReplyText() << " No write is confirmed" << Qt::endl;
+        unconfirmed.clear();
         for (const ParameterEntry &write : qAsConst(writes)) {
             if (!notSent.contains(registerLabel(write.address, write.name)))
                 unconfirmed.append(registerLabel(write.address, write.name));
