@@ -477,6 +477,7 @@ void BatchRun::onWritesFinished(RunEnd end)
             << shownValue(write.address, write.value) << '\t' << write.name << Qt::endl;
     if (doubtful) {
         err << unaskedReplyText() << " No write is confirmed" << Qt::endl;
+        unconfirmed.clear();
         for (const ParameterEntry &write : qAsConst(writes)) {
             const QString label = registerLabel(write.address, write.name);
             const auto named = [&label](const QString &each) { return each.startsWith(label); };

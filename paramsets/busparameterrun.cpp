@@ -46,6 +46,7 @@ void BusParameterRun::start(const DriverContext &context, const QList<int> &addr
     count = addresses.size();
     results.clear();
     stopRest = false;
+    doubtsAtStart = scheduler->doubtCount();
     running = true;
     startNext();
 }
@@ -138,6 +139,13 @@ void BusParameterRun::restoreDriver(const RowValues &values)
     current.writes = writes.size();
     if (writes.isEmpty())
         return finishDriver(current.unread.isEmpty() ? BusDriverResult::End::Done : BusDriverResult::End::Partial);
+    // A reply that fit no request came since the run began, at an earlier
+    // driver or in this one's reads: nothing more is written.
+    if (scheduler->doubtCount() > doubtsAtStart) {
+        for (const ParameterEntry &write : qAsConst(writes))
+            current.notSent.append(registerLabel(write.address, write.name));
+        return finishDriver(BusDriverResult::End::Doubtful);
+    }
     current.path = saveUndoFile(answeredEntries(context.registers, values), readIdentity(context.registers, values),
                                 context.port, quint32(current.address), context.mapPath, &current.error);
     if (current.path.isEmpty())

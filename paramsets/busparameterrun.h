@@ -96,6 +96,9 @@ private:
     bool restoring = false;
     bool running = false;
     bool stopRest = false;
+    // The scheduler's doubt count when the run began: after a reply that fit
+    // no request, no further driver is written.
+    quint64 doubtsAtStart = 0;
     DriverContext context;
     QString folder;
     ParameterFile file;

@@ -42,6 +42,10 @@ bool CommandRun::send(const DriverCommand &command, int writeFunction, quint8 sl
         finish(CommandResult::NotSent, answer.reason);
         return true;
     }
+    // The refresh waits until the echo has had its whole reply wait: a
+    // second device's echo then comes alone, not merged with a read reply.
+    doubtsAtSend = scheduler->doubtCount();
+    scheduler->holdOthers(this);
     scheduler->enqueueFirst({bytes, command.address, 1, this, 0});
     return true;
 }
@@ -50,6 +54,8 @@ void CommandRun::onCompleted(const PendingCommand &request, const RequestOutcome
 {
     if (request.owner != this || !running)
         return;
+    if (outcome.heldForDoubt)
+        return finish(CommandResult::NotSent, outcome.reason());
     if (outcome.kind == OutcomeKind::Cancelled && !outcome.frameSent)
         return finish(CommandResult::NotSent, QStringLiteral("the port closed before it was sent"));
     // The echo may be the late reply of a request before it, or a second
@@ -57,7 +63,8 @@ void CommandRun::onCompleted(const PendingCommand &request, const RequestOutcome
     // wait, however fast the driver has answered so far.
     if (outcome.answered()) {
         scheduler->afterWholeReplyWait(this, [this] {
-            finish(doubtful ? CommandResult::Doubtful : CommandResult::Confirmed, QString());
+            const bool doubted = doubtful || scheduler->doubtCount() > doubtsAtSend;
+            finish(doubted ? CommandResult::Doubtful : CommandResult::Confirmed, QString());
         });
         return;
     }
@@ -72,6 +79,7 @@ void CommandRun::onCompleted(const PendingCommand &request, const RequestOutcome
 void CommandRun::finish(CommandResult result, const QString &reason)
 {
     running = false;
+    scheduler->releaseOthers();
     const QString unasked = QStringLiteral("a reply from address %1 came that no request asked for").arg(firstUnaskedFrom);
     emit finished(current, result, result == CommandResult::Doubtful ? unasked : reason);
 }

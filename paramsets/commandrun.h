@@ -63,6 +63,9 @@ private:
     bool running = false;
     bool doubtful = false;
     int firstUnaskedFrom = -1;
+    // The scheduler's doubt count when the command was sent: any growth
+    // until its whole reply wait has passed makes it Doubtful.
+    quint64 doubtsAtSend = 0;
 };
 
 // "1", or "23205 (0x5AA5)" for the magic numbers that commands often are.

@@ -45,6 +45,7 @@ void ParameterRun::readMap()
     phase = Phase::Reading;
     slave = scheduler->slaveAddress();
     slaveRead = true;
+    readDoubtMark = qint64(scheduler->doubtCount());
     ending = RunEnd::Completed;
     readValues.clear();
     failures.clear();
@@ -69,6 +70,8 @@ void ParameterRun::writeValues(const QList<ParameterEntry> &values, WriteOrigin 
     ending = RunEnd::Completed;
     silentInRow = 0;
     doubtful = false;
+    // Writes after this run's read answer to doubt since that read began.
+    writeDoubtMark = slaveRead ? readDoubtMark : qint64(scheduler->doubtCount());
     anyConfirmed = false;
     writes.clear();
     writeRows.clear();
@@ -119,6 +122,8 @@ void ParameterRun::cancel()
 void ParameterRun::send(PendingCommand request)
 {
     request.lineSpeed = lineSpeed;
+    if (phase == Phase::Writing && request.isWrite())
+        request.doubtMark = writeDoubtMark;
     ++outstanding;
     // Writes and their read backs go ahead of a refresh the window may have
     // queued.
@@ -133,6 +138,10 @@ void ParameterRun::onCompleted(const PendingCommand &request, const RequestOutco
     if (request.owner != this || phase == Phase::Idle)
         return;
     --outstanding;
+    // Held back by the scheduler: a reply that fits no request came since
+    // the run began, so nothing more of it is written.
+    if (outcome.heldForDoubt && ending == RunEnd::Completed)
+        ending = RunEnd::UnaskedReply;
     if (outcome.kind == OutcomeKind::Cancelled && ending == RunEnd::Completed)
         ending = RunEnd::Stopped;
     noteSilence(outcome);

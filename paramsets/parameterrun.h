@@ -136,6 +136,10 @@ private:
     QHash<quint16, RequestOutcome> failures;
     bool doubtful = false;
     int firstUnaskedFrom = -1;
+    // The scheduler's doubt count when writeValues() began: a reply that fit
+    // no request since then holds every later write of the run.
+    qint64 writeDoubtMark = -1;
+    qint64 readDoubtMark = -1;
     // The requests are done; a late reply may still come.
     bool listening = false;
     bool anyConfirmed = false;

@@ -19,6 +19,10 @@ struct PendingCommand
     // Batch work leaves as soon as the line allows (the previous outcome and
     // the inter-frame gap), not on the next tick of txTime.
     bool lineSpeed = false;
+    // A write does not leave once the scheduler's doubt count has grown past
+    // this mark (a reply that fits no request came since): -1, none yet;
+    // enqueueing a write without one gives it the count of that moment.
+    qint64 doubtMark = -1;
 
     quint8 slave() const { return frame.isEmpty() ? 0 : quint8(frame.at(0)); }
     quint8 function() const { return frame.size() > 1 ? quint8(frame.at(1)) : 0; }

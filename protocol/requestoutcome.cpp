@@ -21,5 +21,7 @@ QString RequestOutcome::reason() const
     case OutcomeKind::TimedOut: return QStringLiteral("no answer");
     case OutcomeKind::Cancelled: break;
     }
+    if (heldForDoubt)
+        return QStringLiteral("held back: a reply that fits no request came first");
     return QStringLiteral("cancelled");
 }

@@ -22,6 +22,9 @@ struct RequestOutcome
     // Whether the frame had left when the outcome came: a cancelled write
     // that had left may have been applied.
     bool frameSent = false;
+    // Cancelled, not sent: a write held back because a reply that fits no
+    // request came after its doubt mark.
+    bool heldForDoubt = false;
 
     bool answered() const { return kind == OutcomeKind::Answered; }
     // Refused with an exception that says nothing was done: not 04 (the

@@ -76,6 +76,7 @@ void RequestScheduler::start()
     driverSilent = false;
     suspectOpen = false;
     handReplyExpected = false;
+    othersHeldFor.clear();
     tickTimer.start();
     cancelAll(leftOver);
 }
@@ -92,6 +93,7 @@ void RequestScheduler::stop()
     interruptedInFlight = isAwaiting() || settling;
     settling = false;
     handReplyExpected = false;
+    othersHeldFor.clear();
     QList<PendingCommand> dropped;
     dropped.swap(queue);
     if (isAwaiting()) {
@@ -113,13 +115,43 @@ void RequestScheduler::cancelAll(QList<PendingCommand> commands)
 void RequestScheduler::enqueue(const PendingCommand &command)
 {
     queue.append(command);
+    if (command.isWrite() && command.doubtMark < 0)
+        queue.last().doubtMark = qint64(doubts);
     scheduleLineSpeed();
 }
 
 void RequestScheduler::enqueueFirst(const PendingCommand &command)
 {
     queue.prepend(command);
+    if (command.isWrite() && command.doubtMark < 0)
+        queue.first().doubtMark = qint64(doubts);
     scheduleLineSpeed();
+}
+
+void RequestScheduler::holdOthers(const QObject *owner)
+{
+    othersHeldFor = owner;
+}
+
+void RequestScheduler::releaseOthers()
+{
+    if (othersHeldFor.isNull())
+        return;
+    othersHeldFor.clear();
+    scheduleLineSpeed();
+}
+
+// The first queued request that may leave: the first of all, or while
+// others are held, the first of the owner they are held for.
+int RequestScheduler::nextIndex() const
+{
+    if (othersHeldFor.isNull())
+        return queue.isEmpty() ? -1 : 0;
+    for (int i = 0; i < queue.size(); ++i) {
+        if (queue.at(i).owner == othersHeldFor.data())
+            return i;
+    }
+    return -1;
 }
 
 void RequestScheduler::cancel(const QObject *owner)
@@ -161,18 +193,25 @@ void RequestScheduler::tick()
         waitLonger();
         return;
     }
-    if (headLeavesAtLineSpeed())
+    if (headLeavesAtLineSpeed()) {
+        // Its pace timer may have lapsed while others were held.
+        if (!paceTimer.isActive())
+            scheduleLineSpeed();
         return;
+    }
     if (settling && !settled(true))
         return;
     if (serial->isReceiving())
         return;
-    if (!queue.isEmpty()) {
+    if (nextIndex() >= 0) {
         sendNext();
         return;
     }
+    // Only requests held for another owner: nothing is idle.
+    if (!queue.isEmpty())
+        return;
     emit idle();
-    if (!queue.isEmpty() && !isAwaiting() && !settling)
+    if (nextIndex() >= 0 && !isAwaiting() && !settling)
         sendNext();
 }
 
@@ -223,7 +262,8 @@ void RequestScheduler::checkDeadline()
 
 bool RequestScheduler::headLeavesAtLineSpeed() const
 {
-    return running && !queue.isEmpty() && queue.first().lineSpeed;
+    const int next = nextIndex();
+    return running && next >= 0 && queue.at(next).lineSpeed;
 }
 
 // The next line-speed request leaves once the gap after the line's last
@@ -258,8 +298,8 @@ void RequestScheduler::sendAtLineSpeed()
         paceTimer.start(1);
         return;
     }
-    sendNext();
-    deadlineTimer.start(int(std::ceil(replyWaitMs(awaited))) + 1);
+    if (sendNext())
+        deadlineTimer.start(int(std::ceil(replyWaitMs(awaited))) + 1);
 }
 
 // The line is taken to be quiet once a reply timeout and a whole reply wait
@@ -281,9 +321,29 @@ bool RequestScheduler::settled(bool ticked)
     return true;
 }
 
-void RequestScheduler::sendNext()
+// Checked here, after any quiet the line needed, as the frame would leave:
+// a write whose doubt mark the count has passed is held back, and the next
+// request is considered. False when nothing left.
+bool RequestScheduler::sendNext()
 {
-    awaited = queue.takeFirst();
+    for (int next; !isAwaiting() && (next = nextIndex()) >= 0;) {
+        const PendingCommand head = queue.takeAt(next);
+        if (!head.isWrite() || head.doubtMark < 0 || doubts <= quint64(head.doubtMark)) {
+            send(head);
+            return true;
+        }
+        RequestOutcome outcome = outcomeOf(OutcomeKind::Cancelled, false);
+        outcome.heldForDoubt = true;
+        emit lineError(QStringLiteral("Write held back: a reply that fits no request came since the run began"));
+        emit completed(head, outcome);
+    }
+    scheduleLineSpeed();
+    return false;
+}
+
+void RequestScheduler::send(const PendingCommand &request)
+{
+    awaited = request;
     heardSinceSend = false;
     // A reply still owed to a frame sent by hand may come first.
     handFrameCrossed = handReplyExpected;
@@ -320,6 +380,7 @@ void RequestScheduler::takeBlock(const QByteArray &wireBlock)
         return;
     }
     if (mayAnswerTheOneBefore(block)) {
+        noteDoubt();
         ++stats.unmatched;
         emit unaskedReply(block);
         finishAwaited(outcomeOf(OutcomeKind::Garbled, true),
@@ -327,6 +388,7 @@ void RequestScheduler::takeBlock(const QByteArray &wireBlock)
         return;
     }
     if (handFrameCrossed) {
+        noteDoubt();
         ++stats.unmatched;
         finishAwaited(outcomeOf(OutcomeKind::Garbled, true),
                       QStringLiteral("Reply ignored: a frame sent by hand crossed the request"));
@@ -334,6 +396,9 @@ void RequestScheduler::takeBlock(const QByteArray &wireBlock)
     }
     QString logText;
     const RequestOutcome outcome = judgeReply(awaited, block, &logText);
+    // A CRC failure or a reply of another slave, function or length.
+    if (outcome.kind == OutcomeKind::Garbled)
+        noteDoubt();
     if (outcome.answered()) {
         ++stats.validReplies;
         const double roundTripMs = now() - sentAtMs;
@@ -368,6 +433,7 @@ void RequestScheduler::noteStray(const QByteArray &block)
     }
     if (!running)
         return;
+    noteDoubt();
     emit unaskedReply(block);
     if (!ModbusMaster::instance()->checkCrc(block)) {
         ++stats.crcErrors;
@@ -394,6 +460,7 @@ void RequestScheduler::noteUnframed(const LineFrame &frame)
     }
     if (!running)
         return;
+    noteDoubt();
     ++stats.unmatched;
     if (frame.kind == LineFrame::Kind::Foreign)
         emit unaskedReply(frame.rtu);

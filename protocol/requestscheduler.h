@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
 
 #include <functional>
@@ -71,6 +72,19 @@ public:
     bool isAwaiting() const { return waitElapsedMs != 0; }
     bool isBusy() const { return isAwaiting() || settling || !queue.isEmpty(); }
 
+    // Counts the blocks that answered no request or did not fit the one
+    // awaited: strays, unframed or foreign blocks, a reply that may answer
+    // the request before, garbled replies. Never goes back, so that any
+    // mark taken from it in a session compares. A write whose doubtMark the
+    // count has passed when it is about to leave is not sent: it gets
+    // Cancelled, not sent, heldForDoubt. Reads are never held.
+    quint64 doubtCount() const { return doubts; }
+    // Until releaseOthers() (or the session's end, or the owner's
+    // destruction) only `owner`'s requests leave; the others stay queued,
+    // in order, and leave after.
+    void holdOthers(const QObject *owner);
+    void releaseOthers();
+
     // A frame was sent by hand. With nothing awaited, the next block is its
     // reply, logged but no stray; with a request awaited, the next block may
     // answer either, so neither takes it.
@@ -113,7 +127,10 @@ signals:
     void unaskedReply(const QByteArray &block);
 
 private:
-    void sendNext();
+    int nextIndex() const;
+    bool sendNext();
+    void send(const PendingCommand &request);
+    void noteDoubt() { ++doubts; }
     void waitLonger();
     void timeOut();
     bool settled(bool ticked);
@@ -172,6 +189,8 @@ private:
     bool handReplyExpected = false;
     bool handFrameCrossed = false;
     bool interruptedInFlight = false;
+    quint64 doubts = 0;
+    QPointer<const QObject> othersHeldFor;
     LineStatistics stats;
 
     // Lets the tests set up a reply awaited by a given request.

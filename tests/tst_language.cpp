@@ -202,6 +202,9 @@ void TestLanguage::coreTextsAreWordedInTheWindowsLanguage()
     // Why a command or a write came to nothing, told in a notice.
     QCOMPARE(wordRequestReason(exceptionText(2)), QStringLiteral("Modbus 异常 02：非法数据地址"));
     QCOMPARE(wordRequestReason(QStringLiteral("echoed; read back: no answer")), QStringLiteral("已回显；读回：无应答"));
+    RequestOutcome held;
+    held.heldForDoubt = true;
+    QCOMPARE(wordRequestReason(held.reason()), QStringLiteral("已暂缓发送：此前收到了不属于任何请求的应答"));
 
     // The window's log words them so.
     MainWindow window;

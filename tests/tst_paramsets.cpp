@@ -22,6 +22,7 @@
 #include "protocol/requestscheduler.h"
 #include "scan/scanrun.h"
 #include "serial/serial.h"
+#include "support/ptypair.h"
 #include "support/refreshwait.h"
 #include "support/windowinternals.h"
 #include "support/simulator.h"
@@ -155,6 +156,8 @@ private slots:
     void optionGivenTwiceDoesNothing();
     void restoreCutShort();
     void lateAndWrongRepliesLandNowhere();
+    void noWriteAfterALateEcho_data();
+    void noWriteAfterALateEcho();
     void compareDialogStatesAndWrites();
     void garbledEchoFailsTheWrite();
     void windowWriteGuardsHold();
@@ -549,6 +552,61 @@ void TestParamSets::lateAndWrongRepliesLandNowhere()
     QCOMPARE(writesIn(log), 0);
     // The backup read all six registers; the interrupted restore did not.
     QVERIFY2(log.count(QStringLiteral("simdriver: read ")) < 6 + 6, qPrintable(log));
+}
+
+void TestParamSets::noWriteAfterALateEcho_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::newRow("serial") << "--port";
+    QTest::newRow("Modbus TCP") << "--tcp";
+    QTest::newRow("RTU over TCP") << "--rtu-over-tcp";
+}
+
+// The first write's echo comes after the tool's timeout, in the quiet it
+// keeps after one: a reply that fits no request. The next write was already
+// queued; it must never reach the driver, as its own log and registers show.
+void TestParamSets::noWriteAfterALateEcho()
+{
+    QFETCH(QString, line);
+    WorkFolder work(driverMap);
+    folder = &work;
+    const QString wanted = work.path() + QStringLiteral("/wanted.csv");
+    writeFile(wanted, "address,value\n0x0010,2000\n0x0011,20\n0x0012,64\n");
+    // rxOutTime 300: the echo 450 ms after the write is 150 ms after its
+    // timeout, well inside the quiet of a further 600 ms.
+    QStringList options = {"--late-write", "450"};
+    PtyPair pair;
+    QString port;
+    if (line == QLatin1String("--port")) {
+        QVERIFY(pair.start());
+        options << "--device" << pair.peerSide();
+        port = pair.appSide();
+    } else {
+        options << line << "0";
+    }
+    QVERIFY(startSimulator(options));
+    if (port.isEmpty())
+        port = simulator->devicePath();
+    const Run run = steppertool({line, port, "--restore", wanted});
+    const QString said = run.out + run.err;
+    QVERIFY2(run.status == 2, qPrintable(said));
+    QVERIFY2(run.out.contains(QStringLiteral("restore: 0 of 3 registers written and confirmed; "
+                                             "unconfirmed, may have been applied: 0x0010 Run current; "
+                                             "not written: 0x0011 Hold current, 0x0012 Microsteps")),
+             qPrintable(said));
+    QVERIFY2(run.err.contains(QStringLiteral("a reply came that no request asked for")), qPrintable(said));
+    QTRY_VERIFY(simulator->log().contains(QStringLiteral("reply to the write to 0x0010 comes 450 ms late")));
+    QString log = simulatorLog();
+    QVERIFY2(log.contains(QStringLiteral("write 0x0010 <- 2000")), qPrintable(log));
+    QCOMPARE(writesIn(log), 1);
+    // The driver's registers: the late write landed, the others never came.
+    const QString saved = work.path() + QStringLiteral("/after.csv");
+    const Run backup = steppertool({line, port, "--backup", saved});
+    QVERIFY2(backup.status == 0, qPrintable(backup.out + backup.err));
+    const QByteArray after = dataLines(saved);
+    QVERIFY2(after.contains("\n0x0010,2000,") && after.contains("\n0x0011,50,") && after.contains("\n0x0012,16,"),
+             after.constData());
+    QCOMPARE(writesIn(simulatorLog()), 1);
 }
 
 void TestParamSets::compareDialogStatesAndWrites()

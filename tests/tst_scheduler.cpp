@@ -4,6 +4,7 @@
 
 #include <QRandomGenerator>
 
+#include "paramsets/commandrun.h"
 #include "protocol/modbusmaster.h"
 #include "protocol/requestscheduler.h"
 #include "serial/serial.h"
@@ -25,6 +26,7 @@ private slots:
     void aReplyAfterItsWaitIsLateWhenHandedOverEarly();
     void aHandSentFramesReplyAnswersNoRequest();
     void everyUnaskedBlockIsReportedAndLateOnesAreAwaited();
+    void noWriteLeavesAfterDoubtAndACommandWaitsAlone();
     void noSilenceIsShorterThanPromised_data();
     void noSilenceIsShorterThanPromised();
 };
@@ -202,6 +204,74 @@ void TestScheduler::everyUnaskedBlockIsReportedAndLateOnesAreAwaited()
     QVERIFY2(!done, "the line owes a quiet after the timeout");
     clockMs += 5000;
     QTRY_VERIFY_WITH_TIMEOUT(done, 5000);
+}
+
+// A write queued before a reply that fits no request is held where it would
+// leave, a read is not; a write queued after it goes. A command's echo wait
+// lets no other owner's request leave, and a garbled block in it makes the
+// command doubtful.
+void TestScheduler::noWriteLeavesAfterDoubtAndACommandWaitsAlone()
+{
+    RequestScheduler scheduler(Serial::instance());
+    scheduler.setTiming(60000, 40);
+    scheduler.start();
+    QObject owner;
+    QObject refresh;
+    QList<QPair<int, RequestOutcome>> outcomes;
+    connect(&scheduler, &RequestScheduler::completed, &owner,
+            [&outcomes](const PendingCommand &request, const RequestOutcome &outcome) {
+                outcomes.append({request.tag, outcome});
+            });
+    QSignalSpy lineErrors(&scheduler, &RequestScheduler::lineError);
+    ModbusMaster *modbus = ModbusMaster::instance();
+    scheduler.enqueue({modbus->writeCmd(1, 0x10, 2000), 0x10, 1, &owner, 1});
+    scheduler.enqueue({modbus->readCmd(1, 0x11, 1), 0x11, 1, &owner, 2});
+    scheduler.takeBlock(readReply(7));
+    QCOMPARE(scheduler.doubtCount(), 1u);
+    scheduler.tick();
+    QCOMPARE(outcomes.size(), 1);
+    QCOMPARE(outcomes.at(0).first, 1);
+    QCOMPARE(outcomes.at(0).second.kind, OutcomeKind::Cancelled);
+    QVERIFY(!outcomes.at(0).second.frameSent);
+    QVERIFY(outcomes.at(0).second.heldForDoubt);
+    QVERIFY(lineErrors.last().at(0).toString().startsWith(QStringLiteral("Write held back")));
+    QVERIFY(scheduler.isAwaiting());
+    scheduler.takeBlock(readReply(50));
+    QCOMPARE(outcomes.last().first, 2);
+    QVERIFY(outcomes.last().second.answered());
+    scheduler.enqueue({modbus->writeCmd(1, 0x10, 2000), 0x10, 1, &owner, 3});
+    scheduler.tick();
+    QVERIFY(scheduler.isAwaiting());
+    QByteArray echo = modbus->writeCmd(1, 0x10, 2000);
+    scheduler.takeBlock(echo);
+    QCOMPARE(outcomes.last().first, 3);
+    QVERIFY(outcomes.last().second.answered());
+
+    // The command leaves first; the refresh's read waits until its whole
+    // reply wait is over, so a second echo comes alone and is heard.
+    CommandRun command(&scheduler);
+    QList<CommandResult> results;
+    connect(&command, &CommandRun::finished, &owner,
+            [&results](const DriverCommand &, CommandResult result, const QString &) { results.append(result); });
+    scheduler.enqueue({modbus->readCmd(1, 0x11, 1), 0x11, 1, &refresh, 4});
+    QVERIFY(command.send(DriverCommand{QStringLiteral("reset"), 0x20, 1}, 6));
+    scheduler.tick();
+    QVERIFY(scheduler.isAwaiting());
+    scheduler.takeBlock(modbus->writeCmd(1, 0x20, 1));
+    for (int i = 0; i < 3; ++i) {
+        scheduler.tick();
+        QVERIFY2(!scheduler.isAwaiting(), "the refresh's read left during the command's wait");
+    }
+    QByteArray garbled = modbus->writeCmd(1, 0x20, 1);
+    garbled[garbled.size() - 1] = char(garbled.at(garbled.size() - 1) ^ 0x01);
+    scheduler.takeBlock(garbled);
+    QTRY_COMPARE(results, QList<CommandResult>{CommandResult::Doubtful});
+    QVERIFY(outcomes.last().first != 4);
+    scheduler.tick();
+    QVERIFY(scheduler.isAwaiting());
+    scheduler.takeBlock(readReply(50));
+    QCOMPARE(outcomes.last().first, 4);
+    scheduler.stop();
 }
 
 void TestScheduler::noSilenceIsShorterThanPromised_data()

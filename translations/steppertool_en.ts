@@ -544,6 +544,10 @@ The slave address has changed: this comparison belongs to the driver before; loa
         <translation>The command &quot;%1&quot; was not sent: the port closed</translation>
     </message>
     <message>
+        <source>命令“%1”未发送：%2</source>
+        <translation>The command &quot;%1&quot; was not sent: %2</translation>
+    </message>
+    <message>
         <source>%1
 驱动器地址 %2，寄存器 %3 ← %4
 将发送的帧：%5</source>
@@ -1563,6 +1567,10 @@ This register cannot be written!
     <message>
         <source>网关目标设备无响应</source>
         <translation>gateway target device failed to respond</translation>
+    </message>
+    <message>
+        <source>已暂缓发送：此前收到了不属于任何请求的应答</source>
+        <translation>held back: a reply that fits no request came first</translation>
     </message>
 </context>
 <context>

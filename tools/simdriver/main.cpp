@@ -76,6 +76,9 @@ void printUsage(FILE *to)
             "  --owed-reply    before the first read's own reply, send the one a read of\n"
             "                  the register after would get, as a reply still owed to\n"
             "                  another program's request\n"
+            "  --late-write MS  answer the first write (function 6 or 16) MS milliseconds\n"
+            "                  later than the rest, once: an echo after the master's\n"
+            "                  timeout\n"
             "  --pace          keep the line's time at the --baud rate, 10 bits a byte:\n"
             "                  the reply starts a turnaround after the request's last\n"
             "                  byte would have arrived (plus --delay), and each byte\n"
@@ -254,7 +257,8 @@ bool parseOptions(int argc, char **argv, Options &options)
 {
     enum { Map = 1, Address, Baud, Delay, Silent, Device, Help, Exception, ReplyAddress, BadCrc, ByteGap,
            Pace, Turnaround, SilentAfter, WrongKind, ShortRead, RefuseFunction, RepeatReply, OwedReply, WriteOnly,
-           LogSilence, Set, Alarm, RefuseWrite, Tcp, RtuOverTcp, WrongTransaction, ResetAfter, AcceptSilent };
+           LogSilence, Set, Alarm, RefuseWrite, Tcp, RtuOverTcp, WrongTransaction, ResetAfter, AcceptSilent,
+           LateWrite };
     static const struct option longOptions[] = {
         {"map", required_argument, nullptr, Map},
         {"set", required_argument, nullptr, Set},
@@ -277,6 +281,7 @@ bool parseOptions(int argc, char **argv, Options &options)
         {"short-read", no_argument, nullptr, ShortRead},
         {"repeat-reply", required_argument, nullptr, RepeatReply},
         {"owed-reply", no_argument, nullptr, OwedReply},
+        {"late-write", required_argument, nullptr, LateWrite},
         {"log-silence", no_argument, nullptr, LogSilence},
         {"refuse-function", required_argument, nullptr, RefuseFunction},
         {"write-only", required_argument, nullptr, WriteOnly},
@@ -313,6 +318,7 @@ bool parseOptions(int argc, char **argv, Options &options)
         case WrongKind: options.server.wrongKind = true; break;
         case ShortRead: options.server.shortRead = true; break;
         case OwedReply: options.server.owedReply = true; break;
+        case LateWrite: valid = parseNumberOption("late-write", 1, 600000, options.server.lateWriteMs); break;
         case RepeatReply: valid = parseNumberOption("repeat-reply", 1, 10000, options.server.repeatMs); break;
         case SilentAfter: valid = parseNumberOption("silent-after", 0, 1000000, options.server.silentAfter); break;
         case ByteGap: valid = parseNumberOption("byte-gap", 1, 10000, options.server.byteGapMs); break;

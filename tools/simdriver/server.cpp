@@ -34,6 +34,7 @@ struct Server
     std::map<int, modbus_mapping_t *> drivers;
     int answered = 0;
     bool owedSent = false;
+    bool lateWriteDone = false;
     // When the last reply's last byte was complete on the line; -1: no reply yet.
     int64_t lastReplyEndNs = -1;
     std::vector<int64_t> silencesNs;
@@ -539,6 +540,14 @@ void answer(Server &server, const uint8_t *request, int length, int64_t requestE
     if (!server.settings.pace && server.settings.delayMs > 0
         && waitForStop(server.stopFd, server.settings.delayMs))
         return;
+    if (server.settings.lateWriteMs > 0 && !server.lateWriteDone
+        && (pdu[0] == MODBUS_FC_WRITE_SINGLE_REGISTER || pdu[0] == MODBUS_FC_WRITE_MULTIPLE_REGISTERS)) {
+        server.lateWriteDone = true;
+        fprintf(stderr, "simdriver: reply to the write to 0x%04X comes %d ms late\n", wordAt(pdu + 1),
+                server.settings.lateWriteMs);
+        if (waitForStop(server.stopFd, server.settings.lateWriteMs))
+            return;
+    }
     if (pdu[-1] == MODBUS_BROADCAST_ADDRESS && exception)
         return;
     std::vector<uint8_t> reply = capturedReply(server, [&] {

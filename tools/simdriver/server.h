@@ -40,6 +40,9 @@ struct ServerSettings
     // Before the first read's reply, send the reply it would have had one
     // register further on: a reply still owed to an earlier request.
     bool owedReply = false;
+    // Answer the first write (function 6 or 16) this much later than the
+    // rest, once: an echo that comes after the master's timeout; 0: never.
+    int lateWriteMs = 0;
     // Keep the time a real line at `baud` would take (10 bits a byte): the
     // reply starts turnaroundMs (+ delayMs) after the request's last byte
     // would have arrived, and each byte goes out when it would be complete.

@@ -111,6 +111,17 @@ bool DriverCommands::send(const DriverCommand &command, quint8 slave, WriteOrigi
     return true;
 }
 
+namespace {
+
+QString heldBackReason()
+{
+    RequestOutcome held;
+    held.heldForDoubt = true;
+    return held.reason();
+}
+
+} // namespace
+
 void DriverCommands::showOutcome(const DriverCommand &command, CommandResult result, const QString &reason)
 {
     showLineState();
@@ -125,8 +136,10 @@ void DriverCommands::showOutcome(const DriverCommand &command, CommandResult res
         return emit notice(tr("命令“%1”未得到确认：收到无人请求的应答（此地址可能有两台设备），可能已执行，也可能未执行")
                                .arg(command.name));
     case CommandResult::NotSent:
-        if (portOpen)
-            return emit notice(tr("命令“%1”未发送：%2").arg(command.name, reason));
+        // Held back after a reply that fit no request, or refused by the
+        // write gate: the port is open, and the reason says why.
+        if (portOpen || reason == heldBackReason())
+            return emit notice(tr("命令“%1”未发送：%2").arg(command.name, wordRequestReason(reason)));
         return emit notice(tr("命令“%1”未发送：串口已关闭").arg(command.name));
     }
 }

@@ -132,6 +132,8 @@ const Wording requestReasons[] = {
     {"memory parity error", QT_TRANSLATE_NOOP("RequestReasonWording", "存储奇偶校验错误")},
     {"gateway path unavailable", QT_TRANSLATE_NOOP("RequestReasonWording", "网关路径不可用")},
     {"gateway target device failed to respond", QT_TRANSLATE_NOOP("RequestReasonWording", "网关目标设备无响应")},
+    {"held back: a reply that fits no request came first",
+     QT_TRANSLATE_NOOP("RequestReasonWording", "已暂缓发送：此前收到了不属于任何请求的应答")},
 };
 
 struct Pattern
