@@ -152,20 +152,12 @@
         <translation>FAILED: the file could not be saved: </translation>
     </message>
     <message>
-        <source>失败：超出范围，未写入任何参数: </source>
-        <translation>FAILED: outside the range, nothing written: </translation>
-    </message>
-    <message>
         <source>失败：驱动器不再应答</source>
         <translation>FAILED: the driver stopped answering</translation>
     </message>
     <message>
         <source>失败</source>
         <translation>FAILED</translation>
-    </message>
-    <message>
-        <source>已跳过：型号或固件不同，未写入（%1）</source>
-        <translation>skipped: another model or firmware, nothing written (%1)</translation>
     </message>
     <message>
         <source>无应答</source>
@@ -210,6 +202,14 @@
     <message>
         <source>；撤销文件 %1</source>
         <translation>; undo file %1</translation>
+    </message>
+    <message>
+        <source>失败：有写入需要确认（超出范围或危险命令），未写入任何参数: </source>
+        <translation>FAILED: writes wait for a confirmation (out of range or a danger command), nothing was written: </translation>
+    </message>
+    <message>
+        <source>已跳过：文件与驱动器身份不符或未记录身份，未写入（%1）</source>
+        <translation>skipped: the file is not this driver&apos;s, or records no identity; nothing written (%1)</translation>
     </message>
 </context>
 <context>
@@ -497,6 +497,30 @@ Write anyway?</translation>
         <translation>
 The slave address has changed: this comparison belongs to the driver before; load the parameters again before writing</translation>
     </message>
+    <message>
+        <source>未记录驱动器身份</source>
+        <translation>Identity not recorded</translation>
+    </message>
+    <message>
+        <source>文件没有记录它来自哪种驱动器（型号、固件），无法与此驱动器比对。
+仍然写入吗？</source>
+        <translation>The file does not record which driver it came from (model, firmware), so it cannot be checked against this driver.
+Write it anyway?</translation>
+    </message>
+    <message>
+        <source>仍然写入（未记录身份）</source>
+        <translation>Write anyway (identity not recorded)</translation>
+    </message>
+    <message>
+        <source>危险命令</source>
+        <translation>Danger command</translation>
+    </message>
+    <message>
+        <source>以下写入是改变驱动器设置的危险命令，仍然发送吗？
+</source>
+        <translation>These writes are danger commands that change the driver&apos;s settings. Send them anyway?
+</translation>
+    </message>
 </context>
 <context>
     <name>CoreWording</name>
@@ -561,6 +585,31 @@ Frame to be sent: %5</translation>
     <message>
         <source>报警历史…</source>
         <translation>Alarm history…</translation>
+    </message>
+</context>
+<context>
+    <name>GateQuestion</name>
+    <message>
+        <source>危险命令</source>
+        <translation>Danger command</translation>
+    </message>
+    <message>
+        <source>超出范围</source>
+        <translation>Out of range</translation>
+    </message>
+    <message>
+        <source>只写寄存器</source>
+        <translation>Write-only register</translation>
+    </message>
+    <message>
+        <source>驱动器身份寄存器</source>
+        <translation>Register naming the driver</translation>
+    </message>
+    <message>
+        <source>%1
+仍然写入吗？</source>
+        <translation>%1
+Write it anyway?</translation>
     </message>
 </context>
 <context>
@@ -787,6 +836,14 @@ Recording stopped: %1
 </source>
         <translation>
       The serial port is not open!  
+</translation>
+    </message>
+    <message>
+        <source>
+未发送
+</source>
+        <translation>
+Not sent
 </translation>
     </message>
 </context>
@@ -1046,6 +1103,10 @@ See the log for details</translation>
     <message>
         <source>未知的键“%1”（已知的键：%2）</source>
         <translation>unknown key &apos;%1&apos; (known keys: %2)</translation>
+    </message>
+    <message>
+        <source>第 %1 行：地址 %2 与第 %3 行的 %4 不同；按两行中最严格的一行处理</source>
+        <translation>line %1: address %2 differs from line %3 in %4; the strictest of both lines holds</translation>
     </message>
 </context>
 <context>
@@ -1450,6 +1511,14 @@ Cannot connect to %1:
     <message>
         <source>连接 %1 已断开：%2</source>
         <translation>The connection to %1 was lost: %2</translation>
+    </message>
+    <message>
+        <source>
+未写入
+</source>
+        <translation>
+Not written
+</translation>
     </message>
 </context>
 <context>
