@@ -180,6 +180,7 @@ bool CommandLine::chooseAction()
         return true;
     const Action actions[] = {Action::Backup, Action::Compare, Action::Restore, Action::Scan, Action::Command};
     chosen = actions[batchActions.indexOf(given.first())];
+    assumeYes = parser.isSet(QStringLiteral("yes"));
     if (chosen == Action::Command)
         readCommandOptions();
     else if (chosen != Action::Scan)
@@ -275,7 +276,6 @@ bool CommandLine::openLine(Serial *serial) const
 void CommandLine::readCommandOptions()
 {
     commandName = parser.value(QStringLiteral("command")).trimmed();
-    assumeYes = parser.isSet(QStringLiteral("yes"));
 }
 
 void CommandLine::readScanOptions()

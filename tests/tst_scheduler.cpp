@@ -5,6 +5,7 @@
 #include <QRandomGenerator>
 
 #include "paramsets/commandrun.h"
+#include "registermap/registermap.h"
 #include "protocol/modbusmaster.h"
 #include "protocol/requestscheduler.h"
 #include "serial/serial.h"
@@ -250,6 +251,10 @@ void TestScheduler::noWriteLeavesAfterDoubtAndACommandWaitsAlone()
     // The command leaves first; the refresh's read waits until its whole
     // reply wait is over, so a second echo comes alone and is heard.
     CommandRun command(&scheduler);
+    RegisterInfo resetRow = parseRegisterLine(QStringLiteral(
+        "indexes:0x0020,permission:W,defaultValue:0,rangeValue:0~1,name:Reset,remarks:,command:reset=1"));
+    resetRow.addressValid = true;
+    command.setMap({resetRow});
     QList<CommandResult> results;
     connect(&command, &CommandRun::finished, &owner,
             [&results](const DriverCommand &, CommandResult result, const QString &) { results.append(result); });
