@@ -1641,6 +1641,42 @@ This register cannot be written!
         <source>已暂缓发送：此前收到了不属于任何请求的应答</source>
         <translation>held back: a reply that fits no request came first</translation>
     </message>
+    <message>
+        <source>%1 不在映射表中</source>
+        <translation>%1 is not in the map</translation>
+    </message>
+    <message>
+        <source>%1 标识驱动器（身份或序列号）：从不写入</source>
+        <translation>%1 names the driver (identity or serial number): it is never written</translation>
+    </message>
+    <message>
+        <source>%1 标识驱动器（身份或序列号）</source>
+        <translation>%1 names the driver (identity or serial number)</translation>
+    </message>
+    <message>
+        <source>%1 为只读</source>
+        <translation>%1 is read-only</translation>
+    </message>
+    <message>
+        <source>%1 为只写（命令寄存器）</source>
+        <translation>%1 is write-only (a command register)</translation>
+    </message>
+    <message>
+        <source>%1：%2 是危险命令“%3”，从不作为保存命令发送</source>
+        <translation>%1: %2 is the danger command &quot;%3&quot;, never sent as the save</translation>
+    </message>
+    <message>
+        <source>%1：%2 是危险命令“%3”</source>
+        <translation>%1: %2 is the danger command &quot;%3&quot;</translation>
+    </message>
+    <message>
+        <source>%1：%2 超出映射表的范围 %3</source>
+        <translation>%1: %2 is outside the map&apos;s range %3</translation>
+    </message>
+    <message>
+        <source>本次运行中收到了不属于任何请求的应答：不再写入</source>
+        <translation>a reply that fits no request came since the run began: nothing more is written</translation>
+    </message>
 </context>
 <context>
     <name>SaveBeforeLeave</name>

@@ -1,4 +1,5 @@
 #include "ui/gate/gatequestion.h"
+#include "ui/language/corewording.h"
 
 #include <QCoreApplication>
 #include <QMessageBox>
@@ -20,7 +21,7 @@ QString title(Confirmation confirmation)
 bool confirmed(QWidget *parent, const GateAnswer &answer)
 {
     QMessageBox question(QMessageBox::Warning, title(answer.confirmation),
-                         QCoreApplication::translate("GateQuestion", "%1\n仍然写入吗？").arg(answer.reason),
+                         QCoreApplication::translate("GateQuestion", "%1\n仍然写入吗？").arg(wordRequestReason(answer.reason)),
                          QMessageBox::Yes | QMessageBox::No, parent);
     question.setObjectName(QStringLiteral("gateQuestion"));
     question.setDefaultButton(QMessageBox::No);
@@ -39,7 +40,7 @@ bool askGate(QWidget *parent, const std::function<GateAnswer(const WriteConsent 
         if (answer.allowed())
             return true;
         if (answer.kind == GateAnswer::Kind::Refused) {
-            *refusal = answer.reason;
+            *refusal = wordRequestReason(answer.reason);
             return false;
         }
         if (!confirmed(parent, answer))

@@ -204,7 +204,7 @@ bool CompareDialog::dangerAgreed(const QList<ParameterEntry> &writes)
     for (const ParameterEntry &write : writes) {
         const GateAnswer answer = gate.judge(WriteOrigin::Compare, write.address, write.value, rest);
         if (answer.confirmation == Confirmation::Danger)
-            danger << answer.reason;
+            danger << wordRequestReason(answer.reason);
     }
     if (danger.isEmpty())
         return true;
