@@ -7,6 +7,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QSerialPort>
+#include <QTextEdit>
 
 #include <memory>
 
@@ -81,6 +82,7 @@ private slots:
     void eachDriverWrittenIsSaved();
     void droppedMapAsksToSave();
     void scanHitAsksToSave();
+    void dangerValueAsksOnEveryWindowPath();
 
 private:
     void openWindow(MainWindow &window, const QStringList &simulatorOptions = {});
@@ -428,6 +430,48 @@ void TestCommands::scanHitAsksToSave()
     QTRY_VERIFY(!yes.text.isEmpty());
     QTRY_COMPARE(writesOf(QStringLiteral("write 0x0021 <- 1")), 1);
     QTRY_VERIFY(portOpen());
+}
+
+// A danger command's value goes nowhere without its own question: not as
+// the save when leaving (a twin line gives it a save flag), not as an
+// edit, not as a frame typed by hand; the driver's log says so.
+void TestCommands::dangerValueAsksOnEveryWindowPath()
+{
+    QByteArray twinMap = commandMap;
+    twinMap.replace(",save:Save,confirm:Save to memory?", "");
+    twinMap += "indexes:0x0022,permission:W,defaultValue:0x0000,rangeValue:0~65535,name:Store,remarks:,"
+               "command:Store=0x5AA5,save:Store\n";
+    WorkFolder work(twinMap);
+    folder = &work;
+    auto window = std::make_unique<MainWindow>();
+    openWindow(*window);
+    const QByteArray reset = ModbusMaster::instance()->writeCmd(1, 0x0022, 0x5AA5);
+    for (const auto answer : {QMessageBox::No, QMessageBox::Yes}) {
+        QuestionAnswer question(answer);
+        MainWindowInspector::requestWrite(*window, 5, reset);
+        QTRY_VERIFY(!question.text.isEmpty());
+        QVERIFY2(question.text.contains(QStringLiteral("Factory reset")), qPrintable(question.text));
+        QCOMPARE(question.defaultButton, QMessageBox::No);
+    }
+    QTRY_COMPARE(writesOf(QStringLiteral("write 0x0022 <- 23205")), 1);
+
+    window->findChild<QCheckBox *>("checkBox")->setChecked(true);
+    window->findChild<QTextEdit *>("textEdit_send")->setPlainText(QString::fromLatin1(reset.toHex(' ')));
+    QuestionAnswer typed(QMessageBox::No);
+    QTest::mouseClick(window->findChild<QPushButton *>("pushButton_send"), Qt::LeftButton);
+    QTRY_VERIFY(!typed.text.isEmpty());
+    QCOMPARE(writesOf(QStringLiteral("write 0x0022 <- 23205")), 1);
+
+    // Values were written; leaving offers no save, as the only one sends a
+    // factory reset, and the window closes without a question.
+    MainWindowInspector::requestWrite(*window, 1, ModbusMaster::instance()->writeCmd(1, 0x0010, 2500));
+    QTRY_COMPARE(writesOf(QStringLiteral("write 0x0010 <- 2500")), 1);
+    QVERIFY(waitForRefreshDone(*window, 5000));
+    QuestionAnswer unasked(QMessageBox::Yes);
+    window->close();
+    QTest::qWait(500);
+    QVERIFY2(unasked.text.isEmpty(), qPrintable(unasked.text));
+    QCOMPARE(writesOf(QStringLiteral("write 0x0022 <- 23205")), 1);
 }
 
 QTEST_MAIN(TestCommands)
