@@ -176,6 +176,11 @@ void RequestScheduler::noteHandSent()
         handReplyExpected = true;
 }
 
+QString RequestScheduler::addressWord() const
+{
+    return ::addressWord(serial->numbersTransactions());
+}
+
 void RequestScheduler::resetStatistics()
 {
     stats = LineStatistics();

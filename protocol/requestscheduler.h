@@ -107,6 +107,9 @@ public:
     // second device answering late is heard too.
     void afterWholeReplyWait(QObject *context, std::function<void()> then);
 
+    // "unit id" on Modbus TCP, "address" on the other lines.
+    QString addressWord() const;
+
     const LineStatistics &statistics() const { return stats; }
     void resetStatistics();
 
