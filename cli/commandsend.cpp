@@ -33,10 +33,12 @@ void CommandSend::start()
     if (!openLine())
         return finish(NotConfirmed);
     const quint8 slave = scheduler->slaveAddress();
-    out << "command \"" << command.name << "\": sending "
-        << byteArrayToHexString(CommandRun::frame(command, slave, map.writeFunction)).trimmed() << " (register "
-        << addressText(command.address)
-        << " <- " << commandValueText(command.value) << ", address " << slave << ')' << Qt::endl;
+    // Nothing else leaves on this line: the next frame's form is the one sent.
+    const Serial *serial = Serial::instance();
+    const QByteArray wire = serial->wireForm(CommandRun::frame(command, slave, map.writeFunction));
+    out << "command \"" << command.name << "\": sending " << byteArrayToHexString(wire).trimmed() << " (register "
+        << addressText(command.address) << " <- " << commandValueText(command.value) << ", "
+        << addressWord(serial->numbersTransactions()) << ' ' << slave << ')' << Qt::endl;
     WriteConsent consent;
     consent.danger = options.assumeYes;
     run->send(command, map.writeFunction, 0, WriteOrigin::Command, consent);

@@ -80,7 +80,9 @@ void CommandRun::finish(CommandResult result, const QString &reason)
 {
     running = false;
     scheduler->releaseOthers();
-    const QString unasked = QStringLiteral("a reply from address %1 came that no request asked for").arg(firstUnaskedFrom);
+    const QString unasked = QStringLiteral("a reply from %1 %2 came that no request asked for")
+                                .arg(scheduler->addressWord())
+                                .arg(firstUnaskedFrom);
     emit finished(current, result, result == CommandResult::Doubtful ? unasked : reason);
 }
 

@@ -72,9 +72,12 @@ RequestOutcome judgeReply(const PendingCommand &request, const QByteArray &block
         return outcome(OutcomeKind::Garbled);
     }
     if (function == (request.function() | 0x80) && block.size() == exceptionReplyLength) {
-        RequestOutcome refused = outcome(OutcomeKind::Refused);
-        refused.exceptionCode = quint8(block.at(2));
-        *logText = exceptionText(refused.exceptionCode);
+        const quint8 code = quint8(block.at(2));
+        // The gateway answers for a driver that did not: no answer of its own.
+        const bool gateway = code == 0x0A || code == 0x0B;
+        RequestOutcome refused = outcome(gateway ? OutcomeKind::TimedOut : OutcomeKind::Refused);
+        refused.exceptionCode = code;
+        *logText = exceptionText(code);
         return refused;
     }
     if (function != request.function()) {

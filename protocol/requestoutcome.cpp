@@ -18,7 +18,8 @@ QString RequestOutcome::reason() const
     case OutcomeKind::Answered: return QString();
     case OutcomeKind::Refused: return exceptionText(exceptionCode);
     case OutcomeKind::Garbled: return QStringLiteral("no valid reply");
-    case OutcomeKind::TimedOut: return QStringLiteral("no answer");
+    case OutcomeKind::TimedOut:
+        return driverUnreached() ? exceptionText(exceptionCode) : QStringLiteral("no answer");
     case OutcomeKind::Cancelled: break;
     }
     if (heldForDoubt)

@@ -176,6 +176,11 @@ void RequestScheduler::noteHandSent()
         handReplyExpected = true;
 }
 
+QString RequestScheduler::addressWord() const
+{
+    return ::addressWord(serial->numbersTransactions());
+}
+
 void RequestScheduler::resetStatistics()
 {
     stats = LineStatistics();
@@ -348,7 +353,9 @@ void RequestScheduler::send(const PendingCommand &request)
     // A reply still owed to a frame sent by hand may come first.
     handFrameCrossed = handReplyExpected;
     handReplyExpected = false;
+    serial->setReplyWait(int(std::ceil(replyWaitMs(awaited))));
     serial->sendData(awaited.frame);
+    awaitedTransaction = serial->lastTransactionSent();
     if (awaited.frame.size() > 1)
         serial->expectReply(awaited.slave(), awaited.function(), expectedReplyLength(awaited));
     waitElapsedMs = 1;
@@ -369,7 +376,14 @@ void RequestScheduler::takeBlock(const QByteArray &wireBlock)
     lineActiveAtMs = now();
     heardSinceSend = true;
     driverSilent = false;
-    const LineFrame frame = serial->frameOf(wireBlock);
+    // A frame sent by hand with nothing awaited has the last transaction.
+    const int open = isAwaiting() ? int(awaitedTransaction)
+                                   : handReplyExpected ? int(serial->lastTransactionSent()) : -1;
+    const LineFrame frame = serial->frameOf(wireBlock, open);
+    if (frame.kind == LineFrame::Kind::Late) {
+        noteLate(frame);
+        return;
+    }
     if (frame.kind != LineFrame::Kind::Whole) {
         noteUnframed(frame);
         return;
@@ -379,7 +393,10 @@ void RequestScheduler::takeBlock(const QByteArray &wireBlock)
         noteStray(block);
         return;
     }
-    if (mayAnswerTheOneBefore(block)) {
+    // Where transaction ids tell which request a reply answers, neither
+    // guess below is needed.
+    const bool numbered = serial->numbersTransactions();
+    if (!numbered && mayAnswerTheOneBefore(block)) {
         noteDoubt();
         ++stats.unmatched;
         emit unaskedReply(block);
@@ -387,7 +404,7 @@ void RequestScheduler::takeBlock(const QByteArray &wireBlock)
                       QStringLiteral("Reply ignored: it may answer the request before, which timed out"));
         return;
     }
-    if (handFrameCrossed) {
+    if (handFrameCrossed && !numbered) {
         noteDoubt();
         ++stats.unmatched;
         finishAwaited(outcomeOf(OutcomeKind::Garbled, true),
@@ -399,7 +416,10 @@ void RequestScheduler::takeBlock(const QByteArray &wireBlock)
     // A CRC failure or a reply of another slave, function or length.
     if (outcome.kind == OutcomeKind::Garbled)
         noteDoubt();
-    if (outcome.answered()) {
+    if (outcome.driverUnreached()) {
+        // A gateway's word that the driver behind it did not answer.
+        ++stats.timeouts;
+    } else if (outcome.answered()) {
         ++stats.validReplies;
         const double roundTripMs = now() - sentAtMs;
         stats.lastRoundTripMs = qRound64(roundTripMs);
@@ -442,6 +462,21 @@ void RequestScheduler::noteStray(const QByteArray &block)
         ++stats.unmatched;
         emit lineError(QStringLiteral("Reply ignored: no request was awaited"));
     }
+    emit statisticsChanged();
+}
+
+// A reply to a transaction whose request has had its outcome: late, or sent
+// twice. Its id says it answers nothing awaited now; it casts no doubt.
+void RequestScheduler::noteLate(const LineFrame &frame)
+{
+    if (settling) {
+        quietTicksMs = 0;
+        quietSinceMs = now();
+    }
+    if (!running)
+        return;
+    ++stats.unmatched;
+    emit lineError(QStringLiteral("Reply ignored: ") + frame.reason);
     emit statisticsChanged();
 }
 
@@ -493,13 +528,16 @@ void RequestScheduler::finishAwaited(const RequestOutcome &outcome, const QStrin
     waitElapsedMs = 0;
     deadlineTimer.stop();
     lineActiveAtMs = now();
-    if (outcome.kind == OutcomeKind::TimedOut && driverSilent) {
+    // Only a wait that ran out owes a quiet: a gateway that said its driver
+    // did not answer has closed the exchange itself.
+    const bool waitRanOut = outcome.kind == OutcomeKind::TimedOut && !outcome.driverUnreached();
+    if (waitRanOut && driverSilent && !serial->numbersTransactions()) {
         timedOutBefore = request;
         suspectOpen = true;
         suspectTicksMs = 0;
         suspectSinceMs = now();
     }
-    if (outcome.kind == OutcomeKind::TimedOut || outcome.kind == OutcomeKind::Garbled) {
+    if (waitRanOut || outcome.kind == OutcomeKind::Garbled) {
         settling = true;
         quietNeededMs = rxOutTimeMs + quint32(std::ceil(replyWaitMs(request)));
         quietTicksMs = 0;

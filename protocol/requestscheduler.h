@@ -28,7 +28,9 @@ class Serial;
 // the reply's own wire time. A block that arrives while nothing is awaited
 // is a stray: logged, counted, stored nowhere. After a timeout or a garbled
 // reply the line must fall quiet before the next request leaves, so that a
-// late reply cannot be taken for the answer to the next one.
+// late reply cannot be taken for the answer to the next one. On Modbus TCP
+// the transaction id decides instead: a reply to an earlier transaction is
+// late, logged and counted, and the wait for the awaited one goes on.
 //
 // Opening the port starts a session and closing it ends it: every request,
 // queued or awaited, is then cancelled, and nothing queued before a session
@@ -74,7 +76,8 @@ public:
 
     // Counts the blocks that answered no request or did not fit the one
     // awaited: strays, unframed or foreign blocks, a reply that may answer
-    // the request before, garbled replies. Never goes back, so that any
+    // the request before, garbled replies; not a Modbus TCP reply to an
+    // earlier transaction, which says whose it is. Never goes back, so that any
     // mark taken from it in a session compares. A write whose doubtMark the
     // count has passed when it is about to leave is not sent: it gets
     // Cancelled, not sent, heldForDoubt. Reads are never held.
@@ -103,6 +106,9 @@ public:
     // for a single write that matters more than time (a command), so that a
     // second device answering late is heard too.
     void afterWholeReplyWait(QObject *context, std::function<void()> then);
+
+    // "unit id" on Modbus TCP, "address" on the other lines.
+    QString addressWord() const;
 
     const LineStatistics &statistics() const { return stats; }
     void resetStatistics();
@@ -143,6 +149,7 @@ private:
     void armPaceTimer(double waitMs);
     void finishAwaited(const RequestOutcome &outcome, const QString &logText);
     void noteStray(const QByteArray &block);
+    void noteLate(const LineFrame &frame);
     void noteUnframed(const LineFrame &frame);
     bool mayAnswerTheOneBefore(const QByteArray &block);
     void ageSuspicion();
@@ -157,6 +164,8 @@ private:
     double lineActiveAtMs = -1000000;
     QList<PendingCommand> queue;
     PendingCommand awaited;
+    // On Modbus TCP, the id its frame went out with.
+    quint16 awaitedTransaction = 0;
     bool running = false;
     quint64 sessionNumber = 0;
     quint8 slave = 1;

@@ -21,17 +21,20 @@ int runScanCommand(const ScanRequest &request, QTextStream &out, QTextStream &er
 {
     ScanRun scan(Serial::instance());
     const bool network = request.network.isSet();
-    QObject::connect(&scan, &ScanRun::hitFound, [&out, network](const ScanHit &hit) {
-        if (network)
-            out << "found: unit id " << hit.address << Qt::endl;
-        else
-            out << "found: address " << hit.address << ", " << hit.baud << " baud" << Qt::endl;
+    const QString word = addressWord(request.network.isModbusTcp());
+    // A network line is asked once, at no baud rate of ours.
+    const char *asked = !network ? " addresses and baud rates" : request.network.isModbusTcp() ? " unit ids" : " addresses";
+    QObject::connect(&scan, &ScanRun::hitFound, [&out, network, word](const ScanHit &hit) {
+        out << "found: " << word << ' ' << hit.address;
+        if (!network)
+            out << ", " << hit.baud << " baud";
+        out << Qt::endl;
     });
     bool unasked = false;
-    QObject::connect(&scan, &ScanRun::unaskedReplies, [&err, &unasked](qint64 baud, int count, int from) {
+    QObject::connect(&scan, &ScanRun::unaskedReplies, [&err, &unasked, word](qint64 baud, int count, int from) {
         unasked = true;
         err << "scan: " << (baud ? QStringLiteral("at %1 baud ").arg(baud) : QString()) << count << " replies came that no request asked for (the first from "
-            << "address " << from << "): a driver slower than the scan timeout, or another master; a driver may "
+            << word << ' ' << from << "): a driver slower than the scan timeout, or another master; a driver may "
             << "have been missed: raise --scan-timeout" << Qt::endl;
     });
     QEventLoop loop;
@@ -53,11 +56,11 @@ int runScanCommand(const ScanRequest &request, QTextStream &out, QTextStream &er
     }
     if (interrupted) {
         out << "scan: interrupted; " << scan.hits().size() << " found, " << scan.asked() << " of " << scan.total()
-            << (network ? " unit ids" : " addresses and baud rates") << " asked on " << request.lineName() << Qt::endl;
+            << asked << " asked on " << request.lineName() << Qt::endl;
         return interruptedStatus;
     }
     out << "scan: " << scan.hits().size() << " found, " << scan.total()
-        << (network ? " unit ids" : " addresses and baud rates") << " asked on " << request.lineName() << Qt::endl;
+        << asked << " asked on " << request.lineName() << Qt::endl;
     if (scan.hits().isEmpty())
         return 2;
     return unasked ? incompleteStatus : 0;

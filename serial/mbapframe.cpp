@@ -58,7 +58,7 @@ int mbapAduLength(const QByteArray &stream)
     return stream.size() >= total ? total : 0;
 }
 
-LineFrame rtuFromMbap(const QByteArray &adu, quint16 awaitedTransaction)
+LineFrame rtuFromMbap(const QByteArray &adu, const Transactions &transactions)
 {
     if (adu.size() < headerLength + 1 || mbapAduLength(adu) != adu.size())
         return {LineFrame::Kind::Broken, QByteArray(), QStringLiteral("not a Modbus TCP frame")};
@@ -67,8 +67,13 @@ LineFrame rtuFromMbap(const QByteArray &adu, quint16 awaitedTransaction)
     rtu.append(char(crc & 0xFF));
     rtu.append(char(crc >> 8));
     const quint16 transaction = wordAt(adu, 0);
-    if (transaction != awaitedTransaction)
-        return {LineFrame::Kind::Foreign, rtu,
-                QStringLiteral("transaction %1, not %2 awaited").arg(transaction).arg(awaitedTransaction)};
-    return {LineFrame::Kind::Whole, rtu, QString()};
+    if (int(transaction) == transactions.awaited)
+        return {LineFrame::Kind::Whole, rtu, QString()};
+    const QString awaited = transactions.awaited < 0 ? QStringLiteral("none awaited")
+                                                     : QStringLiteral("%1 awaited").arg(transactions.awaited);
+    // Ids wrap at 65536: counted back from the last one sent.
+    if (quint16(transactions.lastSent - transaction) < transactions.sentCount)
+        return {LineFrame::Kind::Late, rtu, QStringLiteral("late reply to transaction %1, %2").arg(transaction).arg(awaited)};
+    return {LineFrame::Kind::Foreign, rtu,
+            QStringLiteral("transaction %1 was never sent, %2").arg(transaction).arg(awaited)};
 }

@@ -23,15 +23,24 @@ struct LineFrame
 {
     enum class Kind {
         Whole,    // an RTU frame, as received or rebuilt from an ADU
-        Foreign,  // a whole reply, but to another transaction than the one awaited
+        Late,     // a whole reply to a transaction sent before, no longer awaited
+        Foreign,  // a whole reply to a transaction never sent on this connection
         Broken,   // bytes that do not make an ADU
     };
     Kind kind = Kind::Whole;
-    QByteArray rtu;  // Whole and Foreign: the RTU form, CRC included
-    QString reason;  // Foreign and Broken: why, for the log
+    QByteArray rtu;  // Whole, Late and Foreign: the RTU form, CRC included
+    QString reason;  // Late, Foreign and Broken: why, for the log
 };
 
-// The RTU form of one ADU, judged against the transaction last sent.
-LineFrame rtuFromMbap(const QByteArray &adu, quint16 awaitedTransaction);
+// The transactions of one connection as the judge of a reply needs them.
+struct Transactions
+{
+    int awaited = -1;       // the one a reply is awaited for; -1: none
+    quint16 lastSent = 0;   // ids count up from 1 on each connection
+    quint32 sentCount = 0;  // how many were sent on it
+};
+
+// The RTU form of one ADU, judged by its transaction id alone.
+LineFrame rtuFromMbap(const QByteArray &adu, const Transactions &transactions);
 
 #endif // MBAPFRAME_H

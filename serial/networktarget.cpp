@@ -67,3 +67,8 @@ bool parseFramingName(const QString &text, NetworkTarget::Framing &framing)
         return false;
     return true;
 }
+
+QString addressWord(bool modbusTcp)
+{
+    return modbusTcp ? QStringLiteral("unit id") : QStringLiteral("address");
+}

@@ -17,9 +17,15 @@ struct NetworkTarget
     int connectTimeoutMs = 3000;
 
     bool isSet() const { return !host.isEmpty(); }
+    bool isModbusTcp() const { return isSet() && framing == Framing::ModbusTcp; }
     QString name() const;
     bool operator==(const NetworkTarget &other) const;
 };
+
+// What a driver's number is called on the line: "unit id" on Modbus TCP,
+// "address" on a serial line and for RTU frames over TCP, where it is the
+// slave address itself.
+QString addressWord(bool modbusTcp);
 
 // "HOST" or "HOST:PORT" (the port 1..65535; without it `target.port` is
 // kept). An error text, empty when the value was taken.

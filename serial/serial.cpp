@@ -91,6 +91,7 @@ bool Serial::openNetwork(const NetworkTarget &target)
     onNetwork = true;
     network = target;
     lastTransaction = 0;
+    transactionsSent = 0;
     openingAbandoned = false;
     tcpSocket->connectToHost(target.host, target.port);
     if (!awaitConnection(target.connectTimeoutMs)) {
@@ -138,18 +139,26 @@ void Serial::abandonOpening()
     tcpSocket->abort();
 }
 
-LineFrame Serial::frameOf(const QByteArray &block) const
+LineFrame Serial::frameOf(const QByteArray &block, int awaitedTransaction) const
 {
     if (!isModbusTcp())
         return {LineFrame::Kind::Whole, block, QString()};
-    return rtuFromMbap(block, lastTransaction);
+    return rtuFromMbap(block, Transactions{awaitedTransaction, lastTransaction, transactionsSent});
+}
+
+QByteArray Serial::wireForm(const QByteArray &frame) const
+{
+    return isModbusTcp() ? mbapFromRtu(frame, quint16(lastTransaction + 1)) : frame;
 }
 
 // A TCP stream keeps frames in order, so every whole ADU is handed on at
-// once; bytes that cannot start one are handed on as they are, and a tail
-// that stays incomplete goes on when the line falls quiet.
+// once; bytes that cannot start one are handed on as they are. A tail whose
+// header promises more waits a whole reply wait for it, however the network
+// splits it, and goes on as it is after that.
 void Serial::takeWholeAdus()
 {
+    if (pendingAdu.isEmpty())
+        pendingSince.start();
     pendingAdu.append(tcpSocket->readAll());
     while (!pendingAdu.isEmpty()) {
         const int length = mbapAduLength(pendingAdu);
@@ -157,13 +166,15 @@ void Serial::takeWholeAdus()
             break;
         const QByteArray block = length < 0 ? pendingAdu : pendingAdu.left(length);
         pendingAdu.remove(0, block.size());
+        pendingSince.start();
         emit haveReceive(block);
     }
     if (pendingAdu.isEmpty()) {
         receiveTimer.stop();
         return;
     }
-    receiveTimer.setInterval(int(std::ceil(wireTime().frameEndMs())));
+    const qint64 left = qMax<qint64>(0, replyWaitMs - pendingSince.elapsed());
+    receiveTimer.setInterval(int(qMax<qint64>(left, qint64(std::ceil(wireTime().frameEndMs())))));
     receiveTimer.start();
 }
 
@@ -309,8 +320,10 @@ QString Serial::openError() const
 bool Serial::sendData(QByteArray frame)
 {
     expected = ExpectedReply();
-    if (isModbusTcp())
+    if (isModbusTcp()) {
         frame = mbapFromRtu(frame, ++lastTransaction);
+        ++transactionsSent;
+    }
     const bool isOk = isOpen() && device()->write(frame) > 0;
     emit sendDataShow(QStringLiteral("Tx(hex):") + byteArrayToHexString(frame), isOk);
     return isOk;

@@ -2,6 +2,7 @@
 #define SERIAL_H
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QSerialPort>
 #include <QString>
@@ -58,8 +59,15 @@ public:
     NetworkTarget networkTarget() const { return onNetwork ? network : NetworkTarget(); }
     // A block from haveReceive as the program judges it: the RTU frame, or
     // on a Modbus TCP line, the ADU rebuilt as one, unless it answers
-    // another transaction than the last one sent or is no ADU at all.
-    LineFrame frameOf(const QByteArray &block) const;
+    // another transaction than `awaitedTransaction` (-1: none) or is no ADU
+    // at all.
+    LineFrame frameOf(const QByteArray &block, int awaitedTransaction) const;
+    // Modbus TCP: each reply names its request by transaction id.
+    bool numbersTransactions() const { return isModbusTcp(); }
+    // The transaction id of the last frame sent on a Modbus TCP line.
+    quint16 lastTransactionSent() const { return lastTransaction; }
+    // The bytes the line puts on the wire for `frame` if it is sent next.
+    QByteArray wireForm(const QByteArray &frame) const;
     // For the window; openFailure().text() says it in English.
     QString openError() const;
     const OpenFailure &openFailure() const { return lastFailure; }
@@ -69,6 +77,9 @@ public:
     // The reply the request just sent expects: from `slave`, with `function`
     // (or its exception form), `length` bytes. Any send clears it.
     void expectReply(quint8 slave, quint8 function, int length);
+    // On Modbus TCP, how long a reply whose first bytes have come waits for
+    // the rest its header announces: a network may split it anywhere.
+    void setReplyWait(int ms) { replyWaitMs = ms; }
     // Bytes have arrived that are not yet handed on as a block.
     bool isReceiving() const;
     // Drops whatever the line holds unread, in the system's buffer too: a
@@ -103,8 +114,11 @@ private:
     bool networkOpen = false;
     bool openingAbandoned = false;
     quint16 lastTransaction = 0;
-    // Modbus TCP bytes not yet a whole ADU.
+    quint32 transactionsSent = 0;
+    // Modbus TCP bytes not yet a whole ADU, and since when the first of them waits.
     QByteArray pendingAdu;
+    QElapsedTimer pendingSince;
+    int replyWaitMs = 1000;
     QTimer receiveTimer;
     OpenFailure lastFailure;
     bool lossReported = false;

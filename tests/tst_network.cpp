@@ -84,6 +84,49 @@ private:
     QString stderrText;
 };
 
+// tests/support/tcpfaultproxy.py before a Modbus TCP server.
+class FaultProxy
+{
+public:
+    ~FaultProxy()
+    {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+    bool start(const QString &upstream, const QStringList &faults)
+    {
+        process.start(QStringLiteral("/usr/bin/python3"), QStringList{QStringLiteral(TCP_FAULT_PROXY), upstream} + faults);
+        if (!process.waitForReadyRead(15000))
+            return false;
+        address = QString::fromUtf8(process.readLine()).trimmed();
+        return address.startsWith(QStringLiteral("127.0.0.1:"));
+    }
+    QString log()
+    {
+        stderrText += QString::fromUtf8(process.readAllStandardError());
+        return stderrText;
+    }
+    QString address;
+
+private:
+    QProcess process;
+    QString stderrText;
+};
+
+// A backup's register lines, its comments aside.
+QStringList savedLines(const QString &path)
+{
+    QFile file(path);
+    QStringList lines;
+    if (file.open(QIODevice::ReadOnly)) {
+        for (const QString &line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'))) {
+            if (!line.isEmpty() && !line.startsWith(QLatin1Char('#')))
+                lines << line;
+        }
+    }
+    return lines;
+}
+
 bool toastSays(const QString &text)
 {
     for (QFrame *frame : toastFrames()) {
@@ -113,6 +156,7 @@ private slots:
     void batchRunsOverBothFramings();
     void networkFaultsEndRunsSoundly();
     void gatewayRepeatsAreNotTakenForTheNextReply();
+    void transactionIdsDecideWhatARepliesAnswers();
     void ctrlCEndsTheWaitForAHostThatDoesNotAnswer();
     void batchRunsAgainstPymodbus();
     void windowWorksOverTheNetworkAndNamesALostHost();
@@ -250,6 +294,74 @@ void TestNetwork::gatewayRepeatsAreNotTakenForTheNextReply()
         QVERIFY2(!QFile::exists(shifted) && !QFile::exists(work.path() + QStringLiteral("/shifted.partial.csv")),
                  qPrintable(said));
         QCOMPARE(writesIn(driver.log()), 0);
+    }
+}
+
+// Over Modbus TCP a late, repeated, split or missing reply is judged by its
+// transaction id: what answered is saved with the driver's own values, what
+// did not is named unread, and nothing casts doubt on the run. A gateway
+// whose driver does not answer says so with exception 0A or 0B: no driver.
+void TestNetwork::transactionIdsDecideWhatARepliesAnswers()
+{
+    QByteArray quick = sampleMap();
+    quick.replace("rxOutTime:1000", "rxOutTime:300");
+    WorkFolder work(quick);
+    const QString map = work.path() + QStringLiteral("/RegisterInfo");
+    Simulator driver;
+    QVERIFY(driver.start(map, {"--tcp", "0", "--set", "0x0010=2000", "--set", "0x0013=1500"}));
+    const QString reference = work.path() + QStringLiteral("/reference.csv");
+    QCOMPARE(runTool(work.path(), {"--tcp", driver.devicePath(), "--backup", reference}).status, 0);
+    const QStringList driverValues = savedLines(reference);
+    QCOMPARE(driverValues.size(), 1 + 16);
+
+    // The proxy's fault, the exit status, the registers left unread.
+    const QList<std::tuple<QStringList, int, QStringList>> faults = {
+        {{"--late", "3:500"}, 3, {"0x0002"}},
+        {{"--duplicate", "5"}, 0, {}},
+        {{"--split", "100"}, 0, {}},
+        {{"--drop", "2"}, 3, {"0x0000", "0x0001"}},
+    };
+    for (const auto &[fault, status, unread] : faults) {
+        FaultProxy proxy;
+        QVERIFY(proxy.start(driver.devicePath(), fault));
+        const QString saved = work.path() + QStringLiteral("/%1.csv").arg(fault.first().mid(2));
+        const ToolRun run = runTool(work.path(), {"--tcp", proxy.address, "--backup", saved});
+        const QString said = fault.join(' ') + QLatin1Char('\n') + run.out + run.err + proxy.log();
+        QVERIFY2(run.status == status && !run.err.contains(QStringLiteral("no request asked for")), qPrintable(said));
+        const QStringList lines = savedLines(saved);
+        QVERIFY2(lines.size() == driverValues.size() - unread.size(), qPrintable(said));
+        for (const QString &line : lines)
+            QVERIFY2(driverValues.contains(line), qPrintable(line + QLatin1Char('\n') + said));
+        for (const QString &address : unread)
+            QVERIFY2(run.err.contains(address + QLatin1Char(' ')) && run.err.contains(QStringLiteral("unread: no answer")),
+                     qPrintable(said));
+    }
+
+    // Writes echoed twice and read back twice are confirmed.
+    const QString wanted = work.path() + QStringLiteral("/wanted.csv");
+    QFile file(wanted);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("address,value\n0x0010,2500\n0x0011,60\n");
+    file.close();
+    FaultProxy repeating;
+    QVERIFY(repeating.start(driver.devicePath(), {"--duplicate", "5"}));
+    const ToolRun restore = runTool(work.path(), {"--tcp", repeating.address, "--restore", wanted, "--ignore-identity"});
+    QVERIFY2(restore.status == 0 && restore.out.contains(QStringLiteral("restore: 2 of 2 registers written and confirmed")),
+             qPrintable(restore.out + restore.err));
+    QTRY_VERIFY(driver.log().contains(QStringLiteral("write 0x0010 <- 2500")) && driver.log().contains(QStringLiteral("write 0x0011 <- 60")));
+
+    for (const QString &code : {QStringLiteral("10"), QStringLiteral("11")}) {
+        Simulator gateway;
+        QVERIFY(gateway.start(map, {"--tcp", "0", "--exception", code}));
+        const ToolRun backup = runTool(work.path(), {"--tcp", gateway.devicePath(), "--backup", work.path() + "/none.csv"});
+        QVERIFY2(backup.status == 2 && backup.err.contains(QStringLiteral("did not answer")), qPrintable(backup.err));
+        const ToolRun scan = runTool(work.path(), {"--tcp", gateway.devicePath(), "--scan", "--addresses", "1-2"});
+        QVERIFY2(scan.status == 2 && scan.out.contains(QStringLiteral("0 found, 2 unit ids asked")), qPrintable(scan.out));
+        const ToolRun command = runTool(work.path(), {"--tcp", gateway.devicePath(), "--command", QStringLiteral("报警清除 Alarm reset")});
+        const QString applied = code == QLatin1String("10") ? QStringLiteral("not applied") : QStringLiteral("may have been applied");
+        QVERIFY2(command.status == 2 && command.out.contains(applied)
+                     && command.out.contains(QStringLiteral("sending 00 01 00 00 00 06 01 06 00 20 00 01 (register 0x0020 <- 1, unit id 1)")),
+                 qPrintable(command.out));
     }
 }
 

@@ -1793,6 +1793,10 @@ Send &quot;%2&quot; first to save them?</translation>
         <source>单元 %1</source>
         <translation>Unit id %1</translation>
     </message>
+    <message>
+        <source>地址 %1</source>
+        <translation>Address %1</translation>
+    </message>
 </context>
 <context>
     <name>ScanRun</name>

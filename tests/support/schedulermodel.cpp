@@ -5,6 +5,10 @@
 #include "serial/mbapframe.h"
 #include "serial/serial.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTcpSocket>
+
 namespace {
 
 constexpr int txTimeMs = 10;
@@ -39,11 +43,18 @@ struct SchedulerInspector
     static const PendingCommand &awaited(const RequestScheduler &s) { return s.awaited; }
 };
 
-SchedulerModel::SchedulerModel(std::function<quint32(quint32)> choose, bool modbusTcp)
+SchedulerModel::SchedulerModel(std::function<quint32(quint32)> choose, bool modbusTcp, QTcpSocket *server)
     : choose(std::move(choose))
     , modbusTcp(modbusTcp)
+    , server(server)
     , scheduler(new RequestScheduler(Serial::instance()))
 {
+    if (server) {
+        QObject::connect(Serial::instance(), &Serial::haveReceive, scheduler.get(), [this](const QByteArray &block) {
+            handedBytes += block.size();
+            scheduler->takeBlock(block);
+        });
+    }
     // The transaction id as it went over the wire: "Tx(hex):00 0B ...".
     QObject::connect(Serial::instance(), &Serial::sendDataShow, scheduler.get(), [this](const QString &text) {
         const QStringList bytes = text.mid(text.indexOf(QLatin1Char(':')) + 1).split(QLatin1Char(' '));
@@ -69,7 +80,7 @@ void SchedulerModel::step()
         enqueueRandom();
     else if (action == 14)
         scheduler->cancel(&owners[choose(3)]);
-    else if (choose(4) == 0) {
+    else if (!server && choose(4) == 0) {
         // The port closes and opens again; late replies of the old
         // connection may still arrive.
         scheduler->stop();
@@ -103,12 +114,18 @@ void SchedulerModel::tick()
 {
     nowMs += txTimeMs;
     for (int i = 0; i < deliveries.size();) {
-        if (deliveries.at(i).atMs <= nowMs)
-            scheduler->takeBlock(deliveries.takeAt(i).block);
-        else
+        if (deliveries.at(i).atMs > nowMs)
             ++i;
+        else if (server)
+            writeToLine(deliveries.takeAt(i));
+        else
+            scheduler->takeBlock(deliveries.takeAt(i).block);
     }
     scheduler->tick();
+    // The line holds a split reply for a while of real time, which the model
+    // does not keep: long enough here never to lapse.
+    if (server)
+        Serial::instance()->setReplyWait(60000);
     if (scheduler->statistics().requests != sentBefore) {
         sentBefore = scheduler->statistics().requests;
         decideFate(SchedulerInspector::awaited(*scheduler).tag);
@@ -123,10 +140,52 @@ void SchedulerModel::decideFate(int id)
     request.transaction = lastTransaction;
     if (modbusTcp && request.fate == Fate::BadCrc)
         request.fate = Fate::OtherTransaction;
+    // An honest server's replies fit their requests; only time and the network spoil them.
+    if (server && request.fate != Fate::Late && request.fate != Fate::Missing && request.fate != Fate::Exception)
+        request.fate = Fate::OnTime;
     if (request.fate == Fate::Late || request.fate == Fate::Missing)
         return;
     const qint64 within = qint64(choose(rxOutTimeMs / txTimeMs)) * txTimeMs;
-    deliveries.append({nowMs + within, replyFor(request, request.fate)});
+    deliver(nowMs + within, replyFor(request, request.fate));
+}
+
+// Through the connection, a reply may come split in two, and again later.
+void SchedulerModel::deliver(qint64 atMs, const QByteArray &block)
+{
+    if (!server)
+        return deliveries.append({atMs, block});
+    // One byte stream: a reply's segments never interleave with another's.
+    atMs = qMax(atMs, streamBusyUntilMs);
+    if (choose(3) == 0) {
+        const int cut = 1 + int(choose(quint32(block.size() - 1)));
+        const qint64 restAtMs = atMs + qint64(choose(rxOutTimeMs / txTimeMs)) * txTimeMs;
+        deliveries.append({atMs, block.left(cut), true});
+        deliveries.append({restAtMs, block.mid(cut)});
+        streamBusyUntilMs = restAtMs;
+    } else {
+        deliveries.append({atMs, block});
+        streamBusyUntilMs = atMs;
+    }
+    if (choose(4) == 0) {
+        streamBusyUntilMs += qint64(choose(2 * rxOutTimeMs / txTimeMs)) * txTimeMs;
+        deliveries.append({streamBusyUntilMs, block});
+    }
+}
+
+// Waits until the line has handed on every whole reply written so far.
+void SchedulerModel::writeToLine(const Delivery &delivery)
+{
+    const QByteArray &bytes = delivery.block;
+    heldBytes = delivery.firstHalf ? bytes.size() : 0;
+    server->write(bytes);
+    server->flush();
+    writtenBytes += bytes.size();
+    QElapsedTimer waited;
+    waited.start();
+    while (handedBytes < writtenBytes - heldBytes && waited.elapsed() < 2000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    if (handedBytes != writtenBytes - heldBytes)
+        problems << QStringLiteral("%1 bytes written, %2 handed on as blocks").arg(writtenBytes).arg(handedBytes);
 }
 
 QByteArray SchedulerModel::replyFor(const Request &request, Fate fate) const
@@ -173,7 +232,7 @@ void SchedulerModel::onCompleted(const PendingCommand &command, const RequestOut
     if (outcome.kind == OutcomeKind::TimedOut && request.fate == Fate::Late) {
         // The driver answers after all, within one reply timeout.
         const qint64 after = qint64(choose(rxOutTimeMs / txTimeMs)) * txTimeMs;
-        deliveries.append({nowMs + after, replyFor(request, Fate::OnTime)});
+        deliver(nowMs + after, replyFor(request, Fate::OnTime));
     }
     if (request.fate == Fate::OtherTransaction
         && (outcome.answered() || outcome.kind == OutcomeKind::Refused))
@@ -195,7 +254,12 @@ void SchedulerModel::onCompleted(const PendingCommand &command, const RequestOut
 
 void SchedulerModel::finish()
 {
+    // Every reply on its way arrives, so that the stream ends clean.
+    while (server && !deliveries.isEmpty())
+        writeToLine(deliveries.takeFirst());
     scheduler->stop();
+    if (server && scheduler->doubtCount() != 0)
+        problems << QStringLiteral("%1 replies of an honest server were taken for doubt").arg(scheduler->doubtCount());
     for (auto it = requests.cbegin(); it != requests.cend(); ++it) {
         if (it.value().outcomes != 1)
             problems << QStringLiteral("request %1 got %2 outcomes").arg(it.key()).arg(it.value().outcomes);

@@ -12,6 +12,7 @@
 #include "protocol/pendingcommand.h"
 #include "protocol/requestoutcome.h"
 
+class QTcpSocket;
 class RequestScheduler;
 
 // A scheduler among three clients and a driver that answers on time, late,
@@ -26,14 +27,20 @@ class RequestScheduler;
 // travel as ADUs of their request's transaction, and a garbled one is a
 // reply under another transaction id instead.
 //
+// Given the server's end of that connection, the replies travel through it
+// instead and only as an honest server's and a network's faults make them:
+// whole or split in two, once or twice, on time, late or not at all. No
+// session then ends midway, and no reply may put the run in doubt.
+//
 // violations() lists every breach of: each request gets exactly one
 // outcome; an answered read carries its own registers' values and an
 // answered write its own value; a reply under another transaction id
-// answers nothing.
+// answers nothing; with the server's end, the doubt count stays at 0.
 class SchedulerModel
 {
 public:
-    explicit SchedulerModel(std::function<quint32(quint32 bound)> choose, bool modbusTcp = false);
+    explicit SchedulerModel(std::function<quint32(quint32 bound)> choose, bool modbusTcp = false,
+                            QTcpSocket *server = nullptr);
     ~SchedulerModel();
 
     void step();
@@ -48,6 +55,7 @@ private:
     {
         qint64 atMs;
         QByteArray block;
+        bool firstHalf = false;  // of a reply split in two
     };
     struct Request
     {
@@ -61,10 +69,19 @@ private:
     void tick();
     void decideFate(int id);
     QByteArray replyFor(const Request &request, Fate fate) const;
+    void deliver(qint64 atMs, const QByteArray &block);
+    void writeToLine(const Delivery &delivery);
     void onCompleted(const PendingCommand &command, const RequestOutcome &outcome);
 
     std::function<quint32(quint32)> choose;
     bool modbusTcp;
+    QTcpSocket *server;
+    // Through the connection: what was written, what the line handed on as
+    // blocks, and the first halves of split replies still owed their rest.
+    qint64 writtenBytes = 0;
+    qint64 handedBytes = 0;
+    qint64 heldBytes = 0;
+    qint64 streamBusyUntilMs = 0;
     quint16 lastTransaction = 0;
     std::unique_ptr<RequestScheduler> scheduler;
     QObject owners[3];

@@ -242,11 +242,13 @@ void PortSession::scan()
         parts.log->append(LogColour::Normal,
                           QStringLiteral("%1: %2 addresses asked, %3 answered").arg(pass).arg(asked).arg(answered));
     });
-    connect(dialog->run(), &ScanRun::unaskedReplies, this, [this](qint64 baud, int count, int from) {
+    connect(dialog->run(), &ScanRun::unaskedReplies, this, [this, request](qint64 baud, int count, int from) {
+        const QString pass = baud ? QStringLiteral("Scan at %1 baud").arg(baud)
+                                  : QStringLiteral("Scan of %1").arg(request.lineName());
         parts.log->append(LogColour::Error,
-                          QStringLiteral("Scan at %1 baud: %2 replies that no request asked for (the first from "
-                                         "address %3): a driver slower than the reply timeout may have been missed")
-                              .arg(baud).arg(count).arg(from));
+                          QStringLiteral("%1: %2 replies that no request asked for (the first from %3 %4): a driver "
+                                         "slower than the reply timeout may have been missed")
+                              .arg(pass).arg(count).arg(addressWord(request.network.isModbusTcp())).arg(from));
     });
     parts.saveParams->setEnabled(false);
     parts.loadParams->setEnabled(false);

@@ -133,8 +133,11 @@ void ScanDialog::startScan()
 
 void ScanDialog::addHit(const ScanHit &hit)
 {
-    auto *item = new QListWidgetItem(hit.baud ? tr("地址 %1，%2 波特").arg(hit.address).arg(hit.baud)
-                                              : tr("单元 %1").arg(hit.address));
+    // RTU frames over TCP carry the slave address itself.
+    const QString name = hit.baud ? tr("地址 %1，%2 波特").arg(hit.address).arg(hit.baud)
+                         : network.isModbusTcp() ? tr("单元 %1").arg(hit.address)
+                                                 : tr("地址 %1").arg(hit.address);
+    auto *item = new QListWidgetItem(name);
     item->setData(AddressRole, hit.address);
     item->setData(BaudRole, hit.baud);
     ui->listWidget_found->addItem(item);
