@@ -522,8 +522,10 @@ QString BatchRun::unaskedReplyText() const
                              ? QStringLiteral(", or a driver slower than its reply wait (rxOutTime %1 ms)")
                                    .arg(scheduler->rxOutTime())
                              : QString();
-    return QStringLiteral("steppertool: a reply from address %1 came that no request asked for: another master, or a "
-                          "second device at that address%2?")
+    const QString word = addressWord(options.network.isModbusTcp());
+    return QStringLiteral("steppertool: a reply from %1 %2 came that no request asked for: another master, or a "
+                          "second device at that %1%3?")
+        .arg(word)
         .arg(run->unaskedFrom())
         .arg(slow);
 }

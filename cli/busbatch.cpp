@@ -78,11 +78,12 @@ void BusBatch::onRunFinished(int status)
         worst = status;
     stopRest = status == BatchRun::BadInput && !current->refusedThisDriver();
     QString word = current->refusedThisDriver()
-                       ? QStringLiteral("FAILED: the file is another model's or firmware's, nothing written (exit 1)")
+                       ? QStringLiteral("FAILED: the file is another model's or firmware's, or names no driver; "
+                                        "nothing written (exit 1)")
                        : statusWord(status, options.action());
     if (status == BatchRun::NoDriver && current->unaskedFrom() >= 0)
-        word = QStringLiteral("FAILED: a reply from address %1 came that no request asked for; replies not trusted "
-                              "(exit 2)").arg(current->unaskedFrom());
+        word = QStringLiteral("FAILED: a reply from %1 %2 came that no request asked for; replies not trusted "
+                              "(exit 2)").arg(addressWord(options.network.isModbusTcp())).arg(current->unaskedFrom());
     results << QStringLiteral("driver %1: %2").arg(currentAddress).arg(word);
     out << results.last() << Qt::endl;
     QTimer::singleShot(0, this, &BusBatch::startNext);

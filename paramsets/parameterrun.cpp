@@ -262,6 +262,9 @@ void ParameterRun::onWriteOutcome(const PendingCommand &request, const RequestOu
     default:
         break;
     }
+    // A gateway with no path to the driver (0A) kept the write to itself.
+    if (outcome.refusedUndone())
+        return finishWrite(WriteResult::Failed, outcome.reason());
     finishWrite(WriteResult::Unconfirmed, outcome.reason());
 }
 
