@@ -65,7 +65,9 @@ void BusBatch::startNext()
     if (waiting.isEmpty() || interrupted || stopRest)
         return finish();
     currentAddress = waiting.takeFirst();
-    out << "== driver " << currentAddress << Qt::endl;
+    // Where a long list has got to.
+    out << "== driver " << currentAddress << " (" << results.size() + 1 << " of " << options.slaveAddresses.size()
+        << ')' << Qt::endl;
     current = new BatchRun(options, currentAddress, this);
     current->setQuietInputs(!results.isEmpty());
     connect(current, &BatchRun::finished, this, &BusBatch::onRunFinished);
@@ -80,7 +82,9 @@ void BusBatch::onRunFinished(int status)
     QString word = current->refusedThisDriver()
                        ? QStringLiteral("FAILED: the file is another model's or firmware's, nothing written (exit 1)")
                        : statusWord(status, options.action());
-    if (status == BatchRun::NoDriver && current->unaskedFrom() >= 0)
+    if (current->driverAbsent())
+        word = QStringLiteral("FAILED: absent, no answer when asked twice (exit 2)");
+    else if (status == BatchRun::NoDriver && current->unaskedFrom() >= 0)
         word = QStringLiteral("FAILED: a reply from address %1 came that no request asked for; replies not trusted "
                               "(exit 2)").arg(current->unaskedFrom());
     results << QStringLiteral("driver %1: %2").arg(currentAddress).arg(word);
