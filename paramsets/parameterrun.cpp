@@ -208,7 +208,9 @@ bool ParameterRun::probe(const PendingCommand &request, const RequestOutcome &ou
     if (outcome.kind == OutcomeKind::TimedOut && ending == RunEnd::Completed) {
         if (!probeRepeated) {
             probeRepeated = true;
-            send(request);
+            PendingCommand again = request;
+            again.repeat = true;
+            send(again);
             return true;
         }
         ending = RunEnd::DriverAbsent;
