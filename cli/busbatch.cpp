@@ -83,7 +83,7 @@ void BusBatch::onRunFinished(int status)
                        ? QStringLiteral("FAILED: the file is another model's or firmware's, nothing written (exit 1)")
                        : statusWord(status, options.action());
     if (current->driverAbsent())
-        word = QStringLiteral("FAILED: absent, no answer when asked twice (exit 2)");
+        word = QStringLiteral("FAILED: no answer when asked twice: absent (exit 2)");
     else if (status == BatchRun::NoDriver && current->unaskedFrom() >= 0)
         word = QStringLiteral("FAILED: a reply from address %1 came that no request asked for; replies not trusted "
                               "(exit 2)").arg(current->unaskedFrom());
