@@ -50,8 +50,13 @@ QString lineSettingsText(const Serial &serial)
 
 QString absentDriverText(const Serial &serial, int address)
 {
-    const QString who = modbusTcp(serial) ? QStringLiteral("unit id %1") : QStringLiteral("address %1");
-    return QStringLiteral("no driver answered at %1 on %2 (asked twice); check the address, the baud rate and "
-                          "parity, the A/B wiring, or look for it with --scan")
-        .arg(who.arg(address), lineSettingsText(serial));
+    const QString who = modbusTcp(serial) ? QStringLiteral("unit id") : QStringLiteral("address");
+    // Over the network the bus is behind a gateway, with its own serial settings.
+    const QString baud = serial.networkTarget().isSet() ? QStringLiteral("the gateway's baud rate and parity")
+                                                         : QStringLiteral("the baud rate and parity");
+    return QStringLiteral("no driver answered at %1 %2 on %3 (asked twice); check the %1, %4, the A/B wiring, "
+                          "or look for it with --scan")
+        .arg(who)
+        .arg(address)
+        .arg(lineSettingsText(serial), baud);
 }
