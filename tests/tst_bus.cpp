@@ -17,6 +17,9 @@
 #include "support/simulator.h"
 #include "support/toolprocess.h"
 #include "support/workfolder.h"
+#include "paramsets/busparameterrun.h"
+#include "protocol/requestscheduler.h"
+#include "registermap/registermap.h"
 #include "serial/serial.h"
 #include "ui/alarm/alarmbanner.h"
 #include "ui/bus/buspanel.h"
@@ -153,6 +156,30 @@ void TestBus::absentAddressesAreAskedTwiceAndPassed()
     const QString log = simulator.log();
     for (int address : {2, 4, 9})
         QVERIFY2(log.count(QStringLiteral("ignored request for slave %1\n").arg(address)) == 2, qPrintable(log));
+
+    // The window's run over the bus panel's drivers passes it alike.
+    RegisterMap map;
+    QVERIFY(loadRegisterMap(work.filePath(QStringLiteral("RegisterInfo")), &map));
+    Serial *serial = Serial::instance();
+    QVERIFY(serial->openPort(port, 9600));
+    RequestScheduler scheduler(serial);
+    scheduler.setTiming(map.txTime, map.rxOutTime);
+    connect(serial, &Serial::haveReceive, &scheduler, &RequestScheduler::takeBlock);
+    scheduler.start();
+    BusParameterRun busRun(&scheduler);
+    QList<BusDriverResult> results;
+    connect(&busRun, &BusParameterRun::finished, this, [&results](const QList<BusDriverResult> &all) { results = all; });
+    DriverContext context;
+    context.registers = map.registers;
+    context.port = port;
+    QVERIFY(QDir().mkpath(work.filePath(QStringLiteral("window"))));
+    busRun.backup(context, {4, 5}, work.filePath(QStringLiteral("window")));
+    QTRY_COMPARE_WITH_TIMEOUT(results.size(), 2, 15000);
+    QCOMPARE(results.at(0).end, BusDriverResult::End::Absent);
+    QCOMPARE(results.at(1).end, BusDriverResult::End::Done);
+    scheduler.stop();
+    QTest::qWait(100);
+    QCOMPARE(simulator.log().count(QStringLiteral("ignored request for slave 4\n")), 4);
 }
 
 // Another model at one address refuses the file there alone; a backup of
