@@ -4,6 +4,7 @@
 #include "cli/progressline.h"
 #include "paramsets/backupnames.h"
 #include "paramsets/identitycheck.h"
+#include "paramsets/linesettings.h"
 #include "paramsets/parameterrun.h"
 #include "paramsets/restoreplan.h"
 #include "protocol/modbusmaster.h"
@@ -164,6 +165,11 @@ void BatchRun::onRead(const RowValues &values, RunEnd end)
     }
     if (end == RunEnd::UnaskedReply) {
         err << unaskedReplyText() << " No value read is trusted; nothing was written or saved" << Qt::endl;
+        return finish(NoDriver);
+    }
+    if (end == RunEnd::DriverAbsent) {
+        absent = true;
+        err << "steppertool: " << absentDriverText(*Serial::instance(), scheduler->slaveAddress()) << Qt::endl;
         return finish(NoDriver);
     }
     // Replies that fitted no request are no silence: the driver answered,

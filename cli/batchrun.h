@@ -40,6 +40,8 @@ public:
     // Exit 1 for this driver alone: the file is another model's, which
     // says nothing of the drivers after it.
     bool refusedThisDriver() const { return wrongDriver; }
+    // No driver answered at the address, asked twice.
+    bool driverAbsent() const { return absent; }
     // The address of the first reply no request asked for; -1 when none came.
     int unaskedFrom() const { return run ? run->unaskedFrom() : -1; }
     ~BatchRun() override;
@@ -84,6 +86,7 @@ private:
     const int slave;
     bool quietInputs = false;
     bool wrongDriver = false;
+    bool absent = false;
     RegisterMap map;
     ParameterFile file;
     RowValues driver;

@@ -65,7 +65,9 @@ void BusBatch::startNext()
     if (waiting.isEmpty() || interrupted || stopRest)
         return finish();
     currentAddress = waiting.takeFirst();
-    out << "== driver " << currentAddress << Qt::endl;
+    // Where a long list has got to.
+    out << "== driver " << currentAddress << " (" << results.size() + 1 << " of " << options.slaveAddresses.size()
+        << ')' << Qt::endl;
     current = new BatchRun(options, currentAddress, this);
     current->setQuietInputs(!results.isEmpty());
     connect(current, &BatchRun::finished, this, &BusBatch::onRunFinished);
@@ -81,7 +83,9 @@ void BusBatch::onRunFinished(int status)
                        ? QStringLiteral("FAILED: the file is another model's or firmware's, or names no driver; "
                                         "nothing written (exit 1)")
                        : statusWord(status, options.action());
-    if (status == BatchRun::NoDriver && current->unaskedFrom() >= 0)
+    if (current->driverAbsent())
+        word = QStringLiteral("FAILED: no answer when asked twice: absent (exit 2)");
+    else if (status == BatchRun::NoDriver && current->unaskedFrom() >= 0)
         word = QStringLiteral("FAILED: a reply from %1 %2 came that no request asked for; replies not trusted "
                               "(exit 2)").arg(addressWord(options.network.isModbusTcp())).arg(current->unaskedFrom());
     results << QStringLiteral("driver %1: %2").arg(currentAddress).arg(word);

@@ -93,6 +93,7 @@ void BusParameterRun::onRead(const RowValues &values, RunEnd end)
         stopRest = true;
         return finishDriver(BusDriverResult::End::LineLost);
     case RunEnd::UnaskedReply: return finishDriver(BusDriverResult::End::Doubtful);
+    case RunEnd::DriverAbsent: return finishDriver(BusDriverResult::End::Absent);
     default: break;
     }
     if (values.isEmpty())
@@ -199,6 +200,7 @@ void BusParameterRun::onWritesFinished(RunEnd end)
         stopRest = true;
         return finishDriver(End::LineLost);
     case RunEnd::DriverSilent:
+    case RunEnd::DriverAbsent:
         current.stoppedAnswering = true;
         return finishDriver(End::Failed);
     case RunEnd::Completed: break;

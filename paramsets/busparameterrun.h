@@ -21,6 +21,7 @@ struct BusDriverResult
         Failed,      // a write refused, values out of range, a file not saved
         OtherModel,  // the file is for another model or firmware: nothing written
         NoAnswer,
+        Absent,      // its first request unanswered twice: nothing more asked
         Doubtful,    // a reply came that no request asked for
         Cancelled,
         LineLost,
@@ -56,7 +57,7 @@ struct BusDriverResult
 // skipped; the differing settings are written, never write-only ones; a
 // value that waits for a confirmation (out of range, a danger value) writes
 // nothing to that driver; each driver's undo file is saved first. A driver
-// that fails stops nothing else; a cancel or a closed line leaves the
+// that fails stops nothing else, and one absent costs two reply waits; a cancel or a closed line leaves the
 // drivers not yet begun as they were. Widget-free.
 class BusParameterRun : public QObject
 {

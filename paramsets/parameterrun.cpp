@@ -57,7 +57,11 @@ void ParameterRun::readMap()
             readable.append(row);
     }
     readTotal = readable.size();
-    sendReads(readable);
+    heldReads = plan.requests(rows, readable, slave, this);
+    probing = !heldReads.isEmpty();
+    probeRepeated = false;
+    if (probing)
+        send(heldReads.takeFirst());
     if (outstanding == 0)
         finishReading();
 }
@@ -110,6 +114,7 @@ void ParameterRun::cancel()
     if (phase == Phase::Idle)
         return;
     ending = RunEnd::Cancelled;
+    heldReads.clear();
     scheduler->cancel(this);
     if (listening) {
         listening = false;
@@ -170,6 +175,8 @@ void ParameterRun::sendReads(const QList<int> &rowIndexes)
 // the window's refresh finds too.
 void ParameterRun::onReadOutcome(const PendingCommand &request, const RequestOutcome &outcome)
 {
+    if (probing && probe(request, outcome))
+        return;
     const QList<int> covered = RefreshPlan::rowsOf(rows, request);
     if (outcome.kind == OutcomeKind::Refused && covered.size() > 1 && ending == RunEnd::Completed) {
         plan.readSingly(covered);
@@ -190,6 +197,35 @@ void ParameterRun::onReadOutcome(const PendingCommand &request, const RequestOut
     }
     if (outstanding == 0)
         finishReading();
+}
+
+// Until the driver has answered once, a silence is as likely a wrong
+// address or baud rate as a busy driver: one more try, and then no row of
+// it waits its reply time in vain. Any reply at all, refused or garbled,
+// shows it is there. True when the request was sent again.
+bool ParameterRun::probe(const PendingCommand &request, const RequestOutcome &outcome)
+{
+    if (outcome.kind == OutcomeKind::TimedOut && ending == RunEnd::Completed) {
+        if (!probeRepeated) {
+            probeRepeated = true;
+            PendingCommand again = request;
+            again.repeat = true;
+            send(again);
+            return true;
+        }
+        ending = RunEnd::DriverAbsent;
+    }
+    probing = false;
+    for (const PendingCommand &held : qAsConst(heldReads)) {
+        if (ending == RunEnd::Completed) {
+            send(held);
+        } else if (ending == RunEnd::DriverAbsent) {
+            for (int row : RefreshPlan::rowsOf(rows, held))
+                failures.insert(rows.at(row).address, outcome);
+        }
+    }
+    heldReads.clear();
+    return false;
 }
 
 // The last reply may have been an earlier request's, and the true one still
@@ -222,7 +258,8 @@ void ParameterRun::endReading()
         for (auto read = readValues.cbegin(); read != readValues.cend(); ++read)
             failures.insert(read.key(), RequestOutcome{OutcomeKind::Garbled});
         readValues.clear();
-        if (ending == RunEnd::Completed)
+        // A reply came after all: the driver may be there, only slow.
+        if (ending == RunEnd::Completed || ending == RunEnd::DriverAbsent)
             ending = RunEnd::UnaskedReply;
     }
     phase = Phase::Idle;

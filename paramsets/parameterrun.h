@@ -39,6 +39,9 @@ enum class RunEnd {
     Cancelled,     // by its user
     Stopped,       // the line's session ended: port closed, device gone, a scan
     DriverSilent,  // three requests in a row went unanswered
+    // A read's first request went unanswered twice, and nothing else was
+    // asked: no driver at that address, or not at these line settings.
+    DriverAbsent,
     // A reply came that no request asked for, during the run or in the time
     // after it that a late reply could still come: any reply of the run may
     // have been another request's. A read keeps no value; a write's
@@ -66,7 +69,9 @@ public:
     // Every row of the map but the write-only ones; readFinished once each
     // has its outcome. With
     // blockRead, consecutive rows share a request; a block the driver
-    // refuses is read row by row.
+    // refuses is read row by row. The rest wait for an answer to the first
+    // request, asked twice at most: a driver silent to both is absent, and
+    // no more of its reply waits are spent.
     void readMap();
     // One write at a time, each confirmed before the next is sent; an
     // address given twice is written once. A value is the raw integer in
@@ -103,6 +108,7 @@ private:
     void onCompleted(const PendingCommand &request, const RequestOutcome &outcome);
     void sendReads(const QList<int> &rows);
     void onReadOutcome(const PendingCommand &request, const RequestOutcome &outcome);
+    bool probe(const PendingCommand &request, const RequestOutcome &outcome);
     const RegisterInfo &writeRow() const { return writeRows.at(writeIndex); }
     void onWriteOutcome(const PendingCommand &request, const RequestOutcome &outcome);
     void onReadBackOutcome(const RequestOutcome &outcome);
@@ -143,6 +149,10 @@ private:
     // The requests are done; a late reply may still come.
     bool listening = false;
     bool anyConfirmed = false;
+    // The read's requests after its first, sent once the driver answers.
+    QList<PendingCommand> heldReads;
+    bool probing = false;
+    bool probeRepeated = false;
     int readsDone = 0;
     int readTotal = 0;
     QList<ParameterEntry> writes;

@@ -23,6 +23,11 @@ struct PendingCommand
     // this mark (a reply that fits no request came since): -1, none yet;
     // enqueueing a write without one gives it the count of that moment.
     qint64 doubtMark = -1;
+    // The request that just timed out, sent again at once: a late reply to
+    // the first would answer it as well, so it need not wait for the quiet
+    // after a timeout; once answered, the next request waits that quiet
+    // instead, and the second reply comes as a stray.
+    bool repeat = false;
 
     quint8 slave() const { return frame.isEmpty() ? 0 : quint8(frame.at(0)); }
     quint8 function() const { return frame.size() > 1 ? quint8(frame.at(1)) : 0; }

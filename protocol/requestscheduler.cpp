@@ -278,7 +278,7 @@ void RequestScheduler::scheduleLineSpeed()
     if (isAwaiting() || !headLeavesAtLineSpeed())
         return;
     double wait = interFrameGapMs() - (now() - lineActiveAtMs);
-    if (settling && !driverSilent)
+    if (settling && !driverSilent && !queue.at(nextIndex()).repeat)
         wait = qMax(wait, double(quietNeededMs) - (now() - quietSinceMs));
     armPaceTimer(wait);
 }
@@ -317,7 +317,7 @@ bool RequestScheduler::settled(bool ticked)
 {
     if (ticked)
         quietTicksMs += quint32(txTimeMs);
-    const quint32 needed = driverSilent ? 0 : quietNeededMs;
+    const quint32 needed = driverSilent || (nextIndex() >= 0 && queue.at(nextIndex()).repeat) ? 0 : quietNeededMs;
     const double quiet = qMax<double>(quietTicksMs, now() - quietSinceMs);
     if (quiet < double(needed) || serial->isReceiving())
         return false;
@@ -537,7 +537,7 @@ void RequestScheduler::finishAwaited(const RequestOutcome &outcome, const QStrin
         suspectTicksMs = 0;
         suspectSinceMs = now();
     }
-    if (waitRanOut || outcome.kind == OutcomeKind::Garbled) {
+    if (waitRanOut || outcome.kind == OutcomeKind::Garbled || (request.repeat && outcome.answered())) {
         settling = true;
         quietNeededMs = rxOutTimeMs + quint32(std::ceil(replyWaitMs(request)));
         quietTicksMs = 0;

@@ -17,6 +17,9 @@
 #include "support/simulator.h"
 #include "support/toolprocess.h"
 #include "support/workfolder.h"
+#include "paramsets/busparameterrun.h"
+#include "protocol/requestscheduler.h"
+#include "registermap/registermap.h"
 #include "serial/serial.h"
 #include "ui/alarm/alarmbanner.h"
 #include "ui/bus/buspanel.h"
@@ -34,6 +37,7 @@ private slots:
     void cleanup();
     void commandLineWorksDriverByDriver();
     void oneDriverRefusedLeavesTheOthers();
+    void absentAddressesAreAskedTwiceAndPassed();
     void windowFollowsTheChosenDriver();
     void windowWorksOverSelectedDrivers();
     void panelWatchesAlarmsPastARefusedModel();
@@ -110,6 +114,73 @@ void TestBus::commandLineWorksDriverByDriver()
     QCOMPARE(runTool(work.path(), {"--port", port, "--address", "2-1", "--backup", "x/"}).status, 1);
 }
 
+
+// An address nobody answers is asked twice and passed, named with what to
+// check; the drivers around it are saved whole, each announced before its
+// work. One address alone ends the same way.
+void TestBus::absentAddressesAreAskedTwiceAndPassed()
+{
+    QTemporaryDir work;
+    QVERIFY(QFile::copy(QStringLiteral(SAMPLE_MAP), work.filePath(QStringLiteral("RegisterInfo"))));
+    Simulator simulator;
+    QVERIFY(simulator.start(work.filePath(QStringLiteral("RegisterInfo")), {"--address", "1,3,5"}));
+    const QString port = simulator.devicePath();
+    ToolRun run = runTool(work.path(), {"--port", port, "--address", "1-5", "--backup", "machine/"});
+    QVERIFY2(run.status == 2, qPrintable(run.out + run.err));
+    for (int address : {2, 4}) {
+        QVERIFY2(run.err.contains(QStringLiteral("no driver answered at address %1 on %2 9600 8N1").arg(address).arg(port))
+                     && run.out.contains(QStringLiteral("driver %1: FAILED: no answer when asked twice").arg(address)),
+                 qPrintable(run.out + run.err));
+    }
+    QCOMPARE(run.err.count(QLatin1String("check the address, the baud rate and parity, the A/B wiring, or look for it with --scan")), 2);
+    QVERIFY2(run.out.indexOf(QLatin1String("== driver 5 (5 of 5)")) > run.out.indexOf(QLatin1String("driver 4: FAILED")),
+             qPrintable(run.out));
+    const QDir machine(work.filePath(QStringLiteral("machine")));
+    QCOMPARE(machine.entryList(QDir::Files),
+             (QStringList{"addr01-m2304-s81234.csv", "addr03-m2304-s81234.csv", "addr05-m2304-s81234.csv"}));
+    for (const QString &name : machine.entryList(QDir::Files)) {
+        QFile saved(machine.filePath(name));
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        const QByteArray text = saved.readAll();
+        QVERIFY2(text.count('\n') > 16 && text.contains("\n0x0010,") && text.contains("\n0x0042,")
+                     && !text.contains("partial"),
+                 text.constData());
+    }
+
+    run = runTool(work.path(), {"--port", port, "--address", "9", "--backup", "nine.csv"});
+    QCOMPARE(run.status, 2);
+    QVERIFY2(run.err.contains(QLatin1String("no driver answered at address 9")) && run.err.contains(QLatin1String("--scan")),
+             qPrintable(run.err));
+    QVERIFY(!QFile::exists(work.filePath(QStringLiteral("nine.csv"))));
+    QTest::qWait(100);
+    const QString log = simulator.log();
+    for (int address : {2, 4, 9})
+        QVERIFY2(log.count(QStringLiteral("ignored request for slave %1\n").arg(address)) == 2, qPrintable(log));
+
+    // The window's run over the bus panel's drivers passes it alike.
+    RegisterMap map;
+    QVERIFY(loadRegisterMap(work.filePath(QStringLiteral("RegisterInfo")), &map));
+    Serial *serial = Serial::instance();
+    QVERIFY(serial->openPort(port, 9600));
+    RequestScheduler scheduler(serial);
+    scheduler.setTiming(map.txTime, map.rxOutTime);
+    connect(serial, &Serial::haveReceive, &scheduler, &RequestScheduler::takeBlock);
+    scheduler.start();
+    BusParameterRun busRun(&scheduler);
+    QList<BusDriverResult> results;
+    connect(&busRun, &BusParameterRun::finished, this, [&results](const QList<BusDriverResult> &all) { results = all; });
+    DriverContext context;
+    context.registers = map.registers;
+    context.port = port;
+    QVERIFY(QDir().mkpath(work.filePath(QStringLiteral("window"))));
+    busRun.backup(context, {4, 5}, work.filePath(QStringLiteral("window")));
+    QTRY_COMPARE_WITH_TIMEOUT(results.size(), 2, 15000);
+    QCOMPARE(results.at(0).end, BusDriverResult::End::Absent);
+    QCOMPARE(results.at(1).end, BusDriverResult::End::Done);
+    scheduler.stop();
+    QTest::qWait(100);
+    QCOMPARE(simulator.log().count(QStringLiteral("ignored request for slave 4\n")), 4);
+}
 
 // Another model at one address refuses the file there alone; a backup of
 // several drivers into one file name, which would keep only the last

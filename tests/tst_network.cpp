@@ -255,7 +255,9 @@ void TestNetwork::networkFaultsEndRunsSoundly()
     QVERIFY(halfOpen.start(map, {"--tcp", "0", "--accept-silent"}));
     run = runTool(work.path(), {"--tcp", halfOpen.devicePath(), "--map", small, "--backup", lost});
     QCOMPARE(run.status, 2);
-    QVERIFY2(run.err.contains(QStringLiteral("did not answer")), qPrintable(run.err));
+    QVERIFY2(run.err.contains(QStringLiteral("no driver answered at unit id 1 on %1 Modbus TCP").arg(halfOpen.devicePath()))
+                 && run.err.contains(QLatin1String("the gateway's baud rate")),
+             qPrintable(run.err));
     QVERIFY(!QFile::exists(lost));
 
     const QString nobody = halfOpen.devicePath();

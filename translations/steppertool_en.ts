@@ -164,6 +164,10 @@
         <translation>no answer</translation>
     </message>
     <message>
+        <source>无应答（询问两次，%1）：请检查地址、波特率与校验位、A/B 接线，或扫描总线</source>
+        <translation>no answer (asked twice, %1): check the address, the baud rate and parity, the A/B wiring, or scan the bus</translation>
+    </message>
+    <message>
         <source>存疑：收到无人请求的应答，读到的值均不可信</source>
         <translation>doubtful: a reply came that no request asked for; no value read is trusted</translation>
     </message>
@@ -1339,6 +1343,10 @@ See the log for details</translation>
     <message>
         <source>驱动器无应答</source>
         <translation>The driver does not answer</translation>
+    </message>
+    <message>
+        <source>地址 %1 无应答（询问两次，%2）：请检查地址、波特率与校验位、A/B 接线，或扫描总线</source>
+        <translation>No answer at address %1 (asked twice, %2): check the address, the baud rate and parity, the A/B wiring, or scan the bus</translation>
     </message>
     <message>
         <source>保存参数</source>

@@ -1,6 +1,9 @@
 #include "ui/paramsets/busbatchdialog.h"
 #include "ui_busbatchdialog.h"
 
+#include "paramsets/linesettings.h"
+#include "serial/serial.h"
+
 #include <QFileInfo>
 #include <QPushButton>
 
@@ -125,6 +128,9 @@ QString BusBatchDialog::resultText(const BusDriverResult &result)
     case End::OtherModel:
         return text + tr("已跳过：文件与驱动器身份不符或未记录身份，未写入（%1）").arg(result.identity.join(QLatin1String("; ")));
     case End::NoAnswer: return text + tr("无应答");
+    case End::Absent:
+        return text + tr("无应答（询问两次，%1）：请检查地址、波特率与校验位、A/B 接线，或扫描总线")
+                          .arg(lineSettingsText(*Serial::instance()));
     case End::Doubtful:
         text += tr("存疑：收到无人请求的应答，读到的值均不可信");
         if (!result.writes)

@@ -7,9 +7,11 @@
 #include "app/settings.h"
 #include "paramsets/backupnames.h"
 #include "paramsets/identitycheck.h"
+#include "paramsets/linesettings.h"
 #include "paramsets/parametercompare.h"
 #include "paramsets/parameterrun.h"
 #include "protocol/requestscheduler.h"
+#include "serial/serial.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -138,6 +140,14 @@ void ParameterSetsPanel::onRead(const QHash<quint16, qint64> &values, RunEnd end
     if (end == RunEnd::UnaskedReply) {
         const QString text = tr("收到来自地址 %1 的无人请求的应答（另一主站，或此地址上的第二台设备？），读到的值均不可信")
                                  .arg(run->unaskedFrom());
+        if (purpose == Purpose::Verify && compareDialog)
+            return compareDialog->showRefusal(text);
+        return emit notice(text);
+    }
+    if (end == RunEnd::DriverAbsent) {
+        const QString text = tr("地址 %1 无应答（询问两次，%2）：请检查地址、波特率与校验位、A/B 接线，或扫描总线")
+                                 .arg(context.slaveAddress)
+                                 .arg(lineSettingsText(*Serial::instance()));
         if (purpose == Purpose::Verify && compareDialog)
             return compareDialog->showRefusal(text);
         return emit notice(text);
