@@ -291,7 +291,7 @@ QString BatchRun::shownValue(quint16 address, qint64 raw) const
 // 0x2305 · ... (型号 Model 0x2304 ≠ 0x2305)"; empty when they match.
 QString BatchRun::identityMismatch() const
 {
-    const IdentityCheck check = checkIdentity(file.identity, map.registers, driver);
+    const IdentityCheck check = checkIdentity(fileIdentity(file, map.registers), map.registers, driver);
     if (!check.differs())
         return QString();
     return QStringLiteral("the file is for %1 but the driver is %2 (%3)")
@@ -421,8 +421,7 @@ void BatchRun::restore()
     if (writes.isEmpty())
         return onWritesFinished(RunEnd::Completed);
     QString error;
-    undoPath = saveUndoFile(answeredEntries(map.registers, driver, nullptr), readIdentity(map.registers, driver),
-                            Serial::instance()->lineName(), scheduler->slaveAddress(), options.mapPath, &error);
+    undoPath = plan.saveUndo(Serial::instance()->lineName(), scheduler->slaveAddress(), options.mapPath, &error);
     if (undoPath.isEmpty()) {
         err << "steppertool: cannot save the undo file: " << error << "; nothing was written" << Qt::endl;
         return finish(BadInput);

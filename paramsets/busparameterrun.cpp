@@ -147,8 +147,7 @@ void BusParameterRun::restoreDriver(const RowValues &values)
             current.notSent.append(registerLabel(write.address, write.name));
         return finishDriver(BusDriverResult::End::Doubtful);
     }
-    current.path = saveUndoFile(answeredEntries(context.registers, values), readIdentity(context.registers, values),
-                                context.port, quint32(current.address), context.mapPath, &current.error);
+    current.path = plan.saveUndo(context.port, quint32(current.address), context.mapPath, &current.error);
     if (current.path.isEmpty())
         return finishDriver(BusDriverResult::End::Failed);
     run->writeValues(writes, plan.origin(), plan.consent());

@@ -40,7 +40,9 @@ DriverIdentity fileIdentity(const ParameterFile &file, const QList<RegisterInfo>
 
 RestorePlan::RestorePlan(const QList<RegisterInfo> &registers, const ParameterFile &file, const RowValues &driver,
                          const RestoreChoices &choices, WriteOrigin origin)
-    : choices(choices)
+    : registers(registers)
+    , driver(driver)
+    , choices(choices)
     , writeOrigin(origin)
 {
     checkIdentity(registers, file, driver);
@@ -107,6 +109,20 @@ QString RestorePlan::identityProblem() const
         return QStringLiteral("identity not recorded: the file names no driver (%1)").arg(notRecordedRows);
     }
     return QString();
+}
+
+QList<CompareRow> RestorePlan::compared() const
+{
+    QList<CompareRow> rows;
+    for (const PlanRow &row : planned)
+        rows << row.row;
+    return rows;
+}
+
+QString RestorePlan::saveUndo(const QString &port, quint32 slaveAddress, const QString &mapPath, QString *error) const
+{
+    return saveUndoFile(answeredEntries(registers, driver), readIdentity(registers, driver), port, slaveAddress,
+                        mapPath, error);
 }
 
 QList<ParameterEntry> RestorePlan::writes() const

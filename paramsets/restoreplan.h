@@ -68,6 +68,11 @@ public:
     bool isOwnUndo() const { return ownUndo; }
 
     const QList<PlanRow> &rows() const { return planned; }
+    // Each row of the file as compared with the driver, in file order.
+    QList<CompareRow> compared() const;
+    // The driver's values as read for this plan, saved in the undo folder
+    // before the first write; its path, or empty with `error` set.
+    QString saveUndo(const QString &port, quint32 slaveAddress, const QString &mapPath, QString *error) const;
     // The rows to write, each address once, in file order.
     QList<ParameterEntry> writes() const;
     // The rows that wait for `confirmation`, and the gate's words for them.
@@ -83,6 +88,8 @@ private:
     void checkIdentity(const QList<RegisterInfo> &registers, const ParameterFile &file, const RowValues &driver);
     PlanRow planRow(const WriteGate &gate, const CompareRow &row) const;
 
+    QList<RegisterInfo> registers;
+    RowValues driver;
     RestoreChoices choices;
     WriteOrigin writeOrigin;
     IdentityVerdict verdict = IdentityVerdict::Matches;

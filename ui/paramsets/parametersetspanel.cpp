@@ -213,9 +213,8 @@ void ParameterSetsPanel::showComparison(const QHash<quint16, qint64> &values)
     comparedSession = scheduler->session();
     comparedValues = values;
     const RestorePlan plan(context.registers, file, values, RestoreChoices(), WriteOrigin::Compare);
-    writeOrigin = plan.origin();
     compareDialog->setMap(context.registers);
-    compareDialog->showComparison(filePath, compareParameters(file.entries, context.registers, values),
+    compareDialog->showComparison(filePath, plan.compared(),
                                   restoreProblems(file.entries, context.registers), plan.isOwnUndo());
     compareDialog->showIdentity(plan.identity(), plan.identityVerdict() != IdentityVerdict::NotRecorded);
     compareDialog->show();
@@ -260,13 +259,14 @@ void ParameterSetsPanel::writeIfUnchanged(const QHash<quint16, qint64> &values)
         showComparison(values);
         return compareDialog->showRefusal(tr("驱动器的参数在比较后已变化：已重新比较，请确认后再写入"));
     }
+    // The plan of the values just read: their undo file, and whether the
+    // file is still this driver's own undo.
+    const RestorePlan plan(context.registers, file, values, RestoreChoices(), WriteOrigin::Compare);
     QString error;
-    const QString undoPath = saveUndoFile(answeredEntries(context.registers, values),
-                                          readIdentity(context.registers, values), context.port,
-                                          context.slaveAddress, context.mapPath, &error);
+    const QString undoPath = plan.saveUndo(context.port, context.slaveAddress, context.mapPath, &error);
     if (undoPath.isEmpty())
         return compareDialog->showRefusal(tr("撤销文件保存失败，未写入任何参数: ") + error);
     compareDialog->showWriteStarted(undoPath);
     emit busyChanged(true);
-    run->writeValues(pendingWrites, writeOrigin, pendingConsent);
+    run->writeValues(pendingWrites, plan.origin(), pendingConsent);
 }

@@ -81,7 +81,6 @@ private:
     QHash<quint16, qint64> comparedValues;
     QList<ParameterEntry> pendingWrites;
     WriteConsent pendingConsent;
-    WriteOrigin writeOrigin = WriteOrigin::Compare;
     quint64 comparedSession = 0;
 };
 
