@@ -26,6 +26,24 @@ GateAnswer needs(Confirmation confirmation, const QString &reason)
     return {GateAnswer::Kind::NeedsConfirmation, confirmation, reason};
 }
 
+// The bytes of a request with this function, its CRC included; 0 when
+// the function's length is not known here.
+int requestLength(const QByteArray &frame)
+{
+    if (frame.size() < 2)
+        return 0;
+    const quint8 function = quint8(frame.at(1));
+    if (function >= 1 && function <= 6)
+        return 8;
+    if ((function == 15 || function == writeMultipleRegisters) && frame.size() > 6)
+        return 9 + quint8(frame.at(6));
+    if (function == maskWriteRegister)
+        return 10;
+    if (function == readWriteRegisters && frame.size() > 10)
+        return 13 + quint8(frame.at(10));
+    return 0;
+}
+
 QString valueText(quint16 word)
 {
     return QStringLiteral("%1 (0x%2)").arg(word).arg(QStringLiteral("%1").arg(word, 4, 16, QLatin1Char('0')).toUpper());
@@ -52,7 +70,24 @@ GateAnswer WriteGate::judge(WriteOrigin origin, quint16 address, qint64 raw, con
     return judgeWord(origin, address, raw, true, consent);
 }
 
-GateAnswer WriteGate::judgeFrame(WriteOrigin origin, const QByteArray &frame, const WriteConsent &consent) const
+GateAnswer WriteGate::judgeFrame(WriteOrigin origin, const QByteArray &bytes, const WriteConsent &consent) const
+{
+    // Typed frames one after another reach a driver as so many requests.
+    GateAnswer strictest;
+    for (int at = 0; at < bytes.size();) {
+        const QByteArray frame = bytes.mid(at);
+        const GateAnswer answer = judgeOneFrame(origin, frame, consent);
+        if (int(answer.kind) > int(strictest.kind))
+            strictest = answer;
+        const int length = requestLength(frame);
+        if (length <= 0)
+            break;
+        at += length;
+    }
+    return strictest;
+}
+
+GateAnswer WriteGate::judgeOneFrame(WriteOrigin origin, const QByteArray &frame, const WriteConsent &consent) const
 {
     const auto wordAt = [&frame](int at) {
         return at + 1 < frame.size() ? quint16(quint8(frame.at(at)) << 8 | quint8(frame.at(at + 1))) : quint16(0);

@@ -160,7 +160,7 @@ void TestManualSend::emptyBoxDoesNothing()
 }
 
 // Whatever function writes a register (6, 16, 22 mask write, 23 read and
-// write) and wherever the frame starts, a danger value or a word of the
+// write), wherever the frame starts and behind whatever frame it follows, a danger value or a word of the
 // driver's serial number goes out only after the question; answered No,
 // nothing reaches the line.
 void TestManualSend::everyRegisterWriteIsAskedAbout()
@@ -181,6 +181,7 @@ void TestManualSend::everyRegisterWriteIsAskedAbout()
         "01 06 00 43 12 34 75 69",                      // the serial's second word
         "01 10 00 43 00 01 02 12 34 A5 D4",
         "01 10 00 21 00 01 04 00 00 5A A5 CA 93",       // one word counted, two carried
+        "01 03 00 10 00 01 85 CF 01 06 00 22 5A A5 D3 1B", // a read, then the write
     };
     for (const char *frame : frames) {
         QTimer no;
