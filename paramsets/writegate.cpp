@@ -165,8 +165,8 @@ GateAnswer WriteGate::judgeWord(WriteOrigin origin, quint16 address, qint64 raw,
 {
     const AddressRules rules = addressRules(registers, address);
     const bool byHand = origin == WriteOrigin::HandFrame;
-    if (!rules.inMap())
-        return byHand ? GateAnswer() : refused(rules.label() + QStringLiteral(" is not in the map"));
+    if (!rules.inMap() && !byHand)
+        return refused(rules.label() + QStringLiteral(" is not in the map"));
     if (rules.identity && !byHand)
         return refused(rules.label() + QStringLiteral(" names the driver (identity or serial number): it is never "
                                                       "written"));
@@ -177,13 +177,17 @@ GateAnswer WriteGate::judgeWord(WriteOrigin origin, quint16 address, qint64 raw,
         return refused(rules.label() + QStringLiteral(" is read-only"));
     if (rules.writeOnly && isFile(origin) && !consent.writeOnly)
         return needs(Confirmation::WriteOnly, rules.label() + QStringLiteral(" is write-only (a command register)"));
-    const quint16 word = typed ? firstWord(rules, raw) : quint16(raw);
+    // A hand-typed word to a register that only unusable lines name: their
+    // danger still counts, their format and range do not.
+    const quint16 word = !rules.inMap() ? quint16(raw) : typed ? firstWord(rules, raw) : quint16(raw);
     if (rules.isDangerValue(word) && origin == WriteOrigin::SaveQuestion)
         return refused(rules.label() + QStringLiteral(": %1 is the danger command \"%2\", never sent as the save")
                            .arg(valueText(word), dangerName(rules, word)));
     if (rules.isDangerValue(word) && !consent.danger)
         return needs(Confirmation::Danger, rules.label() + QStringLiteral(": %1 is the danger command \"%2\"")
                                                .arg(valueText(word), dangerName(rules, word)));
+    if (!rules.inMap())
+        return GateAnswer();
     const bool mapValue = origin == WriteOrigin::Command || origin == WriteOrigin::SaveQuestion;
     const bool rangeApplies = typed || rules.first()->format.wordCount() == 1;
     if (!mapValue && rangeApplies && !consent.outOfRange) {
