@@ -280,7 +280,9 @@ void TestConnection::misspeltMapKeyReachesNoDriverNorBackup()
     QFile backup(saved);
     QVERIFY(backup.open(QIODevice::ReadOnly));
     const QString savedText = QString::fromUtf8(backup.readAll());
-    QVERIFY2(savedText.contains(QStringLiteral("Microsteps")) && !savedText.contains(QStringLiteral("Run current")),
+    // Its header names the row it lacks; its values do not.
+    const QString values = savedText.section(QStringLiteral("address,value"), 1);
+    QVERIFY2(values.contains(QStringLiteral("Microsteps")) && !values.contains(QStringLiteral("Run current")),
              qPrintable(savedText));
 }
 
