@@ -6,6 +6,7 @@
 
 #include "paramsets/commandrun.h"
 #include "protocol/modbusmaster.h"
+#include "registermap/registermap.h"
 #include "protocol/requestscheduler.h"
 #include "serial/serial.h"
 #include "serial/wiretime.h"
@@ -250,6 +251,8 @@ void TestScheduler::noWriteLeavesAfterDoubtAndACommandWaitsAlone()
     // The command leaves first; the refresh's read waits until its whole
     // reply wait is over, so a second echo comes alone and is heard.
     CommandRun command(&scheduler);
+    command.setMap({parseRegisterLine(QStringLiteral("indexes:0x0020,permission:W,defaultValue:0,rangeValue:0~1,"
+                                                     "name:Reset,remarks:,command:reset=1"))});
     QList<CommandResult> results;
     connect(&command, &CommandRun::finished, &owner,
             [&results](const DriverCommand &, CommandResult result, const QString &) { results.append(result); });
