@@ -38,6 +38,6 @@ for options in "--repeat 5" "--repeat 11" "--owed --delay 300" "--owed --delay 2
     # shellcheck disable=SC2086
     backup 2 $options
     [ ! -e "$work/saved.csv" ] || fail "with '$options' a file was saved"
-    grep -q 'a reply came that no request asked for' "$work/err" || fail "with '$options': $(cat "$work/err")"
+    grep -q 'a reply from address 1 came that no request asked for' "$work/err" || fail "with '$options': $(cat "$work/err")"
 done
 echo "pymodbus check passed: a clean backup, and four runs with unasked replies that saved nothing"
