@@ -58,14 +58,18 @@ public:
 
     // A value for one row, raw in the type of the map's first line there.
     GateAnswer judge(WriteOrigin origin, quint16 address, qint64 raw, const WriteConsent &consent = {}) const;
-    // A frame as it will leave (function 6 or 16): each register it
-    // writes. Anything else writes nothing and is allowed.
-    GateAnswer judgeFrame(WriteOrigin origin, const QByteArray &frame, const WriteConsent &consent = {}) const;
+    // A frame as it will leave: each register it writes (function 6, 16,
+    // 22 mask write, 23 read and write; the second word of a 32-bit row
+    // is that row), in each of the frames typed one after another.
+    // Anything else writes nothing and is allowed.
+    GateAnswer judgeFrame(WriteOrigin origin, const QByteArray &bytes, const WriteConsent &consent = {}) const;
     // After doubt on the line (a reply that fits no request) nothing more
     // is written in that run.
     static GateAnswer afterDoubt();
 
 private:
+    GateAnswer judgeOneFrame(WriteOrigin origin, const QByteArray &frame, const WriteConsent &consent) const;
+    quint16 maskedWord(quint16 address, quint16 andMask, quint16 orMask) const;
     GateAnswer judgeWord(WriteOrigin origin, quint16 address, qint64 raw, bool typed,
                          const WriteConsent &consent) const;
 

@@ -19,9 +19,10 @@ bool inLineRange(const RegisterInfo &line, qint64 raw)
     return RegisterValue(format).fitsType(raw) && RegisterValue(format).inRange(raw);
 }
 
-void take(const RegisterInfo &line, AddressRules *rules)
+// What a line says against writing its address, usable or not: a line the
+// map could not use (a misspelt key) still says it is danger.
+void restrict(const RegisterInfo &line, AddressRules *rules)
 {
-    rules->lines << &line;
     rules->identity |= line.roles.role == RowRole::Identity || line.roles.role == RowRole::Serial;
     rules->serial |= line.roles.role == RowRole::Serial;
     rules->readOnly |= !has(line.permission, 'w');
@@ -33,6 +34,12 @@ void take(const RegisterInfo &line, AddressRules *rules)
             rules->dangerValues << command.value;
         }
     }
+}
+
+void take(const RegisterInfo &line, AddressRules *rules)
+{
+    rules->lines << &line;
+    restrict(line, rules);
 }
 
 } // namespace
@@ -60,8 +67,12 @@ AddressRules addressRules(const QList<RegisterInfo> &rows, quint16 address)
 {
     AddressRules rules;
     rules.address = address;
-    for (const RegisterInfo *line : linesAt(rows, address))
-        take(*line, &rules);
+    for (const RegisterInfo &row : rows) {
+        if (row.addressValid && row.address == address)
+            take(row, &rules);
+        else if (row.addressRead && row.address == address)
+            restrict(row, &rules);
+    }
     // A second name for a danger command's value sends the same frame.
     for (const RowCommand &command : qAsConst(rules.commands)) {
         if (rules.dangerValues.contains(command.value) && !rules.dangerNames.contains(command.name))

@@ -9,7 +9,8 @@
 
 // What every usable line of a map says about one register, read the
 // strictest way: a register is identity, serial, read-only, write-only, a
-// command or danger when any of its lines says so. The one way the program
+// command or danger when any of its lines says so, a line the map could not
+// use included. The one way the program
 // asks the map about an address.
 struct AddressRules
 {

@@ -17,6 +17,9 @@ struct RegisterInfo
     // number, or when the line's value format is faulty: such a row is shown
     // but never read or written.
     bool addressValid = false;
+    // The address itself was read, usable row or not: what an unusable line
+    // says against writing (danger, identity, permission) still holds there.
+    bool addressRead = false;
     // Why a row the map loaded is neither read nor written, as the map's
     // problem list words it; empty for a usable row.
     QString problem;

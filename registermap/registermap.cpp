@@ -409,6 +409,7 @@ RegisterInfo parseRegisterLine(const QString &line, QStringList *formatProblems,
         if (key == QLatin1String("indexes")) {
             info.addressText = value.toString();
             info.addressValid = toRegisterAddress(value, &info.address);
+            info.addressRead = info.addressValid;
         } else if (key == QLatin1String("permission")) {
             info.permission = value.toString();
         } else if (key == QLatin1String("defaultValue")) {

@@ -1,6 +1,7 @@
 #include <QtTest>
 
 #include <QCheckBox>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSerialPort>
 #include <QTextEdit>
@@ -31,6 +32,7 @@ private slots:
     void textIsSentAsTyped();
     void closedPortShowsToastAndRedLine();
     void emptyBoxDoesNothing();
+    void everyRegisterWriteIsAskedAbout();
 
 private:
     void type(const QString &text, bool hex);
@@ -155,6 +157,47 @@ void TestManualSend::emptyBoxDoesNothing()
     clickSend();
     QVERIFY(logLines(*window).isEmpty());
     QCOMPARE(window->findChildren<QPropertyAnimation *>().size(), 1); // only the notice
+}
+
+// Whatever function writes a register (6, 16, 22 mask write, 23 read and
+// write), wherever the frame starts and behind whatever frame it follows, a danger value or a word of the
+// driver's serial number goes out only after the question; answered No,
+// nothing reaches the line.
+void TestManualSend::everyRegisterWriteIsAskedAbout()
+{
+    delete window;
+    delete folder;
+    folder = new WorkFolder(QByteArray(
+        "slaveAddress:1\n"
+        "indexes:0x0021,permission:RW,defaultValue:0x0000,rangeValue:0~65535,name:Setting,remarks:\n"
+        "indexes:0x0022,permission:W,defaultValue:0x0000,rangeValue:0~65535,name:Factory reset,remarks:,"
+        "command:Factory reset=0x5AA5,danger:Factory reset\n"
+        "indexes:0x0042,permission:R,defaultValue:0x0,rangeValue:0~4294967295,name:Serial,remarks:,type:u32,"
+        "role:serial\n"));
+    window = new MainWindow;
+    const char *frames[] = {
+        "01 17 00 22 00 01 00 22 00 01 02 5A A5 08 57", // read and write 0x0022
+        "01 16 00 22 00 00 5A A5 F4 DA",                // mask write 0x0022
+        "01 06 00 43 12 34 75 69",                      // the serial's second word
+        "01 10 00 43 00 01 02 12 34 A5 D4",
+        "01 10 00 21 00 01 04 00 00 5A A5 CA 93",       // one word counted, two carried
+        "01 03 00 10 00 01 85 CF 01 06 00 22 5A A5 D3 1B", // a read, then the write
+    };
+    for (const char *frame : frames) {
+        QTimer no;
+        bool asked = false;
+        QObject::connect(&no, &QTimer::timeout, [&] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                asked = true;
+                box->button(QMessageBox::No)->click();
+            }
+        });
+        no.start(20);
+        type(QString::fromLatin1(frame), true);
+        clickSend();
+        QVERIFY2(asked, frame);
+        QCOMPARE(arrivedAtPeer(), QByteArray());
+    }
 }
 
 QTEST_MAIN(TestManualSend)

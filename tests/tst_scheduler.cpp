@@ -5,8 +5,8 @@
 #include <QRandomGenerator>
 
 #include "paramsets/commandrun.h"
-#include "registermap/registermap.h"
 #include "protocol/modbusmaster.h"
+#include "registermap/registermap.h"
 #include "protocol/requestscheduler.h"
 #include "serial/serial.h"
 #include "serial/wiretime.h"

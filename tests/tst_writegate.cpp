@@ -14,7 +14,8 @@ constexpr quint16 factoryReset = 0x5AA5;
 
 // The kinds of line a random map puts at an address, and what the test
 // itself knows of each, apart from the code under test.
-enum class LineKind { Setting, Identity, Serial, DangerCommand, SaveTwin, ReadOnly };
+// A misspelt key makes a line unusable; what it says against writing holds.
+enum class LineKind { Setting, Identity, Serial, DangerCommand, SaveTwin, ReadOnly, MisspeltDanger };
 
 QString lineText(quint16 address, LineKind kind)
 {
@@ -30,6 +31,9 @@ QString lineText(quint16 address, LineKind kind)
         return head + QStringLiteral("permission:W,rangeValue:0~65535,name:Store,command:Store%1=0x5AA5,save:Store%1")
                           .arg(address);
     case LineKind::ReadOnly: return head + QStringLiteral("permission:R,rangeValue:0~65535,name:Status");
+    case LineKind::MisspeltDanger:
+        return head + QStringLiteral("permission:W,rangeValue:0~65535,name:Wipe,command:Wipe%1=0x5AA5,danger:Wipe%1,"
+                                     "colour:red").arg(address);
     }
     return QString();
 }
@@ -40,6 +44,10 @@ struct RandomMap
     RegisterMap map;
 
     bool has(quint16 address, LineKind kind) const { return kinds.values(address).contains(kind); }
+    bool danger(quint16 address) const
+    {
+        return has(address, LineKind::DangerCommand) || has(address, LineKind::MisspeltDanger);
+    }
     bool namesDriver(quint16 address) const
     {
         return has(address, LineKind::Identity) || has(address, LineKind::Serial);
@@ -53,7 +61,7 @@ RandomMap randomMap(QRandomGenerator &random)
     for (quint16 address = 0x10; address < 0x18; ++address) {
         const int count = 1 + random.bounded(3);
         for (int i = 0; i < count; ++i) {
-            const auto kind = LineKind(random.bounded(6));
+            const auto kind = LineKind(random.bounded(7));
             made.kinds.insert(address, kind);
             lines << lineText(address, kind);
         }
@@ -113,7 +121,7 @@ void TestWriteGate::noDangerOrIdentityWriteWithoutItsConfirmation()
                                               .arg(round).arg(address, 0, 16).arg(value).arg(int(origin))
                                               .arg(made.kinds.values(address).size());
                     QVERIFY2(allowed == frameAllowed, qPrintable(where));
-                    const bool danger = value == factoryReset && made.has(address, LineKind::DangerCommand);
+                    const bool danger = value == factoryReset && made.danger(address);
                     if (danger && (!consent.danger || origin == WriteOrigin::SaveQuestion))
                         QVERIFY2(!allowed, qPrintable(QStringLiteral("danger value passed: ") + where));
                     if (made.namesDriver(address) && (origin != WriteOrigin::HandFrame || !consent.identity))
@@ -155,7 +163,7 @@ void TestWriteGate::restorePlanNeverWritesWhatTheGateForbids()
         for (const ParameterEntry &write : plan.writes()) {
             const QString where = QStringLiteral("round %1, 0x%2").arg(round).arg(write.address, 0, 16);
             QVERIFY2(!made.namesDriver(write.address), qPrintable(where));
-            if (write.value == factoryReset && made.has(write.address, LineKind::DangerCommand))
+            if (write.value == factoryReset && made.danger(write.address))
                 QVERIFY2(choices.confirmDanger, qPrintable(where));
             if (write.value == 5 && made.has(write.address, LineKind::Setting))
                 QVERIFY2(choices.allowOutOfRange, qPrintable(where));
