@@ -317,7 +317,6 @@ void CommandLine::readRestoreOptions()
     dryRun = parser.isSet(QStringLiteral("dry-run"));
     allowOutOfRange = parser.isSet(QStringLiteral("allow-out-of-range"));
     ignoreIdentity = parser.isSet(QStringLiteral("ignore-identity"));
-    assumeYes = parser.isSet(QStringLiteral("yes"));
     if (readAddresses(QStringLiteral("skip"), &skipped))
         readAddresses(QStringLiteral("include-write-only"), &includedWriteOnly);
 }
