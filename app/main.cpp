@@ -58,15 +58,6 @@ int runScan(CommandLine &commandLine)
     return runScanCommand(commandLine.scan, out, err);
 }
 
-// One request: no interrupt handling beyond the default, which ends it.
-int runCommand(const CommandLine &commandLine)
-{
-    CommandSend send(commandLine);
-    QObject::connect(&send, &CommandSend::finished, QCoreApplication::instance(), &QCoreApplication::exit);
-    QTimer::singleShot(0, &send, &CommandSend::start);
-    return QCoreApplication::exec();
-}
-
 // Help, version, refusals, backup/compare/restore, the scan and a command:
 // no display needed.
 int runWithoutWindow(int argc, char *argv[], CommandLine &commandLine)
@@ -96,7 +87,7 @@ int runWithoutWindow(int argc, char *argv[], CommandLine &commandLine)
     case CommandLine::Action::Scan:
         return runScan(commandLine);
     case CommandLine::Action::Command:
-        return runCommand(commandLine);
+        return runInTurn<CommandSend>(commandLine, app);
     default:
         break;
     }

@@ -78,8 +78,8 @@ CommandLine::CommandLine()
         "Exit status: 0 done, 1 bad usage or file, 2 port or driver not answering,\n"
         "3 differences found, values to write, or writes not confirmed.\n"
         "--command: 0 only when the driver's echo confirmed it; 1 unknown name, or a\n"
-        "danger command without --yes (nothing sent); 2 no answer, refused, or a reply\n"
-        "that no request asked for."));
+        "danger command without --yes (nothing sent); 2 no answer, refused, a reply\n"
+        "that no request asked for, or Ctrl+C."));
     parser.addHelpOption();
     parser.addVersionOption();
     for (const OptionRow &row : optionTable) {

@@ -110,8 +110,33 @@ bool CommandSend::openLine()
     return true;
 }
 
+// Killed by the signal, the tool would leave without a word after "sending":
+// a command that went out may have been applied, and the user is told so.
+void CommandSend::interrupt()
+{
+    if (finishedOnce)
+        return;
+    if (!run) {
+        Serial::instance()->abandonOpening();
+        return;
+    }
+    if (!run->isRunning())
+        return;
+    interrupted = true;
+    // The request in flight ends as cancelled, its frame sent or not.
+    scheduler->stop();
+    // Its echo was in, the wait for a late reply was not over.
+    if (run->isRunning())
+        onFinished(command, CommandResult::NoAnswer, QStringLiteral("echoed, interrupted before a late reply could "
+                                                                    "be ruled out"));
+}
+
 void CommandSend::onFinished(const DriverCommand &sent, CommandResult result, const QString &reason)
 {
+    if (finishedOnce)
+        return;
+    if (interrupted)
+        err << "steppertool: interrupted" << Qt::endl;
     out << "command \"" << sent.name << "\": " << commandResultText(result, reason) << Qt::endl;
     finish(result == CommandResult::Confirmed ? Confirmed : NotConfirmed);
 }

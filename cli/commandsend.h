@@ -28,6 +28,8 @@ public:
     ~CommandSend() override;
 
     void start();
+    // Ctrl+C: the command ends now, and says whether it had left.
+    void interrupt();
 
 signals:
     void finished(int status);
@@ -49,6 +51,7 @@ private:
     QTextStream out;
     QTextStream err;
     bool finishedOnce = false;
+    bool interrupted = false;
 };
 
 #endif // COMMANDSEND_H

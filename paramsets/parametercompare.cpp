@@ -167,8 +167,15 @@ QList<CompareRow> compareParameters(const QList<ParameterEntry> &entries,
         else if (!refusal(registers, entry).isEmpty() || untypedOutsideWord(entry)
                  || !savedRaw(row.info, entry.value, &row.entry.value))
             row.state = CompareState::OutOfRange;
-        else if (rules.writeOnly && !rules.readOnly && !rules.identity)
+        else if (rules.writeOnly && !rules.readOnly && !rules.identity) {
+            // Never read, so never the same: a command's value outside its
+            // range is asked about like any row's.
             row.state = CompareState::WriteOnly;
+            if (const RegisterInfo *refusing = rules.rangeRefusing(row.entry.value)) {
+                row.info = *refusing;
+                row.outsideMapRange = true;
+            }
+        }
         else if (!row.answered)
             row.state = CompareState::NoAnswer;
         else if (row.driverValue == row.entry.value)

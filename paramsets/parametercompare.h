@@ -25,8 +25,8 @@ struct CompareRow
     bool answered = false;
     qint64 driverValue = 0;
     CompareState state = CompareState::Same;
-    // Writable, differs, and outside the map's range: written only when
-    // the user agrees.
+    // Writable (a command register too), differs or is never read, and
+    // outside the map's range: written only when the user agrees.
     bool outsideMapRange = false;
 
     QString name() const { return inMap ? info.name : entry.name; }

@@ -11,6 +11,8 @@
 
 #include <memory>
 
+#include <signal.h>
+
 #include "ui/mainwindow.h"
 #include "ui/commands/commandpanel.h"
 #include "ui/paramsets/parametersetspanel.h"
@@ -270,6 +272,24 @@ void TestCommands::commandLineSendsByName()
     QCOMPARE(run.status, 2);
     QVERIFY2(run.out.contains(QStringLiteral("not confirmed: a reply from address 1 came that no request asked for")), qPrintable(run.out));
     QVERIFY(!run.out.contains(QStringLiteral("confirmed by")));
+
+    // Ctrl+C while the echo is awaited: the driver has it, and the user is
+    // told it may have been applied instead of the tool vanishing.
+    QVERIFY(startSimulator({"--delay", "250"}));
+    QProcess process;
+    process.setWorkingDirectory(work.path());
+    process.start(QStringLiteral(STEPPERTOOL_PATH), {"--port", simulator->devicePath(), "--command", "Alarm reset"});
+    QTRY_COMPARE_WITH_TIMEOUT(writesOf(QStringLiteral("write 0x0020 <- 1")), 1, 5000);
+    ::kill(pid_t(process.processId()), SIGINT);
+    QVERIFY(process.waitForFinished(5000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 2);
+    // Within its reply wait, or after the echo but before a late reply
+    // could be ruled out.
+    const QString out = QString::fromUtf8(process.readAllStandardOutput());
+    QVERIFY2(out.contains(QStringLiteral("\"Alarm reset\": not confirmed (")) && out.endsWith(QStringLiteral(
+                 "); it may have been applied\n")), qPrintable(out));
+    QCOMPARE(process.readAllStandardError(), QByteArray("steppertool: interrupted\n"));
 }
 
 void TestCommands::closingAsksToSaveWhatWasWritten()

@@ -1274,10 +1274,28 @@ void TestParamSets::dialogAsksBeforeOutOfRangeAndCommands()
     QVERIFY(log.contains(QStringLiteral("write 0x0020 <- 1")));
     QVERIFY2(!log.contains(QStringLiteral("read 0x0020")) && !log.contains(QStringLiteral("address 0x0020")),
              qPrintable(log));
+    // A command register's value outside its range is asked about like any
+    // other row's, in the dialog and on the command line.
+    writeFile(path, "address,value\n0x0020,5\n");
+    panel->loadFrom(DriverContext{MainWindowInspector::registerList(window), simulator->devicePath(), 1,
+                                  QStringLiteral("RegisterInfo")}, path);
+    QTRY_VERIFY_WITH_TIMEOUT(!panel->isBusy() && table->rowCount() == 1, 10000);
+    table->item(0, 0)->setCheckState(Qt::Checked);
+    {
+        QuestionAnswer no(QMessageBox::No);
+        QTest::mouseClick(write, Qt::LeftButton);
+        QVERIFY2(no.text.contains(QStringLiteral("0x0020 Alarm reset 值 5（范围 0~1）")), qPrintable(no.text));
+    }
     // The value editor's write still reaches the command register.
     MainWindowInspector::requestWrite(window, 3, ModbusMaster::instance()->writeCmd(1, 0x0020, 0));
     QTRY_VERIFY_WITH_TIMEOUT(simulatorLog().contains(QStringLiteral("write 0x0020 <- 0")), 5000);
     QTest::mouseClick(window.findChild<QPushButton *>("pushButton_open"), Qt::LeftButton);
+    const Run run = steppertool({"--port", simulator->devicePath(), "--restore", path, "--include-write-only",
+                                 "0x0020"});
+    QCOMPARE(run.status, 1);
+    QVERIFY2(run.err.contains(QStringLiteral("outside the map's range: 0x0020 Alarm reset value 5 (range 0~1)")),
+             qPrintable(run.err));
+    QVERIFY2(!simulatorLog().contains(QStringLiteral("write 0x0020 <- 5")), qPrintable(simulatorLog()));
 }
 
 // A backup records the driver's identity; a file of another model is not
