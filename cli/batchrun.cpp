@@ -167,6 +167,13 @@ void BatchRun::onRead(const RowValues &values, RunEnd end)
         err << unaskedReplyText() << " No value read is trusted; nothing was written or saved" << Qt::endl;
         return finish(NoDriver);
     }
+    if (end == RunEnd::DriverAbsent && run->answeredLate()) {
+        err << "steppertool: " << addressWord(options.network.isModbusTcp()) << ' ' << scheduler->slaveAddress()
+            << " on " << lineSettingsText(*Serial::instance()) << " answered, but only after its reply wait (rxOutTime "
+            << scheduler->rxOutTime() << " ms, asked twice): a slow gateway or driver; raise rxOutTime in the map"
+            << Qt::endl;
+        return finish(NoDriver);
+    }
     if (end == RunEnd::DriverAbsent) {
         absent = true;
         err << "steppertool: " << absentDriverText(*Serial::instance(), scheduler->slaveAddress()) << Qt::endl;

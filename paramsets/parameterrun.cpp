@@ -29,6 +29,10 @@ ParameterRun::ParameterRun(RequestScheduler *scheduler, QObject *parent)
             firstUnaskedFrom = block.isEmpty() ? 0 : quint8(block.at(0));
         doubtful |= phase != Phase::Idle;
     });
+    connect(scheduler, &RequestScheduler::lateReply, this, [this](const QByteArray &block) {
+        if (phase == Phase::Reading && quint8(block.at(0)) == slave)
+            ++lateFromSlave;
+    });
 }
 
 void ParameterRun::setMap(const QList<RegisterInfo> &registers, int blockRead, int writeFunction)
@@ -50,6 +54,7 @@ void ParameterRun::readMap()
     readValues.clear();
     failures.clear();
     doubtful = false;
+    lateFromSlave = 0;
     readsDone = 0;
     QList<int> readable;
     for (int row = 0; row < rows.size(); ++row) {

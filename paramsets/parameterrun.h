@@ -92,6 +92,9 @@ public:
     // The slave address of the first reply of the last run that no request
     // asked for; -1 when none came.
     int unaskedFrom() const { return doubtful ? firstUnaskedFrom : -1; }
+    // Its driver answered a request of the last read, but after the request's
+    // wait (Modbus TCP tells whose a late reply is): slow, not absent.
+    bool answeredLate() const { return lateFromSlave > 0; }
 
 signals:
     void readProgress(int done, int total);
@@ -142,6 +145,7 @@ private:
     QHash<quint16, RequestOutcome> failures;
     bool doubtful = false;
     int firstUnaskedFrom = -1;
+    int lateFromSlave = 0;
     // The scheduler's doubt count when writeValues() began: a reply that fit
     // no request since then holds every later write of the run.
     qint64 writeDoubtMark = -1;

@@ -478,6 +478,11 @@ void RequestScheduler::noteLate(const LineFrame &frame)
     ++stats.unmatched;
     emit lineError(QStringLiteral("Reply ignored: ") + frame.reason);
     emit statisticsChanged();
+    const QByteArray &block = frame.rtu;
+    const bool gateway = block.size() >= 3 && (quint8(block.at(1)) & 0x80)
+        && (quint8(block.at(2)) == 0x0A || quint8(block.at(2)) == 0x0B);
+    if (!gateway)
+        emit lateReply(block);
 }
 
 // A reply to another transaction, or bytes that make no frame of the line's

@@ -131,6 +131,10 @@ signals:
     // at the address or an echoing line. Any of them may have answered one
     // request with another's reply.
     void unaskedReply(const QByteArray &block);
+    // A Modbus TCP reply, the driver's own (no gateway's 0A or 0B), to a
+    // request that has had its outcome: it answers nothing now, but its
+    // unit id did answer, only later than its wait.
+    void lateReply(const QByteArray &block);
 
 private:
     int nextIndex() const;

@@ -37,6 +37,11 @@ int runScanCommand(const ScanRequest &request, QTextStream &out, QTextStream &er
             << word << ' ' << from << "): a driver slower than the scan timeout, or another master; a driver may "
             << "have been missed: raise --scan-timeout" << Qt::endl;
     });
+    QObject::connect(&scan, &ScanRun::lateReplies, [&err, &unasked, word](qint64, int count, int from) {
+        unasked = true;
+        err << "scan: " << count << " replies came after the scan timeout (the first from " << word << ' ' << from
+            << "): a driver may have been missed: raise --scan-timeout" << Qt::endl;
+    });
     QEventLoop loop;
     bool interrupted = false;
     QObject::connect(&scan, &ScanRun::finished, &loop, [&loop, &interrupted](bool cancelled) {

@@ -27,6 +27,7 @@ ScanRun::ScanRun(Serial *serial, RequestScheduler *lineScheduler, QObject *paren
         if (unaskedAtBaud++ == 0)
             firstUnaskedFrom = quint8(block.at(0));
     });
+    connect(scheduler, &RequestScheduler::lateReply, this, &ScanRun::noteLate);
     // A pulled adapter ends the scan; nothing would answer any more.
     connect(serial, &Serial::portLost, this, [this](const QString &reason) {
         if (!running)
@@ -86,6 +87,7 @@ void ScanRun::scanBaud(int index)
     }
     answeredAtBaud = 0;
     unaskedAtBaud = 0;
+    lateAtBaud = 0;
     listening = false;
     scheduler->start();
     ModbusMaster *master = ModbusMaster::instance();
@@ -108,6 +110,19 @@ void ScanRun::onCompleted(const PendingCommand &asked, const RequestOutcome &out
         emit hitFound(hit);
     }
     countAsked();
+}
+
+// A repeat of a reply already found adds nobody.
+void ScanRun::noteLate(const QByteArray &block)
+{
+    const int from = quint8(block.at(0));
+    const qint64 baud = request.passes().at(baudIndex);
+    for (const ScanHit &hit : qAsConst(found)) {
+        if (hit.address == from && hit.baud == baud)
+            return;
+    }
+    if (lateAtBaud++ == 0)
+        firstLateFrom = from;
 }
 
 void ScanRun::countAsked()
@@ -135,6 +150,8 @@ void ScanRun::endBaud()
     scheduler->stop();
     if (unaskedAtBaud > 0)
         emit unaskedReplies(request.passes().at(baudIndex), unaskedAtBaud, firstUnaskedFrom);
+    if (lateAtBaud > 0)
+        emit lateReplies(request.passes().at(baudIndex), lateAtBaud, firstLateFrom);
     askedCount = (baudIndex + 1) * request.addressCount();
     emit progressed(askedCount, total());
     emit baudScanned(request.passes().at(baudIndex), request.addressCount(), answeredAtBaud);

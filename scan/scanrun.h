@@ -51,6 +51,10 @@ signals:
     // from `fromAddress`: a driver slower than the timeout, or another
     // master. A driver may have been missed.
     void unaskedReplies(qint64 baud, int count, int fromAddress);
+    // Modbus TCP replies to requests of the scan that came after its
+    // timeout, from addresses not found, the first from `fromAddress`: a
+    // driver slower than the timeout was missed.
+    void lateReplies(qint64 baud, int count, int fromAddress);
     // errorText() is set when a later baud rate would not open.
     void finished(bool cancelled);
 
@@ -58,6 +62,7 @@ private:
     void scanBaud(int index);
     void onCompleted(const PendingCommand &request, const RequestOutcome &outcome);
     void countAsked();
+    void noteLate(const QByteArray &block);
     void onBaudDone();
     void endBaud();
     void finish(bool cancelled);
@@ -73,6 +78,8 @@ private:
     int answeredAtBaud = 0;
     int unaskedAtBaud = 0;
     int firstUnaskedFrom = 0;
+    int lateAtBaud = 0;
+    int firstLateFrom = 0;
     // Every address had its outcome; a late reply may still come.
     bool listening = false;
     QList<ScanHit> found;

@@ -34,7 +34,12 @@ Serial::Serial()
 {
     serialPort = new QSerialPort;
     tcpSocket = new QTcpSocket(this);
-    connect(&receiveTimer, &QTimer::timeout, this, [this] { closeReceiveBlock(); });
+    connect(&receiveTimer, &QTimer::timeout, this, [this] {
+        if (isModbusTcp())
+            overdueAdu = true;
+        else
+            closeReceiveBlock();
+    });
     connect(serialPort, &QSerialPort::readyRead, this, [this] { extendReceiveBlock(); });
     connect(serialPort, &QSerialPort::errorOccurred, this,
             [this](QSerialPort::SerialPortError error) { noticeError(error); });
@@ -78,6 +83,7 @@ void Serial::closeLine()
     receiveTimer.stop();
     expected = ExpectedReply();
     pendingAdu.clear();
+    overdueAdu = false;
     networkOpen = false;
     onNetwork = false;
     tcpSocket->abort();
@@ -153,8 +159,11 @@ QByteArray Serial::wireForm(const QByteArray &frame) const
 
 // A TCP stream keeps frames in order, so every whole ADU is handed on at
 // once; bytes that cannot start one are handed on as they are. A tail whose
-// header promises more waits a whole reply wait for it, however the network
-// splits it, and goes on as it is after that.
+// header promises more holds the line for a whole reply wait, however the
+// network splits it. After that it no longer holds the line but still waits
+// for its rest: a stream loses no bytes, and handing on half an ADU would
+// make the rest, when it comes, the start of a frame, and its transaction
+// id would no longer tell whose reply it is.
 void Serial::takeWholeAdus()
 {
     if (pendingAdu.isEmpty())
@@ -167,9 +176,10 @@ void Serial::takeWholeAdus()
         const QByteArray block = length < 0 ? pendingAdu : pendingAdu.left(length);
         pendingAdu.remove(0, block.size());
         pendingSince.start();
+        overdueAdu = false;
         emit haveReceive(block);
     }
-    if (pendingAdu.isEmpty()) {
+    if (pendingAdu.isEmpty() || overdueAdu) {
         receiveTimer.stop();
         return;
     }
@@ -223,6 +233,7 @@ void Serial::discardInput()
     receiveTimer.stop();
     expected = ExpectedReply();
     pendingAdu.clear();
+    overdueAdu = false;
     if (!isOpen())
         return;
     if (!onNetwork)
@@ -237,7 +248,8 @@ void Serial::expectReply(quint8 slave, quint8 function, int length)
 
 bool Serial::isReceiving() const
 {
-    return receiveTimer.isActive() || !pendingAdu.isEmpty() || (isOpen() && device()->bytesAvailable() > 0);
+    return receiveTimer.isActive() || (!pendingAdu.isEmpty() && !overdueAdu)
+        || (isOpen() && device()->bytesAvailable() > 0);
 }
 
 // Only a reply that starts as the request expects, and is exactly as long

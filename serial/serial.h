@@ -77,8 +77,9 @@ public:
     // The reply the request just sent expects: from `slave`, with `function`
     // (or its exception form), `length` bytes. Any send clears it.
     void expectReply(quint8 slave, quint8 function, int length);
-    // On Modbus TCP, how long a reply whose first bytes have come waits for
-    // the rest its header announces: a network may split it anywhere.
+    // On Modbus TCP, how long a reply whose first bytes have come holds the
+    // line for the rest its header announces: a network may split it
+    // anywhere. The rest is still awaited after that, without holding it.
     void setReplyWait(int ms) { replyWaitMs = ms; }
     // Bytes have arrived that are not yet handed on as a block.
     bool isReceiving() const;
@@ -118,6 +119,8 @@ private:
     // Modbus TCP bytes not yet a whole ADU, and since when the first of them waits.
     QByteArray pendingAdu;
     QElapsedTimer pendingSince;
+    // Its reply wait has passed: it waits on without holding the line.
+    bool overdueAdu = false;
     int replyWaitMs = 1000;
     QTimer receiveTimer;
     OpenFailure lastFailure;

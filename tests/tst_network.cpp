@@ -353,6 +353,31 @@ void TestNetwork::transactionIdsDecideWhatARepliesAnswers()
              qPrintable(restore.out + restore.err));
     QTRY_VERIFY(driver.log().contains(QStringLiteral("write 0x0010 <- 2500")) && driver.log().contains(QStringLiteral("write 0x0011 <- 60")));
 
+    // A reply that comes after its wait still names the unit id that sent
+    // it: the scan says whom it may have missed, a backup calls the driver
+    // slow, not absent.
+    Simulator bus;
+    QVERIFY(bus.start(map, {"--tcp", "0", "--address", "1-3"}));
+    FaultProxy slowSecond;
+    QVERIFY(slowSecond.start(bus.devicePath(), {"--late", "2:200"}));
+    const ToolRun missed = runTool(work.path(), {"--tcp", slowSecond.address, "--scan", "--addresses", "1-3"});
+    QVERIFY2(missed.status == 3 && missed.out.contains(QStringLiteral("2 found"))
+                 && missed.err.contains(QStringLiteral("after the scan timeout (the first from unit id 2)")),
+             qPrintable(missed.out + missed.err + slowSecond.log()));
+    // Late whole, or split with its rest after the wait: the rest is no
+    // frame of its own.
+    Simulator slow;
+    QVERIFY(slow.start(map, {"--tcp", "0", "--delay", "400"}));
+    FaultProxy splitLate;
+    QVERIFY(splitLate.start(driver.devicePath(), {"--split", "700"}));
+    for (const QString &target : {slow.devicePath(), splitLate.address}) {
+        const ToolRun late = runTool(work.path(), {"--tcp", target, "--backup", work.path() + "/late.csv"});
+        QVERIFY2(late.status == 2 && late.err.contains(QStringLiteral("unit id 1 on"))
+                     && late.err.contains(QStringLiteral("only after its reply wait"))
+                     && !late.err.contains(QStringLiteral("no driver answered")),
+                 qPrintable(target + QLatin1Char('\n') + late.err));
+    }
+
     for (const QString &code : {QStringLiteral("10"), QStringLiteral("11")}) {
         Simulator gateway;
         QVERIFY(gateway.start(map, {"--tcp", "0", "--exception", code}));

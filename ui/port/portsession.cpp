@@ -250,6 +250,12 @@ void PortSession::scan()
                                          "slower than the reply timeout may have been missed")
                               .arg(pass).arg(count).arg(addressWord(request.network.isModbusTcp())).arg(from));
     });
+    connect(dialog->run(), &ScanRun::lateReplies, this, [this, request](qint64, int count, int from) {
+        parts.log->append(LogColour::Error,
+                          QStringLiteral("Scan of %1: %2 replies came after the reply timeout (the first from %3 %4): "
+                                         "a driver may have been missed")
+                              .arg(request.lineName()).arg(count).arg(addressWord(true)).arg(from));
+    });
     parts.saveParams->setEnabled(false);
     parts.loadParams->setEnabled(false);
     emit lineTakenByScan();
