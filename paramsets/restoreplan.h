@@ -63,6 +63,12 @@ public:
     // "the file is for 型号 Model 0x2304 but the driver is ... (...)" or
     // "the file records no identity (型号 Model)"; empty when they match.
     QString identityProblem() const;
+    // The identity rows a file that records none of them lacks, as
+    // "0x0040 型号 Model, 0x0041 固件 Firmware"; empty otherwise.
+    QString unrecordedRows() const
+    {
+        return verdict == IdentityVerdict::NotRecorded ? notRecordedRows : QString();
+    }
     // An undo file this tool saved, in its undo folder, from this driver
     // (serial number included): it goes back as it was, ranges aside.
     bool isOwnUndo() const { return ownUndo; }

@@ -1452,6 +1452,20 @@ void TestParamSets::dialogWritesAnotherModelOnlyWhenAsked()
     QTRY_COMPARE_WITH_TIMEOUT(table->item(0, 6)->text(), QStringLiteral("已写入"), 10000);
     QVERIFY(simulatorLog().contains(QStringLiteral("write 0x0010 <- 2000")));
     QCOMPARE(writesIn(simulatorLog()), 1);
+
+    // A file that names no driver is asked about, naming the map's rows.
+    writeFile(path, "address,value\n0x0010,2100\n");
+    panel->loadFrom(context, path);
+    QTRY_VERIFY_WITH_TIMEOUT(!panel->isBusy() && dialog->isVisible(), 10000);
+    {
+        QuestionAnswer dontWrite(QMessageBox::NoButton, QStringLiteral("不写入"));
+        QTest::mouseClick(write, Qt::LeftButton);
+        QVERIFY2(dontWrite.text.contains(QStringLiteral("0x0040 型号 Model, 0x0041 固件 Firmware")),
+                 qPrintable(dontWrite.text));
+        QCOMPARE(dontWrite.defaultButton, QStringLiteral("不写入"));
+    }
+    QTest::qWait(300);
+    QCOMPARE(writesIn(simulatorLog()), 1);
     QTest::mouseClick(window.findChild<QPushButton *>("pushButton_open"), Qt::LeftButton);
 }
 

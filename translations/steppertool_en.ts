@@ -506,12 +506,6 @@ The slave address has changed: this comparison belongs to the driver before; loa
         <translation>Identity not recorded</translation>
     </message>
     <message>
-        <source>文件没有记录它来自哪种驱动器（型号、固件），无法与此驱动器比对。
-仍然写入吗？</source>
-        <translation>The file does not record which driver it came from (model, firmware), so it cannot be checked against this driver.
-Write it anyway?</translation>
-    </message>
-    <message>
         <source>仍然写入（未记录身份）</source>
         <translation>Write anyway (identity not recorded)</translation>
     </message>
@@ -524,6 +518,12 @@ Write it anyway?</translation>
 </source>
         <translation>These writes are danger commands that change the driver&apos;s settings. Send them anyway?
 </translation>
+    </message>
+    <message>
+        <source>文件没有记录它来自哪种驱动器（%1），无法与此驱动器比对。
+仍然写入吗？</source>
+        <translation>The file does not record which driver it came from (%1), so it cannot be checked against this driver.
+Write it anyway?</translation>
     </message>
 </context>
 <context>

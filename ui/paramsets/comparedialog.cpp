@@ -122,10 +122,10 @@ void CompareDialog::showComparison(const QString &fileName, const QList<CompareR
     setWriting(false);
 }
 
-void CompareDialog::showIdentity(const IdentityCheck &check, bool recorded)
+void CompareDialog::showIdentity(const IdentityCheck &check, const QString &unrecorded)
 {
     identity = check;
-    identityRecorded = recorded;
+    unrecordedRows = unrecorded;
     ui->widget_identity->setVisible(check.shown);
     showIdentityLines();
     const QString marked = check.differs() ? QStringLiteral("background-color: rgb(255, 200, 200);") : QString();
@@ -146,9 +146,9 @@ void CompareDialog::showIdentityLines()
 // the default.
 bool CompareDialog::identityAgreed()
 {
-    if (!identityRecorded) {
+    if (!unrecordedRows.isEmpty()) {
         QMessageBox question(QMessageBox::Warning, tr("未记录驱动器身份"),
-                             tr("文件没有记录它来自哪种驱动器（型号、固件），无法与此驱动器比对。\n仍然写入吗？"),
+                             tr("文件没有记录它来自哪种驱动器（%1），无法与此驱动器比对。\n仍然写入吗？").arg(unrecordedRows),
                              QMessageBox::NoButton, this);
         question.setObjectName(QStringLiteral("identityQuestion"));
         QPushButton *writeAnyway = question.addButton(tr("仍然写入（未记录身份）"), QMessageBox::AcceptRole);

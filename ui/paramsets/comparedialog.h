@@ -31,9 +31,10 @@ public:
     void showComparison(const QString &fileName, const QList<CompareRow> &rows,
                         const QStringList &problems, bool undoFile = false);
     QList<ParameterEntry> tickedWrites() const;
-    // After showComparison, which clears it. `recorded` false: the file
-    // names no driver, and writing it is asked about like another model's.
-    void showIdentity(const IdentityCheck &check, bool recorded = true);
+    // After showComparison, which clears it. `unrecordedRows`: the map's
+    // identity rows a file that names no driver lacks; writing it is asked
+    // about like another model's.
+    void showIdentity(const IdentityCheck &check, const QString &unrecordedRows = QString());
     // The map the write gate judges the ticked rows by.
     void setMap(const QList<RegisterInfo> &registers) { gate.setMap(registers); }
 
@@ -72,7 +73,7 @@ private:
     Ui::CompareDialog *ui;
     QList<CompareRow> rows;
     IdentityCheck identity;
-    bool identityRecorded = true;
+    QString unrecordedRows;
     WriteGate gate;
     bool writable = false;
     bool fromUndoFile = false;

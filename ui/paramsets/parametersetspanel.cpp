@@ -216,7 +216,7 @@ void ParameterSetsPanel::showComparison(const QHash<quint16, qint64> &values)
     compareDialog->setMap(context.registers);
     compareDialog->showComparison(filePath, plan.compared(),
                                   restoreProblems(file.entries, context.registers), plan.isOwnUndo());
-    compareDialog->showIdentity(plan.identity(), plan.identityVerdict() != IdentityVerdict::NotRecorded);
+    compareDialog->showIdentity(plan.identity(), plan.unrecordedRows());
     compareDialog->show();
     compareDialog->raise();
 }
