@@ -176,7 +176,8 @@ void BatchRun::onRead(const RowValues &values, RunEnd end)
     }
     if (end == RunEnd::DriverAbsent) {
         absent = true;
-        err << "steppertool: " << absentDriverText(*Serial::instance(), scheduler->slaveAddress()) << Qt::endl;
+        err << "steppertool: " << absentDriverText(*Serial::instance(), scheduler->slaveAddress())
+            << gatewayWord() << Qt::endl;
         return finish(NoDriver);
     }
     // Replies that fitted no request are no silence: the driver answered,
@@ -525,6 +526,16 @@ void BatchRun::onWritesFinished(RunEnd end)
     out << Qt::endl;
     const bool clean = end == RunEnd::Completed && confirmed == writes.size() && unread.isEmpty();
     finish(doubtful ? NoDriver : clean ? Done : NotEqual);
+}
+
+// A gateway that answered for its driver says where the silence lies.
+QString BatchRun::gatewayWord() const
+{
+    for (const RequestOutcome &outcome : run->readFailures()) {
+        if (outcome.driverUnreached())
+            return QStringLiteral(" (the gateway answered: %1)").arg(outcome.reason());
+    }
+    return QString();
 }
 
 // After a timeout the likeliest cause is the driver's own late reply.

@@ -80,6 +80,7 @@ private:
     // The value as the map's row shows it: "48.0 V", "-1200".
     QString shownValue(quint16 address, qint64 raw) const;
     QString unaskedReplyText() const;
+    QString gatewayWord() const;
     void finish(int status);
 
     const CommandLine &options;

@@ -382,7 +382,10 @@ void TestNetwork::transactionIdsDecideWhatARepliesAnswers()
         Simulator gateway;
         QVERIFY(gateway.start(map, {"--tcp", "0", "--exception", code}));
         const ToolRun backup = runTool(work.path(), {"--tcp", gateway.devicePath(), "--backup", work.path() + "/none.csv"});
-        QVERIFY2(backup.status == 2 && backup.err.contains(QStringLiteral("no driver answered at unit id 1")),
+        const QString gatewaySaid = code == QLatin1String("10") ? QStringLiteral("gateway path unavailable")
+                                                                : QStringLiteral("gateway target device failed to respond");
+        QVERIFY2(backup.status == 2 && backup.err.contains(QStringLiteral("no driver answered at unit id 1"))
+                     && backup.err.contains(QStringLiteral("(the gateway answered: ")) && backup.err.contains(gatewaySaid),
                  qPrintable(backup.err));
         const ToolRun scan = runTool(work.path(), {"--tcp", gateway.devicePath(), "--scan", "--addresses", "1-2"});
         QVERIFY2(scan.status == 2 && scan.out.contains(QStringLiteral("0 found, 2 unit ids asked")), qPrintable(scan.out));

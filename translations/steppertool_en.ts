@@ -1388,6 +1388,10 @@ See the log for details</translation>
         <source>收到来自地址 %1 的无人请求的应答（另一主站，或此地址上的第二台设备？），读到的值均不可信</source>
         <translation>A reply from address %1 came that no request asked for (another master, or a second device at that address?): no value read is trusted</translation>
     </message>
+    <message>
+        <source>地址 %1 有应答，但都晚于应答等待时间（rxOutTime %2 ms，询问两次，%3）：网关或驱动器较慢，请加大映射表的 rxOutTime</source>
+        <translation>Address %1 answered, but only after its reply wait (rxOutTime %2 ms, asked twice, %3): a slow gateway or driver; raise rxOutTime in the map</translation>
+    </message>
 </context>
 <context>
     <name>PortPanel</name>

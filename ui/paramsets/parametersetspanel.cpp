@@ -145,9 +145,15 @@ void ParameterSetsPanel::onRead(const QHash<quint16, qint64> &values, RunEnd end
         return emit notice(text);
     }
     if (end == RunEnd::DriverAbsent) {
-        const QString text = tr("地址 %1 无应答（询问两次，%2）：请检查地址、波特率与校验位、A/B 接线，或扫描总线")
-                                 .arg(context.slaveAddress)
-                                 .arg(lineSettingsText(*Serial::instance()));
+        const QString text = run->answeredLate()
+                                 ? tr("地址 %1 有应答，但都晚于应答等待时间（rxOutTime %2 ms，询问两次，%3）："
+                                      "网关或驱动器较慢，请加大映射表的 rxOutTime")
+                                       .arg(context.slaveAddress)
+                                       .arg(scheduler->rxOutTime())
+                                       .arg(lineSettingsText(*Serial::instance()))
+                                 : tr("地址 %1 无应答（询问两次，%2）：请检查地址、波特率与校验位、A/B 接线，或扫描总线")
+                                       .arg(context.slaveAddress)
+                                       .arg(lineSettingsText(*Serial::instance()));
         if (purpose == Purpose::Verify && compareDialog)
             return compareDialog->showRefusal(text);
         return emit notice(text);
