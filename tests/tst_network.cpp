@@ -55,47 +55,21 @@ QString mbpollRead(const QString &address, int registerAddress)
     return QRegularExpression(QStringLiteral("\\[%1\\]:\\s+(-?\\d+)").arg(registerAddress)).match(out).captured(1);
 }
 
-// pymodbus's own Modbus TCP server on a free port of 127.0.0.1.
-class PymodbusServer
+// A Python peer of ours on a free port of 127.0.0.1, which prints its
+// address first: pymodbus's own Modbus TCP server
+// (tests/support/pymodbus_tcp_server.py), or tests/support/tcpfaultproxy.py
+// before a Modbus TCP server.
+class PythonPeer
 {
 public:
-    ~PymodbusServer()
+    ~PythonPeer()
     {
         process.kill();
         process.waitForFinished(5000);
     }
-    bool start()
+    bool start(const char *script, const QStringList &arguments = {})
     {
-        process.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(PYMODBUS_TCP_SERVER)});
-        if (!process.waitForReadyRead(15000))
-            return false;
-        address = QString::fromUtf8(process.readLine()).trimmed();
-        return address.startsWith(QStringLiteral("127.0.0.1:"));
-    }
-    QString log()
-    {
-        stderrText += QString::fromUtf8(process.readAllStandardError());
-        return stderrText;
-    }
-    QString address;
-
-private:
-    QProcess process;
-    QString stderrText;
-};
-
-// tests/support/tcpfaultproxy.py before a Modbus TCP server.
-class FaultProxy
-{
-public:
-    ~FaultProxy()
-    {
-        process.kill();
-        process.waitForFinished(5000);
-    }
-    bool start(const QString &upstream, const QStringList &faults)
-    {
-        process.start(QStringLiteral("/usr/bin/python3"), QStringList{QStringLiteral(TCP_FAULT_PROXY), upstream} + faults);
+        process.start(QStringLiteral("/usr/bin/python3"), QStringList{QString::fromUtf8(script)} + arguments);
         if (!process.waitForReadyRead(15000))
             return false;
         address = QString::fromUtf8(process.readLine()).trimmed();
@@ -325,8 +299,8 @@ void TestNetwork::transactionIdsDecideWhatARepliesAnswers()
         {{"--drop", "1"}, 0, {}},
     };
     for (const auto &[fault, status, unread] : faults) {
-        FaultProxy proxy;
-        QVERIFY(proxy.start(driver.devicePath(), fault));
+        PythonPeer proxy;
+        QVERIFY(proxy.start(TCP_FAULT_PROXY, QStringList{driver.devicePath()} + fault));
         const QString saved = work.path() + QStringLiteral("/%1.csv").arg(fault.first().mid(2));
         const ToolRun run = runTool(work.path(), {"--tcp", proxy.address, "--backup", saved});
         const QString said = fault.join(' ') + QLatin1Char('\n') + run.out + run.err + proxy.log();
@@ -346,8 +320,8 @@ void TestNetwork::transactionIdsDecideWhatARepliesAnswers()
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write("address,value\n0x0010,2500\n0x0011,60\n");
     file.close();
-    FaultProxy repeating;
-    QVERIFY(repeating.start(driver.devicePath(), {"--duplicate", "5"}));
+    PythonPeer repeating;
+    QVERIFY(repeating.start(TCP_FAULT_PROXY, {driver.devicePath(), "--duplicate", "5"}));
     const ToolRun restore = runTool(work.path(), {"--tcp", repeating.address, "--restore", wanted, "--ignore-identity"});
     QVERIFY2(restore.status == 0 && restore.out.contains(QStringLiteral("restore: 2 of 2 registers written and confirmed")),
              qPrintable(restore.out + restore.err));
@@ -358,8 +332,8 @@ void TestNetwork::transactionIdsDecideWhatARepliesAnswers()
     // slow, not absent.
     Simulator bus;
     QVERIFY(bus.start(map, {"--tcp", "0", "--address", "1-3"}));
-    FaultProxy slowSecond;
-    QVERIFY(slowSecond.start(bus.devicePath(), {"--late", "2:200"}));
+    PythonPeer slowSecond;
+    QVERIFY(slowSecond.start(TCP_FAULT_PROXY, {bus.devicePath(), "--late", "2:200"}));
     const ToolRun missed = runTool(work.path(), {"--tcp", slowSecond.address, "--scan", "--addresses", "1-3"});
     QVERIFY2(missed.status == 3 && missed.out.contains(QStringLiteral("2 found"))
                  && missed.err.contains(QStringLiteral("after the scan timeout (the first from unit id 2)")),
@@ -368,8 +342,8 @@ void TestNetwork::transactionIdsDecideWhatARepliesAnswers()
     // frame of its own.
     Simulator slow;
     QVERIFY(slow.start(map, {"--tcp", "0", "--delay", "400"}));
-    FaultProxy splitLate;
-    QVERIFY(splitLate.start(driver.devicePath(), {"--split", "700"}));
+    PythonPeer splitLate;
+    QVERIFY(splitLate.start(TCP_FAULT_PROXY, {driver.devicePath(), "--split", "700"}));
     for (const QString &target : {slow.devicePath(), splitLate.address}) {
         const ToolRun late = runTool(work.path(), {"--tcp", target, "--backup", work.path() + "/late.csv"});
         QVERIFY2(late.status == 2 && late.err.contains(QStringLiteral("unit id 1 on"))
@@ -442,8 +416,8 @@ void TestNetwork::batchRunsAgainstPymodbus()
 {
     WorkFolder work(sampleMap());
     const QString saved = work.path() + QStringLiteral("/saved.csv");
-    PymodbusServer server;
-    QVERIFY(server.start());
+    PythonPeer server;
+    QVERIFY(server.start(PYMODBUS_TCP_SERVER));
     ToolRun run = runTool(work.path(), {"--tcp", server.address, "--backup", saved});
     QVERIFY2(run.status == 0, qPrintable(run.out + run.err));
     QProcess mbpoll;
