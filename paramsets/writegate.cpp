@@ -1,6 +1,7 @@
 #include "paramsets/writegate.h"
 
 #include "registermap/addressrules.h"
+#include "registermap/registerframes.h"
 #include "registermap/registervalue.h"
 
 namespace {
@@ -151,6 +152,11 @@ quint16 WriteGate::maskedWord(quint16 address, quint16 andMask, quint16 orMask) 
             return danger;
     }
     return forced;
+}
+
+QByteArray WriteGate::rowFrame(quint8 slave, const RegisterInfo &row, int writeFunction)
+{
+    return writeRowCmd(slave, row, writeFunction);
 }
 
 GateAnswer WriteGate::afterDoubt()

@@ -63,6 +63,10 @@ public:
     // is that row), in each of the frames typed one after another.
     // Anything else writes nothing and is allowed.
     GateAnswer judgeFrame(WriteOrigin origin, const QByteArray &bytes, const WriteConsent &consent = {}) const;
+    // The frame that writes a row's words (value, and nextWord for a 32-bit
+    // row) to `slave`: what the editor hands on, and what the gate judges
+    // before it is queued.
+    static QByteArray rowFrame(quint8 slave, const RegisterInfo &row, int writeFunction);
     // After doubt on the line (a reply that fits no request) nothing more
     // is written in that run.
     static GateAnswer afterDoubt();

@@ -2,7 +2,7 @@
 #include "ui_valueeditwin.h"
 
 #include "ui/styles.h"
-#include "registermap/registerframes.h"
+#include "paramsets/writegate.h"
 #include "registermap/registerrange.h"
 #include "registermap/rowvalue.h"
 #include "util/hextext.h"
@@ -344,7 +344,7 @@ void ValueEditWin::on_pushButton_Write_clicked()
         return;
 
     setRowRaw(registerInfo, raw);
-    emit writeCurrentValue(row, writeRowCmd(slave, registerInfo, writeFunction));
+    emit writeCurrentValue(row, WriteGate::rowFrame(slave, registerInfo, writeFunction));
 }
 
 void ValueEditWin::on_pushButton_Cance_clicked()
