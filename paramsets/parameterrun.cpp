@@ -50,6 +50,7 @@ void ParameterRun::readMap()
     slave = scheduler->slaveAddress();
     slaveRead = true;
     readDoubtMark = qint64(scheduler->doubtCount());
+    runStart = scheduler->runMark();
     ending = RunEnd::Completed;
     readValues.clear();
     failures.clear();
@@ -81,6 +82,8 @@ void ParameterRun::writeValues(const QList<ParameterEntry> &values, WriteOrigin 
     doubtful = false;
     // Writes after this run's read answer to doubt since that read began.
     writeDoubtMark = slaveRead ? readDoubtMark : qint64(scheduler->doubtCount());
+    if (!slaveRead)
+        runStart = scheduler->runMark();
     anyConfirmed = false;
     writes.clear();
     writeRows.clear();
@@ -252,7 +255,7 @@ void ParameterRun::listenForLateReplies(void (ParameterRun::*end)())
         if (!scheduler->isRunning() && ending == RunEnd::Completed)
             ending = RunEnd::Stopped;
         (this->*end)();
-    });
+    }, runStart);
 }
 
 // Which reply answered which request cannot be told once an extra one came:

@@ -11,6 +11,7 @@
 #include "registermap/registerinfo.h"
 #include "protocol/pendingcommand.h"
 #include "protocol/requestoutcome.h"
+#include "protocol/runmark.h"
 
 class RequestScheduler;
 
@@ -151,6 +152,8 @@ private:
     qint64 writeDoubtMark = -1;
     qint64 readDoubtMark = -1;
     // The requests are done; a late reply may still come.
+    // Where the line stood when this run began: whether it listens long.
+    RunMark runStart;
     bool listening = false;
     bool anyConfirmed = false;
     // The read's requests after its first, sent once the driver answers.

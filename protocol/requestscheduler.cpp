@@ -63,7 +63,7 @@ void RequestScheduler::start()
     leftOver.swap(queue);
     serial->discardInput();
     longestTurnaroundMs = -1;
-    answeredInSession = 0;
+    sessionMark = runMark();
     running = true;
     ++sessionNumber;
     // A reply to a request cut off by the end of the last session may
@@ -426,7 +426,7 @@ void RequestScheduler::takeBlock(const QByteArray &wireBlock)
         const WireTime wire = serial->wireTime();
         const double onWireMs = wire.frameMs(awaited.frame.size()) + wire.frameMs(expectedReplyLength(awaited));
         longestTurnaroundMs = qMax(longestTurnaroundMs, qMax(0.0, roundTripMs - onWireMs));
-        ++answeredInSession;
+        ++answers;
     } else if (!ModbusMaster::instance()->checkCrc(block)) {
         ++stats.crcErrors;
     } else if (outcome.kind == OutcomeKind::Garbled) {
@@ -536,6 +536,8 @@ void RequestScheduler::finishAwaited(const RequestOutcome &outcome, const QStrin
     // Only a wait that ran out owes a quiet: a gateway that said its driver
     // did not answer has closed the exchange itself.
     const bool waitRanOut = outcome.kind == OutcomeKind::TimedOut && !outcome.driverUnreached();
+    if (waitRanOut)
+        ++irregularities;
     if (waitRanOut && driverSilent && !serial->numbersTransactions()) {
         timedOutBefore = request;
         suspectOpen = true;
@@ -555,27 +557,33 @@ void RequestScheduler::finishAwaited(const RequestOutcome &outcome, const QStrin
     scheduleLineSpeed();
 }
 
-// Counted from the last outcome: if each reply met the request after its
-// own, the last one's true reply is still to come, a reply's wire time and
-// the driver's turnaround later; a second device's reply comes within its
-// own turnaround. Twice the longest turnaround seen allows for either.
-double RequestScheduler::lateReplyWindowMs() const
+// Counted from the last outcome, until a late reply would have begun; from
+// then on whenQuiet() waits while one is being received. Had another
+// device's reply to the request before been taken for the last one, the
+// true reply begins within the longest turnaround seen after that request
+// left, which is before the one taken ended. Had a reply owed from before
+// the run shifted every answer by one, each turnaround measured is the true
+// one less the time between two requests: the true reply of the last one
+// begins within a request's wire time, the gap and twice the longest
+// turnaround seen after the last reply. A few milliseconds more let the
+// event loop hand on bytes already here.
+double RequestScheduler::lateReplyWindowMs(const RunMark &since) const
 {
+    if (serial->numbersTransactions())
+        return 0;
     const double whole = replyWaitMs(awaited);
-    // With one answer only, that answer may itself have been a reply owed
-    // from before, its turnaround says nothing: the whole wait is listened.
-    if (longestTurnaroundMs < 0 || answeredInSession < 2)
+    const bool clean = irregularities == since.irregular && answers >= since.answers + 2;
+    if (longestTurnaroundMs < 0 || !clean)
         return whole;
-    // A few milliseconds for the event loop to hand on bytes already here.
     constexpr double handOverMs = 3;
-    const double replyMs = serial->wireTime().frameMs(expectedReplyLength(awaited));
-    const double lateUntilMs = lineActiveAtMs + replyMs + 2.0 * longestTurnaroundMs + interFrameGapMs() + handOverMs;
+    const double requestMs = serial->wireTime().frameMs(awaited.frame.size());
+    const double lateUntilMs = lineActiveAtMs + requestMs + interFrameGapMs() + 2.0 * longestTurnaroundMs + handOverMs;
     return qBound(0.0, lateUntilMs - now(), whole);
 }
 
-void RequestScheduler::afterLateReplies(QObject *context, std::function<void()> then)
+void RequestScheduler::afterLateReplies(QObject *context, std::function<void()> then, const RunMark &since)
 {
-    const int windowMs = int(std::ceil(lateReplyWindowMs()));
+    const int windowMs = int(std::ceil(lateReplyWindowMs(since)));
     QTimer::singleShot(windowMs, Qt::PreciseTimer, context, [this, context, then] { whenQuiet(context, then); });
 }
 

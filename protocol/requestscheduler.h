@@ -12,6 +12,7 @@
 
 #include "protocol/linestatistics.h"
 #include "protocol/pendingcommand.h"
+#include "protocol/runmark.h"
 #include "protocol/requestoutcome.h"
 #include "serial/mbapframe.h"
 
@@ -93,15 +94,22 @@ public:
     // answer either, so neither takes it.
     void noteHandSent();
 
-    // How long from now a reply may still come after the last outcome: a
-    // reply's wire time and twice the longest turnaround (round trip less
-    // wire time) seen in this session, or a whole reply wait before any
-    // reply was seen, and never more than that.
-    double lateReplyWindowMs() const;
+    RunMark runMark() const { return {irregularities, answers}; }
+    // How long from now a reply may still begin after the last outcome of a
+    // run that began at `since`. A clean run (two answers or more, each in
+    // turn, and no timeout, garbled or unasked block since) listens a
+    // request's wire time, the gap and twice the longest turnaround seen.
+    // Any other run listens a whole reply wait, and so does a single answer,
+    // which nothing vouches for. On Modbus TCP the transaction id tells a
+    // late reply apart: no listening at all.
+    double lateReplyWindowMs(const RunMark &since) const;
+    // The same for everything since the session began.
+    double lateReplyWindowMs() const { return lateReplyWindowMs(sessionMark); }
     // Calls `then` once that window has passed after now and the line is
     // quiet; a block that comes meanwhile is an unaskedReply. At once when
     // the session has ended.
-    void afterLateReplies(QObject *context, std::function<void()> then);
+    void afterLateReplies(QObject *context, std::function<void()> then, const RunMark &since);
+    void afterLateReplies(QObject *context, std::function<void()> then) { afterLateReplies(context, then, sessionMark); }
     // The same after a whole reply wait, however fast the driver has been:
     // for a single write that matters more than time (a command), so that a
     // second device answering late is heard too.
@@ -140,7 +148,11 @@ private:
     int nextIndex() const;
     bool sendNext();
     void send(const PendingCommand &request);
-    void noteDoubt() { ++doubts; }
+    void noteDoubt()
+    {
+        ++doubts;
+        ++irregularities;
+    }
     void waitLonger();
     void timeOut();
     bool settled(bool ticked);
@@ -198,7 +210,10 @@ private:
     double suspectSinceMs = 0;
     PendingCommand timedOutBefore;
     double longestTurnaroundMs = -1;
-    int answeredInSession = 0;
+    quint64 answers = 0;
+    // Timeouts, garbled and unasked blocks: each may leave a reply owed.
+    quint64 irregularities = 0;
+    RunMark sessionMark;
     bool handReplyExpected = false;
     bool handFrameCrossed = false;
     bool interruptedInFlight = false;
