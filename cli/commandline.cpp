@@ -140,6 +140,8 @@ void CommandLine::parse(const QStringList &arguments)
         && !QFileInfo(parameterFile).isDir())
         return refuse(QStringLiteral("--backup with several addresses takes a folder (an existing one, or a path "
                                      "ending in /), one file per driver; '%1' is none").arg(parameterFile));
+    if (chosen == Action::Backup && !readBackupTarget())
+        return;
     if (chosen == Action::Window)
         return;
     if (port.isEmpty() && !network.isSet())
@@ -271,6 +273,23 @@ bool CommandLine::openLine(Serial *serial) const
     if (network.isSet())
         return serial->openNetwork(network);
     return serial->openPort(port, baud, parity, stopBits);
+}
+
+// A mistyped folder would otherwise be made, and the backup looked for in
+// vain where it was meant to go. Only the one folder that FOLDER/ names is
+// made, for a backup of one file per driver.
+bool CommandLine::readBackupTarget()
+{
+    const QFileInfo target(parameterFile);
+    if (target.isDir())
+        return true;
+    const QString parent = parameterFile.endsWith(QLatin1Char('/'))
+                               ? QFileInfo(target.absolutePath()).absolutePath()
+                               : target.absolutePath();
+    if (QFileInfo(parent).isDir())
+        return true;
+    refuse(QStringLiteral("--backup: the folder %1 does not exist; make it first, or name another").arg(parent));
+    return false;
 }
 
 void CommandLine::readCommandOptions()
