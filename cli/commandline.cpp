@@ -55,8 +55,9 @@ const struct OptionRow
     {"bauds", "LIST", "With --scan: baud rates to try, e.g. 9600,19200 (default all seven)."},
     {"addresses", "A-B", "With --scan: addresses to ask (default 1-247)."},
     {"scan-timeout", "MS", "With --scan: reply timeout per address (default 50)."},
-    {"command", "NAME", "Send the map's command NAME (as the map spells it; quote a name with blanks) and "
-                        "report whether the driver's echo confirmed it."},
+    {"command", "NAME", "Send the map's command NAME (its whole name, or any part that names one command, in "
+                        "either language and any case; quote a name with blanks) and report whether the "
+                        "driver's echo confirmed it."},
     {"yes", nullptr, "With --command: send a command that changes the driver's settings (one the map names in "
                      "danger). With --restore: write such a command's value when the file sets it."},
 };
@@ -77,9 +78,9 @@ CommandLine::CommandLine()
         "--scan or --command it opens the window; with one of them it runs without one.\n"
         "Exit status: 0 done, 1 bad usage or file, 2 port or driver not answering,\n"
         "3 differences found, values to write, or writes not confirmed.\n"
-        "--command: 0 only when the driver's echo confirmed it; 1 unknown name, or a\n"
-        "danger command without --yes (nothing sent); 2 no answer, refused, a reply\n"
-        "that no request asked for, or Ctrl+C."));
+        "--command: 0 only when the driver's echo confirmed it; 1 unknown or ambiguous\n"
+        "name, or a danger command without --yes (nothing sent); 2 no answer, refused,\n"
+        "a reply that no request asked for, or Ctrl+C."));
     parser.addHelpOption();
     parser.addVersionOption();
     for (const OptionRow &row : optionTable) {
