@@ -12,7 +12,7 @@
 #include "protocol/requestscheduler.h"
 #include "registermap/registervalue.h"
 #include "serial/serial.h"
-#include "util/filereason.h"
+#include "util/messagewords.h"
 
 #include <QDir>
 #include <QFileInfo>

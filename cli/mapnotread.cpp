@@ -1,6 +1,6 @@
 #include "cli/mapnotread.h"
 
-#include "util/filereason.h"
+#include "util/messagewords.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -2,7 +2,7 @@
 
 #include "registermap/registervalue.h"
 #include "util/csvtext.h"
-#include "util/filereason.h"
+#include "util/messagewords.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

@@ -2,7 +2,7 @@
 
 #include "scan/scanrun.h"
 #include "serial/serial.h"
-#include "util/filereason.h"
+#include "util/messagewords.h"
 #include "util/interruptwatch.h"
 
 #include <QEventLoop>

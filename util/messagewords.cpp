@@ -1,4 +1,4 @@
-#include "util/filereason.h"
+#include "util/messagewords.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,5 +1,7 @@
-#ifndef FILEREASON_H
-#define FILEREASON_H
+#ifndef MESSAGEWORDS_H
+#define MESSAGEWORDS_H
+
+// Words of messages: why a file cannot be read, and counts in English.
 
 #include <QString>
 
@@ -11,4 +13,4 @@ QString unreadableReason(const QString &path);
 // English; `plural` only where adding "s" is wrong.
 QString countOf(qint64 count, const QString &singular, const QString &plural = QString());
 
-#endif // FILEREASON_H
+#endif // MESSAGEWORDS_H
