@@ -5,6 +5,7 @@
 #include "cli/busbatch.h"
 #include "cli/commandline.h"
 #include "cli/commandsend.h"
+#include "cli/mapnotread.h"
 #include "util/interruptwatch.h"
 #include "registermap/registermap.h"
 #include "scan/scancommand.h"
@@ -46,7 +47,7 @@ int runScan(CommandLine &commandLine)
     RegisterMap map;
     const bool mapGiven = !commandLine.startOptions().mapFile.isEmpty();
     if (!loadRegisterMap(commandLine.mapPath, &map) && mapGiven) {
-        err << "steppertool: cannot read the register map " << commandLine.mapPath << Qt::endl;
+        err << "steppertool: " << mapNotReadText(commandLine.mapPath) << Qt::endl;
         return 1;
     }
     for (const RegisterInfo &info : qAsConst(map.registers)) {

@@ -1,6 +1,7 @@
 #include "cli/batchrun.h"
 #include "registermap/addressrules.h"
 
+#include "cli/mapnotread.h"
 #include "cli/progressline.h"
 #include "paramsets/backupnames.h"
 #include "paramsets/identitycheck.h"
@@ -11,6 +12,7 @@
 #include "protocol/requestscheduler.h"
 #include "registermap/registervalue.h"
 #include "serial/serial.h"
+#include "util/messagewords.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -19,6 +21,15 @@
 
 #include <algorithm>
 
+namespace {
+
+// "1 register would be written", "3 registers would be written"
+QString wouldBeWritten(int count)
+{
+    return countOf(count, QStringLiteral("register")) + QStringLiteral(" would be written");
+}
+
+} // namespace
 
 BatchRun::BatchRun(const CommandLine &options, int slave, QObject *parent)
     : QObject(parent)
@@ -65,7 +76,7 @@ void BatchRun::interrupt()
 bool BatchRun::loadInputs()
 {
     if (!loadRegisterMap(options.mapPath, &map)) {
-        err << "steppertool: cannot read the register map " << options.mapPath << Qt::endl;
+        err << "steppertool: " << mapNotReadText(options.mapPath) << Qt::endl;
         return false;
     }
     for (const QString &problem : quietInputs ? QStringList() : map.problems)
@@ -243,8 +254,10 @@ void BatchRun::backup()
     if (path != backupTarget())
         err << "steppertool: " << backupTarget() << " is kept as it was, as registers were unread; "
             << "this backup goes to " << path << Qt::endl;
-    if (!QDir().mkpath(QFileInfo(path).absolutePath())) {
-        err << "steppertool: cannot make the folder " << QFileInfo(path).absolutePath() << Qt::endl;
+    // The command line allowed only the one folder of a FOLDER/ to be made.
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!QFileInfo(folder).isDir() && !QDir().mkdir(folder)) {
+        err << "steppertool: cannot make the folder " << folder << Qt::endl;
         return finish(BadInput);
     }
     QStringList comments = parameterFileComments(Serial::instance()->lineName(), scheduler->slaveAddress(), options.mapPath,
@@ -255,7 +268,7 @@ void BatchRun::backup()
         err << "steppertool: cannot write " << path << ": " << error << Qt::endl;
         return finish(BadInput);
     }
-    out << "backup: " << entries.size() << " registers saved to " << path;
+    out << "backup: " << countOf(entries.size(), QStringLiteral("register")) << " saved to " << path;
     if (!unread.isEmpty())
         out << ", " << unread.size() << " unread and not saved";
     out << Qt::endl;
@@ -316,7 +329,7 @@ void BatchRun::compare()
     int writeOnly = 0;
     const QList<CompareRow> rows = compareParameters(file.entries, map.registers, driver);
     for (const CompareRow &row : rows) {
-        printRow(row, stateWord(row.state));
+        printRow(row, row.stateWord());
         if (row.state == CompareState::NotWritable)
             ++notWritable;
         else if (row.state == CompareState::WriteOnly)
@@ -324,9 +337,10 @@ void BatchRun::compare()
         else if (row.state != CompareState::Same)
             ++differences;
     }
-    out << "compare: " << rows.size() << " registers, " << differences << " differ";
+    out << "compare: " << countOf(rows.size(), QStringLiteral("register")) << ", " << differences
+        << (differences == 1 ? " differs" : " differ");
     if (notWritable)
-        out << " (and " << notWritable << " read-only ones differ)";
+        out << " (and " << countOf(notWritable, QStringLiteral("read-only one")) << (notWritable == 1 ? " differs)" : " differ)");
     if (writeOnly)
         out << " (" << writeOnly << " write-only, not read)";
     if (!identity.isEmpty())
@@ -372,7 +386,7 @@ void BatchRun::printPlanned(const PlanRow &planned)
         return printRow(row, QStringLiteral("skipped, write-only"));
     case PlanStep::Write:
         return printRow(row, options.dryRun ? QStringLiteral("would write") : QStringLiteral("to write"));
-    case PlanStep::Blocked: return printRow(row, stateWord(row.state));
+    case PlanStep::Blocked: return printRow(row, row.stateWord());
     case PlanStep::Refused:
         notWritten.append(planned.answer.reason);
         return printRow(row, QStringLiteral("refused"));
@@ -381,7 +395,7 @@ void BatchRun::printPlanned(const PlanRow &planned)
     if (row.state == CompareState::NoAnswer && isWritable(row.info.permission))
         unread.append(registerLabel(row.entry.address, row.info.name) + QStringLiteral(" (")
                       + unreadWord(row.entry.address) + QLatin1Char(')'));
-    printRow(row, stateWord(row.state));
+    printRow(row, row.stateWord());
 }
 
 // Every write that waits for a confirmation stops the whole restore before
@@ -415,12 +429,12 @@ void BatchRun::restore()
     if (options.dryRun && wrongDriver) {
         out << "dry run: " << (plan.identityVerdict() == IdentityVerdict::NotRecorded ? "the file records no identity"
                                                                                      : "the identity differs")
-            << ": a restore writes nothing without --ignore-identity (" << writes.size()
-            << " registers would be written with it)" << Qt::endl;
+            << ": a restore writes nothing without --ignore-identity (" << wouldBeWritten(writes.size())
+            << " with it)" << Qt::endl;
         return finish(BadInput);
     }
     if (options.dryRun) {
-        out << "dry run: " << writes.size() << " registers would be written, nothing was written";
+        out << "dry run: " << wouldBeWritten(writes.size()) << ", nothing was written";
         if (!unread.isEmpty())
             out << "; unknown: " << unread.join(QLatin1String(", "));
         out << Qt::endl;
@@ -501,7 +515,8 @@ void BatchRun::onWritesFinished(RunEnd end)
         failed.clear();
         confirmed = 0;
     }
-    out << "restore: " << confirmed << " of " << writes.size() << " registers written and confirmed";
+    out << "restore: " << confirmed << " of " << countOf(writes.size(), QStringLiteral("register"))
+        << " written and confirmed";
     if (end == RunEnd::Cancelled)
         out << "; interrupted";
     else if (end == RunEnd::DriverSilent)

@@ -55,8 +55,9 @@ const struct OptionRow
     {"bauds", "LIST", "With --scan: baud rates to try, e.g. 9600,19200 (default all seven)."},
     {"addresses", "A-B", "With --scan: addresses to ask (default 1-247)."},
     {"scan-timeout", "MS", "With --scan: reply timeout per address (default 50)."},
-    {"command", "NAME", "Send the map's command NAME (as the map spells it; quote a name with blanks) and "
-                        "report whether the driver's echo confirmed it."},
+    {"command", "NAME", "Send the map's command NAME (its whole name, or any part that names one command, in "
+                        "either language and any case; quote a name with blanks) and report whether the "
+                        "driver's echo confirmed it."},
     {"yes", nullptr, "With --command: send a command that changes the driver's settings (one the map names in "
                      "danger). With --restore: write such a command's value when the file sets it."},
 };
@@ -77,9 +78,9 @@ CommandLine::CommandLine()
         "--scan or --command it opens the window; with one of them it runs without one.\n"
         "Exit status: 0 done, 1 bad usage or file, 2 port or driver not answering,\n"
         "3 differences found, values to write, or writes not confirmed.\n"
-        "--command: 0 only when the driver's echo confirmed it; 1 unknown name, or a\n"
-        "danger command without --yes (nothing sent); 2 no answer, refused, a reply\n"
-        "that no request asked for, or Ctrl+C."));
+        "--command: 0 only when the driver's echo confirmed it; 1 unknown or ambiguous\n"
+        "name, or a danger command without --yes (nothing sent); 2 no answer, refused,\n"
+        "a reply that no request asked for, or Ctrl+C."));
     parser.addHelpOption();
     parser.addVersionOption();
     for (const OptionRow &row : optionTable) {
@@ -140,6 +141,8 @@ void CommandLine::parse(const QStringList &arguments)
         && !QFileInfo(parameterFile).isDir())
         return refuse(QStringLiteral("--backup with several addresses takes a folder (an existing one, or a path "
                                      "ending in /), one file per driver; '%1' is none").arg(parameterFile));
+    if (chosen == Action::Backup && !readBackupTarget())
+        return;
     if (chosen == Action::Window)
         return;
     if (port.isEmpty() && !network.isSet())
@@ -271,6 +274,23 @@ bool CommandLine::openLine(Serial *serial) const
     if (network.isSet())
         return serial->openNetwork(network);
     return serial->openPort(port, baud, parity, stopBits);
+}
+
+// A mistyped folder would otherwise be made, and the backup looked for in
+// vain where it was meant to go. Only the one folder that FOLDER/ names is
+// made, for a backup of one file per driver.
+bool CommandLine::readBackupTarget()
+{
+    const QFileInfo target(parameterFile);
+    if (target.isDir())
+        return true;
+    const QString parent = parameterFile.endsWith(QLatin1Char('/'))
+                               ? QFileInfo(target.absolutePath()).absolutePath()
+                               : target.absolutePath();
+    if (QFileInfo(parent).isDir())
+        return true;
+    refuse(QStringLiteral("--backup: the folder %1 does not exist; make it first, or name another").arg(parent));
+    return false;
 }
 
 void CommandLine::readCommandOptions()

@@ -73,6 +73,7 @@ private:
     void readScanOptions();
     void readCommandOptions();
     void readRestoreOptions();
+    bool readBackupTarget();
     bool readAddresses(const QString &option, QList<quint16> *addresses);
     bool readPacing();
     bool refuseOutside(const QStringList &names, const QString &where);

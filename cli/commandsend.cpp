@@ -1,5 +1,6 @@
 #include "cli/commandsend.h"
 
+#include "cli/mapnotread.h"
 #include "paramsets/parameterfile.h"
 #include "protocol/requestscheduler.h"
 #include "serial/serial.h"
@@ -49,20 +50,31 @@ void CommandSend::start()
 bool CommandSend::chooseCommand()
 {
     if (!loadRegisterMap(options.mapPath, &map)) {
-        err << "steppertool: cannot read the register map " << options.mapPath << "; nothing was sent" << Qt::endl;
+        err << "steppertool: " << mapNotReadText(options.mapPath) << "; nothing was sent" << Qt::endl;
         return false;
     }
     for (const QString &problem : qAsConst(map.problems))
         err << "steppertool: " << options.mapPath << ": " << problem << Qt::endl;
     // The map's problems above include the commands'.
     profile = driverProfile(map.registers);
-    const DriverCommand *chosen = profile.command(options.commandName);
-    if (!chosen) {
+    const QList<const DriverCommand *> chosen = profile.commandsMatching(options.commandName);
+    if (chosen.isEmpty()) {
         err << "steppertool: the map " << options.mapPath << " has no command \"" << options.commandName << "\"; "
-            << commandList() << "; nothing was sent" << Qt::endl;
+            << (profile.commands.isEmpty() ? QStringLiteral("it names no commands")
+                                           : QStringLiteral("its commands: ") + commandList(profile.commands))
+            << "; nothing was sent" << Qt::endl;
         return false;
     }
-    command = *chosen;
+    // Guessing among several could send a command the user did not mean.
+    if (chosen.size() > 1) {
+        QList<DriverCommand> candidates;
+        for (const DriverCommand *each : chosen)
+            candidates << *each;
+        err << "steppertool: \"" << options.commandName << "\" may mean any of "
+            << commandList(candidates) << "; give more of the name; nothing was sent" << Qt::endl;
+        return false;
+    }
+    command = *chosen.first();
     if (command.danger && !options.assumeYes) {
         err << "steppertool: \"" << command.name << "\" changes the driver's settings";
         if (!command.confirm.isEmpty())
@@ -78,14 +90,12 @@ bool CommandSend::chooseCommand()
     return true;
 }
 
-QString CommandSend::commandList() const
+QString CommandSend::commandList(const QList<DriverCommand> &commands)
 {
-    if (profile.commands.isEmpty())
-        return QStringLiteral("it names no commands");
     QStringList names;
-    for (const DriverCommand &each : profile.commands)
+    for (const DriverCommand &each : commands)
         names << QLatin1Char('"') + each.name + QLatin1Char('"') + (each.danger ? QStringLiteral(" (needs --yes)") : QString());
-    return QStringLiteral("its commands: ") + names.join(QLatin1String(", "));
+    return names.join(QLatin1String(", "));
 }
 
 bool CommandSend::openLine()

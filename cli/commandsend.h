@@ -36,7 +36,8 @@ signals:
 
 private:
     bool chooseCommand();
-    QString commandList() const;
+    // ""A", "B" (needs --yes)"
+    static QString commandList(const QList<DriverCommand> &commands);
     bool openLine();
     void onFinished(const DriverCommand &command, CommandResult result, const QString &reason);
     void onLineLost(const QString &reason);

@@ -52,12 +52,34 @@ QString refusal(const QList<RegisterInfo> &registers, const ParameterEntry &entr
                 .arg(entry.type.isEmpty() ? valueTypeName(ValueType::U16) : entry.type, type);
         if (!savedRaw(info, entry.value, &raw))
             return QCoreApplication::translate("ParameterCompare", "值 %1 不是 %2 类型的值").arg(entry.value).arg(type);
-        const QString shown = RegisterValue(info.format).text(raw);
-        if (!entry.shown.isEmpty() && entry.shown != shown)
-            return QCoreApplication::translate("ParameterCompare", "shown 列“%1”与值 %2 不符（映射表显示为“%3”）")
-                .arg(entry.shown).arg(entry.value).arg(shown);
     }
     return QString();
+}
+
+// What the map makes of the saved value, when the file's shown column says
+// something else; empty when it agrees, or when the file leaves it out or
+// blank (the value column is what counts then).
+QString shownDisagreement(const QList<RegisterInfo> &registers, const ParameterEntry &entry)
+{
+    if (entry.shown.isEmpty())
+        return QString();
+    for (const RegisterInfo *line : linesAt(registers, entry.address)) {
+        qint64 raw = 0;
+        if (!savedRaw(*line, entry.value, &raw))
+            continue;
+        const QString shown = RegisterValue(line->format).text(raw);
+        if (entry.shown != shown)
+            return shown;
+    }
+    return QString();
+}
+
+// Either column may be the one that was edited: neither is written, and
+// both are named.
+QString disagreementText(const ParameterEntry &entry, const QString &valueShows)
+{
+    return QCoreApplication::translate("ParameterCompare", "值与显示不符：值 %1 即“%2”，shown 列为“%3”")
+        .arg(entry.value).arg(valueShows, entry.shown);
 }
 
 } // namespace
@@ -135,6 +157,9 @@ QStringList restoreProblems(const QList<ParameterEntry> &entries, const QList<Re
         else if (!refused.isEmpty())
             problems.append(QCoreApplication::translate("ParameterCompare", "第 %1 行：%2 的%3")
                                 .arg(entry.line).arg(address).arg(refused));
+        else if (const QString valueShows = shownDisagreement(registers, entry); !valueShows.isEmpty())
+            problems.append(QCoreApplication::translate("ParameterCompare", "第 %1 行：%2 的%3")
+                                .arg(entry.line).arg(address).arg(disagreementText(entry, valueShows)));
         const ParameterEntry *earlier = seen.value(entry.address);
         if (earlier && earlier->value != entry.value)
             problems.append(QCoreApplication::translate("ParameterCompare", "第 %1 行：%2 的值 %3 与第 %5 行的 %4 不同")
@@ -167,6 +192,8 @@ QList<CompareRow> compareParameters(const QList<ParameterEntry> &entries,
         else if (!refusal(registers, entry).isEmpty() || untypedOutsideWord(entry)
                  || !savedRaw(row.info, entry.value, &row.entry.value))
             row.state = CompareState::OutOfRange;
+        else if (!(row.shownInstead = shownDisagreement(registers, entry)).isEmpty())
+            row.state = CompareState::ShownDisagrees;
         else if (rules.writeOnly && !rules.readOnly && !rules.identity) {
             // Never read, so never the same: a command's value outside its
             // range is asked about like any row's.
@@ -223,6 +250,7 @@ QString stateWord(CompareState state)
     case CompareState::NotWritable: return QStringLiteral("differs, not writable");
     case CompareState::NotInMap: return QStringLiteral("not in the map");
     case CompareState::OutOfRange: return QStringLiteral("out of range");
+    case CompareState::ShownDisagrees: return QStringLiteral("value and shown disagree");
     case CompareState::NoAnswer: return QStringLiteral("no answer");
     case CompareState::WriteOnly: return QStringLiteral("write-only, not read");
     }
@@ -237,8 +265,22 @@ QString stateText(CompareState state)
     case CompareState::NotWritable: return QCoreApplication::translate("ParameterCompare", "不可写");
     case CompareState::NotInMap: return QCoreApplication::translate("ParameterCompare", "不在映射表中");
     case CompareState::OutOfRange: return QCoreApplication::translate("ParameterCompare", "超出范围");
+    case CompareState::ShownDisagrees: return QCoreApplication::translate("ParameterCompare", "值与显示不符");
     case CompareState::NoAnswer: return QCoreApplication::translate("ParameterCompare", "无应答");
     case CompareState::WriteOnly: return QCoreApplication::translate("ParameterCompare", "只写，未读取");
     }
     return QString();
+}
+
+QString CompareRow::stateWord() const
+{
+    if (state != CompareState::ShownDisagrees)
+        return ::stateWord(state);
+    return QStringLiteral("value and shown disagree: value %1 is \"%2\", shown says \"%3\"")
+        .arg(entry.value).arg(shownInstead, entry.shown);
+}
+
+QString CompareRow::stateText() const
+{
+    return state == CompareState::ShownDisagrees ? disagreementText(entry, shownInstead) : ::stateText(state);
 }

@@ -11,8 +11,10 @@
 // How a register of a parameter file stands against the map and the driver.
 // OutOfRange: a value no row of the map can take (its type, its width), or
 // a differing value of a writable row that lies outside the map's range,
-// written only when the user agrees. WriteOnly rows are never read.
-enum class CompareState { Same, Differs, NotWritable, NotInMap, OutOfRange, NoAnswer, WriteOnly };
+// written only when the user agrees. ShownDisagrees: the file's shown column
+// is not what the map makes of its value column; the file is not written.
+// WriteOnly rows are never read.
+enum class CompareState { Same, Differs, NotWritable, NotInMap, OutOfRange, ShownDisagrees, NoAnswer, WriteOnly };
 
 // Values are raw integers in the map row's type; the file's value is taken
 // in the row's type (a file saved before the row had a signed type holds
@@ -28,12 +30,18 @@ struct CompareRow
     // Writable (a command register too), differs or is never read, and
     // outside the map's range: written only when the user agrees.
     bool outsideMapRange = false;
+    // For ShownDisagrees: what the map shows for the value column.
+    QString shownInstead;
 
     QString name() const { return inMap ? info.name : entry.name; }
     // As the table shows them: "48.0 V", "过流 (1)"; plain numbers when the
     // row is not in the map.
     QString fileText() const;
     QString driverText() const;
+    // The state in the command line's words and in the dialog's; a
+    // disagreement names both columns.
+    QString stateWord() const;
+    QString stateText() const;
 };
 
 // Driver values by row address, raw in the row's type.

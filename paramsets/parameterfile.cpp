@@ -2,6 +2,7 @@
 
 #include "registermap/registervalue.h"
 #include "util/csvtext.h"
+#include "util/messagewords.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -245,8 +246,10 @@ void readIdentityComment(const QString &text, ParameterFile *file)
 bool readParameterFile(const QString &path, ParameterFile *file)
 {
     QFile input(path);
-    if (!QFileInfo(path).isFile() || !input.open(QIODevice::ReadOnly)) {
-        file->problems.append(QCoreApplication::translate("ParameterFile", "无法读取 %1").arg(path));
+    const QString unreadable = unreadableReason(path);
+    if (!unreadable.isEmpty() || !input.open(QIODevice::ReadOnly)) {
+        file->problems.append(QCoreApplication::translate("ParameterFile", "无法读取 %1：%2")
+                                  .arg(path, unreadable.isEmpty() ? input.errorString() : unreadable));
         return false;
     }
     QString text = QString::fromUtf8(input.readAll());

@@ -207,6 +207,21 @@ const DriverCommand *DriverProfile::command(const QString &name) const
     return nullptr;
 }
 
+QList<const DriverCommand *> DriverProfile::commandsMatching(const QString &typed) const
+{
+    const QString part = typed.simplified();
+    QList<const DriverCommand *> holding;
+    if (part.isEmpty())
+        return holding;
+    for (const DriverCommand &each : commands) {
+        if (each.name.compare(part, Qt::CaseInsensitive) == 0)
+            return {&each};
+        if (each.name.simplified().contains(part, Qt::CaseInsensitive))
+            holding << &each;
+    }
+    return holding;
+}
+
 const DriverCommand *DriverProfile::saveCommand() const
 {
     for (const DriverCommand &command : commands) {

@@ -78,6 +78,10 @@ struct DriverProfile
 
     bool hasAlarm() const { return alarmAddress >= 0 || statusAddress >= 0; }
     const DriverCommand *command(const QString &name) const;
+    // The commands a typed name may mean, ignoring case: the one whose whole
+    // name it is, else every one whose name holds it ("alarm" for
+    // "报警清除 Alarm reset"). More than one means it is ambiguous.
+    QList<const DriverCommand *> commandsMatching(const QString &typed) const;
     const DriverCommand *saveCommand() const;
 };
 

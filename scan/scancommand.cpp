@@ -2,6 +2,7 @@
 
 #include "scan/scanrun.h"
 #include "serial/serial.h"
+#include "util/messagewords.h"
 #include "util/interruptwatch.h"
 
 #include <QEventLoop>
@@ -11,6 +12,8 @@ namespace {
 
 // What a shell reports for a program ended by SIGINT.
 constexpr int interruptedStatus = 130;
+// The port would not open, or was lost: as for every other run.
+constexpr int lineFailedStatus = 2;
 // Drivers answered, but replies that no request asked for mean the list may
 // lack one.
 constexpr int incompleteStatus = 3;
@@ -33,13 +36,13 @@ int runScanCommand(const ScanRequest &request, QTextStream &out, QTextStream &er
     bool unasked = false;
     QObject::connect(&scan, &ScanRun::unaskedReplies, [&err, &unasked, word](qint64 baud, int count, int from) {
         unasked = true;
-        err << "scan: " << (baud ? QStringLiteral("at %1 baud ").arg(baud) : QString()) << count << " replies came that no request asked for (the first from "
+        err << "scan: " << (baud ? QStringLiteral("at %1 baud ").arg(baud) : QString()) << countOf(count, QStringLiteral("reply"), QStringLiteral("replies")) << " came that no request asked for (the first from "
             << word << ' ' << from << "): a driver slower than the scan timeout, or another master; a driver may "
             << "have been missed: raise --scan-timeout" << Qt::endl;
     });
     QObject::connect(&scan, &ScanRun::lateReplies, [&err, &unasked, word](qint64, int count, int from) {
         unasked = true;
-        err << "scan: " << count << " replies came after the scan timeout (the first from " << word << ' ' << from
+        err << "scan: " << countOf(count, QStringLiteral("reply"), QStringLiteral("replies")) << " came after the scan timeout (the first from " << word << ' ' << from
             << "): a driver may have been missed: raise --scan-timeout" << Qt::endl;
     });
     QEventLoop loop;
@@ -52,12 +55,12 @@ int runScanCommand(const ScanRequest &request, QTextStream &out, QTextStream &er
     QObject::connect(&interrupts, &InterruptWatch::interrupted, &scan, &ScanRun::cancel);
     if (!scan.start(request)) {
         err << "scan: " << scan.errorText() << Qt::endl;
-        return 1;
+        return lineFailedStatus;
     }
     loop.exec();
     if (!scan.errorText().isEmpty()) {
         err << "scan: " << scan.errorText() << Qt::endl;
-        return 1;
+        return lineFailedStatus;
     }
     if (interrupted) {
         out << "scan: interrupted; " << scan.hits().size() << " found, " << scan.asked() << " of " << scan.total()

@@ -7,6 +7,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QSerialPort>
+#include <QTemporaryDir>
 #include <QTextEdit>
 
 #include <memory>
@@ -17,6 +18,7 @@
 #include "ui/commands/commandpanel.h"
 #include "ui/paramsets/parametersetspanel.h"
 #include "ui/scan/scandialog.h"
+
 #include "scan/scanrun.h"
 #include "protocol/modbusmaster.h"
 #include "serial/serial.h"
@@ -80,6 +82,7 @@ private slots:
     void cleanup();
     void buttonsSendOnlyWhatWasConfirmedOnAFreeLine();
     void commandLineSendsByName();
+    void commandLineNamesWhatItRefuses();
     void closingAsksToSaveWhatWasWritten();
     void eachDriverWrittenIsSaved();
     void droppedMapAsksToSave();
@@ -290,6 +293,76 @@ void TestCommands::commandLineSendsByName()
     QVERIFY2(out.contains(QStringLiteral("\"Alarm reset\": not confirmed (")) && out.endsWith(QStringLiteral(
                  "); it may have been applied\n")), qPrintable(out));
     QCOMPARE(process.readAllStandardError(), QByteArray("steppertool: interrupted\n"));
+}
+
+// The command line's answers to what a technician types: part of a
+// command's name, a map or file that is not there, a folder that does not
+// exist, a port that will not open; counts in good English, and a file
+// whose value and shown columns disagree named as such.
+void TestCommands::commandLineNamesWhatItRefuses()
+{
+    WorkFolder work(commandMap);
+    folder = &work;
+    QVERIFY(startSimulator());
+    const QString port = simulator->devicePath();
+
+    ToolRun run = runTool(work.path(), {"--port", port, "--command", "aLaRm"});
+    QVERIFY2(run.status == 0, qPrintable(run.out + run.err));
+    QCOMPARE(writesOf(QStringLiteral("write 0x0020 <- 1")), 1);
+    run = runTool(work.path(), {"--port", port, "--command", "RESET", "--yes"});
+    QCOMPARE(run.status, 1);
+    QVERIFY2(run.err.contains(QStringLiteral("\"RESET\" may mean any of \"Alarm reset\", \"Factory reset\" (needs --yes)")),
+             qPrintable(run.err));
+    QCOMPARE(writesOf(QStringLiteral("write 0x0022")), 0);
+    QCOMPARE(writesOf(QStringLiteral("write 0x0020")), 1);
+
+    // The map and a parameter file that are not there say why, and where
+    // to look.
+    QTemporaryDir empty;
+    run = runTool(empty.path(), {"--port", port, "--command", "Save"});
+    QCOMPARE(run.status, 1);
+    QVERIFY2(run.err.contains(QStringLiteral("cannot read the register map RegisterInfo: No such file or directory; "
+                                             "give one with --map FILE")) && run.err.contains(QStringLiteral("sample map")),
+             qPrintable(run.err));
+    run = runTool(work.path(), {"--port", port, "--compare", "gone.csv"});
+    QCOMPARE(run.status, 1);
+    QVERIFY2(run.err.contains(QStringLiteral("cannot read gone.csv: No such file or directory")), qPrintable(run.err));
+
+    // Only the one folder of a FOLDER/ is made.
+    run = runTool(work.path(), {"--port", port, "--backup", "missing/deeper/x.csv"});
+    QCOMPARE(run.status, 1);
+    QVERIFY2(run.err.contains(QStringLiteral("the folder ") + work.path() + QStringLiteral("/missing/deeper does not exist")),
+             qPrintable(run.err));
+    run = runTool(work.path(), {"--port", port, "--backup", "missing/deeper/"});
+    QCOMPARE(run.status, 1);
+    QVERIFY(!QFileInfo::exists(work.path() + QStringLiteral("/missing")));
+    run = runTool(work.path(), {"--port", port, "--backup", "machine/"});
+    QVERIFY2(run.status == 0 && run.out.contains(QStringLiteral("backup: 3 registers saved to machine/addr01.csv")),
+             qPrintable(run.out + run.err));
+
+    // One row to write, and one whose shown column is not its value.
+    QFile file(work.path() + QStringLiteral("/edited.csv"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("address,value,shown\n0x0010,3000,\n0x0011,60,60\n");
+    file.close();
+    run = runTool(work.path(), {"--port", port, "--restore", "edited.csv", "--dry-run"});
+    QVERIFY2(run.out.contains(QStringLiteral("dry run: 1 register would be written,")), qPrintable(run.out + run.err));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("address,value,shown\n0x0011,60,50\n");
+    file.close();
+    run = runTool(work.path(), {"--port", port, "--compare", "edited.csv"});
+    QVERIFY2(run.status == 3 && run.out.contains(QStringLiteral("value and shown disagree: value 60 is \"60\", shown says \"50\"")),
+             qPrintable(run.out + run.err));
+    run = runTool(work.path(), {"--port", port, "--restore", "edited.csv"});
+    QCOMPARE(run.status, 1);
+    QCOMPARE(writesOf(QStringLiteral("write 0x0011")), 0);
+
+    // A port that will not open is exit 2 whatever the run.
+    for (const QStringList &action : {QStringList{"--scan", "--bauds", "9600", "--addresses", "1"},
+                                      QStringList{"--backup", "x.csv"}, QStringList{"--command", "Save"}}) {
+        run = runTool(work.path(), QStringList{"--port", "/dev/nonexistent-port"} + action);
+        QVERIFY2(run.status == 2, qPrintable(action.first() + QLatin1Char(' ') + run.err));
+    }
 }
 
 void TestCommands::closingAsksToSaveWhatWasWritten()

@@ -174,7 +174,7 @@ void TestNetwork::batchRunsOverBothFramings()
     if (toolOption == QLatin1String("--tcp"))
         QCOMPARE(mbpollRead(driver.devicePath(), 0x10), QStringLiteral("2000"));
     run = runTool(work.path(), {toolOption, driver.devicePath(), "--compare", saved});
-    QVERIFY2(run.out.contains(QStringLiteral("compare: 16 registers, 1 differ")), qPrintable(run.out));
+    QVERIFY2(run.out.contains(QStringLiteral("compare: 16 registers, 1 differs")), qPrintable(run.out));
 
     run = runTool(work.path(), {toolOption, driver.devicePath(), "--restore", undo});
     QVERIFY2(run.status == 0 && run.out.contains(QStringLiteral("restore: 2 of 2 registers written and confirmed")),
@@ -427,7 +427,7 @@ void TestNetwork::batchRunsAgainstPymodbus()
     QCOMPARE(mbpollRead(server.address, 16), QStringLiteral("555"));
 
     run = runTool(work.path(), {"--tcp", server.address, "--restore", saved});
-    QVERIFY2(run.status == 0 && run.out.contains(QStringLiteral("restore: 1 of 1 registers written and confirmed")),
+    QVERIFY2(run.status == 0 && run.out.contains(QStringLiteral("restore: 1 of 1 register written and confirmed")),
              qPrintable(run.out + run.err));
     const QString undo = undoPathIn(run.out);
     QTRY_VERIFY(server.log().contains(QStringLiteral("pymodbus: write address 16 value 116")));

@@ -245,7 +245,7 @@ void TestRegisterFormat::driverProfileOfTheSampleMap()
     const QByteArray extra = "indexes:0x0050,permission:R,defaultValue:0,rangeValue:0~9,name:Second,remarks:,"
                              "role:alarm\n"
                              "indexes:0x0051,permission:W,defaultValue:0,rangeValue:0~9,name:Again,remarks:,"
-                             "command:保存参数 Save to memory=2\n"
+                             "command:存入EEPROM Store to EEPROM=2\n"
                              "indexes:0x0022,permission:W,defaultValue:0,rangeValue:0~65535,name:Soft,remarks:,"
                              "command:Soft=0x5AA5\n";
     const RegisterMap map = loadedMap(sample.readAll() + extra);
@@ -253,7 +253,7 @@ void TestRegisterFormat::driverProfileOfTheSampleMap()
         "line 23: address 0x0022 is already on line 16; values written there are checked against both lines",
         "line 23: address 0x0022 differs from line 16 in commands; the strictest of both lines holds",
         "register 0x0050: a second role:alarm row; the first one is used",
-        "register 0x0051: command \"保存参数 Save to memory\" is already a command of another row; the first one "
+        "register 0x0051: command \"存入EEPROM Store to EEPROM\" is already a command of another row; the first one "
         "is used",
         "command \"Soft\" sends what the danger command \"恢复出厂 Factory reset\" sends; it is guarded alike"}));
     const DriverProfile profile = driverProfile(map.registers);
@@ -266,7 +266,7 @@ void TestRegisterFormat::driverProfileOfTheSampleMap()
     for (const DriverCommand &command : profile.commands)
         commands << QStringLiteral("%1 0x%2=%3%4%5").arg(command.name).arg(command.address, 4, 16, QLatin1Char('0'))
                         .arg(command.value).arg(command.danger ? " danger" : "").arg(command.save ? " save" : "");
-    QCOMPARE(commands, (QStringList{"报警清除 Alarm reset 0x0020=1", "保存参数 Save to memory 0x0021=1 save",
+    QCOMPARE(commands, (QStringList{"报警清除 Alarm reset 0x0020=1", "存入EEPROM Store to EEPROM 0x0021=1 save",
                                     "恢复出厂 Factory reset 0x0022=23205 danger", "Soft 0x0022=23205 danger"}));
     QVERIFY(profile.command(QStringLiteral("恢复出厂 Factory reset"))->confirm.contains(QLatin1String("lost")));
 

@@ -1247,16 +1247,20 @@ See the log for details</translation>
         <translation>is a u32 row: give the type column, as the tool&apos;s own files do</translation>
     </message>
     <message>
-        <source>shown 列“%1”与值 %2 不符（映射表显示为“%3”）</source>
-        <translation>shown &apos;%1&apos; is not value %2 (the map shows it as &apos;%3&apos;)</translation>
-    </message>
-    <message>
         <source>%1 值 %2（范围 %3）</source>
         <translation>%1 value %2 (range %3)</translation>
     </message>
     <message>
         <source>只写，未读取</source>
         <translation>write-only, not read</translation>
+    </message>
+    <message>
+        <source>值与显示不符：值 %1 即“%2”，shown 列为“%3”</source>
+        <translation>value and shown disagree: value %1 is &quot;%2&quot;, shown says &quot;%3&quot;</translation>
+    </message>
+    <message>
+        <source>值与显示不符</source>
+        <translation>value and shown disagree</translation>
     </message>
 </context>
 <context>
@@ -1294,10 +1298,6 @@ See the log for details</translation>
         <translation>address &apos;%1&apos; is not a register address</translation>
     </message>
     <message>
-        <source>无法读取 %1</source>
-        <translation>cannot read %1</translation>
-    </message>
-    <message>
         <source>引号只能括住整个字段</source>
         <translation>a quote may only enclose a whole field</translation>
     </message>
@@ -1324,6 +1324,10 @@ See the log for details</translation>
     <message>
         <source>identity 注释行“%1”无法读取</source>
         <translation>identity comment line &quot;%1&quot; cannot be read</translation>
+    </message>
+    <message>
+        <source>无法读取 %1：%2</source>
+        <translation>cannot read %1: %2</translation>
     </message>
 </context>
 <context>

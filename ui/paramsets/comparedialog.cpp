@@ -76,7 +76,7 @@ void CompareDialog::changeEvent(QEvent *event)
         for (int r = 0; r < rows.size(); ++r) {
             QTableWidgetItem *state = ui->tableWidget_compare->item(r, StateColumn);
             if (state && !state->data(reportedRole).toBool())
-                state->setText(stateText(rows.at(r).state));
+                state->setText(rows.at(r).stateText());
         }
         showIdentityLines();
     }
@@ -112,7 +112,7 @@ void CompareDialog::showComparison(const QString &fileName, const QList<CompareR
         table->setItem(r, FileColumn, textItem(row.fileText()));
         table->setItem(r, DriverColumn, textItem(row.answered ? row.driverText() : QStringLiteral("-")));
         table->setItem(r, PermissionColumn, textItem(row.info.permission));
-        table->setItem(r, StateColumn, textItem(stateText(row.state)));
+        table->setItem(r, StateColumn, textItem(row.stateText()));
         if (row.state != CompareState::Same)
             table->item(r, StateColumn)->setBackground(QColor(255, 230, 180));
     }
