@@ -64,6 +64,9 @@ void ParameterRun::readMap()
     }
     readTotal = readable.size();
     heldReads = plan.requests(rows, readable, slave, this);
+    singleRequest = heldReads.size() == 1;
+    askedAgain = false;
+    answersDiffer = false;
     probing = !heldReads.isEmpty();
     probeRepeated = false;
     if (probing)
@@ -185,6 +188,8 @@ void ParameterRun::onReadOutcome(const PendingCommand &request, const RequestOut
 {
     if (probing && probe(request, outcome))
         return;
+    if (askAgain(request, outcome))
+        return;
     const QList<int> covered = RefreshPlan::rowsOf(rows, request);
     if (outcome.kind == OutcomeKind::Refused && covered.size() > 1 && ending == RunEnd::Completed) {
         plan.readSingly(covered);
@@ -236,6 +241,28 @@ bool ParameterRun::probe(const PendingCommand &request, const RequestOutcome &ou
     return false;
 }
 
+// One answer alone may be a reply owed from before the run, and nothing
+// else in the run vouches for it: the same request is asked once more. Two
+// equal answers vouch for each other (had the first been owed, the second
+// is the first's own reply, and the true second one begins while the run
+// listens); two that differ leave the run listening a whole reply wait.
+// True when the request was sent again.
+bool ParameterRun::askAgain(const PendingCommand &request, const RequestOutcome &outcome)
+{
+    if (!singleRequest || ending != RunEnd::Completed)
+        return false;
+    if (askedAgain) {
+        answersDiffer = !outcome.answered() || outcome.values != firstAnswer;
+        return false;
+    }
+    if (!outcome.answered())
+        return false;
+    askedAgain = true;
+    firstAnswer = outcome.values;
+    send(request);
+    return true;
+}
+
 // The last reply may have been an earlier request's, and the true one still
 // on its way: values are kept only once that time has passed in silence.
 void ParameterRun::finishReading()
@@ -248,14 +275,17 @@ void ParameterRun::finishReading()
 void ParameterRun::listenForLateReplies(void (ParameterRun::*end)())
 {
     listening = true;
-    scheduler->afterLateReplies(this, [this, end] {
+    auto then = [this, end] {
         if (!listening)
             return;
         listening = false;
         if (!scheduler->isRunning() && ending == RunEnd::Completed)
             ending = RunEnd::Stopped;
         (this->*end)();
-    }, runStart);
+    };
+    if (answersDiffer)
+        return scheduler->afterWholeReplyWait(this, then);
+    scheduler->afterLateReplies(this, then, runStart);
 }
 
 // Which reply answered which request cannot be told once an extra one came:

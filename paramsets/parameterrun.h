@@ -113,6 +113,7 @@ private:
     void sendReads(const QList<int> &rows);
     void onReadOutcome(const PendingCommand &request, const RequestOutcome &outcome);
     bool probe(const PendingCommand &request, const RequestOutcome &outcome);
+    bool askAgain(const PendingCommand &request, const RequestOutcome &outcome);
     const RegisterInfo &writeRow() const { return writeRows.at(writeIndex); }
     void onWriteOutcome(const PendingCommand &request, const RequestOutcome &outcome);
     void onReadBackOutcome(const RequestOutcome &outcome);
@@ -151,15 +152,20 @@ private:
     // no request since then holds every later write of the run.
     qint64 writeDoubtMark = -1;
     qint64 readDoubtMark = -1;
-    // The requests are done; a late reply may still come.
     // Where the line stood when this run began: whether it listens long.
     RunMark runStart;
+    // The requests are done; a late reply may still come.
     bool listening = false;
     bool anyConfirmed = false;
     // The read's requests after its first, sent once the driver answers.
     QList<PendingCommand> heldReads;
     bool probing = false;
     bool probeRepeated = false;
+    // A read of one request asks it twice; the first answer's values.
+    bool singleRequest = false;
+    bool askedAgain = false;
+    QList<quint16> firstAnswer;
+    bool answersDiffer = false;
     int readsDone = 0;
     int readTotal = 0;
     QList<ParameterEntry> writes;

@@ -533,6 +533,21 @@ void TestParamSets::lateAndWrongRepliesLandNowhere()
         }
     }
 
+    // A run of one request asks it twice, so that its answer is vouched for
+    // without a whole reply wait: a reply owed from before still lands
+    // nowhere, and a clean line keeps the one value.
+    const QString oneRow = work.path() + QStringLiteral("/one-row");
+    writeFile(oneRow, "slaveAddress:1,txTime:5,rxOutTime:40\n" + driverMap.split('\n').at(2) + "\n");
+    for (const bool owed : {true, false}) {
+        QVERIFY(startSimulator(owed ? QStringList{"--owed-reply", "--delay", "30"} : QStringList{}));
+        run = steppertool({"--port", simulator->devicePath(), "--map", oneRow, "--backup", saved});
+        QVERIFY2(run.status == (owed ? 2 : 0), qPrintable(run.out + run.err));
+        QCOMPARE(QFile::exists(saved), !owed);
+        if (!owed)
+            QVERIFY2(dataLines(saved).contains("0x0010,3000,"), dataLines(saved).constData());
+        QFile::remove(saved);
+    }
+
     // A driver that answers with the wrong kind of reply: the run ends by
     // itself; Ctrl+C ends it after the request in flight.
     QVERIFY(startSimulator({"--wrong-kind"}));
