@@ -337,6 +337,10 @@ bool Serial::sendData(QByteArray frame)
         ++transactionsSent;
     }
     const bool isOk = isOpen() && device()->write(frame) > 0;
+    // Onto the wire now, not a turn of the event loop later: the reply wait
+    // counts from here.
+    if (isOk)
+        onNetwork ? tcpSocket->flush() : serialPort->flush();
     emit sendDataShow(QStringLiteral("Tx(hex):") + byteArrayToHexString(frame), isOk);
     return isOk;
 }
