@@ -17,7 +17,6 @@
 #include "serial/serial.h"
 
 #include <QCheckBox>
-#include <QDebug>
 #include <QPushButton>
 #include <QSerialPort>
 
@@ -164,8 +163,6 @@ void PortSession::applyAddress(const QString &text)
     }
     parts.store->setSlaveAddress(address);
     parts.scheduler->setSlaveAddress(quint8(address & 0xFF));
-    qDebug() << "void MainWindow::on_lineEdit_deviceAddr_textChanged(const QString&)"
-             << "set slaveAddress:" << address;
 }
 
 void PortSession::write(int row, const QByteArray &frame)

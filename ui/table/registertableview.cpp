@@ -245,8 +245,9 @@ bool RegisterTableView::eventFilter(QObject *watched, QEvent *event)
     const int key = static_cast<QKeyEvent *>(event)->key();
     if (key != Qt::Key_Return && key != Qt::Key_Enter && key != Qt::Key_F2)
         return false;
+    // From any column: the row is what the user picked, not the cell.
     if (table->currentRow() >= 0)
-        activate(table->currentRow(), table->currentColumn());
+        activate(table->currentRow(), 1);
     return true;
 }
 
