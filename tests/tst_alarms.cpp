@@ -253,7 +253,7 @@ void TestAlarms::driverAlarmIsShownRecordedAndCleared()
     answerSaveDialog(exported);
     window->exportLog();
     const QString log = fileText(exported);
-    QVERIFY2(QRegularExpression(QStringLiteral("Alarm history\nraised,code,text,cleared\n[-\\d :.]+,2,报警 2：过压,[-\\d :.]+\n"))
+    QVERIFY2(QRegularExpression(QStringLiteral("Alarm history\nraised,code,text,cleared,driver,line\n[-\\d :.]+,2,报警 2：过压,[-\\d :.]+,\\d+,\\S+\n"))
                  .match(log).hasMatch(), qPrintable(log.right(300)));
 
     clickOpen();

@@ -11,6 +11,7 @@
 #include "ui/language/followlanguage.h"
 #include "ui/bus/buspanel.h"
 #include "ui/bus/busview.h"
+#include "ui/bus/driverfollower.h"
 #include "ui/commands/commandwiring.h"
 #include "ui/commands/savebeforeleave.h"
 #include "ui/log/logpaneaction.h"
@@ -139,7 +140,8 @@ void MainWindow::buildViews()
     mapOpener->setLine(session, portPanel, scheduler, logView);
     connect(mapOpener, &MapOpener::refused, this, &MainWindow::showRefusal);
     followLanguage(this, [this] { mapOpener->setTitle(WindowMenus::title()); });
-    new DriverWatchViews({this, ui->verticalLayout_3, ui->tableWidget, store, session, logView, viewMenu});
+    auto *watchViews = new DriverWatchViews({this, ui->verticalLayout_3, ui->tableWidget, store, session, logView, viewMenu});
+    new DriverFollower({session, refresh, ui->pushButton_dataRefresh, store, bus, watchViews->alarmWatch()});
     viewMenu->addAction(logPaneAction(ui->verticalLayout_2, this));
     ui->checkBox_2->setChecked(true);
     new WindowShortcuts(this, ui->pushButton_dataRefresh, ui->label_dataRefresh, ui->pushButton_open);

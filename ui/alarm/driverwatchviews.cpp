@@ -7,6 +7,7 @@
 #include "ui/port/identityline.h"
 #include "ui/port/portsession.h"
 #include "monitor/alarmwatch.h"
+#include "serial/serial.h"
 
 #include <QAction>
 #include <QBoxLayout>
@@ -25,6 +26,8 @@ DriverWatchViews::DriverWatchViews(const DriverWatchParts &parts)
     connect(parts.session, &PortSession::valuesStale, identity, &IdentityLine::forget);
     connect(parts.session, &PortSession::driverChanged, watch, &AlarmWatch::driverChanged);
     connect(parts.session, &PortSession::driverChanged, identity, &IdentityLine::forget);
+    connect(parts.session, &PortSession::portStateShown, watch,
+            [this](bool open) { watch->setLine(open ? Serial::instance()->lineName() : QString()); });
     parts.log->addExportSection([this] { return watch->historyText(); });
     QAction *history = parts.viewMenu->addAction(tr("报警历史…"), banner, &AlarmBanner::showHistory);
     history->setObjectName(QStringLiteral("alarmHistoryAction"));

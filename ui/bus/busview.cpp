@@ -31,6 +31,11 @@ BusView::BusView(const Parts &parts)
     watch->start();
 }
 
+BusDriver BusView::knownDriver(int address) const
+{
+    return watch->driver(address);
+}
+
 void BusView::addDrivers(const QList<int> &addresses)
 {
     busPanel->addDrivers(addresses);

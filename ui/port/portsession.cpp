@@ -156,13 +156,15 @@ void PortSession::applyAddress(const QString &text)
     quint32 address = 0;
     if (!parts.panel->acceptAddress(text, &address))
         return;
-    if (address != parts.store->slaveAddress()) {
+    const bool another = address != parts.store->slaveAddress();
+    if (another) {
         parts.parameterSets->leaveDriver();
         parts.table->markValuesStale();
-        emit driverChanged();
     }
     parts.store->setSlaveAddress(address);
     parts.scheduler->setSlaveAddress(quint8(address & 0xFF));
+    if (another)
+        emit driverChanged();
 }
 
 void PortSession::write(int row, const QByteArray &frame)
