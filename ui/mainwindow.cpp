@@ -107,6 +107,7 @@ void MainWindow::buildViews()
     setWindowTitle(WindowMenus::title());
     setWindowIcon(QIcon(QStringLiteral(":/new/prefix1/picture/mainlog.png")));
     valueEditWin.hide();
+    setDockOptions(AnimatedDocks | AllowNestedDocks | AllowTabbedDocks);
     QMenu *viewMenu = (new WindowMenus(this))->viewMenu();
     liveMonitor = new LiveMonitor(this, viewMenu);
     connect(liveMonitor, &LiveMonitor::recordingFailed, this,
@@ -166,6 +167,7 @@ void MainWindow::connectRefresh()
     connect(refresh, &RefreshController::lineNote, logView, &TrafficLogView::showLineError);
     connect(refresh, &RefreshController::multipleWriteRefused, logView, &TrafficLogView::showRefusedMultipleWrite);
     connect(ui->checkBox_continuous, &QCheckBox::toggled, refresh, &RefreshController::setContinuous);
+    liveMonitor->setSamplingSwitch(ui->checkBox_continuous);
     refresh->setContinuous(ui->checkBox_continuous->isChecked());
     // Narrowed to the plotted rows when the user asks for it.
     refresh->setContinuousRows([this] {

@@ -52,12 +52,17 @@ private:
     TrendPlot *plot;
 };
 
-// A curve drawn in runs: no line joins two samples with a break between
+// A curve drawn in runs: no step joins two samples with a break between
 // them. A run of one sample is drawn as a dot, so a lone value still shows.
 class BrokenCurve : public QwtPlotCurve
 {
 public:
-    BrokenCurve(const QString &title, const QVector<double> &breaks) : QwtPlotCurve(title), breaks(breaks) {}
+    // A polled register holds its value until the next sample: steps, not
+    // ramps between samples.
+    BrokenCurve(const QString &title, const QVector<double> &breaks) : QwtPlotCurve(title), breaks(breaks)
+    {
+        setStyle(QwtPlotCurve::Steps);
+    }
 
 protected:
     void drawSeries(QPainter *painter, const QwtScaleMap &xMap, const QwtScaleMap &yMap, const QRectF &canvasRect,
@@ -101,6 +106,9 @@ private:
 TrendPlot::TrendPlot(QWidget *parent) : QwtPlot(parent)
 {
     setCanvasBackground(Qt::white);
+    // Under the table on a laptop screen the plot gets a few rows' height;
+    // the divider gives it more.
+    setMinimumHeight(80);
     setAxisTitle(xBottom, tr("时间 (s)"));
     setAxisTitle(yLeft, tr("值"));
     followLanguage(this, [this] {
