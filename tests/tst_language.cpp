@@ -150,7 +150,7 @@ void TestLanguage::menuSwitchesTheOpenWindowAndIsRemembered()
     QCOMPARE(scan->windowTitle(), QStringLiteral("Scan the bus"));
     QCOMPARE(scanParity->itemText(0), QStringLiteral("None"));
     // The title still names the map; the table, the editor and the curve stay.
-    QCOMPARE(window.windowTitle(), QStringLiteral("Open/Closed-Loop Stepper Driver - Debugging Tool v1.0 - RegisterInfo"));
+    QCOMPARE(window.windowTitle(), QStringLiteral("Open/Closed-Loop Stepper Driver - Debugging Tool v" STEPPERTOOL_VERSION " - RegisterInfo"));
     QCOMPARE(table->rowCount(), 2);
     QCOMPARE(table->item(0, 1)->text(), valueBefore);
     QVERIFY(editor->isVisible());
@@ -239,9 +239,9 @@ void TestLanguage::openComparisonFollowsTheLanguage()
     switchLanguage(*qApp, QStringLiteral("en"));
     QTRY_COMPARE(table->item(1, stateColumn)->text(), QStringLiteral("same"));
     QCOMPARE(table->item(0, stateColumn)->text(), QStringLiteral("已写入"));
-    QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("label_fileIdentity"))->text(), QStringLiteral("File:0x2304"));
+    QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("label_fileIdentity"))->text(), QStringLiteral("File: 0x2304"));
     QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("label_driverIdentity"))->text(),
-             QStringLiteral("Driver:0x2304"));
+             QStringLiteral("Driver: 0x2304"));
     switchLanguage(*qApp, QStringLiteral("zh"));
 }
 

@@ -1,32 +1,47 @@
 #include "ui/dockplacement.h"
 
 #include <QDockWidget>
+#include <QAction>
 #include <QMainWindow>
+#include <QMenu>
 
 namespace {
 
-constexpr int dockHeight = 170;
+constexpr int dockHeight = 160;
 
-} // namespace
-
-void showUnderTable(QMainWindow *window, QDockWidget *dock)
+// `dock` has just been shown.
+void placeUnderTable(QMainWindow *window, QDockWidget *dock)
 {
-    // Before the window shows, nothing is visible yet: hidden is what counts.
-    if (!dock->isHidden())
+    if (dock->isFloating() || window->dockWidgetArea(dock) != Qt::BottomDockWidgetArea
+        || !window->tabifiedDockWidgets(dock).isEmpty())
         return;
-    if (dock->isFloating() || window->dockWidgetArea(dock) != Qt::BottomDockWidgetArea) {
-        dock->show();
-        return;
-    }
     for (QDockWidget *other : window->findChildren<QDockWidget *>()) {
         if (other != dock && !other->isHidden() && !other->isFloating()
             && window->dockWidgetArea(other) == Qt::BottomDockWidgetArea) {
             window->tabifyDockWidget(other, dock);
-            dock->show();
             dock->raise();
             return;
         }
     }
-    dock->show();
     window->resizeDocks({dock}, {dockHeight}, Qt::Vertical);
+}
+
+} // namespace
+
+// Before the window shows, nothing is visible yet: hidden is what counts.
+void showUnderTable(QMainWindow *window, QDockWidget *dock)
+{
+    if (!dock->isHidden())
+        return;
+    dock->show();
+    placeUnderTable(window, dock);
+}
+
+void offerInMenu(QMainWindow *window, QDockWidget *dock, QMenu *menu)
+{
+    menu->addAction(dock->toggleViewAction());
+    QObject::connect(dock->toggleViewAction(), &QAction::triggered, dock, [window, dock](bool shown) {
+        if (shown)
+            placeUnderTable(window, dock);
+    });
 }

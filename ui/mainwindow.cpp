@@ -141,7 +141,8 @@ void MainWindow::buildViews()
     mapOpener->setLine(session, portPanel, scheduler, logView);
     connect(mapOpener, &MapOpener::refused, this, &MainWindow::showRefusal);
     followLanguage(this, [this] { mapOpener->setTitle(WindowMenus::title()); });
-    auto *watchViews = new DriverWatchViews({this, ui->verticalLayout_3, ui->tableWidget, store, session, logView, viewMenu});
+    auto *watchViews = new DriverWatchViews({this, ui->verticalLayout_3, ui->tableWidget, ui->horizontalLayout_params,
+                                             ui->checkBox_watchedOnly, store, session, logView, viewMenu});
     new DriverFollower({session, refresh, ui->pushButton_dataRefresh, store, bus, watchViews->alarmWatch()});
     viewMenu->addAction(logPaneAction(ui->verticalLayout_2, this));
     ui->checkBox_2->setChecked(true);

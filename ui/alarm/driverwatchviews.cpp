@@ -19,9 +19,8 @@ DriverWatchViews::DriverWatchViews(const DriverWatchParts &parts)
     , identity(new IdentityLine(parts.store, parts.window))
     , banner(new AlarmBanner(watch, parts.window))
 {
-    const int tableIndex = parts.tableColumn->indexOf(parts.table);
-    parts.tableColumn->insertWidget(tableIndex, banner);
-    parts.tableColumn->insertWidget(tableIndex, identity);
+    parts.tableColumn->insertWidget(parts.tableColumn->indexOf(parts.table), banner);
+    parts.identityRow->insertWidget(parts.identityRow->indexOf(parts.identityAfter) + 1, identity, 1);
     connect(parts.session, &PortSession::valuesStale, watch, &AlarmWatch::valuesLost);
     connect(parts.session, &PortSession::valuesStale, identity, &IdentityLine::forget);
     connect(parts.session, &PortSession::driverChanged, watch, &AlarmWatch::driverChanged);

@@ -20,7 +20,7 @@ BusView::BusView(const Parts &parts)
     busPanel->hide();
     watch->setMap(parts.store->rows());
     connect(parts.store, &RegisterStore::rowsReplaced, watch, [this] { watch->setMap(this->parts.store->rows()); });
-    parts.viewMenu->addAction(busPanel->toggleViewAction());
+    offerInMenu(parts.window, busPanel, parts.viewMenu);
     usePort(parts.port->currentText());
     connect(parts.port, &QComboBox::currentTextChanged, this, &BusView::usePort);
     busPanel->showCurrent(int(parts.store->slaveAddress()));

@@ -38,7 +38,7 @@ LiveMonitor::LiveMonitor(QMainWindow *window, QMenu *viewMenu)
     dock->hide();
     // Closed with its ✕, the trend comes back from the View menu; what is
     // refreshed stays as it was.
-    viewMenu->addAction(dock->toggleViewAction());
+    offerInMenu(window, dock, viewMenu);
     connect(dock, &MonitorDock::recordingFailed, this, &LiveMonitor::recordingFailed);
 }
 

@@ -9,8 +9,10 @@ IdentityLine::IdentityLine(const RegisterStore *store, QWidget *parent)
 {
     setObjectName(QStringLiteral("label_identity"));
     setTextInteractionFlags(Qt::TextSelectableByMouse);
-    setToolTip(tr("已连接驱动器的型号、固件与序列号（从驱动器读取）"));
-    followLanguage(this, [this] { setToolTip(tr("已连接驱动器的型号、固件与序列号（从驱动器读取）")); });
+    // It shares a row with buttons: a long identity is cut, and whole in the
+    // tooltip.
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    followLanguage(this, [this] { showIdentity(); });
     connect(store, &RegisterStore::rowsReplaced, this, &IdentityLine::takeMap);
     connect(store, &RegisterStore::valueRead, this, &IdentityLine::takeValue);
     takeMap();
@@ -35,6 +37,13 @@ void IdentityLine::takeValue(int row, qint64 raw)
     if (!info.addressValid || !identityAddresses.contains(info.address))
         return;
     identity.values.insert(info.address, raw);
-    setText(identityText(identity, store->rows()));
+    showIdentity();
     show();
+}
+
+void IdentityLine::showIdentity()
+{
+    const QString text = identityText(identity, store->rows());
+    setText(text);
+    setToolTip(text + QLatin1Char('\n') + tr("已连接驱动器的型号、固件与序列号（从驱动器读取）"));
 }

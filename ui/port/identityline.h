@@ -24,6 +24,7 @@ public:
 private:
     void takeMap();
     void takeValue(int row, qint64 raw);
+    void showIdentity();
 
     const RegisterStore *store;
     QList<quint16> identityAddresses;

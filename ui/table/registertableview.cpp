@@ -109,7 +109,7 @@ RegisterTableView::RegisterTableView(QTableWidget *table, const RegisterStore *s
     table->verticalHeader()->setHidden(true);
     // Room for the lamp and no more: eight rows fit beside a dock on a
     // laptop screen.
-    table->verticalHeader()->setDefaultSectionSize(std::max(table->fontMetrics().height() + 6, 24));
+    table->verticalHeader()->setDefaultSectionSize(std::max(table->fontMetrics().height() + 4, 24));
     table->horizontalHeader()->setFixedHeight(30);
     // Captions in another language need other widths.
     followLanguage(table, [this] { adjustColumnWidths(); });
