@@ -57,9 +57,9 @@ QString portStateText(QMainWindow &window)
     return QString();
 }
 
-QString plotTimeTitle(MonitorDock *dock)
+QString plotValueTitle(MonitorDock *dock)
 {
-    return dock->findChild<TrendPlot *>()->axisTitle(QwtPlot::xBottom).text();
+    return dock->findChild<TrendPlot *>()->axisTitle(QwtPlot::yLeft).text();
 }
 
 // A line 1 and rows with one fault of each common kind, and two nested.
@@ -129,7 +129,7 @@ void TestLanguage::menuSwitchesTheOpenWindowAndIsRemembered()
         QCOMPARE(headerText(table, 4), QStringLiteral("名称"));
         QCOMPARE(portStateText(window), QStringLiteral("  串口状态 : 未连接    "));
         QCOMPARE(dock->windowTitle(), QStringLiteral("趋势图"));
-        QCOMPARE(plotTimeTitle(dock), QStringLiteral("时间 (s)"));
+        QCOMPARE(plotValueTitle(dock), QStringLiteral("值"));
         QCOMPARE(editorWrite->text(), QStringLiteral("写入"));
         QCOMPARE(scan->windowTitle(), QStringLiteral("扫描总线"));
         QCOMPARE(scanParity->itemText(0), QStringLiteral("无校验"));
@@ -145,7 +145,7 @@ void TestLanguage::menuSwitchesTheOpenWindowAndIsRemembered()
     QCOMPARE(openMap->text(), QStringLiteral("Open map"));
     QCOMPARE(headerText(table, 4), QStringLiteral("Name"));
     QCOMPARE(dock->windowTitle(), QStringLiteral("Trend plot"));
-    QCOMPARE(plotTimeTitle(dock), QStringLiteral("Time (s)"));
+    QCOMPARE(plotValueTitle(dock), QStringLiteral("Value"));
     QCOMPARE(editorWrite->text(), QStringLiteral("Write"));
     QCOMPARE(scan->windowTitle(), QStringLiteral("Scan the bus"));
     QCOMPARE(scanParity->itemText(0), QStringLiteral("None"));
