@@ -45,7 +45,7 @@ BusPanel::BusPanel(BusWatch *watch, QWidget *parent)
     connect(ui->applyButton, &QPushButton::clicked, this, &BusPanel::applyTypedList);
     connect(ui->addressList, &QLineEdit::returnPressed, this, &BusPanel::applyTypedList);
     connect(ui->driverTable, &QTableWidget::cellClicked, this, &BusPanel::onRowClicked);
-    ui->driverTable->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 8);
+    ui->driverTable->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
     for (int column = 0; column < 2; ++column)
         ui->driverTable->horizontalHeader()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
     connect(watch, &BusWatch::driverChanged, this, &BusPanel::showDriver);

@@ -9,8 +9,8 @@ IdentityLine::IdentityLine(const RegisterStore *store, QWidget *parent)
 {
     setObjectName(QStringLiteral("label_identity"));
     setTextInteractionFlags(Qt::TextSelectableByMouse);
-    // It shares a row with buttons: a long identity is cut, and whole in the
-    // tooltip.
+    // It shares a row with buttons: a long identity ends in "…", so that a cut
+    // serial number is not read as another; the tooltip has it whole.
     setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     followLanguage(this, [this] { showIdentity(); });
     connect(store, &RegisterStore::rowsReplaced, this, &IdentityLine::takeMap);
@@ -21,6 +21,7 @@ IdentityLine::IdentityLine(const RegisterStore *store, QWidget *parent)
 void IdentityLine::forget()
 {
     identity = DriverIdentity();
+    wholeText.clear();
     clear();
     hide();
 }
@@ -43,7 +44,18 @@ void IdentityLine::takeValue(int row, qint64 raw)
 
 void IdentityLine::showIdentity()
 {
-    const QString text = identityText(identity, store->rows());
-    setText(text);
-    setToolTip(text + QLatin1Char('\n') + tr("已连接驱动器的型号、固件与序列号（从驱动器读取）"));
+    wholeText = identityText(identity, store->rows());
+    setToolTip(wholeText + QLatin1Char('\n') + tr("已连接驱动器的型号、固件与序列号（从驱动器读取）"));
+    showElided();
+}
+
+void IdentityLine::showElided()
+{
+    setText(fontMetrics().elidedText(wholeText, Qt::ElideRight, width()));
+}
+
+void IdentityLine::resizeEvent(QResizeEvent *event)
+{
+    QLabel::resizeEvent(event);
+    showElided();
 }
