@@ -51,13 +51,14 @@ QString AlarmWatch::historyText() const
 {
     if (entries.isEmpty())
         return QString();
-    QStringList lines{QStringLiteral("Alarm history"), QStringLiteral("raised,code,text,cleared")};
+    QStringList lines{QStringLiteral("Alarm history"), QStringLiteral("raised,code,text,cleared,driver,line")};
     for (int index = 0; index < entries.size(); ++index) {
         const AlarmEntry &entry = entries.at(index);
         QString cleared = timeText(entry.cleared);
         if (entry.cleared.isNull())
             cleared = index == standing ? QStringLiteral("(still in alarm)") : QStringLiteral("(end not seen)");
-        lines << QStringList{timeText(entry.raised), QString::number(entry.code), csvField(textOf(entry)), cleared}
+        lines << QStringList{timeText(entry.raised), QString::number(entry.code), csvField(textOf(entry)), cleared,
+                             QString::number(entry.driver), csvField(entry.line)}
                      .join(QLatin1Char(','));
     }
     return lines.join(QLatin1Char('\n'));
@@ -83,6 +84,21 @@ void AlarmWatch::takeMap()
     code = Reading();
     status = Reading();
     standing = -1;
+    fromBus = false;
+    emit changed();
+}
+
+void AlarmWatch::takeBusReading(qint64 alarmCode, bool codeKnown, qint64 statusWord, bool statusKnown,
+                                const QDateTime &readAt)
+{
+    const bool codeSays = codeKnown && alarmRow >= 0 && alarmCode != 0;
+    const bool bitSays = statusKnown && statusRow >= 0 && alarmBit >= 0 && (statusWord >> alarmBit & 1);
+    if (standing >= 0 || !(codeSays || bitSays))
+        return;
+    raise(codeSays ? alarmCode : 0);
+    entries[standing].raised = readAt;
+    seen = readAt;
+    fromBus = true;
     emit changed();
 }
 
@@ -92,7 +108,11 @@ void AlarmWatch::takeValue(int row, qint64 raw)
         return;
     const State before = state();
     (row == alarmRow ? code : status) = Reading{true, raw};
+    const bool wasFromBus = fromBus;
+    fromBus = false;
     judge(before);
+    if (wasFromBus && state() == before)
+        emit changed();
 }
 
 void AlarmWatch::loseValue(int row)
@@ -162,6 +182,8 @@ void AlarmWatch::raise(qint64 alarmCode)
     }
     AlarmEntry entry = described(alarmCode);
     entry.raised = now;
+    entry.driver = store->slaveAddress();
+    entry.line = lineName;
     entries.append(entry);
     standing = entries.size() - 1;
 }

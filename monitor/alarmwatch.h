@@ -20,6 +20,9 @@ struct AlarmEntry
     QString name;
     // Null while the alarm lasts, or when its end was never read.
     QDateTime cleared;
+    // The driver's address and the line it was seen on.
+    quint32 driver = 0;
+    QString line;
 };
 
 // Whether the driver is in alarm, judged only from the alarm and status rows'
@@ -54,6 +57,14 @@ public:
     // Another driver is the window's: as for another map, an alarm seen on
     // the one before stays in the history without an end.
     void driverChanged() { takeMap(); }
+    // The line the driver is on, named in the entries raised from now on.
+    void setLine(const QString &name) { lineName = name; }
+    // What a bus watch last read of the driver, at `readAt`: an alarm it
+    // shows stands until the driver's own rows are read.
+    void takeBusReading(qint64 alarmCode, bool codeKnown, qint64 statusWord, bool statusKnown,
+                        const QDateTime &readAt);
+    // The standing alarm is known only from a bus watch's reading so far.
+    bool seenOnBus() const { return fromBus; }
 
 signals:
     void changed();
@@ -84,6 +95,8 @@ private:
     // The entry of the standing alarm; -1 when none.
     int standing = -1;
     QDateTime seen;
+    QString lineName;
+    bool fromBus = false;
 };
 
 #endif // ALARMWATCH_H

@@ -9,12 +9,6 @@
 
 namespace {
 
-bool isPlain(const RegisterFormat &format)
-{
-    return format.type == ValueType::U16 && format.scaleUnits == 1 && format.decimals == 0
-        && format.states.isEmpty() && format.bitNames.isEmpty() && format.unit.isEmpty();
-}
-
 // "1" or "0x5AA5": command values are often magic numbers given in hex.
 bool parseCommandValue(const QString &text, qint64 *value)
 {
@@ -309,12 +303,12 @@ bool DriverIdentity::fromComment(const QString &comment, DriverIdentity *identit
 
 namespace {
 
+// In the register table's form, so that the two never disagree.
 QString identityValueText(const RegisterInfo *row, qint64 raw)
 {
-    if (!row || isPlain(row->format))
+    if (!row)
         return QStringLiteral("0x") + QStringLiteral("%1").arg(quint16(raw), 4, 16, QLatin1Char('0')).toUpper();
-    const QString text = RegisterValue(row->format).text(raw);
-    return row->format.unit.isEmpty() ? text : text + QLatin1Char(' ') + row->format.unit;
+    return RegisterValue(row->format).text(raw);
 }
 
 } // namespace

@@ -202,7 +202,9 @@ void TestAlarms::driverAlarmIsShownRecordedAndCleared()
 
     auto *identity = window->findChild<QLabel *>("label_identity");
     QVERIFY(identity->isVisible());
-    QCOMPARE(identity->text(), QStringLiteral("型号 Model 0x2305 · 固件 Firmware 1.12 · 序列号 Serial 81234"));
+    // Whole in the tooltip; on the line as far as it fits.
+    QVERIFY2(identity->toolTip().startsWith(QStringLiteral("型号 Model 8965 · 固件 Firmware 1.12 · 序列号 Serial 81234\n")),
+             qPrintable(identity->toolTip()));
     const QString firstRead = simulator->log().section(QStringLiteral("simdriver: read "), 1, 1);
     QVERIFY2(firstRead.startsWith(QStringLiteral("0x0040")), qPrintable(simulator->log()));
 
@@ -225,6 +227,8 @@ void TestAlarms::driverAlarmIsShownRecordedAndCleared()
     QCOMPARE(history->item(0, 1)->text(), QStringLiteral("2"));
     QCOMPARE(history->item(0, 2)->text(), QStringLiteral("报警 2：过压"));
     QCOMPARE(history->item(0, 3)->text(), QStringLiteral("报警中"));
+    QCOMPARE(history->item(0, 4)->text(), QStringLiteral("1"));
+    QCOMPARE(history->item(0, 5)->text(), simulator->devicePath());
 
     window->findChild<QCheckBox *>("checkBox_continuous")->setChecked(false);
     QVERIFY(waitForRefreshDone(*window, 15000));
@@ -253,7 +257,7 @@ void TestAlarms::driverAlarmIsShownRecordedAndCleared()
     answerSaveDialog(exported);
     window->exportLog();
     const QString log = fileText(exported);
-    QVERIFY2(QRegularExpression(QStringLiteral("Alarm history\nraised,code,text,cleared\n[-\\d :.]+,2,报警 2：过压,[-\\d :.]+\n"))
+    QVERIFY2(QRegularExpression(QStringLiteral("Alarm history\nraised,code,text,cleared,driver,line\n[-\\d :.]+,2,报警 2：过压,[-\\d :.]+,\\d+,\\S+\n"))
                  .match(log).hasMatch(), qPrintable(log.right(300)));
 
     clickOpen();

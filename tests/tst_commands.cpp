@@ -1,4 +1,6 @@
 #include <QtTest>
+#include <QRegularExpression>
+#include <QTableWidget>
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -159,6 +161,14 @@ void TestCommands::buttonsSendOnlyWhatWasConfirmedOnAFreeLine()
     auto *tick = panel->findChild<QCheckBox *>("dangerTick");
     QVERIFY(reset && factory && tick);
     QVERIFY(!reset->isEnabled());
+    // Command rows show no value, only what the tool wrote to this driver.
+    auto *table = window.findChild<QTableWidget *>("tableWidget");
+    const auto written = [table](int row, const QString &value) {
+        return QRegularExpression(QStringLiteral("^已写入 %1（\\d\\d:\\d\\d）$").arg(value))
+            .match(table->item(row, 1)->text())
+            .hasMatch();
+    };
+    QCOMPARE(table->item(5, 1)->text(), QStringLiteral("—"));
     openWindow(window, {"--delay", "40"});
     QVERIFY(panel->isVisible());
     QVERIFY(reset->isEnabled());
@@ -191,6 +201,9 @@ void TestCommands::buttonsSendOnlyWhatWasConfirmedOnAFreeLine()
     }
     QTRY_COMPARE(writesOf(QStringLiteral("write 0x0022 <- 23205")), 1);
     QCOMPARE(writesOf(QStringLiteral("command Factory reset")), 1);
+    QTRY_VERIFY2(written(5, QStringLiteral("23205")), qPrintable(table->item(5, 1)->text()));
+    QVERIFY(written(3, QStringLiteral("1")));
+    QCOMPARE(table->item(4, 1)->text(), QStringLiteral("—"));
     QVERIFY(!tick->isChecked());
     QTRY_VERIFY(reset->isEnabled());
     QVERIFY(!factory->isEnabled());
@@ -217,6 +230,7 @@ void TestCommands::buttonsSendOnlyWhatWasConfirmedOnAFreeLine()
     }
     QVERIFY(!portOpen());
     QCOMPARE(writesOf(QStringLiteral("write 0x0021")), 0);
+    QCOMPARE(table->item(5, 1)->text(), QStringLiteral("—"));
     QVERIFY(!reset->isEnabled() && !factory->isEnabled() && !tick->isChecked());
 
     // A map without commands shows no group.

@@ -200,7 +200,7 @@ void TestConnection::anotherMapReplacesTheTableAndABadOneLeavesIt()
     PtyPair line;
     MainWindow window;
     window.show();
-    QCOMPARE(window.windowTitle(), QStringLiteral("开闭环步进驱动器-上位机调试软件 v1.0 - RegisterInfo"));
+    QCOMPARE(window.windowTitle(), QStringLiteral("开闭环步进驱动器-上位机调试软件 v" STEPPERTOOL_VERSION " - RegisterInfo"));
     QVERIFY(line.start());
     child<QComboBox>(window, "comboBox_port")->setCurrentText(line.appSide());
     QTest::mouseClick(child<QPushButton>(window, "pushButton_open"), Qt::LeftButton);
@@ -214,7 +214,7 @@ void TestConnection::anotherMapReplacesTheTableAndABadOneLeavesIt()
     QCOMPARE(child<QLineEdit>(window, "lineEdit_deviceAddr")->text(), QStringLiteral("4"));
     QCOMPARE(Inspect::scheduler(window).txTime(), 30);
     QCOMPARE(Inspect::scheduler(window).rxOutTime(), quint32(250));
-    QCOMPARE(window.windowTitle(), QStringLiteral("开闭环步进驱动器-上位机调试软件 v1.0 - Second"));
+    QCOMPARE(window.windowTitle(), QStringLiteral("开闭环步进驱动器-上位机调试软件 v" STEPPERTOOL_VERSION " - Second"));
     // The skipped line: one notice, one log line naming it.
     QVERIFY(toastSays(QStringLiteral("1 行无法识别")));
     const QList<LogLine> lines = logLines(window);

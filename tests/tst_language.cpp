@@ -57,9 +57,9 @@ QString portStateText(QMainWindow &window)
     return QString();
 }
 
-QString plotTimeTitle(MonitorDock *dock)
+QString plotValueTitle(MonitorDock *dock)
 {
-    return dock->findChild<TrendPlot *>()->axisTitle(QwtPlot::xBottom).text();
+    return dock->findChild<TrendPlot *>()->axisTitle(QwtPlot::yLeft).text();
 }
 
 // A line 1 and rows with one fault of each common kind, and two nested.
@@ -129,7 +129,7 @@ void TestLanguage::menuSwitchesTheOpenWindowAndIsRemembered()
         QCOMPARE(headerText(table, 4), QStringLiteral("名称"));
         QCOMPARE(portStateText(window), QStringLiteral("  串口状态 : 未连接    "));
         QCOMPARE(dock->windowTitle(), QStringLiteral("趋势图"));
-        QCOMPARE(plotTimeTitle(dock), QStringLiteral("时间 (s)"));
+        QCOMPARE(plotValueTitle(dock), QStringLiteral("值"));
         QCOMPARE(editorWrite->text(), QStringLiteral("写入"));
         QCOMPARE(scan->windowTitle(), QStringLiteral("扫描总线"));
         QCOMPARE(scanParity->itemText(0), QStringLiteral("无校验"));
@@ -145,12 +145,12 @@ void TestLanguage::menuSwitchesTheOpenWindowAndIsRemembered()
     QCOMPARE(openMap->text(), QStringLiteral("Open map"));
     QCOMPARE(headerText(table, 4), QStringLiteral("Name"));
     QCOMPARE(dock->windowTitle(), QStringLiteral("Trend plot"));
-    QCOMPARE(plotTimeTitle(dock), QStringLiteral("Time (s)"));
+    QCOMPARE(plotValueTitle(dock), QStringLiteral("Value"));
     QCOMPARE(editorWrite->text(), QStringLiteral("Write"));
     QCOMPARE(scan->windowTitle(), QStringLiteral("Scan the bus"));
     QCOMPARE(scanParity->itemText(0), QStringLiteral("None"));
     // The title still names the map; the table, the editor and the curve stay.
-    QCOMPARE(window.windowTitle(), QStringLiteral("Open/Closed-Loop Stepper Driver - Debugging Tool v1.0 - RegisterInfo"));
+    QCOMPARE(window.windowTitle(), QStringLiteral("Open/Closed-Loop Stepper Driver - Debugging Tool v" STEPPERTOOL_VERSION " - RegisterInfo"));
     QCOMPARE(table->rowCount(), 2);
     QCOMPARE(table->item(0, 1)->text(), valueBefore);
     QVERIFY(editor->isVisible());
@@ -239,9 +239,9 @@ void TestLanguage::openComparisonFollowsTheLanguage()
     switchLanguage(*qApp, QStringLiteral("en"));
     QTRY_COMPARE(table->item(1, stateColumn)->text(), QStringLiteral("same"));
     QCOMPARE(table->item(0, stateColumn)->text(), QStringLiteral("已写入"));
-    QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("label_fileIdentity"))->text(), QStringLiteral("File:0x2304"));
+    QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("label_fileIdentity"))->text(), QStringLiteral("File: 0x2304"));
     QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("label_driverIdentity"))->text(),
-             QStringLiteral("Driver:0x2304"));
+             QStringLiteral("Driver: 0x2304"));
     switchLanguage(*qApp, QStringLiteral("zh"));
 }
 

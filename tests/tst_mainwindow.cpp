@@ -102,7 +102,7 @@ void TestMainWindow::initialState()
 {
     WorkFolder folder{QByteArray(sampleMap)};
     MainWindow window;
-    QCOMPARE(window.windowTitle(), QStringLiteral("开闭环步进驱动器-上位机调试软件 v1.0 - RegisterInfo"));
+    QCOMPARE(window.windowTitle(), QStringLiteral("开闭环步进驱动器-上位机调试软件 v" STEPPERTOOL_VERSION " - RegisterInfo"));
     QVERIFY(!window.windowIcon().isNull());
 
     auto *bauds = window.findChild<QComboBox *>("comboBox_buad");

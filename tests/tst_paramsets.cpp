@@ -1402,8 +1402,8 @@ void TestParamSets::restoreRefusesAnotherModel()
     run = steppertool({"--port", port, "--restore", saved});
     QCOMPARE(run.status, 1);
     QCOMPARE(run.err, QStringLiteral(
-        "steppertool: the file is for 型号 Model 0x2304 · 固件 Firmware 1.12 · 序列号 Serial 81234 but the driver "
-        "is 型号 Model 0x2305 · 固件 Firmware 1.12 · 序列号 Serial 5 (型号 Model 0x2304 ≠ 0x2305); nothing written "
+        "steppertool: the file is for 型号 Model 8964 · 固件 Firmware 1.12 · 序列号 Serial 81234 but the driver "
+        "is 型号 Model 8965 · 固件 Firmware 1.12 · 序列号 Serial 5 (型号 Model 8964 ≠ 8965); nothing written "
         "(--ignore-identity writes anyway)\n"));
     run = steppertool({"--port", port, "--restore", saved, "--dry-run"});
     QCOMPARE(run.status, 1);
@@ -1411,7 +1411,7 @@ void TestParamSets::restoreRefusesAnotherModel()
                  && run.out.contains(QStringLiteral("dry run: the identity differs")), qPrintable(run.out));
     run = steppertool({"--port", port, "--compare", saved});
     QCOMPARE(run.status, 3);
-    QVERIFY2(run.out.startsWith(QStringLiteral("identity differs: the file is for 型号 Model 0x2304")), qPrintable(run.out));
+    QVERIFY2(run.out.startsWith(QStringLiteral("identity differs: the file is for 型号 Model 8964")), qPrintable(run.out));
     QCOMPARE(writesIn(simulatorLog()), 0);
 
     run = steppertool({"--port", port, "--restore", saved, "--ignore-identity"});
@@ -1466,7 +1466,7 @@ void TestParamSets::restoreRefusesAnotherModel()
     writeFile(edited, "# identity 0x0041=112\naddress,value\n0x0010,2600\n");
     run = steppertool({"--port", simulator->devicePath(), "--restore", edited});
     QCOMPARE(run.status, 1);
-    QVERIFY2(run.err.contains(QStringLiteral("型号 Model ? ≠ 0x2304")), qPrintable(run.err));
+    QVERIFY2(run.err.contains(QStringLiteral("型号 Model ? ≠ 8964")), qPrintable(run.err));
     // Without an identity line the file's own model row speaks for it: it
     // is another model's, and nothing is written; told to write anyway, the
     // model row still is not, though the map lets it be written and lists
@@ -1478,7 +1478,7 @@ void TestParamSets::restoreRefusesAnotherModel()
     writeFile(edited, "address,value\n0x0040,8965\n0x0010,2600\n");
     run = steppertool({"--port", simulator->devicePath(), "--map", "rwmodel.map", "--restore", edited});
     QCOMPARE(run.status, 1);
-    QVERIFY2(run.err.contains(QStringLiteral("型号 Model 0x2305 ≠ 0x2304")), qPrintable(run.err));
+    QVERIFY2(run.err.contains(QStringLiteral("型号 Model 8965 ≠ 8964")), qPrintable(run.err));
     QCOMPARE(writesIn(simulatorLog()), 2);
     run = steppertool({"--port", simulator->devicePath(), "--map", "rwmodel.map", "--restore", edited,
                        "--ignore-identity"});
@@ -1517,9 +1517,9 @@ void TestParamSets::dialogWritesAnotherModelOnlyWhenAsked()
     QTRY_VERIFY_WITH_TIMEOUT(panel->dialog() && panel->dialog()->isVisible() && !panel->isBusy(), 10000);
     CompareDialog *dialog = panel->dialog();
     QCOMPARE(dialog->findChild<QLabel *>("label_fileIdentity")->text(),
-             QStringLiteral("文件：型号 Model 0x2304 · 固件 Firmware 1.12 · 序列号 Serial 7"));
+             QStringLiteral("文件：型号 Model 8964 · 固件 Firmware 1.12 · 序列号 Serial 7"));
     QCOMPARE(dialog->findChild<QLabel *>("label_driverIdentity")->text(),
-             QStringLiteral("驱动器：型号 Model 0x2305 · 固件 Firmware 1.12 · 序列号 Serial 81234"));
+             QStringLiteral("驱动器：型号 Model 8965 · 固件 Firmware 1.12 · 序列号 Serial 81234"));
     auto *write = dialog->findChild<QPushButton *>("pushButton_write");
     {
         QuestionAnswer dontWrite(QMessageBox::NoButton, QStringLiteral("不写入"));
@@ -1528,7 +1528,7 @@ void TestParamSets::dialogWritesAnotherModelOnlyWhenAsked()
     }
     QTest::qWait(300);
     QCOMPARE(writesIn(simulatorLog()), 0);
-    QuestionAnswer writeAnyway(QMessageBox::NoButton, QStringLiteral("仍然写入（型号 Model 0x2304 ≠ 0x2305）"));
+    QuestionAnswer writeAnyway(QMessageBox::NoButton, QStringLiteral("仍然写入（型号 Model 8964 ≠ 8965）"));
     QTest::mouseClick(write, Qt::LeftButton);
     auto *table = dialog->findChild<QTableWidget *>("tableWidget_compare");
     QTRY_COMPARE_WITH_TIMEOUT(table->item(0, 6)->text(), QStringLiteral("已写入"), 10000);

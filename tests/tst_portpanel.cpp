@@ -327,8 +327,9 @@ void TestPortPanel::vanishedDeviceClosesThePanel()
     for (QFrame *frame : toastFrames())
         delete frame;
     auto *table = window.findChild<QTableWidget *>("tableWidget");
+    // Row 2, a command register, has no value and so no lamp.
     for (int row = 0; row < table->rowCount(); ++row)
-        QCOMPARE(lampColour(table, row), QStringLiteral("stale"));
+        QCOMPARE(lampColour(table, row), row == 2 ? QString() : QStringLiteral("stale"));
 
     QTest::qWait(200); // a failure still being reported would add lines now
     const QList<LogLine> added = logLines(window).mid(linesBefore);
@@ -418,16 +419,16 @@ void TestPortPanel::editorAndLampsFollowTheConnection()
             colours << lampColour(table, row);
         return colours;
     };
-    QCOMPARE(lamps(), QStringList({"stale", "stale", "stale"}));
+    QCOMPARE(lamps(), QStringList({"stale", "stale", ""}));
 
     choosePort(window, line.appSide());
     clickOpen(window);
     Inspect::tick(window);
     Inspect::receive(window, QByteArray::fromHex("0103020064b9af"));
-    QCOMPARE(lamps(), QStringList({"green", "stale", "stale"}));
+    QCOMPARE(lamps(), QStringList({"green", "stale", ""}));
     // A scan reopens the line: nothing shown is live any more.
     QTest::mouseClick(window.findChild<QPushButton *>("pushButton_scan"), Qt::LeftButton);
-    QCOMPARE(lamps(), QStringList({"stale", "stale", "stale"}));
+    QCOMPARE(lamps(), QStringList({"stale", "stale", ""}));
     QDialog *scan = window.findChild<QDialog *>();
     QVERIFY(scan);
     scan->reject();
@@ -435,9 +436,9 @@ void TestPortPanel::editorAndLampsFollowTheConnection()
     QVERIFY(editor->isVisible());
     clickOpen(window);
     QVERIFY(!editor->isVisible());
-    QCOMPARE(lamps(), QStringList({"stale", "stale", "stale"}));
+    QCOMPARE(lamps(), QStringList({"stale", "stale", ""}));
     clickOpen(window);
-    QCOMPARE(lamps(), QStringList({"stale", "stale", "stale"}));
+    QCOMPARE(lamps(), QStringList({"stale", "stale", ""}));
 
     // Another map: the editor of row 2 closes; its write, pressed all the
     // same, reaches neither the shorter map nor a row of another register.
@@ -460,7 +461,7 @@ void TestPortPanel::editorAndLampsFollowTheConnection()
     clickOpen(window);
     Inspect::requestWrite(window, 2, ModbusMaster::instance()->writeCmd(1, 0x10, 5));
     QCOMPARE(Inspect::cmdQueue(window).size(), 2);
-    QCOMPARE(lampColour(table, 2), QStringLiteral("stale"));
+    QCOMPARE(table->item(2, 1)->text(), QStringLiteral("—"));
     for (QFrame *frame : toastFrames())
         delete frame;
 }

@@ -273,14 +273,14 @@ void TestRegisterFormat::driverProfileOfTheSampleMap()
     // Serial numbers differ from unit to unit and are never compared.
     DriverIdentity file;
     QVERIFY(DriverIdentity::fromComment(QStringLiteral("identity 0x0040=8964 0x0041=112 0x0042=81234"), &file));
-    QCOMPARE(identityText(file, map.registers), QStringLiteral("型号 Model 0x2304 · 固件 Firmware 1.12 · 序列号 Serial 81234"));
+    QCOMPARE(identityText(file, map.registers), QStringLiteral("型号 Model 8964 · 固件 Firmware 1.12 · 序列号 Serial 81234"));
     DriverIdentity driver = file;
     driver.values[0x0042] = 5;
     QCOMPARE(identityDifferences(file, driver, map.registers), QStringList());
     driver.values[0x0040] = 0x2305;
     driver.values.remove(0x0041);
     QCOMPARE(identityDifferences(file, driver, map.registers),
-             (QStringList{"型号 Model 0x2304 ≠ 0x2305", "固件 Firmware 1.12 ≠ ?"}));
+             (QStringList{"型号 Model 8964 ≠ 8965", "固件 Firmware 1.12 ≠ ?"}));
 }
 
 // A misspelt key would leave its row in a format nobody meant ("Type:s32"

@@ -211,7 +211,11 @@ void TestScan::dialogScanPausesPollingAndFillsThePanel()
     QVERIFY(scheduler.isRunning());
     QVERIFY(Serial::instance()->serialPort->isOpen());
     QCOMPARE(Serial::instance()->serialPort->baudRate(), 4800);
-    QCOMPARE(dialog->findChild<QListWidget *>("listWidget_found")->count(), 1);
+    // What was found, then the summary; the button closes again.
+    auto *found = dialog->findChild<QListWidget *>("listWidget_found");
+    QCOMPARE(found->count(), 2);
+    QVERIFY2(found->item(1)->text().startsWith(QStringLiteral("扫描完成。")), qPrintable(found->item(1)->text()));
+    QCOMPARE(dialog->findChild<QPushButton *>("pushButton_cancel")->text(), QStringLiteral("关闭"));
     // The window's counts are its own; the log has one line per baud rate.
     QCOMPARE(scheduler.statistics().requests, requestsBefore);
     QCOMPARE(scheduler.statistics().timeouts, timeoutsBefore);

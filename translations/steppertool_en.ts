@@ -30,6 +30,10 @@
         <source>⚠ %1 — 当前状态未知：最后读到于 %2，之后没有有效读数</source>
         <translation>⚠ %1 — state now unknown: last read at %2, no valid reading since</translation>
     </message>
+    <message>
+        <source>⚠ %1（总线于 %2 读到）</source>
+        <translation>⚠ %1 (read on the bus at %2)</translation>
+    </message>
 </context>
 <context>
     <name>AlarmHistoryDialog</name>
@@ -64,6 +68,14 @@
     <message>
         <source>未读到</source>
         <translation>not read</translation>
+    </message>
+    <message>
+        <source>驱动器</source>
+        <translation>Driver</translation>
+    </message>
+    <message>
+        <source>端口</source>
+        <translation>Port</translation>
     </message>
 </context>
 <context>
@@ -239,10 +251,6 @@
         <translation>Address</translation>
     </message>
     <message>
-        <source>标识</source>
-        <translation>Identity</translation>
-    </message>
-    <message>
         <source>报警</source>
         <translation>Alarm</translation>
     </message>
@@ -277,6 +285,10 @@ Address list &quot;%1&quot; is not valid: give addresses 1..247 or ranges, e.g. 
     <message>
         <source>报警 %1：%2</source>
         <translation>Alarm %1: %2</translation>
+    </message>
+    <message>
+        <source>标识未读</source>
+        <translation>Identity not read yet</translation>
     </message>
 </context>
 <context>
@@ -318,7 +330,7 @@ Each is read and its model and firmware checked first: a different one is skippe
     </message>
     <message>
         <source>我知道这会改变驱动器的设置</source>
-        <translation>I know this changes the driver&apos;s settings</translation>
+        <translation>I know ⚠ changes settings</translation>
     </message>
     <message>
         <source>标有 ⚠ 的命令会永久改变驱动器的设置；每次发送后需重新勾选</source>
@@ -460,16 +472,8 @@ The port was closed: open it and load the parameters again before writing</trans
         <translation>a reply came that no request asked for</translation>
     </message>
     <message>
-        <source>文件：</source>
-        <translation>File:</translation>
-    </message>
-    <message>
         <source>未记录身份</source>
         <translation>no identity recorded</translation>
-    </message>
-    <message>
-        <source>驱动器：</source>
-        <translation>Driver:</translation>
     </message>
     <message>
         <source>文件来自另一型号或固件的驱动器：</source>
@@ -524,6 +528,14 @@ The slave address has changed: this comparison belongs to the driver before; loa
 仍然写入吗？</source>
         <translation>The file does not record which driver it came from (%1), so it cannot be checked against this driver.
 Write it anyway?</translation>
+    </message>
+    <message>
+        <source>文件：%1</source>
+        <translation>File: %1</translation>
+    </message>
+    <message>
+        <source>驱动器：%1</source>
+        <translation>Driver: %1</translation>
     </message>
 </context>
 <context>
@@ -740,14 +752,6 @@ Write it anyway?</translation>
         <translation>Send</translation>
     </message>
     <message>
-        <source>开闭环步进驱动器-上位机调试软件 v1.0</source>
-        <translation>Open/Closed-Loop Stepper Driver - Debugging Tool v1.0</translation>
-    </message>
-    <message>
-        <source>    数据刷新次数 : %1    </source>
-        <translation>    Refreshes: %1    </translation>
-    </message>
-    <message>
         <source>
 录制已停止 : %1
 </source>
@@ -792,28 +796,12 @@ Recording stopped: %1
         <translation>The parameter file %1 cannot be used; nothing was compared or written.</translation>
     </message>
     <message>
-        <source>视图(&amp;V)</source>
-        <translation>&amp;View</translation>
-    </message>
-    <message>
         <source>读取全部 (F5)</source>
         <translation>Read all (F5)</translation>
     </message>
     <message>
         <source>值</source>
         <translation>Value</translation>
-    </message>
-    <message>
-        <source>帮助(&amp;H)</source>
-        <translation>&amp;Help</translation>
-    </message>
-    <message>
-        <source>关于(&amp;A)…</source>
-        <translation>&amp;About…</translation>
-    </message>
-    <message>
-        <source>打开或关闭串口 (Ctrl+K)</source>
-        <translation>Open or close the port (Ctrl+K)</translation>
     </message>
     <message>
         <source>驱动器所在的线路：串口，或经网关 / 网口的 TCP 连接</source>
@@ -1190,6 +1178,22 @@ See the log for details</translation>
     <message>
         <source>每条曲线按自身的最小到最大值缩放（0–100 %），不同大小的数值可以一起看出变化</source>
         <translation>Each curve scaled from its own lowest to highest value (0–100 %), so values of different sizes show their shape together</translation>
+    </message>
+    <message>
+        <source>开始连续刷新</source>
+        <translation>Start continuous refresh</translation>
+    </message>
+    <message>
+        <source>还没有曲线：在寄存器表中选中行，右键选择“加入曲线”。</source>
+        <translation>No curves yet: select rows in the register table and choose &quot;Add to plot&quot; from its context menu.</translation>
+    </message>
+    <message>
+        <source>连续刷新未开启：曲线不会更新。</source>
+        <translation>Continuous refresh is off: the curves do not update.</translation>
+    </message>
+    <message>
+        <source>串口未打开：曲线不会更新。</source>
+        <translation>The port is closed: the curves do not update.</translation>
     </message>
 </context>
 <context>
@@ -1582,6 +1586,10 @@ This register cannot be written!
         <source>加入曲线</source>
         <translation>Add to plot</translation>
     </message>
+    <message>
+        <source>已写入 %1（%2）</source>
+        <translation>written %1 at %2</translation>
+    </message>
 </context>
 <context>
     <name>RequestReasonWording</name>
@@ -1813,6 +1821,14 @@ Send &quot;%2&quot; first to save them?</translation>
         <source>地址 %1</source>
         <translation>Address %1</translation>
     </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>扫描完成。询问的地址：%1；应答：%2</source>
+        <translation>Scan finished. Addresses asked: %1; answered: %2</translation>
+    </message>
 </context>
 <context>
     <name>ScanRun</name>
@@ -1872,6 +1888,13 @@ Send &quot;%2&quot; first to save them?</translation>
     </message>
 </context>
 <context>
+    <name>StatusCounts</name>
+    <message>
+        <source>    数据刷新次数 : %1    </source>
+        <translation>    Refreshes: %1    </translation>
+    </message>
+</context>
+<context>
     <name>TrafficLogView</name>
     <message>
         <source>驱动器拒绝功能码 16（写多个寄存器）：地址 0x%1 未写入（%2）。不会改用单个写入。</source>
@@ -1909,10 +1932,6 @@ Could not write the file: %1!
 <context>
     <name>TrendPlot</name>
     <message>
-        <source>时间 (s)</source>
-        <translation>Time (s)</translation>
-    </message>
-    <message>
         <source>值</source>
         <translation>Value</translation>
     </message>
@@ -1935,6 +1954,10 @@ Could not write the file: %1!
     <message>
         <source>各曲线自身范围 (%)</source>
         <translation>Each curve&apos;s own range (%)</translation>
+    </message>
+    <message>
+        <source>范围 %</source>
+        <translation>Range %</translation>
     </message>
 </context>
 <context>
@@ -2002,6 +2025,32 @@ Could not write the file: %1!
     <message>
         <source>须为 0 … 65535 的整数</source>
         <translation>Must be a whole number 0 … 65535</translation>
+    </message>
+</context>
+<context>
+    <name>WindowMenus</name>
+    <message>
+        <source>视图(&amp;V)</source>
+        <translation>&amp;View</translation>
+    </message>
+    <message>
+        <source>帮助(&amp;H)</source>
+        <translation>&amp;Help</translation>
+    </message>
+    <message>
+        <source>关于(&amp;A)…</source>
+        <translation>&amp;About…</translation>
+    </message>
+    <message>
+        <source>开闭环步进驱动器-上位机调试软件 v%1</source>
+        <translation>Open/Closed-Loop Stepper Driver - Debugging Tool v%1</translation>
+    </message>
+</context>
+<context>
+    <name>WindowShortcuts</name>
+    <message>
+        <source>打开或关闭串口 (Ctrl+K)</source>
+        <translation>Open or close the port (Ctrl+K)</translation>
     </message>
 </context>
 </TS>

@@ -3,8 +3,8 @@
 
 class QWidget;
 
-// The program's version, licence and the Qt it runs on: the window title
-// keeps its fixed text, so the version is read here.
+// The program's version (the one the window title and --version show),
+// licence and the Qt it runs on.
 void showAboutBox(QWidget *parent);
 
 #endif // ABOUTBOX_H

@@ -6,13 +6,13 @@
 #include "ui/alarm/driverwatchviews.h"
 #include "ui/problemlist.h"
 #include "ui/toast.h"
-#include "ui/aboutbox.h"
+#include "ui/windowmenus.h"
+#include "ui/windowshortcuts.h"
 #include "ui/language/followlanguage.h"
-#include "ui/language/languagemenu.h"
 #include "ui/bus/buspanel.h"
 #include "ui/bus/busview.h"
-#include "ui/commands/commandpanel.h"
-#include "ui/commands/drivercommands.h"
+#include "ui/bus/driverfollower.h"
+#include "ui/commands/commandwiring.h"
 #include "ui/commands/savebeforeleave.h"
 #include "ui/log/logpaneaction.h"
 #include "ui/log/manualsendbox.h"
@@ -20,9 +20,9 @@
 #include "ui/paramsets/parametersetspanel.h"
 #include "ui/port/portpanel.h"
 #include "ui/port/portsession.h"
+#include "ui/port/statuscounts.h"
 #include "ui/table/registertableview.h"
 #include "ui/monitor/livemonitor.h"
-#include "ui/monitor/statisticslabel.h"
 #include "cli/startoptions.h"
 #include "registermap/refreshcontroller.h"
 #include "registermap/registermap.h"
@@ -34,20 +34,7 @@
 #include <QFileInfo>
 #include <QIcon>
 #include <QLabel>
-#include <QMenuBar>
-#include <QSerialPort>
-#include <QShortcut>
-
-namespace {
-
-// The key presses the button as a click would, and only while it is enabled.
-void pressOnKey(QAbstractButton *button, const QKeySequence &key)
-{
-    auto *shortcut = new QShortcut(key, button->window());
-    QObject::connect(shortcut, &QShortcut::activated, button, &QAbstractButton::click);
-}
-
-} // namespace
+#include <QMenu>
 
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
@@ -63,7 +50,7 @@ MainWindow::MainWindow(QWidget *parent)
     connectParameterSets();
     buildViews();
     connectCommands();
-    buildStatusBar();
+    refreshCountLabel = (new StatusCounts(ui->statusBar, refresh, scheduler))->refreshCountLabel();
     connectRefresh();
     readRegisterInfo(QStringLiteral("RegisterInfo"));
     mapOpener->useSettings(QStringLiteral("RegisterInfo"));
@@ -117,14 +104,11 @@ void MainWindow::connectParameterSets()
 
 void MainWindow::buildViews()
 {
-    setWindowTitle(tr("开闭环步进驱动器-上位机调试软件 v1.0"));
+    setWindowTitle(WindowMenus::title());
     setWindowIcon(QIcon(QStringLiteral(":/new/prefix1/picture/mainlog.png")));
     valueEditWin.hide();
-
-    QMenu *viewMenu = menuBar()->addMenu(tr("视图(&V)"));
-    menuBar()->addMenu(new LanguageMenu(menuBar()));
-    QMenu *helpMenu = menuBar()->addMenu(tr("帮助(&H)"));
-    QAction *about = helpMenu->addAction(tr("关于(&A)…"), this, [this] { showAboutBox(this); });
+    setDockOptions(AnimatedDocks | AllowNestedDocks | AllowTabbedDocks);
+    QMenu *viewMenu = (new WindowMenus(this))->viewMenu();
     liveMonitor = new LiveMonitor(this, viewMenu);
     connect(liveMonitor, &LiveMonitor::recordingFailed, this,
             [this](const QString &reason) { showRefusal(tr("\n录制已停止 : %1\n").arg(reason)); });
@@ -156,71 +140,21 @@ void MainWindow::buildViews()
     mapOpener = new MapOpener(store, this, windowTitle());
     mapOpener->setLine(session, portPanel, scheduler, logView);
     connect(mapOpener, &MapOpener::refused, this, &MainWindow::showRefusal);
-    new DriverWatchViews({this, ui->verticalLayout_3, ui->tableWidget, store, session, logView, viewMenu});
+    followLanguage(this, [this] { mapOpener->setTitle(WindowMenus::title()); });
+    auto *watchViews = new DriverWatchViews({this, ui->verticalLayout_3, ui->tableWidget, ui->horizontalLayout_params,
+                                             ui->checkBox_watchedOnly, store, session, logView, viewMenu});
+    new DriverFollower({session, refresh, ui->pushButton_dataRefresh, store, bus, watchViews->alarmWatch()});
     viewMenu->addAction(logPaneAction(ui->verticalLayout_2, this));
     ui->checkBox_2->setChecked(true);
-    // Read all and the port's open/close have keys; the caption beside the
-    // icon names the first. They are the window's, not the buttons': a
-    // button's shortcut goes whenever its text changes (打开串口, 关闭串口,
-    // 连接, another language).
-    pressOnKey(ui->pushButton_dataRefresh, QKeySequence(Qt::Key_F5));
-    pressOnKey(ui->pushButton_open, QKeySequence(Qt::CTRL | Qt::Key_K));
-    ui->pushButton_open->setToolTip(tr("打开或关闭串口 (Ctrl+K)"));
-    followLanguage(menuBar(), [this, viewMenu, helpMenu, about] {
-        viewMenu->setTitle(tr("视图(&V)"));
-        helpMenu->setTitle(tr("帮助(&H)"));
-        about->setText(tr("关于(&A)…"));
-        mapOpener->setTitle(tr("开闭环步进驱动器-上位机调试软件 v1.0"));
-        ui->pushButton_open->setToolTip(tr("打开或关闭串口 (Ctrl+K)"));
-    });
+    new WindowShortcuts(this, ui->pushButton_dataRefresh, ui->label_dataRefresh, ui->pushButton_open);
 }
 
-// The map's commands sit under the parameter buttons; they and the save
-// before leaving follow the port and the runs that hold the line.
 void MainWindow::connectCommands()
 {
-    auto *commands = new DriverCommands({this, scheduler, store, logView});
-    ui->verticalLayout_3->insertWidget(ui->verticalLayout_3->indexOf(ui->tableWidget), commands->panel());
-    connect(commands, &DriverCommands::notice, this, &MainWindow::showRefusal);
-    connect(session, &PortSession::portStateShown, commands, &DriverCommands::setPortOpen);
-    connect(session, &PortSession::lineTakenByScan, commands, &DriverCommands::setLineTaken);
-    // The tick was given for the driver shown then.
-    connect(session, &PortSession::driverChanged, commands->panel(), &CommandPanel::clearTick);
-    connect(parameterSets, &ParameterSetsPanel::busyChanged, commands, &DriverCommands::setRunBusy);
-    connect(sendBox, &ManualSendBox::sent, commands, &DriverCommands::noteHandSent);
-    // An alarm reset or a factory reset changes what the table should show.
-    connect(commands, &DriverCommands::finished, this, [this] {
-        if (ui->pushButton_dataRefresh->isEnabled())
-            refresh->refreshAll();
-    });
-    saveBeforeLeave = new SaveBeforeLeave(commands, this);
-    // A scan's hit reopens the port; the question waits until the scan has
-    // given the line back, so that a save can go over it first.
-    session->setLeaveGate([this](std::function<void()> leave) {
-        if (!saveBeforeLeave->wouldAsk())
-            return true;
-        QTimer::singleShot(0, this, [this, leave] {
-            if (saveBeforeLeave->allowsLeaving(leave))
-                leave();
-        });
-        return false;
-    });
-    connect(saveBeforeLeave, &SaveBeforeLeave::notice, this, &MainWindow::showRefusal);
-}
-
-void MainWindow::buildStatusBar()
-{
-    refreshCountLabel = new QLabel(tr("    数据刷新次数 : %1    ").arg(0));
-    ui->statusBar->addWidget(refreshCountLabel, 0);
-    connect(refresh, &RefreshController::countChanged, refreshCountLabel,
-            [this](int count) { refreshCountLabel->setText(tr("    数据刷新次数 : %1    ").arg(count)); });
-    followLanguage(refreshCountLabel, [this] {
-        refreshCountLabel->setText(tr("    数据刷新次数 : %1    ").arg(refresh->count()));
-    });
-    auto *statistics = new StatisticsLabel(scheduler);
-    ui->statusBar->addWidget(statistics, 0);
-    connect(statistics, &StatisticsLabel::countsReset, refresh, &RefreshController::resetCount);
-    ui->statusBar->setSizeGripEnabled(false);
+    auto *commands = new CommandWiring({this, scheduler, store, logView, session, parameterSets, sendBox, refresh,
+                                        ui->pushButton_dataRefresh, ui->verticalLayout_3, ui->tableWidget});
+    connect(commands, &CommandWiring::notice, this, &MainWindow::showRefusal);
+    saveBeforeLeave = commands->saveBeforeLeave();
 }
 
 // The refresh reads into the store; the window shows the count, the button
@@ -234,6 +168,7 @@ void MainWindow::connectRefresh()
     connect(refresh, &RefreshController::lineNote, logView, &TrafficLogView::showLineError);
     connect(refresh, &RefreshController::multipleWriteRefused, logView, &TrafficLogView::showRefusedMultipleWrite);
     connect(ui->checkBox_continuous, &QCheckBox::toggled, refresh, &RefreshController::setContinuous);
+    liveMonitor->setSamplingSwitch(ui->checkBox_continuous);
     refresh->setContinuous(ui->checkBox_continuous->isChecked());
     // Narrowed to the plotted rows when the user asks for it.
     refresh->setContinuousRows([this] {

@@ -73,7 +73,6 @@ private slots:
 
 private:
     void buildViews();
-    void buildStatusBar();
     void connectParameterSets();
     void connectRefresh();
     void connectCommands();

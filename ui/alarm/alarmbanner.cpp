@@ -56,7 +56,11 @@ void AlarmBanner::follow()
         return;
     const bool live = state == AlarmWatch::State::Active;
     setStyleSheet(live ? alarmBannerStyle : staleAlarmBannerStyle);
-    ui->label_alarm->setText(live ? tr("⚠ %1").arg(watch->text())
-                                  : tr("⚠ %1 — 当前状态未知：最后读到于 %2，之后没有有效读数")
-                                        .arg(watch->text(), watch->lastSeen().toString(QStringLiteral("HH:mm:ss"))));
+    const QString seen = watch->lastSeen().toString(QStringLiteral("HH:mm:ss"));
+    if (live)
+        ui->label_alarm->setText(tr("⚠ %1").arg(watch->text()));
+    else if (watch->seenOnBus())
+        ui->label_alarm->setText(tr("⚠ %1（总线于 %2 读到）").arg(watch->text(), seen));
+    else
+        ui->label_alarm->setText(tr("⚠ %1 — 当前状态未知：最后读到于 %2，之后没有有效读数").arg(watch->text(), seen));
 }

@@ -53,7 +53,8 @@ void AlarmHistoryDialog::fill()
         if (entry.cleared.isNull())
             cleared = standing ? (watch->state() == AlarmWatch::State::Active ? tr("报警中") : tr("未知（无有效读数）"))
                                : tr("未读到");
-        const QStringList cells{clockText(entry.raised), QString::number(entry.code), AlarmWatch::textOf(entry), cleared};
+        const QStringList cells{clockText(entry.raised), QString::number(entry.code), AlarmWatch::textOf(entry), cleared,
+                                QString::number(entry.driver), entry.line};
         for (int column = 0; column < cells.size(); ++column)
             table->setItem(row, column, new QTableWidgetItem(cells.at(column)));
     }

@@ -7,6 +7,7 @@
 #include "ui/port/identityline.h"
 #include "ui/port/portsession.h"
 #include "monitor/alarmwatch.h"
+#include "serial/serial.h"
 
 #include <QAction>
 #include <QBoxLayout>
@@ -18,13 +19,14 @@ DriverWatchViews::DriverWatchViews(const DriverWatchParts &parts)
     , identity(new IdentityLine(parts.store, parts.window))
     , banner(new AlarmBanner(watch, parts.window))
 {
-    const int tableIndex = parts.tableColumn->indexOf(parts.table);
-    parts.tableColumn->insertWidget(tableIndex, banner);
-    parts.tableColumn->insertWidget(tableIndex, identity);
+    parts.tableColumn->insertWidget(parts.tableColumn->indexOf(parts.table), banner);
+    parts.identityRow->insertWidget(parts.identityRow->indexOf(parts.identityAfter) + 1, identity, 1);
     connect(parts.session, &PortSession::valuesStale, watch, &AlarmWatch::valuesLost);
     connect(parts.session, &PortSession::valuesStale, identity, &IdentityLine::forget);
     connect(parts.session, &PortSession::driverChanged, watch, &AlarmWatch::driverChanged);
     connect(parts.session, &PortSession::driverChanged, identity, &IdentityLine::forget);
+    connect(parts.session, &PortSession::portStateShown, watch,
+            [this](bool open) { watch->setLine(open ? Serial::instance()->lineName() : QString()); });
     parts.log->addExportSection([this] { return watch->historyText(); });
     QAction *history = parts.viewMenu->addAction(tr("报警历史…"), banner, &AlarmBanner::showHistory);
     history->setObjectName(QStringLiteral("alarmHistoryAction"));

@@ -17,10 +17,14 @@ class TrafficLogView;
 struct DriverWatchParts
 {
     QWidget *window;
-    // The column of the register table: the identity line and the alarm
-    // banner go right above `table`.
+    // The column of the register table: the alarm banner goes right above
+    // `table`.
     QBoxLayout *tableColumn;
     QWidget *table;
+    // The identity line goes into the row of `identityAfter`, after it, where
+    // it takes no height of the table's.
+    QBoxLayout *identityRow;
+    QWidget *identityAfter;
     const RegisterStore *store;
     PortSession *session;
     TrafficLogView *log;

@@ -45,8 +45,8 @@ BusPanel::BusPanel(BusWatch *watch, QWidget *parent)
     connect(ui->applyButton, &QPushButton::clicked, this, &BusPanel::applyTypedList);
     connect(ui->addressList, &QLineEdit::returnPressed, this, &BusPanel::applyTypedList);
     connect(ui->driverTable, &QTableWidget::cellClicked, this, &BusPanel::onRowClicked);
-    ui->driverTable->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 8);
-    for (int column = 0; column < 3; ++column)
+    ui->driverTable->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+    for (int column = 0; column < 2; ++column)
         ui->driverTable->horizontalHeader()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
     connect(watch, &BusWatch::driverChanged, this, &BusPanel::showDriver);
 }
@@ -143,11 +143,15 @@ void BusPanel::showDriver(int address)
         return item;
     };
     cell(0, QString::number(address));
-    cell(1, driver.identity.isEmpty() ? QStringLiteral("—") : identityText(driver.identity, watch->mapRows()));
-    QTableWidgetItem *alarm = cell(2, alarmSummary(driver));
+    QTableWidgetItem *alarm = cell(1, alarmSummary(driver));
     alarm->setBackground(driver.inAlarm(watch->profile()) ? QBrush(alarmBackground) : QBrush());
-    cell(3, driver.lost() ? tr("失去联系（%1）").arg(driver.lastAnswer.toString(QStringLiteral("HH:mm:ss")))
+    cell(2, driver.lost() ? tr("失去联系（%1）").arg(driver.lastAnswer.toString(QStringLiteral("HH:mm:ss")))
                           : driver.lastAnswer.toString(QStringLiteral("HH:mm:ss")));
+    // Who the driver is would push the alarm off a narrow panel: it is the
+    // row's tooltip.
+    const QString identity = driver.identity.isEmpty() ? tr("标识未读") : identityText(driver.identity, watch->mapRows());
+    for (int column = 0; column < 3; ++column)
+        ui->driverTable->item(row, column)->setToolTip(identity);
 }
 
 void BusPanel::onRowClicked(int row)

@@ -11,11 +11,11 @@ QT_END_NAMESPACE
 class BusWatch;
 struct BusDriver;
 
-// The drivers of the line, one row each: address, identity, alarm state and
-// when each last answered, as the bus watch reads them. The list comes from
-// a scan or is typed ("1-4,7"), and is remembered per port. Clicking a row
-// makes that driver the window's; several selected rows are what batch work
-// goes over.
+// The drivers of the line, one row each: address, alarm state and when
+// each last answered, as the bus watch reads them; the identity is the
+// row's tooltip. The list comes from a scan or is typed ("1-4,7"), and is
+// remembered per port. Clicking a row makes that driver the window's; several
+// selected rows are what batch work goes over.
 class BusPanel : public QDockWidget
 {
     Q_OBJECT

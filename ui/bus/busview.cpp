@@ -3,6 +3,7 @@
 #include "registermap/registerstore.h"
 #include "scan/buswatch.h"
 #include "ui/bus/buspanel.h"
+#include "ui/dockplacement.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -16,11 +17,10 @@ BusView::BusView(const Parts &parts)
     , busPanel(new BusPanel(watch, parts.window))
 {
     parts.window->addDockWidget(Qt::BottomDockWidgetArea, busPanel);
-    // A few rows' height: the register table stays the window's main part.
-    parts.window->resizeDocks({busPanel}, {170}, Qt::Vertical);
+    busPanel->hide();
     watch->setMap(parts.store->rows());
     connect(parts.store, &RegisterStore::rowsReplaced, watch, [this] { watch->setMap(this->parts.store->rows()); });
-    parts.viewMenu->addAction(busPanel->toggleViewAction());
+    offerInMenu(parts.window, busPanel, parts.viewMenu);
     usePort(parts.port->currentText());
     connect(parts.port, &QComboBox::currentTextChanged, this, &BusView::usePort);
     busPanel->showCurrent(int(parts.store->slaveAddress()));
@@ -31,15 +31,23 @@ BusView::BusView(const Parts &parts)
     watch->start();
 }
 
+BusDriver BusView::knownDriver(int address) const
+{
+    return watch->driver(address);
+}
+
 void BusView::addDrivers(const QList<int> &addresses)
 {
     busPanel->addDrivers(addresses);
-    busPanel->show();
+    showUnderTable(parts.window, busPanel);
 }
 
 // One driver needs no panel: it stays out of the table's way.
 void BusView::usePort(const QString &port)
 {
     busPanel->usePort(port);
-    busPanel->setVisible(!watch->drivers().isEmpty());
+    if (watch->drivers().isEmpty())
+        busPanel->hide();
+    else
+        showUnderTable(parts.window, busPanel);
 }

@@ -5,6 +5,7 @@
 
 class BusPanel;
 class BusWatch;
+struct BusDriver;
 class QComboBox;
 class QLineEdit;
 class QMainWindow;
@@ -37,6 +38,8 @@ public:
     explicit BusView(const Parts &parts);
 
     BusPanel *panel() const { return busPanel; }
+    // What the watch last read of the driver at `address`.
+    BusDriver knownDriver(int address) const;
     // Drivers a scan found join the list.
     void addDrivers(const QList<int> &addresses);
 

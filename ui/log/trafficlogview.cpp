@@ -92,7 +92,6 @@ QString TrafficLogView::receivedLine(const QByteArray &data) const
 void TrafficLogView::showMenu(const QPoint &)
 {
     QMenu menu(browser);
-    menu.setStyleSheet(QStringLiteral("background-color: rgb(176, 176, 176);color: rgb(255, 85, 0);"));
     const QKeySequence noShortcut(0, 0, 0, 0);
 
     QAction *clear = menu.addAction(tr("清空显示"));

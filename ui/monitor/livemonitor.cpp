@@ -1,9 +1,12 @@
 #include "livemonitor.h"
 
+#include "ui/dockplacement.h"
 #include "ui/monitor/monitordock.h"
 
 #include "registermap/driverroles.h"
 
+#include <QCheckBox>
+#include <QEvent>
 #include <QMainWindow>
 #include <QMenu>
 #include <algorithm>
@@ -23,27 +26,42 @@ int recordedAlarmRow(const QList<RegisterInfo> &registers, const QList<int> &wat
 
 } // namespace
 
+// The dock is built with the window, hidden, so that the View menu offers
+// the trend from the start.
 LiveMonitor::LiveMonitor(QMainWindow *window, QMenu *viewMenu)
     : QObject(window)
     , window(window)
-    , viewMenu(viewMenu)
+    , dock(new MonitorDock(window))
 {
+    dock->setObjectName(QStringLiteral("monitorDock"));
+    window->addDockWidget(Qt::BottomDockWidgetArea, dock);
+    dock->hide();
+    // Closed with its ✕, the trend comes back from the View menu; what is
+    // refreshed stays as it was.
+    offerInMenu(window, dock, viewMenu);
+    connect(dock, &MonitorDock::recordingFailed, this, &LiveMonitor::recordingFailed);
 }
 
-// The dock and its plot are built when the first row is watched, not with
-// the window: most sessions never plot, and the window shows sooner.
-MonitorDock *LiveMonitor::shownDock()
+void LiveMonitor::setSamplingSwitch(QCheckBox *continuous)
 {
-    if (!dock) {
-        dock = new MonitorDock(window);
-        dock->setObjectName(QStringLiteral("monitorDock"));
-        window->addDockWidget(Qt::BottomDockWidgetArea, dock);
-        // Closed with its ✕, the trend comes back from the View menu; what
-        // is refreshed stays as it was.
-        viewMenu->addAction(dock->toggleViewAction());
-        connect(dock, &MonitorDock::recordingFailed, this, &LiveMonitor::recordingFailed);
-    }
-    return dock;
+    samplingSwitch = continuous;
+    continuous->installEventFilter(this);
+    connect(continuous, &QCheckBox::toggled, this, &LiveMonitor::showSampling);
+    connect(dock, &MonitorDock::samplingAsked, continuous, [continuous] { continuous->setChecked(true); });
+    showSampling();
+}
+
+// The switch is enabled while the port is open.
+bool LiveMonitor::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::EnabledChange)
+        showSampling();
+    return QObject::eventFilter(watched, event);
+}
+
+void LiveMonitor::showSampling()
+{
+    dock->showSampling(samplingSwitch->isChecked(), samplingSwitch->isEnabled());
 }
 
 void LiveMonitor::toggleRows(const QList<int> &picked, const QList<RegisterInfo> &registers)
@@ -70,28 +88,22 @@ void LiveMonitor::watch(const QList<int> &watched, const QList<RegisterInfo> &re
     rows = watched;
     answeredRows.clear();
     alarmRow = recordedAlarmRow(registers, rows);
-    if (rows.isEmpty() && !dock)
-        return;
     QList<RegisterInfo> curves;
     for (int row : rows)
         curves.append(registers.at(row));
     QList<RegisterInfo> recordedOnly;
     if (alarmRow >= 0 && !rows.isEmpty())
         recordedOnly.append(registers.at(alarmRow));
-    shownDock()->setWatched(curves, recordedOnly);
-    if (rows.isEmpty() || dock->isVisible()) {
-        dock->setVisible(!rows.isEmpty());
-        return;
-    }
-    // The plot appears at the least height that shows it well; the table
-    // keeps the rest.
-    dock->show();
-    window->resizeDocks({dock}, {dock->minimumSizeHint().height()}, Qt::Vertical);
+    dock->setWatched(curves, recordedOnly);
+    if (rows.isEmpty())
+        dock->hide();
+    else
+        showUnderTable(window, dock);
 }
 
 void LiveMonitor::valueArrived(int row, qint64 raw)
 {
-    if (row == alarmRow && dock)
+    if (row == alarmRow)
         return dock->addValue(rows.size(), raw);
     const int index = rows.indexOf(row);
     if (index < 0)
@@ -116,8 +128,6 @@ void LiveMonitor::refreshFinished()
 
 void LiveMonitor::refreshesStopped()
 {
-    if (!dock)
-        return;
     QList<int> all;
     for (int index = 0; index < rows.size(); ++index)
         all.append(index);
@@ -128,6 +138,5 @@ void LiveMonitor::lineClosed()
 {
     refreshesStopped();
     answeredRows.clear();
-    if (dock)
-        dock->stopRecording();
+    dock->stopRecording();
 }

@@ -8,6 +8,7 @@
 #include "registermap/registerinfo.h"
 
 class MonitorDock;
+class QCheckBox;
 class QMainWindow;
 class QMenu;
 
@@ -21,6 +22,9 @@ class LiveMonitor : public QObject
 public:
     // The trend dock's show/hide entry goes into `viewMenu`.
     LiveMonitor(QMainWindow *window, QMenu *viewMenu);
+    // The continuous refresh's switch: the dock tells when nothing samples
+    // its curves, and its offer to start the refresh turns the switch on.
+    void setSamplingSwitch(QCheckBox *continuous);
 
     // Adds the rows not yet watched, or, when all of them are, removes them.
     void toggleRows(const QList<int> &rows, const QList<RegisterInfo> &registers);
@@ -40,13 +44,16 @@ public:
 signals:
     void recordingFailed(const QString &reason);
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void watch(const QList<int> &watched, const QList<RegisterInfo> &registers);
-    MonitorDock *shownDock();
+    void showSampling();
 
     QMainWindow *window;
-    QMenu *viewMenu;
-    MonitorDock *dock = nullptr;
+    MonitorDock *dock;
+    QCheckBox *samplingSwitch = nullptr;
     QList<int> rows;
     QSet<int> answeredRows;
     // The alarm row, recorded with the plotted rows without a curve of its

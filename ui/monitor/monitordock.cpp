@@ -21,6 +21,27 @@ MonitorDock::MonitorDock(QWidget *parent)
     ui->spanBox->setCurrentIndex(ui->spanBox->findData(ui->plot->span()));
     ui->recordButton->setEnabled(false);
     connect(recorder, &ValueRecorder::failed, this, &MonitorDock::onRecorderFailed);
+    connect(ui->startSamplingButton, &QPushButton::clicked, this, &MonitorDock::samplingAsked);
+    showSamplingHint();
+}
+
+void MonitorDock::showSampling(bool isSampled, bool canStart)
+{
+    sampled = isSampled;
+    canStartSampling = canStart;
+    showSamplingHint();
+}
+
+void MonitorDock::showSamplingHint()
+{
+    QString hint;
+    if (registers.isEmpty())
+        hint = tr("还没有曲线：在寄存器表中选中行，右键选择“加入曲线”。");
+    else if (!sampled)
+        hint = canStartSampling ? tr("连续刷新未开启：曲线不会更新。") : tr("串口未打开：曲线不会更新。");
+    ui->samplingLabel->setText(hint);
+    ui->samplingLabel->setVisible(!hint.isEmpty());
+    ui->startSamplingButton->setVisible(!registers.isEmpty() && !sampled && canStartSampling);
 }
 
 MonitorDock::~MonitorDock()
@@ -45,6 +66,7 @@ void MonitorDock::changeEvent(QEvent *event)
         ui->pauseButton->setText(ui->pauseButton->isChecked() ? tr("继续") : tr("暂停"));
         if (recordingState)
             showRecordingState(recordingState, recordingSubject);
+        showSamplingHint();
     }
     QDockWidget::changeEvent(event);
 }
@@ -64,6 +86,7 @@ void MonitorDock::setWatched(const QList<RegisterInfo> &watchedRegisters, const 
     ui->plot->setCurves(names, units);
     showOwnRanges();
     ui->recordButton->setEnabled(!registers.isEmpty());
+    showSamplingHint();
     clock.start();
 }
 

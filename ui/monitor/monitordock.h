@@ -46,6 +46,10 @@ public:
     // Ends a recording, leaving the file complete (port closed, device gone).
     void stopRecording();
     bool isRecording() const;
+    // Whether anything reads the watched registers (the continuous refresh),
+    // and whether the user could start it now: a curve nothing samples says
+    // so, and offers the start.
+    void showSampling(bool sampled, bool canStart);
 
 protected:
     void changeEvent(QEvent *event) override;
@@ -54,6 +58,8 @@ signals:
     // A recording could not start or has stopped because its file could not
     // be written; the text is the system's reason.
     void recordingFailed(const QString &reason);
+    // The user asks for the continuous refresh from the hint.
+    void samplingAsked();
 
 private slots:
     void on_pauseButton_toggled(bool paused);
@@ -66,6 +72,7 @@ private:
     void showRecordingState(const char *state, const QString &subject);
     void showOwnRanges();
     void onRecorderFailed(const QString &reason);
+    void showSamplingHint();
 
     Ui::MonitorDock *ui;
     ValueRecorder *recorder;
@@ -74,6 +81,8 @@ private:
     QElapsedTimer clock;
     const char *recordingState = nullptr;
     QString recordingSubject;
+    bool sampled = false;
+    bool canStartSampling = false;
 };
 
 #endif // MONITORDOCK_H

@@ -52,12 +52,17 @@ private:
     TrendPlot *plot;
 };
 
-// A curve drawn in runs: no line joins two samples with a break between
+// A curve drawn in runs: no step joins two samples with a break between
 // them. A run of one sample is drawn as a dot, so a lone value still shows.
 class BrokenCurve : public QwtPlotCurve
 {
 public:
-    BrokenCurve(const QString &title, const QVector<double> &breaks) : QwtPlotCurve(title), breaks(breaks) {}
+    // A polled register holds its value until the next sample: steps, not
+    // ramps between samples.
+    BrokenCurve(const QString &title, const QVector<double> &breaks) : QwtPlotCurve(title), breaks(breaks)
+    {
+        setStyle(QwtPlotCurve::Steps);
+    }
 
 protected:
     void drawSeries(QPainter *painter, const QwtScaleMap &xMap, const QwtScaleMap &yMap, const QRectF &canvasRect,
@@ -101,10 +106,10 @@ private:
 TrendPlot::TrendPlot(QWidget *parent) : QwtPlot(parent)
 {
     setCanvasBackground(Qt::white);
-    setAxisTitle(xBottom, tr("时间 (s)"));
+    // The time axis has no title: the span box beside the plot says seconds,
+    // and the room goes to the curves.
     setAxisTitle(yLeft, tr("值"));
     followLanguage(this, [this] {
-        setAxisTitle(xBottom, tr("时间 (s)"));
         placeCurves();
     });
     // Beside the curves, not under them: a laptop has width to spare, not
@@ -123,7 +128,7 @@ TrendPlot::TrendPlot(QWidget *parent) : QwtPlot(parent)
     canvas()->setMinimumHeight(leastCanvasHeight);
     // Few value labels until the plot is seen to be tall: their count sets
     // the least height the value axis asks for.
-    setAxisMaxMajor(yLeft, 4);
+    setAxisMaxMajor(yLeft, 2);
 
     refreshTimer.setSingleShot(true);
     refreshTimer.setInterval(replotIntervalMs);
@@ -137,7 +142,12 @@ void TrendPlot::resizeEvent(QResizeEvent *event)
 {
     QwtPlot::resizeEvent(event);
     const int labelHeight = axisWidget(yLeft)->fontMetrics().height();
-    setAxisMaxMajor(yLeft, qBound(2, canvas()->height() * 2 / (5 * labelHeight), 8));
+    setAxisMaxMajor(yLeft, qBound(1, canvas()->height() * 2 / (5 * labelHeight), 8));
+}
+
+QSize TrendPlot::minimumSizeHint() const
+{
+    return QSize(QwtPlot::minimumSizeHint().width(), leastHeight);
 }
 
 // The curves read the rings, so they go first.
@@ -215,10 +225,14 @@ void TrendPlot::placeCurves()
     enableAxis(yRight, !own && unitGroups.size() == 2);
     if (own) {
         setAxisScale(yLeft, 0, 100);
-        setAxisTitle(yLeft, tr("各曲线自身范围 (%)"));
+        // Short: an upright title as long as the axis would set the plot's
+        // least height. The scale's meaning is in its tooltip.
+        setAxisTitle(yLeft, tr("范围 %"));
+        axisWidget(yLeft)->setToolTip(tr("各曲线自身范围 (%)"));
     } else {
         setAxisAutoScale(yLeft);
         setAxisAutoScale(yRight);
+        axisWidget(yLeft)->setToolTip(QString());
         setAxisTitle(yLeft, unitAxisTitle(unitGroups.value(0)));
         setAxisTitle(yRight, unitAxisTitle(unitGroups.value(1)));
     }

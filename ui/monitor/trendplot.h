@@ -27,10 +27,16 @@ public:
     static constexpr int replotIntervalMs = 100;
     // The span that shows everything kept.
     static constexpr double wholeSpan = 0;
-    // The height the curves always get: on a laptop the table gives way.
-    static constexpr int leastCanvasHeight = 200;
+    // The height the curves always get. Under the table on a laptop screen
+    // the plot has a few rows' height, the table keeps its rows, and the
+    // divider gives the plot more.
+    static constexpr int leastCanvasHeight = 30;
+    static constexpr int leastHeight = 60;
 
     explicit TrendPlot(QWidget *parent = nullptr);
+    // The axes would ask for the height their labels had at the plot's
+    // last size; the plot gets what the dock has, and shows fewer labels.
+    QSize minimumSizeHint() const override;
     ~TrendPlot() override;
 
     // Replaces the curves, one per name with its unit (empty for none), all

@@ -49,7 +49,9 @@ void BusBatchDialog::begin(const QString &task)
 void BusBatchDialog::showDriver(int index, int count, int address)
 {
     ui->label_step->setText(tr("驱动器 %1 / %2（地址 %3）：读取").arg(index + 1).arg(count).arg(address));
-    ui->progressBar_rows->setValue(0);
+    driverIndex = index;
+    driverCount = qMax(count, 1);
+    showRows(0, 1, false);
 }
 
 void BusBatchDialog::showRows(int done, int total, bool writing)
@@ -59,8 +61,12 @@ void BusBatchDialog::showRows(int done, int total, bool writing)
         text.replace(tr("读取"), tr("写入"));
         ui->label_step->setText(text);
     }
-    ui->progressBar_rows->setMaximum(qMax(total, 1));
-    ui->progressBar_rows->setValue(done);
+    // The whole run in one bar, full only once the run is over: the last
+    // driver's rows read are not yet its writes.
+    const int run = 1000;
+    const int value = (driverIndex * run + run * done / qMax(total, 1)) / driverCount;
+    ui->progressBar_rows->setMaximum(run);
+    ui->progressBar_rows->setValue(qMin(value, run - 1));
 }
 
 void BusBatchDialog::addResult(const BusDriverResult &result)
@@ -84,6 +90,7 @@ void BusBatchDialog::showFinished(const QList<BusDriverResult> &results)
     for (const BusDriverResult &result : results)
         done += result.end == BusDriverResult::End::Done;
     ui->label_step->setText(tr("完成 %1 / %2 台驱动器").arg(done).arg(results.size()));
+    ui->progressBar_rows->setValue(ui->progressBar_rows->maximum());
     ui->buttonBox->setStandardButtons(QDialogButtonBox::Close);
 }
 

@@ -38,6 +38,8 @@ private:
     static QString writeDetails(const BusDriverResult &result);
 
     bool running = false;
+    int driverIndex = 0;
+    int driverCount = 1;
     Ui::BusBatchDialog *ui;
 };
 

@@ -137,8 +137,8 @@ void CompareDialog::showIdentity(const IdentityCheck &check, const QString &unre
 
 void CompareDialog::showIdentityLines()
 {
-    ui->label_fileIdentity->setText(tr("文件：") + (identity.fileText.isEmpty() ? tr("未记录身份") : identity.fileText));
-    ui->label_driverIdentity->setText(tr("驱动器：") + identity.driverText);
+    ui->label_fileIdentity->setText(tr("文件：%1").arg(identity.fileText.isEmpty() ? tr("未记录身份") : identity.fileText));
+    ui->label_driverIdentity->setText(tr("驱动器：%1").arg(identity.driverText));
 }
 
 // Another model's or firmware's values can damage a driver: the question

@@ -9,8 +9,10 @@ IdentityLine::IdentityLine(const RegisterStore *store, QWidget *parent)
 {
     setObjectName(QStringLiteral("label_identity"));
     setTextInteractionFlags(Qt::TextSelectableByMouse);
-    setToolTip(tr("已连接驱动器的型号、固件与序列号（从驱动器读取）"));
-    followLanguage(this, [this] { setToolTip(tr("已连接驱动器的型号、固件与序列号（从驱动器读取）")); });
+    // It shares a row with buttons: a long identity ends in "…", so that a cut
+    // serial number is not read as another; the tooltip has it whole.
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    followLanguage(this, [this] { showIdentity(); });
     connect(store, &RegisterStore::rowsReplaced, this, &IdentityLine::takeMap);
     connect(store, &RegisterStore::valueRead, this, &IdentityLine::takeValue);
     takeMap();
@@ -19,6 +21,7 @@ IdentityLine::IdentityLine(const RegisterStore *store, QWidget *parent)
 void IdentityLine::forget()
 {
     identity = DriverIdentity();
+    wholeText.clear();
     clear();
     hide();
 }
@@ -35,6 +38,24 @@ void IdentityLine::takeValue(int row, qint64 raw)
     if (!info.addressValid || !identityAddresses.contains(info.address))
         return;
     identity.values.insert(info.address, raw);
-    setText(identityText(identity, store->rows()));
+    showIdentity();
     show();
+}
+
+void IdentityLine::showIdentity()
+{
+    wholeText = identityText(identity, store->rows());
+    setToolTip(wholeText + QLatin1Char('\n') + tr("已连接驱动器的型号、固件与序列号（从驱动器读取）"));
+    showElided();
+}
+
+void IdentityLine::showElided()
+{
+    setText(fontMetrics().elidedText(wholeText, Qt::ElideRight, width()));
+}
+
+void IdentityLine::resizeEvent(QResizeEvent *event)
+{
+    QLabel::resizeEvent(event);
+    showElided();
 }

@@ -17,7 +17,6 @@
 #include "serial/serial.h"
 
 #include <QCheckBox>
-#include <QDebug>
 #include <QPushButton>
 #include <QSerialPort>
 
@@ -157,15 +156,15 @@ void PortSession::applyAddress(const QString &text)
     quint32 address = 0;
     if (!parts.panel->acceptAddress(text, &address))
         return;
-    if (address != parts.store->slaveAddress()) {
+    const bool another = address != parts.store->slaveAddress();
+    if (another) {
         parts.parameterSets->leaveDriver();
         parts.table->markValuesStale();
-        emit driverChanged();
     }
     parts.store->setSlaveAddress(address);
     parts.scheduler->setSlaveAddress(quint8(address & 0xFF));
-    qDebug() << "void MainWindow::on_lineEdit_deviceAddr_textChanged(const QString&)"
-             << "set slaveAddress:" << address;
+    if (another)
+        emit driverChanged();
 }
 
 void PortSession::write(int row, const QByteArray &frame)

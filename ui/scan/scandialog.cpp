@@ -152,14 +152,19 @@ void ScanDialog::showFinished(bool cancelled)
         ui->listWidget_found->addItem(tr("扫描已取消"));
     else if (scan->hits().isEmpty())
         ui->listWidget_found->addItem(tr("没有设备应答"));
+    if (scan->errorText().isEmpty() && !cancelled)
+        ui->listWidget_found->addItem(tr("扫描完成。询问的地址：%1；应答：%2")
+                                          .arg(ui->progressBar->maximum())
+                                          .arg(scan->hits().size()));
     if (!scan->hits().isEmpty())
         ui->listWidget_found->setCurrentRow(0);
 }
 
-// While scanning, the settings are fixed and Cancel stops the scan rather
-// than closing the dialog.
+// While scanning, the settings are fixed and the button that otherwise
+// closes the dialog cancels the scan.
 void ScanDialog::setEditing(bool enabled)
 {
+    ui->pushButton_cancel->setText(enabled ? tr("关闭") : tr("取消"));
     const QList<QWidget *> fields{ui->lineEdit_port, ui->comboBox_parity, ui->comboBox_stopBits,
                                   ui->spinBox_first, ui->spinBox_last, ui->spinBox_timeout,
                                   ui->pushButton_start};

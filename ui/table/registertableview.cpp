@@ -17,6 +17,7 @@
 #include <QPixmapCache>
 #include <QSerialPort>
 #include <QTableWidget>
+#include <QTime>
 
 #include <algorithm>
 
@@ -73,6 +74,8 @@ public:
         const RegisterInfo &info = registers.at(row);
         if (!info.addressValid)
             return unusableReason(info);
+        if (isWriteOnly(info.permission))
+            return QVariant();
         return RegisterValue(info.format).toolTip(rowRaw(info));
     }
 
@@ -86,7 +89,7 @@ private:
 // value to show.
 QString unreadText(const RegisterInfo &info)
 {
-    if (!info.addressValid)
+    if (!info.addressValid || isWriteOnly(info.permission))
         return QStringLiteral("—");
     return RegisterValue(info.format).patternText(rowRaw(info));
 }
@@ -104,6 +107,9 @@ RegisterTableView::RegisterTableView(QTableWidget *table, const RegisterStore *s
     table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     table->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     table->verticalHeader()->setHidden(true);
+    // Room for the lamp and no more: eight rows fit beside a dock on a
+    // laptop screen.
+    table->verticalHeader()->setDefaultSectionSize(std::max(table->fontMetrics().height() + 4, 24));
     table->horizontalHeader()->setFixedHeight(30);
     // Captions in another language need other widths.
     followLanguage(table, [this] { adjustColumnWidths(); });
@@ -144,7 +150,7 @@ void RegisterTableView::setRow(const RegisterInfo &info, int row)
     // The picture goes in before the label joins the table, so that the
     // table is told about the new cell widget once. Until a driver answers,
     // the value is the map's and not live; a row never read has no lamp.
-    if (info.addressValid) {
+    if (info.addressValid && !isWriteOnly(info.permission)) {
         auto *lamp = new QLabel;
         lamp->resize(20, 20);
         lamp->setPixmap(lampPicture(QStringLiteral("stale")));
@@ -168,14 +174,20 @@ void RegisterTableView::setLamp(int row, const QString &colour)
 }
 
 // No value shown stays live once its driver is out of reach.
+// A command written before was written to another driver or line.
 void RegisterTableView::markValuesStale()
 {
-    for (int row = 0; row < registers.size(); ++row)
+    for (int row = 0; row < registers.size(); ++row) {
         setLamp(row, QStringLiteral("stale"));
+        if (isWriteOnly(registers.at(row).permission))
+            table->item(row, 1)->setText(unreadText(registers.at(row)));
+    }
 }
 
 void RegisterTableView::showReadValue(int row)
 {
+    if (isWriteOnly(registers.at(row).permission))
+        return;
     QTableWidgetItem *cell = table->item(row, 1);
     const QString &text = registers.at(row).valueText;
     const bool unchanged = cell->text().trimmed() == text;
@@ -183,9 +195,17 @@ void RegisterTableView::showReadValue(int row)
     cell->setText(text);
 }
 
+// A command register holds nothing to read back: what the tool wrote, and
+// when, is all the row can tell.
 void RegisterTableView::showConfirmedValue(int row)
 {
-    table->item(row, 1)->setText(registers.at(row).valueText);
+    const RegisterInfo &info = registers.at(row);
+    if (isWriteOnly(info.permission)) {
+        table->item(row, 1)->setText(
+            tr("已写入 %1（%2）").arg(info.valueText, QTime::currentTime().toString(QStringLiteral("HH:mm"))));
+        return;
+    }
+    table->item(row, 1)->setText(info.valueText);
     setLamp(row, QStringLiteral("green"));
 }
 
@@ -245,8 +265,9 @@ bool RegisterTableView::eventFilter(QObject *watched, QEvent *event)
     const int key = static_cast<QKeyEvent *>(event)->key();
     if (key != Qt::Key_Return && key != Qt::Key_Enter && key != Qt::Key_F2)
         return false;
+    // From any column: the row is what the user picked, not the cell.
     if (table->currentRow() >= 0)
-        activate(table->currentRow(), table->currentColumn());
+        activate(table->currentRow(), 1);
     return true;
 }
 
