@@ -330,7 +330,7 @@ Each is read and its model and firmware checked first: a different one is skippe
     </message>
     <message>
         <source>我知道这会改变驱动器的设置</source>
-        <translation>I know ⚠ changes settings</translation>
+        <translation>I accept ⚠ changes</translation>
     </message>
     <message>
         <source>标有 ⚠ 的命令会永久改变驱动器的设置；每次发送后需重新勾选</source>
