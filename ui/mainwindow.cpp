@@ -21,6 +21,7 @@
 #include "ui/port/portpanel.h"
 #include "ui/port/portsession.h"
 #include "ui/table/registertableview.h"
+#include "ui/capture/captureview.h"
 #include "ui/monitor/livemonitor.h"
 #include "ui/monitor/statisticslabel.h"
 #include "cli/startoptions.h"
@@ -157,6 +158,7 @@ void MainWindow::buildViews()
     mapOpener->setLine(session, portPanel, scheduler, logView);
     connect(mapOpener, &MapOpener::refused, this, &MainWindow::showRefusal);
     new DriverWatchViews({this, ui->verticalLayout_3, ui->tableWidget, store, session, logView, viewMenu});
+    new CaptureView(this, viewMenu, scheduler, store);
     viewMenu->addAction(logPaneAction(ui->verticalLayout_2, this));
     ui->checkBox_2->setChecked(true);
     // Read all and the port's open/close have keys; the caption beside the
