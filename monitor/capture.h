@@ -2,6 +2,7 @@
 #define CAPTURE_H
 
 #include <QList>
+#include <QMetaType>
 #include <QPointF>
 #include <QString>
 #include <QVector>
@@ -31,6 +32,8 @@ struct Capture
     int indexOf(const QString &name) const;
     bool isEmpty() const { return curves.isEmpty(); }
 };
+
+Q_DECLARE_METATYPE(Capture)
 
 // A capture as CSV: comment lines with the identity, the map, the trigger
 // and the window, a header "time [ms]" then one column per row with its

@@ -5,8 +5,8 @@
 #include <QVector>
 
 // The figures of a step response, from a captured curve of (ms from the
-// trigger, value). The step goes from the value at the trigger (the last
-// sample at or before time 0, else the first) to the final value (the mean
+// trigger, value). The step goes from the value before the trigger (the
+// last sample before time 0, else the first) to the final value (the mean
 // of the samples in the last tenth of the time after 0). Times count from
 // the trigger and are interpolated between samples. A figure that the curve
 // never reaches is NaN.
