@@ -84,7 +84,8 @@ CommandLine::CommandLine()
 {
     parser.setApplicationDescription(QStringLiteral(
         "Modbus RTU tool for stepper-motor drivers. Without --backup, --compare, --restore,\n"
-        "--scan or --command it opens the window; with one of them it runs without one.\n"
+        "--scan, --command or --capture it opens the window; with one of them it runs\n"
+        "without one.\n"
         "Exit status: 0 done, 1 bad usage or file, 2 port or driver not answering,\n"
         "3 differences found, values to write, or writes not confirmed.\n"
         "--command: 0 only when the driver's echo confirmed it; 1 unknown name, or a\n"

@@ -34,7 +34,7 @@ CaptureDock::CaptureDock(CaptureRun *run, QWidget *parent)
     connect(run, &CaptureRun::sampling, this, [this] { showState(tr("已布防，等待触发…")); });
     connect(run, &CaptureRun::triggered, this, [this] { showState(tr("已触发，采集中…")); });
     connect(run, &CaptureRun::finished, this, &CaptureDock::onFinished);
-    connect(run, &CaptureRun::failed, this, [this](CaptureRun::Failure, const QString &reason) { onFailed(reason); });
+    connect(run, &CaptureRun::failed, this, &CaptureDock::onFailed);
     for (QComboBox *box : {ui->figuresRowBox, ui->followingErrorBox})
         connect(box, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &CaptureDock::showFigures);
     followLanguage(this, [this] {
@@ -118,6 +118,8 @@ void CaptureDock::on_triggerBox_currentIndexChanged(int index)
 
 void CaptureDock::on_armButton_clicked()
 {
+    if (chosenNames().isEmpty())
+        return showState(tr("未布防：请先在“行”中选择要采集的行"), true);
     if (!run->arm(settings()))
         return showState(tr("未布防：%1").arg(run->error()), true);
     showRunning(true);
@@ -141,8 +143,16 @@ void CaptureDock::onFinished(const Capture &capture)
     showResult();
 }
 
-void CaptureDock::onFailed(const QString &reason)
+// In the window's language; the run words its reasons for the command line.
+void CaptureDock::onFailed(CaptureRun::Failure failure)
 {
+    QString reason;
+    switch (failure) {
+    case CaptureRun::Failure::TriggerNeverCame: reason = tr("触发没有到来"); break;
+    case CaptureRun::Failure::LineClosed: reason = tr("线路已关闭"); break;
+    case CaptureRun::Failure::NoAnswer: reason = tr("驱动器连续几次没有应答"); break;
+    case CaptureRun::Failure::UnaskedReply: reason = tr("收到没有请求的应答，样本可能属于别的读取"); break;
+    }
     showRunning(false);
     showState(tr("采集未完成：%1").arg(reason), true);
 }

@@ -49,7 +49,7 @@ private slots:
 
 private:
     void onFinished(const Capture &capture);
-    void onFailed(const QString &reason);
+    void onFailed(CaptureRun::Failure failure);
     void showRunning(bool running);
     void showState(const QString &text, bool problem = false);
     void fillRowChoices();
