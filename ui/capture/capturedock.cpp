@@ -29,7 +29,16 @@ CaptureDock::CaptureDock(CaptureRun *run, QWidget *parent)
 {
     ui->setupUi(this);
     ui->rowsButton->setMenu(rowsMenu);
-    ui->figuresTable->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // Four figures a capture in few pixels: the dock stays low beside the
+    // table. Long file names are elided; their tooltips give them whole.
+    QHeaderView *columns = ui->figuresTable->horizontalHeader();
+    columns->setSectionResizeMode(QHeaderView::Stretch);
+    columns->setFixedHeight(fontMetrics().height() + 4);
+    ui->figuresTable->setFrameShape(QFrame::NoFrame);
+    ui->figuresTable->verticalHeader()->setMinimumSectionSize(fontMetrics().height());
+    ui->figuresTable->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 1);
+    ui->figuresTable->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    ui->figuresTable->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     connect(rowsMenu, &QMenu::triggered, this, [this] { fillRowChoices(); });
     connect(run, &CaptureRun::sampling, this, [this] { showState(tr("已布防，等待触发…")); });
     connect(run, &CaptureRun::triggered, this, [this] { showState(tr("已触发，采集中…")); });
@@ -248,6 +257,8 @@ void CaptureDock::showFigures()
     const QList<Capture> captures = QList<Capture>{shown} + compared;
     ui->figuresTable->setColumnCount(captures.size());
     ui->figuresTable->setHorizontalHeaderLabels(QStringList{tr("当前")} + comparedLabels);
+    for (int column = 1; column < captures.size(); ++column)
+        ui->figuresTable->horizontalHeaderItem(column)->setToolTip(comparedLabels.at(column - 1));
     const QString step = ui->figuresRowBox->currentText();
     const QString followingError = ui->followingErrorBox->currentIndex() > 0 ? ui->followingErrorBox->currentText()
                                                                               : QString();

@@ -7,6 +7,7 @@
 #include <qwt_plot_curve.h>
 #include <qwt_plot_grid.h>
 #include <qwt_plot_marker.h>
+#include <qwt_scale_widget.h>
 
 #include <iterator>
 
@@ -23,8 +24,8 @@ const Qt::PenStyle comparedStyles[] = {Qt::DashLine, Qt::DotLine, Qt::DashDotLin
 CapturePlot::CapturePlot(QWidget *parent) : QwtPlot(parent)
 {
     setCanvasBackground(Qt::white);
-    setAxisTitle(xBottom, tr("触发后时间 (ms)"));
-    followLanguage(this, [this] { setAxisTitle(xBottom, tr("触发后时间 (ms)")); });
+    followLanguage(this, [this] { nameTimeAxis(); });
+    nameTimeAxis();
     insertLegend(new QwtLegend, RightLegend);
     auto *grid = new QwtPlotGrid;
     grid->setMajorPen(QColor(225, 225, 225), 0, Qt::DotLine);
@@ -34,7 +35,31 @@ CapturePlot::CapturePlot(QWidget *parent) : QwtPlot(parent)
     trigger->setLinePen(Qt::gray, 1, Qt::DashLine);
     trigger->setXValue(0);
     trigger->attach(this);
-    setMinimumHeight(120);
+    // The dock is kept low, so the table beside it keeps its rows: the plot
+    // may shrink below its size hint (a QwtPlot's least size otherwise).
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+}
+
+// In the labels' own size: the plot is low, and its height is the curves'.
+void CapturePlot::nameTimeAxis()
+{
+    QwtText title(tr("触发后时间 (ms)"));
+    title.setFont(axisWidget(xBottom)->font());
+    setAxisTitle(xBottom, title);
+}
+
+// Qwt asks for room for all its value labels; fewer are shown when low.
+QSize CapturePlot::minimumSizeHint() const
+{
+    return QSize(QwtPlot::minimumSizeHint().width(), leastHeight);
+}
+
+// As many value labels as fit the height with room between them.
+void CapturePlot::resizeEvent(QResizeEvent *event)
+{
+    QwtPlot::resizeEvent(event);
+    const int labelHeight = axisWidget(yLeft)->fontMetrics().height();
+    setAxisMaxMajor(yLeft, qBound(2, canvas()->height() * 2 / (5 * labelHeight), 8));
 }
 
 void CapturePlot::showCaptures(const Capture &current, const QList<Capture> &compared, const QStringList &labels)

@@ -14,12 +14,20 @@ class CapturePlot : public QwtPlot
     Q_OBJECT
 
 public:
+    static constexpr int leastHeight = 120;
+
     explicit CapturePlot(QWidget *parent = nullptr);
 
     // `compared` are titled with `labels` in the legend.
     void showCaptures(const Capture &current, const QList<Capture> &compared, const QStringList &labels);
 
+    QSize minimumSizeHint() const override;
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
 private:
+    void nameTimeAxis();
     void addCurves(const Capture &capture, const QString &label, Qt::PenStyle style, QStringList *names);
 };
 

@@ -43,5 +43,7 @@ CaptureDock *CaptureView::dock()
     window->addDockWidget(Qt::BottomDockWidgetArea, shownDock);
     if (trend)
         window->tabifyDockWidget(trend, shownDock);
+    else
+        window->resizeDocks({shownDock}, {shownDock->minimumSizeHint().height()}, Qt::Vertical);
     return shownDock;
 }
