@@ -100,10 +100,19 @@ bool CaptureRun::chooseRows(const CaptureSettings &chosen, QList<int> *picked)
     return true;
 }
 
+bool CaptureRun::isLineOpen() const
+{
+    return scheduler->isRunning();
+}
+
 bool CaptureRun::arm(const CaptureSettings &chosen)
 {
     stop();
     problem.clear();
+    if (!isLineOpen()) {
+        problem = QStringLiteral("the line is not open");
+        return false;
+    }
     if (!std::isfinite(chosen.preMs) || !std::isfinite(chosen.lengthMs) || chosen.preMs < 0 || chosen.lengthMs <= 0) {
         problem = QStringLiteral("the pre-trigger time must be 0 ms or more and the length more than 0 ms");
         return false;

@@ -53,6 +53,7 @@ public:
     bool arm(const CaptureSettings &settings);
     QString error() const { return problem; }
     bool isRunning() const { return phase != Phase::Idle; }
+    bool isLineOpen() const;
     bool isTriggered() const { return phase == Phase::Triggered; }
 
 public slots:

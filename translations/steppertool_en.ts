@@ -504,6 +504,10 @@ Each is read and its model and firmware checked first: a different one is skippe
         <source>收到没有请求的应答，样本可能属于别的读取</source>
         <translation>a reply came that no request asked for, so samples may belong to other reads</translation>
     </message>
+    <message>
+        <source>未布防：串口未打开</source>
+        <translation>Not armed: the port is not open</translation>
+    </message>
 </context>
 <context>
     <name>CapturePlot</name>

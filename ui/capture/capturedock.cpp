@@ -129,6 +129,8 @@ void CaptureDock::on_armButton_clicked()
 {
     if (chosenNames().isEmpty())
         return showState(tr("未布防：请先在“行”中选择要采集的行"), true);
+    if (!run->isLineOpen())
+        return showState(tr("未布防：串口未打开"), true);
     if (!run->arm(settings()))
         return showState(tr("未布防：%1").arg(run->error()), true);
     showRunning(true);
