@@ -105,6 +105,9 @@ int main(int argc, char *argv[])
         rates << captureRate(map.registers);
         Serial::instance()->closeLine();
         peerShares << libmodbusShare(simulator.line.path());
+        // A reply to the peer's last request may still be on its way: it
+        // would be a stray to the next capture, which then stops.
+        bench::spinEventLoop(100);
         if (!Serial::instance()->openPort(simulator.line.path(), baud))
             return 1;
     }
