@@ -159,6 +159,7 @@ void CaptureRun::sendNext()
 {
     PendingCommand read = phase == Phase::Identity ? identityReads.at(nextRead) : sampleReads.at(nextRead);
     read.lineSpeed = true;
+    ++unfinished;
     scheduler->enqueueSample(read);
 }
 
@@ -184,11 +185,19 @@ void CaptureRun::stop()
     phase = Phase::Idle;
     waitTimer.stop();
     scheduler->cancel(this);
+    stale = unfinished;
 }
 
 void CaptureRun::onCompleted(const PendingCommand &request, const RequestOutcome &outcome)
 {
-    if (request.owner != this || phase == Phase::Idle)
+    if (request.owner != this)
+        return;
+    --unfinished;
+    if (stale > 0) {
+        --stale;
+        return;
+    }
+    if (phase == Phase::Idle)
         return;
     if (outcome.kind == OutcomeKind::Cancelled)
         return fail(Failure::LineClosed, QStringLiteral("the line closed"));
@@ -242,6 +251,8 @@ void CaptureRun::takeValues(const PendingCommand &request, const QList<quint16> 
         triggerAt(atMs);
     for (int row : RefreshPlan::storeWords(registers, request, words)) {
         const int curve = rows.indexOf(row);
+        if (curve < 0)
+            continue;
         const RegisterInfo &info = registers.at(row);
         const double value = RegisterValue(info.format).shown(rowRaw(info));
         capture.curves[curve].points.append(QPointF(atMs, value));

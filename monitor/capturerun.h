@@ -106,6 +106,10 @@ private:
     double triggerMs = 0;
     double latestMs = 0;
     int missesInRow = 0;
+    // Reads of ours queued or in flight; a read in flight when the run
+    // stopped still has its outcome to come, which no later run may take.
+    int unfinished = 0;
+    int stale = 0;
     QTimer waitTimer;
 };
 
