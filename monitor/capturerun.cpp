@@ -125,8 +125,12 @@ bool CaptureRun::arm(const CaptureSettings &chosen)
     capture = Capture();
     for (int row : rows)
         capture.curves.append(CaptureCurve{registers.at(row).name, registers.at(row).format.unit, {}});
-    triggerCurve = settings.trigger.kind == CaptureTrigger::Kind::Level
-        ? rows.indexOf(findRow(registers, settings.trigger.row, &problem)) : -1;
+    triggerCurve = -1;
+    if (settings.trigger.kind == CaptureTrigger::Kind::Level) {
+        triggerCurve = rows.indexOf(findRow(registers, settings.trigger.row, &problem));
+        // The file names the row as the map does, whatever part was typed.
+        settings.trigger.row = registers.at(rows.at(triggerCurve)).name;
+    }
     haveBefore = false;
     missesInRow = 0;
     identity = DriverIdentity();
@@ -169,6 +173,12 @@ void CaptureRun::triggerNow()
 }
 
 void CaptureRun::triggerAt(double clockMs)
+{
+    if (settings.trigger.kind == CaptureTrigger::Kind::MoveStart)
+        startWindowAt(clockMs);
+}
+
+void CaptureRun::startWindowAt(double clockMs)
 {
     if (phase != Phase::Armed)
         return;
@@ -248,7 +258,7 @@ void CaptureRun::onSample(const PendingCommand &request, const RequestOutcome &o
 void CaptureRun::takeValues(const PendingCommand &request, const QList<quint16> &words, double atMs)
 {
     if (phase == Phase::Armed && settings.trigger.kind == CaptureTrigger::Kind::Immediate)
-        triggerAt(atMs);
+        startWindowAt(atMs);
     for (int row : RefreshPlan::storeWords(registers, request, words)) {
         const int curve = rows.indexOf(row);
         if (curve < 0)
@@ -268,7 +278,7 @@ void CaptureRun::takeValues(const PendingCommand &request, const QList<quint16> 
 void CaptureRun::checkTrigger(double atMs, double value)
 {
     if (phase == Phase::Armed && haveBefore && settings.trigger.crosses(before, value))
-        triggerAt(atMs);
+        startWindowAt(atMs);
     before = value;
     haveBefore = true;
 }

@@ -57,11 +57,11 @@ public:
     bool isTriggered() const { return phase == Phase::Triggered; }
 
 public slots:
-    // The trigger comes now: the start of a test move calls it. Any armed
-    // capture takes it, whatever its trigger; at most once.
+    // A test move starts now: whatever starts one calls it. A capture armed
+    // for a move's start triggers on the first call; any other ignores it.
     void triggerNow();
-    // The same at a time of the scheduler's clock, such as the moment a
-    // move's frame went onto the line.
+    // The same at a time of the scheduler's clock, such as the moment the
+    // move's frame went onto the line (RequestOutcome::sentAtMs).
     void triggerAt(double clockMs);
     // Ends the capture without a result.
     void stop();
@@ -83,6 +83,7 @@ private:
     void onSample(const PendingCommand &request, const RequestOutcome &outcome);
     void takeValues(const PendingCommand &request, const QList<quint16> &words, double atMs);
     void checkTrigger(double atMs, double value);
+    void startWindowAt(double clockMs);
     void forgetBefore(double ms);
     void finish();
     void fail(Failure failure, const QString &reason);

@@ -213,6 +213,9 @@ void TestCapture::windowCapturesOnALevelAndOnAMoveAndComparesFiles()
     QTRY_COMPARE(MainWindowInspector::awaitedOwner(window), static_cast<const QObject *>(view->run()));
     dock->findChild<QPushButton *>("stopButton")->click();
     dock->findChild<QPushButton *>("armButton")->click();
+    // A move's start is no trigger for a capture armed on a level.
+    view->run()->triggerNow();
+    QVERIFY(!view->run()->isTriggered());
     QVERIFY(finished.wait(10000));
 
     const Capture level = dock->current();
