@@ -291,6 +291,7 @@ void TestCapture::commandLineCapturesOrSaysTheTriggerNeverCame()
     Capture file;
     QVERIFY(CaptureFile::load(folder.path() + QStringLiteral("/alarm.csv"), &file).isEmpty());
     QCOMPARE(file.curves.at(1).name, QStringLiteral("报警代码 Alarm code"));
+    QCOMPARE(file.trigger, QStringLiteral("报警代码 Alarm code>0"));
     QVERIFY(file.curves.at(1).points.first().y() == 0 && file.curves.at(1).points.last().y() == 1);
 
     const ToolRun never = runTool(folder.path(), line + QStringList{"--capture", "never.csv", "--trigger",
