@@ -48,6 +48,12 @@ void CaptureCommand::start()
             << Qt::endl;
         return finish(BadInput);
     }
+    // Found out before waiting for a trigger, not after.
+    const QFileInfo target(options.captureFile);
+    if (target.isDir() || !QFileInfo(target.absolutePath()).isWritable()) {
+        err << "steppertool: --capture: cannot write " << options.captureFile << Qt::endl;
+        return finish(BadInput);
+    }
     if (!openLine())
         return finish(NoDriver);
     run->setMap(map.registers, QFileInfo(options.mapPath).absoluteFilePath());
