@@ -3,6 +3,7 @@
 
 #include "cli/batchrun.h"
 #include "cli/busbatch.h"
+#include "cli/capturecommand.h"
 #include "cli/commandline.h"
 #include "cli/commandsend.h"
 #include "cli/mapnotread.h"
@@ -89,6 +90,8 @@ int runWithoutWindow(int argc, char *argv[], CommandLine &commandLine)
         return runScan(commandLine);
     case CommandLine::Action::Command:
         return runInTurn<CommandSend>(commandLine, app);
+    case CommandLine::Action::Capture:
+        return runInTurn<CaptureCommand>(commandLine, app);
     default:
         break;
     }

@@ -60,6 +60,16 @@ const struct OptionRow
                         "driver's echo confirmed it."},
     {"yes", nullptr, "With --command: send a command that changes the driver's settings (one the map names in "
                      "danger). With --restore: write such a command's value when the file sets it."},
+    {"capture", "FILE", "Capture rows of the map as fast as the line allows around a trigger and save them to "
+                        "FILE as CSV (times in ms from the trigger)."},
+    {"rows", "NAME[,NAME...]", "With --capture: the rows to capture, by their name in the map (whole, or a part "
+                               "only one name holds; quote names with blanks)."},
+    {"trigger", "NAME>VALUE", "With --capture: start when row NAME rises above VALUE (in its shown units); "
+                              "NAME<VALUE when it falls below, NAME<>VALUE when it crosses either way "
+                              "(default: at once)."},
+    {"pre", "MS", "With --capture: milliseconds kept before the trigger (default 0)."},
+    {"length", "MS", "With --capture: milliseconds captured after the trigger (default 1000)."},
+    {"wait", "MS", "With --capture: how long to wait for the trigger before exit status 4 (default 10000)."},
 };
 
 // These gather every occurrence; any other option given twice would keep
@@ -67,7 +77,7 @@ const struct OptionRow
 const QStringList gatheringOptions = {QStringLiteral("skip"), QStringLiteral("include-write-only")};
 
 const QStringList batchActions = {QStringLiteral("backup"), QStringLiteral("compare"), QStringLiteral("restore"),
-                                  QStringLiteral("scan"), QStringLiteral("command")};
+                                  QStringLiteral("scan"), QStringLiteral("command"), QStringLiteral("capture")};
 
 } // namespace
 
@@ -75,12 +85,17 @@ CommandLine::CommandLine()
 {
     parser.setApplicationDescription(QStringLiteral(
         "Modbus RTU tool for stepper-motor drivers. Without --backup, --compare, --restore,\n"
-        "--scan or --command it opens the window; with one of them it runs without one.\n"
+        "--scan, --command or --capture it opens the window; with one of them it runs\n"
+        "without one.\n"
         "Exit status: 0 done, 1 bad usage or file, 2 port or driver not answering,\n"
         "3 differences found, values to write, or writes not confirmed.\n"
         "--command: 0 only when the driver's echo confirmed it; 1 unknown or ambiguous\n"
         "name, or a danger command without --yes (nothing sent); 2 no answer, refused,\n"
-        "a reply that no request asked for, or Ctrl+C."));
+        "a reply that no request asked for, or Ctrl+C.\n"
+
+        "--capture: 0 captured and saved; 1 bad usage, map or file; 2 port or driver\n"
+        "not answering, the line lost, or a reply that no request asked for;\n"
+        "4 the trigger did not come within --wait."));
     parser.addHelpOption();
     parser.addVersionOption();
     for (const OptionRow &row : optionTable) {
@@ -122,9 +137,12 @@ void CommandLine::parse(const QStringList &arguments)
                                      QStringLiteral("allow-out-of-range"), QStringLiteral("include-write-only"),
                                      QStringLiteral("ignore-identity")};
     const QStringList scanOnly = {QStringLiteral("bauds"), QStringLiteral("addresses"), QStringLiteral("scan-timeout")};
+    const QStringList captureOnly = {QStringLiteral("rows"), QStringLiteral("trigger"), QStringLiteral("pre"),
+                                     QStringLiteral("length"), QStringLiteral("wait")};
     const bool parameterRun = chosen == Action::Backup || chosen == Action::Compare || chosen == Action::Restore;
     if (refuseOutside(restoreOnly, chosen == Action::Restore ? QString() : QStringLiteral("--restore"))
         || refuseOutside(scanOnly, chosen == Action::Scan ? QString() : QStringLiteral("--scan"))
+        || refuseOutside(captureOnly, chosen == Action::Capture ? QString() : QStringLiteral("--capture"))
         || refuseOutside({QStringLiteral("use-map-timing")},
                          parameterRun ? QString() : QStringLiteral("--backup, --compare or --restore"))
         || refuseOutside({QStringLiteral("yes")}, chosen == Action::Command || chosen == Action::Restore
@@ -153,6 +171,8 @@ void CommandLine::parse(const QStringList &arguments)
         readScanOptions();
     else if (chosen == Action::Restore)
         readRestoreOptions();
+    else if (chosen == Action::Capture)
+        readCaptureOptions();
 }
 
 // The first option given more than once, or empty.
@@ -176,16 +196,19 @@ bool CommandLine::chooseAction()
             given.append(name);
     }
     if (given.size() > 1) {
-        refuse(QStringLiteral("give only one of --backup, --compare, --restore, --scan and --command"));
+        refuse(QStringLiteral("give only one of --backup, --compare, --restore, --scan, --command and --capture"));
         return false;
     }
     if (given.isEmpty())
         return true;
-    const Action actions[] = {Action::Backup, Action::Compare, Action::Restore, Action::Scan, Action::Command};
+    const Action actions[] = {Action::Backup, Action::Compare, Action::Restore, Action::Scan, Action::Command,
+                              Action::Capture};
     chosen = actions[batchActions.indexOf(given.first())];
     assumeYes = parser.isSet(QStringLiteral("yes"));
     if (chosen == Action::Command)
         readCommandOptions();
+    else if (chosen == Action::Capture)
+        captureFile = parser.value(given.first());
     else if (chosen != Action::Scan)
         parameterFile = parser.value(given.first());
     return true;
@@ -353,6 +376,38 @@ bool CommandLine::readAddresses(const QString &option, QList<quint16> *addresses
             addresses->append(address);
         }
     }
+    return true;
+}
+
+void CommandLine::readCaptureOptions()
+{
+    capture.rows.clear();
+    for (const QString &name : parser.value(QStringLiteral("rows")).split(QLatin1Char(','), Qt::SkipEmptyParts))
+        capture.rows << name.trimmed();
+    if (capture.rows.isEmpty())
+        return refuse(QStringLiteral("--capture needs --rows with at least one row name"));
+    const QString why = CaptureTrigger::parse(parser.value(QStringLiteral("trigger")), &capture.trigger);
+    if (!why.isEmpty())
+        return refuse(QStringLiteral("--trigger: ") + why);
+    capture.waitMs = 10000;
+    if (readMilliseconds(QStringLiteral("pre"), 0, 600000, &capture.preMs)
+        && readMilliseconds(QStringLiteral("length"), 1, 600000, &capture.lengthMs))
+        readMilliseconds(QStringLiteral("wait"), 1, 86400000, &capture.waitMs);
+}
+
+// Leaves `ms` as it is when the option is not given.
+bool CommandLine::readMilliseconds(const QString &option, double low, double high, double *ms)
+{
+    if (!parser.isSet(option))
+        return true;
+    bool ok = false;
+    const double value = parser.value(option).toDouble(&ok);
+    if (!ok || !std::isfinite(value) || value < low || value > high) {
+        refuse(QStringLiteral("--%1: '%2' is not a number of milliseconds from %3 to %4")
+                   .arg(option, parser.value(option)).arg(low).arg(high));
+        return false;
+    }
+    *ms = value;
     return true;
 }
 

@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include "cli/startoptions.h"
+#include "monitor/capturerun.h"
 #include "scan/scanrequest.h"
 #include "serial/networktarget.h"
 
@@ -19,7 +20,7 @@ class Serial;
 class CommandLine
 {
 public:
-    enum class Action { Window, Help, Version, Backup, Compare, Restore, Scan, Command, Invalid };
+    enum class Action { Window, Help, Version, Backup, Compare, Restore, Scan, Command, Capture, Invalid };
 
     CommandLine();
     // Reads `arguments` (program name first) and checks the values.
@@ -63,6 +64,9 @@ public:
     // --command's name, and --yes for a command that changes settings.
     QString commandName;
     bool assumeYes = false;
+    // --capture's file, rows, trigger, window and trigger wait.
+    QString captureFile;
+    CaptureSettings capture;
 
 private:
     void refuse(const QString &why);
@@ -74,6 +78,8 @@ private:
     void readCommandOptions();
     void readRestoreOptions();
     bool readBackupTarget();
+    void readCaptureOptions();
+    bool readMilliseconds(const QString &option, double low, double high, double *ms);
     bool readAddresses(const QString &option, QList<quint16> *addresses);
     bool readPacing();
     bool refuseOutside(const QStringList &names, const QString &where);

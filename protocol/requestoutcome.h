@@ -27,6 +27,9 @@ struct RequestOutcome
     // Cancelled, not sent: a write held back because a reply that fits no
     // request came after its doubt mark.
     bool heldForDoubt = false;
+    // When the request's frame went onto the line, on the scheduler's clock
+    // (RequestScheduler::clockMs()); meaningful when frameSent.
+    double sentAtMs = 0;
 
     bool answered() const { return kind == OutcomeKind::Answered; }
     // A gateway's exception: 0A, it has no path to the driver; 0B, the

@@ -99,7 +99,9 @@ void RequestScheduler::stop()
     if (isAwaiting()) {
         const PendingCommand inFlight = awaited;
         waitElapsedMs = 0;
-        emit completed(inFlight, outcomeOf(OutcomeKind::Cancelled, true));
+        RequestOutcome cancelled = outcomeOf(OutcomeKind::Cancelled, true);
+        cancelled.sentAtMs = sentAtMs;
+        emit completed(inFlight, cancelled);
     }
     cancelAll(dropped);
     if (wasRunning)
@@ -125,6 +127,17 @@ void RequestScheduler::enqueueFirst(const PendingCommand &command)
     queue.prepend(command);
     if (command.isWrite() && command.doubtMark < 0)
         queue.first().doubtMark = qint64(doubts);
+    scheduleLineSpeed();
+}
+
+void RequestScheduler::enqueueSample(const PendingCommand &command)
+{
+    int lastWrite = -1;
+    for (int i = 0; i < queue.size(); ++i) {
+        if (queue.at(i).isWrite())
+            lastWrite = i;
+    }
+    queue.insert(lastWrite + 1, command);
     scheduleLineSpeed();
 }
 
@@ -527,9 +540,10 @@ void RequestScheduler::ageSuspicion()
         suspectOpen = false;
 }
 
-void RequestScheduler::finishAwaited(const RequestOutcome &outcome, const QString &logText)
+void RequestScheduler::finishAwaited(RequestOutcome outcome, const QString &logText)
 {
     const PendingCommand request = awaited;
+    outcome.sentAtMs = sentAtMs;
     waitElapsedMs = 0;
     deadlineTimer.stop();
     lineActiveAtMs = now();

@@ -53,6 +53,7 @@ public:
     // Milliseconds, to a fraction, from any fixed point; a monotonic clock
     // unless a test brings its own.
     void setClock(std::function<double()> clock) { now = std::move(clock); }
+    double clockMs() const { return now(); }
     int txTime() const { return txTimeMs; }
     quint32 rxOutTime() const { return rxOutTimeMs; }
 
@@ -69,6 +70,10 @@ public:
 
     void enqueue(const PendingCommand &command);
     void enqueueFirst(const PendingCommand &command);
+    // A sampling read: it leaves after every write already queued and ahead
+    // of the reads queued after the last of them, so a sampler takes the
+    // line from polling without ever holding back a write (a stop).
+    void enqueueSample(const PendingCommand &command);
     // The owner's queued requests are cancelled; one already sent keeps its
     // wait, since it may still be answered.
     void cancel(const QObject *owner);
@@ -163,7 +168,7 @@ private:
     double replyWaitMs(const PendingCommand &request) const;
     double replyDeadlineMs(const PendingCommand &request, bool receiving) const;
     void armPaceTimer(double waitMs);
-    void finishAwaited(const RequestOutcome &outcome, const QString &logText);
+    void finishAwaited(RequestOutcome outcome, const QString &logText);
     void noteStray(const QByteArray &block);
     void noteLate(const LineFrame &frame);
     void noteUnframed(const LineFrame &frame);

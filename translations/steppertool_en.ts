@@ -323,6 +323,219 @@ Each is read and its model and firmware checked first: a different one is skippe
     </message>
 </context>
 <context>
+    <name>CaptureDock</name>
+    <message>
+        <source>采集</source>
+        <translation>Capture</translation>
+    </message>
+    <message>
+        <source>行</source>
+        <translation>Rows</translation>
+    </message>
+    <message>
+        <source>要采集的行；相邻地址的行一次块读</source>
+        <translation>The rows to capture; rows at consecutive addresses are read in one block</translation>
+    </message>
+    <message>
+        <source>触发</source>
+        <translation>Trigger</translation>
+    </message>
+    <message>
+        <source>立即</source>
+        <translation>At once</translation>
+    </message>
+    <message>
+        <source>行越过电平</source>
+        <translation>Row crosses level</translation>
+    </message>
+    <message>
+        <source>试运行开始</source>
+        <translation>Test move start</translation>
+    </message>
+    <message>
+        <source>上升</source>
+        <translation>Rising</translation>
+    </message>
+    <message>
+        <source>下降</source>
+        <translation>Falling</translation>
+    </message>
+    <message>
+        <source>双向</source>
+        <translation>Either</translation>
+    </message>
+    <message>
+        <source>电平，按该行显示的单位</source>
+        <translation>Level, in the row&apos;s shown units</translation>
+    </message>
+    <message>
+        <source>触发前</source>
+        <translation>Pre</translation>
+    </message>
+    <message>
+        <source> ms</source>
+        <translation> ms</translation>
+    </message>
+    <message>
+        <source>长度</source>
+        <translation>Length</translation>
+    </message>
+    <message>
+        <source>布防</source>
+        <translation>Arm</translation>
+    </message>
+    <message>
+        <source>开始采样，等待触发</source>
+        <translation>Start sampling and wait for the trigger</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>保存…</source>
+        <translation>Save…</translation>
+    </message>
+    <message>
+        <source>对比…</source>
+        <translation>Compare…</translation>
+    </message>
+    <message>
+        <source>载入以前的采集，以虚线叠加在当前采集上</source>
+        <translation>Load earlier captures and lay them over the current one in dashed lines</translation>
+    </message>
+    <message>
+        <source>清除对比</source>
+        <translation>Clear compared</translation>
+    </message>
+    <message>
+        <source>阶跃</source>
+        <translation>Step</translation>
+    </message>
+    <message>
+        <source>跟随误差</source>
+        <translation>Following error</translation>
+    </message>
+    <message>
+        <source>上升 10–90 %</source>
+        <translation>Rise 10–90 %</translation>
+    </message>
+    <message>
+        <source>超调</source>
+        <translation>Overshoot</translation>
+    </message>
+    <message>
+        <source>调节 ±2 %</source>
+        <translation>Settling ±2 %</translation>
+    </message>
+    <message>
+        <source>跟随误差峰值</source>
+        <translation>Peak following error</translation>
+    </message>
+    <message>
+        <source>已布防，等待触发…</source>
+        <translation>Armed, waiting for the trigger…</translation>
+    </message>
+    <message>
+        <source>已触发，采集中…</source>
+        <translation>Triggered, capturing…</translation>
+    </message>
+    <message>
+        <source>行 (%1)</source>
+        <translation>Rows (%1)</translation>
+    </message>
+    <message>
+        <source>未布防：%1</source>
+        <translation>Not armed: %1</translation>
+    </message>
+    <message>
+        <source>已停止</source>
+        <translation>Stopped</translation>
+    </message>
+    <message>
+        <source>已采集 %1 个样本</source>
+        <translation>Captured %1 samples</translation>
+    </message>
+    <message>
+        <source>采集未完成：%1</source>
+        <translation>Capture not finished: %1</translation>
+    </message>
+    <message>
+        <source>还没有采集</source>
+        <translation>there is no capture yet</translation>
+    </message>
+    <message>
+        <source>保存采集</source>
+        <translation>Save capture</translation>
+    </message>
+    <message>
+        <source>CSV 文件 (*.csv)</source>
+        <translation>CSV files (*.csv)</translation>
+    </message>
+    <message>
+        <source>已保存到 %1</source>
+        <translation>Saved to %1</translation>
+    </message>
+    <message>
+        <source>无法保存 %1：%2</source>
+        <translation>Cannot save %1: %2</translation>
+    </message>
+    <message>
+        <source>载入采集以对比</source>
+        <translation>Load captures to compare</translation>
+    </message>
+    <message>
+        <source>无法载入 %1：%2</source>
+        <translation>Cannot load %1: %2</translation>
+    </message>
+    <message>
+        <source>无</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>当前</source>
+        <translation>Current</translation>
+    </message>
+    <message>
+        <source>未布防：请先在“行”中选择要采集的行</source>
+        <translation>Not armed: first tick the rows to capture under “Rows”</translation>
+    </message>
+    <message>
+        <source>触发没有到来</source>
+        <translation>the trigger did not come</translation>
+    </message>
+    <message>
+        <source>线路已关闭</source>
+        <translation>the line closed</translation>
+    </message>
+    <message>
+        <source>驱动器连续几次没有应答</source>
+        <translation>the driver did not answer several reads in a row</translation>
+    </message>
+    <message>
+        <source>收到没有请求的应答，样本可能属于别的读取</source>
+        <translation>a reply came that no request asked for, so samples may belong to other reads</translation>
+    </message>
+    <message>
+        <source>未布防：串口未打开</source>
+        <translation>Not armed: the port is not open</translation>
+    </message>
+</context>
+<context>
+    <name>CapturePlot</name>
+    <message>
+        <source>触发后时间 (ms)</source>
+        <translation>Time after the trigger (ms)</translation>
+    </message>
+</context>
+<context>
+    <name>CaptureView</name>
+    <message>
+        <source>采集</source>
+        <translation>Capture</translation>
+    </message>
+</context>
+<context>
     <name>CommandPanel</name>
     <message>
         <source>命令：</source>

@@ -22,6 +22,7 @@
 #include "ui/port/portsession.h"
 #include "ui/port/statuscounts.h"
 #include "ui/table/registertableview.h"
+#include "ui/capture/captureview.h"
 #include "ui/monitor/livemonitor.h"
 #include "cli/startoptions.h"
 #include "registermap/refreshcontroller.h"
@@ -144,6 +145,7 @@ void MainWindow::buildViews()
     auto *watchViews = new DriverWatchViews({this, ui->verticalLayout_3, ui->tableWidget, ui->horizontalLayout_params,
                                              ui->checkBox_watchedOnly, store, session, logView, viewMenu});
     new DriverFollower({session, refresh, ui->pushButton_dataRefresh, store, bus, watchViews->alarmWatch()});
+    new CaptureView(this, viewMenu, scheduler, store);
     viewMenu->addAction(logPaneAction(ui->verticalLayout_2, this));
     ui->checkBox_2->setChecked(true);
     new WindowShortcuts(this, ui->pushButton_dataRefresh, ui->label_dataRefresh, ui->pushButton_open);

@@ -25,6 +25,7 @@ struct MainWindowInspector
     static quint32 &waitElapsed(MainWindow &w) { return w.scheduler->waitElapsedMs; }
     // The table row whose read was sent last: the row a read reply lands in.
     static int currentRow(MainWindow &w) { return w.scheduler->awaited.tag; }
+    static const QObject *awaitedOwner(MainWindow &w) { return w.scheduler->isAwaiting() ? w.scheduler->awaited.owner : nullptr; }
     static PendingCommand tableRead(MainWindow &w, int row)
     {
         const quint16 address = w.store->hasRow(row) ? w.store->rows().at(row).address : 0;
