@@ -233,7 +233,7 @@ void TestCapture::windowCapturesOnALevelAndOnAMoveAndComparesFiles()
     // One block read: the three rows share each sample's time.
     QCOMPARE(level.curves.at(0).points.size(), alarm.size());
     QCOMPARE(level.curves.at(2).points.last(), QPointF(alarm.last().x(), 48.0));
-    QCOMPARE(level.identity, QStringLiteral("型号 Model 0x2304"));
+    QCOMPARE(level.identity, QStringLiteral("型号 Model 8964"));
 
     dock->findChild<QComboBox *>("triggerBox")->setCurrentIndex(2);
     sampling.clear();
