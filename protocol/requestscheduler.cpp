@@ -81,8 +81,18 @@ void RequestScheduler::start()
     cancelAll(leftOver);
 }
 
+void RequestScheduler::sendLastWords()
+{
+    if (!running || lastWords.isEmpty())
+        return;
+    serial->sendData(lastWords);
+    lastWords.clear();
+    serial->waitUntilWritten(100);
+}
+
 void RequestScheduler::stop()
 {
+    sendLastWords();
     tickTimer.stop();
     paceTimer.stop();
     deadlineTimer.stop();
@@ -128,6 +138,14 @@ void RequestScheduler::enqueueFirst(const PendingCommand &command)
     scheduleLineSpeed();
 }
 
+void RequestScheduler::enqueueStop(PendingCommand command)
+{
+    command.stop = true;
+    command.lineSpeed = true;
+    queue.prepend(command);
+    scheduleLineSpeed();
+}
+
 void RequestScheduler::holdOthers(const QObject *owner)
 {
     othersHeldFor = owner;
@@ -145,7 +163,7 @@ void RequestScheduler::releaseOthers()
 // others are held, the first of the owner they are held for.
 int RequestScheduler::nextIndex() const
 {
-    if (othersHeldFor.isNull())
+    if (othersHeldFor.isNull() || (!queue.isEmpty() && queue.first().stop))
         return queue.isEmpty() ? -1 : 0;
     for (int i = 0; i < queue.size(); ++i) {
         if (queue.at(i).owner == othersHeldFor.data())
@@ -265,6 +283,14 @@ void RequestScheduler::checkDeadline()
         deadlineTimer.start(int(std::ceil(left)) + 1);
 }
 
+// A repeat, whose late reply would answer it as well, and a stop, which
+// must go whatever it costs, leave without the quiet after a timeout.
+bool RequestScheduler::skipsQuiet() const
+{
+    const int next = nextIndex();
+    return next >= 0 && (queue.at(next).repeat || queue.at(next).stop);
+}
+
 bool RequestScheduler::headLeavesAtLineSpeed() const
 {
     const int next = nextIndex();
@@ -278,7 +304,7 @@ void RequestScheduler::scheduleLineSpeed()
     if (isAwaiting() || !headLeavesAtLineSpeed())
         return;
     double wait = interFrameGapMs() - (now() - lineActiveAtMs);
-    if (settling && !driverSilent && !queue.at(nextIndex()).repeat)
+    if (settling && !driverSilent && !skipsQuiet())
         wait = qMax(wait, double(quietNeededMs) - (now() - quietSinceMs));
     armPaceTimer(wait);
 }
@@ -317,7 +343,7 @@ bool RequestScheduler::settled(bool ticked)
 {
     if (ticked)
         quietTicksMs += quint32(txTimeMs);
-    const quint32 needed = driverSilent || (nextIndex() >= 0 && queue.at(nextIndex()).repeat) ? 0 : quietNeededMs;
+    const quint32 needed = driverSilent || skipsQuiet() ? 0 : quietNeededMs;
     const double quiet = qMax<double>(quietTicksMs, now() - quietSinceMs);
     if (quiet < double(needed) || serial->isReceiving())
         return false;
@@ -333,7 +359,7 @@ bool RequestScheduler::sendNext()
 {
     for (int next; !isAwaiting() && (next = nextIndex()) >= 0;) {
         const PendingCommand head = queue.takeAt(next);
-        if (!head.isWrite() || head.doubtMark < 0 || doubts <= quint64(head.doubtMark)) {
+        if (!head.isWrite() || head.stop || head.doubtMark < 0 || doubts <= quint64(head.doubtMark)) {
             send(head);
             return true;
         }

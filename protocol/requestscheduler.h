@@ -68,6 +68,13 @@ public:
 
     void enqueue(const PendingCommand &command);
     void enqueueFirst(const PendingCommand &command);
+    // At the head of the queue, marked as a stop (see PendingCommand::stop).
+    void enqueueStop(PendingCommand command);
+    // A frame that must reach the line before the session ends (the stop of
+    // a motor that moves): stop() writes it out first, and so does
+    // sendLastWords(), for a program about to quit. Empty: none.
+    void setLastWords(const QByteArray &frame) { lastWords = frame; }
+    void sendLastWords();
     // The owner's queued requests are cancelled; one already sent keeps its
     // wait, since it may still be answered.
     void cancel(const QObject *owner);
@@ -145,6 +152,7 @@ private:
     void timeOut();
     bool settled(bool ticked);
     bool headLeavesAtLineSpeed() const;
+    bool skipsQuiet() const;
     void scheduleLineSpeed();
     void sendAtLineSpeed();
     void checkDeadline();
@@ -204,6 +212,7 @@ private:
     bool interruptedInFlight = false;
     quint64 doubts = 0;
     QPointer<const QObject> othersHeldFor;
+    QByteArray lastWords;
     LineStatistics stats;
 
     // Lets the tests set up a reply awaited by a given request.
