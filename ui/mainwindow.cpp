@@ -21,6 +21,7 @@
 #include "ui/port/portpanel.h"
 #include "ui/port/portsession.h"
 #include "ui/table/registertableview.h"
+#include "ui/testrun/testrundock.h"
 #include "ui/monitor/livemonitor.h"
 #include "ui/monitor/statisticslabel.h"
 #include "cli/startoptions.h"
@@ -157,6 +158,8 @@ void MainWindow::buildViews()
     mapOpener->setLine(session, portPanel, scheduler, logView);
     connect(mapOpener, &MapOpener::refused, this, &MainWindow::showRefusal);
     new DriverWatchViews({this, ui->verticalLayout_3, ui->tableWidget, store, session, logView, viewMenu});
+    auto *testRun = new TestRunDock({this, scheduler, store, session, viewMenu});
+    connect(testRun, &TestRunDock::notice, this, &MainWindow::showRefusal);
     viewMenu->addAction(logPaneAction(ui->verticalLayout_2, this));
     ui->checkBox_2->setChecked(true);
     // Read all and the port's open/close have keys; the caption beside the
