@@ -130,11 +130,21 @@ void RequestScheduler::enqueue(const PendingCommand &command)
     scheduleLineSpeed();
 }
 
+int RequestScheduler::afterStops() const
+{
+    int at = 0;
+    while (at < queue.size() && queue.at(at).stop)
+        ++at;
+    return at;
+}
+
+// Never before a stop.
 void RequestScheduler::enqueueFirst(const PendingCommand &command)
 {
-    queue.prepend(command);
+    const int at = afterStops();
+    queue.insert(at, command);
     if (command.isWrite() && command.doubtMark < 0)
-        queue.first().doubtMark = qint64(doubts);
+        queue[at].doubtMark = qint64(doubts);
     scheduleLineSpeed();
 }
 
@@ -142,8 +152,11 @@ void RequestScheduler::enqueueStop(PendingCommand command)
 {
     command.stop = true;
     command.lineSpeed = true;
-    queue.prepend(command);
-    scheduleLineSpeed();
+    // After the stops already queued: they leave in the order given.
+    queue.insert(afterStops(), command);
+    // On a free line at once, not a turn of the event loop later.
+    if (running && !isAwaiting())
+        sendAtLineSpeed();
 }
 
 void RequestScheduler::holdOthers(const QObject *owner)
@@ -381,6 +394,10 @@ void RequestScheduler::send(const PendingCommand &request)
     handReplyExpected = false;
     serial->setReplyWait(int(std::ceil(replyWaitMs(awaited))));
     serial->sendData(awaited.frame);
+    // A stop is on the wire when this returns, not when the event loop
+    // comes round to it.
+    if (awaited.stop)
+        serial->waitUntilWritten(5);
     awaitedTransaction = serial->lastTransactionSent();
     if (awaited.frame.size() > 1)
         serial->expectReply(awaited.slave(), awaited.function(), expectedReplyLength(awaited));

@@ -67,8 +67,10 @@ public:
     quint64 session() const { return sessionNumber; }
 
     void enqueue(const PendingCommand &command);
+    // Ahead of everything queued but a stop.
     void enqueueFirst(const PendingCommand &command);
-    // At the head of the queue, marked as a stop (see PendingCommand::stop).
+    // At the head of the queue, after any stop queued before it, marked as
+    // a stop (see PendingCommand::stop).
     void enqueueStop(PendingCommand command);
     // A frame that must reach the line before the session ends (the stop of
     // a motor that moves): stop() writes it out first, and so does
@@ -153,6 +155,7 @@ private:
     bool settled(bool ticked);
     bool headLeavesAtLineSpeed() const;
     bool skipsQuiet() const;
+    int afterStops() const;
     void scheduleLineSpeed();
     void sendAtLineSpeed();
     void checkDeadline();

@@ -126,7 +126,7 @@ void DriverMotor::takeWrite(int address, int count, modbus_mapping_t *registers)
     if (rpm == model.jogRpm())
         return;
     if (rpm == 0)
-        return stopFor("jog speed 0", registers);
+        return stopFor("jog speed 0", registers, true);
     if (!running)
         logStart("jog", double(rpm));
     model.jog(double(rpm));
@@ -135,7 +135,7 @@ void DriverMotor::takeWrite(int address, int count, modbus_mapping_t *registers)
 void DriverMotor::takeCommand(Command::Effect effect, modbus_mapping_t *registers)
 {
     if (effect == Command::Effect::Stop)
-        return stopFor("stop command", registers);
+        return stopFor("stop command", registers, true);
     if (effect != Command::Effect::StartMove || map.motion.target < 0)
         return;
     const long long target = rowValue(map, registers, map.motion.target);
@@ -148,13 +148,16 @@ void DriverMotor::logStart(const char *what, double value)
     startedNs = modelNs;
     standingMs = 0;
     running = true;
-    fprintf(stderr, "simdriver: slave %d motion start (%s %.0f) at %.3f ms\n", slave, what, value, modelMs());
+    fprintf(stderr, "simdriver: slave %d motion start (%s %.0f) at %.3f ms\n", slave, what, value,
+            monotonicMs(lastValidNs));
 }
 
-void DriverMotor::stopFor(const char *reason, modbus_mapping_t *registers)
+// A stop on a request is logged at the request's arrival, to the
+// microsecond; one of the driver's own at the model's step.
+void DriverMotor::stopFor(const char *reason, modbus_mapping_t *registers, bool onRequest)
 {
-    fprintf(stderr, "simdriver: slave %d motion stop (%s) at %.3f ms, position %.0f\n", slave, reason, modelMs(),
-            model.position());
+    fprintf(stderr, "simdriver: slave %d motion stop (%s) at %.3f ms, position %.0f\n", slave, reason,
+            onRequest ? monotonicMs(lastValidNs) : modelMs(), model.position());
     model.stop();
     model.setStalled(false);
     running = false;

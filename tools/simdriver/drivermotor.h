@@ -42,7 +42,7 @@ public:
 
 private:
     void stepOnce(modbus_mapping_t *registers, const std::function<void(int)> &raiseAlarm);
-    void stopFor(const char *reason, modbus_mapping_t *registers);
+    void stopFor(const char *reason, modbus_mapping_t *registers, bool onRequest = false);
     void logStart(const char *what, double value);
     void showState(modbus_mapping_t *registers) const;
     int64_t commTimeoutNs(const modbus_mapping_t *registers) const;
