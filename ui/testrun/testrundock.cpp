@@ -48,8 +48,8 @@ TestRunDock::TestRunDock(const Parts &parts)
     auto *contents = new QWidget(this);
     ui->setupUi(contents);
     setWidget(contents);
-    // Beside the table, not under it: the table keeps its rows.
-    parts.window->addDockWidget(Qt::RightDockWidgetArea, this);
+    // One row of controls under the table, which keeps its rows.
+    parts.window->addDockWidget(Qt::BottomDockWidgetArea, this);
     parts.viewMenu->addAction(toggleViewAction());
     hide();
     ui->spinBox_jogSpeed->setValue(100);
