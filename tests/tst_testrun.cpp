@@ -2,6 +2,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QSpinBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -72,6 +74,7 @@ private slots:
     void cleanup();
     void jogRunsWhileHeldAndStopsWhenControlIsLost();
     void refusesADriverThatWouldNotStopByItself();
+    void movesBackAndForthWithADwell();
     void driverStopsByItselfWhenTheToolIsKilled();
 
 private:
@@ -175,6 +178,44 @@ void TestTestRun::refusesADriverThatWouldNotStopByItself()
     QVERIFY(waitForLog(*simulator, "motion start (jog -100)"));
     QTest::mouseRelease(minus, Qt::LeftButton);
     QVERIFY(waitForLog(*simulator, "motion stop (stop command)"));
+}
+
+// Out and back twice from where the motor stands, each leg started only
+// once the last one has come to rest and the dwell has passed.
+void TestTestRun::movesBackAndForthWithADwell()
+{
+    folder = std::make_unique<WorkFolder>(motionMap(200));
+    MainWindow window;
+    openWindow(window);
+    auto *dock = window.findChild<TestRunDock *>();
+    int started = 0;
+    connect(dock->testRun(), &TestRun::moveStarted, this, [&started] { ++started; });
+    dock->findChild<QComboBox *>("comboBox_moveKind")->setCurrentIndex(2);
+    dock->findChild<QDoubleSpinBox *>("spinBox_target")->setValue(-2000);
+    dock->findChild<QSpinBox *>("spinBox_times")->setValue(2);
+    dock->findChild<QSpinBox *>("spinBox_dwell")->setValue(150);
+    QTest::mouseClick(button(window, "pushButton_move"), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!dock->testRun()->isActive(), 10000);
+    const QString log = simulator->log();
+    QStringList moves;
+    QVector<double> starts;
+    QVector<double> rests;
+    for (auto it = QRegularExpression(QStringLiteral("motion (start \\(move to (-?\\d+)\\)|at rest) at ([0-9.]+) ms"))
+                       .globalMatch(log);
+         it.hasNext();) {
+        const QRegularExpressionMatch match = it.next();
+        if (match.captured(2).isEmpty()) {
+            rests << match.captured(3).toDouble();
+        } else {
+            moves << match.captured(2);
+            starts << match.captured(3).toDouble();
+        }
+    }
+    QCOMPARE(moves, (QStringList{"-2000", "0", "-2000", "0"}));
+    QCOMPARE(started, 4);
+    QCOMPARE(rests.size(), 4);
+    for (int leg = 1; leg < 4; ++leg)
+        QVERIFY2(starts.at(leg) - rests.at(leg - 1) >= 150, qPrintable(log.right(3000)));
 }
 
 // kill -9 of a tool that jogs: nothing sends a stop, and the driver stops
