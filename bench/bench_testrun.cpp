@@ -8,6 +8,7 @@
 #include "simulatedline.h"
 #include "motion/testrun.h"
 #include "protocol/requestscheduler.h"
+#include "serial/serial.h"
 #include "tests/support/windowinternals.h"
 #include "ui/testrun/testrundock.h"
 
@@ -43,21 +44,21 @@ QString logOf(const ServedMap &served)
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
-// Runs the event loop until the log holds `pattern` `count` times; the
-// times (ms) those lines give, or none after the limit.
-QVector<double> waitForTimes(const ServedMap &served, const QString &pattern, int count, int limitMs = 10000)
+// Runs the event loop until the log holds a `pattern` line whose time (ms)
+// is after `afterMs`; that time, or -1 after the limit.
+double firstTimeAfter(const ServedMap &served, const QString &pattern, double afterMs, int limitMs = 30000)
 {
     const QRegularExpression line(QRegularExpression::escape(pattern) + QStringLiteral(".* at ([0-9.]+) ms"));
     const qint64 end = bench::monotonicNs() + qint64(limitMs) * 1000000;
     while (bench::monotonicNs() < end) {
-        QVector<double> times;
-        for (auto it = line.globalMatch(logOf(served)); it.hasNext();)
-            times << it.next().captured(1).toDouble();
-        if (times.size() >= count)
-            return times;
+        for (auto it = line.globalMatch(logOf(served)); it.hasNext();) {
+            const double time = it.next().captured(1).toDouble();
+            if (time > afterMs)
+                return time;
+        }
         bench::spinEventLoop(2);
     }
-    return {};
+    return -1;
 }
 
 double wireMs(int bytes, int baud)
@@ -94,6 +95,20 @@ void measureStopLatency()
     ServedMap served(sampleMap("slaveAddress:1,txTime:5,rxOutTime:300"), stopBaud, {QStringLiteral("--pace")}, true);
     if (!served.started)
         return;
+    // When the tool wrote each stop command frame, and when the last reply
+    // before it came in, on the same clock. Connected before the window is
+    // built, so that a reply is timed before the scheduler acts on it.
+    QObject watcher;
+    double stopWrittenMs = -1;
+    double lastReplyMs = -1;
+    QObject::connect(Serial::instance(), &Serial::sendDataShow, &watcher, [&stopWrittenMs](const QString &data) {
+        if (data.contains(QLatin1String("01 06 00 5C")) && stopWrittenMs < 0)
+            stopWrittenMs = bench::monotonicNs() / 1e6;
+    });
+    QObject::connect(Serial::instance(), &Serial::haveReceive, &watcher, [&stopWrittenMs, &lastReplyMs] {
+        if (stopWrittenMs < 0)
+            lastReplyMs = bench::monotonicNs() / 1e6;
+    });
     MainWindow window;
     window.show();
     QApplication::setActiveWindow(&window);
@@ -102,27 +117,48 @@ void measureStopLatency()
     // The table's reads keep the line busy, as during a tuning session.
     window.findChild<QCheckBox *>(QStringLiteral("checkBox_continuous"))->setChecked(true);
     prepareDock(window);
+    const double gapMs = MainWindowInspector::scheduler(window).interFrameGapMs();
+    QVector<double> toolDelays;
     QVector<double> latencies;
     QVector<double> overBound;
+    QVector<double> toolOverBound;
     int inFlight = 0;
     for (int trial = 0; trial < stopTrials; ++trial) {
         QTest::mousePress(dockButton(window, "pushButton_jogPlus"), Qt::LeftButton);
-        if (waitForTimes(served, QStringLiteral("motion start (jog"), trial + 1).isEmpty())
+        if (firstTimeAfter(served, QStringLiteral("motion start (jog"), bench::monotonicNs() / 1e6 - 1000) < 0)
             break;
         bench::spinEventLoop(50 + QRandomGenerator::global()->bounded(100));
         const double boundMs = inFlightMs(window) + 2;
         inFlight += MainWindowInspector::scheduler(window).isAwaiting() ? 1 : 0;
+        stopWrittenMs = -1;
         const double pressedMs = bench::monotonicNs() / 1e6;
         QTest::keyClick(&window, Qt::Key_Escape);
-        const QVector<double> stops = waitForTimes(served, QStringLiteral("motion stop (stop command)"), trial + 1);
+        const double stopMs = firstTimeAfter(served, QStringLiteral("motion stop (stop command)"), pressedMs);
         QTest::mouseRelease(dockButton(window, "pushButton_jogPlus"), Qt::LeftButton);
-        if (stops.isEmpty())
+        if (stopMs < 0)
             break;
-        latencies << stops.last() - pressedMs;
+        latencies << stopMs - pressedMs;
         overBound << latencies.last() - boundMs;
+        toolOverBound << stopWrittenMs - pressedMs - boundMs;
+        // What the tool itself added once the line was free: the reply in
+        // flight had come and the gap after it had passed.
+        toolDelays << stopWrittenMs - std::max(pressedMs, lastReplyMs + gapMs);
     }
     window.findChild<QPushButton *>(QStringLiteral("pushButton_open"))->click();
     const bool complete = latencies.size() == stopTrials;
+    if (complete)
+        bench::printFigure(QStringLiteral("the same, Stop key to the tool's write of the stop frame, against the same bound"),
+                           QStringLiteral("%1 of %2 within, worst %3 ms over")
+                               .arg(std::count_if(toolOverBound.begin(), toolOverBound.end(), [](double over) { return over <= 0; }))
+                               .arg(toolOverBound.size())
+                               .arg(*std::max_element(toolOverBound.begin(), toolOverBound.end()), 0, 'f', 2));
+    if (complete)
+        bench::printResult(QStringLiteral("the same, the tool's own delay: from the key, or from the end of the reply "
+                                          "in flight and the gap after it when later, to its write of the stop frame"),
+                           QStringLiteral("median %1 ms, longest %2 ms")
+                               .arg(bench::median(toolDelays), 0, 'f', 2)
+                               .arg(*std::max_element(toolDelays.begin(), toolDelays.end()), 0, 'f', 2),
+                           QStringLiteral("<= 2 ms"), *std::max_element(toolDelays.begin(), toolDelays.end()) <= 2);
     const double worstOver = complete ? *std::max_element(overBound.begin(), overBound.end()) : 1e9;
     const int within = int(std::count_if(overBound.begin(), overBound.end(), [](double over) { return over <= 0; }));
     bench::printResult(
@@ -151,17 +187,18 @@ void measureDeadMan()
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("BENCH_JOG_PORT"), served.line.path());
         tool.setProcessEnvironment(environment);
+        const double startedMs = bench::monotonicNs() / 1e6;
         tool.start(QCoreApplication::applicationFilePath(), QStringList());
-        if (waitForTimes(served, QStringLiteral("motion start (jog"), trial + 1, 30000).isEmpty())
+        if (firstTimeAfter(served, QStringLiteral("motion start (jog"), startedMs) < 0)
             break;
         bench::spinEventLoop(300 + QRandomGenerator::global()->bounded(400));
         const double killedMs = bench::monotonicNs() / 1e6;
         ::kill(pid_t(tool.processId()), SIGKILL);
         tool.waitForFinished();
-        const QVector<double> stops = waitForTimes(served, QStringLiteral("motion stop (communication lost)"), trial + 1);
-        if (stops.isEmpty())
+        const double stopMs = firstTimeAfter(served, QStringLiteral("motion stop (communication lost)"), startedMs);
+        if (stopMs < 0)
             break;
-        runOn << stops.last() - killedMs;
+        runOn << stopMs - killedMs;
     }
     const bool complete = runOn.size() == killTrials;
     const double longest = complete ? *std::max_element(runOn.begin(), runOn.end()) : 1e9;

@@ -226,8 +226,9 @@ void TestRun::stop(const QString &reason, bool always)
     const bool wasActive = isActive();
     keepAliveTimer.stop();
     dwellTimer.stop();
-    scheduler->cancel(this);
+    // Idle first: the withdrawn requests' outcomes are no failure of a run.
     setState(State::Idle);
+    scheduler->cancel(this);
     if (!wasActive && !always)
         return;
     if (scheduler->isRunning()) {

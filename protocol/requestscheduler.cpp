@@ -5,7 +5,9 @@
 #include "serial/serial.h"
 #include "serial/wiretime.h"
 
+#include <chrono>
 #include <cmath>
+#include <thread>
 
 namespace {
 
@@ -154,9 +156,7 @@ void RequestScheduler::enqueueStop(PendingCommand command)
     command.lineSpeed = true;
     // After the stops already queued: they leave in the order given.
     queue.insert(afterStops(), command);
-    // On a free line at once, not a turn of the event loop later.
-    if (running && !isAwaiting())
-        sendAtLineSpeed();
+    scheduleLineSpeed();
 }
 
 void RequestScheduler::holdOthers(const QObject *owner)
@@ -316,6 +316,10 @@ void RequestScheduler::scheduleLineSpeed()
 {
     if (isAwaiting() || !headLeavesAtLineSpeed())
         return;
+    // A stop sleeps out the gap itself: the event loop's turns and a
+    // timer's granularity would add to it.
+    if (queue.at(nextIndex()).stop)
+        return sendAtLineSpeed();
     double wait = interFrameGapMs() - (now() - lineActiveAtMs);
     if (settling && !driverSilent && !skipsQuiet())
         wait = qMax(wait, double(quietNeededMs) - (now() - quietSinceMs));
@@ -335,7 +339,11 @@ void RequestScheduler::sendAtLineSpeed()
         return;
     // Bytes still arriving mean the line is not silent: they become a block
     // (and count as a stray) before the next request may leave.
-    const double gapLeft = interFrameGapMs() - (now() - lineActiveAtMs);
+    double gapLeft = interFrameGapMs() - (now() - lineActiveAtMs);
+    if (gapLeft > 0 && !serial->isReceiving() && queue.at(nextIndex()).stop) {
+        std::this_thread::sleep_for(std::chrono::microseconds(qint64(std::ceil(gapLeft * 1000))));
+        gapLeft = 0;
+    }
     if (gapLeft > 0 && !serial->isReceiving() && !settling)
         return armPaceTimer(gapLeft);
     if ((settling && !settled(false)) || gapLeft > 0 || serial->isReceiving()) {
