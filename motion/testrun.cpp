@@ -160,17 +160,17 @@ void TestRun::afterCheck()
     if (!commTimeoutAcceptable())
         return setState(State::Idle);
     if (plan == Plan::Jog) {
-        jogQueued = false;
         jogStarted = false;
         setState(State::Jogging);
         keepAlive();
         keepAliveTimer.start(keepAliveMs());
         return;
     }
-    if (plan != Plan::Absolute)
-        return queueRead(PositionRead, row(RowRole::Position)->address);
-    legTarget = planValue;
-    startLeg();
+    if (plan == Plan::Absolute) {
+        legTarget = planValue;
+        return startLeg();
+    }
+    queueRead(PositionRead, row(RowRole::Position)->address);
 }
 
 void TestRun::takePosition(qint64 position)
@@ -184,6 +184,8 @@ void TestRun::takePosition(qint64 position)
         legTarget = legs.value(0);
         return startLeg();
     }
+    if (current != State::Moving)
+        return;
     positionsAtTarget = qAbs(position - legTarget) <= kArrivedPulses && position == lastPosition
                             ? positionsAtTarget + 1 : 0;
     lastPosition = position;
@@ -212,13 +214,16 @@ void TestRun::startLeg()
         keepAliveTimer.start(keepAliveMs());
 }
 
-// The jog is written again (one write at a time), or the position read.
+// The jog is written again, or the position read; one at a time, so that
+// a slow line does not pile them up.
 void TestRun::keepAlive()
 {
-    if (current == State::Jogging && !jogQueued)
-        jogQueued = queueWrite(JogWrite, *row(RowRole::Jog), planValue);
+    if (keepAliveQueued)
+        return;
+    if (current == State::Jogging)
+        keepAliveQueued = queueWrite(JogWrite, *row(RowRole::Jog), planValue);
     else if (current == State::Moving)
-        queueRead(KeepAliveRead, row(RowRole::Position)->address);
+        keepAliveQueued = queueRead(KeepAliveRead, row(RowRole::Position)->address);
 }
 
 void TestRun::stop(const QString &reason, bool always)
@@ -229,6 +234,7 @@ void TestRun::stop(const QString &reason, bool always)
     // Idle first: the withdrawn requests' outcomes are no failure of a run.
     setState(State::Idle);
     scheduler->cancel(this);
+    keepAliveQueued = false;
     if (!wasActive && !always)
         return;
     if (scheduler->isRunning()) {
@@ -285,11 +291,12 @@ bool TestRun::queueCommand(int tag, const DriverCommand &command)
     return true;
 }
 
-void TestRun::queueRead(int tag, int address)
+bool TestRun::queueRead(int tag, int address)
 {
     const RegisterInfo *read = linesAt(rows, quint16(address)).value(0);
     scheduler->enqueueFirst({readRegisterCmd(slave, *read), read->address, quint16(read->format.wordCount()), this,
                              tag, true});
+    return true;
 }
 
 void TestRun::onCompleted(const PendingCommand &request, const RequestOutcome &outcome)
@@ -303,6 +310,8 @@ void TestRun::onCompleted(const PendingCommand &request, const RequestOutcome &o
     }
     if (request.owner != this || !isActive())
         return;
+    if (request.tag == JogWrite || request.tag == KeepAliveRead)
+        keepAliveQueued = false;
     if (outcome.answered())
         return onAnswered(request, outcome);
     if (request.tag == CommTimeoutRead || request.tag == PositionRead)
@@ -330,7 +339,6 @@ void TestRun::onAnswered(const PendingCommand &request, const RequestOutcome &ou
     case TargetWrite: queueCommand(MoveCommand, driver.moveCommand); return;
     case MoveCommand: emit moveStarted(); return;
     case JogWrite:
-        jogQueued = false;
         if (!jogStarted)
             emit moveStarted();
         jogStarted = true;

@@ -88,7 +88,7 @@ private:
     void takePosition(qint64 position);
     bool queueWrite(int tag, const RegisterInfo &row, qint64 raw);
     bool queueCommand(int tag, const DriverCommand &command);
-    void queueRead(int tag, int address);
+    bool queueRead(int tag, int address);
     QList<QByteArray> stopFrames() const;
     void fail(const QString &reason);
     void setState(State state);
@@ -113,7 +113,8 @@ private:
     qint64 legTarget = 0;
     qint64 lastPosition = 0;
     int positionsAtTarget = 0;
-    bool jogQueued = false;
+    // A jog write or position read of the keep-alive is under way.
+    bool keepAliveQueued = false;
     bool jogStarted = false;
     QTimer keepAliveTimer;
     QTimer dwellTimer;

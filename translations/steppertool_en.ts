@@ -1017,10 +1017,6 @@ See the log for details</translation>
         <translation>bits name the bits of the raw value: no enum or scale beside them</translation>
     </message>
     <message>
-        <source>role“%1”不是 identity、serial、alarm、status 之一</source>
-        <translation>role &quot;%1&quot; is none of identity, serial, alarm, status</translation>
-    </message>
-    <message>
         <source>role:%1 所在的行不可读</source>
         <translation>role:%1 is on a row that cannot be read</translation>
     </message>
@@ -1111,6 +1107,30 @@ See the log for details</translation>
     <message>
         <source>第 %1 行：地址 %2 与第 %3 行的 %4 不同；按两行中最严格的一行处理</source>
         <translation>line %1: address %2 differs from line %3 in %4; the strictest of both lines holds</translation>
+    </message>
+    <message>
+        <source>role“%1”不是 identity、serial、alarm、status、jog、target、position、speed、followingError、commTimeout、positionGain、speedGain、move、stop 之一</source>
+        <translation>role "%1" is none of identity, serial, alarm, status, jog, target, position, speed, followingError, commTimeout, positionGain, speedGain, move, stop</translation>
+    </message>
+    <message>
+        <source>role:%1 所在的行不可写</source>
+        <translation>role:%1 is on a row that cannot be written</translation>
+    </message>
+    <message>
+        <source>role:jog 须为有符号的行（type s16 或 s32）：0 停止，符号为方向</source>
+        <translation>role:jog needs a signed row (type s16 or s32): 0 stops, the sign is the direction</translation>
+    </message>
+    <message>
+        <source>role:commTimeout 须为 unit:ms 或 unit:s</source>
+        <translation>role:commTimeout needs unit:ms or unit:s</translation>
+    </message>
+    <message>
+        <source>role:%1 须在只有一个命令的命令行上</source>
+        <translation>role:%1 needs a command line with exactly one command</translation>
+    </message>
+    <message>
+        <source>role:%1 不能是危险命令</source>
+        <translation>role:%1 cannot be a danger command</translation>
     </message>
 </context>
 <context>
