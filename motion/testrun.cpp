@@ -111,16 +111,12 @@ void TestRun::moveBy(qint64 distance)
 
 void TestRun::moveBackAndForth(qint64 distance, int times, int dwell)
 {
-    dwellMs = dwell;
-    legs.clear();
-    for (int i = 0; i < times; ++i)
-        legs << distance << 0;
-    begin(Plan::BackAndForth, distance);
+    begin(Plan::BackAndForth, distance, times, dwell);
 }
 
 // Every start reads the comm timeout first (and the position, for a move
 // from where the motor stands): it may have changed since the last one.
-void TestRun::begin(Plan kind, qint64 value)
+void TestRun::begin(Plan kind, qint64 value, int times, int dwell)
 {
     if (isActive())
         return emit refused(QStringLiteral("a test move is under way"));
@@ -128,12 +124,16 @@ void TestRun::begin(Plan kind, qint64 value)
         return emit refused(moveUnavailable());
     if (!scheduler->isRunning())
         return emit refused(QStringLiteral("the port is not open"));
-    if (kind != Plan::BackAndForth)
-        legs.clear();
+    // Back and forth: out by the distance and back to the start, each time.
+    legs.clear();
+    for (int i = 0; kind == Plan::BackAndForth && i < times; ++i)
+        legs << value << 0;
+    dwellMs = dwell;
     plan = kind;
     planValue = value;
     slave = scheduler->slaveAddress();
     commTimeoutRead = false;
+    commTimeoutMs = 0;
     setState(State::Checking);
     if (const RegisterInfo *timeout = row(RowRole::CommTimeout))
         queueRead(CommTimeoutRead, timeout->address);

@@ -78,7 +78,7 @@ private:
     enum Tag { CommTimeoutRead, PositionRead, JogWrite, TargetWrite, MoveCommand, KeepAliveRead };
     enum class Plan { Jog, Absolute, Relative, BackAndForth };
 
-    void begin(Plan plan, qint64 value);
+    void begin(Plan plan, qint64 value, int times = 0, int dwell = 0);
     void afterCheck();
     bool commTimeoutAcceptable();
     void startLeg();
