@@ -70,10 +70,25 @@ void UnsavedWrites::noteHandSent(const QByteArray &frame)
 
 // A broadcast is left out: no driver answers it, so no save to it could
 // ever be confirmed.
+void UnsavedWrites::setTestMoveRows(const DriverProfile &profile)
+{
+    testMoveRows.clear();
+    for (RowRole role : {RowRole::Jog, RowRole::Target}) {
+        if (profile.motionAddress(role) >= 0)
+            testMoveRows.insert(quint16(profile.motionAddress(role)));
+    }
+    for (const DriverCommand *command : {&profile.moveCommand, &profile.stopCommand}) {
+        if (!command->name.isEmpty())
+            testMoveRows.insert(command->address);
+    }
+}
+
 void UnsavedWrites::noteWrite(const PendingCommand &request)
 {
     const DriverCommand *command = commandOf(request);
-    if ((command && !command->danger) || request.slave() == 0)
+    const QByteArray &frame = request.frame;
+    const bool testMove = frame.size() > 3 && testMoveRows.contains(quint16(quint8(frame.at(2)) << 8 | quint8(frame.at(3))));
+    if ((command && !command->danger) || testMove || request.slave() == 0)
         return;
     unsaved.insert(request.slave());
     writtenSinceSaveEcho |= request.slave() == saveEchoedBy;

@@ -25,8 +25,11 @@ class UnsavedWrites : public QObject
 public:
     explicit UnsavedWrites(RequestScheduler *scheduler, QObject *parent = nullptr);
 
-    // The map's commands, to tell their writes from the settings'.
+    // The map's commands, to tell their writes from the settings'; and its
+    // test-move rows (jog speed, target, the move and stop commands), whose
+    // writes change no setting either.
     void setCommands(const QList<DriverCommand> &commands);
+    void setTestMoveRows(const DriverProfile &profile);
     bool any() const { return !unsaved.isEmpty(); }
     // Slave addresses, in order.
     QList<quint8> drivers() const;
@@ -45,6 +48,7 @@ private:
     const DriverCommand *commandOf(const PendingCommand &request) const;
 
     QList<DriverCommand> commands;
+    QSet<quint16> testMoveRows;
     QSet<quint8> unsaved;
     // The driver whose save command has been echoed but is not confirmed
     // yet (-1: none), and whether it has been written since that echo,

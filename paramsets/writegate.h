@@ -9,8 +9,9 @@
 
 // Where a write comes from. A file's values (restore, undo, comparison, a
 // run over several drivers) never name the driver; a person's (the editor,
-// a command, a hand-typed frame) are asked about what a file is refused.
-enum class WriteOrigin { Editor, Restore, Undo, Compare, BusRestore, Command, SaveQuestion, HandFrame };
+// a command, a hand-typed frame, a test move) are asked about what a file
+// is refused.
+enum class WriteOrigin { Editor, Restore, Undo, Compare, BusRestore, Command, SaveQuestion, HandFrame, TestMove };
 
 // The confirmation a write still needs.
 enum class Confirmation { None, Danger, OutOfRange, WriteOnly, Identity };

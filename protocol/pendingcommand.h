@@ -28,6 +28,10 @@ struct PendingCommand
     // after a timeout; once answered, the next request waits that quiet
     // instead, and the second reply comes as a stray.
     bool repeat = false;
+    // A stop of a moving motor: it leaves before anything queued, as soon
+    // as the request in flight has its outcome, without the quiet after a
+    // timeout, whatever doubt or hold; a stop must always go.
+    bool stop = false;
 
     quint8 slave() const { return frame.isEmpty() ? 0 : quint8(frame.at(0)); }
     quint8 function() const { return frame.size() > 1 ? quint8(frame.at(1)) : 0; }

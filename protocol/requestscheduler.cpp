@@ -5,7 +5,9 @@
 #include "serial/serial.h"
 #include "serial/wiretime.h"
 
+#include <chrono>
 #include <cmath>
+#include <thread>
 
 namespace {
 
@@ -81,8 +83,18 @@ void RequestScheduler::start()
     cancelAll(leftOver);
 }
 
+void RequestScheduler::sendLastWords()
+{
+    if (!running || lastWords.isEmpty())
+        return;
+    serial->sendData(lastWords);
+    lastWords.clear();
+    serial->waitUntilWritten(100);
+}
+
 void RequestScheduler::stop()
 {
+    sendLastWords();
     tickTimer.stop();
     paceTimer.stop();
     deadlineTimer.stop();
@@ -122,11 +134,30 @@ void RequestScheduler::enqueue(const PendingCommand &command)
     scheduleLineSpeed();
 }
 
+int RequestScheduler::afterStops() const
+{
+    int at = 0;
+    while (at < queue.size() && queue.at(at).stop)
+        ++at;
+    return at;
+}
+
+// Never before a stop.
 void RequestScheduler::enqueueFirst(const PendingCommand &command)
 {
-    queue.prepend(command);
+    const int at = afterStops();
+    queue.insert(at, command);
     if (command.isWrite() && command.doubtMark < 0)
-        queue.first().doubtMark = qint64(doubts);
+        queue[at].doubtMark = qint64(doubts);
+    scheduleLineSpeed();
+}
+
+void RequestScheduler::enqueueStop(PendingCommand command)
+{
+    command.stop = true;
+    command.lineSpeed = true;
+    // After the stops already queued: they leave in the order given.
+    queue.insert(afterStops(), command);
     scheduleLineSpeed();
 }
 
@@ -158,7 +189,7 @@ void RequestScheduler::releaseOthers()
 // others are held, the first of the owner they are held for.
 int RequestScheduler::nextIndex() const
 {
-    if (othersHeldFor.isNull())
+    if (othersHeldFor.isNull() || (!queue.isEmpty() && queue.first().stop))
         return queue.isEmpty() ? -1 : 0;
     for (int i = 0; i < queue.size(); ++i) {
         if (queue.at(i).owner == othersHeldFor.data())
@@ -278,6 +309,14 @@ void RequestScheduler::checkDeadline()
         deadlineTimer.start(int(std::ceil(left)) + 1);
 }
 
+// A repeat, whose late reply would answer it as well, and a stop, which
+// must go whatever it costs, leave without the quiet after a timeout.
+bool RequestScheduler::skipsQuiet() const
+{
+    const int next = nextIndex();
+    return next >= 0 && (queue.at(next).repeat || queue.at(next).stop);
+}
+
 bool RequestScheduler::headLeavesAtLineSpeed() const
 {
     const int next = nextIndex();
@@ -290,8 +329,12 @@ void RequestScheduler::scheduleLineSpeed()
 {
     if (isAwaiting() || !headLeavesAtLineSpeed())
         return;
+    // A stop sleeps out the gap itself: the event loop's turns and a
+    // timer's granularity would add to it.
+    if (queue.at(nextIndex()).stop)
+        return sendAtLineSpeed();
     double wait = interFrameGapMs() - (now() - lineActiveAtMs);
-    if (settling && !driverSilent && !queue.at(nextIndex()).repeat)
+    if (settling && !driverSilent && !skipsQuiet())
         wait = qMax(wait, double(quietNeededMs) - (now() - quietSinceMs));
     armPaceTimer(wait);
 }
@@ -309,7 +352,11 @@ void RequestScheduler::sendAtLineSpeed()
         return;
     // Bytes still arriving mean the line is not silent: they become a block
     // (and count as a stray) before the next request may leave.
-    const double gapLeft = interFrameGapMs() - (now() - lineActiveAtMs);
+    double gapLeft = interFrameGapMs() - (now() - lineActiveAtMs);
+    if (gapLeft > 0 && !serial->isReceiving() && queue.at(nextIndex()).stop) {
+        std::this_thread::sleep_for(std::chrono::microseconds(qint64(std::ceil(gapLeft * 1000))));
+        gapLeft = 0;
+    }
     if (gapLeft > 0 && !serial->isReceiving() && !settling)
         return armPaceTimer(gapLeft);
     if ((settling && !settled(false)) || gapLeft > 0 || serial->isReceiving()) {
@@ -330,7 +377,7 @@ bool RequestScheduler::settled(bool ticked)
 {
     if (ticked)
         quietTicksMs += quint32(txTimeMs);
-    const quint32 needed = driverSilent || (nextIndex() >= 0 && queue.at(nextIndex()).repeat) ? 0 : quietNeededMs;
+    const quint32 needed = driverSilent || skipsQuiet() ? 0 : quietNeededMs;
     const double quiet = qMax<double>(quietTicksMs, now() - quietSinceMs);
     if (quiet < double(needed) || serial->isReceiving())
         return false;
@@ -346,7 +393,7 @@ bool RequestScheduler::sendNext()
 {
     for (int next; !isAwaiting() && (next = nextIndex()) >= 0;) {
         const PendingCommand head = queue.takeAt(next);
-        if (!head.isWrite() || head.doubtMark < 0 || doubts <= quint64(head.doubtMark)) {
+        if (!head.isWrite() || head.stop || head.doubtMark < 0 || doubts <= quint64(head.doubtMark)) {
             send(head);
             return true;
         }
@@ -368,6 +415,10 @@ void RequestScheduler::send(const PendingCommand &request)
     handReplyExpected = false;
     serial->setReplyWait(int(std::ceil(replyWaitMs(awaited))));
     serial->sendData(awaited.frame);
+    // A stop is on the wire when this returns, not when the event loop
+    // comes round to it.
+    if (awaited.stop)
+        serial->waitUntilWritten(5);
     awaitedTransaction = serial->lastTransactionSent();
     if (awaited.frame.size() > 1)
         serial->expectReply(awaited.slave(), awaited.function(), expectedReplyLength(awaited));

@@ -69,11 +69,20 @@ public:
     quint64 session() const { return sessionNumber; }
 
     void enqueue(const PendingCommand &command);
+    // Ahead of everything queued but a stop.
     void enqueueFirst(const PendingCommand &command);
     // A sampling read: it leaves after every write already queued and ahead
     // of the reads queued after the last of them, so a sampler takes the
     // line from polling without ever holding back a write (a stop).
     void enqueueSample(const PendingCommand &command);
+    // At the head of the queue, after any stop queued before it, marked as
+    // a stop (see PendingCommand::stop).
+    void enqueueStop(PendingCommand command);
+    // A frame that must reach the line before the session ends (the stop of
+    // a motor that moves): stop() writes it out first, and so does
+    // sendLastWords(), for a program about to quit. Empty: none.
+    void setLastWords(const QByteArray &frame) { lastWords = frame; }
+    void sendLastWords();
     // The owner's queued requests are cancelled; one already sent keeps its
     // wait, since it may still be answered.
     void cancel(const QObject *owner);
@@ -162,6 +171,8 @@ private:
     void timeOut();
     bool settled(bool ticked);
     bool headLeavesAtLineSpeed() const;
+    bool skipsQuiet() const;
+    int afterStops() const;
     void scheduleLineSpeed();
     void sendAtLineSpeed();
     void checkDeadline();
@@ -224,6 +235,7 @@ private:
     bool interruptedInFlight = false;
     quint64 doubts = 0;
     QPointer<const QObject> othersHeldFor;
+    QByteArray lastWords;
     LineStatistics stats;
 
     // Lets the tests set up a reply awaited by a given request.

@@ -19,14 +19,91 @@ bool parseCommandValue(const QString &text, qint64 *value)
     return ok && !trimmed.isEmpty();
 }
 
+// In the order a problem lists them.
+const QList<QPair<QString, RowRole>> &roleNames()
+{
+    static const QList<QPair<QString, RowRole>> roles = {
+        {QStringLiteral("identity"), RowRole::Identity},   {QStringLiteral("serial"), RowRole::Serial},
+        {QStringLiteral("alarm"), RowRole::Alarm},         {QStringLiteral("status"), RowRole::Status},
+        {QStringLiteral("jog"), RowRole::Jog},             {QStringLiteral("target"), RowRole::Target},
+        {QStringLiteral("position"), RowRole::Position},   {QStringLiteral("speed"), RowRole::Speed},
+        {QStringLiteral("followingError"), RowRole::FollowingError},
+        {QStringLiteral("commTimeout"), RowRole::CommTimeout},
+        {QStringLiteral("positionGain"), RowRole::PositionGain},
+        {QStringLiteral("speedGain"), RowRole::SpeedGain}, {QStringLiteral("move"), RowRole::Move},
+        {QStringLiteral("stop"), RowRole::Stop}};
+    return roles;
+}
+
+QString roleName(RowRole role)
+{
+    for (const auto &named : roleNames()) {
+        if (named.second == role)
+            return named.first;
+    }
+    return QString();
+}
+
 RowRole parseRole(const QString &text, bool *ok)
 {
-    static const QMap<QString, RowRole> roles = {{QStringLiteral("identity"), RowRole::Identity},
-                                                 {QStringLiteral("serial"), RowRole::Serial},
-                                                 {QStringLiteral("alarm"), RowRole::Alarm},
-                                                 {QStringLiteral("status"), RowRole::Status}};
-    *ok = roles.contains(text.trimmed());
-    return roles.value(text.trimmed(), RowRole::None);
+    for (const auto &named : roleNames()) {
+        if (named.first == text.trimmed()) {
+            *ok = true;
+            return named.second;
+        }
+    }
+    *ok = false;
+    return RowRole::None;
+}
+
+QString roleList()
+{
+    QStringList names;
+    for (const auto &named : roleNames())
+        names << named.first;
+    return names.join(QStringLiteral(", "));
+}
+
+bool isCommandRole(RowRole role)
+{
+    return role == RowRole::Move || role == RowRole::Stop;
+}
+
+bool isWrittenRole(RowRole role)
+{
+    return role == RowRole::Jog || role == RowRole::Target || role == RowRole::PositionGain
+        || role == RowRole::SpeedGain;
+}
+
+// What a role asks of its row beyond being readable; empty when the row
+// fits. A jog row must take negative speeds, and the comm timeout is only
+// understood in ms or s.
+QString rowRoleProblem(RowRole role, const RegisterInfo &info)
+{
+    const QString name = roleName(role);
+    if (isWrittenRole(role) && !info.permission.contains(QLatin1Char('w'), Qt::CaseInsensitive))
+        return QStringLiteral("role:%1 is on a row that cannot be written").arg(name);
+    if (role == RowRole::Jog && !info.format.isSigned())
+        return QStringLiteral("role:jog needs a signed row (type s16 or s32): 0 stops, the sign is the direction");
+    if (role == RowRole::CommTimeout && info.format.unit != QLatin1String("ms")
+        && info.format.unit != QLatin1String("s"))
+        return QStringLiteral("role:commTimeout needs unit:ms or unit:s");
+    return QString();
+}
+
+// The move and stop roles mark a command line; every other role a row that
+// can be read.
+QString roleProblem(const RoleKeys &keys, RowRole role, const RegisterInfo &info)
+{
+    const QString name = keys.role.trimmed();
+    if (!isCommandRole(role))
+        return isWriteOnly(info.permission) ? QStringLiteral("role:%1 is on a row that cannot be read").arg(name)
+                                            : rowRoleProblem(role, info);
+    if (keys.command.split(QLatin1Char(';'), Qt::SkipEmptyParts).size() != 1)
+        return QStringLiteral("role:%1 needs a command line with exactly one command").arg(name);
+    if (!keys.danger.isNull())
+        return QStringLiteral("role:%1 cannot be a danger command").arg(name);
+    return QString();
 }
 
 void readRole(const RoleKeys &keys, const RegisterInfo &info, RowRoles *roles, QStringList *problems)
@@ -34,10 +111,11 @@ void readRole(const RoleKeys &keys, const RegisterInfo &info, RowRoles *roles, Q
     if (!keys.role.isNull()) {
         bool ok = false;
         roles->role = parseRole(keys.role, &ok);
+        const QString problem = ok ? roleProblem(keys, roles->role, info) : QString();
         if (!ok)
-            *problems << QStringLiteral("role \"%1\" is none of identity, serial, alarm, status").arg(keys.role);
-        else if (roles->role != RowRole::None && isWriteOnly(info.permission))
-            *problems << QStringLiteral("role:%1 is on a row that cannot be read").arg(keys.role.trimmed());
+            *problems << QStringLiteral("role \"%1\" is none of %2").arg(keys.role, roleList());
+        else if (!problem.isEmpty())
+            *problems << problem;
     }
     if (roles->role == RowRole::Status) {
         bool ok = false;
@@ -160,6 +238,27 @@ void guardDangerTwins(DriverProfile *profile, QStringList *problems)
     }
 }
 
+void addMotionRow(const RegisterInfo &row, DriverProfile *profile, QStringList *problems)
+{
+    if (profile->motionRows.contains(row.roles.role))
+        noteSecond(qPrintable(QStringLiteral("role:") + roleName(row.roles.role)), row, problems);
+    else
+        profile->motionRows.insert(row.roles.role, row.address);
+}
+
+// Kept apart from the other commands, so that nothing but the test run
+// starts a move.
+void addMotionCommand(const RegisterInfo &row, DriverProfile *profile, QStringList *problems)
+{
+    DriverCommand *const command = row.roles.role == RowRole::Move ? &profile->moveCommand : &profile->stopCommand;
+    if (!command->name.isEmpty())
+        return noteSecond(qPrintable(QStringLiteral("role:") + roleName(row.roles.role)), row, problems);
+    command->name = row.roles.commands.value(0).name;
+    command->address = row.address;
+    command->value = row.roles.commands.value(0).value;
+    command->confirm = row.roles.confirm;
+}
+
 } // namespace
 
 const QStringList &roleKeyNames()
@@ -249,6 +348,9 @@ DriverProfile driverProfile(const QList<RegisterInfo> &rows, QStringList *proble
             }
             break;
         case RowRole::None: break;
+        case RowRole::Move:
+        case RowRole::Stop: addMotionCommand(row, &profile, problems); continue;
+        default: addMotionRow(row, &profile, problems); break;
         }
         for (const RowCommand &rowCommand : row.roles.commands) {
             if (profile.command(rowCommand.name)) {

@@ -10,8 +10,14 @@ struct RegisterInfo;
 struct RegisterMap;
 
 // What a map line says a register is for, beyond its value: part of the
-// driver's identity, its alarm, or a register that takes commands.
-enum class RowRole : quint8 { None, Identity, Serial, Alarm, Status };
+// driver's identity, its alarm, or a register that takes commands; or a part
+// in moving the motor: the signed jog speed, the move target, the actual
+// position, speed and following error, the driver's own comm timeout, the
+// loop gains, and the command lines that start a move and stop the motor.
+enum class RowRole : quint8 {
+    None, Identity, Serial, Alarm, Status,
+    Jog, Target, Position, Speed, FollowingError, CommTimeout, PositionGain, SpeedGain, Move, Stop
+};
 
 // One value a command register takes, as "command:NAME=VALUE".
 struct RowCommand
@@ -74,8 +80,16 @@ struct DriverProfile
     int alarmAddress = -1;
     int statusAddress = -1;
     int alarmBit = -1;
+    // The commands the window and --command offer. The move and stop
+    // commands are not among them: only the test run sends those.
     QList<DriverCommand> commands;
+    // The motion rows by role (Jog ... SpeedGain); the move and stop
+    // commands (an empty name: none).
+    QMap<RowRole, quint16> motionRows;
+    DriverCommand moveCommand;
+    DriverCommand stopCommand;
 
+    int motionAddress(RowRole role) const { return motionRows.contains(role) ? motionRows.value(role) : -1; }
     bool hasAlarm() const { return alarmAddress >= 0 || statusAddress >= 0; }
     const DriverCommand *command(const QString &name) const;
     // The commands a typed name may mean, ignoring case: the one whose whole

@@ -7,7 +7,7 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 source "$root/scripts/deps.sh"
 
-programs=(bench_startup bench_mapparse bench_log bench_reply bench_trendplot bench_pollrate bench_idle bench_monitor bench_paramsets bench_scan bench_linespeed bench_batchfloor bench_capture)
+programs=(bench_startup bench_mapparse bench_log bench_reply bench_trendplot bench_pollrate bench_idle bench_monitor bench_paramsets bench_scan bench_linespeed bench_batchfloor bench_capture bench_testrun)
 [ $# -gt 0 ] && programs=("$@")
 
 ensure_packages "${BUILD_PACKAGES[@]}"

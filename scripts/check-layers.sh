@@ -3,16 +3,16 @@
 # Fails when a file of a core folder includes a widget header (QtWidgets, a
 # Designer form's ui_*.h) or a file of a folder above its own. The core
 # folders, lowest first; each may include only itself and those below:
-#   util < serial < protocol < registermap < paramsets, scan, monitor < cli
+#   util < serial < protocol < registermap < paramsets, scan, monitor, motion < cli
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
 
-layers=(util serial protocol registermap paramsets scan monitor cli)
+layers=(util serial protocol registermap paramsets scan monitor motion cli)
 rank_of() {
     case "$1" in
         util) echo 0 ;; serial) echo 1 ;; protocol) echo 2 ;; registermap) echo 3 ;;
-        paramsets|scan|monitor) echo 4 ;; cli) echo 5 ;; *) echo 99 ;;
+        paramsets|scan|monitor|motion) echo 4 ;; cli) echo 5 ;; *) echo 99 ;;
     esac
 }
 

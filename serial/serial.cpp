@@ -345,6 +345,12 @@ bool Serial::sendData(QByteArray frame)
     return isOk;
 }
 
+void Serial::waitUntilWritten(int ms)
+{
+    if (isOpen() && device()->bytesToWrite() > 0)
+        device()->waitForBytesWritten(ms);
+}
+
 bool Serial::sendText(QString text)
 {
     expected = ExpectedReply();

@@ -72,6 +72,9 @@ public:
     QString openError() const;
     const OpenFailure &openFailure() const { return lastFailure; }
     bool sendData(QByteArray frame);
+    // Blocks until what was sent has left for the line, or ms have passed:
+    // for a frame that must go out before the line closes.
+    void waitUntilWritten(int ms);
     bool sendText(QString text);
     QStringList portList();
     // The reply the request just sent expects: from `slave`, with `function`

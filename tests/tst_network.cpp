@@ -174,14 +174,14 @@ void TestNetwork::batchRunsOverBothFramings()
     if (toolOption == QLatin1String("--tcp"))
         QCOMPARE(mbpollRead(driver.devicePath(), 0x10), QStringLiteral("2000"));
     run = runTool(work.path(), {toolOption, driver.devicePath(), "--compare", saved});
-    QVERIFY2(run.out.contains(QStringLiteral("compare: 16 registers, 1 differs")), qPrintable(run.out));
+    QVERIFY2(run.out.contains(QStringLiteral("compare: 24 registers, 1 differs")), qPrintable(run.out));
 
     run = runTool(work.path(), {toolOption, driver.devicePath(), "--restore", undo});
     QVERIFY2(run.status == 0 && run.out.contains(QStringLiteral("restore: 2 of 2 registers written and confirmed")),
              qPrintable(run.out + run.err));
     QTRY_VERIFY(driver.log().contains(QStringLiteral("write 0x0010 <- 3000")));
     run = runTool(work.path(), {toolOption, driver.devicePath(), "--compare", undo});
-    QVERIFY2(run.status == 0 && run.out.contains(QStringLiteral("compare: 16 registers, 0 differ")), qPrintable(run.out));
+    QVERIFY2(run.status == 0 && run.out.contains(QStringLiteral("compare: 24 registers, 0 differ")), qPrintable(run.out));
 }
 
 // A reset in the middle of a restore, a server that answers another
@@ -197,9 +197,9 @@ void TestNetwork::networkFaultsEndRunsSoundly()
     QVERIFY(source.start(map, {"--tcp", "0", "--set", "0x0010=2000", "--set", "0x0013=1500"}));
     QCOMPARE(runTool(work.path(), {"--tcp", source.devicePath(), "--backup", saved}).status, 0);
 
-    // 16 reads, the first write's echo, then a reset on its read-back.
+    // 24 reads, the first write's echo, then a reset on its read-back.
     Simulator resetting;
-    QVERIFY(resetting.start(map, {"--tcp", "0", "--reset-after", "17"}));
+    QVERIFY(resetting.start(map, {"--tcp", "0", "--reset-after", "25"}));
     ToolRun run = runTool(work.path(), {"--tcp", resetting.devicePath(), "--restore", saved});
     QCOMPARE(run.status, 3);
     QVERIFY2(run.out.contains(QStringLiteral("restore: 0 of 2 registers written and confirmed; the line was lost; "
@@ -207,7 +207,7 @@ void TestNetwork::networkFaultsEndRunsSoundly()
                  && run.out.contains(QStringLiteral("not written: 0x0013")),
              qPrintable(run.out));
     QVERIFY2(run.err.contains(QStringLiteral("the line to %1 failed").arg(resetting.devicePath())), qPrintable(run.err));
-    QTRY_VERIFY(resetting.log().contains(QStringLiteral("connection reset after 17 replies")));
+    QTRY_VERIFY(resetting.log().contains(QStringLiteral("connection reset after 25 replies")));
     QCOMPARE(writesIn(resetting.log()), 1);
 
     // Two rows and a short wait keep the timeouts short.
@@ -288,7 +288,7 @@ void TestNetwork::transactionIdsDecideWhatARepliesAnswers()
     const QString reference = work.path() + QStringLiteral("/reference.csv");
     QCOMPARE(runTool(work.path(), {"--tcp", driver.devicePath(), "--backup", reference}).status, 0);
     const QStringList driverValues = savedLines(reference);
-    QCOMPARE(driverValues.size(), 1 + 16);
+    QCOMPARE(driverValues.size(), 1 + 24);
 
     // The proxy's fault, the exit status, the registers left unread.
     const QList<std::tuple<QStringList, int, QStringList>> faults = {
@@ -433,7 +433,7 @@ void TestNetwork::batchRunsAgainstPymodbus()
     QTRY_VERIFY(server.log().contains(QStringLiteral("pymodbus: write address 16 value 116")));
     QCOMPARE(mbpollRead(server.address, 16), QStringLiteral("116"));
     run = runTool(work.path(), {"--tcp", server.address, "--compare", saved});
-    QVERIFY2(run.out.contains(QStringLiteral("compare: 16 registers, 0 differ")), qPrintable(run.out));
+    QVERIFY2(run.out.contains(QStringLiteral("compare: 24 registers, 0 differ")), qPrintable(run.out));
 
     run = runTool(work.path(), {"--tcp", server.address, "--restore", undo});
     QVERIFY2(run.status == 0, qPrintable(run.out + run.err));

@@ -189,7 +189,7 @@ void TestRegisterFormat::loadProblems_data()
     const QByteArray command = "permission:W,defaultValue:0,rangeValue:0~9,remarks:,name:First,";
     const QByteArray readable = "indexes:0x10,permission:R,defaultValue:0,rangeValue:0~9,remarks:,name:First,";
     const QList<QPair<QByteArray, QString>> roleFaults = {
-        {readable + "role:alarms", "role \"alarms\" is none of identity, serial, alarm, status"},
+        {readable + "role:alarms", "role \"alarms\" is none of identity, serial, alarm, status, jog, target, position, speed, followingError, commTimeout, positionGain, speedGain, move, stop"},
         {"indexes:0x10," + command + "role:alarm", "role:alarm is on a row that cannot be read"},
         {readable + "bits:0=a;2=b,role:status,alarmBit:1", "role:status needs alarmBit:N"},
         {readable + "alarmBit:1", "alarmBit belongs on a role:status row"},
@@ -203,7 +203,12 @@ void TestRegisterFormat::loadProblems_data()
         {"indexes:0x10," + command + "command:Go=1,danger:", "danger names no command"},
         {"indexes:0x10," + command + "command:Go=1,danger:Go,save:Go", "save \"Go\" is also a danger command"},
         {"indexes:0x10," + command + "command:Go=1;Soft=1,danger:Go", "command \"Soft\" sends what the danger command \"Go\" sends"},
-        {"indexes:0x10," + command + "type:u32,command:Go=1", "command is on a 32-bit row"}};
+        {"indexes:0x10," + command + "type:u32,command:Go=1", "command is on a 32-bit row"},
+        {"indexes:0x10," + row + "name:First,role:jog", "role:jog needs a signed row"},
+        {readable + "type:s16,rangeValue:-9~9,role:jog", "role:jog is on a row that cannot be written"},
+        {readable + "unit:rpm,role:commTimeout", "role:commTimeout needs unit:ms or unit:s"},
+        {"indexes:0x10," + command + "command:Go=1;Halt=2,role:move", "role:move needs a command line with exactly one command"},
+        {"indexes:0x10," + command + "command:Halt=1,danger:Halt,role:stop", "role:stop cannot be a danger command"}};
     for (const auto &fault : roleFaults)
         QTest::newRow(qPrintable(fault.second)) << usual << fault.first + "\n" << fault.second << first;
     for (const char *count : {"0", "-1", "126", "500", "abc"})
@@ -242,18 +247,18 @@ void TestRegisterFormat::driverProfileOfTheSampleMap()
 {
     QFile sample(QStringLiteral(SAMPLE_MAP));
     QVERIFY(sample.open(QIODevice::ReadOnly));
-    const QByteArray extra = "indexes:0x0050,permission:R,defaultValue:0,rangeValue:0~9,name:Second,remarks:,"
+    const QByteArray extra = "indexes:0x0070,permission:R,defaultValue:0,rangeValue:0~9,name:Second,remarks:,"
                              "role:alarm\n"
-                             "indexes:0x0051,permission:W,defaultValue:0,rangeValue:0~9,name:Again,remarks:,"
+                             "indexes:0x0071,permission:W,defaultValue:0,rangeValue:0~9,name:Again,remarks:,"
                              "command:存入EEPROM Store to EEPROM=2\n"
                              "indexes:0x0022,permission:W,defaultValue:0,rangeValue:0~65535,name:Soft,remarks:,"
                              "command:Soft=0x5AA5\n";
     const RegisterMap map = loadedMap(sample.readAll() + extra);
     QCOMPARE(map.problems, (QStringList{
-        "line 23: address 0x0022 is already on line 16; values written there are checked against both lines",
-        "line 23: address 0x0022 differs from line 16 in commands; the strictest of both lines holds",
-        "register 0x0050: a second role:alarm row; the first one is used",
-        "register 0x0051: command \"存入EEPROM Store to EEPROM\" is already a command of another row; the first one "
+        "line 33: address 0x0022 is already on line 16; values written there are checked against both lines",
+        "line 33: address 0x0022 differs from line 16 in commands; the strictest of both lines holds",
+        "register 0x0070: a second role:alarm row; the first one is used",
+        "register 0x0071: command \"存入EEPROM Store to EEPROM\" is already a command of another row; the first one "
         "is used",
         "command \"Soft\" sends what the danger command \"恢复出厂 Factory reset\" sends; it is guarded alike"}));
     const DriverProfile profile = driverProfile(map.registers);
@@ -262,6 +267,14 @@ void TestRegisterFormat::driverProfileOfTheSampleMap()
     QCOMPARE(profile.alarmAddress, 0x0001);
     QCOMPARE(profile.statusAddress, 0x0000);
     QCOMPARE(profile.alarmBit, 2);
+    // The motion rows; the move and stop commands stay out of the list the
+    // command panel and --command offer.
+    QCOMPARE(profile.motionRows, (QMap<RowRole, quint16>{
+        {RowRole::Jog, 0x50}, {RowRole::Target, 0x51}, {RowRole::Position, 0x53}, {RowRole::FollowingError, 0x55},
+        {RowRole::Speed, 0x57}, {RowRole::CommTimeout, 0x58}, {RowRole::PositionGain, 0x59},
+        {RowRole::SpeedGain, 0x5A}}));
+    QCOMPARE(profile.moveCommand.address, quint16(0x5B));
+    QCOMPARE(profile.stopCommand.address, quint16(0x5C));
     QStringList commands;
     for (const DriverCommand &command : profile.commands)
         commands << QStringLiteral("%1 0x%2=%3%4%5").arg(command.name).arg(command.address, 4, 16, QLatin1Char('0'))

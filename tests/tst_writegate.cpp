@@ -73,7 +73,7 @@ RandomMap randomMap(QRandomGenerator &random)
 
 const WriteOrigin everyOrigin[] = {WriteOrigin::Editor,     WriteOrigin::Restore, WriteOrigin::Undo,
                                    WriteOrigin::Compare,    WriteOrigin::BusRestore, WriteOrigin::Command,
-                                   WriteOrigin::SaveQuestion, WriteOrigin::HandFrame};
+                                   WriteOrigin::SaveQuestion, WriteOrigin::HandFrame, WriteOrigin::TestMove};
 
 WriteConsent randomConsent(QRandomGenerator &random)
 {

@@ -1218,10 +1218,6 @@ See the log for details</translation>
         <translation>bits name the bits of the raw value: no enum or scale beside them</translation>
     </message>
     <message>
-        <source>role“%1”不是 identity、serial、alarm、status 之一</source>
-        <translation>role &quot;%1&quot; is none of identity, serial, alarm, status</translation>
-    </message>
-    <message>
         <source>role:%1 所在的行不可读</source>
         <translation>role:%1 is on a row that cannot be read</translation>
     </message>
@@ -1312,6 +1308,30 @@ See the log for details</translation>
     <message>
         <source>第 %1 行：地址 %2 与第 %3 行的 %4 不同；按两行中最严格的一行处理</source>
         <translation>line %1: address %2 differs from line %3 in %4; the strictest of both lines holds</translation>
+    </message>
+    <message>
+        <source>role“%1”不是 identity、serial、alarm、status、jog、target、position、speed、followingError、commTimeout、positionGain、speedGain、move、stop 之一</source>
+        <translation>role &quot;%1&quot; is none of identity, serial, alarm, status, jog, target, position, speed, followingError, commTimeout, positionGain, speedGain, move, stop</translation>
+    </message>
+    <message>
+        <source>role:%1 所在的行不可写</source>
+        <translation>role:%1 is on a row that cannot be written</translation>
+    </message>
+    <message>
+        <source>role:jog 须为有符号的行（type s16 或 s32）：0 停止，符号为方向</source>
+        <translation>role:jog needs a signed row (type s16 or s32): 0 stops, the sign is the direction</translation>
+    </message>
+    <message>
+        <source>role:commTimeout 须为 unit:ms 或 unit:s</source>
+        <translation>role:commTimeout needs unit:ms or unit:s</translation>
+    </message>
+    <message>
+        <source>role:%1 须在只有一个命令的命令行上</source>
+        <translation>role:%1 needs a command line with exactly one command</translation>
+    </message>
+    <message>
+        <source>role:%1 不能是危险命令</source>
+        <translation>role:%1 cannot be a danger command</translation>
     </message>
 </context>
 <context>
@@ -2105,6 +2125,109 @@ Send &quot;%2&quot; first to save them?</translation>
     <message>
         <source>    数据刷新次数 : %1    </source>
         <translation>    Refreshes: %1    </translation>
+    </message>
+</context>
+<context>
+    <name>TestRunDock</name>
+    <message>
+        <source>每次打开串口后，第一次运动前须确认</source>
+        <translation>Confirm before the first move each time the port opens</translation>
+    </message>
+    <message>
+        <source>机器周围已清空，可以运动</source>
+        <translation>The machine is clear to move</translation>
+    </message>
+    <message>
+        <source>驱动器的通讯超时为 0（关闭）或超过 2 秒时，工具失控后驱动器不会及时自行停机</source>
+        <translation>With a comm timeout of 0 (off) or over 2 s, the driver does not stop by itself in time when the tool loses control</translation>
+    </message>
+    <message>
+        <source>接受关闭或超过 2 秒的通讯超时</source>
+        <translation>Accept a comm timeout that is off or over 2 s</translation>
+    </message>
+    <message>
+        <source>点动（按住运行）</source>
+        <translation>Jog (runs while held)</translation>
+    </message>
+    <message>
+        <source>−</source>
+        <translation>−</translation>
+    </message>
+    <message>
+        <source>点动速度</source>
+        <translation>Jog speed</translation>
+    </message>
+    <message>
+        <source>+</source>
+        <translation>+</translation>
+    </message>
+    <message>
+        <source>移动</source>
+        <translation>Move</translation>
+    </message>
+    <message>
+        <source>绝对位置</source>
+        <translation>Absolute position</translation>
+    </message>
+    <message>
+        <source>相对距离</source>
+        <translation>Relative distance</translation>
+    </message>
+    <message>
+        <source>往返</source>
+        <translation>Back and forth</translation>
+    </message>
+    <message>
+        <source>开始移动</source>
+        <translation>Start move</translation>
+    </message>
+    <message>
+        <source>往返次数</source>
+        <translation>Times</translation>
+    </message>
+    <message>
+        <source>停留时间</source>
+        <translation>Dwell</translation>
+    </message>
+    <message>
+        <source> ms</source>
+        <translation> ms</translation>
+    </message>
+    <message>
+        <source>停止 (Esc / 空格)</source>
+        <translation>Stop (Esc / Space)</translation>
+    </message>
+    <message>
+        <source>试运行</source>
+        <translation>Test run</translation>
+    </message>
+    <message>
+        <source>试运行：%1</source>
+        <translation>Test run: %1</translation>
+    </message>
+    <message>
+        <source>映射文件未描述点动或移动（role:jog、role:target 等）。</source>
+        <translation>The map describes no jog or move (role:jog, role:target, ...).</translation>
+    </message>
+    <message>
+        <source>串口未打开。</source>
+        <translation>The port is not open.</translation>
+    </message>
+    <message>
+        <source>确认机器周围已清空后才能运动。</source>
+        <translation>Confirm that the machine is clear before moving.</translation>
+    </message>
+    <message>
+        <source>运动中…</source>
+        <translation>Moving…</translation>
+    </message>
+    <message>
+        <source>映射文件没有通讯超时行（role:commTimeout）：工具失控时驱动器不会自行停机。勾选“接受关闭或超过 2 秒的通讯超时”后才能运动。</source>
+        <translation>The map has no comm timeout row (role:commTimeout): the driver would not stop by itself if the tool lost control. Tick “Accept a comm timeout that is off or over 2 s” to move.</translation>
+    </message>
+    <message>
+        <source>%1 读数为 %2（0 为关闭，上限 2 秒）：工具失控时驱动器不会及时自行停机。勾选“接受关闭或超过 2 秒的通讯超时”后才能运动。</source>
+        <translation>%1 reads %2 (0 is off; at most 2 s): the driver would not stop by itself in time if the tool lost control. Tick “Accept a comm timeout that is off or over 2 s” to move.</translation>
     </message>
 </context>
 <context>

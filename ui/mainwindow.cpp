@@ -23,6 +23,9 @@
 #include "ui/port/statuscounts.h"
 #include "ui/table/registertableview.h"
 #include "ui/capture/captureview.h"
+#include "ui/testrun/testrundock.h"
+#include "monitor/capturerun.h"
+#include "motion/testrun.h"
 #include "ui/monitor/livemonitor.h"
 #include "cli/startoptions.h"
 #include "registermap/refreshcontroller.h"
@@ -145,7 +148,10 @@ void MainWindow::buildViews()
     auto *watchViews = new DriverWatchViews({this, ui->verticalLayout_3, ui->tableWidget, ui->horizontalLayout_params,
                                              ui->checkBox_watchedOnly, store, session, logView, viewMenu});
     new DriverFollower({session, refresh, ui->pushButton_dataRefresh, store, bus, watchViews->alarmWatch()});
-    new CaptureView(this, viewMenu, scheduler, store);
+    auto *capture = new CaptureView(this, viewMenu, scheduler, store);
+    auto *testRun = new TestRunDock({this, scheduler, store, session, viewMenu});
+    connect(testRun, &TestRunDock::notice, this, &MainWindow::showRefusal);
+    connect(testRun->testRun(), &TestRun::moveStarted, capture->run(), &CaptureRun::triggerAt);
     viewMenu->addAction(logPaneAction(ui->verticalLayout_2, this));
     ui->checkBox_2->setChecked(true);
     new WindowShortcuts(this, ui->pushButton_dataRefresh, ui->label_dataRefresh, ui->pushButton_open);

@@ -27,7 +27,7 @@ def main():
     parser.add_argument("--delay", type=int, default=0)
     options = parser.parse_args()
 
-    registers = ModbusSequentialDataBlock(0, [100 + n for n in range(0x50)])
+    registers = ModbusSequentialDataBlock(0, [100 + n for n in range(0x60)])
     context = ModbusSlaveContext(hr=registers, zero_mode=True)
     framer = ModbusRtuFramer(ServerDecoder())
     master, slave = os.openpty()

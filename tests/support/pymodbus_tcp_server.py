@@ -66,7 +66,7 @@ def main():
     parser.add_argument("--delay", type=int, default=0)
     options = parser.parse_args()
 
-    registers = ModbusSequentialDataBlock(0, [100 + n for n in range(0x50)])
+    registers = ModbusSequentialDataBlock(0, [100 + n for n in range(0x60)])
     context = ModbusSlaveContext(hr=registers, zero_mode=True)
     listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
     listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)

@@ -42,6 +42,8 @@ struct MainWindowInspector
     static LogBuffer &trafficLog(MainWindow &w) { return w.logView->buffer(); }
     static QTimer &pollTimer(MainWindow &w) { return w.scheduler->tickTimer; }
     static RequestScheduler &scheduler(MainWindow &w) { return *w.scheduler; }
+    // The request whose reply is awaited; valid while the scheduler awaits one.
+    static const PendingCommand &awaited(MainWindow &w) { return w.scheduler->awaited; }
     static LiveMonitor &liveMonitor(MainWindow &w) { return *w.liveMonitor; }
     static void adjustColumnWidths(MainWindow &w) { w.tableView->adjustColumnWidths(); }
     // Lets one window read many maps in a row (the window itself loads once).

@@ -117,7 +117,22 @@ void printUsage(FILE *to)
             "                  connections are served\n"
             "  --accept-silent over TCP, accept connections but never read or answer\n"
             "                  anything, as a half-open gateway\n"
-            "  --help          show this help\n");
+            "  --stall-after MS  the motor's shaft stalls MS milliseconds after each\n"
+            "                  motion starts: the following error grows until the\n"
+            "                  driver stops with alarm 4 (following error)\n"
+            "  --help          show this help\n"
+            "\n"
+            "A map with motion rows (role:jog, role:target, role:position, role:speed,\n"
+            "role:followingError, role:commTimeout, role:positionGain, role:speedGain and\n"
+            "the role:move and role:stop commands) gets a simulated motor: a position loop\n"
+            "whose natural frequency is the position gain and whose damping is the speed\n"
+            "gain over twice that (both 1/s), 10000 pulses a turn, stepped each\n"
+            "millisecond. A jog moves its reference at the jog row's speed (rpm), the\n"
+            "move command steps it to the target, and the stop command, or a jog speed\n"
+            "of 0, holds it where the motor is. While the motor moves, no valid request\n"
+            "for longer than the comm timeout row (0: off) stops it with alarm 5,\n"
+            "\"communication lost\". Each start and stop is logged with the time of the\n"
+            "monotonic clock in milliseconds.\n");
 }
 
 // A whole decimal number within [min, max].
@@ -258,6 +273,7 @@ bool parseOptions(int argc, char **argv, Options &options)
     enum { Map = 1, Address, Baud, Delay, Silent, Device, Help, Exception, ReplyAddress, BadCrc, ByteGap,
            Pace, Turnaround, SilentAfter, WrongKind, ShortRead, RefuseFunction, RepeatReply, OwedReply, WriteOnly,
            LogSilence, Set, Alarm, RefuseWrite, Tcp, RtuOverTcp, WrongTransaction, ResetAfter, AcceptSilent,
+           StallAfter,
            LateWrite };
     static const struct option longOptions[] = {
         {"map", required_argument, nullptr, Map},
@@ -290,6 +306,7 @@ bool parseOptions(int argc, char **argv, Options &options)
         {"wrong-transaction", no_argument, nullptr, WrongTransaction},
         {"reset-after", required_argument, nullptr, ResetAfter},
         {"accept-silent", no_argument, nullptr, AcceptSilent},
+        {"stall-after", required_argument, nullptr, StallAfter},
         {nullptr, 0, nullptr, 0},
     };
     for (int option; (option = getopt_long(argc, argv, "", longOptions, nullptr)) != -1;) {
@@ -336,6 +353,7 @@ bool parseOptions(int argc, char **argv, Options &options)
         case WrongTransaction: options.server.wrongTransaction = true; break;
         case ResetAfter: valid = parseNumberOption("reset-after", 0, 1000000, options.server.resetAfter); break;
         case AcceptSilent: options.server.acceptSilent = true; break;
+        case StallAfter: valid = parseNumberOption("stall-after", 0, 1000000, options.server.stallAfterMs); break;
         case LogSilence: options.server.logSilence = true; break;
         case Turnaround: valid = parseNumberOption("turnaround", 0, 10000, options.server.turnaroundMs); break;
         case Help: printUsage(stdout); exit(0);

@@ -106,7 +106,7 @@ std::vector<std::string> splitAt(const std::string &text, char separator)
 // "NAME=VALUE;..." with VALUE decimal or 0x-hexadecimal; danger names the
 // factory reset, save the save to memory, any other is the alarm reset.
 void addCommands(uint16_t address, const std::string &list, const std::vector<std::string> &danger,
-                 const std::string &save, RegisterMap &map)
+                 const std::string &save, const std::string &role, RegisterMap &map)
 {
     for (const std::string &piece : splitAt(list, ';')) {
         const size_t equals = piece.find('=');
@@ -115,7 +115,9 @@ void addCommands(uint16_t address, const std::string &list, const std::vector<st
         Command command;
         command.name = trimmed(piece.substr(0, equals));
         const uint16_t value = static_cast<uint16_t>(std::strtol(trimmed(piece.substr(equals + 1)).c_str(), nullptr, 0));
-        if (command.name == save)
+        if (role == "move" || role == "stop")
+            command.effect = role == "move" ? Command::Effect::StartMove : Command::Effect::Stop;
+        else if (command.name == save)
             command.effect = Command::Effect::Save;
         else if (std::find(danger.begin(), danger.end(), command.name) != danger.end())
             command.effect = Command::Effect::FactoryReset;
@@ -126,14 +128,31 @@ void addCommands(uint16_t address, const std::string &list, const std::vector<st
 struct Roles
 {
     std::string role;
+    std::string unit;
     std::string alarmBit;
     std::string command;
     std::string danger;
     std::string save;
 };
 
+void addMotionRow(uint16_t address, const Roles &roles, MotionRows &motion)
+{
+    const std::pair<const char *, int *> rows[] = {
+        {"jog", &motion.jog},           {"target", &motion.target},
+        {"position", &motion.position}, {"speed", &motion.speed},
+        {"followingError", &motion.followingError}, {"commTimeout", &motion.commTimeout},
+        {"positionGain", &motion.positionGain}, {"speedGain", &motion.speedGain}};
+    for (const auto &[role, row] : rows) {
+        if (roles.role == role)
+            *row = address;
+    }
+    if (roles.role == "commTimeout")
+        motion.commTimeoutInSeconds = roles.unit == "s";
+}
+
 void addRoles(uint16_t address, const std::string &permission, const Roles &roles, RegisterMap &map)
 {
+    addMotionRow(address, roles, map.motion);
     if (roles.role == "alarm")
         map.alarmAddress = address;
     if (roles.role == "status") {
@@ -141,7 +160,7 @@ void addRoles(uint16_t address, const std::string &permission, const Roles &role
         map.alarmBit = std::atoi(roles.alarmBit.c_str());
     }
     if (!roles.command.empty())
-        addCommands(address, roles.command, splitAt(roles.danger, ';'), roles.save, map);
+        addCommands(address, roles.command, splitAt(roles.danger, ';'), roles.save, roles.role, map);
     if (lowerCase(permission) == "rw")
         map.settingRows.insert(address);
 }
@@ -208,6 +227,8 @@ void addRegisterLine(const std::string &line, const Settings &settings, Register
             value = valueOf(part);
         else if (key == "name")
             name = valueOf(part);
+        else if (key == "unit")
+            roles.unit = valueOf(part);
         else if (key == "type")
             type = lowerCase(valueOf(part));
         else if (key == "wordOrder")

@@ -19,9 +19,26 @@ struct WideRegister
 // simulated driver does on it.
 struct Command
 {
-    enum class Effect { ClearAlarm, Save, FactoryReset };
+    enum class Effect { ClearAlarm, Save, FactoryReset, StartMove, Stop };
     std::string name;
     Effect effect = Effect::ClearAlarm;
+};
+
+// The rows the motor is driven through and shows itself in, by their
+// role:NAME keys; -1: none.
+struct MotionRows
+{
+    int jog = -1;
+    int target = -1;
+    int position = -1;
+    int speed = -1;
+    int followingError = -1;
+    int commTimeout = -1;
+    bool commTimeoutInSeconds = false;
+    int positionGain = -1;
+    int speedGain = -1;
+
+    bool any() const { return jog >= 0 || target >= 0; }
 };
 
 // What the simulator takes from a RegisterInfo file: the slave address of
@@ -43,6 +60,7 @@ struct RegisterMap
     int alarmAddress = -1;
     int statusAddress = -1;
     int alarmBit = -1;
+    MotionRows motion;
 };
 
 // Reads the map the way the tool does; nothing when the file cannot be read.

@@ -1,5 +1,6 @@
 #include "server.h"
 
+#include "drivermotor.h"
 #include "listener.h"
 
 #include <modbus.h>
@@ -45,6 +46,8 @@ struct Server
     bool resetDone = false;
     // The client's connection is to be reset instead of served further.
     bool dropConnection = false;
+    // Each driver's motor by slave address, when the map has motion rows.
+    std::map<int, DriverMotor> motors;
 };
 
 uint16_t wordAt(const uint8_t *bytes)
@@ -191,7 +194,13 @@ void actOnCommand(Server &server, int address, uint16_t value)
     if (command == row->second.end())
         return;
     fprintf(stderr, "%scommand %s\n", speaker(server), command->second.name.c_str());
+    const auto motor = server.motors.find(modbus_get_slave(server.ctx));
     switch (command->second.effect) {
+    case Command::Effect::StartMove:
+    case Command::Effect::Stop:
+        if (motor != server.motors.end())
+            motor->second.takeCommand(command->second.effect, server.registers);
+        break;
     case Command::Effect::ClearAlarm: setAlarm(server, 0, modbus_get_slave(server.ctx)); break;
     case Command::Effect::Save: fprintf(stderr, "simdriver: saved to memory\n"); break;
     case Command::Effect::FactoryReset: factoryReset(server); fprintf(stderr, "simdriver: factory settings\n"); break;
@@ -201,11 +210,28 @@ void actOnCommand(Server &server, int address, uint16_t value)
 void actOnWrites(Server &server, const uint8_t *pdu)
 {
     const int address = wordAt(pdu + 1);
-    if (pdu[0] == MODBUS_FC_WRITE_SINGLE_REGISTER)
-        actOnCommand(server, address, wordAt(pdu + 3));
-    else if (pdu[0] == MODBUS_FC_WRITE_MULTIPLE_REGISTERS)
-        for (int i = 0; i < wordAt(pdu + 3); ++i)
-            actOnCommand(server, address + i, wordAt(pdu + 6 + 2 * i));
+    const bool single = pdu[0] == MODBUS_FC_WRITE_SINGLE_REGISTER;
+    if (!single && pdu[0] != MODBUS_FC_WRITE_MULTIPLE_REGISTERS)
+        return;
+    const int count = single ? 1 : wordAt(pdu + 3);
+    const auto motor = server.motors.find(modbus_get_slave(server.ctx));
+    if (motor != server.motors.end())
+        motor->second.takeWrite(address, count, server.registers);
+    for (int i = 0; i < count; ++i)
+        actOnCommand(server, address + i, single ? wordAt(pdu + 3) : wordAt(pdu + 6 + 2 * i));
+}
+
+// Runs the motor of the driver being answered up to now, and counts the
+// request as the sign of life the comm-loss stop waits for.
+void noteRequestForMotor(Server &server)
+{
+    const int slave = modbus_get_slave(server.ctx);
+    const auto motor = server.motors.find(slave);
+    if (motor == server.motors.end())
+        return;
+    const int64_t now = monotonicNs();
+    motor->second.advanceTo(now, server.registers, [&](int code) { setAlarm(server, code, slave); });
+    motor->second.noteValidRequest(now);
 }
 
 bool refusesWrite(const Server &server, int address, int count)
@@ -520,6 +546,7 @@ void answer(Server &server, const uint8_t *request, int length, int64_t requestE
 {
     if (resetsNow(server))
         return;
+    noteRequestForMotor(server);
     if (server.settings.owedReply && !server.owedSent)
         sendOwedReply(server, request, length);
     const uint8_t *pdu = request + headerSize(server);
@@ -707,6 +734,10 @@ bool setUp(Server &server)
     }
     for (const Preset &preset : settings.presets)
         forEachDriver(server, preset.slave, [&](int) { setServed(server, preset.address, preset.value); });
+    if (server.map.motion.any()) {
+        for (int slave : slaves)
+            server.motors.emplace(slave, DriverMotor(server.map, slave, settings.stallAfterMs, monotonicNs()));
+    }
     server.registers = server.drivers[settings.slaveAddress];
     if (settings.alarmCode)
         server.alarmDueNs = monotonicNs() + int64_t(settings.alarmAfterMs) * 1000000;
@@ -735,6 +766,34 @@ int alarmTimeoutMs(Server &server)
         server.alarmDueNs = -1;
     }
     return server.alarmDueNs < 0 ? -1 : int((server.alarmDueNs - monotonicNs()) / 1000000 + 1);
+}
+
+// Runs every moving motor up to now; how long until one must run again
+// (-1: none moves).
+int motorTimeoutMs(Server &server)
+{
+    modbus_mapping_t *const current = server.registers;
+    const int64_t now = monotonicNs();
+    int timeoutMs = -1;
+    for (auto &[slave, motor] : server.motors) {
+        server.registers = server.drivers[slave];
+        motor.advanceTo(now, server.registers, [&, slave = slave](int code) { setAlarm(server, code, slave); });
+        const int wakeMs = motor.wakeWithinMs(now, server.registers);
+        if (wakeMs >= 0)
+            timeoutMs = timeoutMs < 0 ? wakeMs : std::min(timeoutMs, wakeMs);
+    }
+    server.registers = current;
+    return timeoutMs;
+}
+
+// The poll timeout that wakes for a due alarm or a moving motor (-1: none).
+int wakeTimeoutMs(Server &server)
+{
+    const int alarmMs = alarmTimeoutMs(server);
+    const int motorMs = motorTimeoutMs(server);
+    if (alarmMs < 0 || motorMs < 0)
+        return std::max(alarmMs, motorMs);
+    return std::min(alarmMs, motorMs);
 }
 
 // The connected client from now on, in a fresh context.
@@ -766,7 +825,7 @@ void dropClient(Server &server, bool reset)
 bool acceptNext(Server &server, int listenFd)
 {
     struct pollfd watched[] = {{listenFd, POLLIN, 0}, {server.stopFd, POLLIN, 0}};
-    const int events = poll(watched, 2, alarmTimeoutMs(server));
+    const int events = poll(watched, 2, wakeTimeoutMs(server));
     if (events < 0 && errno == EINTR)
         return true;
     if (events < 0 || watched[1].revents)
@@ -791,7 +850,7 @@ bool serveClient(Server &server)
 {
     const short events = server.settings.acceptSilent ? POLLRDHUP : POLLIN;
     struct pollfd watched[] = {{server.fd, events, 0}, {server.stopFd, POLLIN, 0}};
-    const int ready = poll(watched, 2, alarmTimeoutMs(server));
+    const int ready = poll(watched, 2, wakeTimeoutMs(server));
     if (ready < 0 && errno == EINTR)
         return true;
     if (ready < 0 || watched[1].revents)
@@ -816,7 +875,7 @@ bool serve(const SerialLine &line, const RegisterMap &map, const ServerSettings 
     struct pollfd watched[] = {{line.fd, POLLIN, 0}, {stopFd, POLLIN, 0}};
     bool hungUp = false;
     while (ready) {
-        const int events = poll(watched, 2, alarmTimeoutMs(server));
+        const int events = poll(watched, 2, wakeTimeoutMs(server));
         if (events < 0 && errno == EINTR)
             continue;
         if (events < 0 || watched[1].revents)

@@ -70,6 +70,9 @@ struct ServerSettings
     int resetAfter = -1;
     // Accept connections but never read from them, as a half-open gateway.
     bool acceptSilent = false;
+    // The motor's shaft stalls this long after each motion starts, so that
+    // the following-error alarm comes; -1: never.
+    int stallAfterMs = -1;
 };
 
 // How requests and replies are framed: RTU (slave address, PDU, CRC), on a

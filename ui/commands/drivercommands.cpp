@@ -33,6 +33,7 @@ void DriverCommands::useMap()
     run->setMap(parts.store->rows());
     commandPanel->setCommands(profile.commands);
     unsaved->setCommands(profile.commands);
+    unsaved->setTestMoveRows(profile);
     showLineState();
 }
 
