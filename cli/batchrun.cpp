@@ -32,23 +32,10 @@ QString wouldBeWritten(int count)
 } // namespace
 
 BatchRun::BatchRun(const CommandLine &options, int slave, QObject *parent)
-    : QObject(parent)
+    : LineHoldingRun(parent)
     , options(options)
     , slave(slave ? slave : options.slaveAddress)
-    , out(stdout)
-    , err(stderr)
 {
-    // Register names are Chinese whatever the locale of the terminal.
-    out.setCodec("UTF-8");
-    err.setCodec("UTF-8");
-}
-
-BatchRun::~BatchRun()
-{
-    if (scheduler)
-        scheduler->stop();
-    if (Serial::instance()->isOpen())
-        Serial::instance()->closeLine();
 }
 
 void BatchRun::start()

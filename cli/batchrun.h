@@ -3,9 +3,8 @@
 
 #include <QHash>
 #include <QList>
-#include <QObject>
 #include <QSet>
-#include <QTextStream>
+#include "cli/lineholdingrun.h"
 
 #include "cli/commandline.h"
 #include "paramsets/parametercompare.h"
@@ -14,7 +13,6 @@
 #include "paramsets/restoreplan.h"
 #include "registermap/registermap.h"
 
-class RequestScheduler;
 
 // A window-less backup, compare or restore: its own serial connection and
 // scheduler, one line per register on stdout, a summary last, problems on
@@ -24,7 +22,7 @@ class RequestScheduler;
 // a reply that no request asked for (no value kept, no write confirmed),
 // 3 differences (the identity's too), registers unread, values a dry run would write, writes not
 // confirmed, or an interrupted run.
-class BatchRun : public QObject
+class BatchRun : public LineHoldingRun
 {
     Q_OBJECT
 
@@ -34,6 +32,7 @@ public:
     // `slave`: the driver's address when a run over several drivers gives
     // it; 0 takes the options' or the map's.
     explicit BatchRun(const CommandLine &options, int slave = 0, QObject *parent = nullptr);
+    ~BatchRun() override { releaseLine(); }
     // Runs after the first of several leave the map's and the file's
     // problems to the first.
     void setQuietInputs(bool quiet) { quietInputs = quiet; }
@@ -44,7 +43,6 @@ public:
     bool driverAbsent() const { return absent; }
     // The address of the first reply no request asked for; -1 when none came.
     int unaskedFrom() const { return run ? run->unaskedFrom() : -1; }
-    ~BatchRun() override;
 
     void start();
     // The first interrupt ends the run after the request in flight; a second
@@ -91,10 +89,7 @@ private:
     RegisterMap map;
     ParameterFile file;
     RowValues driver;
-    RequestScheduler *scheduler = nullptr;
     ParameterRun *run = nullptr;
-    QTextStream out;
-    QTextStream err;
     int interrupts = 0;
     bool writing = false;
     bool finishedOnce = false;

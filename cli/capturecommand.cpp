@@ -1,4 +1,5 @@
 #include "cli/capturecommand.h"
+#include "cli/mapnotread.h"
 
 #include "monitor/capturerun.h"
 #include "monitor/stepfigures.h"
@@ -19,28 +20,15 @@ QString msText(double ms)
 } // namespace
 
 CaptureCommand::CaptureCommand(const CommandLine &options, QObject *parent)
-    : QObject(parent)
+    : LineHoldingRun(parent)
     , options(options)
-    , out(stdout)
-    , err(stderr)
 {
-    // Row names are Chinese whatever the locale of the terminal.
-    out.setCodec("UTF-8");
-    err.setCodec("UTF-8");
-}
-
-CaptureCommand::~CaptureCommand()
-{
-    if (scheduler)
-        scheduler->stop();
-    if (Serial::instance()->isOpen())
-        Serial::instance()->closeLine();
 }
 
 void CaptureCommand::start()
 {
     if (!loadRegisterMap(options.mapPath, &map)) {
-        err << "steppertool: cannot read the register map " << options.mapPath << Qt::endl;
+        err << "steppertool: " << mapNotReadText(options.mapPath) << Qt::endl;
         return finish(BadInput);
     }
     if (!map.slaveAddressValid && options.slaveAddress == 0) {

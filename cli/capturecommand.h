@@ -1,15 +1,13 @@
 #ifndef CAPTURECOMMAND_H
 #define CAPTURECOMMAND_H
 
-#include <QObject>
-#include <QTextStream>
+#include "cli/lineholdingrun.h"
 
 #include "cli/commandline.h"
 #include "registermap/registermap.h"
 
 class CaptureRun;
 struct Capture;
-class RequestScheduler;
 
 // --capture: rows of the map captured around a trigger over a serial
 // connection of its own and saved as CSV, with the step figures of the
@@ -18,7 +16,7 @@ class RequestScheduler;
 // or a file that cannot be used; 2 the port would not open, the driver did
 // not answer, the line was lost, a reply came that no request asked for, or
 // Ctrl+C; 4 the trigger did not come within --wait.
-class CaptureCommand : public QObject
+class CaptureCommand : public LineHoldingRun
 {
     Q_OBJECT
 
@@ -26,7 +24,7 @@ public:
     enum Status { Saved = 0, BadInput = 1, NoDriver = 2, NoTrigger = 4 };
 
     explicit CaptureCommand(const CommandLine &options, QObject *parent = nullptr);
-    ~CaptureCommand() override;
+    ~CaptureCommand() override { releaseLine(); }
 
     void start();
     void interrupt();
@@ -42,10 +40,7 @@ private:
 
     const CommandLine &options;
     RegisterMap map;
-    RequestScheduler *scheduler = nullptr;
     CaptureRun *run = nullptr;
-    QTextStream out;
-    QTextStream err;
     bool finishedOnce = false;
 };
 

@@ -9,22 +9,9 @@
 #include <QSerialPort>
 
 CommandSend::CommandSend(const CommandLine &options, QObject *parent)
-    : QObject(parent)
+    : LineHoldingRun(parent)
     , options(options)
-    , out(stdout)
-    , err(stderr)
 {
-    // Command names are Chinese whatever the locale of the terminal.
-    out.setCodec("UTF-8");
-    err.setCodec("UTF-8");
-}
-
-CommandSend::~CommandSend()
-{
-    if (scheduler)
-        scheduler->stop();
-    if (Serial::instance()->isOpen())
-        Serial::instance()->closeLine();
 }
 
 void CommandSend::start()

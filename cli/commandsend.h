@@ -1,15 +1,13 @@
 #ifndef COMMANDSEND_H
 #define COMMANDSEND_H
 
-#include <QObject>
-#include <QTextStream>
+#include "cli/lineholdingrun.h"
 
 #include "cli/commandline.h"
 #include "paramsets/commandrun.h"
 #include "registermap/driverroles.h"
 #include "registermap/registermap.h"
 
-class RequestScheduler;
 
 // --command: one command of the map sent to the driver over its own serial
 // connection, its outcome on stdout, problems on stderr. finished() carries
@@ -17,7 +15,7 @@ class RequestScheduler;
 // cannot be read, a name it lacks, or a danger command without --yes
 // (nothing sent); 2 when the port would not open or the command was not
 // confirmed (no answer, refused, a reply that no request asked for).
-class CommandSend : public QObject
+class CommandSend : public LineHoldingRun
 {
     Q_OBJECT
 
@@ -25,7 +23,7 @@ public:
     enum Status { Confirmed = 0, BadInput = 1, NotConfirmed = 2 };
 
     explicit CommandSend(const CommandLine &options, QObject *parent = nullptr);
-    ~CommandSend() override;
+    ~CommandSend() override { releaseLine(); }
 
     void start();
     // Ctrl+C: the command ends now, and says whether it had left.
@@ -47,10 +45,7 @@ private:
     RegisterMap map;
     DriverProfile profile;
     DriverCommand command;
-    RequestScheduler *scheduler = nullptr;
     CommandRun *run = nullptr;
-    QTextStream out;
-    QTextStream err;
     bool finishedOnce = false;
     bool interrupted = false;
 };
