@@ -9,6 +9,8 @@
 
 namespace {
 
+constexpr quint8 gatewayTargetFailed = 0x0B;
+
 int expectedReplyLength(const PendingCommand &command)
 {
     return command.isWrite() ? 8 : 5 + 2 * command.count;
@@ -63,6 +65,7 @@ void RequestScheduler::start()
     leftOver.swap(queue);
     serial->discardInput();
     longestTurnaroundMs = -1;
+    answeredUnits.clear();
     sessionMark = runMark();
     running = true;
     ++sessionNumber;
@@ -413,6 +416,8 @@ void RequestScheduler::takeBlock(const QByteArray &wireBlock)
     }
     QString logText;
     const RequestOutcome outcome = judgeReply(awaited, block, &logText);
+    if (outcome.answered() || outcome.kind == OutcomeKind::Refused)
+        answeredUnits.insert(awaited.slave());
     // A CRC failure or a reply of another slave, function or length.
     if (outcome.kind == OutcomeKind::Garbled)
         noteDoubt();
@@ -533,10 +538,15 @@ void RequestScheduler::finishAwaited(const RequestOutcome &outcome, const QStrin
     waitElapsedMs = 0;
     deadlineTimer.stop();
     lineActiveAtMs = now();
-    // Only a wait that ran out owes a quiet: a gateway that said its driver
-    // did not answer has closed the exchange itself.
+    // A wait that ran out owes a quiet. A gateway's word that its driver did
+    // not answer owes one only for a driver that has answered in this
+    // session: the gateway may still get that driver's reply and, its serial
+    // side numbering nothing, pass it on as the next request's. The quiet
+    // lets it come while nothing is awaited; an absent driver costs none.
     const bool waitRanOut = outcome.kind == OutcomeKind::TimedOut && !outcome.driverUnreached();
-    if (waitRanOut)
+    const bool owedBehindGateway = outcome.driverUnreached() && outcome.exceptionCode == gatewayTargetFailed
+        && answeredUnits.contains(request.slave());
+    if (waitRanOut || owedBehindGateway)
         ++irregularities;
     if (waitRanOut && driverSilent && !serial->numbersTransactions()) {
         timedOutBefore = request;
@@ -544,7 +554,8 @@ void RequestScheduler::finishAwaited(const RequestOutcome &outcome, const QStrin
         suspectTicksMs = 0;
         suspectSinceMs = now();
     }
-    if (waitRanOut || outcome.kind == OutcomeKind::Garbled || (request.repeat && outcome.answered())) {
+    if (waitRanOut || owedBehindGateway || outcome.kind == OutcomeKind::Garbled
+        || (request.repeat && outcome.answered())) {
         settling = true;
         quietNeededMs = rxOutTimeMs + quint32(std::ceil(replyWaitMs(request)));
         quietTicksMs = 0;
