@@ -437,8 +437,11 @@ void RequestScheduler::takeBlock(const QByteArray &wireBlock)
     } else if (outcome.kind == OutcomeKind::Garbled) {
         ++stats.unmatched;
         // Another slave's reply answers no request of ours: a late one of
-        // a driver asked before, or another master's.
-        if (quint8(block.at(0)) != awaited.slave())
+        // a driver asked before, or another master's. Under the awaited
+        // transaction id, a reply that does not fit shows that something
+        // behind the connection, such as a gateway's serial line, hands
+        // replies to the wrong requests: those that fitted may be shifted.
+        if (quint8(block.at(0)) != awaited.slave() || numbered)
             emit unaskedReply(block);
     }
     finishAwaited(outcome, logText);
