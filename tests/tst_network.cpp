@@ -198,9 +198,10 @@ void TestNetwork::networkFaultsEndRunsSoundly()
     QVERIFY(source.start(map, {"--tcp", "0", "--set", "0x0010=2000", "--set", "0x0013=1500"}));
     QCOMPARE(runTool(work.path(), {"--tcp", source.devicePath(), "--backup", saved}).status, 0);
 
-    // 16 reads, the first write's echo, then a reset on its read-back.
+    // 17 reads (the first twice), the first write's echo, then a reset on
+    // its read-back.
     Simulator resetting;
-    QVERIFY(resetting.start(map, {"--tcp", "0", "--reset-after", "17"}));
+    QVERIFY(resetting.start(map, {"--tcp", "0", "--reset-after", "18"}));
     ToolRun run = runTool(work.path(), {"--tcp", resetting.devicePath(), "--restore", saved});
     QCOMPARE(run.status, 3);
     QVERIFY2(run.out.contains(QStringLiteral("restore: 0 of 2 registers written and confirmed; the line was lost; "
@@ -208,7 +209,7 @@ void TestNetwork::networkFaultsEndRunsSoundly()
                  && run.out.contains(QStringLiteral("not written: 0x0013")),
              qPrintable(run.out));
     QVERIFY2(run.err.contains(QStringLiteral("the line to %1 failed").arg(resetting.devicePath())), qPrintable(run.err));
-    QTRY_VERIFY(resetting.log().contains(QStringLiteral("connection reset after 17 replies")));
+    QTRY_VERIFY(resetting.log().contains(QStringLiteral("connection reset after 18 replies")));
     QCOMPARE(writesIn(resetting.log()), 1);
 
     // Two rows and a short wait keep the timeouts short.
@@ -300,16 +301,17 @@ void TestNetwork::transactionIdsDecideWhatARepliesAnswers()
     const QStringList driverValues = savedLines(reference);
     QCOMPARE(driverValues.size(), 1 + 16);
 
-    // The proxy's fault, the exit status, the registers left unread.
+    // The proxy's fault, the exit status, the registers left unread (the
+    // first register is asked twice: the fourth reply is 0x0002's).
     const QList<std::tuple<QStringList, int, QStringList>> faults = {
-        {{"--late", "3:500"}, 3, {"0x0002"}},
+        {{"--late", "4:500"}, 3, {"0x0002"}},
         {{"--duplicate", "5"}, 0, {}},
         {{"--split", "100"}, 0, {}},
         // The first request's reply lost: the driver is asked once more.
         {{"--drop", "1"}, 0, {}},
         // A gateway gives up on the slow 0x0010 (0B), and would pass its
         // late reply on as whatever request it awaits next.
-        {{"--late", "5:500", "--gateway-timeout", "100"}, 3, {"0x0010"}},
+        {{"--late", "6:500", "--gateway-timeout", "100"}, 3, {"0x0010"}},
     };
     int faultNumber = 0;
     for (const auto &[fault, status, unread] : faults) {

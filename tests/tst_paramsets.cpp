@@ -391,7 +391,8 @@ void TestParamSets::restoreCutShort()
     QCOMPARE(steppertool({"--port", simulator->devicePath(), "--backup", saved}).status, 0);
     const QByteArray whole = dataLines(saved);
     QCOMPARE(whole.count('\n'), 1 + 5);
-    QVERIFY(startSimulator({"--silent-after", "2"}));
+    // Silent after the first row (asked twice) and the second.
+    QVERIFY(startSimulator({"--silent-after", "3"}));
     const Run partial = steppertool({"--port", simulator->devicePath(), "--backup", saved});
     QCOMPARE(partial.status, 3);
     QCOMPARE(dataLines(saved), whole);
@@ -417,8 +418,9 @@ void TestParamSets::restoreCutShort()
         QVERIFY2(compared.status == 0, qPrintable(compared.out + compared.err));
     }
 
-    // Five reads, then the first write and its read back are answered.
-    QVERIFY(startSimulator({"--silent-after", "7"}));
+    // Six reads (the first twice), then the first write and its read back
+    // are answered.
+    QVERIFY(startSimulator({"--silent-after", "8"}));
     const Run run = steppertool({"--port", simulator->devicePath(), "--restore", wanted});
     QCOMPARE(run.status, 3);
     // An unanswered write may still have reached the driver.
@@ -431,7 +433,7 @@ void TestParamSets::restoreCutShort()
     // row the rest is not sent.
     const QString four = work.path() + QStringLiteral("/four.csv");
     writeFile(four, "address,value\n0x0010,2000\n0x0011,20\n0x0012,64\n0x0030,9\n");
-    QVERIFY(startSimulator({"--silent-after", "5"}));
+    QVERIFY(startSimulator({"--silent-after", "6"}));
     const Run silent = steppertool({"--port", simulator->devicePath(), "--restore", four});
     QCOMPARE(silent.status, 3);
     QVERIFY2(silent.out.contains(QStringLiteral("; the driver stopped answering; ")), qPrintable(silent.out));
@@ -764,8 +766,8 @@ void TestParamSets::compareDialogStatesAndWrites()
         heldBefore = heldBefore || (entry.address == 0x12 && entry.value == 32);
     QVERIFY(heldBefore);
 
-    // A backup reads each register once: no timeout after the last reply,
-    // and the scan waits while it runs.
+    // A backup reads each register once, the first twice: no timeout after
+    // the last reply, and the scan waits while it runs.
     auto *scanButton = window.findChild<QPushButton *>("pushButton_scan");
     const LineStatistics before = MainWindowInspector::scheduler(window).statistics();
     QTimer saveWatch;
@@ -782,8 +784,8 @@ void TestParamSets::compareDialogStatesAndWrites()
     QVERIFY(!scanButton->isEnabled());
     QTRY_VERIFY_WITH_TIMEOUT(!saveWatch.isActive() && scanButton->isEnabled(), 10000);
     const LineStatistics after = MainWindowInspector::scheduler(window).statistics();
-    QCOMPARE(after.requests - before.requests, 6u);
-    QCOMPARE(after.validReplies - before.validReplies, 5u);
+    QCOMPARE(after.requests - before.requests, 7u);
+    QCOMPARE(after.validReplies - before.validReplies, 6u);
     QCOMPARE(after.timeouts, before.timeouts);
 
     // The comparison belongs to its connection: once the port closes, and
