@@ -244,11 +244,11 @@ bool ParameterRun::probe(const PendingCommand &request, const RequestOutcome &ou
 // driver still busy with another program's request ignores the run's first
 // one and then sends that reply, which nothing later in the run would
 // expose. So the request is asked once more, ahead of the others, after any
-// quiet the line owes, and the second answer is the one kept. Two equal answers vouch for each other
-// (had the first been owed and the driver queued the request, the true
-// replies come one request late, within the short listening); two that
-// differ leave the run listening a whole reply wait. True when the request
-// was sent again.
+// quiet the line owes, and the second answer is the one kept. Two equal
+// answers vouch for each other (had the first been owed and the driver
+// queued the request, the true replies come one request late, within the
+// short listening); two that differ leave the run listening a whole reply
+// wait. True when the request was sent again.
 bool ParameterRun::askAgain(const PendingCommand &request, const RequestOutcome &outcome)
 {
     if (firstAsk == FirstAsk::AskedAgain) {
