@@ -64,8 +64,7 @@ void ParameterRun::readMap()
     }
     readTotal = readable.size();
     heldReads = plan.requests(rows, readable, slave, this);
-    singleRequest = heldReads.size() == 1;
-    askedAgain = false;
+    firstAsk = heldReads.isEmpty() ? FirstAsk::Done : FirstAsk::Pending;
     answersDiffer = false;
     probing = !heldReads.isEmpty();
     probeRepeated = false;
@@ -135,7 +134,7 @@ void ParameterRun::cancel()
         endReading();
 }
 
-void ParameterRun::send(PendingCommand request)
+void ParameterRun::send(PendingCommand request, bool ahead)
 {
     request.lineSpeed = lineSpeed;
     if (phase == Phase::Writing && request.isWrite())
@@ -143,7 +142,7 @@ void ParameterRun::send(PendingCommand request)
     ++outstanding;
     // Writes and their read backs go ahead of a refresh the window may have
     // queued.
-    if (phase == Phase::Writing)
+    if (ahead || phase == Phase::Writing)
         scheduler->enqueueFirst(request);
     else
         scheduler->enqueue(request);
@@ -241,25 +240,29 @@ bool ParameterRun::probe(const PendingCommand &request, const RequestOutcome &ou
     return false;
 }
 
-// One answer alone may be a reply owed from before the run, and nothing
-// else in the run vouches for it: the same request is asked once more. Two
-// equal answers vouch for each other (had the first been owed, the second
-// is the first's own reply, and the true second one begins while the run
-// listens); two that differ leave the run listening a whole reply wait.
-// True when the request was sent again.
+// The first answer of a read may be a reply owed from before the run: a
+// driver still busy with another program's request ignores the run's first
+// one and then sends that reply, which nothing later in the run would
+// expose. So the request is asked once more, ahead of the others, after any
+// quiet the line owes, and the second answer is the one kept. Two equal
+// answers vouch for each other (had the first been owed and the driver
+// queued the request, the true replies come one request late, within the
+// short listening); two that differ leave the run listening a whole reply
+// wait. True when the request was sent again.
 bool ParameterRun::askAgain(const PendingCommand &request, const RequestOutcome &outcome)
 {
-    if (!singleRequest || ending != RunEnd::Completed)
-        return false;
-    if (askedAgain) {
+    if (firstAsk == FirstAsk::AskedAgain) {
+        firstAsk = FirstAsk::Done;
         answersDiffer = !outcome.answered() || outcome.values != firstAnswer;
         return false;
     }
-    if (!outcome.answered())
+    if (firstAsk != FirstAsk::Pending || !outcome.answered() || ending != RunEnd::Completed)
         return false;
-    askedAgain = true;
+    firstAsk = FirstAsk::AskedAgain;
     firstAnswer = outcome.values;
-    send(request);
+    PendingCommand again = request;
+    again.repeat = false;
+    send(again, true);
     return true;
 }
 

@@ -121,7 +121,8 @@ private:
     void finishReading();
     void listenForLateReplies(void (ParameterRun::*end)());
     void endReading();
-    void send(PendingCommand request);
+    // Ahead of every queued request, or after them.
+    void send(PendingCommand request, bool ahead = false);
     void sendWrite();
     bool admit(const ParameterEntry &write, WriteOrigin origin, const WriteConsent &consent);
     void finishWrite(WriteResult result, const QString &reason);
@@ -161,9 +162,9 @@ private:
     QList<PendingCommand> heldReads;
     bool probing = false;
     bool probeRepeated = false;
-    // A read of one request asks it twice; the first answer's values.
-    bool singleRequest = false;
-    bool askedAgain = false;
+    // A read asks the first request answered twice; the first answer's values.
+    enum class FirstAsk { Pending, AskedAgain, Done };
+    FirstAsk firstAsk = FirstAsk::Done;
     QList<quint16> firstAnswer;
     bool answersDiffer = false;
     int readsDone = 0;

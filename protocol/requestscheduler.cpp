@@ -11,6 +11,8 @@
 
 namespace {
 
+constexpr quint8 gatewayTargetFailed = 0x0B;
+
 int expectedReplyLength(const PendingCommand &command)
 {
     return command.isWrite() ? 8 : 5 + 2 * command.count;
@@ -65,6 +67,7 @@ void RequestScheduler::start()
     leftOver.swap(queue);
     serial->discardInput();
     longestTurnaroundMs = -1;
+    answeredUnits.clear();
     sessionMark = runMark();
     running = true;
     ++sessionNumber;
@@ -477,6 +480,8 @@ void RequestScheduler::takeBlock(const QByteArray &wireBlock)
     }
     QString logText;
     const RequestOutcome outcome = judgeReply(awaited, block, &logText);
+    if (outcome.answered() || outcome.kind == OutcomeKind::Refused)
+        answeredUnits.insert(awaited.slave());
     // A CRC failure or a reply of another slave, function or length.
     if (outcome.kind == OutcomeKind::Garbled)
         noteDoubt();
@@ -496,8 +501,11 @@ void RequestScheduler::takeBlock(const QByteArray &wireBlock)
     } else if (outcome.kind == OutcomeKind::Garbled) {
         ++stats.unmatched;
         // Another slave's reply answers no request of ours: a late one of
-        // a driver asked before, or another master's.
-        if (quint8(block.at(0)) != awaited.slave())
+        // a driver asked before, or another master's. Under the awaited
+        // transaction id, a reply that does not fit shows that something
+        // behind the connection, such as a gateway's serial line, hands
+        // replies to the wrong requests: those that fitted may be shifted.
+        if (quint8(block.at(0)) != awaited.slave() || numbered)
             emit unaskedReply(block);
     }
     finishAwaited(outcome, logText);
@@ -598,10 +606,15 @@ void RequestScheduler::finishAwaited(RequestOutcome outcome, const QString &logT
     waitElapsedMs = 0;
     deadlineTimer.stop();
     lineActiveAtMs = now();
-    // Only a wait that ran out owes a quiet: a gateway that said its driver
-    // did not answer has closed the exchange itself.
+    // A wait that ran out owes a quiet. A gateway's word that its driver did
+    // not answer owes one only for a driver that has answered in this
+    // session: the gateway may still get that driver's reply and, its serial
+    // side numbering nothing, pass it on as the next request's. The quiet
+    // lets it come while nothing is awaited; an absent driver costs none.
     const bool waitRanOut = outcome.kind == OutcomeKind::TimedOut && !outcome.driverUnreached();
-    if (waitRanOut)
+    const bool owedBehindGateway = outcome.driverUnreached() && outcome.exceptionCode == gatewayTargetFailed
+        && answeredUnits.contains(request.slave());
+    if (waitRanOut || owedBehindGateway)
         ++irregularities;
     if (waitRanOut && driverSilent && !serial->numbersTransactions()) {
         timedOutBefore = request;
@@ -609,7 +622,8 @@ void RequestScheduler::finishAwaited(RequestOutcome outcome, const QString &logT
         suspectTicksMs = 0;
         suspectSinceMs = now();
     }
-    if (waitRanOut || outcome.kind == OutcomeKind::Garbled || (request.repeat && outcome.answered())) {
+    if (waitRanOut || owedBehindGateway || outcome.kind == OutcomeKind::Garbled
+        || (request.repeat && outcome.answered())) {
         settling = true;
         quietNeededMs = rxOutTimeMs + quint32(std::ceil(replyWaitMs(request)));
         quietTicksMs = 0;

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QTimer>
 
 #include <functional>
@@ -226,6 +227,8 @@ private:
     double suspectSinceMs = 0;
     PendingCommand timedOutBefore;
     double longestTurnaroundMs = -1;
+    // The slaves that answered in this session, refusals too.
+    QSet<quint8> answeredUnits;
     quint64 answers = 0;
     // Timeouts, garbled and unasked blocks: each may leave a reply owed.
     quint64 irregularities = 0;

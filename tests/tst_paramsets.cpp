@@ -394,7 +394,8 @@ void TestParamSets::restoreCutShort()
     QCOMPARE(steppertool({"--port", simulator->devicePath(), "--backup", saved}).status, 0);
     const QByteArray whole = dataLines(saved);
     QCOMPARE(whole.count('\n'), 1 + 5);
-    QVERIFY(startSimulator({"--silent-after", "2"}));
+    // Silent after the first row (asked twice) and the second.
+    QVERIFY(startSimulator({"--silent-after", "3"}));
     const Run partial = steppertool({"--port", simulator->devicePath(), "--backup", saved});
     QCOMPARE(partial.status, 3);
     QCOMPARE(dataLines(saved), whole);
@@ -420,8 +421,9 @@ void TestParamSets::restoreCutShort()
         QVERIFY2(compared.status == 0, qPrintable(compared.out + compared.err));
     }
 
-    // Five reads, then the first write and its read back are answered.
-    QVERIFY(startSimulator({"--silent-after", "7"}));
+    // Six reads (the first twice), then the first write and its read back
+    // are answered.
+    QVERIFY(startSimulator({"--silent-after", "8"}));
     const Run run = steppertool({"--port", simulator->devicePath(), "--restore", wanted});
     QCOMPARE(run.status, 3);
     // An unanswered write may still have reached the driver.
@@ -434,7 +436,7 @@ void TestParamSets::restoreCutShort()
     // row the rest is not sent.
     const QString four = work.path() + QStringLiteral("/four.csv");
     writeFile(four, "address,value\n0x0010,2000\n0x0011,20\n0x0012,64\n0x0030,9\n");
-    QVERIFY(startSimulator({"--silent-after", "5"}));
+    QVERIFY(startSimulator({"--silent-after", "6"}));
     const Run silent = steppertool({"--port", simulator->devicePath(), "--restore", four});
     QCOMPARE(silent.status, 3);
     QVERIFY2(silent.out.contains(QStringLiteral("; the driver stopped answering; ")), qPrintable(silent.out));
@@ -536,19 +538,30 @@ void TestParamSets::lateAndWrongRepliesLandNowhere()
         }
     }
 
-    // A run of one request asks it twice, so that its answer is vouched for
-    // without a whole reply wait: a reply owed from before still lands
-    // nowhere, and a clean line keeps the one value.
+    // A read asks its first request twice before the others: a reply owed
+    // from before the run may have answered it in its place, alone (the
+    // driver, busy with the request it was owed to, ignored the run's) or
+    // ahead of the driver's own. With one row or several, owed or on a
+    // clean line: the file holds the driver's own values, or none is saved.
+    const QList<QByteArray> mapLines = driverMap.split('\n');
     const QString oneRow = work.path() + QStringLiteral("/one-row");
-    writeFile(oneRow, "slaveAddress:1,txTime:5,rxOutTime:40\n" + driverMap.split('\n').at(2) + "\n");
-    for (const bool owed : {true, false}) {
-        QVERIFY(startSimulator(owed ? QStringList{"--owed-reply", "--delay", "30"} : QStringList{}));
-        run = steppertool({"--port", simulator->devicePath(), "--map", oneRow, "--backup", saved});
-        QVERIFY2(run.status == (owed ? 2 : 0), qPrintable(run.out + run.err));
-        QCOMPARE(QFile::exists(saved), !owed);
-        if (!owed)
-            QVERIFY2(dataLines(saved).contains("0x0010,3000,"), dataLines(saved).constData());
-        QFile::remove(saved);
+    const QString threeRows = work.path() + QStringLiteral("/three-rows");
+    writeFile(oneRow, "slaveAddress:1,txTime:5,rxOutTime:40\n" + mapLines.at(2) + "\n");
+    writeFile(threeRows, "slaveAddress:1,txTime:5,rxOutTime:40\n" + mapLines.mid(2, 3).join('\n') + "\n");
+    const QList<QPair<QString, QList<QByteArray>>> maps = {
+        {oneRow, {"0x0010,3000,"}}, {threeRows, {"0x0010,3000,", "0x0011,50,", "0x0012,16,"}}};
+    const QList<QPair<QStringList, int>> owedFaults = {
+        {{"--owed-reply", "--delay", "30"}, 2}, {{"--owed-instead"}, 0}, {{}, 0}};
+    for (const auto &[map, values] : maps) {
+        for (const auto &[options, status] : owedFaults) {
+            QVERIFY(startSimulator(options));
+            run = steppertool({"--port", simulator->devicePath(), "--map", map, "--backup", saved});
+            const QString said = map + QLatin1Char(' ') + options.join(' ') + run.out + run.err;
+            QVERIFY2(run.status == status && QFile::exists(saved) == (status == 0), qPrintable(said));
+            for (const QByteArray &value : values)
+                QVERIFY2(status != 0 || dataLines(saved).contains(value), qPrintable(said));
+            QFile::remove(saved);
+        }
     }
 
     // A driver that answers with the wrong kind of reply: the run ends by
@@ -568,7 +581,8 @@ void TestParamSets::lateAndWrongRepliesLandNowhere()
     QVERIFY(QString::fromUtf8(process.readAllStandardError()).contains(QStringLiteral("interrupted")));
     const QString log = simulatorLog();
     QCOMPARE(writesIn(log), 0);
-    // The backup read all six registers; the interrupted restore did not.
+    // The backup read all six registers (the first twice); the interrupted
+    // restore did not.
     QVERIFY2(log.count(QStringLiteral("simdriver: read ")) < 6 + 6, qPrintable(log));
 }
 
@@ -810,8 +824,8 @@ void TestParamSets::compareDialogStatesAndWrites()
         heldBefore = heldBefore || (entry.address == 0x12 && entry.value == 32);
     QVERIFY(heldBefore);
 
-    // A backup reads each register once: no timeout after the last reply,
-    // and the scan waits while it runs.
+    // A backup reads each register once, the first twice: no timeout after
+    // the last reply, and the scan waits while it runs.
     auto *scanButton = window.findChild<QPushButton *>("pushButton_scan");
     const LineStatistics before = MainWindowInspector::scheduler(window).statistics();
     QTimer saveWatch;
@@ -828,8 +842,8 @@ void TestParamSets::compareDialogStatesAndWrites()
     QVERIFY(!scanButton->isEnabled());
     QTRY_VERIFY_WITH_TIMEOUT(!saveWatch.isActive() && scanButton->isEnabled(), 10000);
     const LineStatistics after = MainWindowInspector::scheduler(window).statistics();
-    QCOMPARE(after.requests - before.requests, 6u);
-    QCOMPARE(after.validReplies - before.validReplies, 5u);
+    QCOMPARE(after.requests - before.requests, 7u);
+    QCOMPARE(after.validReplies - before.validReplies, 6u);
     QCOMPARE(after.timeouts, before.timeouts);
 
     // The comparison belongs to its connection: once the port closes, and

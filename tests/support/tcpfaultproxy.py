@@ -9,6 +9,10 @@ UPSTREAM          the server's HOST:PORT
 --drop N          drop the first N replies of each connection
 --duplicate MS    send each reply again MS milliseconds later
 --late K:MS       hold the K-th reply (from 1) of each connection MS longer
+--gateway-timeout MS  act as a gateway to a serial line, which numbers
+                  nothing: a request unanswered after MS gets exception 0B,
+                  and a reply that comes after that goes out under the
+                  transaction of the request awaited then, or nowhere
 Runs until killed."""
 import argparse
 import socket
@@ -45,12 +49,60 @@ def send_later(client, adu, delay_ms, lock):
             pass
 
 
-def pass_requests(client, upstream):
+class Gateway:
+    """The requests awaited, oldest first, as (transaction header, unit, function)."""
+
+    def __init__(self, client, lock, timeout_ms):
+        self.client, self.lock, self.timeout_ms = client, lock, timeout_ms
+        self.awaited = []
+
+    def asked(self, request):
+        entry = (request[0:2], request[6], request[7])
+        with self.lock:
+            self.awaited.append(entry)
+        threading.Timer(self.timeout_ms / 1000, self.give_up, args=(entry,)).start()
+
+    def give_up(self, entry):
+        with self.lock:
+            if entry not in self.awaited:
+                return
+            self.awaited.remove(entry)
+            header, unit, function = entry
+            self.send(header + bytes([0, 0, 0, 3, unit, function | 0x80, 0x0B]))
+        log(f"transaction {int.from_bytes(header, 'big')}: 0B after {self.timeout_ms} ms")
+
+    def reply(self, adu):
+        """Its own request's, or, once that has had its 0B, the newest awaited one's."""
+        with self.lock:
+            own = [entry for entry in self.awaited if entry[0] == adu[0:2]]
+            taker = own[0] if own else (self.awaited[-1] if self.awaited else None)
+            if taker is None:
+                log(f"reply of transaction {int.from_bytes(adu[0:2], 'big')} dropped: none awaited")
+                return
+            self.awaited.remove(taker)
+            self.send(taker[0] + adu[2:])
+        if not own:
+            log(f"reply of transaction {int.from_bytes(adu[0:2], 'big')} sent as {int.from_bytes(taker[0], 'big')}'s")
+
+    def send(self, adu):
+        try:
+            self.client.sendall(adu)
+        except OSError:
+            pass
+
+
+def pass_requests(client, upstream, gateway):
+    pending = bytearray()
     try:
         while True:
             data = client.recv(4096)
             if not data:
                 break
+            pending.extend(data)
+            while gateway and len(pending) >= 6 and len(pending) >= 6 + int.from_bytes(pending[4:6], "big"):
+                total = 6 + int.from_bytes(pending[4:6], "big")
+                gateway.asked(bytes(pending[:total]))
+                del pending[:total]
             upstream.sendall(data)
     except OSError:
         pass
@@ -64,8 +116,9 @@ def serve(client, options):
     host, port = options.upstream.rsplit(":", 1)
     upstream = socket.create_connection((host, int(port)))
     upstream.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
-    threading.Thread(target=pass_requests, args=(client, upstream), daemon=True).start()
     lock = threading.Lock()
+    gateway = Gateway(client, lock, options.gateway_timeout) if options.gateway_timeout else None
+    threading.Thread(target=pass_requests, args=(client, upstream, gateway), daemon=True).start()
     pending = bytearray()
     count = 0
     while True:
@@ -80,6 +133,9 @@ def serve(client, options):
         if options.late and options.late[0] == count:
             log(f"reply {count} (transaction {transaction}) held {options.late[1]} ms")
             time.sleep(options.late[1] / 1000)
+        if gateway:
+            gateway.reply(adu)
+            continue
         try:
             if options.split:
                 with lock:
@@ -112,6 +168,7 @@ def main():
     parser.add_argument("--drop", type=int, default=0)
     parser.add_argument("--duplicate", type=int, default=None)
     parser.add_argument("--late", type=late_option, default=None)
+    parser.add_argument("--gateway-timeout", type=int, default=0)
     options = parser.parse_args()
     listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
     listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)

@@ -76,6 +76,9 @@ void printUsage(FILE *to)
             "  --owed-reply    before the first read's own reply, send the one a read of\n"
             "                  the register after would get, as a reply still owed to\n"
             "                  another program's request\n"
+            "  --owed-instead  the same, but the first read gets that reply alone: a\n"
+            "                  driver busy with another program's request ignores one\n"
+            "                  that comes meanwhile\n"
             "  --late-write MS  answer the first write (function 6 or 16) MS milliseconds\n"
             "                  later than the rest, once: an echo after the master's\n"
             "                  timeout\n"
@@ -271,7 +274,7 @@ bool parseAlarmOption(ServerSettings &settings)
 bool parseOptions(int argc, char **argv, Options &options)
 {
     enum { Map = 1, Address, Baud, Delay, Silent, Device, Help, Exception, ReplyAddress, BadCrc, ByteGap,
-           Pace, Turnaround, SilentAfter, WrongKind, ShortRead, RefuseFunction, RepeatReply, OwedReply, WriteOnly,
+           Pace, Turnaround, SilentAfter, WrongKind, ShortRead, RefuseFunction, RepeatReply, OwedReply, OwedInstead, WriteOnly,
            LogSilence, Set, Alarm, RefuseWrite, Tcp, RtuOverTcp, WrongTransaction, ResetAfter, AcceptSilent,
            StallAfter,
            LateWrite };
@@ -297,6 +300,7 @@ bool parseOptions(int argc, char **argv, Options &options)
         {"short-read", no_argument, nullptr, ShortRead},
         {"repeat-reply", required_argument, nullptr, RepeatReply},
         {"owed-reply", no_argument, nullptr, OwedReply},
+        {"owed-instead", no_argument, nullptr, OwedInstead},
         {"late-write", required_argument, nullptr, LateWrite},
         {"log-silence", no_argument, nullptr, LogSilence},
         {"refuse-function", required_argument, nullptr, RefuseFunction},
@@ -335,6 +339,7 @@ bool parseOptions(int argc, char **argv, Options &options)
         case WrongKind: options.server.wrongKind = true; break;
         case ShortRead: options.server.shortRead = true; break;
         case OwedReply: options.server.owedReply = true; break;
+        case OwedInstead: options.server.owedReply = options.server.owedInstead = true; break;
         case LateWrite: valid = parseNumberOption("late-write", 1, 600000, options.server.lateWriteMs); break;
         case RepeatReply: valid = parseNumberOption("repeat-reply", 1, 10000, options.server.repeatMs); break;
         case SilentAfter: valid = parseNumberOption("silent-after", 0, 1000000, options.server.silentAfter); break;

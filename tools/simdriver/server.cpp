@@ -505,13 +505,13 @@ void sendRepeat(Server &server, const std::vector<uint8_t> &reply)
 }
 
 // The reply an earlier read, one register further on, would have had (over
-// Modbus TCP, to the transaction before).
-void sendOwedReply(Server &server, const uint8_t *request, int length)
+// Modbus TCP, to the transaction before). False when `request` is no read.
+bool sendOwedReply(Server &server, const uint8_t *request, int length)
 {
     server.owedSent = true;
     const size_t header = headerSize(server);
     if (size_t(length) < header + 5 || request[header] != 3)
-        return;
+        return false;
     std::vector<uint8_t> earlier(request, request + length - trailerSize(server));
     const uint16_t address = static_cast<uint16_t>(wordAt(&earlier[header + 1]) + 1);
     earlier[header + 1] = static_cast<uint8_t>(address >> 8);
@@ -529,6 +529,7 @@ void sendOwedReply(Server &server, const uint8_t *request, int length)
     fprintf(stderr, "simdriver: owed reply for address 0x%04X sent first\n", address);
     if (write(server.fd, reply.data(), reply.size()) != static_cast<ssize_t>(reply.size()))
         fprintf(stderr, "simdriver: owed reply not sent in full\n");
+    return true;
 }
 
 // --reset-after: true when this request is the one to reset the connection on.
@@ -547,8 +548,11 @@ void answer(Server &server, const uint8_t *request, int length, int64_t requestE
     if (resetsNow(server))
         return;
     noteRequestForMotor(server);
-    if (server.settings.owedReply && !server.owedSent)
-        sendOwedReply(server, request, length);
+    if (server.settings.owedReply && !server.owedSent && sendOwedReply(server, request, length)
+        && server.settings.owedInstead) {
+        fprintf(stderr, "simdriver: busy, no reply of its own to that read\n");
+        return;
+    }
     const uint8_t *pdu = request + headerSize(server);
     const int silentAfter = server.settings.silentAfter;
     if (server.settings.silent || (silentAfter >= 0 && server.answered++ >= silentAfter)) {

@@ -40,6 +40,8 @@ struct ServerSettings
     // Before the first read's reply, send the reply it would have had one
     // register further on: a reply still owed to an earlier request.
     bool owedReply = false;
+    // ...and not its own: busy with that request, the driver ignored it.
+    bool owedInstead = false;
     // Answer the first write (function 6 or 16) this much later than the
     // rest, once: an echo that comes after the master's timeout; 0: never.
     int lateWriteMs = 0;
