@@ -1,6 +1,7 @@
 #include "paramsets/parameterrun.h"
 
 #include "paramsets/parametercompare.h"
+#include "protocol/modbusmaster.h"
 #include "protocol/requestscheduler.h"
 #include "registermap/addressrules.h"
 #include "registermap/registerframes.h"
@@ -64,6 +65,7 @@ void ParameterRun::readMap()
     }
     readTotal = readable.size();
     heldReads = plan.requests(rows, readable, slave, this);
+    vouchForFirstBlock();
     firstAsk = heldReads.isEmpty() ? FirstAsk::Done : FirstAsk::Pending;
     answersDiffer = false;
     probing = !heldReads.isEmpty();
@@ -189,6 +191,11 @@ void ParameterRun::onReadOutcome(const PendingCommand &request, const RequestOut
         return;
     if (askAgain(request, outcome))
         return;
+    if (request.tag == VouchTag) {
+        if (outstanding == 0)
+            finishReading();
+        return;
+    }
     const QList<int> covered = RefreshPlan::rowsOf(rows, request);
     if (outcome.kind == OutcomeKind::Refused && covered.size() > 1 && ending == RunEnd::Completed) {
         plan.readSingly(covered);
@@ -264,6 +271,23 @@ bool ParameterRun::askAgain(const PendingCommand &request, const RequestOutcome 
     again.repeat = false;
     send(again, true);
     return true;
+}
+
+// Asking a block of a hundred registers twice costs a hundred registers'
+// wire time: its first register alone, asked twice ahead of it, does the
+// same work. A reply owed from before meets that one-register read (or
+// fits none of it and puts the run in doubt), never the block.
+void ParameterRun::vouchForFirstBlock()
+{
+    if (heldReads.isEmpty() || heldReads.first().count < 2)
+        return;
+    PendingCommand vouch = heldReads.first();
+    // Slave, function and address kept; one register.
+    vouch.frame = vouch.frame.left(4) + QByteArray("\x00\x01", 2);
+    ModbusMaster::instance()->appendCrc(vouch.frame);
+    vouch.count = 1;
+    vouch.tag = VouchTag;
+    heldReads.prepend(vouch);
 }
 
 // The last reply may have been an earlier request's, and the true one still

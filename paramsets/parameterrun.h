@@ -108,12 +108,15 @@ signals:
 private:
     enum class Phase { Idle, Reading, Writing };
     enum Step { WriteStep = 0, ReadBackStep = 1 };
+    // The one-register read that vouches for a block read's first answer.
+    static constexpr int VouchTag = -2;
 
     void onCompleted(const PendingCommand &request, const RequestOutcome &outcome);
     void sendReads(const QList<int> &rows);
     void onReadOutcome(const PendingCommand &request, const RequestOutcome &outcome);
     bool probe(const PendingCommand &request, const RequestOutcome &outcome);
     bool askAgain(const PendingCommand &request, const RequestOutcome &outcome);
+    void vouchForFirstBlock();
     const RegisterInfo &writeRow() const { return writeRows.at(writeIndex); }
     void onWriteOutcome(const PendingCommand &request, const RequestOutcome &outcome);
     void onReadBackOutcome(const RequestOutcome &outcome);
