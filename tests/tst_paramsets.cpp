@@ -1245,6 +1245,10 @@ void TestParamSets::compareTakesEachRowInItsType()
     ParameterFile shownDiffers;
     readParameterFile(path, &shownDiffers);
     QCOMPARE(compareParameters(shownDiffers.entries, map, driver).first().stateText(), both);
+    // Two values for one address: neither line reads as the file's.
+    QCOMPARE(compared("address,value\n0x0010,3000\n0x0002,504\n0x0010,2000\n", &problems),
+             (QList<CompareState>{CompareState::GivenTwice, CompareState::Same, CompareState::GivenTwice}));
+    QCOMPARE(problems.size(), 1);
 }
 
 // The command line against a driver whose bus voltage is above the map's
