@@ -1,5 +1,6 @@
 #include <QtTest>
 #include <QRandomGenerator>
+#include <QTextCodec>
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -1189,6 +1190,12 @@ void TestParamSets::lineEndsAndEmptyFiles()
         QVERIFY(readParameterFile(path, &file));
         QCOMPARE(file.problems, QStringList{QStringLiteral("文件中没有寄存器值")});
     }
+    // Excel on a Chinese Windows saves its CSV in GBK.
+    writeFile(path, QTextCodec::codecForName("GB18030")->fromUnicode(
+                        QStringLiteral("address,value,name,shown\n0x0015,0,方向,正转 (0)\n")));
+    ParameterFile gbk;
+    QVERIFY(readParameterFile(path, &gbk));
+    QCOMPARE(gbk.entries.first().shown, QStringLiteral("正转 (0)"));
 }
 
 // Values are compared in the row's type, whatever form the file gives
