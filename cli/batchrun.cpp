@@ -42,8 +42,10 @@ void BatchRun::start()
 {
     if (!loadInputs())
         return finish(BadInput);
-    if (!openLine())
+    if (!openLine()) {
+        unopened = true;
         return finish(NoDriver);
+    }
     run->readMap();
 }
 

@@ -41,6 +41,8 @@ public:
     bool refusedThisDriver() const { return wrongDriver; }
     // No driver answered at the address, asked twice.
     bool driverAbsent() const { return absent; }
+    // The line would not open: nothing was sent to the driver.
+    bool lineUnopened() const { return unopened; }
     // The address of the first reply no request asked for; -1 when none came.
     int unaskedFrom() const { return run ? run->unaskedFrom() : -1; }
 
@@ -86,6 +88,7 @@ private:
     bool quietInputs = false;
     bool wrongDriver = false;
     bool absent = false;
+    bool unopened = false;
     RegisterMap map;
     ParameterFile file;
     RowValues driver;

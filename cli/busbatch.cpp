@@ -78,12 +78,15 @@ void BusBatch::onRunFinished(int status)
 {
     if (severity(status) > severity(worst))
         worst = status;
-    stopRest = status == BatchRun::BadInput && !current->refusedThisDriver();
+    // The same line would not open for the next driver either.
+    stopRest = (status == BatchRun::BadInput && !current->refusedThisDriver()) || current->lineUnopened();
     QString word = current->refusedThisDriver()
                        ? QStringLiteral("FAILED: the file is another model's or firmware's, or names no driver; "
                                         "nothing written (exit 1)")
                        : statusWord(status, options.action());
-    if (current->driverAbsent())
+    if (current->lineUnopened())
+        word = QStringLiteral("FAILED: the port did not open; nothing was sent (exit 2)");
+    else if (current->driverAbsent())
         word = QStringLiteral("FAILED: no answer when asked twice: absent (exit 2)");
     else if (status == BatchRun::NoDriver && current->unaskedFrom() >= 0)
         word = QStringLiteral("FAILED: a reply from %1 %2 came that no request asked for; replies not trusted "

@@ -46,8 +46,12 @@ bool CommandSend::chooseCommand()
     profile = driverProfile(map.registers);
     const QList<const DriverCommand *> chosen = profile.commandsMatching(options.commandName);
     if (chosen.isEmpty()) {
-        err << "steppertool: the map " << options.mapPath << " has no command \"" << options.commandName << "\"; "
-            << (profile.commands.isEmpty() ? QStringLiteral("it names no commands")
+        if (options.commandName.simplified().isEmpty())
+            err << "steppertool: --command needs the name, or part of it, of a command of the map " << options.mapPath
+                << "; ";
+        else
+            err << "steppertool: the map " << options.mapPath << " has no command \"" << options.commandName << "\"; ";
+        err << (profile.commands.isEmpty() ? QStringLiteral("it names no commands")
                                            : QStringLiteral("its commands: ") + commandList(profile.commands))
             << "; nothing was sent" << Qt::endl;
         return false;

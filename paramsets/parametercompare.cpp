@@ -174,6 +174,15 @@ QList<CompareRow> compareParameters(const QList<ParameterEntry> &entries,
                                     const QList<RegisterInfo> &registers,
                                     const RowValues &driver)
 {
+    // Neither of two values for one address is the file's: each line says so.
+    QHash<quint16, qint64> firstValue;
+    QSet<quint16> givenTwice;
+    for (const ParameterEntry &entry : entries) {
+        if (!firstValue.contains(entry.address))
+            firstValue.insert(entry.address, entry.value);
+        else if (firstValue.value(entry.address) != entry.value)
+            givenTwice.insert(entry.address);
+    }
     QList<CompareRow> rows;
     for (const ParameterEntry &entry : entries) {
         CompareRow row;
@@ -194,6 +203,8 @@ QList<CompareRow> compareParameters(const QList<ParameterEntry> &entries,
             row.state = CompareState::OutOfRange;
         else if (!(row.shownInstead = shownDisagreement(registers, entry)).isEmpty())
             row.state = CompareState::ShownDisagrees;
+        else if (givenTwice.contains(entry.address))
+            row.state = CompareState::GivenTwice;
         else if (rules.writeOnly && !rules.readOnly && !rules.identity) {
             // Never read, so never the same: a command's value outside its
             // range is asked about like any row's.
@@ -251,6 +262,7 @@ QString stateWord(CompareState state)
     case CompareState::NotInMap: return QStringLiteral("not in the map");
     case CompareState::OutOfRange: return QStringLiteral("out of range");
     case CompareState::ShownDisagrees: return QStringLiteral("value and shown disagree");
+    case CompareState::GivenTwice: return QStringLiteral("another line gives another value");
     case CompareState::NoAnswer: return QStringLiteral("no answer");
     case CompareState::WriteOnly: return QStringLiteral("write-only, not read");
     }
@@ -266,6 +278,7 @@ QString stateText(CompareState state)
     case CompareState::NotInMap: return QCoreApplication::translate("ParameterCompare", "不在映射表中");
     case CompareState::OutOfRange: return QCoreApplication::translate("ParameterCompare", "超出范围");
     case CompareState::ShownDisagrees: return QCoreApplication::translate("ParameterCompare", "值与显示不符");
+    case CompareState::GivenTwice: return QCoreApplication::translate("ParameterCompare", "另一行给出不同的值");
     case CompareState::NoAnswer: return QCoreApplication::translate("ParameterCompare", "无应答");
     case CompareState::WriteOnly: return QCoreApplication::translate("ParameterCompare", "只写，未读取");
     }

@@ -13,8 +13,11 @@
 // a differing value of a writable row that lies outside the map's range,
 // written only when the user agrees. ShownDisagrees: the file's shown column
 // is not what the map makes of its value column; the file is not written.
-// WriteOnly rows are never read.
-enum class CompareState { Same, Differs, NotWritable, NotInMap, OutOfRange, ShownDisagrees, NoAnswer, WriteOnly };
+// GivenTwice: the file gives the address another value on another line; the
+// file is not written. WriteOnly rows are never read.
+enum class CompareState {
+    Same, Differs, NotWritable, NotInMap, OutOfRange, ShownDisagrees, GivenTwice, NoAnswer, WriteOnly
+};
 
 // Values are raw integers in the map row's type; the file's value is taken
 // in the row's type (a file saved before the row had a signed type holds

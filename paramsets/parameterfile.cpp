@@ -2,6 +2,7 @@
 
 #include "registermap/registervalue.h"
 #include "util/csvtext.h"
+#include "util/filetext.h"
 #include "util/messagewords.h"
 
 #include <QCoreApplication>
@@ -252,7 +253,9 @@ bool readParameterFile(const QString &path, ParameterFile *file)
                                   .arg(path, unreadable.isEmpty() ? input.errorString() : unreadable));
         return false;
     }
-    QString text = QString::fromUtf8(input.readAll());
+    // A file edited in Excel on a Chinese Windows comes back in GBK.
+    const QByteArray bytes = input.readAll();
+    QString text = utf8OrGb18030(bytes.constData(), bytes.size());
     if (text.startsWith(QChar(0xFEFF)))
         text.remove(0, 1);
     readIdentityComment(text, file);

@@ -2,12 +2,12 @@
 #include "registermap/mapformats.h"
 #include "registermap/mapkeys.h"
 #include "registermap/refreshplan.h"
+#include "util/filetext.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QStringList>
-#include <QTextCodec>
 
 #include <climits>
 #include <cstring>
@@ -15,8 +15,7 @@
 namespace {
 
 // A line's bytes count up to the first NUL, if any, without the blanks
-// around them. Drive makers often write their maps in GBK: a line that is
-// not valid UTF-8 is read as GB18030, which contains GBK.
+// around them, each line in UTF-8 or, as drive makers often write maps, GBK.
 QString lineText(const char *begin, const char *end)
 {
     if (const void *nul = memchr(begin, '\0', size_t(end - begin)))
@@ -25,13 +24,7 @@ QString lineText(const char *begin, const char *end)
         ++begin;
     while (end > begin && isspace(uchar(end[-1])))
         --end;
-    static QTextCodec *const utf8 = QTextCodec::codecForName("UTF-8");
-    QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);
-    const QString text = utf8->toUnicode(begin, int(end - begin), &state);
-    if (state.invalidChars == 0 && state.remainingChars == 0)
-        return text;
-    static QTextCodec *const gb18030 = QTextCodec::codecForName("GB18030");
-    return gb18030->toUnicode(begin, int(end - begin));
+    return utf8OrGb18030(begin, int(end - begin));
 }
 
 int digitValue(QChar c)

@@ -113,6 +113,13 @@ void TestBus::commandLineWorksDriverByDriver()
     QCOMPARE(run.status, 2);
     QVERIFY2(run.out.contains("driver 9: FAILED: no answer"), qPrintable(run.out));
     QCOMPARE(runTool(work.path(), {"--port", port, "--address", "2-1", "--backup", "x/"}).status, 1);
+    // A port that will not open is named once, not taken for silent drivers.
+    run = runTool(work.path(), {"--port", work.filePath(QStringLiteral("no-such-port")), "--address", "1-3",
+                                "--compare", "axis.csv"});
+    QCOMPARE(run.status, 2);
+    QVERIFY2(run.out.contains("driver 1: FAILED: the port did not open") && run.out.contains("driver 3: not begun")
+                 && run.err.count(QLatin1String("cannot open")) == 1,
+             qPrintable(run.out + run.err));
 }
 
 

@@ -329,6 +329,11 @@ void TestCommands::commandLineNamesWhatItRefuses()
              qPrintable(run.err));
     QCOMPARE(writesOf(QStringLiteral("write 0x0022")), 0);
     QCOMPARE(writesOf(QStringLiteral("write 0x0020")), 1);
+    run = runTool(work.path(), {"--port", port, "--command", " "});
+    QCOMPARE(run.status, 1);
+    QVERIFY2(run.err.contains(QStringLiteral("--command needs the name, or part of it, of a command of the map "
+                                             "RegisterInfo; its commands: \"Alarm reset\"")),
+             qPrintable(run.err));
 
     // The map and a parameter file that are not there say why, and where
     // to look.

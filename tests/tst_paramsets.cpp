@@ -1,5 +1,6 @@
 #include <QtTest>
 #include <QRandomGenerator>
+#include <QTextCodec>
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -1203,6 +1204,12 @@ void TestParamSets::lineEndsAndEmptyFiles()
         QVERIFY(readParameterFile(path, &file));
         QCOMPARE(file.problems, QStringList{QStringLiteral("文件中没有寄存器值")});
     }
+    // Excel on a Chinese Windows saves its CSV in GBK.
+    writeFile(path, QTextCodec::codecForName("GB18030")->fromUnicode(
+                        QStringLiteral("address,value,name,shown\n0x0015,0,方向,正转 (0)\n")));
+    ParameterFile gbk;
+    QVERIFY(readParameterFile(path, &gbk));
+    QCOMPARE(gbk.entries.first().shown, QStringLiteral("正转 (0)"));
 }
 
 // Values are compared in the row's type, whatever form the file gives
@@ -1259,6 +1266,10 @@ void TestParamSets::compareTakesEachRowInItsType()
     ParameterFile shownDiffers;
     readParameterFile(path, &shownDiffers);
     QCOMPARE(compareParameters(shownDiffers.entries, map, driver).first().stateText(), both);
+    // Two values for one address: neither line reads as the file's.
+    QCOMPARE(compared("address,value\n0x0010,3000\n0x0002,504\n0x0010,2000\n", &problems),
+             (QList<CompareState>{CompareState::GivenTwice, CompareState::Same, CompareState::GivenTwice}));
+    QCOMPARE(problems.size(), 1);
 }
 
 // The command line against a driver whose bus voltage is above the map's

@@ -1499,6 +1499,10 @@ See the log for details</translation>
         <source>值与显示不符</source>
         <translation>value and shown disagree</translation>
     </message>
+    <message>
+        <source>另一行给出不同的值</source>
+        <translation>another line gives another value</translation>
+    </message>
 </context>
 <context>
     <name>ParameterFile</name>
