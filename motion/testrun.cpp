@@ -15,6 +15,9 @@ namespace {
 // Two reads this close to the target in a row: the leg is over.
 constexpr qint64 kArrivedPulses = 1;
 constexpr int kReadsAtTarget = 2;
+// A stop lost on the line is sent again: a driver whose comm timeout is
+// off would otherwise run on.
+constexpr int kStopAttempts = 3;
 
 QByteArray commandFrame(quint8 slave, const DriverCommand &command, int writeFunction)
 {
@@ -241,7 +244,7 @@ void TestRun::stop(const QString &reason, bool always)
         for (const QByteArray &frame : stopFrames()) {
             const GateAnswer answer = gate.judgeFrame(WriteOrigin::TestMove, frame);
             if (answer.allowed())
-                scheduler->enqueueStop({frame, quint16(quint8(frame.at(2)) << 8 | quint8(frame.at(3))), 1, &stopOwner});
+                scheduler->enqueueStop({frame, quint16(quint8(frame.at(2)) << 8 | quint8(frame.at(3))), 1, &stopOwner, 1});
             else
                 emit refused(answer.reason);
         }
@@ -302,10 +305,16 @@ bool TestRun::queueRead(int tag, int address)
 void TestRun::onCompleted(const PendingCommand &request, const RequestOutcome &outcome)
 {
     if (request.owner == &stopOwner) {
-        if (outcome.answered())
+        // The tag counts the attempts.
+        if (outcome.answered()) {
             scheduler->setLastWords(QByteArray());
-        else if (outcome.kind != OutcomeKind::Cancelled)
+        } else if (outcome.kind != OutcomeKind::Cancelled && request.tag < kStopAttempts) {
+            PendingCommand again = request;
+            ++again.tag;
+            scheduler->enqueueStop(again);
+        } else if (outcome.kind != OutcomeKind::Cancelled) {
             emit refused(QStringLiteral("the stop was not confirmed: %1").arg(outcome.reason()));
+        }
         return;
     }
     if (request.owner != this || !isActive())

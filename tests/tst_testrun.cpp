@@ -78,7 +78,7 @@ private slots:
     void driverStopsByItselfWhenTheToolIsKilled();
 
 private:
-    void openWindow(MainWindow &window);
+    void openWindow(MainWindow &window, const QStringList &simulatorOptions = {});
     QPushButton *button(MainWindow &window, const char *name);
 
     std::unique_ptr<WorkFolder> folder;
@@ -92,10 +92,10 @@ void TestTestRun::cleanup()
     folder.reset();
 }
 
-void TestTestRun::openWindow(MainWindow &window)
+void TestTestRun::openWindow(MainWindow &window, const QStringList &simulatorOptions)
 {
     simulator = std::make_unique<Simulator>();
-    QVERIFY(simulator->start(folder->path() + QStringLiteral("/RegisterInfo")));
+    QVERIFY(simulator->start(folder->path() + QStringLiteral("/RegisterInfo"), simulatorOptions));
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     window.activateWindow();
@@ -156,12 +156,13 @@ void TestTestRun::jogRunsWhileHeldAndStopsWhenControlIsLost()
 
 // A driver whose comm timeout is off would run on if the tool died: the
 // jog is refused with the register named, and nothing moves until the
-// technician accepts it.
+// technician accepts it. Then nothing but the tool stops it: a stop lost
+// on the line is sent again.
 void TestTestRun::refusesADriverThatWouldNotStopByItself()
 {
     folder = std::make_unique<WorkFolder>(motionMap(0));
     MainWindow window;
-    openWindow(window);
+    openWindow(window, {QStringLiteral("--lose-stops"), QStringLiteral("2")});
     QString notice;
     connect(window.findChild<TestRunDock *>(), &TestRunDock::notice, this,
             [&notice](const QString &text) { notice = text; });
@@ -177,7 +178,8 @@ void TestTestRun::refusesADriverThatWouldNotStopByItself()
     QTest::mousePress(minus, Qt::LeftButton);
     QVERIFY(waitForLog(*simulator, "motion start (jog -100)"));
     QTest::mouseRelease(minus, Qt::LeftButton);
-    QVERIFY(waitForLog(*simulator, "motion stop (stop command)"));
+    QVERIFY2(waitForLog(*simulator, "motion stop (stop command)"), qPrintable(simulator->log().right(1500)));
+    QCOMPARE(simulator->log().count("stop lost on the line"), 2);
 }
 
 // Out and back twice from where the motor stands, each leg started only
