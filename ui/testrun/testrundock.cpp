@@ -50,7 +50,7 @@ TestRunDock::TestRunDock(const Parts &parts)
     ui->setupUi(contents);
     setWidget(contents);
     // One row of controls under the table, which keeps its rows.
-    parts.window->addDockWidget(Qt::BottomDockWidgetArea, this);
+    parts.window->addDockWidget(Qt::BottomDockWidgetArea, this, Qt::Vertical);
     parts.viewMenu->addAction(toggleViewAction());
     hide();
     ui->spinBox_jogSpeed->setValue(100);
