@@ -175,12 +175,11 @@ void CaptureDock::showRunning(bool running)
     ui->saveButton->setEnabled(!running && !shown.isEmpty());
 }
 
-// Light red, as the log's problem lines. The line takes what room is left,
-// never the window's width: the whole text is its tooltip.
+// Light red, as the log's problem lines. Under the figures, wrapped: a long
+// one never widens the window.
 void CaptureDock::showState(const QString &text, bool problem)
 {
     ui->stateLabel->setText(text);
-    ui->stateLabel->setToolTip(text);
     ui->stateLabel->setStyleSheet(problem ? QStringLiteral("background-color: rgb(255, 215, 215);") : QString());
 }
 
