@@ -275,6 +275,19 @@ void TestCapture::windowCapturesOnALevelAndOnAMoveAndComparesFiles()
     QVERIFY(CaptureFile::save(level, saved).isEmpty());
     Capture loaded;
     QVERIFY(CaptureFile::load(saved, &loaded).isEmpty());
+    // The same, after an editor on another system: CRLF and a blank last line.
+    QFile file(saved);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray edited = file.readAll().replace("\n", "\r\n") + "\r\n";
+    file.close();
+    const QString editedPath = folder.path() + QStringLiteral("/edited.csv");
+    QFile editedFile(editedPath);
+    QVERIFY(editedFile.open(QIODevice::WriteOnly) && editedFile.write(edited) == edited.size());
+    editedFile.close();
+    Capture reloaded;
+    const QString why = CaptureFile::load(editedPath, &reloaded);
+    QVERIFY2(why.isEmpty(), qPrintable(why));
+    QCOMPARE(reloaded.curves.at(1).points, loaded.curves.at(1).points);
     QCOMPARE(loaded.identity, level.identity);
     QCOMPARE(loaded.mapFile, level.mapFile);
     QCOMPARE(loaded.trigger, QStringLiteral("报警代码 Alarm code>1"));
