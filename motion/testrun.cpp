@@ -165,6 +165,7 @@ void TestRun::afterCheck()
     if (plan == Plan::Jog) {
         jogStarted = false;
         setState(State::Jogging);
+        sinceKeepAlive.start();
         keepAlive();
         keepAliveTimer.start(keepAliveMs());
         return;
@@ -213,14 +214,23 @@ void TestRun::startLeg()
     positionsAtTarget = 0;
     setState(State::Moving);
     const RegisterInfo *target = row(RowRole::Target);
-    if (queueWrite(TargetWrite, *target, legTarget))
+    if (queueWrite(TargetWrite, *target, legTarget)) {
+        sinceKeepAlive.start();
         keepAliveTimer.start(keepAliveMs());
+    }
 }
 
 // The jog is written again, or the position read; one at a time, so that
 // a slow line does not pile them up.
 void TestRun::keepAlive()
 {
+    // Held up longer than the comm timeout (a stalled program), the tool has
+    // let the driver stop by itself: the run ends rather than set the motor
+    // going again unasked.
+    const qint64 silentMs = sinceKeepAlive.restart();
+    if (commTimeoutMs > 0 && silentMs > commTimeoutMs)
+        return fail(QStringLiteral("the tool was held up for %1 ms, longer than the driver's comm timeout (%2 ms): "
+                                   "the driver has stopped by itself").arg(silentMs).arg(commTimeoutMs));
     if (keepAliveQueued)
         return;
     if (current == State::Jogging)

@@ -152,6 +152,20 @@ void TestTestRun::jogRunsWhileHeldAndStopsWhenControlIsLost()
     QVERIFY(waitForLog(*simulator, "motion stop (stop command)", 3));
     QVERIFY(!window.findChild<TestRunDock *>()->testRun()->isActive());
     QVERIFY(!simulator->log().contains("communication lost"));
+
+    // The tool held up past the comm timeout: the driver stops by itself,
+    // and the held button does not set it going again.
+    QTest::mouseClick(window.findChild<QPushButton *>("pushButton_open"), Qt::LeftButton);
+    QVERIFY(waitForRefreshDone(window, 15000));
+    window.findChild<QCheckBox *>("checkBox_clear")->setChecked(true);
+    QTest::mousePress(plus, Qt::LeftButton);
+    QVERIFY(waitForLog(*simulator, "motion start (jog 100)", 4));
+    QThread::msleep(400);
+    QVERIFY(waitForLog(*simulator, "motion stop (communication lost)"));
+    QTest::qWait(300);
+    QCOMPARE(simulator->log().count("motion start (jog 100)"), 4);
+    QVERIFY(!window.findChild<TestRunDock *>()->testRun()->isActive());
+    QTest::mouseRelease(plus, Qt::LeftButton);
 }
 
 // A driver whose comm timeout is off would run on if the tool died: the
