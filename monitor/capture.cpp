@@ -131,6 +131,9 @@ QString CaptureFile::load(const QString &path, Capture *capture)
     bool headerRead = false;
     for (int lineNumber = 2; !in.atEnd(); ++lineNumber) {
         const QString line = in.readLine();
+        // A blank line, as an editor leaves at the end, holds nothing.
+        if (line.trimmed().isEmpty())
+            continue;
         if (line.startsWith(QLatin1Char('#'))) {
             readComment(line, capture);
             continue;

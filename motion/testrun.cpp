@@ -15,6 +15,9 @@ namespace {
 // Two reads this close to the target in a row: the leg is over.
 constexpr qint64 kArrivedPulses = 1;
 constexpr int kReadsAtTarget = 2;
+// A stop lost on the line is sent again: a driver whose comm timeout is
+// off would otherwise run on.
+constexpr int kStopAttempts = 3;
 
 QByteArray commandFrame(quint8 slave, const DriverCommand &command, int writeFunction)
 {
@@ -162,6 +165,7 @@ void TestRun::afterCheck()
     if (plan == Plan::Jog) {
         jogStarted = false;
         setState(State::Jogging);
+        sinceKeepAlive.start();
         keepAlive();
         keepAliveTimer.start(keepAliveMs());
         return;
@@ -210,14 +214,23 @@ void TestRun::startLeg()
     positionsAtTarget = 0;
     setState(State::Moving);
     const RegisterInfo *target = row(RowRole::Target);
-    if (queueWrite(TargetWrite, *target, legTarget))
+    if (queueWrite(TargetWrite, *target, legTarget)) {
+        sinceKeepAlive.start();
         keepAliveTimer.start(keepAliveMs());
+    }
 }
 
 // The jog is written again, or the position read; one at a time, so that
 // a slow line does not pile them up.
 void TestRun::keepAlive()
 {
+    // Held up longer than the comm timeout (a stalled program), the tool has
+    // let the driver stop by itself: the run ends rather than set the motor
+    // going again unasked.
+    const qint64 silentMs = sinceKeepAlive.restart();
+    if (commTimeoutMs > 0 && silentMs > commTimeoutMs)
+        return fail(QStringLiteral("the tool was held up for %1 ms, longer than the driver's comm timeout (%2 ms): "
+                                   "the driver has stopped by itself").arg(silentMs).arg(commTimeoutMs));
     if (keepAliveQueued)
         return;
     if (current == State::Jogging)
@@ -241,7 +254,7 @@ void TestRun::stop(const QString &reason, bool always)
         for (const QByteArray &frame : stopFrames()) {
             const GateAnswer answer = gate.judgeFrame(WriteOrigin::TestMove, frame);
             if (answer.allowed())
-                scheduler->enqueueStop({frame, quint16(quint8(frame.at(2)) << 8 | quint8(frame.at(3))), 1, &stopOwner});
+                scheduler->enqueueStop({frame, quint16(quint8(frame.at(2)) << 8 | quint8(frame.at(3))), 1, &stopOwner, 1});
             else
                 emit refused(answer.reason);
         }
@@ -302,10 +315,16 @@ bool TestRun::queueRead(int tag, int address)
 void TestRun::onCompleted(const PendingCommand &request, const RequestOutcome &outcome)
 {
     if (request.owner == &stopOwner) {
-        if (outcome.answered())
+        // The tag counts the attempts.
+        if (outcome.answered()) {
             scheduler->setLastWords(QByteArray());
-        else if (outcome.kind != OutcomeKind::Cancelled)
+        } else if (outcome.kind != OutcomeKind::Cancelled && request.tag < kStopAttempts) {
+            PendingCommand again = request;
+            ++again.tag;
+            scheduler->enqueueStop(again);
+        } else if (outcome.kind != OutcomeKind::Cancelled) {
             emit refused(QStringLiteral("the stop was not confirmed: %1").arg(outcome.reason()));
+        }
         return;
     }
     if (request.owner != this || !isActive())

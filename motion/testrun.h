@@ -1,6 +1,7 @@
 #ifndef TESTRUN_H
 #define TESTRUN_H
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QTimer>
@@ -118,6 +119,9 @@ private:
     bool keepAliveQueued = false;
     bool jogStarted = false;
     QTimer keepAliveTimer;
+    // Since the last keep-alive turn: a longer gap than the comm timeout
+    // means the driver has stopped by itself.
+    QElapsedTimer sinceKeepAlive;
     QTimer dwellTimer;
 };
 

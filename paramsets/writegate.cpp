@@ -181,6 +181,9 @@ GateAnswer WriteGate::judgeWord(WriteOrigin origin, quint16 address, qint64 raw,
                                                                           "number)"));
     if (rules.readOnly && !byHand)
         return refused(rules.label() + QStringLiteral(" is read-only"));
+    // Only the test run keeps a moving motor under its dead-man.
+    if (rules.startsMotion && raw != 0 && origin != WriteOrigin::TestMove)
+        return refused(rules.label() + QStringLiteral(" sets the motor going: only the Test run panel starts it"));
     if (rules.writeOnly && isFile(origin) && !consent.writeOnly)
         return needs(Confirmation::WriteOnly, rules.label() + QStringLiteral(" is write-only (a command register)"));
     // A hand-typed word to a register that only unusable lines name: their

@@ -166,12 +166,12 @@ void RequestScheduler::enqueueStop(PendingCommand command)
 
 void RequestScheduler::enqueueSample(const PendingCommand &command)
 {
-    int lastWrite = -1;
+    int lastKept = -1;
     for (int i = 0; i < queue.size(); ++i) {
-        if (queue.at(i).isWrite())
-            lastWrite = i;
+        if (queue.at(i).isWrite() || queue.at(i).lineSpeed)
+            lastKept = i;
     }
-    queue.insert(lastWrite + 1, command);
+    queue.insert(lastKept + 1, command);
     scheduleLineSpeed();
 }
 

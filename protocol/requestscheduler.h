@@ -72,9 +72,10 @@ public:
     void enqueue(const PendingCommand &command);
     // Ahead of everything queued but a stop.
     void enqueueFirst(const PendingCommand &command);
-    // A sampling read: it leaves after every write already queued and ahead
-    // of the reads queued after the last of them, so a sampler takes the
-    // line from polling without ever holding back a write (a stop).
+    // A sampling read: it leaves after every write and every line-speed
+    // request already queued (a test move's, a batch run's) and ahead of the
+    // polling reads, so a sampler takes the line from polling without ever
+    // holding back a write (a stop) or starving a test move it waits for.
     void enqueueSample(const PendingCommand &command);
     // At the head of the queue, after any stop queued before it, marked as
     // a stop (see PendingCommand::stop).

@@ -27,6 +27,7 @@ void restrict(const RegisterInfo &line, AddressRules *rules)
     rules->serial |= line.roles.role == RowRole::Serial;
     rules->readOnly |= !has(line.permission, 'w');
     rules->writeOnly |= has(line.permission, 'w') && !has(line.permission, 'r');
+    rules->startsMotion |= line.roles.role == RowRole::Jog || line.roles.role == RowRole::Move;
     for (const RowCommand &command : line.roles.commands) {
         rules->commands << command;
         if (line.roles.danger.contains(command.name)) {

@@ -21,6 +21,8 @@ struct AddressRules
     bool serial = false;
     bool readOnly = false;      // a line without W
     bool writeOnly = false;     // a line with W but no R
+    // Role jog or move: any value but 0 sets the motor going.
+    bool startsMotion = false;
     // The commands of every line, the danger ones among them, and the
     // values those danger commands send.
     QList<RowCommand> commands;

@@ -15,11 +15,13 @@
 #include "monitor/capture.h"
 #include "monitor/capturerun.h"
 #include "monitor/stepfigures.h"
+#include "motion/testrun.h"
 #include "serial/serial.h"
 #include "ui/capture/capturedock.h"
 #include "ui/capture/captureplot.h"
 #include "ui/capture/captureview.h"
 #include "ui/mainwindow.h"
+#include "ui/testrun/testrundock.h"
 #include "support/simulator.h"
 #include "support/toolprocess.h"
 #include "support/windowinternals.h"
@@ -82,6 +84,25 @@ struct SecondOrder
     }
 };
 
+// The simulated motor's loop: position gain 60 1/s and speed gain 56 1/s,
+// so natural frequency 0.06 rad/ms and damping 56 / (2 x 60) = 0.47.
+const QByteArray motorMap(
+    "slaveAddress:1,txTime:20,rxOutTime:300\n"
+    "indexes:0x0051,permission:RW,defaultValue:0x00000000,rangeValue:-100000~100000,name:Target,remarks:,"
+    "type:s32,role:target\n"
+    "indexes:0x0053,permission:R,defaultValue:0x00000000,rangeValue:-2147483648~2147483647,name:Position,"
+    "remarks:,type:s32,role:position\n"
+    "indexes:0x0055,permission:R,defaultValue:0x00000000,rangeValue:-2147483648~2147483647,"
+    "name:Following error,remarks:,type:s32,role:followingError\n"
+    "indexes:0x0058,permission:RW,defaultValue:0x01F4,rangeValue:0~10000,name:Comm timeout,remarks:,unit:ms,"
+    "role:commTimeout\n"
+    "indexes:0x0059,permission:RW,defaultValue:0x003C,rangeValue:1~500,name:Position gain,remarks:,"
+    "role:positionGain\n"
+    "indexes:0x005A,permission:RW,defaultValue:0x0038,rangeValue:1~1000,name:Speed gain,remarks:,role:speedGain\n"
+    "indexes:0x005B,permission:W,defaultValue:0,rangeValue:0~1,name:Start move,remarks:,command:Start move=1,"
+    "role:move\n"
+    "indexes:0x005C,permission:W,defaultValue:0,rangeValue:0~1,name:Stop,remarks:,command:Stop=1,role:stop\n");
+
 // Samples as the line brings them: every 4.4 ms with some jitter, from
 // 100 ms before the step, scaled and shifted.
 QVector<QPointF> sampled(const SecondOrder &loop, double from, double to, double lengthMs)
@@ -106,6 +127,7 @@ private slots:
     void cleanup();
     void stepFiguresMatchASecondOrderLoop();
     void windowCapturesOnALevelAndOnAMoveAndComparesFiles();
+    void capturesTheSimulatedMotorsMoveAsItsModelSays();
     void commandLineCapturesOrSaysTheTriggerNeverCame();
 
 private:
@@ -253,6 +275,19 @@ void TestCapture::windowCapturesOnALevelAndOnAMoveAndComparesFiles()
     QVERIFY(CaptureFile::save(level, saved).isEmpty());
     Capture loaded;
     QVERIFY(CaptureFile::load(saved, &loaded).isEmpty());
+    // The same, after an editor on another system: CRLF and a blank last line.
+    QFile file(saved);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray edited = file.readAll().replace("\n", "\r\n") + "\r\n";
+    file.close();
+    const QString editedPath = folder.path() + QStringLiteral("/edited.csv");
+    QFile editedFile(editedPath);
+    QVERIFY(editedFile.open(QIODevice::WriteOnly) && editedFile.write(edited) == edited.size());
+    editedFile.close();
+    Capture reloaded;
+    const QString why = CaptureFile::load(editedPath, &reloaded);
+    QVERIFY2(why.isEmpty(), qPrintable(why));
+    QCOMPARE(reloaded.curves.at(1).points, loaded.curves.at(1).points);
     QCOMPARE(loaded.identity, level.identity);
     QCOMPARE(loaded.mapFile, level.mapFile);
     QCOMPARE(loaded.trigger, QStringLiteral("报警代码 Alarm code>1"));
@@ -275,6 +310,61 @@ void TestCapture::windowCapturesOnALevelAndOnAMoveAndComparesFiles()
     QCOMPARE(figures->horizontalHeaderItem(1)->text(), QStringLiteral("level"));
     // A file that is no capture is refused with its reason.
     QVERIFY(!dock->compareWith(mapFile).isEmpty());
+}
+
+// Armed for a test move, then the move from the Test run dock: the capture's
+// sampling leaves the move's own requests their turn, the move's start
+// triggers it, and the response's figures are the model's. Tolerance: the
+// samples come about 4.5 ms apart, and the step starts about 1 ms after the
+// move command's first byte: 2 ms on the rise, 3 ms on the settling, one
+// percentage point on the overshoot.
+void TestCapture::capturesTheSimulatedMotorsMoveAsItsModelSays()
+{
+    WorkFolder folder(motorMap);
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(startSimulator(folder.path() + QStringLiteral("/RegisterInfo"), {"--pace", "--baud", "115200"}));
+    window.findChild<QComboBox *>("comboBox_buad")->setCurrentText(QStringLiteral("115200"));
+    window.findChild<QComboBox *>("comboBox_port")->lineEdit()->setText(simulator->devicePath());
+    window.findChild<QPushButton *>("pushButton_open")->click();
+    QVERIFY(Serial::instance()->isOpen());
+    auto *testRun = window.findChild<TestRunDock *>();
+    testRun->show();
+    testRun->findChild<QCheckBox *>("checkBox_clear")->setChecked(true);
+    window.findChild<QAction *>("captureAction")->trigger();
+    auto *view = window.findChild<CaptureView *>();
+    CaptureDock *dock = view->dock();
+    dock->choose({QStringLiteral("Position"), QStringLiteral("Following error")});
+    dock->findChild<QComboBox *>("triggerBox")->setCurrentIndex(2);
+    dock->findChild<QSpinBox *>("preBox")->setValue(50);
+    dock->findChild<QSpinBox *>("lengthBox")->setValue(600);
+    QSignalSpy sampling(view->run(), &CaptureRun::sampling);
+    QSignalSpy finished(view->run(), &CaptureRun::finished);
+    dock->findChild<QPushButton *>("armButton")->click();
+    QTRY_VERIFY(!sampling.isEmpty());
+    // The motor at rest before the trigger.
+    QTest::qWait(100);
+    testRun->findChild<QDoubleSpinBox *>("spinBox_target")->setValue(10000);
+    testRun->findChild<QPushButton *>("pushButton_move")->click();
+    QVERIFY2(finished.wait(5000), qPrintable(simulator->log().right(1500)));
+    QTRY_VERIFY(!testRun->testRun()->isActive());
+
+    const Capture move = dock->current();
+    const StepFigures figures = StepFigures::measure(move.curves.at(0).points, move.curves.at(1).points);
+    const SecondOrder loop{56.0 / 120, 0.06};
+    QVERIFY(figures.valid);
+    QCOMPARE(figures.initial, 0.0);
+    QVERIFY(std::abs(figures.final - 10000) < 1);
+    QVERIFY2(std::abs(figures.riseMs - loop.riseMs()) < 2, qPrintable(QString::number(figures.riseMs)));
+    QVERIFY2(std::abs(figures.overshootPercent - loop.overshootPercent()) < 1,
+             qPrintable(QString::number(figures.overshootPercent)));
+    QVERIFY2(std::abs(figures.settlingMs - loop.settlingMs()) < 3, qPrintable(QString::number(figures.settlingMs)));
+    // The largest error is at the first sample after the step, read in the
+    // same block as that position.
+    const QVector<QPointF> &position = move.curves.at(0).points;
+    const auto firstAfter = std::find_if(position.begin(), position.end(), [](const QPointF &p) { return p.x() >= 0; });
+    QCOMPARE(figures.peakFollowingError, 10000 - firstAfter->y());
 }
 
 // An end-of-line check: exit 0 and a file when the trigger comes, 4 when it

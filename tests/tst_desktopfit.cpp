@@ -30,6 +30,7 @@
 #include "support/temporarysettings.h"
 #include "ui/monitor/monitordock.h"
 #include "ui/bus/buspanel.h"
+#include "ui/testrun/testrundock.h"
 #include "ui/alarm/alarmbanner.h"
 #include "support/refreshwait.h"
 #include "support/simulator.h"
@@ -106,6 +107,7 @@ private slots:
     void translationIsComplete();
     void windowFitsALaptopScreen_data();
     void windowFitsALaptopScreen();
+    void testRunAndCaptureStackUnderTheTable();
     void everyVisibleTextChangesInEnglish();
     void keyboardOpensTheEditorAndWrites();
     void qtAndProblemTextsFollowTheLanguage_data();
@@ -275,6 +277,31 @@ void TestDesktopFit::windowFitsALaptopScreen()
     QCOMPARE(window.size(), size);
 
     window.findChild<QPushButton *>(QStringLiteral("pushButton_open"))->click();
+}
+
+// A test move and the capture of its response are used together; side by
+// side they would push the window, and the Stop with it, past the screen.
+void TestDesktopFit::testRunAndCaptureStackUnderTheTable()
+{
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const int width = window.width();
+    auto *testRun = window.findChild<TestRunDock *>();
+    testRun->toggleViewAction()->trigger();
+    window.findChild<QAction *>(QStringLiteral("captureAction"))->trigger();
+    auto *stop = testRun->findChild<QPushButton *>(QStringLiteral("pushButton_stop"));
+    QTRY_VERIFY(stop->isVisible());
+    QTest::qWait(50);
+    QCOMPARE(window.width(), width);
+    QVERIFY(stop->mapTo(&window, QPoint(stop->width(), 0)).x() <= width);
+    // Nor does the capture's state line, which stays in view.
+    auto *capture = window.findChild<QDockWidget *>(QStringLiteral("captureDock"));
+    capture->findChild<QPushButton *>(QStringLiteral("armButton"))->click();
+    QTest::qWait(50);
+    QCOMPARE(window.width(), width);
+    auto *state = capture->findChild<QLabel *>(QStringLiteral("stateLabel"));
+    QVERIFY(!state->text().isEmpty() && state->width() >= state->fontMetrics().averageCharWidth() * 20);
 }
 
 void TestDesktopFit::everyVisibleTextChangesInEnglish()

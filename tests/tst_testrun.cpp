@@ -78,7 +78,7 @@ private slots:
     void driverStopsByItselfWhenTheToolIsKilled();
 
 private:
-    void openWindow(MainWindow &window);
+    void openWindow(MainWindow &window, const QStringList &simulatorOptions = {});
     QPushButton *button(MainWindow &window, const char *name);
 
     std::unique_ptr<WorkFolder> folder;
@@ -92,10 +92,10 @@ void TestTestRun::cleanup()
     folder.reset();
 }
 
-void TestTestRun::openWindow(MainWindow &window)
+void TestTestRun::openWindow(MainWindow &window, const QStringList &simulatorOptions)
 {
     simulator = std::make_unique<Simulator>();
-    QVERIFY(simulator->start(folder->path() + QStringLiteral("/RegisterInfo")));
+    QVERIFY(simulator->start(folder->path() + QStringLiteral("/RegisterInfo"), simulatorOptions));
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     window.activateWindow();
@@ -152,16 +152,31 @@ void TestTestRun::jogRunsWhileHeldAndStopsWhenControlIsLost()
     QVERIFY(waitForLog(*simulator, "motion stop (stop command)", 3));
     QVERIFY(!window.findChild<TestRunDock *>()->testRun()->isActive());
     QVERIFY(!simulator->log().contains("communication lost"));
+
+    // The tool held up past the comm timeout: the driver stops by itself,
+    // and the held button does not set it going again.
+    QTest::mouseClick(window.findChild<QPushButton *>("pushButton_open"), Qt::LeftButton);
+    QVERIFY(waitForRefreshDone(window, 15000));
+    window.findChild<QCheckBox *>("checkBox_clear")->setChecked(true);
+    QTest::mousePress(plus, Qt::LeftButton);
+    QVERIFY(waitForLog(*simulator, "motion start (jog 100)", 4));
+    QThread::msleep(400);
+    QVERIFY(waitForLog(*simulator, "motion stop (communication lost)"));
+    QTest::qWait(300);
+    QCOMPARE(simulator->log().count("motion start (jog 100)"), 4);
+    QVERIFY(!window.findChild<TestRunDock *>()->testRun()->isActive());
+    QTest::mouseRelease(plus, Qt::LeftButton);
 }
 
 // A driver whose comm timeout is off would run on if the tool died: the
 // jog is refused with the register named, and nothing moves until the
-// technician accepts it.
+// technician accepts it. Then nothing but the tool stops it: a stop lost
+// on the line is sent again.
 void TestTestRun::refusesADriverThatWouldNotStopByItself()
 {
     folder = std::make_unique<WorkFolder>(motionMap(0));
     MainWindow window;
-    openWindow(window);
+    openWindow(window, {QStringLiteral("--lose-stops"), QStringLiteral("2")});
     QString notice;
     connect(window.findChild<TestRunDock *>(), &TestRunDock::notice, this,
             [&notice](const QString &text) { notice = text; });
@@ -177,7 +192,8 @@ void TestTestRun::refusesADriverThatWouldNotStopByItself()
     QTest::mousePress(minus, Qt::LeftButton);
     QVERIFY(waitForLog(*simulator, "motion start (jog -100)"));
     QTest::mouseRelease(minus, Qt::LeftButton);
-    QVERIFY(waitForLog(*simulator, "motion stop (stop command)"));
+    QVERIFY2(waitForLog(*simulator, "motion stop (stop command)"), qPrintable(simulator->log().right(1500)));
+    QCOMPARE(simulator->log().count("stop lost on the line"), 2);
 }
 
 // Out and back twice from where the motor stands, each leg started only
@@ -218,25 +234,34 @@ void TestTestRun::movesBackAndForthWithADwell()
         QVERIFY2(starts.at(leg) - rests.at(leg - 1) >= 150, qPrintable(log.right(3000)));
 }
 
-// kill -9 of a tool that jogs: nothing sends a stop, and the driver stops
-// by itself once its comm timeout has passed without a request. The tool
-// is this test's own program, run again as a child that jogs.
+// Ctrl+C or a plain kill of a tool that jogs ends it as quitting does: the
+// stop goes out at once. kill -9: nothing sends a stop, and the driver
+// stops by itself once its comm timeout has passed without a request. The
+// tool is this test's own program, run again as a child that jogs.
 void TestTestRun::driverStopsByItselfWhenTheToolIsKilled()
 {
     folder = std::make_unique<WorkFolder>(motionMap(300));
     simulator = std::make_unique<Simulator>();
     QVERIFY(simulator->start(folder->path() + QStringLiteral("/RegisterInfo")));
-    QProcess tool;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("TESTRUN_JOG_PORT"), simulator->devicePath());
-    tool.setProcessEnvironment(environment);
-    tool.setWorkingDirectory(folder->path());
-    tool.start(QCoreApplication::applicationFilePath(), QStringList());
-    QVERIFY(tool.waitForStarted());
-    QVERIFY(waitForLog(*simulator, "motion start (jog 100)", 1, 20000));
-    QTest::qWait(500);
-    ::kill(pid_t(tool.processId()), SIGKILL);
-    QVERIFY(tool.waitForFinished());
+    int jogs = 0;
+    for (const int signal : {SIGINT, SIGTERM, SIGKILL}) {
+        QProcess tool;
+        tool.setProcessEnvironment(environment);
+        tool.setWorkingDirectory(folder->path());
+        tool.start(QCoreApplication::applicationFilePath(), QStringList());
+        QVERIFY(tool.waitForStarted());
+        QVERIFY(waitForLog(*simulator, "motion start (jog 100)", ++jogs, 20000));
+        QTest::qWait(500);
+        ::kill(pid_t(tool.processId()), signal);
+        QVERIFY(tool.waitForFinished());
+        if (signal != SIGKILL) {
+            QVERIFY2(waitForLog(*simulator, "motion stop (stop command)", jogs, 1000),
+                     qPrintable(QStringLiteral("signal %1: ").arg(signal) + simulator->log().right(1500)));
+            QVERIFY(!simulator->log().contains("communication lost"));
+        }
+    }
     QVERIFY(waitForLog(*simulator, "motion stop (communication lost)"));
     // The stop comes one comm timeout after the last request, to the step.
     const QString log = simulator->log();
@@ -247,7 +272,6 @@ void TestTestRun::driverStopsByItselfWhenTheToolIsKilled()
     QVERIFY(lost.hasMatch() && stop.hasMatch());
     const double afterMs = stop.captured(1).toDouble() - lost.captured(1).toDouble();
     QVERIFY2(afterMs > 300 && afterMs <= 302, qPrintable(QString::number(afterMs) + log.right(1500)));
-    QVERIFY(!log.contains("motion stop (stop command)"));
 }
 
 // The child: the window, jogging on the port it is given until killed.

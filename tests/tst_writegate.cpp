@@ -94,6 +94,7 @@ class TestWriteGate : public QObject
 private slots:
     void noDangerOrIdentityWriteWithoutItsConfirmation();
     void restorePlanNeverWritesWhatTheGateForbids();
+    void onlyTheTestRunSetsTheMotorGoing();
 };
 
 // Whatever lines a map gives an address, in whatever order, and whatever
@@ -168,6 +169,33 @@ void TestWriteGate::restorePlanNeverWritesWhatTheGateForbids()
             if (write.value == 5 && made.has(write.address, LineKind::Setting))
                 QVERIFY2(choices.allowOutOfRange, qPrintable(where));
         }
+    }
+}
+
+// A restored file, an edit or a typed frame that set the motor going would
+// leave it running with no dead-man; stopping it is anybody's.
+void TestWriteGate::onlyTheTestRunSetsTheMotorGoing()
+{
+    WorkFolder folder(QByteArrayLiteral(
+        "slaveAddress:1,txTime:100,rxOutTime:1000\n"
+        "indexes:0x0050,permission:RW,defaultValue:0x0000,rangeValue:-3000~3000,name:Jog,remarks:,type:s16,role:jog\n"
+        "indexes:0x005B,permission:W,defaultValue:0x0000,rangeValue:0~1,name:Go,remarks:,command:Go=1,role:move\n"
+        "indexes:0x005C,permission:W,defaultValue:0x0000,rangeValue:0~1,name:Halt,remarks:,command:Halt=1,role:stop"));
+    RegisterMap map;
+    loadRegisterMap(folder.path() + QStringLiteral("/RegisterInfo"), &map);
+    const WriteGate gate(map.registers);
+    WriteConsent all;
+    for (Confirmation confirmation : {Confirmation::Danger, Confirmation::OutOfRange, Confirmation::WriteOnly})
+        all.give(confirmation);
+    const QByteArray typedJog = QByteArray::fromHex("0110005000010200C8");
+    for (const WriteOrigin origin : everyOrigin) {
+        const bool testMove = origin == WriteOrigin::TestMove;
+        const QString where = QStringLiteral("origin %1").arg(int(origin));
+        QVERIFY2(gate.judge(origin, 0x50, -200, all).allowed() == testMove, qPrintable(where));
+        QVERIFY2(gate.judge(origin, 0x5B, 1, all).allowed() == testMove, qPrintable(where));
+        QVERIFY2(gate.judgeFrame(origin, typedJog, all).allowed() == testMove, qPrintable(where));
+        QVERIFY2(gate.judge(origin, 0x50, 0, all).allowed(), qPrintable(where));
+        QVERIFY2(gate.judge(origin, 0x5C, 1, all).allowed(), qPrintable(where));
     }
 }
 

@@ -8,19 +8,21 @@
 
 namespace {
 
-int pipeEnds[2] = {-1, -1};
+// The newest watch's pipe.
+int writeEnd = -1;
 
 void noteInterrupt(int)
 {
     const char byte = 1;
     // Nothing to do about a full pipe: an interrupt is already pending.
-    [[maybe_unused]] const ssize_t written = write(pipeEnds[1], &byte, 1);
+    [[maybe_unused]] const ssize_t written = write(writeEnd, &byte, 1);
 }
 
 } // namespace
 
-InterruptWatch::InterruptWatch(QObject *parent)
+InterruptWatch::InterruptWatch(QObject *parent, Also also)
     : QObject(parent)
+    , also(also)
 {
     if (pipe2(pipeEnds, O_CLOEXEC | O_NONBLOCK) != 0)
         return;
@@ -30,16 +32,24 @@ InterruptWatch::InterruptWatch(QObject *parent)
         while (read(pipeEnds[0], bytes, sizeof bytes) > 0) {}
         emit interrupted();
     });
+    writeEnd = pipeEnds[1];
     struct sigaction action = {};
     action.sa_handler = noteInterrupt;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     sigaction(SIGINT, &action, nullptr);
+    if (also == Also::Terminate)
+        sigaction(SIGTERM, &action, nullptr);
 }
 
 InterruptWatch::~InterruptWatch()
 {
-    signal(SIGINT, SIG_DFL);
+    if (writeEnd >= 0 && writeEnd == pipeEnds[1]) {
+        signal(SIGINT, SIG_DFL);
+        if (also == Also::Terminate)
+            signal(SIGTERM, SIG_DFL);
+        writeEnd = -1;
+    }
     delete notifier;
     for (int &end : pipeEnds) {
         if (end >= 0)

@@ -5,14 +5,17 @@
 
 class QSocketNotifier;
 
-// Turns SIGINT into a signal of the event loop (through a self-pipe), so a
-// run interrupted with Ctrl+C can finish what is in flight and report.
+// Turns SIGINT, and when asked SIGTERM, into a signal of the event loop
+// (through a self-pipe), so a run interrupted with Ctrl+C can finish what
+// is in flight and report. The newest watch takes the signals.
 class InterruptWatch : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit InterruptWatch(QObject *parent = nullptr);
+    enum class Also { Nothing, Terminate };
+
+    explicit InterruptWatch(QObject *parent = nullptr, Also also = Also::Nothing);
     ~InterruptWatch() override;
 
 signals:
@@ -20,6 +23,8 @@ signals:
 
 private:
     QSocketNotifier *notifier = nullptr;
+    int pipeEnds[2] = {-1, -1};
+    Also also;
 };
 
 #endif // INTERRUPTWATCH_H

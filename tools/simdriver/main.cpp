@@ -123,6 +123,8 @@ void printUsage(FILE *to)
             "  --stall-after MS  the motor's shaft stalls MS milliseconds after each\n"
             "                  motion starts: the following error grows until the\n"
             "                  driver stops with alarm 4 (following error)\n"
+            "  --lose-stops N  the first N stop commands and jog speeds of 0 are lost\n"
+            "                  on the line: neither obeyed nor answered\n"
             "  --help          show this help\n"
             "\n"
             "A map with motion rows (role:jog, role:target, role:position, role:speed,\n"
@@ -277,6 +279,7 @@ bool parseOptions(int argc, char **argv, Options &options)
            Pace, Turnaround, SilentAfter, WrongKind, ShortRead, RefuseFunction, RepeatReply, OwedReply, OwedInstead, WriteOnly,
            LogSilence, Set, Alarm, RefuseWrite, Tcp, RtuOverTcp, WrongTransaction, ResetAfter, AcceptSilent,
            StallAfter,
+           LoseStops,
            LateWrite };
     static const struct option longOptions[] = {
         {"map", required_argument, nullptr, Map},
@@ -311,6 +314,7 @@ bool parseOptions(int argc, char **argv, Options &options)
         {"reset-after", required_argument, nullptr, ResetAfter},
         {"accept-silent", no_argument, nullptr, AcceptSilent},
         {"stall-after", required_argument, nullptr, StallAfter},
+        {"lose-stops", required_argument, nullptr, LoseStops},
         {nullptr, 0, nullptr, 0},
     };
     for (int option; (option = getopt_long(argc, argv, "", longOptions, nullptr)) != -1;) {
@@ -359,6 +363,7 @@ bool parseOptions(int argc, char **argv, Options &options)
         case ResetAfter: valid = parseNumberOption("reset-after", 0, 1000000, options.server.resetAfter); break;
         case AcceptSilent: options.server.acceptSilent = true; break;
         case StallAfter: valid = parseNumberOption("stall-after", 0, 1000000, options.server.stallAfterMs); break;
+        case LoseStops: valid = parseNumberOption("lose-stops", 0, 1000000, options.server.loseStops); break;
         case LogSilence: options.server.logSilence = true; break;
         case Turnaround: valid = parseNumberOption("turnaround", 0, 10000, options.server.turnaroundMs); break;
         case Help: printUsage(stdout); exit(0);

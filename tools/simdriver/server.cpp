@@ -36,6 +36,7 @@ struct Server
     int answered = 0;
     bool owedSent = false;
     bool lateWriteDone = false;
+    int stopsLost = 0;
     // When the last reply's last byte was complete on the line; -1: no reply yet.
     int64_t lastReplyEndNs = -1;
     std::vector<int64_t> silencesNs;
@@ -543,9 +544,26 @@ bool resetsNow(Server &server)
     return true;
 }
 
+// --lose-stops: true when this request stops the motor and is one to lose.
+bool losesStop(Server &server, const uint8_t *pdu)
+{
+    if (server.stopsLost >= server.settings.loseStops || pdu[0] != MODBUS_FC_WRITE_SINGLE_REGISTER)
+        return false;
+    const int address = wordAt(pdu + 1);
+    const int value = wordAt(pdu + 3);
+    const auto row = server.map.commands.find(static_cast<uint16_t>(address));
+    const bool stopCommand = row != server.map.commands.end() && row->second.count(static_cast<uint16_t>(value))
+                             && row->second.at(static_cast<uint16_t>(value)).effect == Command::Effect::Stop;
+    if (!stopCommand && (address != server.map.motion.jog || value != 0))
+        return false;
+    ++server.stopsLost;
+    fprintf(stderr, "simdriver: stop lost on the line: write 0x%04X <- %d\n", address, value);
+    return true;
+}
+
 void answer(Server &server, const uint8_t *request, int length, int64_t requestEndNs)
 {
-    if (resetsNow(server))
+    if (resetsNow(server) || losesStop(server, request + headerSize(server)))
         return;
     noteRequestForMotor(server);
     if (server.settings.owedReply && !server.owedSent && sendOwedReply(server, request, length)

@@ -75,6 +75,9 @@ struct ServerSettings
     // The motor's shaft stalls this long after each motion starts, so that
     // the following-error alarm comes; -1: never.
     int stallAfterMs = -1;
+    // The first this many stops (the stop command, a jog speed of 0) are
+    // lost on the line: neither obeyed nor answered.
+    int loseStops = 0;
 };
 
 // How requests and replies are framed: RTU (slave address, PDU, CRC), on a

@@ -175,7 +175,8 @@ void CaptureDock::showRunning(bool running)
     ui->saveButton->setEnabled(!running && !shown.isEmpty());
 }
 
-// Light red, as the log's problem lines.
+// Light red, as the log's problem lines. Under the figures, wrapped: a long
+// one never widens the window.
 void CaptureDock::showState(const QString &text, bool problem)
 {
     ui->stateLabel->setText(text);

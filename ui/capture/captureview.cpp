@@ -40,7 +40,7 @@ CaptureDock *CaptureView::dock()
     shownDock->setObjectName(QStringLiteral("captureDock"));
     shownDock->setRows(store->rows());
     auto *trend = window->findChild<QDockWidget *>(QStringLiteral("monitorDock"));
-    window->addDockWidget(Qt::BottomDockWidgetArea, shownDock);
+    window->addDockWidget(Qt::BottomDockWidgetArea, shownDock, Qt::Vertical);
     if (trend)
         window->tabifyDockWidget(trend, shownDock);
     else

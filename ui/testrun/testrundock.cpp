@@ -6,6 +6,7 @@
 #include "registermap/registerstore.h"
 #include "registermap/registervalue.h"
 #include "ui/port/portsession.h"
+#include "util/interruptwatch.h"
 
 #include <QGuiApplication>
 #include <QMainWindow>
@@ -49,7 +50,7 @@ TestRunDock::TestRunDock(const Parts &parts)
     ui->setupUi(contents);
     setWidget(contents);
     // One row of controls under the table, which keeps its rows.
-    parts.window->addDockWidget(Qt::BottomDockWidgetArea, this);
+    parts.window->addDockWidget(Qt::BottomDockWidgetArea, this, Qt::Vertical);
     parts.viewMenu->addAction(toggleViewAction());
     hide();
     ui->spinBox_jogSpeed->setValue(100);
@@ -109,6 +110,10 @@ void TestRunDock::connectStops()
         ui->checkBox_acceptTimeout->setChecked(false);
     });
     connect(ui->checkBox_clear, &QCheckBox::toggled, this, &TestRunDock::showState);
+    // Ctrl+C or a plain kill ends the program as quitting does: the stop
+    // goes out first, not a comm timeout later.
+    auto *interrupts = new InterruptWatch(this, InterruptWatch::Also::Terminate);
+    connect(interrupts, &InterruptWatch::interrupted, qApp, &QCoreApplication::quit);
 }
 
 // Another window in front, even one of ours: a held button's release may
