@@ -1,5 +1,6 @@
 #include "cli/capturecommand.h"
 #include "cli/mapnotread.h"
+#include "util/messagewords.h"
 
 #include "monitor/capturerun.h"
 #include "monitor/stepfigures.h"
@@ -89,8 +90,8 @@ void CaptureCommand::onFinished(const Capture &capture)
     int samples = 0;
     for (const CaptureCurve &curve : capture.curves)
         samples = qMax(samples, curve.points.size());
-    out << "capture: " << samples << " samples of " << capture.curves.size() << " rows saved to "
-        << options.captureFile << Qt::endl;
+    out << "capture: " << countOf(samples, QStringLiteral("sample")) << " of "
+        << countOf(capture.curves.size(), QStringLiteral("row")) << " saved to " << options.captureFile << Qt::endl;
     printFigures(capture);
     finish(Saved);
 }
