@@ -90,7 +90,7 @@ QString commandResultText(CommandResult result, const QString &reason)
 {
     switch (result) {
     case CommandResult::Confirmed: return QStringLiteral("confirmed by the driver's echo");
-    case CommandResult::Refused: return QStringLiteral("refused by the driver (%1); not applied").arg(reason);
+    case CommandResult::Refused: return QStringLiteral("refused (%1); not applied").arg(reason);
     case CommandResult::NoAnswer:
         return QStringLiteral("not confirmed (%1); it may have been applied").arg(reason);
     case CommandResult::Doubtful:

@@ -781,8 +781,8 @@ Write it anyway?</translation>
         <translation>The command &quot;%1&quot; was confirmed by the driver</translation>
     </message>
     <message>
-        <source>驱动器拒绝了命令“%1”（%2），未执行</source>
-        <translation>The driver refused the command &quot;%1&quot; (%2); it was not carried out</translation>
+        <source>命令“%1”被拒绝（%2），未执行</source>
+        <translation>The command &quot;%1&quot; was refused (%2); it was not carried out</translation>
     </message>
     <message>
         <source>命令“%1”未得到确认（%2），可能已执行</source>

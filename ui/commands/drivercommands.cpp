@@ -130,7 +130,7 @@ void DriverCommands::showOutcome(const DriverCommand &command, CommandResult res
     parts.log->append(result == CommandResult::Confirmed ? LogColour::Normal : LogColour::Error, logLine);
     switch (result) {
     case CommandResult::Confirmed: return emit notice(tr("命令“%1”已由驱动器确认").arg(command.name));
-    case CommandResult::Refused: return emit notice(tr("驱动器拒绝了命令“%1”（%2），未执行").arg(command.name, wordRequestReason(reason)));
+    case CommandResult::Refused: return emit notice(tr("命令“%1”被拒绝（%2），未执行").arg(command.name, wordRequestReason(reason)));
     case CommandResult::NoAnswer:
         return emit notice(tr("命令“%1”未得到确认（%2），可能已执行").arg(command.name, wordRequestReason(reason)));
     case CommandResult::Doubtful:
