@@ -160,11 +160,13 @@ void BatchRun::onRead(const RowValues &values, RunEnd end)
     if (end == RunEnd::Stopped)
         return finish(NoDriver);
     if (end == RunEnd::Cancelled) {
-        err << "steppertool: interrupted; nothing was written or saved" << Qt::endl;
+        err << "steppertool: interrupted; nothing was written to or saved from " << addressWord(options.network.isModbusTcp())
+            << ' ' << scheduler->slaveAddress() << Qt::endl;
         return finish(NotEqual);
     }
     if (end == RunEnd::UnaskedReply) {
-        err << unaskedReplyText() << " No value read is trusted; nothing was written or saved" << Qt::endl;
+        err << unaskedReplyText() << " No value read is trusted; nothing was written to or saved from "
+            << addressWord(options.network.isModbusTcp()) << ' ' << scheduler->slaveAddress() << Qt::endl;
         return finish(NoDriver);
     }
     if (end == RunEnd::DriverAbsent && run->answeredLate()) {
