@@ -558,15 +558,3 @@ QString BatchRun::unaskedReplyText() const
         .arg(run->unaskedFrom())
         .arg(slow);
 }
-
-void BatchRun::finish(int status)
-{
-    if (finishedOnce)
-        return;
-    finishedOnce = true;
-    out.flush();
-    err.flush();
-    if (scheduler)
-        scheduler->stop();
-    emit finished(status);
-}

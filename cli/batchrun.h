@@ -51,8 +51,6 @@ public:
     // one at once.
     void interrupt();
 
-signals:
-    void finished(int status);
 
 private:
     bool loadInputs();
@@ -81,7 +79,6 @@ private:
     QString shownValue(quint16 address, qint64 raw) const;
     QString unaskedReplyText() const;
     QString gatewayWord() const;
-    void finish(int status);
 
     const CommandLine &options;
     const int slave;
@@ -95,7 +92,6 @@ private:
     ParameterRun *run = nullptr;
     int interrupts = 0;
     bool writing = false;
-    bool finishedOnce = false;
     // A restore's tally.
     QString undoPath;
     QStringList unread;

@@ -123,15 +123,3 @@ void CaptureCommand::interrupt()
     run->stop();
     finish(NoDriver);
 }
-
-void CaptureCommand::finish(int status)
-{
-    if (finishedOnce)
-        return;
-    finishedOnce = true;
-    out.flush();
-    err.flush();
-    if (scheduler)
-        scheduler->stop();
-    emit finished(status);
-}

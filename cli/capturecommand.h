@@ -29,19 +29,15 @@ public:
     void start();
     void interrupt();
 
-signals:
-    void finished(int status);
 
 private:
     bool openLine();
     void onFinished(const Capture &capture);
     void printFigures(const Capture &capture);
-    void finish(int status);
 
     const CommandLine &options;
     RegisterMap map;
     CaptureRun *run = nullptr;
-    bool finishedOnce = false;
 };
 
 #endif // CAPTURECOMMAND_H

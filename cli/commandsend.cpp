@@ -149,15 +149,3 @@ void CommandSend::onLineLost(const QString &reason)
     scheduler->stop();
     Serial::instance()->closeLine();
 }
-
-void CommandSend::finish(int status)
-{
-    if (finishedOnce)
-        return;
-    finishedOnce = true;
-    out.flush();
-    err.flush();
-    if (scheduler)
-        scheduler->stop();
-    emit finished(status);
-}

@@ -29,8 +29,6 @@ public:
     // Ctrl+C: the command ends now, and says whether it had left.
     void interrupt();
 
-signals:
-    void finished(int status);
 
 private:
     bool chooseCommand();
@@ -39,14 +37,12 @@ private:
     bool openLine();
     void onFinished(const DriverCommand &command, CommandResult result, const QString &reason);
     void onLineLost(const QString &reason);
-    void finish(int status);
 
     const CommandLine &options;
     RegisterMap map;
     DriverProfile profile;
     DriverCommand command;
     CommandRun *run = nullptr;
-    bool finishedOnce = false;
     bool interrupted = false;
 };
 

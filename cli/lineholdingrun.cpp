@@ -19,3 +19,15 @@ void LineHoldingRun::releaseLine()
     if (Serial::instance()->isOpen())
         Serial::instance()->closeLine();
 }
+
+void LineHoldingRun::finish(int status)
+{
+    if (finishedOnce)
+        return;
+    finishedOnce = true;
+    out.flush();
+    err.flush();
+    if (scheduler)
+        scheduler->stop();
+    emit finished(status);
+}

@@ -14,14 +14,21 @@ class LineHoldingRun : public QObject
 {
     Q_OBJECT
 
+signals:
+    // The run's exit status.
+    void finished(int status);
+
 protected:
     explicit LineHoldingRun(QObject *parent);
     // Stops the scheduler and closes the line.
     void releaseLine();
+    // Once: the output flushed, the line's traffic stopped, finished().
+    void finish(int status);
 
     RequestScheduler *scheduler = nullptr;
     QTextStream out;
     QTextStream err;
+    bool finishedOnce = false;
 };
 
 #endif // LINEHOLDINGRUN_H
